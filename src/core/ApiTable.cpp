@@ -1,0 +1,127 @@
+// Building the engine API: the root record and its twelve sub-tables, all in static storage, filled
+// once at start-up in slot order. Only the graphics subsystem writes the root record afterwards
+// (its own table builder stores slot 40).
+#include "core/ApiTable.h"
+
+#include <cstring>
+
+#include "core/ApiPlaceholders.h"
+#include "core/ApiServiceTables.h"
+#include "core/Buffer.h"
+#include "core/EventQueue.h"
+#include "core/Features.h"
+#include "core/NamedMutex.h"
+#include "core/RendererLock.h"
+#include "core/Threads.h"
+#include "core/WorkerPool.h"
+
+namespace {
+
+zq_api_t g_api;
+
+zq_achievements_api_t g_achievements;
+zq_audio_api_t g_audio;
+zq_cloud_api_t g_cloud;
+zq_filesystem_api_t g_filesystem;
+zq_graphics_api_t g_graphics;
+zq_iap_api_t g_iap;
+zq_leaderboards_api_t g_leaderboards;
+zq_notification_api_t g_notification;
+zq_social_api_t g_social;
+zq_statistic_api_t g_statistic;
+zq_threading_api_t g_threading;
+zq_ugc_api_t g_ugc;
+
+void FillThreadingTable(zq_threading_api_t* table) {
+    table->CreateThread = ZQ_Threading_CreateThread;
+    table->GetThreadId = ZQ_Threading_GetThreadId;
+    table->CreateMutex = ZQ_Threading_CreateMutex;
+    table->StartWorkerThreads = ZQ_Threading_StartWorkerThreads;
+    table->IsMainThread = ZQ_Threading_IsMainThread;
+    table->IsRendererLocked = ZQ_Threading_IsRendererLocked;
+    table->LockMutex = ZQ_Threading_LockMutex;
+    table->DestroyMutex = ZQ_Threading_DestroyMutex;
+    table->QueueJob = ZQ_Threading_QueueJob;
+    table->Sleep = ZQ_Threading_Sleep;
+    table->SleepNanoseconds = ZQ_Threading_SleepNanoseconds;
+    table->LockRenderer = ZQ_Threading_LockRenderer;
+    table->UnlockRenderer = ZQ_Threading_UnlockRenderer;
+    table->TryLockMutex = ZQ_Threading_TryLockMutex;
+    table->UnlockMutex = ZQ_Threading_UnlockMutex;
+    table->StopWorkerThreads = ZQ_Threading_StopWorkerThreads;
+    table->YieldThread = ZQ_Threading_YieldThread;
+}
+
+// The 36 function slots. Slots of subsystems not in this build get stand-ins first.
+void FillRootSlots(zq_api_t* api) {
+    ZQI_FillUnavailableRootSlots(api);
+    api->Print = ZQ_Print;
+    api->Log = ZQ_Log;
+    api->Popup = ZQ_Popup;
+    api->GetMilliseconds = ZQ_GetMilliseconds;
+    api->GetNanoseconds = ZQ_GetNanoseconds;
+    api->GetCalendarTime = ZQ_GetCalendarTime;
+    api->ConvertTimeToDate = ZQ_ConvertTimeToDate;
+    api->GetLocalDate = ZQ_GetLocalDate;
+    api->SignalShutdown = ZQ_SignalShutdown;
+    api->IsShutdownSignalled = ZQ_IsShutdownSignalled;
+    api->IsFeatureEnabled = ZQI_IsFeatureEnabled;
+    api->ReinitializeWithParameters = ZQ_ReinitializeWithParameters;
+    api->FreeStringList = ZQ_FreeStringList;
+    api->CreateBuffer = ZQ_CreateBuffer;
+    api->FreeBuffer = ZQ_FreeBuffer;
+    api->CompressBuffer = ZQ_CompressBuffer;
+    api->IsCompressedBuffer = ZQ_IsCompressedBuffer;
+    api->DecompressBuffer = ZQ_DecompressBuffer;
+    api->AllocateMemory = ZQ_AllocateMemory;
+    api->FreeMemory = ZQ_FreeMemory;
+    api->PostEvent = ZQI_PostEvent;
+    api->InitializeEvent = ZQ_InitializeEvent;
+    api->GetInputState = ZQ_GetInputState;
+    api->SetInputState = ZQ_SetInputState;
+    api->GetInputValue = ZQ_GetInputValue;
+    api->SetInputValue = ZQ_SetInputValue;
+    api->GetSystemInfo = ZQ_GetSystemInfo;
+    api->IsDeveloperMode = ZQ_IsDeveloperMode;
+}
+
+}  // namespace
+
+zq_api_t* ZQI_GetApi() {
+    return &g_api;
+}
+
+void ZQI_BuildApiTables() {
+    memset(&g_api, 0, sizeof(g_api));
+    ZQI_RestartUnavailableReports();
+
+    ZQI_FillAchievementsTable(&g_achievements);
+    g_api.achievements = &g_achievements;
+    ZQI_FillUnavailableAudioTable(&g_audio);
+    g_api.audio = &g_audio;
+    ZQI_FillCloudTable(&g_cloud);
+    g_api.cloud = &g_cloud;
+    ZQI_FillUnavailableFileSystemTable(&g_filesystem);
+    g_api.filesystem = &g_filesystem;
+
+    // Stands in for the graphics table builder until the graphics subsystem is built.
+    ZQI_FillUnavailableGraphicsTable(&g_graphics);
+    g_api.graphics = &g_graphics;
+
+    ZQI_FillIAPTable(&g_iap);
+    g_api.iap = &g_iap;
+    ZQI_FillLeaderboardsTable(&g_leaderboards);
+    g_api.leaderboards = &g_leaderboards;
+    ZQI_FillNotificationTable(&g_notification);
+    g_api.notification = &g_notification;
+    ZQI_FillStatisticTable(&g_statistic);
+    g_api.statistic = &g_statistic;
+    ZQI_FillSocialTable(&g_social);
+    g_api.social = &g_social;
+    FillThreadingTable(&g_threading);
+    g_api.threading = &g_threading;
+    ZQI_FillUGCTable(&g_ugc);
+    g_api.ugc = &g_ugc;
+
+    FillRootSlots(&g_api);
+}

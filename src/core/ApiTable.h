@@ -1,0 +1,79 @@
+// The engine API root record: building it and its sub-tables once at start-up, and the functions
+// behind the root slots, which the engine calls directly as well. The record lives in static
+// storage for the whole run; the program keeps a pointer to it.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/Compiler.h"
+#include "zorqa.h"
+
+// The root record; all slots are null until ZQI_BuildApiTables has run.
+zq_api_t* ZQI_GetApi();
+
+// Zeroes the root record and fills it and every sub-table in slot order. Nothing is allocated.
+// Called once during start-up, before anything logs; calling it again rebuilds the same tables.
+void ZQI_BuildApiTables();
+
+// ---- Messages (ApiMessages.cpp) ----------------------------------------------------------------
+
+// Slot 0: developer print, written at level 0 only with logging on, developer mode on and the
+// log threshold at 0. Returns the length vsnprintf gives (the full length even when the text is
+// cut to 4095 characters), -1 on a formatting error, 0 when nothing is written.
+int32_t ZQ_Print(const char* format, ...) ZQ_PRINTF_LIKE(1, 2);
+// Slot 1: as ZQ_Print at the given level, written when logging is on and level >= threshold.
+int32_t ZQ_Log(int32_t level, const char* format, ...) ZQ_PRINTF_LIKE(2, 3);
+// Slot 2: a popup. Below the threshold: 0. Outside developer mode it is only logged ("[POPUP]")
+// and answers 4. In developer mode it is shown at once until the program's Init has run (0);
+// later each distinct text is shown once (a repeat answers 1): on the main thread while the core
+// runs it answers the message box's answer, otherwise it is queued for the main loop (4).
+int32_t ZQ_Popup(int32_t level, const char* format, ...) ZQ_PRINTF_LIKE(2, 3);
+
+// Shows the popups other threads queued, in order, with the platform's message box. Main loop.
+void ZQI_ShowQueuedPopups();
+// The number of popups waiting for the main loop.
+int32_t ZQI_GetQueuedPopupCount();
+// Shutdown: forgets the queued popups and the texts already shown.
+void ZQI_ReleasePopupLists();
+
+// ---- Clock and date (ApiClock.cpp) -------------------------------------------------------------
+
+// Slot 4: milliseconds since start-up, wrapping modulo 2^32.
+uint32_t ZQ_GetMilliseconds();
+// Slot 5: nanoseconds since start-up.
+int64_t ZQ_GetNanoseconds();
+// Slot 6: seconds since 1970-01-01 UTC.
+int64_t ZQ_GetCalendarTime();
+// Slot 7: the local time of that instant, year to second; weekday and day of the year are 0.
+zq_date_t ZQ_ConvertTimeToDate(uint32_t seconds);
+// Slot 8: the current local time, every field.
+zq_date_t ZQ_GetLocalDate();
+
+// ---- Other root slots (ApiRootSlots.cpp) -------------------------------------------------------
+
+// Slot 12: the first call logs the moment and sets the quit flag; every call sets the program
+// record's quit-requested word.
+void ZQ_SignalShutdown();
+// Slot 13: the quit flag.
+bool ZQ_IsShutdownSignalled();
+// Slot 16: false when no program record is loaded, no renderer exists or a re-initialisation
+// is already waiting.
+bool ZQ_ReinitializeWithParameters(zq_parameters_t* parameters);
+// Slot 18: frees the items, the item array and the record. Null is ignored.
+void ZQ_FreeStringList(zq_string_list_t* list);
+// Slots 26 and 27: the engine's general heap (plain allocation).
+void* ZQ_AllocateMemory(uint32_t size);
+void ZQ_FreeMemory(void* memory);
+// Slot 30: 0 for ids outside 1..2047. Reading a keyboard id (up to 255) clears bit 1 (value 2)
+// of its stored state; the value before clearing is returned.
+int32_t ZQ_GetInputState(int32_t id);
+// Slot 31: ids outside 1..2047 are ignored.
+void ZQ_SetInputState(int32_t id, int32_t state);
+// Slot 32: 0 for ids outside 1..2047.
+float ZQ_GetInputValue(int32_t id);
+// Slot 33: ids outside 1..2047 are ignored.
+void ZQ_SetInputValue(int32_t id, float value);
+// Slot 34: the system information text; never null.
+const char* ZQ_GetSystemInfo();
+// Slot 35: the developer-mode flag.
+bool ZQ_IsDeveloperMode();
