@@ -26,7 +26,7 @@ enum : ErrorCategory {
 
 enum : ErrorCode {
     ERRCODE_NONE = 0x00000,
-    // Direct3D 11 renderer (Parts 5.140, 5.141).
+    // Direct3D 11 renderer.
     ERRCODE_D3D11_CREATE_BUFFER = 0x10000,
     ERRCODE_D3D11_CREATE_DEVICE = 0x10001,
     ERRCODE_D3D11_QUERY_DEVICE = 0x10002,

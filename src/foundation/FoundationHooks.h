@@ -13,7 +13,7 @@
 // with this tag (typedef struct zq_file_t ... zq_file_t;).
 struct zq_file_t;
 
-// Where foundation messages go (Parts 1.104, 1.106). text is the finished message, not a format.
+// Where foundation messages go. text is the finished message, not a format.
 struct ZQI_ErrorReportSink {
     void (*log)(int32_t level, const char* text);    // ZQ_Log; default: "[LEVEL] text" to stderr
     void (*popup)(int32_t level, const char* text);  // ZQ_Popup; default: "[POPUP] text" to stderr
