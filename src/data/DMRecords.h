@@ -1,0 +1,126 @@
+// The data manager's records: a database (DMDatabase) of arrays (DMArray) of nodes (DMNode) of
+// ordered key/value pairs (DMKeyValue). Every record owns its C-string texts and everything
+// below it; names are found by the engine's name hash first and the text second.
+// Records are not locked: one thread at a time, or read-only once loaded.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/Array.h"
+
+class ByteStream;
+class XMLBlockReader;
+class CSVReader;
+struct DMArray;
+struct DMDatabase;
+
+// One key/value pair, kept in Array<DMKeyValue> by value. Its texts belong to the record that
+// holds it: change them only through SetValue, because a pair's key and first value may share
+// one block.
+struct DMKeyValue {
+    char* key;         // owned
+    uint32_t keyHash;  // name hash of key
+    char* value;       // owned (possibly in the key's block), may be null
+
+    DMKeyValue() : key(nullptr), keyHash(0), value(nullptr) {}
+};
+
+struct DMNode {
+    char* id;                  // owned, may be null
+    uint32_t idHash;           // name hash of id
+    Array<DMKeyValue> values;  // file order; a node read from XML also holds its "id" here
+    DMArray* array;            // owning array
+
+    DMNode();
+    ~DMNode();  // releases the id and every pair
+    DMNode(const DMNode&) = delete;
+    DMNode& operator=(const DMNode&) = delete;
+
+    // Value of the first pair whose key equals key (hash, then text); null when none or key null.
+    const char* GetValue(const char* key) const;
+    // Key of pair i; null when i is out of range.
+    const char* GetKeyByIndex(int32_t i) const;
+    // Replaces the id with a copy of id (or null) and its hash.
+    void SetId(const char* id);
+    // Null key: nothing. Key "id" also sets the node's id. An existing pair gets a copy of a
+    // non-null value (a null value leaves it unchanged); otherwise a new pair is appended.
+    void SetValue(const char* key, const char* value);
+    // Appends a pair with copies of key and value (or null), without looking for an existing
+    // one. The readers use it: they keep every pair of the file, duplicates included.
+    void AppendPair(const char* key, const char* value);
+};
+
+struct DMArray {
+    char* id;                      // owned, may be null
+    uint32_t idHash;               // name hash of id
+    Array<DMKeyValue> attributes;  // attributes other than "id", in file order
+    Array<DMNode*> nodes;          // owned, in file order
+    DMDatabase* database;          // owning database
+
+    DMArray();
+    ~DMArray();  // releases the id, every node and every attribute
+    DMArray(const DMArray&) = delete;
+    DMArray& operator=(const DMArray&) = delete;
+
+    // First node whose id equals id (hash, then text); null when none or id null.
+    DMNode* GetNode(const char* id) const;
+    // Node i; null when i is out of range.
+    DMNode* GetNodeByIndex(int32_t i) const;
+    void SetId(const char* id);
+    // Null key: nothing. Key "id" sets the array's id and is never stored as an attribute.
+    // Other keys: as DMNode::SetValue, on the attributes.
+    void SetValue(const char* key, const char* value);
+    // A new node without id, owned by this array and appended to it; null when out of memory.
+    DMNode* AddNode();
+    // Deletes node i and removes it from the list (the others keep their order).
+    void DeleteNode(int32_t i);
+};
+
+struct DMDatabase {
+    char* name;                // owned: the file name the database was made for
+    uint32_t nameHash;         // name hash of name
+    uint32_t maxInlineValues;  // the writer puts a node's pairs on one line up to this many
+    Array<DMArray*> arrays;    // owned, in file order
+
+    DMDatabase();  // no name, maxInlineValues 5, no arrays
+    explicit DMDatabase(const char* fileName);
+    ~DMDatabase();  // Clear
+    DMDatabase(const DMDatabase&) = delete;
+    DMDatabase& operator=(const DMDatabase&) = delete;
+
+    // First array whose id text equals id (arrays without id are skipped; no hash); null when
+    // none or id null.
+    DMArray* GetArray(const char* id) const;
+    // A new array without id, owned by this database and appended to it; null when out of memory.
+    DMArray* AddArray();
+    // Deletes every array (the name stays).
+    void DeleteArrays();
+    // Deletes every array and releases the name and the array table: no storage is left.
+    void Clear();
+    // Replaces the name with a copy (or null) and its hash.
+    void SetName(const char* fileName);
+
+    // Loads fileName (which becomes the database's name) with the reader its extension picks:
+    // ".xml" and ".dat" (any case) read XML, ".csv" reads CSV; other endings are refused with a
+    // message; names shorter than 4 characters give false silently.
+    bool LoadFile(const char* fileName);
+
+    // XML (DMXMLReader.cpp). A failed load reports once and leaves the database without arrays.
+    bool LoadXMLFile(const char* fileName);
+    // The document in stream (at least 4 bytes) or in text[0 .. length), read as "FromMem".
+    bool LoadXMLFromMemory(const ByteStream& stream);
+    bool LoadXMLFromMemory(const char* text, int32_t length);
+    // Builds the arrays and nodes from an opened reader.
+    bool ParseXML(XMLBlockReader& reader);
+
+    // XML writer (DMXMLWriter.cpp). A new stream holding the XML text without a NUL (the caller
+    // deletes it); null when out of memory.
+    ByteStream* WriteXML() const;
+    // Writes the XML text to fileName ("wb"), plain or in the scrambled form.
+    bool SaveFile(const char* fileName, bool scrambled) const;
+
+    // CSV (CSVReader.cpp): one array without id, one node per data line.
+    bool LoadCSVFile(const char* fileName);
+    // Builds that array from an opened reader.
+    bool ParseCSV(CSVReader& reader);
+};

@@ -1,0 +1,223 @@
+// Loading a database from XML: the file and in-memory entries, and DMDatabase::ParseXML, which
+// checks the root/array/node shape block by block and builds the records.
+#include <cstring>
+
+#include "data/DMRecords.h"
+#include "data/DataManager_local.h"
+#include "data/XMLBlockReader.h"
+#include "foundation/ByteStream.h"
+
+namespace {
+
+bool IsElement(const XMLBlock* block, const char* name) {
+    return block->name != nullptr && strcmp(block->name, name) == 0;
+}
+
+// The value of the block's last "id" attribute, or null.
+const char* LastIdAttribute(const XMLBlock* block) {
+    const char* id = nullptr;
+    for (int32_t i = 0; i < block->attributeCount; ++i) {
+        if (strcmp(block->attributeNames[i], "id") == 0) {
+            id = block->attributeValues[i];
+        }
+    }
+    return id;
+}
+
+// State of one parse: the reader, the file name for messages and the running node count.
+struct XMLParse {
+    XMLBlockReader& reader;
+    const char* file;
+    int32_t nodeCount;
+};
+
+// A failure that the reader has already reported is not reported again by the parse.
+bool ReaderFailed(const XMLParse& parse) {
+    return !parse.reader.IsOk();
+}
+
+// An opening "array" block: a new array of the database with the block's id and attributes.
+DMArray* MakeArray(DMDatabase* database, const XMLBlock* block) {
+    DMArray* array = database->AddArray();
+    if (array == nullptr) {
+        return nullptr;
+    }
+    for (int32_t i = 0; i < block->attributeCount; ++i) {
+        if (strcmp(block->attributeNames[i], "id") == 0) {
+            array->SetId(block->attributeValues[i]);
+        } else {
+            array->SetValue(block->attributeNames[i], block->attributeValues[i]);
+        }
+    }
+    return array;
+}
+
+// A "node" block: a new node of the array holding every attribute, "id" included, as a pair.
+DMNode* MakeNode(DMArray* array, const XMLBlock* block) {
+    DMNode* node = array->AddNode();
+    if (node == nullptr) {
+        return nullptr;
+    }
+    node->SetId(LastIdAttribute(block));
+    node->values.Reserve(block->attributeCount + 1);
+    for (int32_t i = 0; i < block->attributeCount; ++i) {
+        node->AppendPair(block->attributeNames[i], block->attributeValues[i]);
+    }
+    return node;
+}
+
+// Array level: reads the nodes of array up to its closing tag.
+bool ParseArrayContents(XMLParse& parse, DMArray* array) {
+    XMLBlockReader& reader = parse.reader;
+    const XMLBlock* carried = nullptr;  // a block read after a node that belongs to the next pass
+    for (;;) {
+        const XMLBlock* block = carried != nullptr ? carried : reader.ReadBlock();
+        carried = nullptr;
+        if (block == nullptr) {
+            if (!ReaderFailed(parse)) {
+                ZQI_DataManagerPopup("DataManager: File '%s' ends unexpectedly. Not loaded.", parse.file);
+            }
+            return false;
+        }
+        if (IsElement(block, "array")) {
+            if (block->closing) {
+                return true;
+            }
+            ZQI_DataManagerPopup(
+                "DataManager: File '%s' has enclosing arrays which is not supported. Not loaded.",
+                parse.file);
+            return false;
+        }
+        if (!IsElement(block, "node")) {
+            ZQI_DataManagerPopup(
+                "DataManager: in '%s' is expecting to find two types of elements inside root: 'array' and "
+                "'node'. '%s' is not one of them.",
+                parse.file, ZQI_DataManagerOrNull(block->name));
+            return false;
+        }
+        DMNode* node = MakeNode(array, block);
+        if (node == nullptr) {
+            ZQI_DataManagerPopup("DataManager: out of memory while reading '%s'. Not loaded.", parse.file);
+            return false;
+        }
+        ++parse.nodeCount;
+        bool selfClosing = block->closing;
+        const XMLBlock* next = reader.ReadBlock();
+        if (next == nullptr) {
+            if (!ReaderFailed(parse)) {
+                ZQI_DataManagerPopup("DataManager: error parsing file '%s' after node #%d with id '%s'.",
+                                     parse.file, parse.nodeCount, ZQI_DataManagerOrNull(node->id));
+            }
+            return false;
+        }
+        if (next->name == nullptr) {
+            // The node's text; the block after it is the node's closing tag.
+            node->AppendPair(next->attributeNames[0], next->attributeValues[0]);
+            reader.ReadBlock();
+            continue;
+        }
+        bool closesNode = IsElement(next, "node") && next->closing;
+        if (!selfClosing && !closesNode) {
+            ZQI_DataManagerPopup(
+                "DataManager: error parsing file '%s' after node #%d with id '%s'. Basic root/array/node "
+                "structure violated.",
+                parse.file, parse.nodeCount, ZQI_DataManagerOrNull(node->id));
+            return false;
+        }
+        if (!(closesNode && next->attributeCount == 0)) {
+            carried = next;
+        }
+    }
+}
+
+// Root level: arrays up to the closing root tag, which must be the last block.
+bool ParseRootContents(XMLParse& parse, DMDatabase* database) {
+    XMLBlockReader& reader = parse.reader;
+    for (;;) {
+        const XMLBlock* block = reader.ReadBlock();
+        if (block == nullptr) {
+            if (!ReaderFailed(parse)) {
+                ZQI_DataManagerPopup(
+                    "DataManager: XML database needs to end with root block closing. '%s' is invalid.",
+                    parse.file);
+            }
+            return false;
+        }
+        if (IsElement(block, "root") && block->closing) {
+            if (reader.ReadBlock() != nullptr) {
+                ZQI_DataManagerPopup("DataManager: No blocks can exist after </root>. '%s' is invalid.",
+                                     parse.file);
+                return false;
+            }
+            return reader.IsOk();
+        }
+        if (!IsElement(block, "array")) {
+            ZQI_DataManagerPopup(
+                "DataManager: root/array/node structure violated. '%s' is not 'array'. '%s' is invalid.",
+                ZQI_DataManagerOrNull(block->name), parse.file);
+            return false;
+        }
+        if (block->closing) {
+            continue;  // an empty array makes no array
+        }
+        DMArray* array = MakeArray(database, block);
+        if (array == nullptr) {
+            ZQI_DataManagerPopup("DataManager: out of memory while reading '%s'. Not loaded.", parse.file);
+            return false;
+        }
+        if (!ParseArrayContents(parse, array)) {
+            return false;
+        }
+    }
+}
+
+}  // namespace
+
+bool DMDatabase::ParseXML(XMLBlockReader& reader) {
+    XMLParse parse = {reader, reader.FileName(), 0};
+    int32_t arraysBefore = arrays.count;
+    bool parsed = false;
+    const XMLBlock* first = reader.ReadBlock();
+    if (first == nullptr || !IsElement(first, "root") || first->closing) {
+        if (first != nullptr || !ReaderFailed(parse)) {
+            ZQI_DataManagerPopup(
+                "DataManager: XML database needs to be contained within 'root' block (not expecting '%s'). "
+                "'%s' is "
+                "invalid.",
+                first != nullptr ? ZQI_DataManagerOrNull(first->name) : "null", parse.file);
+        }
+    } else {
+        parsed = ParseRootContents(parse, this);
+    }
+    if (!parsed) {
+        // Only what this parse added goes: arrays the database held before stay.
+        while (arrays.count > arraysBefore) {
+            arrays.DeleteAt(arrays.count - 1);
+        }
+    }
+    return parsed;
+}
+
+bool DMDatabase::LoadXMLFile(const char* fileName) {
+    XMLBlockReader reader;
+    if (!reader.Open(fileName)) {
+        ZQI_DataManagerPopup("XML database file '%s' not found!", ZQI_DataManagerOrNull(fileName));
+        return false;
+    }
+    return ParseXML(reader);
+}
+
+bool DMDatabase::LoadXMLFromMemory(const char* text, int32_t length) {
+    XMLBlockReader reader;
+    if (text == nullptr || length < 4 ||
+        !reader.SetDocument("FromMem", reinterpret_cast<const uint8_t*>(text), length) ||
+        !reader.ReadDocumentStart()) {
+        ZQI_DataManagerPopup("XML database file loaded from memory is invalid!");
+        return false;
+    }
+    return ParseXML(reader);
+}
+
+bool DMDatabase::LoadXMLFromMemory(const ByteStream& stream) {
+    return LoadXMLFromMemory(reinterpret_cast<const char*>(stream.data), stream.size);
+}

@@ -1,0 +1,175 @@
+// Writing a database as XML text in the fixed layout the reader expects, and saving it to a
+// file, plain or scrambled. Values are written as they are: the layout is for the engine's own
+// data, whose texts hold no quotes, angle brackets or ampersands.
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "data/DMRecords.h"
+#include "data/DataFileAccess.h"
+#include "data/DataManager_local.h"
+#include "data/ScrambledDatabase.h"
+#include "foundation/ByteStream.h"
+
+namespace {
+
+// First capacity of the writer's stream; it grows by the stream's own rule.
+const int32_t kInitialCapacity = 16384;
+
+// Appends text (null counts as "") to the stream. Returns false when the stream cannot grow.
+bool Put(ByteStream* out, const char* text) {
+    if (text == nullptr) {
+        return true;
+    }
+    return out->Write(text, static_cast<int32_t>(strlen(text)));
+}
+
+// key="value"
+bool PutPair(ByteStream* out, const DMKeyValue& pair) {
+    return Put(out, pair.key) && Put(out, "=\"") && Put(out, pair.value) && Put(out, "\"");
+}
+
+bool IsLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// A key the reader accepts back: a letter, then letters, digits, '_', '-' or '.'.
+bool IsValidKey(const char* key) {
+    if (key == nullptr || !IsLetter(key[0])) {
+        return false;
+    }
+    for (const char* p = key + 1; *p != '\0'; ++p) {
+        if (!IsLetter(*p) && !(*p >= '0' && *p <= '9') && *p != '_' && *p != '-' && *p != '.') {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsTextKey(const char* key) {
+    return key != nullptr && (strcmp(key, "DATA") == 0 || strcmp(key, "CDATA") == 0);
+}
+
+// One node: its pairs as attributes (on one line, or one per line when there are more than
+// maxInline), then its DATA or CDATA text as content, or "/>".
+bool PutNode(ByteStream* out, const DMNode* node, const DMArray* array, uint32_t maxInline) {
+    int32_t pairCount = node->values.count;
+    bool onePerLine = static_cast<uint32_t>(pairCount) > maxInline;
+    const DMKeyValue* text = nullptr;  // the last DATA or CDATA pair
+    bool cdata = false;
+    bool ok = Put(out, "\t\t<node ");
+    for (int32_t i = 0; i < pairCount && ok; ++i) {
+        const DMKeyValue& pair = node->values[i];
+        if (IsTextKey(pair.key)) {
+            text = &pair;
+            cdata = cdata || strcmp(pair.key, "CDATA") == 0;
+            continue;
+        }
+        if (!IsValidKey(pair.key)) {
+            ZQI_DataManagerPopup(
+                "DMDatabase: invalid value key '%s' in node '%s' of array '%s'. Key names need to start with "
+                "a-z "
+                "or A-Z.",
+                ZQI_DataManagerOrNull(pair.key), ZQI_DataManagerOrNull(node->id),
+                ZQI_DataManagerOrNull(array->id));
+        }
+        const char* separator = " ";
+        if (onePerLine) {
+            separator = i + 1 < pairCount ? "\n\t\t " : "\n\t\t";
+        }
+        ok = PutPair(out, pair) && Put(out, separator);
+    }
+    if (!ok) {
+        return false;
+    }
+    if (text != nullptr) {
+        ok = Put(out, ">") && (!cdata || Put(out, "<![CDATA[")) && Put(out, text->value) &&
+             (!cdata || Put(out, "]]>")) && Put(out, "</node>\n");
+    } else {
+        ok = Put(out, "/>\n");
+    }
+    return ok && (!onePerLine || Put(out, "\n"));
+}
+
+// One array: its opening tag with the id and attributes, its nodes, its closing tag. An array
+// without id is written without the id attribute, so it reads back without one.
+bool PutArray(ByteStream* out, const DMArray* array, uint32_t maxInline) {
+    bool ok = Put(out, "\n\t<array");
+    if (ok && array->id != nullptr) {
+        ok = Put(out, " id=\"") && Put(out, array->id) && Put(out, "\"");
+    }
+    for (int32_t i = 0; i < array->attributes.count && ok; ++i) {
+        ok = Put(out, " ") && PutPair(out, array->attributes[i]);
+    }
+    ok = ok && Put(out, ">\n");
+    for (int32_t i = 0; i < array->nodes.count && ok; ++i) {
+        ok = PutNode(out, array->nodes[i], array, maxInline);
+    }
+    return ok && Put(out, "\t</array>\n");
+}
+
+}  // namespace
+
+ByteStream* DMDatabase::WriteXML() const {
+    ByteStream* out = new (std::nothrow) ByteStream();
+    if (out == nullptr) {
+        return nullptr;
+    }
+    out->data = static_cast<uint8_t*>(malloc(kInitialCapacity));
+    out->capacity = out->data != nullptr ? kInitialCapacity : 0;
+    bool ok = Put(out, "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n") && Put(out, "<root>\n");
+    for (int32_t i = 0; i < arrays.count && ok; ++i) {
+        ok = PutArray(out, arrays[i], maxInlineValues);
+    }
+    ok = ok && Put(out, "</root>\n");
+    if (!ok) {
+        ZQI_DataManagerPopup("DMDatabase::WriteXML: out of memory while writing '%s'.",
+                             ZQI_DataManagerOrNull(name));
+        delete out;
+        return nullptr;
+    }
+    return out;
+}
+
+bool DMDatabase::SaveFile(const char* fileName, bool scrambled) const {
+    if (fileName == nullptr) {
+        ZQI_DataManagerPopup("DMDatabase::SaveFile: no file name given.");
+        return false;
+    }
+    ByteStream* text = WriteXML();
+    if (text == nullptr) {
+        return false;
+    }
+    const uint8_t* bytes = text->data;
+    int32_t size = text->size;
+    uint8_t* image = nullptr;
+    if (scrambled) {
+        if (!ZQI_ScrambleDatabaseText(text->data, text->size, &image, &size)) {
+            ZQI_DataManagerPopup("DMDatabase::SaveFile: out of memory while scrambling '%s'.", fileName);
+            delete text;
+            return false;
+        }
+        bytes = image;
+    }
+    DataFileWriteResult result = ZQI_DataManagerWriteWholeFile(fileName, bytes, size);
+    free(image);
+    delete text;
+    if (result == DATA_FILE_OPEN_FAILED) {
+        if (strncmp(fileName, "res://", 6) == 0 || strncmp(fileName, "user://", 7) == 0) {
+            ZQI_DataManagerPopup("Unable to open file '%s' for writing.", fileName);
+        } else {
+            ZQI_DataManagerPopup(
+                "Unable to open file '%s' for writing. The filename needs to be absolute file system target "
+                "such as "
+                "res://data/file.xml.",
+                fileName);
+        }
+        return false;
+    }
+    if (result == DATA_FILE_WRITE_FAILED) {
+        // A short write would leave a cut database behind while the caller believes it saved.
+        ZQI_DataManagerPopup("DMDatabase::SaveFile: could not write all of '%s'.", fileName);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,106 @@
+// ZQFileSystem::HTTPSystem: downloads through the engine API's HTTP slot into cache:// files.
+#include "filesystem/HTTPSystem.h"
+
+#include "core/Buffer.h"
+#include "filesystem/FileSystemServices.h"
+#include "filesystem/HttpClient.h"
+#include "filesystem/SchemeRoots.h"
+
+namespace ZQFileSystem {
+
+namespace {
+
+// The engine's own request state word for downloads; nothing cancels them but the quit flag.
+uint32_t g_downloadState = 0;
+
+bool IsCacheNameCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_';
+}
+
+}  // namespace
+
+HTTPSystem::HTTPSystem(System* cacheSystem) : cache_(cacheSystem) {}
+
+String HTTPSystem::MakeCacheName(const char* url) {
+    String name(url);
+    if (name.data != nullptr) {
+        for (char* c = name.data; *c != '\0'; ++c) {
+            if (!IsCacheNameCharacter(*c)) {
+                *c = '_';
+            }
+        }
+    }
+    return name;
+}
+
+bool HTTPSystem::CloseFile(File*) {
+    return false;
+}
+
+File* HTTPSystem::OpenFile(SchemeId, const char* url, FileMode mode) {
+    if (mode != FILE_MODE_READ || url == nullptr || cache_ == nullptr) {
+        return nullptr;
+    }
+    const String& cacheRoot = ZQI_GetSchemeRoot(SCHEME_CACHE);
+    if (cacheRoot.IsEmpty()) {
+        ZQI_FileSystemLog(2, "HTTPSystem::OpenFile: there is no cache folder to keep '%s' in.", url);
+        return nullptr;
+    }
+    String cacheFile = String::FromFormat("%s/%s", cacheRoot.CStr(), MakeCacheName(url).CStr());
+    if (cache_->FileExists(SCHEME_CACHE, cacheFile.CStr())) {
+        return cache_->OpenFile(SCHEME_CACHE, cacheFile.CStr(), FILE_MODE_READ);
+    }
+    return Download(url, cacheFile);
+}
+
+File* HTTPSystem::Download(const char* url, const String& cacheFile) {
+    ZQI_FileSystemPrint("File System: downloading file '%s'...", url);
+    zq_buffer_t* body = nullptr;
+    int32_t status =
+        ZQ_SendHttpRequest(HTTP_REQUEST_GET, url, "application/octet-stream", "", 0, &body, &g_downloadState);
+    File* result = nullptr;
+    if (status != 200) {
+        ZQI_FileSystemPrint("File System: failed to download file '%s' (status %i).", url, status);
+    } else if (body == nullptr || body->size < body->capacity) {
+        ZQI_FileSystemPrint("File System: failed to download file '%s' (incomplete, %i/%i bytes).", url,
+                            body != nullptr ? static_cast<int32_t>(body->size) : 0,
+                            body != nullptr ? static_cast<int32_t>(body->capacity) : 0);
+    } else {
+        ZQI_FileSystemPrint("File System: downloading file '%s' completed (%i bytes).", url,
+                            static_cast<int32_t>(body->size));
+        File* target = cache_->OpenFile(SCHEME_CACHE, cacheFile.CStr(), FILE_MODE_WRITE);
+        if (target != nullptr) {
+            uint64_t written = body->size != 0 ? target->Write(body->data, body->size) : 0;
+            cache_->CloseFile(target);
+            if (written == body->size) {
+                result = cache_->OpenFile(SCHEME_CACHE, cacheFile.CStr(), FILE_MODE_READ);
+            }
+        }
+    }
+    ZQ_FreeBuffer(body);
+    return result;
+}
+
+bool HTTPSystem::FileExists(SchemeId scheme, const char* url) {
+    File* file = OpenFile(scheme, url, FILE_MODE_READ);
+    if (file == nullptr) {
+        return false;
+    }
+    cache_->CloseFile(file);
+    return true;
+}
+
+void HTTPSystem::FindFiles(SchemeId scheme, const char*, const char*, const Array<String>&, bool,
+                           Array<String>&) {
+    ZQI_FileSystemPopup(1, "File System: %s() is not implemented for files in '%s://' on %s.", "FindFiles",
+                        ZQI_GetSchemeName(scheme), "HTTP");
+}
+
+bool HTTPSystem::GetFileInfo(SchemeId scheme, const char*, zq_file_info_t*) {
+    ZQI_FileSystemPopup(1, "File System: %s() is not implemented for files in '%s://' on %s.", "GetFileInfo",
+                        ZQI_GetSchemeName(scheme), "HTTP");
+    return false;
+}
+
+}  // namespace ZQFileSystem

@@ -1,0 +1,58 @@
+// ZQFileSystem::MountSystem: the save:// scheme. It must be mounted before use. Files opened for
+// reading come straight from disk through the inner native system; files opened for writing or
+// appending are buffered in memory and reach the disk only when the system is unmounted, each
+// flushed and committed before it is closed.
+#pragma once
+
+#include <cstdint>
+#include <unordered_map>
+
+#include "filesystem/FileSystem.h"
+#include "filesystem/MemoryFile.h"
+
+namespace ZQFileSystem {
+
+class MountSystem : public System {
+public:
+    // Takes ownership of the inner system (a native system with the commit flag set).
+    explicit MountSystem(System* inner);
+    // Buffered files that were never unmounted are not written.
+    ~MountSystem() override;
+
+    bool CloseFile(File* file) override;
+    bool CreateDirectory(SchemeId scheme, const char* nativePath) override;
+    bool CreateRootDirectory(SchemeId scheme) override;
+    bool DeleteDirectory(SchemeId scheme, const char* nativePath) override;
+    bool DeleteFile(SchemeId scheme, const char* nativePath) override;
+    bool FileExists(SchemeId scheme, const char* nativePath) override;
+    void FindFiles(SchemeId scheme, const char* virtualFolder, const char* nativeFolder,
+                   const Array<String>& wildcards, bool recursive, Array<String>& out) override;
+    bool GetFileInfo(SchemeId scheme, const char* nativePath, zq_file_info_t* info) override;
+    // Only storage 0.
+    bool Mount(uint32_t storage) override;
+    File* OpenFile(SchemeId scheme, const char* nativePath, FileMode mode) override;
+    // Writes every buffered file to disk and forgets it, then unmounts.
+    void Unmount() override;
+
+    bool IsMounted() const { return mounted_ != 0; }
+    uint32_t GetReadCount() const { return readCount_; }
+
+private:
+    struct Buffered {
+        String nativePath;
+        bool open;
+    };
+
+    System* inner_;
+    std::unordered_map<MemoryFile*, Buffered> buffered_;
+    // Buffered files still held open by a handle when the system was unmounted: their contents
+    // went to disk, and the objects live until that handle is closed.
+    Array<MemoryFile*> detached_;
+    uint32_t readCount_;
+    uint8_t mounted_;
+
+    File* OpenBuffered(SchemeId scheme, const char* nativePath, FileMode mode);
+    void Commit(MemoryFile* file, const String& nativePath);
+};
+
+}  // namespace ZQFileSystem

@@ -1,0 +1,18 @@
+// The native folder listing behind FindFiles: subfolders depth first, then the folder's own
+// files wildcard by wildcard, each result once.
+#pragma once
+
+#include <cstdint>
+
+#include "filesystem/VirtualPath.h"
+#include "foundation/Array.h"
+#include "foundation/String.h"
+
+// Lists the native folder (ending in "/"): with recursive, first every subfolder (depth first),
+// then the folder's own files wildcard by wildcard. Each result is prefix + relative name.
+void ZQI_ListNativeFiles(SchemeId scheme, const char* prefix, const char* folder,
+                         const Array<String>& wildcards, bool recursive, Array<String>& out);
+// One pass over the folder: pass -1 visits the subfolders (listing each recursively), pass i
+// adds the files matching wildcard i.
+void ZQI_ListNativeDirectory(SchemeId scheme, const char* prefix, const char* folder,
+                             const Array<String>& wildcards, int32_t pass, Array<String>& out);

@@ -1,0 +1,65 @@
+// The operating system's side of the native file system, kept thin: folders, file attributes,
+// directory listing, shell folders, the executable's name and the file dialog. The bodies
+// live in NativePlatformWin32.cpp (the product) and NativePlatformPosix.cpp (the host build).
+// Paths are native, with "/" separators accepted everywhere. No engine types beyond String.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "foundation/String.h"
+
+// What stat reports about a native path.
+struct ZQI_NativeFileStatus {
+    uint64_t size;
+    uint32_t creationTime;  // seconds since 1970, low 32 bits
+    uint32_t modificationTime;
+    uint32_t accessTime;
+    bool isRegularFile;
+    bool isFolder;
+};
+
+// stat of the path; false when it fails.
+bool ZQI_NativeStat(const char* path, ZQI_NativeFileStatus* status);
+// True when the path's attributes can be read and do not mark a folder (Windows); the host
+// build answers false, since its stat already covers every file.
+bool ZQI_NativeHasFileAttributes(const char* path);
+
+// Outcome of making one folder.
+enum ZQI_NativeFolderResult : int32_t {
+    NATIVE_FOLDER_CREATED = 0,
+    NATIVE_FOLDER_EXISTS = 1,  // Windows error 183 (ERROR_ALREADY_EXISTS)
+    NATIVE_FOLDER_FAILED = 2
+};
+// Makes one folder. With grantEveryone the folder carries an access list that grants full
+// access to Everyone, inherited by what is made inside it; when building that fails the folder
+// is made with default security instead (the host build always uses default security).
+ZQI_NativeFolderResult ZQI_NativeMakeFolder(const char* path, bool grantEveryone);
+// The platform's code of the last failed call on this thread (GetLastError, errno).
+int32_t ZQI_NativeLastError();
+// Removes an empty folder / a file; true when the system call succeeded.
+bool ZQI_NativeRemoveFolder(const char* path);
+bool ZQI_NativeRemoveFile(const char* path);
+
+// Lists the entries matching pattern: a folder followed by "*" or by a wildcard ("a/b/*.png").
+// Calls visit for each entry except "." and ".." with its name and whether it is a folder.
+// Matching follows the platform's own rules. A folder that cannot be read lists nothing.
+typedef void (*ZQI_NativeListVisitor)(const char* name, bool isFolder, void* context);
+void ZQI_NativeListFolder(const char* pattern, ZQI_NativeListVisitor visit, void* context);
+
+// 64-bit position of a C runtime stream (negative on failure) and seeking to one (0 on success).
+int64_t ZQI_NativeTell(FILE* stream);
+int32_t ZQI_NativeSeek(FILE* stream, int64_t offset, int32_t origin);
+
+// The platform's folder for a shell folder id (raw: native separators); empty when it has none.
+// The folder is made when missing.
+void ZQI_NativeGetShellFolder(String& out, int32_t folderId);
+// The executable's full file name (raw: native separators, at most 260 characters on Windows).
+void ZQI_NativeGetExecutablePath(String& out);
+
+// The system's open or save dialog. filterPairs is the Windows filter list: pairs of
+// NUL-terminated texts ending with an empty text. fileName (fileNameSize bytes) holds the
+// initial folder on entry and the chosen native path on success. owner is the window the dialog
+// belongs to (may be null). False on cancel, on failure, and where the platform has no dialog.
+bool ZQI_NativeShowFileDialog(void* owner, const char* filterPairs, char* fileName, int32_t fileNameSize,
+                              bool save);

@@ -1,0 +1,150 @@
+// The native platform calls of the host build (POSIX): stat, mkdir, rmdir, unlink, readdir and
+// the XDG folders. Used by tests; the product is the Windows build.
+#include <dirent.h>
+#include <errno.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "filesystem/NativePlatform.h"
+#include "filesystem/SchemeRoots.h"
+#include "filesystem/Wildcard.h"
+
+bool ZQI_NativeStat(const char* path, ZQI_NativeFileStatus* status) {
+    struct stat info;
+    if (path == nullptr || stat(path, &info) != 0) {
+        return false;
+    }
+    status->size = static_cast<uint64_t>(info.st_size);
+    // POSIX keeps no creation time; the status-change time is the nearest.
+    status->creationTime = static_cast<uint32_t>(info.st_ctime);
+    status->modificationTime = static_cast<uint32_t>(info.st_mtime);
+    status->accessTime = static_cast<uint32_t>(info.st_atime);
+    status->isRegularFile = S_ISREG(info.st_mode);
+    status->isFolder = S_ISDIR(info.st_mode);
+    return true;
+}
+
+bool ZQI_NativeHasFileAttributes(const char*) {
+    return false;
+}
+
+int32_t ZQI_NativeLastError() {
+    return errno;
+}
+
+ZQI_NativeFolderResult ZQI_NativeMakeFolder(const char* path, bool /*grantEveryone*/) {
+    // Access lists are a Windows matter; here folders get the default mode under the umask.
+    if (mkdir(path, 0777) == 0) {
+        return NATIVE_FOLDER_CREATED;
+    }
+    return errno == EEXIST ? NATIVE_FOLDER_EXISTS : NATIVE_FOLDER_FAILED;
+}
+
+bool ZQI_NativeRemoveFolder(const char* path) {
+    return rmdir(path) == 0;
+}
+
+bool ZQI_NativeRemoveFile(const char* path) {
+    return unlink(path) == 0;
+}
+
+namespace {
+
+bool IsFolderEntry(const String& folder, const struct dirent* entry) {
+    if (entry->d_type == DT_DIR) {
+        return true;
+    }
+    if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK) {
+        return false;
+    }
+    String path = String::FromFormat("%s/%s", folder.CStr(), entry->d_name);
+    struct stat info;
+    return stat(path.CStr(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
+void ZQI_NativeListFolder(const char* pattern, ZQI_NativeListVisitor visit, void* context) {
+    const char* slash = strrchr(pattern, '/');
+    String folder = slash != nullptr ? String::FromFormat("%.*s", static_cast<int>(slash - pattern), pattern)
+                                     : String(".");
+    if (folder.IsEmpty()) {
+        folder = "/";
+    }
+    const char* wildcard = slash != nullptr ? slash + 1 : pattern;
+    // Windows' "*.*" takes every name, also those without a dot.
+    bool everything = strcmp(wildcard, "*") == 0 || strcmp(wildcard, "*.*") == 0;
+    DIR* directory = opendir(folder.CStr());
+    if (directory == nullptr) {
+        return;
+    }
+    while (const struct dirent* entry = readdir(directory)) {
+        if (strcmp(entry->d_name, ".") == 0 || strcmp(entry->d_name, "..") == 0) {
+            continue;
+        }
+        if (everything || ZQI_MatchWildcard(entry->d_name, wildcard)) {
+            visit(entry->d_name, IsFolderEntry(folder, entry), context);
+        }
+    }
+    closedir(directory);
+}
+
+int64_t ZQI_NativeTell(FILE* stream) {
+    return static_cast<int64_t>(ftello(stream));
+}
+
+int32_t ZQI_NativeSeek(FILE* stream, int64_t offset, int32_t origin) {
+    return fseeko(stream, static_cast<off_t>(offset), origin);
+}
+
+namespace {
+
+// mkdir -p: makes each missing folder of an absolute path.
+bool MakeFolderTree(const String& path) {
+    String partial;
+    for (const char* c = path.CStr(); *c != '\0'; ++c) {
+        if (*c == '/' && !partial.IsEmpty()) {
+            mkdir(partial.CStr(), 0777);
+        }
+        partial.AppendChar(*c);
+    }
+    struct stat info;
+    return (mkdir(partial.CStr(), 0777) == 0 || errno == EEXIST) && stat(partial.CStr(), &info) == 0 &&
+           S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
+void ZQI_NativeGetShellFolder(String& out, int32_t folderId) {
+    out = "";
+    const char* home = getenv("HOME");
+    const char* dataHome = getenv("XDG_DATA_HOME");
+    if (folderId == ZQI_SHELL_FOLDER_DOCUMENTS && home != nullptr && home[0] == '/') {
+        out.Format("%s/Documents", home);
+    } else if (folderId == ZQI_SHELL_FOLDER_APP_DATA && dataHome != nullptr && dataHome[0] == '/') {
+        out = dataHome;
+    } else if (folderId == ZQI_SHELL_FOLDER_APP_DATA && home != nullptr && home[0] == '/') {
+        out.Format("%s/.local/share", home);
+    }
+    if (!out.IsEmpty() && !MakeFolderTree(out)) {
+        out = "";
+    }
+}
+
+void ZQI_NativeGetExecutablePath(String& out) {
+    char buffer[4096];
+    ssize_t length = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
+    if (length <= 0) {
+        out = "";
+        return;
+    }
+    buffer[length] = '\0';
+    out = buffer;
+}
+
+bool ZQI_NativeShowFileDialog(void*, const char*, char*, int32_t, bool) {
+    return false;  // the host build has no desktop dialog
+}

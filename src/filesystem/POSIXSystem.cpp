@@ -1,0 +1,158 @@
+// ZQFileSystem::POSIXSystem and POSIXFile: opening, closing and describing native files through
+// the C runtime, after asking the PAK layer.
+#include "filesystem/POSIXSystem.h"
+
+#include <new>
+
+#include "filesystem/NativePlatform.h"
+
+namespace ZQFileSystem {
+
+// ---- POSIXFile ----------------------------------------------------------------------------------
+
+POSIXFile::POSIXFile(uint64_t size, SchemeId scheme, bool writable, FILE* stream)
+    : File(size, 0, scheme, writable), stream(stream) {}
+
+void POSIXFile::Flush() {
+    fflush(stream);
+}
+
+uint64_t POSIXFile::Tell() {
+    int64_t position = ZQI_NativeTell(stream);
+    return position < 0 ? 0 : static_cast<uint64_t>(position);
+}
+
+uint64_t POSIXFile::Read(void* buffer, uint64_t count) {
+    if (buffer == nullptr || count == 0) {
+        return 0;
+    }
+    return fread(buffer, 1, static_cast<size_t>(count), stream);
+}
+
+void POSIXFile::Seek(int64_t offset, int32_t origin) {
+    int32_t whence = origin == SEEK_ORIGIN_CURRENT ? SEEK_CUR
+                     : origin == SEEK_ORIGIN_END   ? SEEK_END
+                                                   : SEEK_SET;
+    ZQI_NativeSeek(stream, offset, whence);
+}
+
+uint64_t POSIXFile::Write(const void* buffer, uint64_t count) {
+    if (buffer == nullptr || count == 0) {
+        return 0;
+    }
+    return fwrite(buffer, 1, static_cast<size_t>(count), stream);
+}
+
+// ---- POSIXSystem --------------------------------------------------------------------------------
+
+namespace {
+
+// "c" is the C runtime's commit flag: a flush also commits the data to disk.
+const char* StreamMode(FileMode mode) {
+    switch (mode) {
+        case FILE_MODE_APPEND:
+            return "abc";
+        case FILE_MODE_WRITE:
+            return "wbc";
+        default:
+            return "rb";
+    }
+}
+
+}  // namespace
+
+POSIXSystem::POSIXSystem(bool commit) : commit_(commit ? 1 : 0) {}
+
+POSIXSystem::~POSIXSystem() {
+    CloseArchives();
+}
+
+bool POSIXSystem::SchemeUsesArchives(SchemeId scheme) {
+    return scheme != SCHEME_LOGS && scheme != SCHEME_SAVE && scheme != SCHEME_USER;
+}
+
+bool POSIXSystem::ExistsInArchive(SchemeId scheme, const char* nativePath) {
+    return SchemeUsesArchives(scheme) && !IsArchiveName(nativePath) &&
+           PAKSystem::FileExists(scheme, nativePath);
+}
+
+bool POSIXSystem::IsNativeRegularFile(const char* nativePath) {
+    ZQI_NativeFileStatus status;
+    return ZQI_NativeStat(nativePath, &status) && status.isRegularFile;
+}
+
+File* POSIXSystem::OpenFile(SchemeId scheme, const char* nativePath, FileMode mode) {
+    if (nativePath == nullptr || nativePath[0] == '\0') {
+        return nullptr;
+    }
+    if (mode == FILE_MODE_READ && SchemeUsesArchives(scheme) && !IsArchiveName(nativePath)) {
+        if (File* entry = PAKSystem::OpenFile(scheme, nativePath, mode)) {
+            return entry;
+        }
+    }
+    ZQI_NativeFileStatus status;
+    bool known = ZQI_NativeStat(nativePath, &status);
+    if (known && status.isFolder) {
+        return nullptr;  // some C runtimes open folders as streams that fail every read
+    }
+    FILE* stream = fopen(nativePath, StreamMode(mode));
+    if (stream == nullptr) {
+        return nullptr;
+    }
+    uint64_t size = 0;
+    if (mode != FILE_MODE_WRITE && ZQI_NativeStat(nativePath, &status)) {
+        size = status.size;
+    }
+    POSIXFile* file = new (std::nothrow) POSIXFile(size, scheme, mode != FILE_MODE_READ, stream);
+    if (file == nullptr) {
+        fclose(stream);
+    }
+    return file;
+}
+
+bool POSIXSystem::CloseFile(File* file) {
+    if (file == nullptr) {
+        return false;
+    }
+    if ((file->flags & FILE_FLAG_IN_PAK) != 0) {
+        return PAKSystem::CloseFile(file);
+    }
+    POSIXFile* native = dynamic_cast<POSIXFile*>(file);
+    if (native == nullptr) {
+        return false;  // not a file of this system
+    }
+    if (commit_ && native->writable) {
+        fflush(native->stream);
+    }
+    fclose(native->stream);
+    delete native;
+    return true;
+}
+
+bool POSIXSystem::FileExists(SchemeId scheme, const char* nativePath) {
+    if (nativePath == nullptr) {
+        return false;
+    }
+    return ExistsInArchive(scheme, nativePath) || IsNativeRegularFile(nativePath);
+}
+
+void POSIXSystem::FindFiles(SchemeId scheme, const char* virtualFolder, const char* nativeFolder,
+                            const Array<String>& wildcards, bool recursive, Array<String>& out) {
+    if (SchemeUsesArchives(scheme)) {
+        PAKSystem::FindFiles(scheme, virtualFolder, nativeFolder, wildcards, recursive, out);
+    }
+}
+
+bool POSIXSystem::GetFileInfo(SchemeId, const char* nativePath, zq_file_info_t* info) {
+    ZQI_NativeFileStatus status;
+    if (nativePath == nullptr || info == nullptr || !ZQI_NativeStat(nativePath, &status)) {
+        return false;
+    }
+    info->size = status.size;
+    info->creation_time = status.creationTime;
+    info->modification_time = status.modificationTime;
+    info->access_time = status.accessTime;
+    return true;
+}
+
+}  // namespace ZQFileSystem

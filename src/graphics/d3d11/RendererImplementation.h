@@ -1,0 +1,177 @@
+// RendererImplementation: the Direct3D 11 back end, one plain record (no virtual operations) that
+// the graphics and core code call directly. It exists once, in the core's state record; the
+// device lives between Initialize and Release, the adapter and its outputs until the record dies.
+#pragma once
+
+#include <d3d11_1.h>
+#include <dxgi1_2.h>
+
+#include <cstdint>
+
+#include "foundation/Array.h"
+#include "foundation/ErrorCode.h"
+#include "foundation/String.h"
+#include "zorqa.h"
+
+struct RendererTexture;
+
+// A display size, as listed for an output.
+struct Resolution {
+    int32_t width;
+    int32_t height;
+};
+
+// What the back end reads from its host. The core fills it from its own state when it starts the
+// renderer; the back end keeps a copy, so the parameters it points at must outlive the device.
+struct RendererPlatform {
+    HWND window;                        // the game window the swap chain presents into
+    const zq_parameters_t* parameters;  // the program's display parameters; null counts as windowed
+    uint32_t verticalSync;              // Present's sync interval: 1, or 0 with DISABLE_VSYNC
+};
+
+// The opened DXGI adapter and those of its outputs that are attached to the desktop; each
+// pointer holds one reference.
+struct RendererAdapter {
+    IDXGIAdapter* adapter;
+    Array<IDXGIOutput*> outputs;
+};
+
+// Capability flags found when the device is created.
+enum : uint32_t {
+    RENDERER_CAPS_DEPTH32 = 1,             // 32-bit float depth buffers
+    RENDERER_CAPS_BGRA_VERTEX_COLOR = 2,   // vertex colours may be B8G8R8A8
+    RENDERER_CAPS_CONCURRENT_CREATES = 4,  // resources may be created off the render thread
+    RENDERER_CAPS_NON_POWER_OF_TWO = 8,    // textures of any size
+};
+
+enum {
+    RENDERER_COLOR_TARGETS = 4,
+    RENDERER_BLEND_MODES = 9,       // blend mode 0 has no state object
+    RENDERER_CULL_MODES = 3,        // none, front, back
+    RENDERER_SAMPLER_ROWS = 9,      // row 0 anisotropic, rows 1..8 the point/linear filter groups
+    RENDERER_SAMPLER_COLUMNS = 27,  // 3 x 3 x 3 address modes
+    RENDERER_TEXTURE_SLOTS = 8,
+};
+
+// The sampler parameters last sent for one texture slot: (min, mag, mip) and (U, V, W).
+struct RendererSamplerSlot {
+    uint32_t filter[3];
+    uint32_t address[3];
+};
+
+// Made with `new RendererImplementation()`: value-initialised, so every field is zero except the
+// three defaults below. Deleting it releases the device and the adapter.
+struct RendererImplementation {
+    // Display modes of an output and their text form (DisplayModes.cpp).
+    Array<Resolution> displayModes;
+    String displayModesText;
+
+    // The shader whose constants the next geometry bind uploads.
+    zq_shader_t* currentShader;
+
+    RendererAdapter adapterBlock;
+
+    ID3D11BlendState* blendStates[RENDERER_BLEND_MODES][2];  // [mode][colour write off, on]
+
+    // The render-target set as last given to the context (not owned).
+    ID3D11RenderTargetView* boundColorViews[RENDERER_COLOR_TARGETS];
+    ID3D11DepthStencilView* boundDepthView;
+
+    ID3D11DepthStencilState* depthStencilState;
+
+    ID3D11Device* device;
+    ID3D11Device1* device1;  // null when the runtime lacks it
+    ID3D11DeviceContext* context;
+
+    ID3D11RenderTargetView* backBufferView;
+    IDXGISwapChain* swapChain;
+    IDXGISwapChain1* swapChain1;  // null when the swap chain was made without IDXGIFactory2
+    ID3D11Texture2D* depthTexture;
+    ID3D11DepthStencilView* depthView;
+
+    RendererPlatform platform;
+
+    ID3D11RasterizerState* rasterizerStates[RENDERER_CULL_MODES][2];  // [cull][scissor off, on]
+    ID3D11SamplerState* samplerStates[RENDERER_SAMPLER_ROWS][RENDERER_SAMPLER_COLUMNS];
+
+    uint32_t depthFunction = 1;  // engine value 0..7
+    uint32_t featureLevel = D3D_FEATURE_LEVEL_9_1;
+    uint32_t syncInterval = 1;
+    uint32_t capabilities;  // RENDERER_CAPS_* bits
+
+    RendererSamplerSlot samplerSlots[RENDERER_TEXTURE_SLOTS];
+
+    uint8_t depthStateValid;
+    uint8_t depthTestOn;
+    uint8_t depthWriteOn;
+    uint8_t colorWriteOn;
+    uint8_t initialised;
+    uint8_t scissorOn;
+
+    // Releases the device and the adapter block, so deleting the record leaves nothing alive.
+    ~RendererImplementation();
+
+    // ---- Device, swap chain and frame ----------------------------------------------------------
+
+    // Creates the device, the swap chain for platform.window and the back-buffer targets. Any
+    // failure is reported, everything is released again and the result is false.
+    bool Initialize(const RendererPlatform& platformBlock);
+    // Releases every Direct3D object; the record, its settings and the adapter block stay.
+    void Release();
+    // Releases the adapter and its outputs and empties the display-mode list.
+    void ReleaseAdapter();
+
+    // Creates the device with the hardware driver, else WARP, and finds the capability flags.
+    // createDevice is the creation entry point (D3D11CreateDevice).
+    bool CreateDevice(PFN_D3D11_CREATE_DEVICE createDevice = D3D11CreateDevice);
+    // The swap chain for platform.window: flip model through IDXGIFactory2 when there is one.
+    bool CreateSwapChain();
+    // The back buffer's colour view, the depth buffer and its view; sets the viewport to the back
+    // buffer and binds both. Also used after the swap chain's buffers were resized.
+    bool CreateBackBufferTargets();
+    // Unbinds and releases the back-buffer view and the depth buffer, so the swap chain's buffers
+    // can be resized.
+    void ReleaseBackBufferTargets();
+
+    void SetViewport(int32_t x, int32_t y, uint32_t width, uint32_t height);
+    // Binds the set's colour targets (faces of cube targets) and depth target. Without colour
+    // target 0 the back buffer and the default depth buffer are bound instead. Always true.
+    bool SetRenderTargets(const zq_render_targets_t& targets);
+    // Clears every bound colour target; depth is cleared by the drawing layer.
+    void ClearRenderTargets(float r, float g, float b, float a);
+    // Turns scissoring on with the rasterizer state of cullMode (the render state
+    // ZQ_RENDER_STATE_CULL_MODE: 0 none, 1 front, 2 back). False without a device.
+    bool SetScissorRectangle(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t cullMode);
+    // Presents with the sync interval; failures are logged, nothing is re-created.
+    void Present();
+
+    // The error path of every Direct3D call: adds the device-removed reason when there is one.
+    void ReportError(ErrorCode code, HRESULT result, const String& message);
+
+    // ---- Adapters and outputs (DXGIAdapter.cpp), display modes and window style (DisplayModes.cpp)
+
+    // Opens adapter 0 and keeps its outputs attached to the desktop; false when none is kept.
+    bool OpenDefaultAdapter();
+    IDXGIFactory1* CreateFactory();
+    IDXGIFactory1* GetFactoryFromAdapter(IDXGIAdapter* adapter);
+    IDXGIFactory1* GetFactoryFromDevice(ID3D11Device* fromDevice);
+    // Adds the output's 32-bit display sizes to displayModes, each size once; not cleared here.
+    void GetDisplayModes(int32_t outputIndex);
+    // Restyles and places the window for a mode on the output. False when there is no window or
+    // no such output.
+    bool ApplyWindowStyle(int32_t outputIndex, int32_t width, int32_t height, bool windowed);
+};
+
+// IDXGIFactory2 of a factory, or null (not reported: older runtimes lack it).
+IDXGIFactory2* ZQI_QueryDXGIFactory2(IDXGIFactory1* factory);
+// Walks the adapter's outputs, keeping those attached to the desktop; true when one was kept.
+bool ZQI_EnumerateAdapterOutputs(RendererAdapter* block);
+// Enumerates the outputs again; on failure the previous list stays. Returns the output count.
+int32_t ZQI_RefreshDisplayOutputs(RendererAdapter* block);
+// The output's B8G8R8A8 display modes; empty on failure or for an unknown output.
+Array<DXGI_MODE_DESC> ZQI_GetOutputDisplayModes(RendererAdapter* block, int32_t outputIndex);
+// The renderer's display sizes of the output as "640x480,800x600,...", ascending; null when
+// there are none or no renderer exists. The text belongs to the renderer.
+const char* ZQI_GetSupportedResolutionsText(int32_t outputIndex);
+// The renderer adapter's name in UTF-8 (at most 127 bytes); empty when there is none.
+String ZQI_GetAdapterName();

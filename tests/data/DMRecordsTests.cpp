@@ -1,0 +1,145 @@
+// Records: lookups by hash and text, the "id" rules of SetValue, ownership, and the choice of
+// reader by file extension.
+#include "DataTestSupport.h"
+
+#include <cstring>
+
+#include "foundation/NameHash.h"
+
+using data_records = DataManagerTest;
+
+TEST_F(data_records, NodeLookupsAnswerNullOutsideTheirRange) {
+    DMDatabase database;
+    DMNode* node = database.AddArray()->AddNode();
+    node->SetValue("colour", "red");
+    EXPECT_STREQ(node->GetValue("colour"), "red");
+    EXPECT_EQ(node->GetValue("size"), nullptr);
+    EXPECT_EQ(node->GetValue(nullptr), nullptr);
+    EXPECT_STREQ(node->GetKeyByIndex(0), "colour");
+    EXPECT_EQ(node->GetKeyByIndex(1), nullptr);
+    EXPECT_EQ(node->GetKeyByIndex(-1), nullptr);
+    EXPECT_EQ(node->array->GetNodeByIndex(1), nullptr);
+    EXPECT_EQ(node->array->GetNodeByIndex(-1), nullptr);
+    EXPECT_EQ(node->array->GetNodeByIndex(0), node);
+}
+
+TEST_F(data_records, NodeSetValueOfIdAlsoSetsTheNodeId) {
+    DMDatabase database;
+    DMArray* array = database.AddArray();
+    DMNode* node = array->AddNode();
+    node->SetValue("id", "hero");
+    EXPECT_STREQ(node->id, "hero");
+    EXPECT_EQ(node->idHash, ZQI_HashName("hero"));
+    EXPECT_EQ(array->GetNode("hero"), node);
+    ASSERT_EQ(node->values.count, 1);
+    EXPECT_STREQ(node->values[0].key, "id");
+    EXPECT_STREQ(node->values[0].value, "hero");
+    EXPECT_EQ(array->GetNode(nullptr), nullptr);
+}
+
+TEST_F(data_records, SetValueReplacesButANullValueKeepsTheOldOne) {
+    DMDatabase database;
+    DMNode* node = database.AddArray()->AddNode();
+    node->SetValue("speed", "1");
+    node->SetValue("speed", "2");
+    EXPECT_STREQ(node->GetValue("speed"), "2");
+    node->SetValue("speed", nullptr);
+    EXPECT_STREQ(node->GetValue("speed"), "2");
+    EXPECT_EQ(node->values.count, 1);
+    node->SetValue("empty", nullptr);  // a new key with no value is still a pair
+    ASSERT_EQ(node->values.count, 2);
+    EXPECT_EQ(node->GetValue("empty"), nullptr);
+    node->SetValue(nullptr, "ignored");
+    EXPECT_EQ(node->values.count, 2);
+}
+
+TEST_F(data_records, ArraySetValueOfIdSetsTheIdAndStoresNoAttribute) {
+    DMDatabase database;
+    DMArray* array = database.AddArray();
+    array->SetValue("id", "LEVELS");
+    array->SetValue("version", "3");
+    EXPECT_STREQ(array->id, "LEVELS");
+    ASSERT_EQ(array->attributes.count, 1);
+    EXPECT_STREQ(array->attributes[0].key, "version");
+    EXPECT_EQ(database.GetArray("LEVELS"), array);
+}
+
+TEST_F(data_records, KeysSharingAHashAreToldApartByText) {
+    // 'A' * 37 + 'b' == 'B' * 37 + '='
+    ASSERT_EQ(ZQI_HashName("Ab"), ZQI_HashName("B="));
+    DMDatabase database;
+    DMArray* array = database.AddArray();
+    DMNode* node = array->AddNode();
+    node->SetValue("Ab", "first");
+    node->SetValue("B=", "second");
+    EXPECT_STREQ(node->GetValue("Ab"), "first");
+    EXPECT_STREQ(node->GetValue("B="), "second");
+    DMNode* other = array->AddNode();
+    node->SetId("Ab");
+    other->SetId("B=");
+    EXPECT_EQ(array->GetNode("B="), other);
+    EXPECT_EQ(array->GetNode("Ab"), node);
+}
+
+TEST_F(data_records, GetArrayComparesTextsAndSkipsArraysWithoutId) {
+    DMDatabase database;
+    DMArray* unnamed = database.AddArray();
+    DMArray* named = database.AddArray();
+    named->SetId("B=");
+    EXPECT_EQ(database.GetArray("B="), named);
+    EXPECT_EQ(database.GetArray("Ab"), nullptr);  // same hash, other text
+    EXPECT_EQ(database.GetArray(nullptr), nullptr);
+    EXPECT_EQ(unnamed->database, &database);
+}
+
+TEST_F(data_records, DeleteNodeKeepsTheOthersInOrder) {
+    DMDatabase database;
+    DMArray* array = database.AddArray();
+    for (const char* id : {"a", "b", "c"}) {
+        array->AddNode()->SetId(id);
+    }
+    array->DeleteNode(1);
+    ASSERT_EQ(array->nodes.count, 2);
+    EXPECT_STREQ(array->nodes[0]->id, "a");
+    EXPECT_STREQ(array->nodes[1]->id, "c");
+    array->DeleteNode(7);  // out of range: nothing
+    EXPECT_EQ(array->nodes.count, 2);
+}
+
+TEST_F(data_records, ClearLeavesNoStorage) {
+    DMDatabase database("res://x.xml");
+    database.AddArray()->AddNode()->SetValue("k", "v");
+    database.Clear();
+    EXPECT_EQ(database.name, nullptr);
+    EXPECT_EQ(database.arrays.count, 0);
+    EXPECT_EQ(database.arrays.data, nullptr);
+    EXPECT_EQ(database.maxInlineValues, 5u);
+}
+
+TEST_F(data_records, LoadFilePicksTheReaderByExtensionInAnyCase) {
+    std::string path = WriteScratchFile(
+        "upper.XML", "<?xml version=\"1.0\"?><root><array id=\"A\"><node id=\"n\"/></array></root>");
+    DMDatabase database;
+    EXPECT_TRUE(database.LoadFile(path.c_str()));
+    EXPECT_STREQ(database.name, path.c_str());
+    ASSERT_NE(database.GetArray("A"), nullptr);
+    std::string csv = WriteScratchFile("table.CsV", "a;b\n1;2\n");
+    DMDatabase table;
+    EXPECT_TRUE(table.LoadFile(csv.c_str()));
+    EXPECT_EQ(table.arrays.count, 1);
+    std::string dat = WriteScratchFile("save.dat", "<?xml?><root></root>");
+    DMDatabase save;
+    EXPECT_TRUE(save.LoadFile(dat.c_str()));
+    EXPECT_TRUE(Popups().empty());
+}
+
+TEST_F(data_records, LoadFileRefusesOtherEndingsAndShortNames) {
+    DMDatabase database;
+    EXPECT_FALSE(database.LoadFile("notes.txt"));
+    EXPECT_TRUE(
+        OnlyPopupContains("Unknown database file type 'notes.txt'. Supported formats are: .csv .xml"));
+    ForgetMessages();
+    EXPECT_FALSE(database.LoadFile("a.x"));
+    EXPECT_TRUE(Popups().empty());
+    EXPECT_FALSE(database.LoadFile(nullptr));
+}

@@ -1,0 +1,117 @@
+// The save system: mounting, reads straight from disk, writes buffered until unmounting, and
+// through the API the save root made at the first mount.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "FileSystemTestSupport.h"
+#include "filesystem/FileSystemApi.h"
+#include "filesystem/FileSystemTable.h"
+#include "filesystem/MountSystem.h"
+#include "filesystem/SchemeRoots.h"
+
+using namespace ZQFileSystem;
+
+namespace {
+
+class MountSystemTest : public FileSystemTest {
+protected:
+    void SetUp() override {
+        FileSystemTest::SetUp();
+        MakeNativeFolders(Root(SCHEME_SAVE));
+    }
+    std::string SaveFile(const std::string& name) const { return NativePath(SCHEME_SAVE, name); }
+};
+
+}  // namespace
+
+TEST_F(MountSystemTest, NothingWorksWhileUnmounted) {
+    WriteNativeFile(SaveFile("slot.dat"), "old");
+    EXPECT_FALSE(ZQI_GetFileSystem(SCHEME_SAVE)->FileExists(SCHEME_SAVE, SaveFile("slot.dat").c_str()));
+    EXPECT_EQ(nullptr, ZQ_FileSystem_OpenFile("save://slot.dat", "r"));
+    EXPECT_EQ(nullptr, ZQ_FileSystem_OpenFile("save://slot.dat", "w"));
+    EXPECT_EQ("old", ReadNativeFile(SaveFile("slot.dat"))) << "a refused write must not truncate";
+    EXPECT_FALSE(ZQ_FileSystem_DeleteFile("save://slot.dat"));
+}
+
+TEST_F(MountSystemTest, OnlyStorageZeroMounts) {
+    EXPECT_FALSE(ZQ_FileSystem_Mount("save", 1));
+    EXPECT_FALSE(ZQ_FileSystem_Mount("save", 4));
+    EXPECT_FALSE(ZQ_FileSystem_Mount("docs", 0));
+    EXPECT_FALSE(ZQ_FileSystem_Mount(nullptr, 0));
+    EXPECT_TRUE(ZQ_FileSystem_Mount("save", 0));
+}
+
+TEST_F(MountSystemTest, FirstMountMakesTheSaveRootOnce) {
+    ZQI_SetSchemeRoot(SCHEME_SAVE, temp_->Join("fresh-save").c_str());
+    EXPECT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    EXPECT_TRUE(NativeFolderExists(temp_->Join("fresh-save")));
+    ZQ_FileSystem_Unmount("save");
+    ZQI_SetSchemeRoot(SCHEME_SAVE, temp_->Join("second-save").c_str());
+    EXPECT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    EXPECT_FALSE(NativeFolderExists(temp_->Join("second-save"))) << "the root is made once per run";
+}
+
+TEST_F(MountSystemTest, WritesReachTheDiskOnlyAtUnmount) {
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    ASSERT_TRUE(WriteThroughApi("save://slot.dat", "new contents"));
+    EXPECT_TRUE(NativeFileExists(SaveFile("slot.dat")));
+    EXPECT_EQ("", ReadNativeFile(SaveFile("slot.dat"))) << "opening for writing empties the disk file";
+    EXPECT_EQ("", ReadThroughApi("save://slot.dat")) << "buffered writes are not visible to readers";
+    ZQ_FileSystem_Unmount("save");
+    EXPECT_EQ("new contents", ReadNativeFile(SaveFile("slot.dat")));
+}
+
+TEST_F(MountSystemTest, AppendingKeepsTheOldBytesInFront) {
+    WriteNativeFile(SaveFile("log.txt"), "old-");
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    EXPECT_EQ("old-", ReadThroughApi("save://log.txt"));
+    ASSERT_TRUE(WriteThroughApi("save://log.txt", "new", "a"));
+    EXPECT_EQ("old-", ReadNativeFile(SaveFile("log.txt")));
+    ZQ_FileSystem_Unmount("save");
+    EXPECT_EQ("old-new", ReadNativeFile(SaveFile("log.txt")));
+}
+
+TEST_F(MountSystemTest, UnmountingForgetsTheBufferedFiles) {
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    ASSERT_TRUE(WriteThroughApi("save://a.dat", "one"));
+    ZQ_FileSystem_Unmount("save");
+    WriteNativeFile(SaveFile("a.dat"), "changed on disk");
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    ZQ_FileSystem_Unmount("save");
+    EXPECT_EQ("changed on disk", ReadNativeFile(SaveFile("a.dat"))) << "a second unmount rewrote old data";
+}
+
+TEST_F(MountSystemTest, AFileStillOpenAtUnmountIsWrittenAndStaysSafe) {
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    zq_file_t* file = ZQ_FileSystem_OpenFile("save://open.dat", "w");
+    ASSERT_NE(nullptr, file);
+    ZQ_FileSystem_WriteFile("kept", 4, file);
+    ZQ_FileSystem_Unmount("save");
+    EXPECT_EQ("kept", ReadNativeFile(SaveFile("open.dat")));
+    // The handle still works on its (now detached) buffer and closes cleanly.
+    EXPECT_EQ(5u, ZQ_FileSystem_WriteFile("later", 5, file));
+    ZQ_FileSystem_CloseFile(file);
+    EXPECT_EQ("kept", ReadNativeFile(SaveFile("open.dat")));
+}
+
+TEST_F(MountSystemTest, AFileThatCannotBeWrittenIsRefusedAtOnce) {
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    EXPECT_EQ(nullptr, ZQ_FileSystem_OpenFile("save://no-such-folder/x.dat", "w"));
+    ZQ_FileSystem_Unmount("save");
+    EXPECT_FALSE(NativeFileExists(SaveFile("no-such-folder/x.dat")));
+}
+
+TEST_F(MountSystemTest, ReadCountFollowsOpenReaders) {
+    WriteNativeFile(SaveFile("r.dat"), "r");
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    MountSystem* save = static_cast<MountSystem*>(ZQI_GetFileSystem(SCHEME_SAVE));
+    zq_file_t* first = ZQ_FileSystem_OpenFile("save://r.dat", "r");
+    zq_file_t* second = ZQ_FileSystem_OpenFile("save://r.dat", "r");
+    ASSERT_NE(nullptr, first);
+    ASSERT_NE(nullptr, second);
+    EXPECT_EQ(2u, save->GetReadCount());
+    ZQ_FileSystem_CloseFile(first);
+    ZQ_FileSystem_CloseFile(second);
+    EXPECT_EQ(0u, save->GetReadCount());
+}
