@@ -21,10 +21,16 @@ cmake -S "$root" -B "$root/build/windows" --toolchain "$root/cmake/mingw-w64.cma
       -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$root/build/windows" -j"$jobs"
 echo "== windows tests (Wine)"
-started_server=0
-"$root/tools/wine-server.sh" start && started_server=1 || [ $? -eq 3 ]
-trap '[ $started_server -eq 0 ] || "$root/tools/wine-server.sh" stop' EXIT
-(cd "$root/build/windows" && xvfb-run -a ctest --output-on-failure -j"$jobs")
+# The suite has a Wine prefix of its own, and its wineserver runs inside the Xvfb session: a server
+# started under another display (or none) makes every later window creation fail.
+export ZQ_WINEPREFIX=${ZQ_WINEPREFIX:-${ZQ_CACHE_DIR:-/var/cache/zorqa}/wine-prefix-suite-r1}
+"$root/tools/wine-server.sh" stop
+xvfb-run -a bash -c '
+    "$1/tools/wine-server.sh" start || true
+    (cd "$1/build/windows" && ctest --output-on-failure -j"$2")
+    status=$?
+    "$1/tools/wine-server.sh" stop
+    exit $status' _ "$root" "$jobs"
 
 echo "== fuzz targets (${fuzz_seconds}s each)"
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -1,0 +1,64 @@
+/* sample_program.c: the smallest useful program library. It clears the screen to a dark blue
+ * every frame and asks the engine to quit after a few seconds; closing the window quits at once.
+ * Built as prog.dll; its manifest is prog.xml beside it. */
+#include "zorqa.h"
+
+#define SAMPLE_RUN_SECONDS 5.0f
+#define SAMPLE_WIDTH 800
+#define SAMPLE_HEIGHT 600
+
+static zq_program_t* g_program;
+static float g_elapsedSeconds;
+
+static bool SampleInit(void) {
+    g_elapsedSeconds = 0.0f;
+    g_program->api->Log(ZQ_LOG_SYSTEM, "Sample program started; it quits after %g seconds.",
+                        (double)SAMPLE_RUN_SECONDS);
+    return true;
+}
+
+static void SampleShutdown(void) {
+    g_program->api->Log(ZQ_LOG_SYSTEM, "Sample program ran %g seconds.", (double)g_elapsedSeconds);
+}
+
+static void SampleUpdate(float dt) {
+    g_elapsedSeconds += dt;
+    if (g_elapsedSeconds >= SAMPLE_RUN_SECONDS && !g_program->api->IsShutdownSignalled()) {
+        g_program->api->SignalShutdown();
+    }
+}
+
+static void SampleDraw(float dt) {
+    zq_graphics_api_t* graphics = g_program->api->graphics;
+    (void)dt;
+    if (graphics != NULL && graphics->ClearScreen != NULL) {
+        graphics->ClearScreen(0.05f, 0.1f, 0.3f);
+    }
+}
+
+/* The size is settled with the engine before the display starts; every other event, the close
+ * request included, is answered 0, so closing the window ends the run. */
+static int32_t SampleHandleEvent(const zq_event_t* event) {
+    if (event->type == ZQ_EVENT_CHECK_PARAMETERS) {
+        zq_parameters_t* parameters = event->check_parameters.parameters;
+        parameters->width = SAMPLE_WIDTH;
+        parameters->height = SAMPLE_HEIGHT;
+        parameters->windowed = 1;
+    }
+    return 0;
+}
+
+__declspec(dllexport) bool ZQ_GetProgramInterface(zq_program_t* program, uint32_t engine_version) {
+    (void)engine_version;
+    g_program = program;
+    program->interface_version = ZQ_INTERFACE_VERSION;
+    program->parameters.width = SAMPLE_WIDTH;
+    program->parameters.height = SAMPLE_HEIGHT;
+    program->parameters.windowed = 1;
+    program->Init = SampleInit;
+    program->Shutdown = SampleShutdown;
+    program->Update = SampleUpdate;
+    program->Draw = SampleDraw;
+    program->HandleEvent = SampleHandleEvent;
+    return true;
+}

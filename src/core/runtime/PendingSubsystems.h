@@ -1,0 +1,149 @@
+// Stand-ins for the subsystems the lifecycle drives that are not part of the build yet: the
+// graphics state stacks and batches, the resource tables and their upload queues, fonts, the
+// console and developer overlays, input back ends, extension modules and services, and the
+// manifest's packages. Each keeps the name its owner will give it; the owning subsystem replaces
+// these declarations (and PendingSubsystems.cpp) when it is built. They do nothing, or the
+// least that keeps the lifecycle's bookkeeping honest (the transform and render-target stacks
+// count their depth, so unbalanced pushes are still found).
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/Matrix4x4.h"
+#include "zorqa.h"
+
+struct DMArray;
+
+// ---- Input back ends (Windows platform layer) -------------------------------------------------
+
+class InputImp {
+public:
+    virtual ~InputImp() {}
+    virtual bool IsSupported() { return true; }
+    virtual bool Initialize(void* platform) { return platform != nullptr; }
+    virtual void Update() {}
+    virtual void EndFrame() {}
+};
+
+// The built-in XInput gamepad back end; null while the gamepad code is not part of the build.
+InputImp* ZQI_CreateXInputImplementation();
+
+// ---- Extension modules and service implementations --------------------------------------------
+
+class ExtensionModule {
+public:
+    virtual ~ExtensionModule() {}
+    virtual uint32_t GetInterfaceVersion() { return 0; }
+    virtual const char* GetName() { return ""; }
+    virtual bool Initialize() { return true; }
+    virtual void Shutdown() {}
+    virtual bool IsPausing() { return false; }
+    virtual void Update(float step) { (void)step; }
+    virtual const char* Call(const char* function, const char* parameter) {
+        (void)function;
+        (void)parameter;
+        return nullptr;
+    }
+};
+
+class BaseImplementation {
+public:
+    virtual ~BaseImplementation() {}
+    virtual void Shutdown() {}
+    virtual void Update() {}
+    virtual bool IsAvailable() { return true; }
+};
+
+// Registers the built-in modules and the libraries chosen by STEAM, GALAXY and KARTRIDGE, then
+// resolves the services into g_runtime.modules and g_runtime.services.
+void InitExtensionModules();
+
+// ---- Manifest, packages and system information (start-up) ------------------------------------
+
+// Reads the command line, "res://prog.xml" and "res://developer.xml" into the core's manifest
+// record, the feature lists and the runtime settings.
+bool LoadProgXml();
+void ZQI_AddConditionalPackages(const char* packageList, bool first);
+// Removes the search paths of a package list's entries again.
+void ZQI_RemovePackageSearchPaths(const char* packageList);
+void ZQI_SelectGfxPackage();
+void ZQI_CheckDuplicateIds(DMArray* array);
+// The manifest's package lists (null when absent).
+const char* ZQI_GetPackageList();
+const char* ZQI_GetAddonPackageList();
+const char* ZQI_GetMusicDataPackage();
+const char* ZQI_GetSoundEffectDataPackage();
+const char* ZQI_GetDeveloperPackageList();
+// Appends ",<entry>" to the addon package list.
+void ZQI_AppendAddonPackage(const char* entry);
+void ZQI_BuildSystemInfoText();
+void ZQI_CreateImageLoader();
+
+// ---- Graphics: API table, state stacks, batches, resource tables and queues -------------------
+
+void ZQI_BuildGraphicsApiTable();
+
+enum HighLevelRendererStack : int32_t {
+    HLR_STACK_WORLD = 0,
+    HLR_STACK_VIEW = 1,
+    HLR_STACK_PROJECTION = 2,
+    HLR_STACK_RENDER_TARGETS = 3,
+    HLR_STACK_COUNT = 4
+};
+
+namespace HighLevelRenderer {
+void Initialize();
+// Replaces the current state by a freshly reset one and clears the anything-dirty flag.
+void ResetState();
+void ResetFrameState();
+void ApplyState();
+void PushWorldTransform(const Matrix4x4& transform);
+void PopWorldTransform();
+void PushViewTransform();
+void PopViewTransform();
+void PushProjectionTransform();
+void PopProjectionTransform();
+void PushRenderTargets(const zq_render_targets_t* targets);
+void PopRenderTargets();
+int32_t GetStackDepth(HighLevelRendererStack stack);
+// The first of the current depth parameters (the drawing depth of the overlays).
+float GetFirstDepthParameter();
+// The transform last pushed onto the world stack (identity when empty).
+Matrix4x4 GetWorldTransform();
+}  // namespace HighLevelRenderer
+
+namespace BatchRenderer {
+void Initialize();
+void Shutdown();
+// Starts an empty quad batch and maps the current ring vertex buffer.
+void BeginFrame();
+// Unmaps the current vertex buffer and clears its mapped pointer.
+void UnmapVertexBuffer();
+bool HasVertices();
+void Flush();
+}  // namespace BatchRenderer
+
+void ZQI_ResetShaderTableCount();
+bool InitializeShaderTranslator();
+// Renderer start: every live bitmap, font atlas, ".xml" shader and glyph page back on the GPU.
+void ZQI_RecreateLiveBitmaps();
+void ZQI_RecreateFontAtlases();
+void ZQI_ReloadXmlShaders();
+void ZQI_UploadGlobalFontPages();
+// Renderer stop: the GPU data of the same, then the default resources (WHITE_TEXTURE, shaders).
+void ZQI_FreeBitmapGpuData();
+void ZQI_FreeFontAtlasGpuData();
+void ZQI_FreeShaderGpuData();
+void ZQI_FreeGlobalFontPages();
+void ZQI_FreeDefaultRendererResources();
+
+void ZQI_ProcessBitmapResourceQueues();
+void ProcessPendingBufferOperations();
+void ProcessShaderResourceQueue();
+
+// ---- Fonts, console and developer overlays ---------------------------------------------------
+
+bool InitializeGlobalFont();
+void ZQI_DrawSoundChannels();
+void ZQI_DrawDebugOverlay(float step);
+void ZQI_FreeDebugOverlayState();

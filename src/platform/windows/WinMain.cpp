@@ -1,0 +1,94 @@
+// zorqa.exe's process entry: brackets the run with a 1 ms timer resolution, hands the core the
+// platform's window, popup, program-library and sound functions, runs the two start-up stages,
+// then alternates the message pump with one engine frame until the quit flag is set.
+#include <windows.h>
+#include <mmsystem.h>
+
+#include "core/ApiTable.h"
+#include "core/CommandLine.h"
+#include "core/CoreState.h"
+#include "core/Log.h"
+#include "core/runtime/Lifecycle.h"
+#include "core/runtime/RuntimePlatform.h"
+#include "platform/windows/CrashFilter.h"
+#include "platform/windows/GameWindow.h"
+#include "platform/windows/MessagePump.h"
+#include "platform/windows/Popups.h"
+#include "platform/windows/ProcessGlobals.h"
+#include "platform/windows/ProgramLibrary.h"
+#include "platform/windows/SoundChoice.h"
+
+namespace {
+
+const char kPreinitializationFailedText[] =
+    "Failed to initialize the application. You can try the following: 1) Reboot your system, 2) Update "
+    "your drivers, 3) Restart the application.\n\nSee generated log for details.";
+const char kInitializationFailedText[] = "Core initialization failed.";
+const char kEngineCaption[] = "ZORQA";
+
+// The Windows API level the engine reports in its log (Windows 10).
+const unsigned kReportedWin32Winnt = 0xA00;
+
+// An inactive window still runs frames, but at most about 60 a second with the processor idle.
+const DWORD kInactiveSleepMilliseconds = 15;
+
+const int kExitSuccess = 0;
+const int kExitInitializationFailed = 1;
+
+void* GetGameWindowHandle() {
+    return ZQI_GetGameWindow();
+}
+
+void InstallPlatformFunctions() {
+    ZQI_InstallPopupMessageBox();
+    ZQI_InstallProgramLibraryLoader();
+    RuntimePlatform platform = {};
+    platform.CreateGameWindow = CreateGameWindow;
+    platform.GetGameWindow = GetGameWindowHandle;
+    platform.DestroyGameWindow = DestroyGameWindow;
+    platform.SetWindowRecreating = ZQI_SetGameWindowRecreating;
+    platform.LoadSoundImplementation = LoadSoundImplementation;
+    platform.UnloadProgramLibrary = UnloadProgramLibrary;
+    ZQI_SetRuntimePlatform(&platform);
+}
+
+// Messages are drained before every frame; only the quit flag ends the loop (a WM_QUIT ends
+// just the pump that met it).
+void RunMainLoop() {
+    while (!ZQI_IsQuitSignalled()) {
+        PumpWindowMessages();
+        RunFrame();
+        if (!ZQI_IsGameWindowActive()) {
+            Sleep(kInactiveSleepMilliseconds);
+        }
+    }
+}
+
+int RunEngine(HINSTANCE instance) {
+    if (!CorePreinitialize()) {
+        PopupMessage(POPUP_LEVEL_ERROR, kPreinitializationFailedText);
+        return kExitSuccess;
+    }
+    ZQ_Log(LOG_LEVEL_SYSTEM, "WIN32_WINNT defined to %x.", kReportedWin32Winnt);
+    ZQI_SetInstanceHandle(instance);
+    if (!CoreInitialize()) {
+        MessageBoxA(nullptr, kInitializationFailedText, kEngineCaption, MB_ICONEXCLAMATION);
+        return kExitInitializationFailed;
+    }
+    RunMainLoop();
+    CoreShutdown();
+    return kExitSuccess;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    timeBeginPeriod(1);
+    SetUnhandledExceptionFilter(CrashExceptionFilter);
+    ZQI_SetCommandLine(commandLine);
+    g_core.commandLine = const_cast<char*>(ZQI_GetCommandLine());
+    InstallPlatformFunctions();
+    int exitCode = RunEngine(instance);
+    timeEndPeriod(1);
+    return exitCode;
+}

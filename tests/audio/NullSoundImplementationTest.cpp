@@ -1,0 +1,144 @@
+// The null sound back end's answers and the behaviour every back end shares: looping playback
+// built on PlaySound and the retired slots with their warning.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "audio/null/NullSoundImplementation.h"
+#include "core/ApiTable.h"
+#include "core/CoreState.h"
+
+namespace {
+
+// A back end that records what the shared code calls on it.
+class RecordingSoundImplementation : public SoundImplementationNull {
+public:
+    uint32_t nextChannel = 0;
+    int loopingCalls = 0;
+    uint32_t loopingChannel = 0xFFFFFFFFu;
+    bool loopingValue = false;
+
+    uint32_t PlaySound(SoundResource*, float, float, float) override { return nextChannel; }
+    void SetChannelLooping(uint32_t channel, bool looping) override {
+        ++loopingCalls;
+        loopingChannel = channel;
+        loopingValue = looping;
+    }
+};
+
+int g_popupCount = 0;
+int32_t g_popupLevel = -1;
+char g_popupText[128];
+
+int32_t CountPopup(int32_t level, const char* text) {
+    ++g_popupCount;
+    g_popupLevel = level;
+    snprintf(g_popupText, sizeof(g_popupText), "%s", text);
+    return 1;
+}
+
+// Developer mode shows every popup through the platform's message box before the program runs,
+// so each call of a deprecated slot reaches the counting box.
+class DeprecatedSlotTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ZQI_BuildApiTables();
+        g_core.developerMode = 1;
+        g_core.logVerboseLevel = 0;
+        g_core.programInitCalled = 0;
+        g_core.popupMessage = CountPopup;
+        g_popupCount = 0;
+        g_popupLevel = -1;
+        g_popupText[0] = '\0';
+    }
+    void TearDown() override {
+        g_core.popupMessage = nullptr;
+        g_core.developerMode = 0;
+        g_core.logVerboseLevel = 2;
+    }
+};
+
+}  // namespace
+
+TEST(NullSoundImplementation, NameIsSoundImpNull) {
+    EXPECT_STREQ("SoundImp Null", ZQI_GetNullSoundImplementation()->GetName());
+}
+
+TEST(NullSoundImplementation, IsOneStaticObject) {
+    EXPECT_EQ(ZQI_GetNullSoundImplementation(), ZQI_GetNullSoundImplementation());
+}
+
+TEST(NullSoundImplementation, SucceedsWithoutPlaying) {
+    SoundImplementation* sound = ZQI_GetNullSoundImplementation();
+    EXPECT_FALSE(sound->ReadsFilesItself());
+    EXPECT_TRUE(sound->Initialize(&g_core, nullptr));
+    EXPECT_TRUE(sound->WindowChanged(&g_core, nullptr));
+    EXPECT_TRUE(sound->LoadSound(nullptr, nullptr, "sounds/click.wav"));
+    EXPECT_EQ(0u, sound->PlaySound(nullptr, 1.0f, 0.0f, 1.0f));
+    EXPECT_EQ(0u, sound->PlaySoundWithLooping(nullptr, 1.0f, 0.0f, 1.0f, true));
+    EXPECT_EQ(0u, sound->PlaySoundWithLooping(nullptr, 1.0f, 0.0f, 1.0f, false));
+    EXPECT_FALSE(sound->IsChannelPlaying(0));
+    EXPECT_FALSE(sound->IsChannelPlaying(1));
+    sound->Shutdown();
+}
+
+TEST(NullSoundImplementation, ChannelOperationsOnUnknownIdsDoNothing) {
+    SoundImplementation* sound = ZQI_GetNullSoundImplementation();
+    sound->StopChannel(0);
+    sound->SetChannelPan(5, -1.0f);
+    sound->SetChannelVolume(5, 0.5f);
+    sound->SetChannelPaused(5, true);
+    sound->SetChannelLooping(5, true);
+    sound->SetChannelPitch(5, 1.5f);
+    sound->PlayMusic(nullptr, 1.0f);
+    sound->SetMusicPaused(true);
+    sound->SetMusicVolume(0.25f);
+    sound->StopMusic();
+    sound->SetEngineRunning(false);
+    sound->Update();
+    sound->EndFrame();
+    EXPECT_FALSE(sound->IsChannelPlaying(5));
+}
+
+TEST(SoundImplementationLooping, LoopingPassesThePlayedChannelOn) {
+    RecordingSoundImplementation sound;
+    sound.nextChannel = 7;
+    EXPECT_EQ(7u, sound.PlaySoundWithLooping(nullptr, 1.0f, 0.0f, 1.0f, true));
+    EXPECT_EQ(1, sound.loopingCalls);
+    EXPECT_EQ(7u, sound.loopingChannel);
+    EXPECT_TRUE(sound.loopingValue);
+}
+
+TEST(SoundImplementationLooping, NotLoopingNeverSetsLooping) {
+    RecordingSoundImplementation sound;
+    sound.nextChannel = 3;
+    EXPECT_EQ(3u, sound.PlaySoundWithLooping(nullptr, 1.0f, 0.0f, 1.0f, false));
+    EXPECT_EQ(0, sound.loopingCalls);
+}
+
+TEST(SoundImplementationLooping, LoopingIsSetEvenWhenNothingPlayed) {
+    RecordingSoundImplementation sound;
+    sound.nextChannel = 0;
+    EXPECT_EQ(0u, sound.PlaySoundWithLooping(nullptr, 1.0f, 0.0f, 1.0f, true));
+    EXPECT_EQ(1, sound.loopingCalls);
+    EXPECT_EQ(0u, sound.loopingChannel);
+}
+
+TEST_F(DeprecatedSlotTest, EachLoudSlotWarnsOncePerCallAndAnswers555) {
+    SoundImplementation* sound = ZQI_GetNullSoundImplementation();
+    EXPECT_EQ(555, sound->DeprecatedMethod());
+    EXPECT_EQ(555, sound->DeprecatedMethod2());
+    EXPECT_EQ(555, sound->DeprecatedMethod3());
+    EXPECT_EQ(555, sound->DeprecatedMethod4());
+    EXPECT_EQ(555, sound->DeprecatedMethod5());
+    EXPECT_EQ(555, sound->DeprecatedMethod6());
+    EXPECT_EQ(555, sound->DeprecatedMethod7());
+    EXPECT_EQ(7, g_popupCount);
+    EXPECT_EQ(1, g_popupLevel);
+    EXPECT_STREQ("Calling deprecated Sound Imp method!", g_popupText);
+}
+
+TEST_F(DeprecatedSlotTest, SilentSlotAnswers555WithoutAWord) {
+    EXPECT_EQ(555, ZQI_GetNullSoundImplementation()->DeprecatedMethodSilent());
+    EXPECT_EQ(0, g_popupCount);
+}

@@ -1,0 +1,302 @@
+// RunFrame with stand-in back ends, a recording program and the test clock.
+#include <cstdio>
+
+#include "RuntimeTestSupport.h"
+#include "core/ApiTable.h"
+#include "core/CoreState.h"
+#include "core/runtime/Lifecycle.h"
+#include "core/runtime/PendingSound.h"
+#include "core/runtime/PendingSubsystems.h"
+#include "core/runtime/RuntimeState.h"
+
+namespace {
+
+class RecordingInput : public InputImp {
+public:
+    void Update() override { Trace("Input Update"); }
+    void EndFrame() override { Trace("Input EndFrame"); }
+};
+
+class RecordingSound : public SoundImplementationNull {
+public:
+    void Update() override { Trace("Sound Update"); }
+    void EndFrame() override { Trace("Sound EndFrame"); }
+};
+
+class RecordingModule : public ExtensionModule {
+public:
+    explicit RecordingModule(bool pausing) : pausing_(pausing) {}
+    bool IsPausing() override {
+        Trace("Module IsPausing");
+        return pausing_;
+    }
+    void Update(float step) override {
+        char text[48];
+        snprintf(text, sizeof(text), "Module Update %.3f", step);
+        Trace(text);
+    }
+
+private:
+    bool pausing_;
+};
+
+class RecordingService : public BaseImplementation {
+public:
+    void Update() override { Trace("Service Update"); }
+};
+
+std::vector<std::string>& DrawCalls() {
+    static std::vector<std::string> calls;
+    return calls;
+}
+
+void RecordRectangle(const float* x, const float* y, const float* w, const float* h) {
+    char text[96];
+    snprintf(text, sizeof(text), "Rectangle %g %g %g %g", *x, *y, *w, *h);
+    DrawCalls().push_back(text);
+}
+
+void RecordColor(const float* r, const float* g, const float* b) {
+    char text[64];
+    snprintf(text, sizeof(text), "Color %g %g %g", *r, *g, *b);
+    DrawCalls().push_back(text);
+}
+
+void PushWorldAndForget() {
+    HighLevelRenderer::PushWorldTransform(Matrix4x4::Identity());
+}
+
+class FrameTest : public RuntimeTest {
+protected:
+    void SetUp() override {
+        RuntimeTest::SetUp();
+        ZQI_LoadRendererImplementation();
+        g_runtime.rendererReady = 1;
+        g_core.coreRunning = 1;
+        g_runtime.previousFrameTime = 1000;
+        Clock().now = 1000;
+        DrawCalls().clear();
+    }
+
+    // Runs one frame that comes milliseconds after the previous one.
+    static void RunFrameAfter(uint32_t milliseconds) {
+        Clock().now = g_runtime.previousFrameTime + milliseconds;
+        RunFrame();
+    }
+
+    static int32_t CountTrace(const std::string& entry) {
+        int32_t count = 0;
+        for (const std::string& e : CallTrace()) {
+            count += e == entry ? 1 : 0;
+        }
+        return count;
+    }
+
+    RecordingInput input_;
+    RecordingSound sound_;
+    RecordingService service_;
+};
+
+TEST_F(FrameTest, NothingHappensBeforeTheCoreRuns) {
+    g_core.coreRunning = 0;
+    Clock().perRead = 1;
+    RunFrameAfter(16);
+    EXPECT_TRUE(CallTrace().empty());
+    EXPECT_EQ(Clock().now, 1016u);  // the clock was not even read
+}
+
+TEST_F(FrameTest, NothingHappensWithoutAProgram) {
+    g_core.program = nullptr;
+    RunFrameAfter(16);
+    EXPECT_TRUE(CallTrace().empty());
+}
+
+TEST_F(FrameTest, OneFrameRunsItsStepsInOrder) {
+    RecordingModule module(false);
+    g_runtime.inputs[0] = &input_;
+    g_runtime.inputCount = 1;
+    g_runtime.sound = &sound_;
+    g_runtime.modules.Push(&module);
+    g_runtime.services.Push(&service_);
+    RunFrameAfter(16);
+    const std::vector<std::string> expected = {
+        "Input Update",   "Sound Update", "Module IsPausing", "Module Update 0.016",
+        "Service Update", "Init",         "Update 0.016",     "Draw 0.016",
+        "Sound EndFrame", "Present",      "Input EndFrame"};
+    EXPECT_EQ(CallTrace(), expected);
+    EXPECT_LT(LoggedIndex("Initializing Program 'Runtime Test'.."),
+              LoggedIndex("Program initialization OK. Running program 'Runtime Test' version 1.2.3."));
+}
+
+TEST_F(FrameTest, InitRunsOnceEvenWhenItFails) {
+    InitAnswer() = false;
+    RunFrameAfter(16);
+    RunFrameAfter(16);
+    EXPECT_EQ(CountTrace("Init"), 1);
+    EXPECT_EQ(CountTrace("Update 0.016"), 2);
+    EXPECT_EQ(CountTrace("Draw 0.016"), 2);
+    ASSERT_EQ(Popups().size(), 1u);
+    EXPECT_EQ(Popups()[0], "Program initialization failed.");
+    EXPECT_FALSE(WasLogged("Program initialization OK."));
+    EXPECT_EQ(g_core.programInitCalled, 1);
+}
+
+TEST_F(FrameTest, APausingModuleZeroesTheStepButUpdateStillRuns) {
+    RecordingModule pausing(true);
+    RecordingModule second(false);
+    g_runtime.modules.Push(&pausing);
+    g_runtime.modules.Push(&second);
+    RunFrameAfter(16);
+    EXPECT_EQ(CountTrace("Module IsPausing"), 1);  // the first true answer ends the asking
+    EXPECT_EQ(CountTrace("Module Update 0.000"), 2);
+    EXPECT_EQ(CountTrace("Update 0.000"), 1);
+    EXPECT_EQ(CountTrace("Draw 0.000"), 1);
+}
+
+TEST_F(FrameTest, AFrameUnderOneMillisecondDrawsWithoutUpdate) {
+    RunFrameAfter(0);
+    EXPECT_EQ(CountTrace("Draw 0.000"), 1);
+    EXPECT_EQ(TraceIndex("Update 0.000"), -1);
+}
+
+TEST_F(FrameTest, AStallGivesOneNormalStep) {
+    RunFrameAfter(10000);
+    EXPECT_EQ(CountTrace("Update 0.030"), 1);
+    EXPECT_EQ(CountTrace("Draw 0.030"), 1);
+}
+
+TEST_F(FrameTest, TheLimiterWaitsForTheProgramsFrameTime) {
+    TestProgram().parameters.frame_time = 20;
+    Clock().perRead = 1;
+    RunFrameAfter(0);
+    EXPECT_EQ(CountTrace("Update 0.020"), 1);
+    EXPECT_FALSE(Clock().sleepReadings.empty());
+}
+
+TEST_F(FrameTest, AnUnpoppedWorldPushIsReportedEveryFrame) {
+    DrawHook() = PushWorldAndForget;
+    RunFrameAfter(16);
+    RunFrameAfter(16);
+    const std::string text = "zq_program_t::Draw() has made too many world transform pushes.";
+    EXPECT_EQ(LoggedCount("[POPUP] " + text), 2);
+    EXPECT_EQ(LoggedCount("view transform pushes"), 0);
+    EXPECT_EQ(LoggedCount("render target pushes"), 0);
+}
+
+TEST_F(FrameTest, AReinitializationIsAnnouncedThenAppliedInTheNextFrame) {
+    g_core.reinitRequest = 1;
+    RunFrameAfter(16);
+    ASSERT_EQ(ReceivedEvents().size(), 1u);
+    EXPECT_EQ(ReceivedEvents()[0].type, ZQ_EVENT_REINITIALIZE);
+    EXPECT_EQ(ReceivedEvents()[0].reinitialize.done, 0);
+    EXPECT_EQ(g_core.reinitRequest, 0);
+    EXPECT_EQ(g_core.reinitApply, 1);
+    RunFrameAfter(16);
+    EXPECT_EQ(g_core.reinitApply, 0);
+    EXPECT_FALSE(WasLogged("Applying ReInit"));  // the same parameters change nothing
+}
+
+TEST_F(FrameTest, AFailedWindowRecreationEndsTheRun) {
+    g_core.appliedParameters.width = 1024;
+    g_core.appliedParameters.height = 768;
+    g_core.pendingParameters = g_core.appliedParameters;
+    g_core.pendingParameters.width = 1280;
+    g_core.pendingParameters.height = 720;
+    g_core.reinitApply = 1;
+    RunFrameAfter(16);
+    EXPECT_TRUE(WasLogged("Applying ReInit: 1024x768 (fs) -> 1280x720 (fs) display index 0"));
+    EXPECT_TRUE(WasLogged("Unable to do quick reinit. Doing full shutdown and init."));
+    EXPECT_NE(g_core.quitFlag, 0);
+    EXPECT_EQ(g_runtime.rendererReady, 0);
+    EXPECT_EQ(TraceIndex("Draw 0.016"), -1);  // no device to draw with
+    ASSERT_FALSE(Popups().empty());
+    EXPECT_EQ(Popups().back(), "Reinitialization failed. Please restart the application.");
+}
+
+bool CreateWindowAlways() {
+    return true;
+}
+
+TEST_F(FrameTest, AFullReinitializationAnnouncesTheNewSize) {
+    RuntimePlatform platform = {};
+    platform.CreateGameWindow = CreateWindowAlways;
+    ZQI_SetRuntimePlatform(&platform);
+    g_core.appliedParameters.width = 1024;
+    g_core.appliedParameters.height = 768;
+    g_core.pendingParameters = g_core.appliedParameters;
+    g_core.pendingParameters.width = 1280;
+    g_core.pendingParameters.height = 720;
+    g_core.reinitApply = 1;
+    RunFrameAfter(16);
+    ASSERT_GE(ReceivedEvents().size(), 2u);
+    EXPECT_EQ(ReceivedEvents()[0].type, ZQ_EVENT_REINITIALIZE);
+    EXPECT_EQ(ReceivedEvents()[0].reinitialize.done, 1);
+    EXPECT_EQ(ReceivedEvents()[1].type, ZQ_EVENT_DISPLAY_SIZE);
+    EXPECT_EQ(ReceivedEvents()[1].display_size.width, 1280);
+    EXPECT_EQ(ReceivedEvents()[1].display_size.height, 720);
+    EXPECT_EQ(TestProgram().parameters.width, 1280);
+    EXPECT_EQ(g_runtime.displayWidth, 1280);
+    EXPECT_EQ(CountTrace("Draw 0.016"), 1);
+}
+
+TEST_F(FrameTest, KeysAreReleasedAcrossADisplayChange) {
+    RuntimePlatform platform = {};
+    platform.CreateGameWindow = CreateWindowAlways;
+    ZQI_SetRuntimePlatform(&platform);
+    g_core.inputStates[65] = 1;
+    g_core.inputStates[510] = 1;
+    g_core.inputStates[600] = 1;
+    g_core.reinitForce = 1;
+    g_core.reinitApply = 1;
+    RunFrameAfter(16);
+    EXPECT_EQ(g_core.inputStates[65], 0);
+    EXPECT_EQ(g_core.inputStates[510], 0);
+    EXPECT_EQ(g_core.inputStates[600], 1);
+    EXPECT_EQ(g_core.reinitForce, 0);
+}
+
+TEST_F(FrameTest, WithoutAReadyRendererOnlyTheEndOfFrameWorkRuns) {
+    g_runtime.rendererReady = 0;
+    g_runtime.displayWidth = 1000;
+    g_runtime.displayHeight = 600;
+    g_runtime.nativeOrientation = ORIENTATION_LANDSCAPE;
+    g_core.appliedParameters.design_width = 1000;
+    g_core.appliedParameters.design_height = 600;
+    g_runtime.overlayZoom = 0.5f;
+    RunFrameAfter(16);
+    EXPECT_TRUE(CallTrace().empty());
+    EXPECT_EQ(g_runtime.zoomOffsetX, 250);
+}
+
+TEST_F(FrameTest, LetterboxBarsCoverTheMarginsAboveAndBelow) {
+    ZQI_GetApi()->graphics->DrawRectangle = RecordRectangle;
+    ZQI_GetApi()->graphics->SetColor = RecordColor;
+    TestProgram().parameters.width = 1280;
+    TestProgram().parameters.height = 720;
+    g_runtime.offsetY = 60.0f;
+    RunFrameAfter(16);
+    const std::vector<std::string> expected = {"Color 0 0 0", "Rectangle -1280 720 3840 720",
+                                               "Rectangle -1280 -720 3840 720", "Color 1 1 1"};
+    EXPECT_EQ(DrawCalls(), expected);
+}
+
+TEST_F(FrameTest, LetterboxBarsCoverTheMarginsLeftAndRight) {
+    ZQI_GetApi()->graphics->DrawRectangle = RecordRectangle;
+    ZQI_GetApi()->graphics->SetColor = RecordColor;
+    TestProgram().parameters.width = 800;
+    TestProgram().parameters.height = 600;
+    g_runtime.offsetX = 40.0f;
+    RunFrameAfter(16);
+    const std::vector<std::string> expected = {"Color 0 0 0", "Rectangle 800 -1 800 602",
+                                               "Rectangle -800 -1 800 602", "Color 1 1 1"};
+    EXPECT_EQ(DrawCalls(), expected);
+}
+
+TEST_F(FrameTest, TheBlackScreenSwitchTakesThePlaceOfDraw) {
+    g_runtime.debugDrawBlackScreen = 1;
+    RunFrameAfter(16);
+    EXPECT_EQ(TraceIndex("Draw 0.016"), -1);
+    EXPECT_EQ(CountTrace("Update 0.016"), 1);
+}
+
+}  // namespace

@@ -1,0 +1,73 @@
+// The recording program and core set-up shared by the platform tests.
+#include "PlatformTestSupport.h"
+
+#include <cstring>
+
+#include "core/ApiTable.h"
+#include "core/CoreState.h"
+#include "core/Sys.h"
+#include "core/Threads.h"
+
+namespace {
+
+RecordingProgram g_recording;
+
+int32_t RecordEvent(const zq_event_t* event) {
+    RecordedEvent recorded;
+    recorded.event = *event;
+    if (event->type == ZQ_EVENT_LAUNCH_URI) {
+        recorded.name = event->launch_uri.name != nullptr ? event->launch_uri.name : "";
+        recorded.text = event->launch_uri.uri != nullptr ? event->launch_uri.uri : "";
+    } else if (event->type == ZQ_EVENT_FILE_DROPPED) {
+        recorded.text = event->file_dropped.path != nullptr ? event->file_dropped.path : "";
+    }
+    g_recording.events.push_back(recorded);
+    return g_recording.answer;
+}
+
+}  // namespace
+
+RecordingProgram& TheRecordingProgram() {
+    return g_recording;
+}
+
+void UseRecordingProgram(const char* title) {
+    ZQI_InitializeMainThread();
+    ZQI_BuildApiTables();
+    memset(&g_recording.record, 0, sizeof(g_recording.record));
+    g_recording.record.interface_version = ZQ_INTERFACE_VERSION;
+    strncpy(g_recording.record.title, title, sizeof(g_recording.record.title) - 1);
+    g_recording.record.parameters.windowed = 1;
+    g_recording.record.HandleEvent = RecordEvent;
+    g_recording.events.clear();
+    g_recording.answer = 0;
+    g_core.program = &g_recording.record;
+    g_core.coreRunning = 1;
+    g_core.queueInputEvents = 1;
+}
+
+void ForgetRecordingProgram() {
+    g_core.program = nullptr;
+    g_core.coreRunning = 0;
+    g_core.queueInputEvents = 0;
+    ZQI_SysAtomicExchange(&g_core.quitFlag, 0);
+    g_recording.events.clear();
+}
+
+std::vector<RecordedEvent> RecordedEventsOfType(uint32_t type) {
+    std::vector<RecordedEvent> found;
+    for (const RecordedEvent& recorded : g_recording.events) {
+        if (recorded.event.type == type) {
+            found.push_back(recorded);
+        }
+    }
+    return found;
+}
+
+std::string TestExecutableFolder() {
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));
+    std::string folder(path, length);
+    size_t slash = folder.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".\\") : folder.substr(0, slash + 1);
+}
