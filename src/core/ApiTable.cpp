@@ -1,6 +1,6 @@
 // Building the engine API: the root record and its twelve sub-tables, all in static storage, filled
-// once at start-up in slot order. Only the graphics subsystem writes the root record afterwards
-// (its own table builder stores slot 40).
+// once at start-up in slot order. Subsystems above the core register fillers that each build runs
+// last, so a rebuild keeps their slots; the graphics subsystem's own table builder stores slot 40.
 #include "core/ApiTable.h"
 
 #include <cstring>
@@ -10,6 +10,7 @@
 #include "core/Buffer.h"
 #include "core/EventQueue.h"
 #include "core/Features.h"
+#include "core/Log.h"
 #include "core/NamedMutex.h"
 #include "core/RendererLock.h"
 #include "core/Threads.h"
@@ -31,6 +32,25 @@ zq_social_api_t g_social;
 zq_statistic_api_t g_statistic;
 zq_threading_api_t g_threading;
 zq_ugc_api_t g_ugc;
+
+// Registered fillers in registration order; the first g_fillerCount entries are in use.
+ZQI_ApiTableFiller g_fillers[ZQI_MAX_API_TABLE_FILLERS];
+int32_t g_fillerCount = 0;
+
+int32_t FindFiller(ZQI_ApiTableFiller fill) {
+    for (int32_t i = 0; i < g_fillerCount; ++i) {
+        if (g_fillers[i] == fill) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+void RunFillers(zq_api_t* api) {
+    for (int32_t i = 0; i < g_fillerCount; ++i) {
+        g_fillers[i](api);
+    }
+}
 
 void FillThreadingTable(zq_threading_api_t* table) {
     table->CreateThread = ZQ_Threading_CreateThread;
@@ -124,4 +144,34 @@ void ZQI_BuildApiTables() {
     g_api.ugc = &g_ugc;
 
     FillRootSlots(&g_api);
+    RunFillers(&g_api);
+}
+
+bool ZQI_RegisterApiTableFiller(ZQI_ApiTableFiller fill) {
+    if (fill == nullptr) {
+        ZQ_Log(LOG_LEVEL_ERROR, "ZQI_RegisterApiTableFiller: the filler is null.");
+        return false;
+    }
+    if (FindFiller(fill) >= 0) {
+        return true;
+    }
+    if (g_fillerCount >= ZQI_MAX_API_TABLE_FILLERS) {
+        ZQ_Log(LOG_LEVEL_ERROR, "ZQI_RegisterApiTableFiller: all %d fillers are in use.",
+               ZQI_MAX_API_TABLE_FILLERS);
+        return false;
+    }
+    g_fillers[g_fillerCount++] = fill;
+    return true;
+}
+
+bool ZQI_UnregisterApiTableFiller(ZQI_ApiTableFiller fill) {
+    int32_t index = FindFiller(fill);
+    if (index < 0) {
+        return false;
+    }
+    for (int32_t i = index + 1; i < g_fillerCount; ++i) {
+        g_fillers[i - 1] = g_fillers[i];  // keep the others in registration order
+    }
+    g_fillers[--g_fillerCount] = nullptr;
+    return true;
 }

@@ -11,9 +11,23 @@
 // The root record; all slots are null until ZQI_BuildApiTables has run.
 zq_api_t* ZQI_GetApi();
 
-// Zeroes the root record and fills it and every sub-table in slot order. Nothing is allocated.
-// Called once during start-up, before anything logs; calling it again rebuilds the same tables.
+// Zeroes the root record and fills it and every sub-table in slot order, then runs the
+// registered fillers over it. Nothing is allocated. Called once during start-up, before anything
+// logs; calling it again rebuilds the same tables.
 void ZQI_BuildApiTables();
+
+// A subsystem built on top of the core (the core cannot call it) puts its own functions into the
+// record through a filler, which overwrites the stand-ins of its slots.
+typedef void (*ZQI_ApiTableFiller)(zq_api_t* api);
+// One filler per subsystem above the core is plenty.
+const int32_t ZQI_MAX_API_TABLE_FILLERS = 8;
+// Adds a filler that every later ZQI_BuildApiTables runs, in registration order, after the
+// stand-ins are in place; it is not run now (the caller fills the current record itself).
+// Registering a filler that is already registered changes nothing and answers true. False, with
+// a log line, for a null filler or when the list is full. Start-up, main thread.
+bool ZQI_RegisterApiTableFiller(ZQI_ApiTableFiller fill);
+// Takes a filler out again; false when it was not registered.
+bool ZQI_UnregisterApiTableFiller(ZQI_ApiTableFiller fill);
 
 // ---- Messages (ApiMessages.cpp) ----------------------------------------------------------------
 

@@ -1,23 +1,72 @@
-// Whole-file reads and writes of the data manager. The bodies use the C runtime on the path as
-// given; when the file-system API is in place they become ZQ_FileSystem_OpenFile / ReadFile /
-// WriteFile / CloseFile on the virtual path, with the same results.
+// Whole-file reads and writes of the data manager through the file-system API, so databases are
+// named by virtual paths ("res://prog.xml", "user://leaderboards-db.xml") or by plain paths found
+// along the search paths, and come out of archives as readily as out of folders.
 #include "data/DataFileAccess.h"
 
-#include <cstdio>
+#include <cstdarg>
 #include <cstdlib>
+
+#include "core/ApiTable.h"
+#include "core/Log.h"
+#include "filesystem/FileSystemApi.h"
+#include "foundation/String.h"
 
 namespace {
 
-// Size of an open stream, or -1 when it cannot be told or does not fit in 32 bits.
-int64_t StreamSize(FILE* file) {
-    if (fseek(file, 0, SEEK_END) != 0) {
-        return -1;
+// Through the record's Log slot, as every engine message goes; nothing before the tables exist.
+void LogError(const char* format, ...) ZQ_PRINTF_LIKE(1, 2);
+void LogError(const char* format, ...) {
+    zq_api_t* api = ZQI_GetApi();
+    if (api->Log == nullptr) {
+        return;
     }
-    long end = ftell(file);  // long is 32 bits on Windows: files of 2 GB and more fail here
-    if (end < 0 || fseek(file, 0, SEEK_SET) != 0) {
-        return -1;
+    char buffer[ZQI_FORMAT_BUFFER_SIZE];
+    va_list args;
+    va_start(args, format);
+    char* text = ZQI_FormatToBuffer(buffer, format, args);
+    va_end(args);
+    api->Log(LOG_LEVEL_ERROR, "%s", text);
+    if (text != buffer) {
+        free(text);
     }
-    return static_cast<int64_t>(end);
+}
+
+// Reads until count bytes are in or the file gives no more; the bytes read.
+uint64_t ReadFully(zq_file_t* file, uint8_t* block, uint64_t count) {
+    uint64_t got = 0;
+    while (got < count) {
+        uint64_t step = ZQ_FileSystem_ReadFile(block + got, count - got, file);
+        if (step == 0) {
+            break;
+        }
+        got += step;
+    }
+    return got;
+}
+
+// The whole open file in a new NUL-terminated block; null (logged) when it does not fit in a
+// 32-bit size, cannot be held, or comes out shorter than it was at opening.
+uint8_t* ReadOpenFile(const char* path, zq_file_t* file) {
+    const uint64_t length = file->size;
+    if (length >= static_cast<uint64_t>(INT32_MAX)) {
+        LogError("ZQI_DataManagerReadWholeFile: '%s' is too large (%llu bytes).", path,
+                 static_cast<unsigned long long>(length));
+        return nullptr;
+    }
+    uint8_t* block = static_cast<uint8_t*>(malloc(static_cast<size_t>(length) + 1));
+    if (block == nullptr) {
+        LogError("ZQI_DataManagerReadWholeFile: out of memory for '%s'.", path);
+        return nullptr;
+    }
+    uint64_t got = ReadFully(file, block, length);
+    if (got != length) {
+        LogError("ZQI_DataManagerReadWholeFile: read %llu of %llu bytes of '%s'.",
+                 static_cast<unsigned long long>(got), static_cast<unsigned long long>(length), path);
+        free(block);
+        return nullptr;
+    }
+    block[length] = 0;
+    return block;
 }
 
 }  // namespace
@@ -28,27 +77,16 @@ bool ZQI_DataManagerReadWholeFile(const char* path, uint8_t** bytes, int32_t* si
     if (path == nullptr || path[0] == '\0') {
         return false;
     }
-    FILE* file = fopen(path, "rb");
+    zq_file_t* file = ZQ_FileSystem_OpenFile(path, "rb");
     if (file == nullptr) {
-        return false;
+        return false;  // the caller reports the file as not found
     }
-    int64_t length = StreamSize(file);
-    if (length < 0 || length >= INT32_MAX) {
-        fclose(file);
-        return false;
-    }
-    uint8_t* block = static_cast<uint8_t*>(malloc(static_cast<size_t>(length) + 1));
+    const uint64_t length = file->size;
+    uint8_t* block = ReadOpenFile(path, file);
+    ZQ_FileSystem_CloseFile(file);
     if (block == nullptr) {
-        fclose(file);
         return false;
     }
-    size_t got = fread(block, 1, static_cast<size_t>(length), file);
-    fclose(file);
-    if (got != static_cast<size_t>(length)) {
-        free(block);
-        return false;
-    }
-    block[length] = 0;
     *bytes = block;
     *size = static_cast<int32_t>(length);
     return true;
@@ -58,13 +96,12 @@ DataFileWriteResult ZQI_DataManagerWriteWholeFile(const char* path, const void* 
     if (path == nullptr || path[0] == '\0') {
         return DATA_FILE_OPEN_FAILED;
     }
-    FILE* file = fopen(path, "wb");
+    zq_file_t* file = ZQ_FileSystem_OpenFile(path, "wb");
     if (file == nullptr) {
         return DATA_FILE_OPEN_FAILED;
     }
-    size_t wanted = size > 0 ? static_cast<size_t>(size) : 0;
-    size_t written = wanted > 0 ? fwrite(bytes, 1, wanted, file) : 0;
-    // fclose flushes: a full disk may only show here.
-    bool closed = fclose(file) == 0;
-    return (written == wanted && closed) ? DATA_FILE_WRITTEN : DATA_FILE_WRITE_FAILED;
+    const uint64_t wanted = size > 0 ? static_cast<uint64_t>(size) : 0;
+    const uint64_t written = wanted > 0 ? ZQ_FileSystem_WriteFile(bytes, wanted, file) : 0;
+    ZQ_FileSystem_CloseFile(file);
+    return written == wanted ? DATA_FILE_WRITTEN : DATA_FILE_WRITE_FAILED;
 }

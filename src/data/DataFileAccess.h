@@ -1,21 +1,24 @@
-// The data manager's only contact with storage: reading a whole file and writing a whole file.
-// Everything else (parsing, writing XML) works on memory, so this is the one place to change
-// when the reads and writes move onto the engine's file-system API.
+// The data manager's only contact with storage: reading a whole file and writing a whole file,
+// both through the engine's file-system API. Everything else (parsing, writing XML) works on
+// memory.
 #pragma once
 
 #include <cstdint>
 
-// Reads the whole file at path in binary mode into a malloc'd block one byte longer than the
-// file, ending with NUL; *bytes gets the block (the caller frees it) and *size the file size.
-// False, with *bytes null and *size 0, when the file cannot be opened or read, or is too large
-// for a 32-bit size.
+// Reads the whole file at path (a virtual path such as "res://prog.xml", or a plain path found
+// along the search paths) through ZQ_FileSystem_OpenFile with mode "rb", into a malloc'd block
+// one byte longer than the file, ending with NUL; *bytes gets the block (the caller frees it)
+// and *size the file size. False, with *bytes null and *size 0, when the file cannot be opened
+// or read, or is too large for a 32-bit size (the last two are logged; a missing file is left
+// for the caller to report).
 bool ZQI_DataManagerReadWholeFile(const char* path, uint8_t** bytes, int32_t* size);
 
 enum DataFileWriteResult : int32_t {
-    DATA_FILE_WRITTEN = 0,      // every byte was written and the file closed
+    DATA_FILE_WRITTEN = 0,      // every byte was handed to the file and the file closed
     DATA_FILE_OPEN_FAILED = 1,  // the file could not be opened for writing ("wb")
     DATA_FILE_WRITE_FAILED = 2  // opened, but not every byte reached the file
 };
 
-// Creates or truncates the file at path (mode "wb") and writes size bytes to it.
+// Creates or truncates the file at path through ZQ_FileSystem_OpenFile with mode "wb" and
+// writes size bytes to it.
 DataFileWriteResult ZQI_DataManagerWriteWholeFile(const char* path, const void* bytes, int32_t size);

@@ -74,6 +74,10 @@ uint64_t WriteThroughApi(const void* buffer, uint64_t size, zq_file_t* file) {
 }
 
 void ConnectOtherSubsystems() {
+    // Registered for later rebuilds of the tables (which would bring the stand-ins back), and
+    // installed now into the record as it is. The slots stay safe after the systems are gone:
+    // every file operation then finds no system and fails as for a missing file.
+    ZQI_RegisterApiTableFiller(ZQI_InstallFileSystemApi);
     ZQI_InstallFileSystemApi(ZQI_GetApi());
     ZQI_LogFileOps logOps = {LogFileExists, LogFileOpen, LogFileWrite, LogFileFlush, LogFileClose};
     ZQI_SetLogFileOps(&logOps);

@@ -11,7 +11,8 @@ class WindowsPOSIXSystem;
 // Builds the roots and the system table: one native system for res, cache, docs, logs, project,
 // user and ugc; the http system over it; the save system over a second native system that
 // commits every write; the memory system. Then allows writing under res://, hands the engine API
-// its file-system slots and the log its file operations. True even when the roots are
+// its file-system slots (and registers them for every later rebuild of the tables) and the log
+// its file operations. True even when the roots are
 // incomplete (that is reported with a popup).
 bool ZQI_InitializeFileSystems();
 // Deletes every system (each once) and empties the table; the resource-write flag clears.

@@ -2,6 +2,7 @@
 #include "DataTestSupport.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -17,8 +18,13 @@
 #include "core/ApiTable.h"
 #include "core/NamedMutex.h"
 #include "data/DataManager_local.h"
+#include "filesystem/FileSystemTable.h"
+#include "filesystem/SchemeRoots.h"
+#include "filesystem/SearchPaths.h"
 
 namespace {
+
+const char kResPrefix[] = "res://";
 
 std::vector<std::string> g_popups;
 std::vector<std::string> g_prints;
@@ -38,25 +44,94 @@ std::filesystem::path ScratchFolder() {
     return folder;
 }
 
+std::string ScratchFolderPath(const char* relative) {
+    return (ScratchFolder() / relative).generic_string();
+}
+
+// Host build: the file systems look up (and make) the platform's user folders when they start;
+// they are kept inside the scratch folder and the variables restored afterwards.
+class ScratchUserFolders {
+public:
+    void Enter() {
+#if !defined(_WIN32)
+        Save("HOME", &home_);
+        Save("XDG_DATA_HOME", &dataHome_);
+        setenv("HOME", ScratchFolderPath("home").c_str(), 1);
+        setenv("XDG_DATA_HOME", ScratchFolderPath("appdata").c_str(), 1);
+#endif
+    }
+    void Leave() {
+#if !defined(_WIN32)
+        Restore("HOME", home_);
+        Restore("XDG_DATA_HOME", dataHome_);
+#endif
+    }
+
+private:
+    struct Saved {
+        bool present = false;
+        std::string value;
+    };
+    Saved home_;
+    Saved dataHome_;
+
+#if !defined(_WIN32)
+    static void Save(const char* name, Saved* saved) {
+        const char* value = getenv(name);
+        saved->present = value != nullptr;
+        saved->value = value != nullptr ? value : "";
+    }
+    static void Restore(const char* name, const Saved& saved) {
+        if (saved.present) {
+            setenv(name, saved.value.c_str(), 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+#endif
+};
+
 // The engine as start-up leaves it for the data manager: the API record exists (the reader raises
-// its parse messages only then) and so do the core mutexes, which make named mutexes shareable
-// between threads.
+// its parse messages only then), so do the core mutexes, which make named mutexes shareable
+// between threads, and the file systems, with res://, user:// and cache:// in the scratch folder.
 class ApiEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
         ZQI_BuildApiTables();
         ZQI_CreateCoreMutexes();
+        userFolders_.Enter();
+        ASSERT_TRUE(ZQI_InitializeFileSystems());
+        SetRoot(SCHEME_RES, "res");
+        SetRoot(SCHEME_USER, "user");
+        SetRoot(SCHEME_CACHE, "user/cache");
     }
     void TearDown() override {
+        ZQI_DestroyFileSystems();
+        ZQI_ClearSearchPaths();
+        ZQI_ClearSchemeRoots();
+        userFolders_.Leave();
         ZQI_DeleteCoreMutexes();
         std::error_code ignored;
         std::filesystem::remove_all(ScratchFolder(), ignored);
+    }
+
+private:
+    ScratchUserFolders userFolders_;
+
+    static void SetRoot(SchemeId scheme, const char* relative) {
+        const std::string folder = ScratchFolderPath(relative);
+        std::filesystem::create_directories(std::filesystem::path(folder));
+        ZQI_SetSchemeRoot(scheme, folder.c_str());
     }
 };
 
 const ::testing::Environment* const g_environment = ::testing::AddGlobalTestEnvironment(new ApiEnvironment());
 
 }  // namespace
+
+std::string NativeResFolder() {
+    return ScratchFolderPath("res");
+}
 
 void DataManagerTest::SetUp() {
     ForgetMessages();
@@ -85,18 +160,24 @@ void DataManagerTest::ForgetMessages() {
 }
 
 std::string DataManagerTest::ScratchPath(const std::string& name) const {
-    return (ScratchFolder() / name).string();
+    return kResPrefix + name;
 }
 
 std::string DataManagerTest::WriteScratchFile(const std::string& name, const std::string& bytes) {
-    std::string path = ScratchPath(name);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    const std::filesystem::path native = std::filesystem::path(NativeResFolder()) / name;
+    std::filesystem::create_directories(native.parent_path());
+    std::ofstream out(native, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return path;
+    return ScratchPath(name);
 }
 
 std::string DataManagerTest::ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    const size_t prefix = sizeof(kResPrefix) - 1;
+    if (path.compare(0, prefix, kResPrefix) != 0) {
+        ADD_FAILURE() << "not a scratch file: " << path;
+        return std::string();
+    }
+    std::ifstream in(std::filesystem::path(NativeResFolder()) / path.substr(prefix), std::ios::binary);
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();

@@ -13,6 +13,7 @@
 #include "core/LogFile.h"
 #include "filesystem/FileSystemApi.h"
 #include "filesystem/FileSystemTable.h"
+#include "filesystem/HttpClient.h"
 #include "filesystem/SchemeRoots.h"
 #include "filesystem/UserFolders.h"
 #include "foundation/FoundationHooks.h"
@@ -66,6 +67,26 @@ TEST_F(FileSystemApiTest, InitialisationInstallsTheTableInSlotOrder) {
         EXPECT_EQ(expected[i], slots[i]) << "slot " << i;
     }
     EXPECT_NE(nullptr, ZQI_GetApi()->SendHttpRequest);
+}
+
+TEST_F(FileSystemApiTest, RebuildingTheTablesAfterInitialisationKeepsTheRealSlots) {
+    ZQI_BuildApiTables();
+    zq_api_t* api = ZQI_GetApi();
+    ASSERT_NE(nullptr, api->filesystem);
+    EXPECT_EQ(&ZQ_FileSystem_OpenFile, api->filesystem->OpenFile);
+    EXPECT_EQ(&ZQ_FileSystem_FileExists, api->filesystem->FileExists);
+    EXPECT_EQ(&ZQ_FileSystem_WriteFile, api->filesystem->WriteFile);
+    EXPECT_EQ(&ZQ_SendHttpRequest, api->SendHttpRequest);
+    EXPECT_EQ(&ZQ_SendRawHttpRequest, api->SendRawHttpRequest);
+
+    // The rebuilt record reaches the files, not a stand-in.
+    WriteNativeFile(Res("kept.txt"), "kept");
+    EXPECT_TRUE(api->filesystem->FileExists("res://kept.txt"));
+    zq_file_t* file = api->filesystem->OpenFile("res://kept.txt", "r");
+    ASSERT_NE(nullptr, file);
+    EXPECT_EQ(4u, file->size);
+    api->filesystem->CloseFile(file);
+    InstallMessageCapture();  // the rebuild put the real message slots back
 }
 
 TEST_F(FileSystemApiTest, OnlyTheFirstLetterOfTheModeCounts) {

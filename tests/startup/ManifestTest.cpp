@@ -82,6 +82,29 @@ TEST_F(ManifestTest, ApplicationNodeFillsTheIdentityAndSettings) {
     EXPECT_TRUE(ExitCodes().empty());
 }
 
+TEST_F(ManifestTest, ProgXmlIsReadFromResThroughTheFileSystem) {
+    WriteProg({{"name", "From Disk"}});
+    LoadProgXml();
+    EXPECT_STREQ("From Disk", Record().title);
+    const DMDatabase* prog = DataManager::GetDatabase("res://prog.xml");
+    ASSERT_NE(nullptr, prog);
+    EXPECT_NE(nullptr, prog->GetArray("PARAMETERS"));
+    EXPECT_NE(nullptr, prog->GetArray("VARIANTS"));
+}
+
+TEST_F(ManifestTest, AScrambledProgXmlIsReadLikeAPlainOne) {
+    DMDatabase source;
+    const std::string text =
+        ManifestWith(XmlNode("APPLICATION", {{"name", "Scrambled"}}), XmlNode("WINDOWS", {{"locale", "fi"}}));
+    ASSERT_TRUE(source.LoadXMLFromMemory(text.data(), static_cast<int32_t>(text.size())));
+    ASSERT_TRUE(source.SaveFile("res://prog.xml", true));
+    LoadProgXml();
+    EXPECT_STREQ("Scrambled", Record().title);
+    ASSERT_NE(nullptr, Record().parameters.locale);
+    EXPECT_STREQ("fi", Record().parameters.locale);
+    EXPECT_TRUE(ExitCodes().empty());
+}
+
 TEST_F(ManifestTest, IdentityTextsAreCutToTheirFields) {
     const std::string longId(40, 'i');
     const std::string longVersion(20, '9');

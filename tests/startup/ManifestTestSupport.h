@@ -37,12 +37,11 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Writes a file below the res:// folder (folders made as needed); an XML file is also
-    // registered with the data manager under its res:// name.
+    // Writes a file below the res:// folder (folders made as needed), where the manifest reader
+    // and the data manager find it through the file-system API. A database of that res:// name
+    // that is still registered is unloaded, so the new contents are read.
     void WriteResFile(const std::string& relative, const std::string& bytes);
     void MakeResFolder(const std::string& relative);
-    // Registers a database of that name read from text.
-    static void RegisterDatabase(const std::string& name, const std::string& text);
 
     // Messages by the route they took.
     const std::vector<RecordedMessage>& DeveloperPopups() const;  // zq_api_t::Popup
