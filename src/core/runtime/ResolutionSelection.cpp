@@ -171,22 +171,6 @@ bool SelectAnyResolution(const char* text, int32_t displayIndex, bool windowed, 
 
 }  // namespace
 
-int ZQI_CompareSizeAscending(const void* a, const void* b) {
-    const Resolution* first = static_cast<const Resolution*>(a);
-    const Resolution* second = static_cast<const Resolution*>(b);
-    if (first->width != second->width) {
-        return first->width < second->width ? -1 : 1;
-    }
-    if (first->height != second->height) {
-        return first->height < second->height ? -1 : 1;
-    }
-    return 0;
-}
-
-int ZQI_CompareSizeDescending(const void* a, const void* b) {
-    return ZQI_CompareSizeAscending(b, a);
-}
-
 void ZQI_GetTypicalVariantSize(const char* variant, int32_t* width, int32_t* height) {
     char platform[64] = "";
     const char* slash = strchr(variant, '/');
@@ -313,7 +297,8 @@ bool ZQI_SelectOptimalResolution(int32_t displayIndex, bool windowed, bool forci
         BuildDisplayModeList(displayIndex);
     }
     const char* text = g_runtime.settings.resolutionsText;
-    if (text == nullptr) {
+    // A forced resolution is what suppresses the manifest's list, so it must not need one.
+    if (text == nullptr && !g_runtime.settings.forceResolution) {
         return false;
     }
     ZQ_Print("Selecting optimal resolution for %s%s.", windowed ? "windowed" : "fullscreen",

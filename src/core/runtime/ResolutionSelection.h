@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "graphics/d3d11/RendererImplementation.h"  // Resolution and its comparators
+
 // Sets the pending width, height and windowed flag. False when there is no resolutions text or
 // nothing could be found; the pending size then stays as it was.
 bool ZQI_SelectOptimalResolution(int32_t displayIndex, bool windowed, bool forcing);
@@ -13,10 +15,6 @@ bool ZQI_SelectOptimalResolution(int32_t displayIndex, bool windowed, bool forci
 void BuildDisplayModeList(int32_t displayIndex);
 // Whether the device can run width x height in that mode on the display.
 bool ZQI_IsResolutionSupported(int32_t displayIndex, int32_t width, int32_t height, bool windowed);
-
-// qsort comparators of Resolution pairs: by width, then height (-1, 0, 1).
-int ZQI_CompareSizeAscending(const void* a, const void* b);
-int ZQI_CompareSizeDescending(const void* a, const void* b);
 
 // The typical screen size of a forced variant "PLATFORM/SCREENSIZE" ("IOS/SMALL" gives 960x640).
 void ZQI_GetTypicalVariantSize(const char* variant, int32_t* width, int32_t* height);

@@ -25,18 +25,6 @@ struct OutputArea {
     LONG height;
 };
 
-// By width, then height, smallest first.
-int CompareSizeAscending(const void* a, const void* b) {
-    const Resolution* first = static_cast<const Resolution*>(a);
-    const Resolution* second = static_cast<const Resolution*>(b);
-    if (first->width != second->width) {
-        return first->width < second->width ? -1 : 1;
-    }
-    if (first->height != second->height) {
-        return first->height < second->height ? -1 : 1;
-    }
-    return 0;
-}
 
 bool ContainsSize(const Array<Resolution>& list, UINT width, UINT height) {
     for (const Resolution& entry : list) {
@@ -114,7 +102,7 @@ const char* ZQI_GetSupportedResolutionsText(int32_t outputIndex) {
     list.Clear();
     renderer->GetDisplayModes(outputIndex);
     if (list.count > 1) {
-        qsort(list.data, static_cast<size_t>(list.count), sizeof(Resolution), CompareSizeAscending);
+        qsort(list.data, static_cast<size_t>(list.count), sizeof(Resolution), ZQI_CompareSizeAscending);
     }
     String& text = renderer->displayModesText;
     text.Assign(nullptr);
@@ -167,3 +155,17 @@ bool RendererImplementation::ApplyWindowStyle(int32_t outputIndex, int32_t width
     }
     return true;
 }
+
+int ZQI_CompareSizeAscending(const void* a, const void* b) {
+    const Resolution* first = static_cast<const Resolution*>(a);
+    const Resolution* second = static_cast<const Resolution*>(b);
+    if (first->width != second->width) {
+        return first->width < second->width ? -1 : 1;
+    }
+    if (first->height != second->height) {
+        return first->height < second->height ? -1 : 1;
+    }
+    return 0;
+}
+
+int ZQI_CompareSizeDescending(const void* a, const void* b) { return ZQI_CompareSizeAscending(b, a); }

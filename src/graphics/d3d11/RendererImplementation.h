@@ -21,6 +21,10 @@ struct Resolution {
     int32_t height;
 };
 
+// qsort comparators of Resolution pairs: by width, then height (-1, 0, 1).
+int ZQI_CompareSizeAscending(const void* a, const void* b);
+int ZQI_CompareSizeDescending(const void* a, const void* b);
+
 // What the back end reads from its host. The core fills it from its own state when it starts the
 // renderer; the back end keeps a copy, so the parameters it points at must outlive the device.
 struct RendererPlatform {
