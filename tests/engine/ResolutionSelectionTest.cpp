@@ -108,6 +108,25 @@ TEST_F(ResolutionSelectionTest, ADeveloperForcedResolutionIsTakenAsItIs) {
     EXPECT_TRUE(WasLogged("Selected 333x444. (forced)"));
 }
 
+// The developer settings' forced resolution keeps the manifest from giving a list at all.
+TEST_F(ResolutionSelectionTest, AForcedResolutionNeedsNoList) {
+    g_runtime.settings.forceResolution = 1;
+    g_runtime.settings.forcedWidth = 400;
+    g_runtime.settings.forcedHeight = 300;
+    ZQI_SetOwnedText(&g_runtime.settings.resolutionsText, nullptr);
+    EXPECT_TRUE(ZQI_SelectOptimalResolution(0, true, false));
+    EXPECT_EQ(Pending(), "400x300");
+    EXPECT_TRUE(WasLogged("Selected 400x300. (forced)"));
+}
+
+TEST_F(ResolutionSelectionTest, NoListAndNothingForcedSelectsNothing) {
+    ZQI_SetOwnedText(&g_runtime.settings.resolutionsText, nullptr);
+    g_core.pendingParameters.width = 123;
+    g_core.pendingParameters.height = 45;
+    EXPECT_FALSE(ZQI_SelectOptimalResolution(0, true, false));
+    EXPECT_EQ(Pending(), "123x45");
+}
+
 TEST_F(ResolutionSelectionTest, AnotherDisplayRebuildsTheListFromItsModes) {
     Desktop(3840, 2160);
     Modes({{3840, 2160}, {1024, 768}});

@@ -14,6 +14,8 @@
 #include "core/runtime/PendingSound.h"
 #include "core/runtime/PendingSubsystems.h"
 #include "core/runtime/RuntimeState.h"
+#include "filesystem/SearchPaths.h"
+#include "startup/ManifestState.h"
 
 namespace {
 
@@ -148,6 +150,16 @@ TEST_F(ShutdownTest, EverythingIsReleasedInOrder) {
     EXPECT_EQ(g_runtime.modules.count, 0);
     EXPECT_EQ(ZQI_GetCoreMutex(CORE_MUTEX_PRINT), nullptr);
     EXPECT_EQ(ZQI_GetThreadRegistryLock(), nullptr);
+}
+
+TEST_F(ShutdownTest, TheSearchPathsAndTheManifestAreForgotten) {
+    ZQI_GetSearchPathList().Push(String("res://"));
+    g_manifest.resolutions.Assign("1024x768");
+    g_manifest.packages.Assign("base-pack");
+    CoreShutdown();
+    EXPECT_EQ(ZQI_GetSearchPathList().count, 0);
+    EXPECT_TRUE(g_manifest.resolutions.IsEmpty());
+    EXPECT_TRUE(g_manifest.packages.IsEmpty());
 }
 
 TEST_F(ShutdownTest, TheProgramIsNotShutDownWhenItsInitNeverRan) {

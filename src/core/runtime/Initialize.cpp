@@ -17,6 +17,7 @@
 #include "data/DMRecords.h"
 #include "data/DataManager.h"
 #include "graphics/d3d11/RendererImplementation.h"
+#include "startup/ManifestList.h"
 
 namespace {
 

@@ -2,16 +2,12 @@
 // transform and render-target stacks count their depth.
 #include "core/runtime/PendingSubsystems.h"
 
-#include "foundation/String.h"
-
 namespace {
 
 int32_t g_stackDepths[HLR_STACK_COUNT];
 // The world stack keeps its transforms: the screen transform is what the frame pushes there.
 const int32_t kMaxWorldTransforms = 64;
 Matrix4x4 g_worldTransforms[kMaxWorldTransforms];
-
-String g_addonPackages;
 
 void Push(HighLevelRendererStack stack) {
     ++g_stackDepths[stack];
@@ -31,31 +27,6 @@ InputImp* ZQI_CreateXInputImplementation() {
 
 void InitExtensionModules() {}
 
-bool LoadProgXml() {
-    return true;
-}
-void ZQI_AddConditionalPackages(const char*, bool) {}
-void ZQI_RemovePackageSearchPaths(const char*) {}
-void ZQI_SelectGfxPackage() {}
-void ZQI_CheckDuplicateIds(DMArray*) {}
-const char* ZQI_GetPackageList() {
-    return nullptr;
-}
-const char* ZQI_GetAddonPackageList() {
-    return g_addonPackages.IsEmpty() ? nullptr : g_addonPackages.CStr();
-}
-const char* ZQI_GetMusicDataPackage() {
-    return nullptr;
-}
-const char* ZQI_GetSoundEffectDataPackage() {
-    return nullptr;
-}
-const char* ZQI_GetDeveloperPackageList() {
-    return nullptr;
-}
-void ZQI_AppendAddonPackage(const char* entry) {
-    g_addonPackages.AppendFormat(",%s", entry);
-}
 void ZQI_BuildSystemInfoText() {}
 void ZQI_CreateImageLoader() {}
 

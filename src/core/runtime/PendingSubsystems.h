@@ -1,18 +1,16 @@
 // Stand-ins for the subsystems the lifecycle drives that are not part of the build yet: the
 // graphics state stacks and batches, the resource tables and their upload queues, fonts, the
-// console and developer overlays, input back ends, extension modules and services, and the
-// manifest's packages. Each keeps the name its owner will give it; the owning subsystem replaces
-// these declarations (and PendingSubsystems.cpp) when it is built. They do nothing, or the
-// least that keeps the lifecycle's bookkeeping honest (the transform and render-target stacks
-// count their depth, so unbalanced pushes are still found).
+// console and developer overlays, input back ends, extension modules and services, the system
+// information text and the image loader. Each keeps the name its owner will give it; the owning
+// subsystem replaces these declarations (and PendingSubsystems.cpp) when it is built. They do
+// nothing, or the least that keeps the lifecycle's bookkeeping honest (the transform and
+// render-target stacks count their depth, so unbalanced pushes are still found).
 #pragma once
 
 #include <cstdint>
 
 #include "foundation/Matrix4x4.h"
 #include "zorqa.h"
-
-struct DMArray;
 
 // ---- Input back ends (Windows platform layer) -------------------------------------------------
 
@@ -58,24 +56,8 @@ public:
 // resolves the services into g_runtime.modules and g_runtime.services.
 void InitExtensionModules();
 
-// ---- Manifest, packages and system information (start-up) ------------------------------------
+// ---- System information text and the image loader -------------------------------------------
 
-// Reads the command line, "res://prog.xml" and "res://developer.xml" into the core's manifest
-// record, the feature lists and the runtime settings.
-bool LoadProgXml();
-void ZQI_AddConditionalPackages(const char* packageList, bool first);
-// Removes the search paths of a package list's entries again.
-void ZQI_RemovePackageSearchPaths(const char* packageList);
-void ZQI_SelectGfxPackage();
-void ZQI_CheckDuplicateIds(DMArray* array);
-// The manifest's package lists (null when absent).
-const char* ZQI_GetPackageList();
-const char* ZQI_GetAddonPackageList();
-const char* ZQI_GetMusicDataPackage();
-const char* ZQI_GetSoundEffectDataPackage();
-const char* ZQI_GetDeveloperPackageList();
-// Appends ",<entry>" to the addon package list.
-void ZQI_AppendAddonPackage(const char* entry);
 void ZQI_BuildSystemInfoText();
 void ZQI_CreateImageLoader();
 

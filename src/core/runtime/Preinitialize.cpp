@@ -16,6 +16,7 @@
 #include "core/Threads.h"
 #include "core/runtime/Autoscale.h"
 #include "core/runtime/Lifecycle.h"
+#include "core/runtime/ManifestSettings.h"
 #include "core/runtime/PendingSubsystems.h"
 #include "core/runtime/ReinitializeRequest.h"
 #include "core/runtime/ResolutionSelection.h"
@@ -24,6 +25,8 @@
 #include "filesystem/FileSystemApi.h"
 #include "filesystem/FileSystemTable.h"
 #include "filesystem/UserFolders.h"
+#include "startup/Manifest.h"
+#include "startup/ResourcePackages.h"
 
 namespace {
 
@@ -198,7 +201,9 @@ bool CorePreinitialize() {
         return false;
     }
     g_core.program = &g_core.programRecord;
+    ZQI_PrepareManifestReading();
     LoadProgXml();
+    ZQI_TakeManifestSettings();
     ApplyStartupFeatureWords();
     ZQI_CheckProgramFields();
     ZQI_InitializeUserFolders(g_core.developerName, g_core.userDirName);

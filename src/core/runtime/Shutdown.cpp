@@ -20,7 +20,9 @@
 #include "core/runtime/RuntimeState.h"
 #include "filesystem/FileSystemApi.h"
 #include "filesystem/FileSystemTable.h"
+#include "filesystem/SearchPaths.h"
 #include "graphics/d3d11/RendererImplementation.h"
+#include "startup/Manifest.h"
 
 namespace {
 
@@ -148,6 +150,7 @@ void CloseLog() {
 
 void ReleaseOwnedTexts() {
     ZQI_ReleaseRuntimeTexts();
+    ZQI_ReleaseManifest();
     ZQI_ReleaseFeatureTexts();
     ZQI_ReleaseCommandLine();
 }
@@ -173,6 +176,7 @@ void CoreShutdown() {
     UnloadProgram();
     CloseLog();
     ZQI_DestroyFileSystems();
+    ZQI_ClearSearchPaths();
     ZQI_DeleteCoreMutexes();
     ZQI_DeleteThreadRegistry();
     ReleaseOwnedTexts();

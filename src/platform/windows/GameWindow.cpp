@@ -10,6 +10,7 @@
 #include "core/CoreState.h"
 #include "core/EventQueue.h"
 #include "core/Log.h"
+#include "filesystem/FileSystemApi.h"
 #include "platform/windows/GameWindow_local.h"
 #include "platform/windows/ProcessGlobals.h"
 
@@ -121,6 +122,8 @@ bool CreateAndShowWindow() {
         return false;
     }
     g_gameWindow.window = window;
+    // The native file dialogs are modal to the game window, so they cannot fall behind it.
+    ZQI_SetFileDialogOwner(window);
     g_gameWindow.rawInput = RegisterKeyboardRawInput(window) ? 1 : 0;
 
     ShowAndFocus(window, GetWindowPlacementRect(width, height, windowed));
@@ -190,6 +193,7 @@ void DestroyGameWindow() {
         LogPlatformError("DestroyWindow");
     }
     g_gameWindow.window = nullptr;
+    ZQI_SetFileDialogOwner(nullptr);
 }
 
 HWND ZQI_GetGameWindow() {

@@ -72,6 +72,10 @@ int RunEngine(HINSTANCE instance) {
     ZQ_Log(LOG_LEVEL_SYSTEM, "WIN32_WINNT defined to %x.", kReportedWin32Winnt);
     ZQI_SetInstanceHandle(instance);
     if (!CoreInitialize()) {
+        // The failed start destroyed the window, whose WM_DESTROY posted WM_QUIT; a message box
+        // that finds WM_QUIT in the queue closes at once, so the user would never see it.
+        MSG quit;
+        PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
         MessageBoxA(nullptr, kInitializationFailedText, kEngineCaption, MB_ICONEXCLAMATION);
         return kExitInitializationFailed;
     }

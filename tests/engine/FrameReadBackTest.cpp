@@ -1,0 +1,130 @@
+// The engine's own start-up, frames and shutdown inside this process, with the real window,
+// Direct3D 11 device and program library (progs/recording_program.c beside this executable), so
+// the back buffer can be read back after whole frames. The graphics API's clear is not part of
+// the build yet, so the program's Draw clears through the renderer back end that clear will call.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+#include "core/CommandLine.h"
+#include "core/CoreState.h"
+#include "core/runtime/Lifecycle.h"
+#include "core/runtime/RuntimePlatform.h"
+#include "core/runtime/RuntimeState.h"
+#include "graphics/d3d11/RendererImplementation.h"
+#include "platform/windows/GameWindow.h"
+#include "platform/windows/MessagePump.h"
+#include "platform/windows/Popups.h"
+#include "platform/windows/ProcessGlobals.h"
+#include "platform/windows/ProgramLibrary.h"
+#include "platform/windows/SoundChoice.h"
+
+namespace {
+
+// 0.2, 0.6 and 0.4 are exact in 8-bit unorm (51, 153, 102): B8G8R8A8 read as one word.
+const float kClearRed = 0.2f;
+const float kClearGreen = 0.6f;
+const float kClearBlue = 0.4f;
+const uint32_t kClearWord = 0xFF339966u;
+const int kFrames = 4;
+
+int g_clearingDraws = 0;
+
+void ClearingDraw(float) {
+    ++g_clearingDraws;
+    g_core.renderer->ClearRenderTargets(kClearRed, kClearGreen, kClearBlue, 1.0f);
+}
+
+void* GameWindowHandle() {
+    return ZQI_GetGameWindow();
+}
+
+// What zorqa.exe's process entry hands the core before start-up.
+void InstallPlatform() {
+    ZQI_InstallPopupMessageBox();
+    ZQI_InstallProgramLibraryLoader();
+    RuntimePlatform platform = {};
+    platform.CreateGameWindow = CreateGameWindow;
+    platform.GetGameWindow = GameWindowHandle;
+    platform.DestroyGameWindow = DestroyGameWindow;
+    platform.SetWindowRecreating = ZQI_SetGameWindowRecreating;
+    platform.LoadSoundImplementation = LoadSoundImplementation;
+    platform.UnloadProgramLibrary = UnloadProgramLibrary;
+    ZQI_SetRuntimePlatform(&platform);
+    ZQI_SetCommandLine("--features NO_POPUPS,LOGS_IN_WORKING_DIR");
+    g_core.commandLine = const_cast<char*>(ZQI_GetCommandLine());
+    ZQI_SetInstanceHandle(GetModuleHandleA(nullptr));
+}
+
+// The swap chain's current back buffer, one word per pixel; empty when it cannot be read.
+std::vector<uint32_t> ReadBackBuffer(const RendererImplementation& renderer, UINT* width) {
+    std::vector<uint32_t> words;
+    ID3D11Texture2D* backBuffer = nullptr;
+    if (renderer.swapChain == nullptr ||
+        FAILED(renderer.swapChain->GetBuffer(0, __uuidof(ID3D11Texture2D),
+                                             reinterpret_cast<void**>(&backBuffer)))) {
+        return words;
+    }
+    D3D11_TEXTURE2D_DESC desc;
+    backBuffer->GetDesc(&desc);
+    desc.Usage = D3D11_USAGE_STAGING;
+    desc.BindFlags = 0;
+    desc.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
+    desc.MiscFlags = 0;
+    ID3D11Texture2D* staging = nullptr;
+    if (SUCCEEDED(renderer.device->CreateTexture2D(&desc, nullptr, &staging))) {
+        renderer.context->CopyResource(staging, backBuffer);
+        D3D11_MAPPED_SUBRESOURCE mapped;
+        if (SUCCEEDED(renderer.context->Map(staging, 0, D3D11_MAP_READ, 0, &mapped))) {
+            words.resize(static_cast<size_t>(desc.Width) * desc.Height);
+            for (UINT y = 0; y < desc.Height; ++y) {
+                memcpy(&words[static_cast<size_t>(y) * desc.Width],
+                       static_cast<const uint8_t*>(mapped.pData) + static_cast<size_t>(y) * mapped.RowPitch,
+                       desc.Width * 4u);
+            }
+            renderer.context->Unmap(staging, 0);
+        }
+        staging->Release();
+    }
+    backBuffer->Release();
+    *width = desc.Width;
+    return words;
+}
+
+int CountOtherThan(const std::vector<uint32_t>& words, uint32_t word) {
+    int count = 0;
+    for (uint32_t pixel : words) {
+        count += pixel != word ? 1 : 0;
+    }
+    return count;
+}
+
+}  // namespace
+
+TEST(FrameReadBack, TheProgramsClearColourIsInTheBackBufferAfterItsFrames) {
+    InstallPlatform();
+    ASSERT_TRUE(CorePreinitialize());
+    ASSERT_TRUE(CoreInitialize());
+    ASSERT_NE(nullptr, g_core.program);
+    ASSERT_NE(nullptr, g_core.renderer);
+    g_core.program->Draw = ClearingDraw;
+    for (int i = 0; i < kFrames; ++i) {
+        PumpWindowMessages();
+        RunFrame();
+    }
+    EXPECT_EQ(kFrames, g_clearingDraws);
+
+    // Every buffer of the chain has been cleared by some frame, so whichever one is current now
+    // holds the clear colour everywhere.
+    UINT width = 0;
+    std::vector<uint32_t> pixels = ReadBackBuffer(*g_core.renderer, &width);
+    ASSERT_FALSE(pixels.empty());
+    EXPECT_EQ(static_cast<size_t>(g_runtime.displayWidth) * g_runtime.displayHeight, pixels.size());
+    EXPECT_EQ(0, CountOtherThan(pixels, kClearWord)) << std::hex << "first pixel 0x" << pixels[0];
+
+    CoreShutdown();
+    EXPECT_EQ(nullptr, g_core.renderer);
+}

@@ -1,0 +1,172 @@
+/* A program library for the engine's end-to-end tests: it counts its callbacks, records the
+ * launch URIs it is sent, and quits when told. Its behaviour comes from the process command line,
+ * so one library serves every test:
+ *   --test-quit-after N          ask the engine to quit in the N-th Draw (default 5)
+ *   --test-wait-launch-uri       instead, write "ready.txt" after the first Draw and quit once a
+ *                                "launch-uri" event has arrived
+ *   --test-interface-version X   report interface version X (hex) instead of the engine's
+ * At shutdown it writes "run-report.txt" beside itself, one "key=value" per line. */
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <windows.h>
+
+#include "zorqa.h"
+
+/* A waiting instance that never hears from the other one still ends, so a broken hand-over
+ * fails the test instead of hanging it. */
+#define WAIT_LIMIT_MILLISECONDS 60000u
+
+static zq_program_t* g_program;
+static int g_quitAfter = 5;
+static int g_waitForLaunchUri;
+static int g_initCalls;
+static int g_updateCalls;
+static int g_drawCalls;
+static int g_shutdownCalls;
+static int g_checkParameterEvents;
+static int g_launchUriEvents;
+static int g_queuedEvents;         /* events after Init, i.e. from the queue */
+static unsigned g_firstQueuedType; /* type of the first of those */
+static char g_launchUri[512];
+static DWORD g_startTick;
+static int g_quitSignalled;
+
+static const char* FindOption(const char* name) {
+    const char* found = strstr(GetCommandLineA(), name);
+    return found != NULL ? found + strlen(name) : NULL;
+}
+
+static void ReadOptions(void) {
+    const char* quitAfter = FindOption("--test-quit-after ");
+    if (quitAfter != NULL) {
+        g_quitAfter = atoi(quitAfter);
+    }
+    g_waitForLaunchUri = FindOption("--test-wait-launch-uri") != NULL;
+}
+
+/* A file of the given name in the folder that holds this library. */
+static void PathBesideLibrary(const char* name, char* path, size_t size) {
+    HMODULE self = NULL;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       (LPCSTR)&PathBesideLibrary, &self);
+    DWORD length = GetModuleFileNameA(self, path, (DWORD)size);
+    while (length > 0 && path[length - 1] != '\\' && path[length - 1] != '/') {
+        --length;
+    }
+    snprintf(path + length, size - length, "%s", name);
+}
+
+static void WriteReport(void) {
+    char path[MAX_PATH];
+    PathBesideLibrary("run-report.txt", path, sizeof(path));
+    FILE* file = fopen(path, "w");
+    if (file == NULL) {
+        return;
+    }
+    fprintf(file,
+            "init=%d\nupdate=%d\ndraw=%d\nshutdown=%d\ncheck_parameters=%d\nlaunch_uri_events=%d\n"
+            "launch_uri=%s\nqueued_events=%d\nfirst_queued_type=%u\napi=%d\n",
+            g_initCalls, g_updateCalls, g_drawCalls, g_shutdownCalls, g_checkParameterEvents,
+            g_launchUriEvents, g_launchUri, g_queuedEvents, g_firstQueuedType, g_program->api != NULL);
+    fclose(file);
+}
+
+/* Written once the window exists and frames run, so another instance can find this one. */
+static void WriteReadyFile(void) {
+    char path[MAX_PATH];
+    char temporary[MAX_PATH];
+    PathBesideLibrary("ready.txt", path, sizeof(path));
+    PathBesideLibrary("ready.tmp", temporary, sizeof(temporary));
+    FILE* file = fopen(temporary, "w");
+    if (file == NULL) {
+        return;
+    }
+    fprintf(file, "ready\n");
+    fclose(file);
+    /* Renamed into place, so a reader never sees a half-written file. */
+    MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING);
+}
+
+static void Quit(void) {
+    if (!g_quitSignalled) {
+        g_quitSignalled = 1;
+        g_program->api->SignalShutdown();
+    }
+}
+
+static bool RecordingInit(void) {
+    ++g_initCalls;
+    g_startTick = GetTickCount();
+    return true;
+}
+
+static void RecordingShutdown(void) {
+    ++g_shutdownCalls;
+    WriteReport();
+}
+
+static void RecordingUpdate(float dt) {
+    (void)dt;
+    ++g_updateCalls;
+}
+
+static void RecordingDraw(float dt) {
+    (void)dt;
+    ++g_drawCalls;
+    if (g_waitForLaunchUri) {
+        if (g_drawCalls == 1) {
+            WriteReadyFile();
+        }
+        if (g_launchUriEvents > 0 || GetTickCount() - g_startTick > WAIT_LIMIT_MILLISECONDS) {
+            Quit();
+        }
+    } else if (g_drawCalls == g_quitAfter) {
+        Quit();
+    }
+}
+
+static void RecordLaunchUri(const zq_event_t* event) {
+    if (event->launch_uri.name == NULL || strcmp(event->launch_uri.name, "launch-uri") != 0) {
+        return;
+    }
+    ++g_launchUriEvents;
+    snprintf(g_launchUri, sizeof(g_launchUri), "%s",
+             event->launch_uri.uri != NULL ? event->launch_uri.uri : "");
+}
+
+static int32_t RecordingHandleEvent(const zq_event_t* event) {
+    if (event->type == ZQ_EVENT_CHECK_PARAMETERS) {
+        ++g_checkParameterEvents;
+        event->check_parameters.parameters->width = 320;
+        event->check_parameters.parameters->height = 240;
+        event->check_parameters.parameters->windowed = 1;
+        return 0;
+    }
+    if (g_initCalls > 0) {
+        if (g_queuedEvents++ == 0) {
+            g_firstQueuedType = event->type;
+        }
+    }
+    if (event->type == ZQ_EVENT_LAUNCH_URI) {
+        RecordLaunchUri(event);
+    }
+    return 0;
+}
+
+__declspec(dllexport) bool ZQ_GetProgramInterface(zq_program_t* program, uint32_t engine_version) {
+    (void)engine_version;
+    ReadOptions();
+    g_program = program;
+    program->interface_version = ZQ_INTERFACE_VERSION;
+    const char* version = FindOption("--test-interface-version ");
+    if (version != NULL) {
+        program->interface_version = (uint32_t)strtoul(version, NULL, 16);
+    }
+    program->Init = RecordingInit;
+    program->Shutdown = RecordingShutdown;
+    program->Update = RecordingUpdate;
+    program->Draw = RecordingDraw;
+    program->HandleEvent = RecordingHandleEvent;
+    return true;
+}
