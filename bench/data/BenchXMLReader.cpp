@@ -9,14 +9,19 @@
 
 #include <pugixml.hpp>
 
+#include "core/ApiTable.h"
+#include "core/NamedMutex.h"
 #include "data/DataManager.h"
+#include "filesystem/FileSystemTable.h"
+#include "filesystem/SchemeRoots.h"
 #include "foundation/ByteStream.h"
 
 namespace {
 
 const int64_t kTargetBytes = 10 * 1000 * 1000;
 
-std::string g_path;
+std::string g_path;           // native path, for pugixml
+const char* const kVirtualPath = "res://database.xml";  // the same file, for the engine
 int64_t g_fileBytes = 0;
 
 // A database shaped like the engine's own data: many arrays of nodes with a handful of
@@ -50,6 +55,13 @@ bool GenerateFile() {
     std::filesystem::path folder = std::filesystem::temp_directory_path() / "zq_bench_data_xml";
     std::filesystem::create_directories(folder);
     g_path = (folder / "database.xml").string();
+    // The data manager reads and writes through the engine's file systems, with res:// here.
+    ZQI_BuildApiTables();
+    ZQI_CreateCoreMutexes();
+    if (!ZQI_InitializeFileSystems()) {
+        return false;
+    }
+    ZQI_SetSchemeRoot(SCHEME_RES, folder.generic_string().c_str());
     DMDatabase probe;
     FillDatabase(probe, 1);
     ByteStream* sample = probe.WriteXML();
@@ -57,7 +69,7 @@ bool GenerateFile() {
     delete sample;
     DMDatabase database;
     FillDatabase(database, static_cast<int32_t>(kTargetBytes / perArray) + 1);
-    if (!database.SaveFile(g_path.c_str(), false)) {
+    if (!database.SaveFile(kVirtualPath, false)) {
         return false;
     }
     g_fileBytes = static_cast<int64_t>(std::filesystem::file_size(g_path));
@@ -67,7 +79,7 @@ bool GenerateFile() {
 void BM_EngineXMLReader(benchmark::State& state) {
     for (auto _ : state) {
         DMDatabase* database = new DMDatabase();
-        if (!database->LoadXMLFile(g_path.c_str())) {
+        if (!database->LoadXMLFile(kVirtualPath)) {
             state.SkipWithError("the engine's reader rejected the file");
         }
         benchmark::DoNotOptimize(database->arrays.count);

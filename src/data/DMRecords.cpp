@@ -23,6 +23,11 @@ char* ZQI_DataManagerCopyText(const char* text) {
 
 namespace {
 
+// The text pool's first chunk suits a small database; later chunks double up to the cap, so a
+// large file needs few chunks and a lookup by address stays short.
+const size_t kFirstPoolChunkBytes = 16 * 1024;
+const size_t kMaxPoolChunkBytes = 8 * 1024 * 1024;
+
 // Index of the first pair whose key equals key (hash first, then text); -1 when none.
 int32_t FindPair(const Array<DMKeyValue>& pairs, const char* key) {
     uint32_t hash = ZQI_HashName(key);
@@ -35,6 +40,27 @@ int32_t FindPair(const Array<DMKeyValue>& pairs, const char* key) {
     return -1;
 }
 
+// The pool of the database a record belongs to; null for a record outside a database.
+const DMTextPool* PoolOf(const DMArray* array) {
+    return array != nullptr && array->database != nullptr ? &array->database->textPool : nullptr;
+}
+
+DMTextPool* PoolOf(DMNode* node) {
+    DMArray* array = node->array;
+    return array != nullptr && array->database != nullptr ? &array->database->textPool : nullptr;
+}
+
+bool IsPooled(const DMTextPool* pool, const char* text) {
+    return pool != nullptr && pool->Owns(text);
+}
+
+// Frees a text of a record unless it lives in the record's pool (which frees it with the rest).
+void ReleaseText(char* text, const DMTextPool* pool) {
+    if (!IsPooled(pool, text)) {
+        free(text);
+    }
+}
+
 // A pair's key and first value are made in one block: the key, a NUL, the value (empty for a
 // null value) and a NUL. Half the allocations of a loaded database are saved that way. A value
 // set later gets a block of its own; the byte after the key's NUL always belongs to the key's
@@ -43,42 +69,67 @@ bool ValueSharesKeyBlock(const DMKeyValue& pair) {
     return pair.key != nullptr && pair.value == pair.key + strlen(pair.key) + 1;
 }
 
-void ReleasePairValue(DMKeyValue& pair) {
-    if (!ValueSharesKeyBlock(pair)) {
+// The pool test comes first: a pooled pair's value needs no strlen of its key.
+void ReleasePairValue(DMKeyValue& pair, const DMTextPool* pool) {
+    if (!IsPooled(pool, pair.value) && !ValueSharesKeyBlock(pair)) {
         free(pair.value);
     }
     pair.value = nullptr;
 }
 
-void AppendPairTo(Array<DMKeyValue>& pairs, const char* key, const char* value) {
-    if (key == nullptr) {
-        return;  // every stored pair has a key
-    }
-    size_t keyLength = strlen(key);
-    size_t valueLength = value != nullptr ? strlen(value) : 0;
-    char* block = static_cast<char*>(malloc(keyLength + valueLength + 2));
+// The block of a new pair: key, NUL, value (empty for a null value), NUL; in the pool when
+// there is one.
+char* MakePairBlock(DMTextPool* pool, const char* key, size_t keyLength, const char* value, size_t valueLength) {
+    size_t bytes = keyLength + valueLength + 2;
+    char* block = static_cast<char*>(pool != nullptr ? pool->Allocate(bytes) : malloc(bytes));
     if (block == nullptr) {
-        return;
+        return nullptr;
     }
-    memcpy(block, key, keyLength + 1);
+    memcpy(block, key, keyLength);
+    block[keyLength] = '\0';
     char* valueCopy = block + keyLength + 1;
-    memcpy(valueCopy, value != nullptr ? value : "", valueLength + 1);
+    if (valueLength > 0) {
+        memcpy(valueCopy, value, valueLength);
+    }
+    valueCopy[valueLength] = '\0';
+    return block;
+}
+
+// Appends a pair made from key[0 .. keyLength) and value[0 .. valueLength) (value may be null);
+// returns the stored value, null when the value is null or the pair could not be stored.
+const char* AppendPairTo(Array<DMKeyValue>& pairs, DMTextPool* pool, const char* key, size_t keyLength,
+                         const char* value, size_t valueLength) {
+    char* block = MakePairBlock(pool, key, keyLength, value, valueLength);
+    if (block == nullptr) {
+        return nullptr;
+    }
     DMKeyValue pair;
     pair.key = block;
     pair.keyHash = ZQI_HashNameN(key, keyLength);
-    pair.value = value != nullptr ? valueCopy : nullptr;
+    pair.value = value != nullptr ? block + keyLength + 1 : nullptr;
     int32_t before = pairs.count;
     pairs.Push(pair);
     if (pairs.count == before) {  // out of memory: the pair was dropped, its texts with it
-        free(block);
+        if (pool == nullptr) {
+            free(block);
+        }
+        return nullptr;
     }
+    return pair.value;
+}
+
+void AppendCopiedPair(Array<DMKeyValue>& pairs, const char* key, const char* value) {
+    if (key == nullptr) {
+        return;  // every stored pair has a key
+    }
+    AppendPairTo(pairs, nullptr, key, strlen(key), value, value != nullptr ? strlen(value) : 0);
 }
 
 // The shared rule of DMNode::SetValue and DMArray::SetValue once "id" is dealt with.
-void SetPairValue(Array<DMKeyValue>& pairs, const char* key, const char* value) {
+void SetPairValue(Array<DMKeyValue>& pairs, const DMTextPool* pool, const char* key, const char* value) {
     int32_t index = FindPair(pairs, key);
     if (index < 0) {
-        AppendPairTo(pairs, key, value);
+        AppendCopiedPair(pairs, key, value);
         return;
     }
     if (value == nullptr) {
@@ -88,21 +139,21 @@ void SetPairValue(Array<DMKeyValue>& pairs, const char* key, const char* value) 
     if (copy == nullptr) {
         return;
     }
-    ReleasePairValue(pairs[index]);
+    ReleasePairValue(pairs[index], pool);
     pairs[index].value = copy;
 }
 
-void ReleasePairs(Array<DMKeyValue>& pairs) {
+void ReleasePairs(Array<DMKeyValue>& pairs, const DMTextPool* pool) {
     for (int32_t i = 0; i < pairs.count; ++i) {
-        ReleasePairValue(pairs[i]);
-        free(pairs[i].key);
+        ReleasePairValue(pairs[i], pool);
+        ReleaseText(pairs[i].key, pool);
     }
     pairs.count = 0;
 }
 
 // Replaces an owned id text and its hash.
-void ReplaceId(char** id, uint32_t* idHash, const char* text) {
-    free(*id);
+void ReplaceId(char** id, uint32_t* idHash, const char* text, const DMTextPool* pool) {
+    ReleaseText(*id, pool);
     *id = ZQI_DataManagerCopyText(text);
     *idHash = ZQI_HashName(*id);
 }
@@ -124,13 +175,113 @@ bool HasExtension(const char* name, size_t length, const char* suffix) {
 
 }  // namespace
 
+// ---- DMTextPool -------------------------------------------------------------------------------
+
+DMTextPool::DMTextPool() : cursor_(nullptr), limit_(nullptr), nextChunkBytes_(kFirstPoolChunkBytes), lastHit_(0) {}
+
+DMTextPool::~DMTextPool() {
+    Release();
+}
+
+char* DMTextPool::Allocate(size_t bytes) {
+    if (bytes <= static_cast<size_t>(limit_ - cursor_)) {
+        char* text = cursor_;
+        cursor_ += bytes;
+        return text;
+    }
+    return AllocateInNewChunk(bytes);
+}
+
+char* DMTextPool::AllocateInNewChunk(size_t bytes) {
+    size_t chunkBytes = bytes > nextChunkBytes_ ? bytes : nextChunkBytes_;
+    Chunk chunk;
+    chunk.begin = static_cast<char*>(malloc(chunkBytes));
+    if (chunk.begin == nullptr) {
+        return nullptr;
+    }
+    chunk.end = chunk.begin + chunkBytes;
+    int32_t before = chunks_.count;
+    chunks_.Push(chunk);
+    if (chunks_.count == before) {
+        free(chunk.begin);
+        return nullptr;
+    }
+    if (nextChunkBytes_ < kMaxPoolChunkBytes) {
+        nextChunkBytes_ *= 2;
+    }
+    cursor_ = chunk.begin + bytes;
+    limit_ = chunk.end;
+    return chunk.begin;
+}
+
+bool DMTextPool::Owns(const void* text) const {
+    if (text == nullptr) {
+        return false;
+    }
+    // Addresses as integers: comparing pointers into different blocks is not defined otherwise.
+    // Records are released in the order their texts were made, so the chunk of the last hit is
+    // tried first; then the newest chunks, which are the largest.
+    uintptr_t address = reinterpret_cast<uintptr_t>(text);
+    if (lastHit_ < chunks_.count && InChunk(chunks_[lastHit_], address)) {
+        return true;
+    }
+    for (int32_t i = chunks_.count - 1; i >= 0; --i) {
+        if (InChunk(chunks_[i], address)) {
+            lastHit_ = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool DMTextPool::InChunk(const Chunk& chunk, uintptr_t address) {
+    return address >= reinterpret_cast<uintptr_t>(chunk.begin) && address < reinterpret_cast<uintptr_t>(chunk.end);
+}
+
+DMTextPool::Mark DMTextPool::GetMark() const {
+    Mark mark;
+    mark.chunkCount = chunks_.count;
+    mark.used = chunks_.count > 0 ? static_cast<size_t>(cursor_ - chunks_[chunks_.count - 1].begin) : 0;
+    return mark;
+}
+
+void DMTextPool::Rewind(const Mark& mark) {
+    while (chunks_.count > mark.chunkCount) {
+        free(chunks_[chunks_.count - 1].begin);
+        --chunks_.count;
+    }
+    if (chunks_.count == 0) {
+        cursor_ = nullptr;
+        limit_ = nullptr;
+        return;
+    }
+    const Chunk& last = chunks_[chunks_.count - 1];
+    cursor_ = last.begin + mark.used;
+    limit_ = last.end;
+}
+
+void DMTextPool::Release() {
+    for (int32_t i = 0; i < chunks_.count; ++i) {
+        free(chunks_[i].begin);
+    }
+    Array<Chunk>::ReleaseBlock(chunks_.data);
+    chunks_.data = nullptr;
+    chunks_.count = 0;
+    chunks_.capacity = 0;
+    cursor_ = nullptr;
+    limit_ = nullptr;
+    nextChunkBytes_ = kFirstPoolChunkBytes;
+    lastHit_ = 0;
+}
+
 // ---- DMNode -----------------------------------------------------------------------------------
 
 DMNode::DMNode() : id(nullptr), idHash(0), array(nullptr) {}
 
 DMNode::~DMNode() {
-    free(id);
-    ReleasePairs(values);
+    const DMTextPool* pool = PoolOf(this);
+    ReleaseText(id, pool);
+    ReleasePairs(values, pool);
 }
 
 const char* DMNode::GetValue(const char* key) const {
@@ -146,7 +297,7 @@ const char* DMNode::GetKeyByIndex(int32_t i) const {
 }
 
 void DMNode::SetId(const char* text) {
-    ReplaceId(&id, &idHash, text);
+    ReplaceId(&id, &idHash, text, PoolOf(this));
 }
 
 void DMNode::SetValue(const char* key, const char* value) {
@@ -156,11 +307,27 @@ void DMNode::SetValue(const char* key, const char* value) {
     if (strcmp(key, "id") == 0) {
         SetId(value);
     }
-    SetPairValue(values, key, value);
+    SetPairValue(values, PoolOf(this), key, value);
 }
 
 void DMNode::AppendPair(const char* key, const char* value) {
-    AppendPairTo(values, key, value);
+    AppendCopiedPair(values, key, value);
+}
+
+const char* DMNode::AppendLoadedPair(const char* key, size_t keyLength, const char* value, size_t valueLength) {
+    return AppendPairTo(values, PoolOf(this), key, keyLength, value, valueLength);
+}
+
+void DMNode::SetLoadedId(const char* text) {
+    DMTextPool* pool = PoolOf(this);
+    if (!IsPooled(pool, text)) {
+        SetId(text);
+        return;
+    }
+    // Pooled texts are never written to nor freed one by one, so the pair and the id can share it.
+    ReleaseText(id, pool);
+    id = const_cast<char*>(text);
+    idHash = ZQI_HashName(id);
 }
 
 // ---- DMArray ----------------------------------------------------------------------------------
@@ -168,9 +335,10 @@ void DMNode::AppendPair(const char* key, const char* value) {
 DMArray::DMArray() : id(nullptr), idHash(0), database(nullptr) {}
 
 DMArray::~DMArray() {
-    free(id);
+    const DMTextPool* pool = PoolOf(this);
+    ReleaseText(id, pool);
     nodes.DeleteAll();
-    ReleasePairs(attributes);
+    ReleasePairs(attributes, pool);
 }
 
 DMNode* DMArray::GetNode(const char* nodeId) const {
@@ -192,7 +360,7 @@ DMNode* DMArray::GetNodeByIndex(int32_t i) const {
 }
 
 void DMArray::SetId(const char* text) {
-    ReplaceId(&id, &idHash, text);
+    ReplaceId(&id, &idHash, text, PoolOf(this));
 }
 
 void DMArray::SetValue(const char* key, const char* value) {
@@ -203,7 +371,7 @@ void DMArray::SetValue(const char* key, const char* value) {
         SetId(value);
         return;
     }
-    SetPairValue(attributes, key, value);
+    SetPairValue(attributes, PoolOf(this), key, value);
 }
 
 DMNode* DMArray::AddNode() {
@@ -267,6 +435,7 @@ DMArray* DMDatabase::AddArray() {
 
 void DMDatabase::DeleteArrays() {
     arrays.DeleteAll();
+    textPool.Release();  // no record is left to point into it
 }
 
 void DMDatabase::Clear() {
@@ -280,7 +449,7 @@ void DMDatabase::Clear() {
 }
 
 void DMDatabase::SetName(const char* fileName) {
-    ReplaceId(&name, &nameHash, fileName);
+    ReplaceId(&name, &nameHash, fileName, nullptr);
 }
 
 bool DMDatabase::LoadFile(const char* fileName) {

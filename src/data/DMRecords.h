@@ -2,8 +2,15 @@
 // ordered key/value pairs (DMKeyValue). Every record owns its C-string texts and everything
 // below it; names are found by the engine's name hash first and the text second.
 // Records are not locked: one thread at a time, or read-only once loaded.
+//
+// Texts made by a loader live in their database's text pool instead of one heap block each: a
+// 10 MB file holds hundreds of thousands of them, and allocating and freeing them one by one
+// cost more than reading the file. A record still owns its texts in every other respect: a
+// setter that replaces a pooled text just lets go of it (the pool recognises its texts by their
+// address), and the pool itself goes when the database's arrays go.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "foundation/Array.h"
@@ -14,9 +21,51 @@ class CSVReader;
 struct DMArray;
 struct DMDatabase;
 
+// Bump storage for the texts of one database: chunks that double in size, released only all
+// at once. Texts in it are never freed one by one; Owns tells them from heap texts.
+class DMTextPool {
+public:
+    // A point to go back to: everything allocated after it can be dropped at once.
+    struct Mark {
+        int32_t chunkCount;
+        size_t used;  // bytes used in the last chunk of the mark
+    };
+
+    DMTextPool();
+    ~DMTextPool();  // Release
+    DMTextPool(const DMTextPool&) = delete;
+    DMTextPool& operator=(const DMTextPool&) = delete;
+
+    // Room for bytes bytes (no alignment: texts only); null when out of memory.
+    char* Allocate(size_t bytes);
+    // True when text lies in one of the pool's chunks.
+    bool Owns(const void* text) const;
+    Mark GetMark() const;
+    // Drops every text allocated after mark; nothing may point at them any more.
+    void Rewind(const Mark& mark);
+    // Frees every chunk and the chunk table.
+    void Release();
+
+private:
+    struct Chunk {
+        char* begin;
+        char* end;
+    };
+    char* AllocateInNewChunk(size_t bytes);
+    static bool InChunk(const Chunk& chunk, uintptr_t address);
+
+    Array<Chunk> chunks_;  // in allocation order; the last one is being filled
+    char* cursor_;         // next free byte of the last chunk
+    char* limit_;          // end of the last chunk
+    size_t nextChunkBytes_;
+    // Chunk of the last text Owns found. Only setters and destruction ask, never lookups, so a
+    // database read by several threads never writes it.
+    mutable int32_t lastHit_;
+};
+
 // One key/value pair, kept in Array<DMKeyValue> by value. Its texts belong to the record that
 // holds it: change them only through SetValue, because a pair's key and first value may share
-// one block.
+// one block, and both may live in the database's text pool.
 struct DMKeyValue {
     char* key;         // owned
     uint32_t keyHash;  // name hash of key
@@ -48,6 +97,13 @@ struct DMNode {
     // Appends a pair with copies of key and value (or null), without looking for an existing
     // one. The readers use it: they keep every pair of the file, duplicates included.
     void AppendPair(const char* key, const char* value);
+    // As AppendPair for a loader that knows the lengths (strlen) of key and value: the copies
+    // go to the database's text pool (to the heap for a node outside a database). Returns the
+    // stored value; null when out of memory (the pair is then dropped).
+    const char* AppendLoadedPair(const char* key, size_t keyLength, const char* value, size_t valueLength);
+    // As SetId(text) for a text just returned by AppendLoadedPair: a pooled text is shared by the
+    // pair and the id instead of being copied once more.
+    void SetLoadedId(const char* text);
 };
 
 struct DMArray {
@@ -81,6 +137,7 @@ struct DMDatabase {
     uint32_t nameHash;         // name hash of name
     uint32_t maxInlineValues;  // the writer puts a node's pairs on one line up to this many
     Array<DMArray*> arrays;    // owned, in file order
+    DMTextPool textPool;       // the texts the loaders made for these arrays
 
     DMDatabase();  // no name, maxInlineValues 5, no arrays
     explicit DMDatabase(const char* fileName);
@@ -93,9 +150,10 @@ struct DMDatabase {
     DMArray* GetArray(const char* id) const;
     // A new array without id, owned by this database and appended to it; null when out of memory.
     DMArray* AddArray();
-    // Deletes every array (the name stays).
+    // Deletes every array and the text pool (the name stays).
     void DeleteArrays();
-    // Deletes every array and releases the name and the array table: no storage is left.
+    // Deletes every array and releases the name, the array table and the text pool: no storage
+    // is left.
     void Clear();
     // Replaces the name with a copy (or null) and its hash.
     void SetName(const char* fileName);

@@ -13,15 +13,10 @@ bool IsElement(const XMLBlock* block, const char* name) {
     return block->name != nullptr && strcmp(block->name, name) == 0;
 }
 
-// The value of the block's last "id" attribute, or null.
-const char* LastIdAttribute(const XMLBlock* block) {
-    const char* id = nullptr;
-    for (int32_t i = 0; i < block->attributeCount; ++i) {
-        if (strcmp(block->attributeNames[i], "id") == 0) {
-            id = block->attributeValues[i];
-        }
-    }
-    return id;
+// Attribute i of the block is named "id".
+bool IsIdAttribute(const XMLBlock* block, int32_t i) {
+    const char* name = block->attributeNames[i];
+    return block->attributeNameLengths[i] == 2 && name[0] == 'i' && name[1] == 'd';
 }
 
 // State of one parse: the reader, the file name for messages and the running node count.
@@ -52,18 +47,30 @@ DMArray* MakeArray(DMDatabase* database, const XMLBlock* block) {
     return array;
 }
 
-// A "node" block: a new node of the array holding every attribute, "id" included, as a pair.
+// A "node" block: a new node of the array holding every attribute, "id" included, as a pair;
+// its id is the value of the last "id" attribute (null without one).
 DMNode* MakeNode(DMArray* array, const XMLBlock* block) {
     DMNode* node = array->AddNode();
     if (node == nullptr) {
         return nullptr;
     }
-    node->SetId(LastIdAttribute(block));
     node->values.Reserve(block->attributeCount + 1);
+    const char* id = nullptr;  // the stored copy of the id when there is one, else the block's
     for (int32_t i = 0; i < block->attributeCount; ++i) {
-        node->AppendPair(block->attributeNames[i], block->attributeValues[i]);
+        const char* stored = node->AppendLoadedPair(block->attributeNames[i], block->attributeNameLengths[i],
+                                                    block->attributeValues[i], block->attributeValueLengths[i]);
+        if (IsIdAttribute(block, i)) {
+            id = stored != nullptr ? stored : block->attributeValues[i];
+        }
     }
+    node->SetLoadedId(id);
     return node;
+}
+
+// The text of a node, stored as the pair "DATA" or "CDATA".
+void AppendText(DMNode* node, const XMLBlock* block) {
+    node->AppendLoadedPair(block->attributeNames[0], block->attributeNameLengths[0], block->attributeValues[0],
+                           block->attributeValueLengths[0]);
 }
 
 // Array level: reads the nodes of array up to its closing tag.
@@ -112,7 +119,7 @@ bool ParseArrayContents(XMLParse& parse, DMArray* array) {
         }
         if (next->name == nullptr) {
             // The node's text; the block after it is the node's closing tag.
-            node->AppendPair(next->attributeNames[0], next->attributeValues[0]);
+            AppendText(node, next);
             reader.ReadBlock();
             continue;
         }
@@ -176,6 +183,7 @@ bool ParseRootContents(XMLParse& parse, DMDatabase* database) {
 bool DMDatabase::ParseXML(XMLBlockReader& reader) {
     XMLParse parse = {reader, reader.FileName(), 0};
     int32_t arraysBefore = arrays.count;
+    DMTextPool::Mark poolBefore = textPool.GetMark();
     bool parsed = false;
     const XMLBlock* first = reader.ReadBlock();
     if (first == nullptr || !IsElement(first, "root") || first->closing) {
@@ -194,6 +202,7 @@ bool DMDatabase::ParseXML(XMLBlockReader& reader) {
         while (arrays.count > arraysBefore) {
             arrays.DeleteAt(arrays.count - 1);
         }
+        textPool.Rewind(poolBefore);  // the texts of those arrays
     }
     return parsed;
 }

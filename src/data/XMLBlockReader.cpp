@@ -105,7 +105,8 @@ XMLBlockReader::XMLBlockReader()
       token_(nullptr),
       tokenLength_(0),
       cdata_(nullptr),
-      ok_(false) {
+      ok_(false),
+      directReading_(true) {
     // Room for the longest token, the '>' that ends a tag and the NUL.
     token_ = static_cast<char*>(malloc(XML_TOKEN_MAX_CHARACTERS + 3));
     memset(&block_, 0, sizeof block_);
@@ -311,24 +312,34 @@ const XMLBlock* XMLBlockReader::ReadBlock() {
     if (!ok_ || position_ >= documentSize_) {
         return nullptr;
     }
+    if (directReading_ && ReadDirectBlock()) {
+        return &block_;
+    }
     TokenKind kind = ScanTag();
     if (kind == TOKEN_NONE) {
         return nullptr;
     }
-    block_.name = nullptr;
-    block_.closing = false;
-    block_.attributeCount = 1;
     if (kind == TOKEN_CDATA) {
-        block_.attributeNames[0] = "CDATA";
-        block_.attributeValues[0] = cdata_;
+        SetTextBlock("CDATA", cdata_, static_cast<int32_t>(strlen(cdata_)));
         return &block_;
     }
     if (kind == TOKEN_TEXT || token_[1] == '!') {
-        block_.attributeNames[0] = "DATA";
-        block_.attributeValues[0] = token_;
+        // strlen, not tokenLength_: a NUL byte of the document ends the text like any C string.
+        SetTextBlock("DATA", token_, static_cast<int32_t>(strlen(token_)));
         return &block_;
     }
+    block_.closing = false;
     return ParseTag() ? &block_ : nullptr;
+}
+
+void XMLBlockReader::SetTextBlock(const char* key, const char* text, int32_t length) {
+    block_.name = nullptr;
+    block_.closing = false;
+    block_.attributeCount = 1;
+    block_.attributeNames[0] = key;
+    block_.attributeNameLengths[0] = static_cast<int32_t>(strlen(key));
+    block_.attributeValues[0] = text;
+    block_.attributeValueLengths[0] = length;
 }
 
 // A tag token: '<', an optional '/', the element name up to a space or '>', then attributes.
@@ -414,6 +425,8 @@ bool XMLBlockReader::ParseAttributes(char* cursor) {
         }
         block_.attributeNames[block_.attributeCount] = cursor;
         block_.attributeValues[block_.attributeCount] = value;
+        block_.attributeNameLengths[block_.attributeCount] = static_cast<int32_t>(equals - cursor);
+        block_.attributeValueLengths[block_.attributeCount] = static_cast<int32_t>(strlen(value));
         if (++block_.attributeCount >= XML_MAX_ATTRIBUTES) {
             if (ZQI_DataManagerCanReportParseErrors()) {
                 ZQI_DataManagerPopup("Too many blocks (%d limit) in object '%s' in xml '%s'.",

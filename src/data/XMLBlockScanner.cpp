@@ -1,6 +1,13 @@
 // XMLBlockReader's token scanner: turns the document into raw tokens (a tag, a text run or a
 // CDATA text), skipping comments and whitespace between elements. Tokens are built in the
 // reader's token buffer; nothing here knows elements or attributes.
+//
+// Most blocks of a database are plain: a tag of name="value" attributes, or a line of text. The
+// direct reader takes those straight from the document into a block in one pass, and declines
+// everything else (comments, CDATA, backslashes, NUL bytes, blanks around '=', anything the
+// scanner would report or cut at the token limit), which then goes through the general scanner
+// and ParseTag. Declining must leave the reader untouched, so nothing is written before a tag is
+// known to be plain.
 #include <cstring>
 
 #include "data/XMLBlockReader.h"
@@ -26,6 +33,40 @@ constexpr PlainTagCharacters kPlainTagCharacters;
 
 inline bool IsPlainTagCharacter(char c) {
     return kPlainTagCharacters.plain[static_cast<unsigned char>(c)];
+}
+
+// Character classes of the direct reader. A NUL is in none of them, so every loop stops at the
+// NUL that ends the document.
+enum : uint8_t {
+    kBlankClass = 1,      // space, tab, LF, CR
+    kNameClass = 2,       // element and attribute name characters: letters, digits, - . : _
+    kNameStartClass = 4,  // first character of an attribute name: as above without digits
+    kValueClass = 8,      // inside quotes, all but the quote, the backslash and '&'
+    kTextClass = 16       // in a text run, all but '<', '>', the quote and '!'
+};
+
+struct DirectCharacterClasses {
+    uint8_t bits[256];
+    constexpr DirectCharacterClasses() : bits() {
+        for (int c = 1; c < 256; ++c) {
+            bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+            bool digit = c >= '0' && c <= '9';
+            bool punctuation = c == '-' || c == '.' || c == ':' || c == '_';
+            bool blank = c == ' ' || c == '\t' || c == '\n' || c == '\r';
+            uint8_t b = 0;
+            b |= blank ? kBlankClass : 0;
+            b |= (letter || digit || punctuation) ? kNameClass : 0;
+            b |= (letter || punctuation) ? kNameStartClass : 0;
+            b |= (c != '"' && c != '\\' && c != '&') ? kValueClass : 0;
+            b |= (c != '<' && c != '>' && c != '"' && c != '!') ? kTextClass : 0;
+            bits[c] = b;
+        }
+    }
+};
+constexpr DirectCharacterClasses kDirectClasses;
+
+inline bool IsIn(char c, uint8_t characterClass) {
+    return (kDirectClasses.bits[static_cast<unsigned char>(c)] & characterClass) != 0;
 }
 
 }  // namespace
@@ -260,4 +301,161 @@ XMLBlockReader::TokenKind XMLBlockReader::ScanTag() {
         }
     }
     return TOKEN_NONE;  // whatever was collected at the end of the document is dropped
+}
+
+bool XMLBlockReader::ReadDirectBlock() {
+    const char* start = document_ + position_;
+    const char* p = start;
+    while (IsIn(*p, kBlankClass)) {
+        ++p;
+    }
+    if (p - start >= XML_TOKEN_MAX_CHARACTERS) {
+        return false;  // the scanner reports the overrun
+    }
+    if (*p == '<') {
+        return ReadDirectTag(p);
+    }
+    return ReadDirectText(start, p);
+}
+
+// The scanner's test for a CDATA section at p.
+bool XMLBlockReader::StartsCData(const char* p) const {
+    return documentSize_ - (p - document_) >= kCDataStartLength && memcmp(p, kCDataStart, kCDataStartLength) == 0;
+}
+
+// A text run from start (blanks included) up to the next '<'; text is its first other
+// character.
+bool XMLBlockReader::ReadDirectText(const char* start, const char* text) {
+    const char* p = text;
+    for (;;) {
+        while (IsIn(*p, kTextClass)) {
+            ++p;
+        }
+        if (*p != '!' || StartsCData(p)) {
+            break;
+        }
+        ++p;  // a '!' that opens no CDATA section is text like any other
+    }
+    // A quote (a quoted run may hold '<'), '>', CDATA, a NUL or the end: the scanner's rules.
+    int64_t length = p - start;
+    if (*p != '<' || length >= XML_TOKEN_MAX_CHARACTERS) {
+        return false;
+    }
+    memcpy(token_, start, static_cast<size_t>(length));
+    token_[length] = '\0';
+    tokenLength_ = static_cast<int32_t>(length);
+    position_ = p - document_;
+    SetTextBlock("DATA", token_, tokenLength_);
+    return true;
+}
+
+// A tag from its '<': '<', an optional '/', a name, then blank-separated name="value" pairs and
+// '>' or "/>". The pairs are recorded first and cut out of the document (a NUL over the '=' and
+// over the closing quote) only once the whole tag is known to be plain. Nothing else of the
+// document changes: messages count its LFs and quote it from the character before the position.
+bool XMLBlockReader::ReadDirectTag(const char* open) {
+    char* p = document_ + (open - document_) + 1;
+    bool closing = *p == '/';
+    if (closing) {
+        ++p;
+    }
+    char* name = p;
+    while (IsIn(*p, kNameClass)) {
+        ++p;
+    }
+    char* nameEnd = p;
+    if (nameEnd == name) {
+        return false;
+    }
+    int32_t count = 0;
+    bool entities = false;
+    for (;;) {
+        if (IsIn(*p, kBlankClass)) {
+            do {
+                ++p;
+            } while (IsIn(*p, kBlankClass));
+        } else if (*p != '>' && *p != '/') {
+            return false;  // after the name or a value, a blank must come before a pair
+        }
+        if (*p == '>') {
+            break;
+        }
+        if (*p == '/') {
+            if (p[1] != '>') {
+                return false;
+            }
+            closing = true;
+            ++p;
+            break;
+        }
+        if (!IsIn(*p, kNameStartClass) || count >= XML_MAX_ATTRIBUTES - 1) {
+            return false;
+        }
+        char* key = p;
+        do {
+            ++p;
+        } while (IsIn(*p, kNameClass));
+        if (p[0] != '=' || p[1] != '"') {
+            return false;
+        }
+        int32_t keyLength = static_cast<int32_t>(p - key);
+        char* value = p + 2;
+        p = value;
+        for (;;) {
+            while (IsIn(*p, kValueClass)) {
+                ++p;
+            }
+            if (*p != '&') {
+                break;
+            }
+            entities = true;
+            ++p;
+        }
+        if (*p != '"') {
+            return false;  // a backslash or a NUL
+        }
+        block_.attributeNames[count] = key;
+        block_.attributeNameLengths[count] = keyLength;
+        block_.attributeValues[count] = value;
+        block_.attributeValueLengths[count] = static_cast<int32_t>(p - value);
+        ++count;
+        ++p;
+    }
+    // p is on the '>'. A tag the token buffer could not hold whole is cut by the scanner.
+    if (p + 1 - open >= XML_TOKEN_MAX_CHARACTERS) {
+        return false;
+    }
+    CutDirectTag(name, nameEnd, count, entities);
+    block_.closing = closing;
+    block_.attributeCount = count;
+    position_ = p + 1 - document_;
+    return true;
+}
+
+// Ends the recorded name and texts of a plain tag with NULs and decodes the entities. The name
+// and the values holding entities go to the token buffer (the tag is shorter than it, so they
+// fit): the character after the name may be the '>' (quoted by a later message) or an LF
+// (counted for the line of a later message), and decoding in place would shift the document's
+// bytes, LFs included. Only the '=' and the closing quotes of the document are overwritten.
+void XMLBlockReader::CutDirectTag(const char* name, const char* nameEnd, int32_t count, bool entities) {
+    char* room = token_;
+    size_t nameLength = static_cast<size_t>(nameEnd - name);
+    memcpy(room, name, nameLength);
+    room[nameLength] = '\0';
+    block_.name = room;
+    room += nameLength + 1;
+    for (int32_t i = 0; i < count; ++i) {
+        char* key = const_cast<char*>(block_.attributeNames[i]);
+        char* value = const_cast<char*>(block_.attributeValues[i]);
+        size_t valueLength = static_cast<size_t>(block_.attributeValueLengths[i]);
+        key[block_.attributeNameLengths[i]] = '\0';
+        value[valueLength] = '\0';
+        if (entities && memchr(value, '&', valueLength) != nullptr) {
+            memcpy(room, value, valueLength + 1);
+            DecodeEntities(room);
+            block_.attributeValues[i] = room;
+            block_.attributeValueLengths[i] = static_cast<int32_t>(strlen(room));
+            room += valueLength + 1;
+        }
+    }
 }
