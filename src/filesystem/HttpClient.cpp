@@ -357,10 +357,16 @@ int32_t Transfer(const Exchange& exchange, int32_t redirectsLeft) {
 }  // namespace
 
 String ZQI_GetURLHost(const char* url) {
-    if (url == nullptr || strnlen(url, kSchemeLength) < kSchemeLength) {
+    if (url == nullptr) {
         return String();
     }
-    const char* rest = url + kSchemeLength;
+    // Stepping over what strnlen measured (rather than the constant) keeps GCC from warning about
+    // an offset past "" when a caller's text is inlined as the empty literal.
+    const size_t schemeLength = strnlen(url, kSchemeLength);
+    if (schemeLength < kSchemeLength) {
+        return String();
+    }
+    const char* rest = url + schemeLength;
     size_t length = strcspn(rest, "/:");
     return String::FromFormat("%.*s", static_cast<int>(length), rest);
 }

@@ -2,6 +2,8 @@
 // buffered save files that unmounting commits to disk.
 #include "filesystem/MountSystem.h"
 
+#include <cstddef>
+#include <cstring>
 #include <new>
 
 #include "filesystem/FileSystemServices.h"
@@ -13,8 +15,8 @@ MountSystem::MountSystem(System* inner) : inner_(inner), readCount_(0), mounted_
 }
 
 MountSystem::~MountSystem() {
-    for (auto& item : buffered_) {
-        delete item.first;
+    for (Buffered& item : buffered_) {
+        delete item.file;
     }
     buffered_.clear();
     detached_.DeleteAll();
@@ -42,7 +44,21 @@ bool MountSystem::DeleteDirectory(SchemeId scheme, const char* nativePath) {
 }
 
 bool MountSystem::DeleteFile(SchemeId scheme, const char* nativePath) {
-    return mounted_ && inner_->DeleteFile(scheme, nativePath);
+    if (!mounted_ || nativePath == nullptr) {
+        return false;
+    }
+    // Closed buffers of the path are dropped with it: unmounting would otherwise write the
+    // deleted save back to disk.
+    bool droppedBuffer = false;
+    for (size_t i = buffered_.size(); i-- > 0;) {
+        if (!buffered_[i].open && strcmp(buffered_[i].nativePath.CStr(), nativePath) == 0) {
+            delete buffered_[i].file;
+            buffered_.erase(buffered_.begin() + static_cast<std::ptrdiff_t>(i));
+            droppedBuffer = true;
+        }
+    }
+    bool deletedOnDisk = inner_->DeleteFile(scheme, nativePath);
+    return deletedOnDisk || droppedBuffer;
 }
 
 bool MountSystem::FileExists(SchemeId scheme, const char* nativePath) {
@@ -74,7 +90,36 @@ File* MountSystem::OpenFile(SchemeId scheme, const char* nativePath, FileMode mo
     return OpenBuffered(scheme, nativePath, mode);
 }
 
+MountSystem::Buffered* MountSystem::FindClosedBuffer(const char* nativePath) {
+    for (size_t i = buffered_.size(); i-- > 0;) {
+        Buffered& item = buffered_[i];
+        if (!item.open && strcmp(item.nativePath.CStr(), nativePath) == 0) {
+            return &item;
+        }
+    }
+    return nullptr;
+}
+
 File* MountSystem::OpenBuffered(SchemeId scheme, const char* nativePath, FileMode mode) {
+    // A path already written during this mount lives on in its buffer, not on disk: writing again
+    // reuses (and empties) that buffer, appending continues it. Two buffers of one path would
+    // both be written at unmount, the older possibly last.
+    if (Buffered* earlier = FindClosedBuffer(nativePath)) {
+        if (mode == FILE_MODE_WRITE) {
+            File* truncated = inner_->OpenFile(scheme, nativePath, FILE_MODE_WRITE);
+            if (truncated == nullptr) {
+                return nullptr;
+            }
+            inner_->CloseFile(truncated);
+        }
+        earlier->file->Reopen(scheme, mode);
+        earlier->open = true;
+        // Moved to the end: it is now the latest opening of its path.
+        Buffered moved = *earlier;
+        buffered_.erase(buffered_.begin() + (earlier - buffered_.data()));
+        buffered_.push_back(moved);
+        return moved.file;
+    }
     MemoryFile* buffer = new (std::nothrow) MemoryFile(scheme);
     if (buffer == nullptr) {
         return nullptr;
@@ -99,7 +144,7 @@ File* MountSystem::OpenBuffered(SchemeId scheme, const char* nativePath, FileMod
             }
         }
     }
-    buffered_[buffer] = Buffered{String(nativePath), true};
+    buffered_.push_back(Buffered{buffer, String(nativePath), true});
     return buffer;
 }
 
@@ -117,10 +162,11 @@ bool MountSystem::CloseFile(File* file) {
     if (buffer == nullptr) {
         return false;  // writable files of this system are always its buffers
     }
-    auto found = buffered_.find(buffer);
-    if (found != buffered_.end()) {
-        found->second.open = false;
-        return true;
+    for (Buffered& item : buffered_) {
+        if (item.file == buffer) {
+            item.open = false;
+            return true;
+        }
     }
     for (int32_t i = 0; i < detached_.count; ++i) {
         if (detached_[i] == buffer) {
@@ -146,12 +192,12 @@ void MountSystem::Commit(MemoryFile* file, const String& nativePath) {
 }
 
 void MountSystem::Unmount() {
-    for (auto& item : buffered_) {
-        Commit(item.first, item.second.nativePath);
-        if (item.second.open) {
-            detached_.Push(item.first);  // a handle still uses it: delete it when that closes
+    for (Buffered& item : buffered_) {
+        Commit(item.file, item.nativePath);
+        if (item.open) {
+            detached_.Push(item.file);  // a handle still uses it: delete it when that closes
         } else {
-            delete item.first;
+            delete item.file;
         }
     }
     buffered_.clear();

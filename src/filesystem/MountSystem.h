@@ -5,7 +5,7 @@
 #pragma once
 
 #include <cstdint>
-#include <unordered_map>
+#include <vector>
 
 #include "filesystem/FileSystem.h"
 #include "filesystem/MemoryFile.h"
@@ -23,6 +23,7 @@ public:
     bool CreateDirectory(SchemeId scheme, const char* nativePath) override;
     bool CreateRootDirectory(SchemeId scheme) override;
     bool DeleteDirectory(SchemeId scheme, const char* nativePath) override;
+    // Deletes the file on disk and drops its closed buffers, so unmounting does not bring it back.
     bool DeleteFile(SchemeId scheme, const char* nativePath) override;
     bool FileExists(SchemeId scheme, const char* nativePath) override;
     void FindFiles(SchemeId scheme, const char* virtualFolder, const char* nativeFolder,
@@ -30,6 +31,7 @@ public:
     bool GetFileInfo(SchemeId scheme, const char* nativePath, zq_file_info_t* info) override;
     // Only storage 0.
     bool Mount(uint32_t storage) override;
+    // Writing or appending to a path already written during this mount continues its buffer.
     File* OpenFile(SchemeId scheme, const char* nativePath, FileMode mode) override;
     // Writes every buffered file to disk and forgets it, then unmounts.
     void Unmount() override;
@@ -39,12 +41,15 @@ public:
 
 private:
     struct Buffered {
+        MemoryFile* file;
         String nativePath;
         bool open;
     };
 
     System* inner_;
-    std::unordered_map<MemoryFile*, Buffered> buffered_;
+    // In opening order, which is the order unmounting writes them in: when one save file was
+    // opened for writing more than once, the file opened last must be the one left on disk.
+    std::vector<Buffered> buffered_;
     // Buffered files still held open by a handle when the system was unmounted: their contents
     // went to disk, and the objects live until that handle is closed.
     Array<MemoryFile*> detached_;
@@ -52,6 +57,8 @@ private:
     uint8_t mounted_;
 
     File* OpenBuffered(SchemeId scheme, const char* nativePath, FileMode mode);
+    // The latest buffered, closed file of the path, or null.
+    Buffered* FindClosedBuffer(const char* nativePath);
     void Commit(MemoryFile* file, const String& nativePath);
 };
 

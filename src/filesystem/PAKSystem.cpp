@@ -2,6 +2,7 @@
 // first use, and opening, describing and listing their entries.
 #include "filesystem/PAKSystem.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -41,13 +42,22 @@ uint64_t PAKFile::Read(void* buffer, uint64_t count) {
 }
 
 void PAKFile::Seek(int64_t offset, int32_t origin) {
+    int64_t base = 0;
     if (origin == SEEK_ORIGIN_START) {
-        archive->Seek(static_cast<int64_t>(start) + offset, SEEK_ORIGIN_START);
+        base = static_cast<int64_t>(start);
     } else if (origin == SEEK_ORIGIN_END) {
-        archive->Seek(static_cast<int64_t>(start) + static_cast<int64_t>(size) + offset, SEEK_ORIGIN_START);
+        base = static_cast<int64_t>(start) + static_cast<int64_t>(size);
     } else if (origin == SEEK_ORIGIN_CURRENT) {
-        archive->Seek(offset, SEEK_ORIGIN_CURRENT);
+        base = static_cast<int64_t>(archive->Tell());
+    } else {
+        return;
     }
+    // A position before the entry is refused and the position kept, as the C runtime refuses one
+    // before the start of a file: the archive's bytes in front of the entry belong to others.
+    if (offset < static_cast<int64_t>(start) - base || offset > INT64_MAX - base) {
+        return;
+    }
+    archive->Seek(base + offset, SEEK_ORIGIN_START);
 }
 
 // ---- PAKSystem ----------------------------------------------------------------------------------
@@ -61,11 +71,12 @@ bool MatchesAnyWildcard(const char* candidate, const Array<String>& wildcards) {
         if (strcmp(pattern, "*") == 0 || strcmp(pattern, "*.*") == 0) {
             return true;
         }
-        if (strncmp(pattern, "*.", 2) == 0) {
-            if (ZQI_EndsWith(candidate, pattern + 1)) {
-                return true;
-            }
-        } else if (ZQI_MatchWildcard(candidate, pattern)) {
+        // "*.png" is the common case and needs no pattern matching; an extension pattern with a
+        // further "*" ("*.p*g") is matched as a pattern.
+        if (strncmp(pattern, "*.", 2) == 0 && ZQI_EndsWith(candidate, pattern + 1)) {
+            return true;
+        }
+        if (ZQI_MatchWildcard(candidate, pattern)) {
             return true;
         }
     }

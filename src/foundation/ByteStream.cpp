@@ -1,8 +1,26 @@
 // ByteStream.
 #include "foundation/ByteStream.h"
 
+#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+
+#include "foundation/FoundationHooks.h"
+
+namespace {
+
+// Refused writes and reads are logged at level 2; the text names the operation.
+void ReportStreamFailure(const char* format, ...) ZQ_PRINTF_LIKE(1, 2);
+void ReportStreamFailure(const char* format, ...) {
+    String message;
+    va_list args;
+    va_start(args, format);
+    message.FormatV(format, args);
+    va_end(args);
+    ZQI_GetErrorReportSink().log(2, message.CStr());
+}
+
+}  // namespace
 
 ByteStream::ByteStream() : data(nullptr), size(0), capacity(0), readPosition(0), bigEndian(0), external(0) {}
 
@@ -48,16 +66,31 @@ void ByteStream::WrapExternal(void* memory, int32_t bytes) {
 
 bool ByteStream::Write(const void* bytes, int32_t n) {
     if (n <= 0) {
+        if (n < 0) {
+            ReportStreamFailure("ByteStream::Write: negative byte count %d (size %d, capacity %d).", n, size,
+                                capacity);
+        }
         return n == 0;
     }
     int64_t needed = static_cast<int64_t>(size) + n;
     if (needed > capacity) {
-        if (external || 2 * needed > INT32_MAX) {
+        if (external) {
+            ReportStreamFailure(
+                "ByteStream::Write: %d bytes do not fit the external memory (size %d, capacity %d).", n, size,
+                capacity);
+            return false;
+        }
+        if (2 * needed > INT32_MAX) {
+            ReportStreamFailure(
+                "ByteStream::Write: %d more bytes would exceed the largest stream (size %d, capacity %d).", n,
+                size, capacity);
             return false;
         }
         int32_t newCapacity = static_cast<int32_t>(2 * needed);
         uint8_t* block = static_cast<uint8_t*>(realloc(data, static_cast<size_t>(newCapacity)));
         if (block == nullptr) {
+            ReportStreamFailure("ByteStream::Write: out of memory growing to %d bytes (size %d, adding %d).",
+                                newCapacity, size, n);
             return false;
         }
         data = block;
@@ -94,6 +127,8 @@ bool ByteStream::WriteString(const char* text) {
 
 bool ByteStream::ReadU32(uint32_t* value) {
     if (readPosition < 0 || static_cast<int64_t>(readPosition) + 4 > size) {
+        ReportStreamFailure("ByteStream::ReadU32: fewer than 4 bytes left at %d (size %d, capacity %d).",
+                            readPosition, size, capacity);
         return false;
     }
     const uint8_t* b = data + readPosition;

@@ -30,15 +30,16 @@ public:
     void WrapExternal(void* memory, int32_t size);
 
     // Appends n bytes. An owned stream that would overflow grows to 2 * (size + n). An external
-    // stream never grows: a write that does not fit is refused (false) and nothing is written.
+    // stream never grows: a write that does not fit is refused (false, logged at level 2) and
+    // nothing is written; so is a negative count or a failed allocation.
     bool Write(const void* bytes, int32_t n);
     // Appends 4 bytes: least significant first, or most significant first with bigEndian.
     bool WriteU32(uint32_t value);
     // Appends the text with its NUL; null appends one 0 byte.
     bool WriteString(const char* text);
 
-    // Reads 4 bytes at readPosition in the stream's byte order; false (nothing read) when fewer
-    // than 4 written bytes remain.
+    // Reads 4 bytes at readPosition in the stream's byte order; false (nothing read, logged at
+    // level 2) when fewer than 4 written bytes remain.
     bool ReadU32(uint32_t* value);
     // The NUL-terminated text at readPosition: up to a NUL, the end of the written bytes or 2047
     // characters; readPosition moves past the characters and past a NUL inside the written

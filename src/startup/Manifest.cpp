@@ -170,7 +170,10 @@ void LoadProgXml() {
     }
     const DMDatabase* prog = DataManager::GetDatabase(kProgXmlPath);
     if (prog == nullptr || prog->arrays.count == 0) {
-        return;  // the data manager has said why
+        // A document that does not parse has been reported by the data manager; an empty one
+        // has not, so say why nothing of the manifest applies.
+        ZQI_ManifestLog(2, "LoadProgXml: '%s' holds no arrays; the defaults stay.", kProgXmlPath);
+        return;
     }
     reading.variantKey.Format("%s/%s", ZQI_GetPlatformName(g_manifest.platform),
                               ScreenSizeName(g_manifest.screenSize));

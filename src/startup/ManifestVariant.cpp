@@ -268,7 +268,7 @@ void ReadVariant(ManifestReading& reading, const DMNode* node) {
 bool ZQI_ReadManifestVariant(ManifestReading& reading, const DMDatabase* prog) {
     const DMArray* variants = prog->GetArray("VARIANTS");
     if (variants == nullptr) {
-        return true;
+        return false;
     }
     if (g_core.developerMode) {
         CheckVariants(variants);

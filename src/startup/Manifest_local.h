@@ -46,5 +46,7 @@ void ZQI_ReadDeveloperPackages(const ManifestReading& reading);
 // ---- Build variants (ManifestVariant.cpp) ----
 
 // Checks the variants (developer mode), chooses the platform's one and reads it. False when
-// none fits, after the popup and the exit hook (which ends the process in the product).
+// the reading ends here: prog.xml has no "VARIANTS" array (so the developer packages are not
+// read either), or none fits, after the popup and the exit hook (which ends the process in the
+// product).
 bool ZQI_ReadManifestVariant(ManifestReading& reading, const DMDatabase* prog);

@@ -115,3 +115,54 @@ TEST_F(MountSystemTest, ReadCountFollowsOpenReaders) {
     ZQ_FileSystem_CloseFile(second);
     EXPECT_EQ(0u, save->GetReadCount());
 }
+
+TEST_F(MountSystemTest, SavingTwiceBeforeUnmountKeepsTheLatestSave) {
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    ASSERT_TRUE(WriteThroughApi("save://slot.dat", "first save"));
+    ASSERT_TRUE(WriteThroughApi("save://other.dat", "other"));
+    ASSERT_TRUE(WriteThroughApi("save://slot.dat", "second save"));
+    ASSERT_TRUE(WriteThroughApi("save://slot.dat", "third save"));
+    ZQ_FileSystem_Unmount("save");
+    EXPECT_EQ("third save", ReadNativeFile(SaveFile("slot.dat")));
+    EXPECT_EQ("other", ReadNativeFile(SaveFile("other.dat")));
+}
+
+TEST_F(MountSystemTest, AppendingAfterABufferedWriteKeepsThatWrite) {
+    WriteNativeFile(SaveFile("log.txt"), "stale");
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    ASSERT_TRUE(WriteThroughApi("save://log.txt", "one-"));
+    ASSERT_TRUE(WriteThroughApi("save://log.txt", "two-", "a"));
+    ASSERT_TRUE(WriteThroughApi("save://log.txt", "three", "a"));
+    ZQ_FileSystem_Unmount("save");
+    EXPECT_EQ("one-two-three", ReadNativeFile(SaveFile("log.txt")));
+}
+
+TEST_F(MountSystemTest, TwoWritersAtOnceCommitInOpeningOrder) {
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    zq_file_t* early = ZQ_FileSystem_OpenFile("save://both.dat", "w");
+    zq_file_t* late = ZQ_FileSystem_OpenFile("save://both.dat", "w");
+    ASSERT_NE(nullptr, early);
+    ASSERT_NE(nullptr, late);
+    ZQ_FileSystem_WriteFile("late", 4, late);
+    ZQ_FileSystem_WriteFile("early", 5, early);
+    ZQ_FileSystem_CloseFile(late);
+    ZQ_FileSystem_CloseFile(early);
+    ZQ_FileSystem_Unmount("save");
+    EXPECT_EQ("late", ReadNativeFile(SaveFile("both.dat"))) << "the file opened last is written last";
+}
+
+TEST_F(MountSystemTest, ASaveDeletedBeforeUnmountStaysDeleted) {
+    WriteNativeFile(SaveFile("old.dat"), "old");
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    ASSERT_TRUE(WriteThroughApi("save://slot.dat", "written, then deleted"));
+    EXPECT_TRUE(ZQ_FileSystem_DeleteFile("save://slot.dat"));
+    ASSERT_TRUE(WriteThroughApi("save://new.dat", "only", "a"));
+    EXPECT_TRUE(ZQ_FileSystem_DeleteFile("save://new.dat")) << "a file that so far exists only in its buffer";
+    ASSERT_TRUE(WriteThroughApi("save://old.dat", "-more", "a"));
+    EXPECT_TRUE(ZQ_FileSystem_DeleteFile("save://old.dat"));
+    EXPECT_FALSE(ZQ_FileSystem_DeleteFile("save://never.dat"));
+    ZQ_FileSystem_Unmount("save");
+    EXPECT_FALSE(NativeFileExists(SaveFile("slot.dat"))) << "unmounting brought a deleted save back";
+    EXPECT_FALSE(NativeFileExists(SaveFile("new.dat")));
+    EXPECT_FALSE(NativeFileExists(SaveFile("old.dat")));
+}

@@ -296,3 +296,32 @@ TEST_F(PAKSystemTest, ConcurrentFirstUseKeepsOneRecord) {
         EXPECT_EQ(1, result);
     }
 }
+
+TEST_F(PAKSystemTest, ExtensionPatternWithAFurtherStarStillMatches) {
+    WriteSpritesArchive();
+    // "*.p*g" does not end the name literally, so it is matched as a pattern like any other.
+    EXPECT_EQ(std::vector<std::string>({"res://sprites/player.png"}), List("res://sprites", "*.p*g", false));
+    EXPECT_EQ(std::vector<std::string>({"res://sprites/ui/Icon.png"}), List("res://sprites/ui", "*.*g", false));
+}
+
+TEST_F(PAKSystemTest, SeekingBeforeAnEntryNeverReadsTheBytesInFrontOfIt) {
+    WriteSpritesArchive();
+    // player.png follows ui/Icon.png and ui/inner/deep.png in the archive's data.
+    File* file = Native()->OpenFile(SCHEME_RES, Res("sprites/player.png").c_str(), FILE_MODE_READ);
+    ASSERT_NE(nullptr, file);
+    char two[2];
+    ASSERT_EQ(2u, file->Read(two, 2));
+    file->Seek(-3, SEEK_ORIGIN_START);
+    EXPECT_EQ(2u, file->Tell()) << "a position before the entry is refused, as the C runtime does";
+    EXPECT_EQ("AYER", ReadWhole(file));
+    file->Seek(-20, SEEK_ORIGIN_CURRENT);
+    EXPECT_EQ(6u, file->Tell());
+    file->Seek(-7, SEEK_ORIGIN_END);
+    EXPECT_EQ(6u, file->Tell());
+    EXPECT_EQ("", ReadWhole(file));
+    file->Seek(-6, SEEK_ORIGIN_END);
+    EXPECT_EQ("PLAYER", ReadWhole(file));
+    file->Seek(INT64_MAX, SEEK_ORIGIN_END);
+    EXPECT_EQ(6u, file->Tell()) << "a position beyond any file is refused too";
+    EXPECT_TRUE(Native()->CloseFile(file));
+}

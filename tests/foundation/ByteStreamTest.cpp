@@ -3,9 +3,36 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "foundation/ByteStream.h"
+#include "foundation/FoundationHooks.h"
 #include "foundation/StringTokenizer.h"
+
+namespace {
+
+std::vector<std::string> g_streamLogs;
+
+void CaptureStreamLog(int32_t level, const char* text) {
+    g_streamLogs.push_back(std::to_string(level) + " " + text);
+}
+void IgnorePopup(int32_t, const char*) {}
+bool NotDeveloperMode() {
+    return false;
+}
+
+// Records the level-2 lines of refused stream operations.
+class ByteStreamFailureTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ZQI_ErrorReportSink sink = {CaptureStreamLog, IgnorePopup, NotDeveloperMode};
+        ZQI_SetErrorReportSink(&sink);
+        g_streamLogs.clear();
+    }
+    void TearDown() override { ZQI_SetErrorReportSink(nullptr); }
+};
+
+}  // namespace
 
 TEST(ByteStream, NewStreamIsAllZero) {
     ByteStream s;
@@ -210,4 +237,33 @@ TEST(StringTokenizer, RingOfEightBuffers) {
     EXPECT_STREQ("8", tokens[0]);
     EXPECT_STREQ("7", tokens[7]);
     EXPECT_STREQ("9", tokens[9]);
+}
+
+TEST_F(ByteStreamFailureTest, RefusedWriteToExternalMemoryIsLoggedWithItsName) {
+    uint8_t memory[4] = {1, 2, 3, 4};
+    ByteStream s;
+    s.WrapExternal(memory, 4);
+    EXPECT_FALSE(s.Write("x", 1));
+    ASSERT_EQ(1u, g_streamLogs.size());
+    EXPECT_EQ("2 ByteStream::Write: 1 bytes do not fit the external memory (size 4, capacity 4).",
+              g_streamLogs[0]);
+    EXPECT_EQ(1, memory[0]);
+
+    EXPECT_FALSE(s.Write("x", -1));
+    ASSERT_EQ(2u, g_streamLogs.size());
+    EXPECT_EQ(0u, g_streamLogs[1].find("2 ByteStream::Write: negative byte count -1"));
+
+    EXPECT_TRUE(s.Write("x", 0));  // nothing to write is no failure
+    EXPECT_EQ(2u, g_streamLogs.size());
+}
+
+TEST_F(ByteStreamFailureTest, ReadingPastTheEndIsLoggedWithItsName) {
+    ByteStream s;
+    s.WriteU32(7);
+    uint32_t value = 0;
+    EXPECT_TRUE(s.ReadU32(&value));
+    EXPECT_TRUE(g_streamLogs.empty());
+    EXPECT_FALSE(s.ReadU32(&value));
+    ASSERT_EQ(1u, g_streamLogs.size());
+    EXPECT_EQ("2 ByteStream::ReadU32: fewer than 4 bytes left at 4 (size 4, capacity 8).", g_streamLogs[0]);
 }

@@ -156,6 +156,15 @@ TEST_F(ManifestTest, MissingProgXmlGivesOneErrorPopupAndKeepsTheDefaults) {
     EXPECT_EQ(nullptr, ZQI_GetParameter("name"));
 }
 
+TEST_F(ManifestTest, AProgXmlWithoutArraysIsLoggedAndKeepsTheDefaults) {
+    strcpy(Record().title, "From the library");
+    WriteResFile("prog.xml", XmlDocument(""));
+    LoadProgXml();
+    EXPECT_EQ(1, CountText(Logs(), "LoadProgXml: 'res://prog.xml' holds no arrays; the defaults stay."));
+    EXPECT_STREQ("From the library", Record().title);
+    EXPECT_TRUE(Popups().empty());
+}
+
 TEST_F(ManifestTest, NoPopupsOnTheCommandLineSilencesPopupsFromTheStart) {
     ZQI_SetCommandLine("zorqa.exe --features NO_POPUPS");
     LoadProgXml();
@@ -532,6 +541,16 @@ TEST_F(ManifestTest, DeveloperOnlyKeysNeedDeveloperMode) {
     EXPECT_EQ(1, CountText(DeveloperPopups(),
                            "In developer.xml parameter input_implementation is not in use: use "
                            "input_implementations instead (note the s)."));
+}
+
+TEST_F(ManifestTest, WithoutVariantsTheDeveloperPackagesAreNotRead) {
+    // A manifest without "VARIANTS" ends the reading before the developer packages.
+    WriteResFile("prog.xml", XmlDocument(XmlArray(
+                                 "PARAMETERS", XmlNode("DEVELOPER", {{"developer_mode", "1"},
+                                                                     {"developer_packages", "devpack"}}))));
+    LoadProgXml();
+    EXPECT_EQ(1, g_core.developerMode);
+    EXPECT_STREQ("", g_manifest.developerPackages.CStr());
 }
 
 // ---- Feature words ----
