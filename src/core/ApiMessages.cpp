@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "core/ApiTable.h"
 #include "core/CoreState.h"
@@ -30,17 +31,25 @@ struct QueuedPopup {
     QueuedPopup() : level(0) {}
 };
 
+// Both popup lists are built in static storage on first use and never destroyed: threads the
+// engine never joins may still raise popups while the process exits, after the destructors of
+// ordinary static objects have run.
+template <typename T>
+T& BuildOnce() {
+    alignas(T) static unsigned char storage[sizeof(T)];
+    static T* made = new (storage) T();
+    return *made;
+}
+
 // Popup texts shown while the program runs (developer mode); made on first use, never emptied
 // until shutdown, so each distinct text reaches the user once.
 Array<String>& ShownPopupTexts() {
-    static Array<String> texts;
-    return texts;
+    return BuildOnce<Array<String>>();
 }
 
 // Popups requested off the main thread (or before the core runs), shown by the main loop.
 Array<QueuedPopup>& QueuedPopups() {
-    static Array<QueuedPopup> popups;
-    return popups;
+    return BuildOnce<Array<QueuedPopup>>();
 }
 
 // The writer takes levels as 16-bit values; anything above 7 it counts as an error.
@@ -149,6 +158,12 @@ int32_t ZQ_Popup(int32_t level, const char* format, ...) {
     FormatMessage(text, format, args);
     va_end(args);
 
+    if (format == nullptr) {
+        // Nothing to show: an empty message box would only puzzle the user.
+        WriteLine(LOG_LEVEL_ERROR, "ZQ_Popup: format is null.");
+        ZQI_UnlockCoreMutex(CORE_MUTEX_PRINT);
+        return 0;
+    }
     if (!g_core.developerMode) {
         ZQI_UnlockCoreMutex(CORE_MUTEX_PRINT);
         LogPopup(level, text);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "core/Console.h"
 #include "core/ConsoleEvents.h"
@@ -35,9 +36,27 @@ const uint32_t kEventServiceFourBlocksA = 33;
 const uint32_t kEventServiceFourBlocksB = 34;
 const uint32_t kEventServiceThreeBlocks = 36;
 
-Array<zq_event_t> g_queue;        // posted records, guarded by "RESOURCE_QUEUE"
-Array<zq_event_t> g_workingCopy;  // the frame's records being delivered; main thread only
-bool g_delivering = false;        // guards the working copy against a nested frame step
+// The queue and the frame's working copy live in static storage that is built on first use and
+// never destroyed: threads the engine never joins may still post while the process exits, after
+// the destructors of ordinary static objects have run.
+template <int Which>
+Array<zq_event_t>& EventArray() {
+    alignas(Array<zq_event_t>) static unsigned char storage[sizeof(Array<zq_event_t>)];
+    static Array<zq_event_t>* array = new (storage) Array<zq_event_t>();
+    return *array;
+}
+
+// Posted records, guarded by "RESOURCE_QUEUE".
+Array<zq_event_t>& Queue() {
+    return EventArray<0>();
+}
+
+// The frame's records being delivered; main thread only.
+Array<zq_event_t>& WorkingCopy() {
+    return EventArray<1>();
+}
+
+bool g_delivering = false;  // guards the working copy against a nested frame step
 
 bool IsValidInputId(int32_t id) {
     return id >= 1 && id < ZQ_INPUT_ID_COUNT;
@@ -206,24 +225,26 @@ void FreeSocialFriendsBlocks(zq_event_t* event) {
 // The caller holds "RESOURCE_QUEUE". False when the storage could not be had; the records then
 // stay queued for the next frame.
 bool MoveQueueToWorkingCopy() {
-    g_workingCopy.count = 0;
-    if (g_queue.count == 0) {
+    Array<zq_event_t>& queue = Queue();
+    Array<zq_event_t>& working = WorkingCopy();
+    working.count = 0;
+    if (queue.count == 0) {
         return true;
     }
-    if (g_workingCopy.capacity != g_queue.capacity) {
+    if (working.capacity != queue.capacity) {
         zq_event_t* block =
-            static_cast<zq_event_t*>(malloc(sizeof(zq_event_t) * static_cast<size_t>(g_queue.capacity)));
+            static_cast<zq_event_t*>(malloc(sizeof(zq_event_t) * static_cast<size_t>(queue.capacity)));
         if (block == nullptr) {
             return false;
         }
-        Array<zq_event_t>::ReleaseBlock(g_workingCopy.data);
-        g_workingCopy.data = block;
-        g_workingCopy.capacity = g_queue.capacity;
+        Array<zq_event_t>::ReleaseBlock(working.data);
+        working.data = block;
+        working.capacity = queue.capacity;
     }
-    memcpy(static_cast<void*>(g_workingCopy.data), static_cast<const void*>(g_queue.data),
-           sizeof(zq_event_t) * static_cast<size_t>(g_queue.count));
-    g_workingCopy.count = g_queue.count;
-    g_queue.count = 0;
+    memcpy(static_cast<void*>(working.data), static_cast<const void*>(queue.data),
+           sizeof(zq_event_t) * static_cast<size_t>(queue.count));
+    working.count = queue.count;
+    queue.count = 0;
     return true;
 }
 
@@ -244,9 +265,10 @@ void ZQI_PostEvent(const zq_event_t* event) {
         return;
     }
     ZQI_LockCoreMutex(CORE_MUTEX_RESOURCE_QUEUE);
-    const int32_t countBefore = g_queue.count;
-    g_queue.Push(*event);
-    const bool stored = g_queue.count > countBefore;
+    Array<zq_event_t>& queue = Queue();
+    const int32_t countBefore = queue.count;
+    queue.Push(*event);
+    const bool stored = queue.count > countBefore;
     ZQI_UnlockCoreMutex(CORE_MUTEX_RESOURCE_QUEUE);
     if (!stored) {
         // The queue owns the record's blocks from now on; since it cannot keep the record, it
@@ -337,33 +359,36 @@ void ZQI_ProcessEventQueue() {
         return;
     }
     g_delivering = true;
-    for (int32_t i = 0; i < g_workingCopy.count; ++i) {
-        ZQI_DispatchEvent(&g_workingCopy[i]);
-        ZQI_FreeEventPayload(&g_workingCopy[i]);
+    Array<zq_event_t>& working = WorkingCopy();
+    for (int32_t i = 0; i < working.count; ++i) {
+        ZQI_DispatchEvent(&working[i]);
+        ZQI_FreeEventPayload(&working[i]);
     }
-    g_workingCopy.count = 0;
+    working.count = 0;
     g_delivering = false;
 }
 
 int32_t ZQI_GetQueuedEventCount() {
     ZQI_LockCoreMutex(CORE_MUTEX_RESOURCE_QUEUE);
-    const int32_t count = g_queue.count;
+    const int32_t count = Queue().count;
     ZQI_UnlockCoreMutex(CORE_MUTEX_RESOURCE_QUEUE);
     return count;
 }
 
 void ZQI_ReleaseEventQueue() {
     ZQI_LockCoreMutex(CORE_MUTEX_RESOURCE_QUEUE);
-    for (int32_t i = 0; i < g_queue.count; ++i) {
-        ZQI_FreeEventPayload(&g_queue[i]);
+    Array<zq_event_t>& queue = Queue();
+    for (int32_t i = 0; i < queue.count; ++i) {
+        ZQI_FreeEventPayload(&queue[i]);
     }
-    Array<zq_event_t>::ReleaseBlock(g_queue.data);
-    g_queue.data = nullptr;
-    g_queue.count = 0;
-    g_queue.capacity = 0;
+    Array<zq_event_t>::ReleaseBlock(queue.data);
+    queue.data = nullptr;
+    queue.count = 0;
+    queue.capacity = 0;
     ZQI_UnlockCoreMutex(CORE_MUTEX_RESOURCE_QUEUE);
-    Array<zq_event_t>::ReleaseBlock(g_workingCopy.data);
-    g_workingCopy.data = nullptr;
-    g_workingCopy.count = 0;
-    g_workingCopy.capacity = 0;
+    Array<zq_event_t>& working = WorkingCopy();
+    Array<zq_event_t>::ReleaseBlock(working.data);
+    working.data = nullptr;
+    working.count = 0;
+    working.capacity = 0;
 }

@@ -303,11 +303,12 @@ union zq_event_t {
     /* ZQ_EVENT_LEADERBOARD_SCORES */
     struct {
         uint32_t type;
-        uint32_t has_scores; /* 1 scores, 0 error */
-        char* error;         /* error form: the reason */
-        char* category;      /* the category id (may be null in the error form) */
-        int32_t total;       /* scores form: entries the list holds */
-        int32_t filter;      /* 0 global, 1 friends */
+        uint8_t has_scores; /* 1 scores, 0 error (one byte: the three after it are not read) */
+        uint8_t reserved0[3];
+        char* error;    /* error form: the reason */
+        char* category; /* the category id (may be null in the error form) */
+        int32_t total;  /* scores form: entries the list holds */
+        int32_t filter; /* 0 global, 1 friends */
         int32_t first_rank;
         int32_t count;
         LeaderboardScore* scores; /* null when count is 0 */

@@ -1,5 +1,6 @@
 // The message slots of the engine API: when the developer print and the levelled log write, what
 // they return, and the popup protocol (logged only, shown once, queued for the main loop).
+#include <cstdlib>
 #include <string>
 
 #include "ApiTableTestSupport.h"
@@ -53,6 +54,20 @@ TEST_F(ApiTableMessagesTest, LogWritesAtItsLevelFromTheThresholdUp) {
 TEST_F(ApiTableMessagesTest, LogWithoutFormatReportsTheCaller) {
     EXPECT_EQ(-1, ZQI_GetApi()->Log(LOG_LEVEL_WARNING, nullptr));
     EXPECT_EQ(1, CountLoggedLines("[ERROR] ZQ_Log: format is null."));
+}
+
+TEST_F(ApiTableMessagesTest, CreateMutexPrintsOnlyWhenItMakesOne) {
+    g_core.developerMode = 1;
+    zq_threading_api_t* threading = ZQI_GetApi()->threading;
+    NamedMutex* made = threading->CreateMutex("PrintedOnce");
+    ASSERT_NE(nullptr, made);
+    EXPECT_EQ(made, threading->CreateMutex("PrintedOnce"));  // shared by name: nothing made
+    NamedMutex* unnamed = threading->CreateMutex(nullptr);
+    ASSERT_NE(nullptr, unnamed);
+    EXPECT_EQ(1, CountLoggedLines("Created Mutex 'PrintedOnce'.."));
+    EXPECT_EQ(1, CountLoggedLines("Created Mutex ''.."));
+    threading->DestroyMutex(made);
+    threading->DestroyMutex(unnamed);
 }
 
 // ---- Popups ----
@@ -130,6 +145,38 @@ TEST_F(ApiTableMessagesTest, PopupFromAnotherThreadWaitsForTheMainLoop) {
     EXPECT_EQ(LOG_LEVEL_ERROR, RecordedPopups()[0].level);
     EXPECT_EQ("raised on a worker", RecordedPopups()[0].text);
     EXPECT_EQ(0, ZQI_GetQueuedPopupCount());
+}
+
+TEST_F(ApiTableMessagesTest, PopupWithoutFormatReportsTheCallerAndShowsNothing) {
+    g_core.developerMode = 1;
+    EXPECT_EQ(0, ZQI_GetApi()->Popup(LOG_LEVEL_ERROR, nullptr));
+    g_core.programInitCalled = 1;
+    g_core.coreRunning = 1;
+    EXPECT_EQ(0, ZQI_GetApi()->Popup(LOG_LEVEL_ERROR, nullptr));
+    EXPECT_TRUE(RecordedPopups().empty());
+    EXPECT_EQ(0, ZQI_GetQueuedPopupCount());
+    EXPECT_EQ(2, CountLoggedLines("[ERROR] ZQ_Popup: format is null."));
+}
+
+// Raised at process exit, as a thread the engine never joins may still do.
+void RaisePopupWhileExiting() {
+    ZQ_Popup(LOG_LEVEL_ERROR, "raised while the process exits");
+}
+
+TEST_F(ApiTableMessagesTest, PopupsStillWorkWhileTheProcessExits) {
+    // A fresh process, so the popup lists are first used inside the death statement, after the
+    // exit handler is registered: anything that use made to be destroyed at exit is destroyed
+    // before the handler runs.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            atexit(RaisePopupWhileExiting);
+            g_core.developerMode = 1;
+            g_core.programInitCalled = 1;
+            ZQ_Popup(LOG_LEVEL_ERROR, "queued before the exit");  // the core does not run: queued
+            exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(ApiTableMessagesTest, PopupWithoutMessageBoxIsLoggedInstead) {

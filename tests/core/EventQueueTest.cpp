@@ -65,6 +65,21 @@ zq_event_t MakePointer(uint32_t type, int8_t index, int32_t x, int32_t y, uint16
     return event;
 }
 
+// Posts one record from its destructor once armed: a stand-in for a thread the engine never
+// joins that still posts while the process exits. As a static object of this file it is made
+// before the core library's own static objects (the tests are linked ahead of the library), so
+// it is destroyed after them.
+struct PostAtExit {
+    bool armed = false;
+    ~PostAtExit() {
+        if (armed) {
+            zq_event_t late = MakeEvent(ZQ_EVENT_PAIR_GAMEPAD);
+            ZQI_PostEvent(&late);
+        }
+    }
+};
+PostAtExit g_postAtExit;
+
 class EventQueueTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -173,6 +188,52 @@ TEST_F(EventQueueTest, EventsPostedDuringDeliveryWaitForTheNextFrame) {
     ZQI_ProcessEventQueue();
     ASSERT_EQ(g_delivered.size(), 2u);
     EXPECT_EQ(g_delivered[1].type, ZQ_EVENT_PAIR_GAMEPAD);
+}
+
+// Posts two numbered records, as a producer thread would while the frame dispatches.
+void PostTwoFromAnotherThread(void*) {
+    for (int32_t i = 1; i <= 2; ++i) {
+        zq_event_t follow = MakeEvent(ZQ_EVENT_PAIR_GAMEPAD);
+        follow.pair_gamepad.result = i;
+        ZQI_PostEvent(&follow);
+    }
+}
+
+TEST_F(EventQueueTest, RecordsPostedByAnotherThreadDuringDeliveryComeNextFrameInOrder) {
+    // The second thread posts while the main thread is inside the program's callback and is
+    // joined there, so its records are certainly queued while this frame still dispatches.
+    g_onEvent = [](const zq_event_t* event) {
+        if (event->type == ZQ_EVENT_ACTIVE_CHANGED) {
+            ZQI_SysThread* producer = ZQI_SysCreateThread(PostTwoFromAnotherThread, nullptr);
+            ASSERT_NE(producer, nullptr);
+            ZQI_SysJoinThread(producer);
+        }
+    };
+    zq_event_t first = MakeEvent(ZQ_EVENT_ACTIVE_CHANGED);
+    zq_event_t second = MakeEvent(ZQ_EVENT_REINITIALIZE);
+    ZQI_PostEvent(&first);
+    ZQI_PostEvent(&second);
+    ZQI_ProcessEventQueue();
+    ASSERT_EQ(g_delivered.size(), 2u);
+    EXPECT_EQ(g_delivered[1].type, ZQ_EVENT_REINITIALIZE);
+    EXPECT_EQ(ZQI_GetQueuedEventCount(), 2);
+
+    ZQI_ProcessEventQueue();
+    ASSERT_EQ(g_delivered.size(), 4u);
+    EXPECT_EQ(g_delivered[2].pair_gamepad.result, 1);
+    EXPECT_EQ(g_delivered[3].pair_gamepad.result, 2);
+}
+
+TEST_F(EventQueueTest, PostingStillWorksWhileTheProcessExits) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            zq_event_t early = MakeEvent(ZQ_EVENT_ACTIVE_CHANGED);
+            ZQI_PostEvent(&early);  // the queue has storage now
+            g_postAtExit.armed = true;
+            exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(EventQueueTest, TheProgramAnswersOnlyOnceTheCoreRuns) {

@@ -148,6 +148,8 @@ ZQ_OFFSET(zq_event_t, pair_gamepad.result, 8);
 ZQ_OFFSET(zq_event_t, launch_uri.name, 8);
 ZQ_OFFSET(zq_event_t, launch_uri.uri, 16);
 ZQ_OFFSET(zq_event_t, leaderboard_scores.has_scores, 4);
+ZQ_LAYOUT_ASSERT(sizeof(((zq_event_t*)0)->leaderboard_scores.has_scores) == 1,
+                 "zq_event_t::leaderboard_scores.has_scores is one byte");
 ZQ_OFFSET(zq_event_t, leaderboard_scores.error, 8);
 ZQ_OFFSET(zq_event_t, leaderboard_scores.category, 16);
 ZQ_OFFSET(zq_event_t, leaderboard_scores.total, 24);
