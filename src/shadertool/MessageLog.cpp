@@ -36,12 +36,17 @@ const char* OrEmpty(const char* text) {
 
 MessageLog::MessageLog() : hasMessages(0), hasErrors(0) {}
 
-void MessageLog::AppendLimited(const String& line) {
+bool MessageLog::IsFull() const {
     const int32_t current = text.data != nullptr ? text.length : 0;  // not Length(): no strlen per line
-    if (current >= kDroppedNoticeLength &&
-        memcmp(text.CStr() + current - kDroppedNoticeLength, kDroppedNotice, kDroppedNoticeLength) == 0) {
-        return;  // already full
+    return current >= kDroppedNoticeLength &&
+           memcmp(text.CStr() + current - kDroppedNoticeLength, kDroppedNotice, kDroppedNoticeLength) == 0;
+}
+
+void MessageLog::AppendLimited(const String& line) {
+    if (IsFull()) {
+        return;
     }
+    const int32_t current = text.data != nullptr ? text.length : 0;
     if (static_cast<int64_t>(current) + line.Length() > MESSAGE_LOG_TEXT_LIMIT) {
         text.Append(kDroppedNotice);
         return;

@@ -39,6 +39,9 @@ public:
     // Empties the text and clears both flags.
     void Clear();
 
+    // True once lines are being dropped: a caller with many more messages can stop making them.
+    bool IsFull() const;
+
 private:
     // Appends a finished line (with its line feed) unless the text is full.
     void AppendLimited(const String& line);

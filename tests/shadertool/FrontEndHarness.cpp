@@ -76,7 +76,10 @@ ShaderDescription MakeTestDescription(uint32_t version) {
     return description;
 }
 
-FrontEnd::FrontEnd() : analyzer(&log), description(MakeTestDescription()), parseResult(-1) {}
+FrontEnd::FrontEnd()
+    : analyzer(&log), description(MakeTestDescription()), preprocessor(&log), parseResult(-1) {
+    preprocessor.AddBuiltinDefinitions();
+}
 
 bool FrontEnd::Run(const std::string& text, int32_t stage, const char* fileName) {
     log.Clear();  // as the driver clears its working log for each document
@@ -85,6 +88,27 @@ bool FrontEnd::Run(const std::string& text, int32_t stage, const char* fileName)
     source.firstLine = 1;
     source.stage = stage;
     source.targets = TARGET_ALL;
+    return Analyze();
+}
+
+bool FrontEnd::RunDocumentSource(const ShaderDescription& document, const ShaderSource& documentSource,
+                                 TargetFlags target) {
+    log.Clear();
+    description = document;
+    analyzer.Reset();
+    preprocessor.Reset();
+    if (!preprocessor.Run(&description, target, documentSource, nullptr, false)) {
+        return false;
+    }
+    source.fileName = documentSource.fileName;
+    source.text = preprocessor.output;
+    source.firstLine = documentSource.firstLine;
+    source.targets = documentSource.targets;
+    source.stage = documentSource.stage;
+    return Analyze();
+}
+
+bool FrontEnd::Analyze() {
     analyzer.BeginStage(&description, source);
     analyzer.DeclareStageVariables(description);
     parseResult = ParseShader(analyzer);

@@ -7,6 +7,7 @@
 #include "shadertool/Analyzer.h"
 #include "shadertool/MessageLog.h"
 #include "shadertool/ShaderDescription.h"
+#include "shadertool/preprocessor/Preprocessor.h"
 
 namespace ShaderToolTest {
 
@@ -21,6 +22,7 @@ public:
     ShaderTool::MessageLog log;
     ShaderTool::SemanticAnalyzer analyzer;
     ShaderTool::ShaderDescription description;
+    ShaderTool::Preprocessor preprocessor;  // reports into log, built-in definitions added
     int parseResult;
 
     FrontEnd();
@@ -30,10 +32,18 @@ public:
     // preprocessor does. Returns whether the source analysed without errors.
     bool Run(const std::string& text, int32_t stage, const char* fileName = "test.shader");
 
+    // The driver's whole analysis of one source of a document: preprocesses it for target over
+    // the document's description (which replaces the test description), then analyses the
+    // preprocessed text as above. Returns whether both steps succeeded.
+    bool RunDocumentSource(const ShaderTool::ShaderDescription& document,
+                           const ShaderTool::ShaderSource& documentSource, ShaderTool::TargetFlags target);
+
     std::string Messages() const { return log.text.CStr(); }
 
 private:
     ShaderTool::ShaderSource source;
+
+    bool Analyze();
 };
 
 }  // namespace ShaderToolTest

@@ -5,78 +5,31 @@
 // change, then review the differences.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "CorpusSupport.h"
 #include "FrontEndHarness.h"
 #include "TreeDump.h"
-#include "shadertool/TargetNames.h"
+#include "shadertool/ShaderType.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-fs::path CorpusDirectory() {
-    return fs::path(ZQ_TEST_DATA_DIR) / ".." / "shadertool" / "corpus" / "language";
-}
+using ShaderToolTest::ExpectMatchesFile;
+using ShaderToolTest::ReadFile;
+using ShaderToolTest::StageOfExtension;
 
-int32_t StageOfExtension(const std::string& extension) {
-    for (int32_t stage = 0; stage < ShaderTool::STAGE_COUNT; ++stage) {
-        if (extension == std::string(".") + ShaderTool::GetStageName(stage)) {
-            return stage;
-        }
-    }
-    return -1;
+fs::path CorpusDirectory() {
+    return ShaderToolTest::CorpusDirectory("language");
 }
 
 std::vector<std::string> CorpusSources() {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(CorpusDirectory(), error)) {
-        if (entry.is_regular_file() && StageOfExtension(entry.path().extension().string()) >= 0) {
-            names.push_back(entry.path().filename().string());
-        }
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-bool ReadFile(const fs::path& path, std::string* text) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return false;
-    }
-    std::stringstream buffer;
-    buffer << file.rdbuf();
-    *text = buffer.str();
-    return true;
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-    std::ofstream file(path, std::ios::binary);
-    file << text;
-}
-
-bool UpdatingExpected() {
-    const char* update = std::getenv("ZQ_UPDATE_EXPECTED");
-    return update != nullptr && update[0] == '1';
-}
-
-// Compares actual output with the expected file, or rewrites the file in update mode.
-void ExpectMatchesFile(const fs::path& path, const std::string& actual) {
-    if (UpdatingExpected()) {
-        WriteFile(path, actual);
-        return;
-    }
-    std::string expected;
-    ASSERT_TRUE(ReadFile(path, &expected)) << "missing expected file " << path.string();
-    EXPECT_EQ(expected, actual) << "for " << path.filename().string();
+    return ShaderToolTest::CorpusInputs(CorpusDirectory(), [](const fs::path& path) {
+        return StageOfExtension(path.extension().string()) >= 0;
+    });
 }
 
 class LanguageCorpus : public ::testing::TestWithParam<std::string> {};
@@ -101,11 +54,7 @@ TEST_P(LanguageCorpus, MatchesExpectedMessagesAndTree) {
 }
 
 std::string TestNameOf(const ::testing::TestParamInfo<std::string>& info) {
-    std::string name;
-    for (char c : info.param) {
-        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    }
-    return name;
+    return ShaderToolTest::CorpusTestName(info.param);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sources, LanguageCorpus, ::testing::ValuesIn(CorpusSources()), TestNameOf);

@@ -6,14 +6,11 @@
 // deliberate change, then review the differences.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "CorpusSupport.h"
 #include "PreprocessorHarness.h"
 #include "shadertool/TargetNames.h"
 
@@ -22,44 +19,21 @@ namespace fs = std::filesystem;
 namespace {
 
 using namespace ShaderTool;
+using ShaderToolTest::ExpectMatchesFile;
 using ShaderToolTest::Preprocess;
 using ShaderToolTest::PreprocessOptions;
 using ShaderToolTest::PreprocessResult;
 using ShaderToolTest::ReadWholeFile;
+using ShaderToolTest::StageOfExtension;
 
 fs::path CorpusDirectory() {
-    return fs::path(__FILE__).parent_path() / "corpus" / "preprocessor";
-}
-
-int32_t StageOfExtension(const std::string& extension) {
-    for (int32_t stage = 0; stage < STAGE_COUNT; ++stage) {
-        if (extension == std::string(".") + GetStageName(stage)) {
-            return stage;
-        }
-    }
-    return -1;
+    return ShaderToolTest::CorpusDirectory("preprocessor");
 }
 
 std::vector<std::string> CorpusSources() {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(CorpusDirectory(), error)) {
-        if (entry.is_regular_file() && StageOfExtension(entry.path().extension().string()) >= 0) {
-            names.push_back(entry.path().filename().string());
-        }
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-bool UpdateRequested() {
-    const char* update = std::getenv("ZQ_UPDATE_EXPECTED");
-    return update != nullptr && std::string(update) == "1";
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-    std::ofstream file(path, std::ios::binary);
-    file << text;
+    return ShaderToolTest::CorpusInputs(CorpusDirectory(), [](const fs::path& path) {
+        return StageOfExtension(path.extension().string()) >= 0;
+    });
 }
 
 // The target named in <name>.target (first word), HLSL11 without one.
@@ -89,28 +63,13 @@ TEST_P(ShaderPreprocessorCorpus, MatchesExpectedOutputAndMessages) {
     const PreprocessResult result = Preprocess(text, options);
     EXPECT_EQ(result.ok, result.log.empty()) << name;
 
-    const fs::path outPath = source.string() + ".out";
-    const fs::path errPath = source.string() + ".err";
-    if (UpdateRequested()) {
-        WriteFile(outPath, result.output);
-        WriteFile(errPath, result.log);
-        return;
-    }
-    std::string expectedOutput;
-    std::string expectedLog;
-    ASSERT_TRUE(ReadWholeFile(outPath.string(), &expectedOutput)) << outPath;
-    ASSERT_TRUE(ReadWholeFile(errPath.string(), &expectedLog)) << errPath;
-    EXPECT_EQ(result.output, expectedOutput) << name;
-    EXPECT_EQ(result.log, expectedLog) << name;
+    ExpectMatchesFile(source.string() + ".out", result.output);
+    ExpectMatchesFile(source.string() + ".err", result.log);
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, ShaderPreprocessorCorpus, ::testing::ValuesIn(CorpusSources()),
                          [](const ::testing::TestParamInfo<std::string>& info) {
-                             std::string id = info.param;
-                             std::replace_if(
-                                 id.begin(), id.end(),
-                                 [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
-                             return id;
+                             return ShaderToolTest::CorpusTestName(info.param);
                          });
 
 TEST(ShaderPreprocessorCorpusFolder, HasSources) {
