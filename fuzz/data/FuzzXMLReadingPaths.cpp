@@ -141,6 +141,7 @@ void Change(DMDatabase& database, uint8_t choice) {
                     break;
                 default:
                     node->SetId(node->GetValue("id"));
+                    node->SetValue("id", node->id);  // the id handed back to itself
                     break;
             }
         }

@@ -73,7 +73,8 @@ bool CSVReader::ReadField(char* out, int32_t limit) {
     }
     out[length] = '\0';
     // The last field of a file without a final LF. An empty one is no field at all, so a file
-    // ending in ";" leaves that key without value.
+    // ending in ";" leaves that key without value; a one-character one ("1;7") is a value like
+    // any other and is kept, since dropping it would lose the file's last datum.
     return length >= 1;
 }
 

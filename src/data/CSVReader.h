@@ -32,7 +32,8 @@ public:
 
 private:
     // Counts the header fields: each ';' and the first LF count one; a last field that runs to
-    // the end of the file counts when it is not empty.
+    // the end of the file counts when it is not empty. Counting only the semicolons there would
+    // drop the last key and turn it into the first value of a node that the file never had.
     int32_t CountHeaderFields() const;
     bool ReadHeader();
 

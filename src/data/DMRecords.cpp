@@ -79,7 +79,8 @@ void ReleasePairValue(DMKeyValue& pair, const DMTextPool* pool) {
 
 // The block of a new pair: key, NUL, value (empty for a null value), NUL; in the pool when
 // there is one.
-char* MakePairBlock(DMTextPool* pool, const char* key, size_t keyLength, const char* value, size_t valueLength) {
+char* MakePairBlock(DMTextPool* pool, const char* key, size_t keyLength, const char* value,
+                    size_t valueLength) {
     size_t bytes = keyLength + valueLength + 2;
     char* block = static_cast<char*>(pool != nullptr ? pool->Allocate(bytes) : malloc(bytes));
     if (block == nullptr) {
@@ -151,10 +152,12 @@ void ReleasePairs(Array<DMKeyValue>& pairs, const DMTextPool* pool) {
     pairs.count = 0;
 }
 
-// Replaces an owned id text and its hash.
+// Replaces an owned id text and its hash. The copy is made before the old text goes: text may
+// be the old id itself (node->SetId(node->id)).
 void ReplaceId(char** id, uint32_t* idHash, const char* text, const DMTextPool* pool) {
+    char* copy = ZQI_DataManagerCopyText(text);
     ReleaseText(*id, pool);
-    *id = ZQI_DataManagerCopyText(text);
+    *id = copy;
     *idHash = ZQI_HashName(*id);
 }
 
@@ -177,7 +180,8 @@ bool HasExtension(const char* name, size_t length, const char* suffix) {
 
 // ---- DMTextPool -------------------------------------------------------------------------------
 
-DMTextPool::DMTextPool() : cursor_(nullptr), limit_(nullptr), nextChunkBytes_(kFirstPoolChunkBytes), lastHit_(0) {}
+DMTextPool::DMTextPool()
+    : cursor_(nullptr), limit_(nullptr), nextChunkBytes_(kFirstPoolChunkBytes), lastHit_(0) {}
 
 DMTextPool::~DMTextPool() {
     Release();
@@ -235,7 +239,8 @@ bool DMTextPool::Owns(const void* text) const {
 }
 
 bool DMTextPool::InChunk(const Chunk& chunk, uintptr_t address) {
-    return address >= reinterpret_cast<uintptr_t>(chunk.begin) && address < reinterpret_cast<uintptr_t>(chunk.end);
+    return address >= reinterpret_cast<uintptr_t>(chunk.begin) &&
+           address < reinterpret_cast<uintptr_t>(chunk.end);
 }
 
 DMTextPool::Mark DMTextPool::GetMark() const {
@@ -304,17 +309,27 @@ void DMNode::SetValue(const char* key, const char* value) {
     if (key == nullptr) {
         return;
     }
-    if (strcmp(key, "id") == 0) {
-        SetId(value);
+    if (strcmp(key, "id") != 0) {
+        SetPairValue(values, PoolOf(this), key, value);
+        return;
     }
-    SetPairValue(values, PoolOf(this), key, value);
+    // The value may be the node's own id (SetValue("id", node->id)), which SetId releases, so
+    // the pair is set from a copy taken first.
+    char* held = ZQI_DataManagerCopyText(value);
+    if (value != nullptr && held == nullptr) {
+        return;  // out of memory: nothing changes
+    }
+    SetId(held);
+    SetPairValue(values, PoolOf(this), key, held);
+    free(held);
 }
 
 void DMNode::AppendPair(const char* key, const char* value) {
     AppendCopiedPair(values, key, value);
 }
 
-const char* DMNode::AppendLoadedPair(const char* key, size_t keyLength, const char* value, size_t valueLength) {
+const char* DMNode::AppendLoadedPair(const char* key, size_t keyLength, const char* value,
+                                     size_t valueLength) {
     return AppendPairTo(values, PoolOf(this), key, keyLength, value, valueLength);
 }
 

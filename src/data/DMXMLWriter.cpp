@@ -131,42 +131,65 @@ ByteStream* DMDatabase::WriteXML() const {
     return out;
 }
 
+namespace {
+
+void ReportUnopenable(const char* fileName) {
+    if (strncmp(fileName, "res://", 6) == 0 || strncmp(fileName, "user://", 7) == 0) {
+        ZQI_DataManagerPopup("Unable to open file '%s' for writing.", fileName);
+    } else {
+        ZQI_DataManagerPopup(
+            "Unable to open file '%s' for writing. The filename needs to be absolute file system target "
+            "such as "
+            "res://data/file.xml.",
+            fileName);
+    }
+}
+
+// The bytes to store: the text itself, or its scrambled image in *image (the caller frees it).
+// False when out of memory.
+bool FileBytes(const ByteStream* text, bool scrambled, const char* fileName, const uint8_t** bytes,
+               int32_t* size, uint8_t** image) {
+    *bytes = text->data;
+    *size = text->size;
+    *image = nullptr;
+    if (!scrambled) {
+        return true;
+    }
+    if (!ZQI_ScrambleDatabaseText(text->data, text->size, image, size)) {
+        ZQI_DataManagerPopup("DMDatabase::SaveFile: out of memory while scrambling '%s'.", fileName);
+        return false;
+    }
+    *bytes = *image;
+    return true;
+}
+
+}  // namespace
+
+// The file is opened first: a file that cannot be opened is reported alone, before the text is
+// made (and before any key of it is reported).
 bool DMDatabase::SaveFile(const char* fileName, bool scrambled) const {
     if (fileName == nullptr) {
         ZQI_DataManagerPopup("DMDatabase::SaveFile: no file name given.");
         return false;
     }
-    ByteStream* text = WriteXML();
-    if (text == nullptr) {
+    zq_file_t* file = ZQI_DataManagerCreateFile(fileName);
+    if (file == nullptr) {
+        ReportUnopenable(fileName);
         return false;
     }
-    const uint8_t* bytes = text->data;
-    int32_t size = text->size;
+    ByteStream* text = WriteXML();
+    const uint8_t* bytes = nullptr;
+    int32_t size = 0;
     uint8_t* image = nullptr;
-    if (scrambled) {
-        if (!ZQI_ScrambleDatabaseText(text->data, text->size, &image, &size)) {
-            ZQI_DataManagerPopup("DMDatabase::SaveFile: out of memory while scrambling '%s'.", fileName);
-            delete text;
-            return false;
-        }
-        bytes = image;
+    if (text == nullptr || !FileBytes(text, scrambled, fileName, &bytes, &size, &image)) {
+        ZQI_DataManagerWriteAndClose(file, nullptr, 0);
+        delete text;
+        return false;
     }
-    DataFileWriteResult result = ZQI_DataManagerWriteWholeFile(fileName, bytes, size);
+    bool written = ZQI_DataManagerWriteAndClose(file, bytes, size);
     free(image);
     delete text;
-    if (result == DATA_FILE_OPEN_FAILED) {
-        if (strncmp(fileName, "res://", 6) == 0 || strncmp(fileName, "user://", 7) == 0) {
-            ZQI_DataManagerPopup("Unable to open file '%s' for writing.", fileName);
-        } else {
-            ZQI_DataManagerPopup(
-                "Unable to open file '%s' for writing. The filename needs to be absolute file system target "
-                "such as "
-                "res://data/file.xml.",
-                fileName);
-        }
-        return false;
-    }
-    if (result == DATA_FILE_WRITE_FAILED) {
+    if (!written) {
         // A short write would leave a cut database behind while the caller believes it saved.
         ZQI_DataManagerPopup("DMDatabase::SaveFile: could not write all of '%s'.", fileName);
         return false;

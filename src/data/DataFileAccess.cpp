@@ -92,16 +92,27 @@ bool ZQI_DataManagerReadWholeFile(const char* path, uint8_t** bytes, int32_t* si
     return true;
 }
 
-DataFileWriteResult ZQI_DataManagerWriteWholeFile(const char* path, const void* bytes, int32_t size) {
+zq_file_t* ZQI_DataManagerCreateFile(const char* path) {
     if (path == nullptr || path[0] == '\0') {
-        return DATA_FILE_OPEN_FAILED;
+        return nullptr;
     }
-    zq_file_t* file = ZQ_FileSystem_OpenFile(path, "wb");
+    return ZQ_FileSystem_OpenFile(path, "wb");
+}
+
+bool ZQI_DataManagerWriteAndClose(zq_file_t* file, const void* bytes, int32_t size) {
     if (file == nullptr) {
-        return DATA_FILE_OPEN_FAILED;
+        return false;
     }
     const uint64_t wanted = size > 0 ? static_cast<uint64_t>(size) : 0;
     const uint64_t written = wanted > 0 ? ZQ_FileSystem_WriteFile(bytes, wanted, file) : 0;
     ZQ_FileSystem_CloseFile(file);
-    return written == wanted ? DATA_FILE_WRITTEN : DATA_FILE_WRITE_FAILED;
+    return written == wanted;
+}
+
+DataFileWriteResult ZQI_DataManagerWriteWholeFile(const char* path, const void* bytes, int32_t size) {
+    zq_file_t* file = ZQI_DataManagerCreateFile(path);
+    if (file == nullptr) {
+        return DATA_FILE_OPEN_FAILED;
+    }
+    return ZQI_DataManagerWriteAndClose(file, bytes, size) ? DATA_FILE_WRITTEN : DATA_FILE_WRITE_FAILED;
 }

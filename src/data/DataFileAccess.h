@@ -22,3 +22,10 @@ enum DataFileWriteResult : int32_t {
 // Creates or truncates the file at path through ZQ_FileSystem_OpenFile with mode "wb" and
 // writes size bytes to it.
 DataFileWriteResult ZQI_DataManagerWriteWholeFile(const char* path, const void* bytes, int32_t size);
+
+// The two halves of ZQI_DataManagerWriteWholeFile, for a writer that must know the file opened
+// before it makes what goes into it. Null when the file cannot be opened ("wb").
+struct zq_file_t* ZQI_DataManagerCreateFile(const char* path);
+// Writes size bytes to a file from ZQI_DataManagerCreateFile and closes it (always); true when
+// every byte was handed to the file.
+bool ZQI_DataManagerWriteAndClose(struct zq_file_t* file, const void* bytes, int32_t size);

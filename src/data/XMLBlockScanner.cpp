@@ -88,16 +88,21 @@ bool XMLBlockReader::ScanCData(int64_t at) {
 
 // Called with the token ending in "<!--" and position_ on the character after it: skips the
 // comment up to and behind "-->" and removes "<!--" from the token.
+//
+// The comment is read as if character by character: whichever comes first, "-->" or "<!-",
+// decides, and only a comment that meets neither runs to the end of the document. So an
+// unended comment holding "<!-" is a nested comment, as is "<!-->" inside one.
 bool XMLBlockReader::SkipComment() {
     int64_t end = Find(position_, documentSize_, "-->");
-    if (end < 0) {
-        ReportError("Comment block not ended properly.", document_[position_]);
-        return false;
-    }
-    int64_t nested = Find(position_, end, "<!-");
+    int64_t nestedLimit = end >= 0 ? end + 2 : documentSize_;  // "<!-" starting before end
+    int64_t nested = Find(position_, nestedLimit, "<!-");
     if (nested >= 0) {
         position_ = nested;
         ReportError("New comment block start within a comment block.", '<');
+        return false;
+    }
+    if (end < 0) {
+        ReportError("Comment block not ended properly.", document_[position_]);
         return false;
     }
     tokenLength_ -= 4;
@@ -320,7 +325,8 @@ bool XMLBlockReader::ReadDirectBlock() {
 
 // The scanner's test for a CDATA section at p.
 bool XMLBlockReader::StartsCData(const char* p) const {
-    return documentSize_ - (p - document_) >= kCDataStartLength && memcmp(p, kCDataStart, kCDataStartLength) == 0;
+    return documentSize_ - (p - document_) >= kCDataStartLength &&
+           memcmp(p, kCDataStart, kCDataStartLength) == 0;
 }
 
 // A text run from start (blanks included) up to the next '<'; text is its first other

@@ -143,3 +143,61 @@ TEST_F(data_records, LoadFileRefusesOtherEndingsAndShortNames) {
     EXPECT_TRUE(Popups().empty());
     EXPECT_FALSE(database.LoadFile(nullptr));
 }
+
+TEST_F(data_records, SettingAnIdToItselfKeepsIt) {
+    DMDatabase database;
+    DMArray* array = database.AddArray();
+    array->SetId("LEVELS");
+    array->SetId(array->id);
+    EXPECT_STREQ(array->id, "LEVELS");
+    array->SetValue("id", array->id);
+    EXPECT_STREQ(array->id, "LEVELS");
+    DMNode* node = array->AddNode();
+    node->SetId("hero");
+    node->SetId(node->id);
+    EXPECT_STREQ(node->id, "hero");
+    node->SetValue("id", node->id);
+    EXPECT_STREQ(node->id, "hero");
+    EXPECT_STREQ(node->GetValue("id"), "hero");
+    EXPECT_EQ(array->GetNode("hero"), node);
+}
+
+// Texts a loader made live in the database's pool: replacing, dropping or releasing them must
+// never free them one by one (the sanitizers of the host build watch every free).
+TEST_F(data_records, LoadedTextsCanBeReplacedAndReleased) {
+    DMDatabase database;
+    ASSERT_TRUE(LoadXMLText(database,
+                            "<?xml?><root><array id=\"A\" mode=\"m\">"
+                            "<node id=\"a\" v=\"1\"/><node id=\"b\" w=\"2\">text</node><node id=\"c\"/>"
+                            "</array></root>"));
+    DMArray* array = database.GetArray("A");
+    ASSERT_NE(array, nullptr);
+    DMNode* a = array->GetNode("a");
+    DMNode* b = array->GetNode("b");
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_TRUE(database.textPool.Owns(a->id));
+    EXPECT_TRUE(database.textPool.Owns(a->GetValue("v")));
+    a->SetValue("id", "a2");  // the shared pooled id and pair value both replaced
+    a->SetValue("v", "one");
+    a->SetId(a->GetValue("id"));
+    EXPECT_STREQ(a->id, "a2");
+    EXPECT_FALSE(database.textPool.Owns(a->id));
+    EXPECT_STREQ(a->GetValue("v"), "one");
+    b->SetId(nullptr);
+    b->SetValue("DATA", "other");
+    EXPECT_STREQ(b->GetValue("DATA"), "other");
+    array->SetValue("mode", "n");
+    array->SetId("B");
+    array->DeleteNode(2);
+    EXPECT_EQ(array->nodes.count, 2);
+    // A failed load into the same database drops only what it read, pooled texts included.
+    EXPECT_FALSE(LoadXMLText(database, "<?xml?><root><array id=\"C\"><node id=\"x\" y=\"z\"/>"));
+    ASSERT_EQ(database.arrays.count, 1);
+    EXPECT_STREQ(database.arrays[0]->nodes[1]->GetValue("w"), "2");
+    database.DeleteArrays();
+    EXPECT_TRUE(LoadXMLText(database, "<?xml?><root><array id=\"D\"><node id=\"d\"/></array></root>"));
+    EXPECT_NE(database.GetArray("D"), nullptr);
+    database.Clear();
+    EXPECT_EQ(database.arrays.count, 0);
+}

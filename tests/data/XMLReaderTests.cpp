@@ -127,6 +127,9 @@ TEST_F(data_xml_reader, ValueWithoutQuotesRaisesBothMessages) {
 TEST_F(data_xml_reader, ScannerErrorsAreReportedOnce) {
     const char* cases[][2] = {
         {"<array id=\"A\">\n<!-- a <!- b -->\n</array>", "New comment block start within a comment block."},
+        {"<array id=\"A\">\n<!-- a <!- b never ends\n</array>",
+         "New comment block start within a comment block."},
+        {"<array id=\"A\">\n<!-- a <!--></array>", "New comment block start within a comment block."},
         {"<array id=\"A\">\n<!-- never ends\n</array>", "Comment block not ended properly."},
         {"<array id=\"A\">\n<![CDATA[ never ends\n</array>", "'![CDATA[' does not end with ']]>' pattern."},
         {"<array id=\"A\"x=\"1\"></array>", "Unexpected character after value definition."},

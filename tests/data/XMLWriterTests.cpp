@@ -211,6 +211,21 @@ TEST_F(data_xml_writer, SaveFileReportsAFileThatCannotBeOpened) {
     EXPECT_EQ(Popups()[0], "Unable to open file 'user://no-such-folder/x.xml' for writing.");
 }
 
+TEST_F(data_xml_writer, AFileThatCannotBeOpenedIsReportedBeforeAnyKey) {
+    DMDatabase database;
+    DMArray* array = database.AddArray();
+    array->SetId("A");
+    array->AddNode()->SetValue("9lives", "x");
+    EXPECT_FALSE(database.SaveFile("user://no-such-folder/x.xml", false));
+    ASSERT_EQ(Popups().size(), 1u) << Popups()[0];
+    EXPECT_EQ(Popups()[0], "Unable to open file 'user://no-such-folder/x.xml' for writing.");
+    ForgetMessages();
+    std::string path = ScratchPath("keys.xml");  // once open, the bad key is reported and written
+    EXPECT_TRUE(database.SaveFile(path.c_str(), false));
+    EXPECT_TRUE(OnlyPopupContains("DMDatabase: invalid value key '9lives'"));
+    EXPECT_NE(ReadFileBytes(path).find("9lives=\"x\""), std::string::npos);
+}
+
 TEST_F(data_xml_writer, ReadsAScrambledFileMadeByAnotherTool) {
     // files/scrambled.leaderboards.xml was scrambled by a separate script from the file format
     // description, so this checks the reader against the format rather than against our writer.
