@@ -2,6 +2,7 @@
 // built on PlaySound and the retired slots with their warning.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "audio/null/NullSoundImplementation.h"
@@ -142,3 +143,60 @@ TEST_F(DeprecatedSlotTest, SilentSlotAnswers555WithoutAWord) {
     EXPECT_EQ(555, ZQI_GetNullSoundImplementation()->DeprecatedMethodSilent());
     EXPECT_EQ(0, g_popupCount);
 }
+
+// Every back end fills the same table, so the order of the operations is part of the interface.
+// Read here from the pointers to the virtual operations, as the Itanium C++ ABI of GCC and
+// mingw-w64 on x86-64 represents them (1 + the slot's byte offset); the destructor takes the
+// first two slots (complete and deleting), so each operation sits at its place counted from 1.
+#if defined(__GNUC__) && defined(__x86_64__)
+namespace {
+
+template <typename Member>
+long SlotOf(Member member) {
+    struct {
+        uintptr_t pointer;
+        ptrdiff_t adjustment;
+    } representation;
+    static_assert(sizeof(member) == sizeof(representation), "a pointer to a member function");
+    memcpy(&representation, &member, sizeof(representation));
+    return static_cast<long>((representation.pointer - 1) / sizeof(void*));
+}
+
+}  // namespace
+
+TEST(SoundImplementationTable, OperationsKeepTheirSlots) {
+    typedef SoundImplementation S;
+    EXPECT_EQ(2, SlotOf(&S::GetName));
+    EXPECT_EQ(3, SlotOf(&S::ReadsFilesItself));
+    EXPECT_EQ(4, SlotOf(&S::Initialize));
+    EXPECT_EQ(5, SlotOf(&S::WindowChanged));
+    EXPECT_EQ(6, SlotOf(&S::Shutdown));
+    EXPECT_EQ(7, SlotOf(&S::LoadSound));
+    EXPECT_EQ(8, SlotOf(&S::FreeSound));
+    EXPECT_EQ(9, SlotOf(&S::SetMasterVolume));
+    EXPECT_EQ(10, SlotOf(&S::PlaySound));
+    EXPECT_EQ(11, SlotOf(&S::PlaySoundWithLooping));
+    EXPECT_EQ(12, SlotOf(&S::StopChannel));
+    EXPECT_EQ(13, SlotOf(&S::SetChannelPan));
+    EXPECT_EQ(14, SlotOf(&S::SetChannelVolume));
+    EXPECT_EQ(15, SlotOf(&S::SetChannelPaused));
+    EXPECT_EQ(16, SlotOf(&S::SetChannelLooping));
+    EXPECT_EQ(17, SlotOf(&S::SetChannelPitch));
+    EXPECT_EQ(18, SlotOf(&S::IsChannelPlaying));
+    EXPECT_EQ(19, SlotOf(&S::DeprecatedMethod));
+    EXPECT_EQ(20, SlotOf(&S::PlayMusic));
+    EXPECT_EQ(21, SlotOf(&S::StopMusic));
+    EXPECT_EQ(22, SlotOf(&S::DeprecatedMethodSilent));
+    EXPECT_EQ(23, SlotOf(&S::DeprecatedMethod2));
+    EXPECT_EQ(24, SlotOf(&S::DeprecatedMethod3));
+    EXPECT_EQ(25, SlotOf(&S::DeprecatedMethod4));
+    EXPECT_EQ(26, SlotOf(&S::DeprecatedMethod5));
+    EXPECT_EQ(27, SlotOf(&S::DeprecatedMethod6));
+    EXPECT_EQ(28, SlotOf(&S::DeprecatedMethod7));
+    EXPECT_EQ(29, SlotOf(&S::SetMusicPaused));
+    EXPECT_EQ(30, SlotOf(&S::SetMusicVolume));
+    EXPECT_EQ(31, SlotOf(&S::SetEngineRunning));
+    EXPECT_EQ(32, SlotOf(&S::Update));
+    EXPECT_EQ(33, SlotOf(&S::EndFrame));
+}
+#endif

@@ -229,7 +229,7 @@ TEST_F(data_xml_writer, AFileThatCannotBeOpenedIsReportedBeforeAnyKey) {
 TEST_F(data_xml_writer, ReadsAScrambledFileMadeByAnotherTool) {
     // files/scrambled.leaderboards.xml was scrambled by a separate script from the file format
     // description, so this checks the reader against the format rather than against our writer.
-    std::ifstream source(ZQ_TEST_DATA_DIR "/files/scrambled.leaderboards.xml", std::ios::binary);
+    std::ifstream source(ZQ_TEST_SOURCE_DIR "/files/scrambled.leaderboards.xml", std::ios::binary);
     std::ostringstream image;
     image << source.rdbuf();
     ASSERT_FALSE(image.str().empty());

@@ -286,3 +286,74 @@ TEST(EngineEndToEnd, ASecondInstanceHandsItsLaunchUriToTheFirstAndEnds) {
     EXPECT_EQ("zorqa-test://handed-over", report["launch_uri"]);
     EXPECT_EQ(1, ReportNumber(report, "shutdown"));
 }
+
+TEST(EngineEndToEnd, ASecondStartWithoutALaunchUriBringsTheFirstForwardAndEnds) {
+    EngineRunFolder first("first-of-two");
+    EngineRunFolder second("second-without-uri");
+    EngineRunFolder third("third-with-uri");
+    ASSERT_TRUE(first.Ready());
+    ASSERT_TRUE(second.Ready());
+    ASSERT_TRUE(third.Ready());
+    first.WriteStandardManifest("zq-e2e-forward", "ZQ Bring Forward");
+    second.WriteStandardManifest("zq-e2e-forward", "ZQ Bring Forward");
+    third.WriteStandardManifest("zq-e2e-forward", "ZQ Bring Forward");
+
+    EngineProcess firstProcess;
+    ASSERT_TRUE(firstProcess.Start(first.Path(), "--test-wait-launch-uri"));
+    ASSERT_TRUE(firstProcess.WaitForFile(first.Path() + "ready.txt")) << "the first instance never drew a frame";
+
+    EngineRunResult secondResult = second.Run("");
+    ASSERT_TRUE(secondResult.finished) << Describe(secondResult);
+    EXPECT_EQ(0u, secondResult.exitCode) << Describe(secondResult);
+    std::vector<std::string> secondLog = LogMessages(second.ReadFile("zq-e2e-forward.log"));
+    std::string missing;
+    EXPECT_TRUE(MessagesInOrder(secondLog, {"Other instance detected.", "Multiple instances not allowed, terminating..."},
+                                &missing))
+        << "missing or out of order: " << missing;
+    EXPECT_EQ(-1, FindMessage(secondLog, "Preinitialization complete."));
+    EXPECT_FALSE(second.Exists("run-report.txt")) << "the second instance ran its program";
+
+    // The first instance handed nothing over yet; a third start with a URI lets it finish.
+    EngineRunResult thirdResult = third.Run("--launch-uri zorqa-test://third");
+    ASSERT_TRUE(thirdResult.finished) << Describe(thirdResult);
+    EngineRunResult firstResult = firstProcess.Wait();
+    ASSERT_TRUE(firstResult.finished) << Describe(firstResult);
+    std::map<std::string, std::string> report = ReadRunReport(first);
+    EXPECT_EQ(1, ReportNumber(report, "launch_uri_events"));
+    EXPECT_EQ("zorqa-test://third", report["launch_uri"]);
+}
+
+TEST(EngineEndToEnd, ASecondStartThatCannotFindTheFirstWindowByTitleRunsAsAFurtherInstance) {
+    EngineRunFolder first("first-titled");
+    EngineRunFolder second("second-other-title");
+    EngineRunFolder third("third-releases-first");
+    ASSERT_TRUE(first.Ready());
+    ASSERT_TRUE(second.Ready());
+    ASSERT_TRUE(third.Ready());
+    // Same program id, so the system mutex is found; the first window carries another title.
+    first.WriteStandardManifest("zq-e2e-retitled", "ZQ Retitled Window");
+    second.WriteStandardManifest("zq-e2e-retitled", "ZQ Program Title");
+    third.WriteStandardManifest("zq-e2e-retitled", "ZQ Retitled Window");
+
+    EngineProcess firstProcess;
+    ASSERT_TRUE(firstProcess.Start(first.Path(), "--test-wait-launch-uri"));
+    ASSERT_TRUE(firstProcess.WaitForFile(first.Path() + "ready.txt")) << "the first instance never drew a frame";
+
+    EngineRunResult secondResult = second.Run("");
+    ASSERT_TRUE(secondResult.finished) << Describe(secondResult);
+    EXPECT_EQ(0u, secondResult.exitCode) << Describe(secondResult);
+    std::vector<std::string> secondLog = LogMessages(second.ReadFile("zq-e2e-retitled.log"));
+    std::string missing;
+    EXPECT_TRUE(MessagesInOrder(secondLog,
+                                {"Other instance detected.", "Multiple instances not allowed, terminating...",
+                                 "Preinitialization complete."},
+                                &missing))
+        << "missing or out of order: " << missing;
+    std::map<std::string, std::string> secondReport = ReadRunReport(second);
+    EXPECT_EQ(1, ReportNumber(secondReport, "shutdown")) << "the further instance did not run its program";
+
+    EngineRunResult thirdResult = third.Run("--launch-uri zorqa-test://release");
+    ASSERT_TRUE(thirdResult.finished) << Describe(thirdResult);
+    EngineRunResult firstResult = firstProcess.Wait();
+    ASSERT_TRUE(firstResult.finished) << Describe(firstResult);
+}

@@ -55,8 +55,7 @@ protected:
         g_core.pendingParameters.windowed = 1;
     }
     void TearDown() override {
-        delete g_runtime.loadedSound;
-        g_runtime.loadedSound = nullptr;
+        ZQI_DeleteLoadedSound();
         RuntimeTest::TearDown();
     }
 };

@@ -87,6 +87,10 @@ int32_t IndexIn(const std::vector<std::string>& lines, const std::string& text) 
     return -1;
 }
 
+bool WasLoggedBeforeUnload(const std::string& text) {
+    return IndexIn(LinesAtUnload(), text) >= 0;
+}
+
 class ShutdownTest : public RuntimeTest {
 protected:
     void SetUp() override {
@@ -198,6 +202,30 @@ TEST_F(ShutdownTest, NothingHappensWhenTheApiWasNeverBuilt) {
     EXPECT_TRUE(CallTrace().empty());
     EXPECT_NE(g_core.renderer, nullptr);
     ZQI_BuildApiTables();
+}
+
+TEST_F(ShutdownTest, TheNullBackEndFromTheLoaderIsShutDownButNeverDeleted) {
+    SoundImplementation* null = ZQI_GetNullSoundImplementation();
+    g_runtime.loadedSound = null;
+    g_runtime.sound = null;
+    CoreShutdown();
+    EXPECT_TRUE(WasLoggedBeforeUnload("Releasing Sound Implementation."));
+    EXPECT_EQ(g_runtime.loadedSound, nullptr);
+    EXPECT_EQ(g_runtime.sound, null);
+    // A deleted static object would be left as a bare SoundImplementation (its destructors
+    // took it back to the base class), which only the type check can see without calling it.
+    EXPECT_NE(dynamic_cast<SoundImplementationNull*>(ZQI_GetNullSoundImplementation()), nullptr);
+}
+
+TEST_F(ShutdownTest, AProgramWhoseInitFailedIsStillShutDown) {
+    g_core.programInitCalled = 0;
+    InitAnswer() = false;
+    g_runtime.previousFrameTime = 1000;
+    Clock().now = 1016;
+    RunFrame();
+    ASSERT_NE(TraceIndex("Init"), -1);
+    CoreShutdown();
+    EXPECT_GT(TraceIndex("Program Shutdown"), TraceIndex("Init"));
 }
 
 }  // namespace

@@ -149,36 +149,6 @@ void MakeNativeFolders(const std::string& path) {
     fs::create_directories(fs::path(path), error);
 }
 
-ScopedUserFolders::ScopedUserFolders(const std::string& folder) : hadHome_(false), hadDataHome_(false) {
-#if !defined(_WIN32)
-    const char* home = getenv("HOME");
-    const char* dataHome = getenv("XDG_DATA_HOME");
-    hadHome_ = home != nullptr;
-    hadDataHome_ = dataHome != nullptr;
-    savedHome_ = home != nullptr ? home : "";
-    savedDataHome_ = dataHome != nullptr ? dataHome : "";
-    setenv("HOME", (folder + "/home").c_str(), 1);
-    setenv("XDG_DATA_HOME", (folder + "/appdata").c_str(), 1);
-#else
-    (void)folder;
-#endif
-}
-
-ScopedUserFolders::~ScopedUserFolders() {
-#if !defined(_WIN32)
-    if (hadHome_) {
-        setenv("HOME", savedHome_.c_str(), 1);
-    } else {
-        unsetenv("HOME");
-    }
-    if (hadDataHome_) {
-        setenv("XDG_DATA_HOME", savedDataHome_.c_str(), 1);
-    } else {
-        unsetenv("XDG_DATA_HOME");
-    }
-#endif
-}
-
 // ---- PAK archives --------------------------------------------------------------------------------
 
 namespace {

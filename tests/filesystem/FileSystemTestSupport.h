@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "EngineTestFiles.h"
 #include "filesystem/FileSystem.h"
 #include "filesystem/VirtualPath.h"
 
@@ -51,19 +52,7 @@ bool NativeFileExists(const std::string& path);
 bool NativeFolderExists(const std::string& path);
 void MakeNativeFolders(const std::string& path);
 
-// Host build: points the platform's user folders (HOME, XDG_DATA_HOME) into a folder for as
-// long as it lives, and restores them afterwards. Nothing on Windows.
-class ScopedUserFolders {
-public:
-    explicit ScopedUserFolders(const std::string& folder);
-    ~ScopedUserFolders();
-
-private:
-    std::string savedHome_;
-    std::string savedDataHome_;
-    bool hadHome_;
-    bool hadDataHome_;
-};
+using EngineTest::ScopedUserFolders;
 
 // ---- PAK archives --------------------------------------------------------------------------------
 

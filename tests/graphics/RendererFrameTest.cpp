@@ -232,3 +232,85 @@ TEST_F(RendererFrameTest, QuickResizeRebuildsTheBackBufferTargets) {
     ASSERT_TRUE(renderer_->CreateBackBufferTargets());
     EXPECT_EQ(deviceReferences, ReferenceCount(renderer_->device));
 }
+
+namespace {
+
+// A swap chain whose Present answers what the test says and notes how it was called; every
+// other call is refused.
+class ScriptedSwapChain : public IDXGISwapChain {
+public:
+    HRESULT presentResult = S_OK;
+    int presents = 0;
+    UINT lastSyncInterval = 99;
+    UINT lastFlags = 99;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID, UINT, const void*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetPrivateDataInterface(REFGUID, const IUnknown*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID, UINT*, void*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetParent(REFIID, void** parent) override {
+        *parent = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetDevice(REFIID, void** device) override {
+        *device = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Present(UINT syncInterval, UINT flags) override {
+        ++presents;
+        lastSyncInterval = syncInterval;
+        lastFlags = flags;
+        return presentResult;
+    }
+    HRESULT STDMETHODCALLTYPE GetBuffer(UINT, REFIID, void** surface) override {
+        *surface = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetFullscreenState(WINBOOL, IDXGIOutput*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetFullscreenState(WINBOOL*, IDXGIOutput**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetDesc(DXGI_SWAP_CHAIN_DESC*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ResizeBuffers(UINT, UINT, UINT, DXGI_FORMAT, UINT) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ResizeTarget(const DXGI_MODE_DESC*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetContainingOutput(IDXGIOutput**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetFrameStatistics(DXGI_FRAME_STATISTICS*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetLastPresentCount(UINT*) override { return E_NOTIMPL; }
+};
+
+}  // namespace
+
+TEST_F(RendererFrameTest, AFailedPresentIsOnlyLoggedWithItsCause) {
+    ScriptedSwapChain scripted;
+    IDXGISwapChain* real = renderer_->swapChain;
+    renderer_->swapChain = &scripted;
+    renderer_->syncInterval = 1;
+
+    renderer_->Present();
+    EXPECT_EQ(1, scripted.presents);
+    EXPECT_EQ(1u, scripted.lastSyncInterval);
+    EXPECT_EQ(0u, scripted.lastFlags);
+    EXPECT_FALSE(HasLogLine("[WARNING] D3D11 renderer failed to present a frame."));
+
+    scripted.presentResult = DXGI_ERROR_DEVICE_RESET;
+    renderer_->Present();
+    EXPECT_TRUE(HasLogLine("[WARNING] D3D11 renderer failed to present a frame."));
+    EXPECT_TRUE(HasLogLine("[WARNING] D3D11 renderer: the device has been reset."));
+
+    // The device itself was not removed, so its reason reads 0.
+    scripted.presentResult = DXGI_ERROR_DEVICE_REMOVED;
+    renderer_->Present();
+    EXPECT_TRUE(HasLogLine("[WARNING] D3D11 renderer: the device has been removed: 0x0."));
+    EXPECT_EQ(3, scripted.presents);
+    EXPECT_TRUE(Reports().empty());  // nothing is re-created or reported
+
+    // Without the initialised flag nothing is presented.
+    renderer_->initialised = 0;
+    renderer_->Present();
+    EXPECT_EQ(3, scripted.presents);
+    renderer_->initialised = 1;
+    renderer_->swapChain = real;
+}

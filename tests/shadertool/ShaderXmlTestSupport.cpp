@@ -7,14 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#ifdef _WIN32
-#include <process.h>
-#define ZQ_TEST_PROCESS_ID _getpid()
-#else
-#include <unistd.h>
-#define ZQ_TEST_PROCESS_ID getpid()
-#endif
-
+#include "EngineTestFiles.h"
 #include "core/ApiTable.h"
 #include "core/NamedMutex.h"
 #include "data/DataManager.h"
@@ -29,90 +22,11 @@ namespace ShaderToolTest {
 
 namespace {
 
-fs::path ScratchFolder() {
-    static fs::path folder = [] {
-        fs::path path =
-            fs::temp_directory_path() / ("zq_shaderxml_tests_" + std::to_string(ZQ_TEST_PROCESS_ID));
-        fs::create_directories(path);
-        return path;
-    }();
-    return folder;
-}
-
-std::string ScratchFolderPath(const char* relative) {
-    return (ScratchFolder() / relative).generic_string();
-}
-
-// Host: the file systems make the platform's user folders when they start; those are kept in
-// the scratch folder and the variables restored afterwards.
-class ScratchHome {
-public:
-    void Enter() {
-#if !defined(_WIN32)
-        Save("HOME", &home_);
-        Save("XDG_DATA_HOME", &dataHome_);
-        setenv("HOME", ScratchFolderPath("home").c_str(), 1);
-        setenv("XDG_DATA_HOME", ScratchFolderPath("appdata").c_str(), 1);
-#endif
-    }
-    void Leave() {
-#if !defined(_WIN32)
-        Restore("HOME", home_);
-        Restore("XDG_DATA_HOME", dataHome_);
-#endif
-    }
-
-private:
-    struct Saved {
-        bool present = false;
-        std::string value;
-    };
-    Saved home_;
-    Saved dataHome_;
-
-#if !defined(_WIN32)
-    static void Save(const char* name, Saved* saved) {
-        const char* value = getenv(name);
-        saved->present = value != nullptr;
-        saved->value = value != nullptr ? value : "";
-    }
-    static void Restore(const char* name, const Saved& saved) {
-        if (saved.present) {
-            setenv(name, saved.value.c_str(), 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-#endif
-};
-
-class EngineEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        ZQI_BuildApiTables();
-        ZQI_CreateCoreMutexes();
-        home_.Enter();
-        ASSERT_TRUE(ZQI_InitializeFileSystems());
-        const std::string res = ScratchFolderPath("res");
-        fs::create_directories(fs::path(res));
-        ZQI_SetSchemeRoot(SCHEME_RES, res.c_str());
-    }
-    void TearDown() override {
-        ZQI_DestroyFileSystems();
-        ZQI_ClearSearchPaths();
-        ZQI_ClearSchemeRoots();
-        home_.Leave();
-        ZQI_DeleteCoreMutexes();
-        std::error_code ignored;
-        fs::remove_all(ScratchFolder(), ignored);
-    }
-
-private:
-    ScratchHome home_;
-};
-
-const ::testing::Environment* const g_environment =
-    ::testing::AddGlobalTestEnvironment(new EngineEnvironment());
+// The engine as start-up leaves it for the reader: API tables, core mutexes and the file systems,
+// with res:// in the test process's scratch folder.
+EngineTest::FileSystemsEnvironment* const g_environment = static_cast<EngineTest::FileSystemsEnvironment*>(
+    ::testing::AddGlobalTestEnvironment(
+        new EngineTest::FileSystemsEnvironment("zq_shaderxml_tests", {{SCHEME_RES, "res"}})));
 
 void AppendLine(std::string* out, const String& line) {
     *out += line.CStr();
@@ -122,7 +36,7 @@ void AppendLine(std::string* out, const String& line) {
 }  // namespace
 
 std::string NativeResFolder() {
-    return ScratchFolderPath("res");
+    return g_environment->ScratchPath("res");
 }
 
 std::string WriteResFile(const std::string& name, const std::string& bytes) {

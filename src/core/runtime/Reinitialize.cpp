@@ -37,7 +37,7 @@ void RestartSound() {
     }
     SoundImplementation* sound = ZQI_GetRuntimePlatform().LoadSoundImplementation();
     if (sound != g_runtime.loadedSound) {
-        delete g_runtime.loadedSound;  // the object a previous load made is replaced
+        ZQI_DeleteLoadedSound();  // the object a previous load made is replaced
         g_runtime.loadedSound = sound;
     }
     ZQI_SetAudioSoundImplementation(sound);

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "audio/null/NullSoundImplementation.h"
 #include "foundation/String.h"
 
 RuntimeState g_runtime;
@@ -12,6 +13,13 @@ void ZQI_SetOwnedText(char** slot, const char* text) {
     char* copy = text != nullptr ? ZQI_DuplicateString(text) : nullptr;
     free(*slot);
     *slot = copy;
+}
+
+void ZQI_DeleteLoadedSound() {
+    if (g_runtime.loadedSound != ZQI_GetNullSoundImplementation()) {
+        delete g_runtime.loadedSound;
+    }
+    g_runtime.loadedSound = nullptr;
 }
 
 void ZQI_ReleaseRuntimeTexts() {

@@ -126,3 +126,6 @@ void ZQI_ResetRuntimeState();
 void ZQI_ReleaseRuntimeTexts();
 // Replaces an owned text with a heap copy of text (null frees it).
 void ZQI_SetOwnedText(char** slot, const char* text);
+// Destroys the sound back end LoadSoundImplementation made and clears the pointer. The null back
+// end is a static object that the loader may hand out too; it is never deleted.
+void ZQI_DeleteLoadedSound();

@@ -77,8 +77,7 @@ void ReleaseSoundBackEnd() {
     if (g_runtime.sound != nullptr) {
         g_runtime.sound->Shutdown();
     }
-    delete g_runtime.loadedSound;
-    g_runtime.loadedSound = nullptr;
+    ZQI_DeleteLoadedSound();
     g_runtime.sound = ZQI_GetNullSoundImplementation();
     ZQI_SetAudioSoundImplementation(g_runtime.sound);
 }

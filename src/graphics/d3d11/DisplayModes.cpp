@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "core/ApiTable.h"
 #include "core/CoreState.h"
@@ -61,14 +62,20 @@ Array<DXGI_MODE_DESC> ZQI_GetOutputDisplayModes(RendererAdapter* block, int32_t 
     UINT count = 0;
     HRESULT result = output->GetDisplayModeList(kModeFormat, 0, &count, nullptr);
     if (SUCCEEDED(result) && count > 0) {
-        modes.Reserve(static_cast<int32_t>(count));
-        if (modes.capacity < static_cast<int32_t>(count)) {
+        UINT slots = count;
+        modes.Reserve(static_cast<int32_t>(slots));
+        if (modes.capacity < static_cast<int32_t>(slots)) {
             return modes;  // out of memory: no modes
         }
-        // When the list grew since the count was taken, the first count modes are kept.
+        // When the list grew since the count was taken, the buffer is too small: what the output
+        // wrote is kept. Nothing says how much it writes then (possibly nothing), so slots it
+        // leaves alone must read as no mode (format unknown) rather than as heap leftovers.
+        memset(modes.data, 0, sizeof(DXGI_MODE_DESC) * slots);
         result = output->GetDisplayModeList(kModeFormat, 0, &count, modes.data);
         if (SUCCEEDED(result) || result == DXGI_ERROR_MORE_DATA) {
-            modes.count = static_cast<int32_t>(count);
+            // The count left behind by a too-small buffer is not defined (it may be the larger,
+            // needed one): never more than the buffer holds.
+            modes.count = static_cast<int32_t>(count < slots ? count : slots);
             return modes;
         }
     }

@@ -29,9 +29,6 @@ const char kEngineCaption[] = "ZORQA";
 // The Windows API level the engine reports in its log (Windows 10).
 const unsigned kReportedWin32Winnt = 0xA00;
 
-// An inactive window still runs frames, but at most about 60 a second with the processor idle.
-const DWORD kInactiveSleepMilliseconds = 15;
-
 const int kExitSuccess = 0;
 const int kExitInitializationFailed = 1;
 
@@ -52,18 +49,6 @@ void InstallPlatformFunctions() {
     ZQI_SetRuntimePlatform(&platform);
 }
 
-// Messages are drained before every frame; only the quit flag ends the loop (a WM_QUIT ends
-// just the pump that met it).
-void RunMainLoop() {
-    while (!ZQI_IsQuitSignalled()) {
-        PumpWindowMessages();
-        RunFrame();
-        if (!ZQI_IsGameWindowActive()) {
-            Sleep(kInactiveSleepMilliseconds);
-        }
-    }
-}
-
 int RunEngine(HINSTANCE instance) {
     if (!CorePreinitialize()) {
         PopupMessage(POPUP_LEVEL_ERROR, kPreinitializationFailedText);
@@ -79,7 +64,7 @@ int RunEngine(HINSTANCE instance) {
         MessageBoxA(nullptr, kInitializationFailedText, kEngineCaption, MB_ICONEXCLAMATION);
         return kExitInitializationFailed;
     }
-    RunMainLoop();
+    RunMainLoop(RunFrame, Sleep);
     CoreShutdown();
     return kExitSuccess;
 }

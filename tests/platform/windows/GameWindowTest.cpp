@@ -142,3 +142,28 @@ TEST_F(GameWindowCreationTest, ClipConfinesTheCursorToTheClientArea) {
     ASSERT_TRUE(GetClipCursor(&clip));
     EXPECT_GT(clip.right - clip.left, 320);
 }
+
+TEST_F(GameWindowCreationTest, FullscreenCoversTheDesktopWithABorderlessWindow) {
+    g_core.appliedParameters.windowed = 0;
+    ASSERT_TRUE(CreateGameWindow());
+    HWND window = ZQI_GetGameWindow();
+    EXPECT_EQ(static_cast<uint32_t>(WS_POPUP), static_cast<uint32_t>(GetWindowLongA(window, GWL_STYLE)) &
+                                                   static_cast<uint32_t>(WS_POPUP | WS_CAPTION));
+    RECT outer;
+    ASSERT_TRUE(GetWindowRect(window, &outer));
+    EXPECT_EQ(0, outer.left);
+    EXPECT_EQ(0, outer.top);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), outer.right);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), outer.bottom);
+}
+
+TEST_F(GameWindowCreationTest, OnlyDevelopersCanDropFilesOnTheWindow) {
+    ASSERT_TRUE(CreateGameWindow());
+    EXPECT_EQ(0, GetWindowLongA(ZQI_GetGameWindow(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    DestroyGameWindow();
+    g_core.developerMode = 1;
+    bool created = CreateGameWindow();
+    g_core.developerMode = 0;
+    ASSERT_TRUE(created);
+    EXPECT_NE(0, GetWindowLongA(ZQI_GetGameWindow(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+}

@@ -2,10 +2,12 @@
 // notes its title and buttons and presses the button the test chose.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <thread>
 
 #include "PlatformTestSupport.h"
+#include "core/ApiTable.h"
 #include "core/CoreState.h"
 #include "core/Features.h"
 #include "platform/windows/GameWindow.h"
@@ -216,4 +218,62 @@ TEST_F(PopupTest, NonBlockingPopupsBeforeTheCoreRunsAreModalAndOwnedByTheDesktop
     EXPECT_EQ(POPUP_ANSWER_OK, PopupMessage(POPUP_LEVEL_PLAIN, "Modal still."));
     ASSERT_EQ(1, g_watch.boxes);
     EXPECT_NE(ZQI_GetGameWindow(), g_watch.owner);
+}
+
+TEST_F(PopupTest, AnErrorOfAFullscreenProgramBelongsToTheDesktopAndOffersOkAndCancel) {
+    g_core.appliedParameters.width = 200;
+    g_core.appliedParameters.height = 150;
+    g_core.appliedParameters.windowed = 1;
+    ASSERT_TRUE(CreateGameWindow());
+    TheRecordingProgram().record.parameters.windowed = 0;
+    g_watch.press = IDOK;
+    EXPECT_EQ(POPUP_ANSWER_OK, PopupMessage(POPUP_LEVEL_ERROR, "Fullscreen error."));
+    ASSERT_EQ(1, g_watch.boxes);
+    EXPECT_NE(ZQI_GetGameWindow(), g_watch.owner);
+    EXPECT_TRUE(g_watch.hasOk);
+    EXPECT_TRUE(g_watch.hasCancel);
+    EXPECT_EQ("Popup Test - Error", g_watch.title);
+    EXPECT_EQ("Fullscreen error.", g_watch.text);
+}
+
+namespace {
+
+// The root threading table's CreateThread, noting the thread instead of starting it; the test
+// then runs the thread's body itself, on the thread whose message boxes it watches.
+std::string g_threadName;
+void (*g_threadFunction)(void*) = nullptr;
+void* g_threadArgument = nullptr;
+
+uint32_t NoteThread(const char* name, void (*function)(void*), void* argument, uint32_t) {
+    g_threadName = name != nullptr ? name : "";
+    g_threadFunction = function;
+    g_threadArgument = argument;
+    return 7;
+}
+
+}  // namespace
+
+TEST_F(PopupTest, NonBlockingPopupsOfTheRunningCoreAreShownByThePopupThread) {
+    zq_threading_api_t* threading = ZQI_GetApi()->threading;
+    ASSERT_NE(nullptr, threading);
+    auto savedCreateThread = threading->CreateThread;
+    threading->CreateThread = NoteThread;
+    g_threadFunction = nullptr;
+    g_core.coreRunning = 1;
+    ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, "NON_BLOCKING_POPUPS");
+    char text[] = "From the popup thread.";
+    int32_t answer = PopupMessage(POPUP_LEVEL_WARNING, text);
+    threading->CreateThread = savedCreateThread;
+    g_core.coreRunning = 0;
+
+    EXPECT_EQ(POPUP_ANSWER_THREAD, answer);
+    EXPECT_EQ(0, g_watch.boxes);  // nothing shown by the caller
+    EXPECT_EQ("Popup", g_threadName);
+    ASSERT_NE(nullptr, g_threadFunction);
+    memset(text, 'x', sizeof(text) - 1);  // the thread has a copy of its own
+    g_threadFunction(g_threadArgument);
+    ASSERT_EQ(1, g_watch.boxes);
+    EXPECT_EQ("From the popup thread.", g_watch.text);
+    EXPECT_EQ("Popup Test - Warning", g_watch.title);
+    EXPECT_TRUE(g_watch.hasCancel);  // the level's own buttons: OK and Cancel
 }

@@ -3,7 +3,9 @@
 // ZQ_GetInterface and one exporting neither; and a folder without any.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "PlatformTestSupport.h"
 #include "core/ApiTable.h"
@@ -11,6 +13,7 @@
 #include "core/CoreState.h"
 #include "core/Features.h"
 #include "core/ProgramRecord.h"
+#include "core/Threads.h"
 #include "filesystem/SchemeRoots.h"
 #include "platform/windows/ProgramLibrary.h"
 
@@ -28,6 +31,42 @@ bool IsLoaded(const char* kind) {
     return GetModuleHandleA(ProgramLibraryPath(kind).c_str()) != nullptr;
 }
 
+// The loader's message boxes: a hook on the test thread notes each box's text (and writes it to
+// stderr, where a death test can see it) and presses OK.
+std::vector<std::string> g_boxTexts;
+HHOOK g_boxHook = nullptr;
+
+LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
+    const CWPRETSTRUCT* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    char className[16] = "";
+    if (code == HC_ACTION && call->message == WM_INITDIALOG &&
+        GetClassNameA(call->hwnd, className, sizeof(className)) > 0 && std::string(className) == "#32770") {
+        char text[256] = "";
+        GetDlgItemTextA(call->hwnd, 0xFFFF, text, sizeof(text));
+        g_boxTexts.push_back(text);
+        fprintf(stderr, "box: %s\n", text);
+        fflush(stderr);
+        PostMessageA(call->hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(call->hwnd, IDOK)));
+    }
+    return CallNextHookEx(g_boxHook, code, wParam, lParam);
+}
+
+// Popups on, boxes answered; only the main thread shows boxes.
+void AnswerMessageBoxes() {
+    ZQI_InitializeMainThread();
+    ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, nullptr);
+    g_boxTexts.clear();
+    g_boxHook = SetWindowsHookExA(WH_CALLWNDPROCRET, AnswerBoxes, nullptr, GetCurrentThreadId());
+}
+
+void StopAnsweringMessageBoxes() {
+    if (g_boxHook != nullptr) {
+        UnhookWindowsHookEx(g_boxHook);
+        g_boxHook = nullptr;
+    }
+}
+
 // The resource root names the folder of one of the test libraries; popups are off, so the
 // loader's error boxes do not wait for a click.
 class ProgramLibraryTest : public ::testing::Test {
@@ -37,6 +76,7 @@ protected:
         ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, "NO_POPUPS");
     }
     void TearDown() override {
+        StopAnsweringMessageBoxes();
         UnloadProgramLibrary();
         SetDllDirectoryA(nullptr);
         ZQI_SetSchemeRoot(SCHEME_RES, "");
@@ -140,4 +180,37 @@ TEST_F(ProgramLibraryTest, InstalledLoaderReportsARefusedProgramAsNoRecord) {
     ZQI_InstallProgramLibraryLoader();
     EXPECT_FALSE(LoadProgramImplementation());
     EXPECT_EQ(nullptr, g_core.program);
+}
+
+TEST_F(ProgramLibraryTest, ALibraryWithoutEitherExportIsReportedAsBad) {
+    UseResourceFolder("no_interface");
+    AnswerMessageBoxes();
+    ASSERT_NE(nullptr, g_boxHook);
+    EXPECT_EQ(nullptr, LoadProgramLibrary());
+    ASSERT_EQ(1u, g_boxTexts.size());
+    EXPECT_EQ("Program library file bad: Interface not found. Please download and install the application again.",
+              g_boxTexts[0]);
+}
+
+TEST_F(ProgramLibraryTest, ARefusedProgramIsReportedAsNotCreated) {
+    UseResourceFolder("refusing");
+    AnswerMessageBoxes();
+    ASSERT_NE(nullptr, g_boxHook);
+    EXPECT_EQ(nullptr, LoadProgramLibrary());
+    ASSERT_EQ(1u, g_boxTexts.size());
+    EXPECT_EQ(
+        "Program library file bad: Program couldn't be created. Please download and install the application "
+        "again.",
+        g_boxTexts[0]);
+}
+
+TEST_F(ProgramLibraryTest, NoLibraryAnywhereTellsTheUserBeforeTheProcessEnds) {
+    UseResourceFolder("empty");
+    EXPECT_EXIT(
+        {
+            AnswerMessageBoxes();
+            LoadProgramLibrary();
+        },
+        ::testing::ExitedWithCode(1),
+        "box: Could not locate Program library file\\. Please download and install the application again\\.");
 }

@@ -9,10 +9,13 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "PlatformTestSupport.h"
+#include "core/ApiTable.h"
 #include "core/CoreState.h"
 #include "core/EventQueue.h"
+#include "core/Sys.h"
 #include "core/runtime/RuntimeState.h"
 #include "platform/windows/GameWindow.h"
 #include "platform/windows/MessagePump.h"
@@ -384,4 +387,103 @@ TEST_F(WindowProcTest, OverlayZoomIsUndoneAboutTheScreenCentre) {
     ASSERT_EQ(1u, moves.size());
     EXPECT_EQ(40, moves[0].event.pointer.x);  // (100 - 80) / 0.5
     EXPECT_EQ(20, moves[0].event.pointer.y);  // (70 - 60) / 0.5
+}
+
+namespace {
+
+// The root slot ReinitializeWithParameters, recording each request instead of acting on it.
+std::vector<zq_parameters_t> g_reinitRequests;
+
+bool RecordReinitRequest(zq_parameters_t* parameters) {
+    g_reinitRequests.push_back(*parameters);
+    return true;
+}
+
+class WindowProcReinitTest : public WindowProcTest {
+protected:
+    void SetUp() override {
+        WindowProcTest::SetUp();
+        saved_ = ZQI_GetApi()->ReinitializeWithParameters;
+        ZQI_GetApi()->ReinitializeWithParameters = RecordReinitRequest;
+        g_reinitRequests.clear();
+        g_core.reinitForce = 0;
+    }
+    void TearDown() override {
+        ZQI_GetApi()->ReinitializeWithParameters = saved_;
+        g_core.reinitForce = 0;
+        WindowProcTest::TearDown();
+    }
+    bool (*saved_)(zq_parameters_t*) = nullptr;
+};
+
+}  // namespace
+
+TEST_F(WindowProcReinitTest, MaximisingRequestsTheProgramsParametersFullscreen) {
+    zq_parameters_t& program = TheRecordingProgram().record.parameters;
+    program.width = 1024;
+    program.height = 640;
+    program.windowed = 1;
+    EXPECT_EQ(0, SendMessageA(window_, WM_SIZE, SIZE_MAXIMIZED, MAKELPARAM(800, 600)));
+    ASSERT_EQ(1u, g_reinitRequests.size());
+    EXPECT_EQ(1024, g_reinitRequests[0].width);
+    EXPECT_EQ(640, g_reinitRequests[0].height);
+    EXPECT_EQ(0, g_reinitRequests[0].windowed);
+    EXPECT_EQ(1, program.windowed);  // a copy was changed, not the program's own parameters
+    EXPECT_EQ(1, g_core.reinitForce);
+}
+
+TEST_F(WindowProcReinitTest, TheMaximiseBoxSwitchesToFullscreenInsteadOfMaximising) {
+    TheRecordingProgram().record.parameters.windowed = 1;
+    ShowWindow(window_, SW_MAXIMIZE);
+    EXPECT_FALSE(IsZoomed(window_));
+    bool fullscreenRequested = false;
+    for (const zq_parameters_t& request : g_reinitRequests) {
+        fullscreenRequested = fullscreenRequested || request.windowed == 0;
+    }
+    EXPECT_TRUE(fullscreenRequested);
+}
+
+TEST_F(WindowProcReinitTest, OtherSizeKindsAskForNothing) {
+    SendMessageA(window_, WM_SIZE, SIZE_RESTORED, MAKELPARAM(320, 240));
+    SendMessageA(window_, WM_SIZE, SIZE_MINIMIZED, 0);
+    EXPECT_TRUE(g_reinitRequests.empty());
+    EXPECT_EQ(0, g_core.reinitForce);
+}
+
+TEST_F(WindowProcReinitTest, AFrameChangeRequestsTheRequestedParametersAgain) {
+    g_core.pendingParameters.width = 720;
+    g_core.pendingParameters.height = 400;
+    g_core.pendingParameters.windowed = 1;
+    NCCALCSIZE_PARAMS sizes;
+    memset(&sizes, 0, sizeof(sizes));
+    GetWindowRect(window_, &sizes.rgrc[0]);
+    sizes.rgrc[0].right += 10;  // wider than the window is
+    SendMessageA(window_, WM_NCCALCSIZE, TRUE, reinterpret_cast<LPARAM>(&sizes));
+    ASSERT_EQ(1u, g_reinitRequests.size());
+    EXPECT_EQ(720, g_reinitRequests[0].width);
+    EXPECT_EQ(400, g_reinitRequests[0].height);
+    EXPECT_EQ(1, g_reinitRequests[0].windowed);
+    EXPECT_EQ(1, g_core.reinitForce);
+    memset(&g_core.pendingParameters, 0, sizeof(g_core.pendingParameters));
+}
+
+TEST_F(WindowProcTest, ActivationWhileQuittingPostsNothingButIsNoted) {
+    SendMessageA(window_, WM_ACTIVATE, WA_ACTIVE, 0);
+    Deliver();
+    TheRecordingProgram().events.clear();
+    ZQI_SysAtomicExchange(&g_core.quitFlag, 1);
+    SendMessageA(window_, WM_ACTIVATE, WA_INACTIVE, 0);
+    Deliver();
+    EXPECT_TRUE(RecordedEventsOfType(ZQ_EVENT_ACTIVE_CHANGED).empty());
+    EXPECT_FALSE(ZQI_IsGameWindowActive());
+}
+
+TEST_F(WindowProcTest, TheKeyboardMenuCommandIsSwallowed) {
+    EXPECT_EQ(0, SendMessageA(window_, WM_SYSCOMMAND, SC_KEYMENU, 0));
+}
+
+TEST_F(WindowProcTest, ADropWithoutFilesPostsNothing) {
+    EXPECT_EQ(0, SendMessageA(window_, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop("", 1, 1)), 0));
+    Deliver();
+    EXPECT_TRUE(RecordedEventsOfType(ZQ_EVENT_FILE_DROPPED).empty());
 }
