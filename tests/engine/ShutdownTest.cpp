@@ -6,6 +6,7 @@
 #include "core/ApiTable.h"
 #include "core/Console.h"
 #include "core/CoreState.h"
+#include "core/EventQueue.h"
 #include "core/Log.h"
 #include "core/NamedMutex.h"
 #include "core/Sys.h"
@@ -164,6 +165,17 @@ TEST_F(ShutdownTest, TheSearchPathsAndTheManifestAreForgotten) {
     EXPECT_EQ(ZQI_GetSearchPathList().count, 0);
     EXPECT_TRUE(g_manifest.resolutions.IsEmpty());
     EXPECT_TRUE(g_manifest.packages.IsEmpty());
+}
+
+TEST_F(ShutdownTest, EventsStillQueuedAreReleasedWithTheirPayloads) {
+    zq_event_t event;
+    ZQ_InitializeEvent(&event, ZQ_EVENT_LEADERBOARD_SCORES);
+    event.leaderboard_scores.count = 1;
+    event.leaderboard_scores.scores = static_cast<LeaderboardScore*>(ZQ_AllocateMemory(sizeof(LeaderboardScore)));
+    ZQI_PostEvent(&event);
+    ASSERT_EQ(ZQI_GetQueuedEventCount(), 1);
+    CoreShutdown();
+    EXPECT_EQ(ZQI_GetQueuedEventCount(), 0);
 }
 
 TEST_F(ShutdownTest, TheProgramIsNotShutDownWhenItsInitNeverRan) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "core/ApiTable.h"
+#include "core/EventQueue.h"
 #include "core/CommandLine.h"
 #include "core/CoreState.h"
 #include "core/Features.h"
@@ -173,6 +174,8 @@ void CoreShutdown() {
     ReleaseModulesAndServices();
     CloseSingleInstanceMutex();
     UnloadProgram();
+    // Events still queued (service results among them) own heap blocks nobody will deliver now.
+    ZQI_ReleaseEventQueue();
     CloseLog();
     ZQI_DestroyFileSystems();
     ZQI_ClearSearchPaths();
