@@ -13,6 +13,9 @@ struct zq_bitmap_t;
 
 namespace ShaderTool {
 
+// Elements start with no name and the type none of one component (still invalid), the type a
+// node keeps when its attributes give none.
+
 // A constant or a vertex input.
 struct ShaderVariable {
     String name;
@@ -20,7 +23,7 @@ struct ShaderVariable {
     int32_t size;      // bytes, for constants
     Type type;
 
-    ShaderVariable() : semantic(0), size(0) {}
+    ShaderVariable() : semantic(0), size(0), type(TYPE_NONE, 1) {}
 };
 
 // A vertex output, buffer or ray payload: a name, a type and two words whose meaning depends
@@ -37,7 +40,7 @@ struct StageVariable {
         int32_t inputFlag;      // ray payloads: 1 for the input payload
     };
 
-    StageVariable() : semantic(0), semanticIndex(0) {}
+    StageVariable() : type(TYPE_NONE, 1), semantic(0), semanticIndex(0) {}
 };
 
 // A pixel texture: the sampler state the document gives it and the bitmap it is bound to.
@@ -51,6 +54,7 @@ struct TextureVariable {
 
     TextureVariable()
         : source(nullptr),
+          type(TYPE_NONE, 1),
           addressU(0),
           addressV(0),
           addressW(0),
@@ -63,6 +67,8 @@ struct TextureVariable {
 struct ImageVariable {
     String name;
     Type type;
+
+    ImageVariable() : type(TYPE_NONE, 1) {}
 };
 
 // A definition handed to the preprocessor. `literalKind` is the TypeKind of a value that is a

@@ -125,8 +125,8 @@ void Tokenizer::ScanHexadecimal(Token& token) {
     AcceptUnsignedSuffix(token);
 }
 
-// octal-rest: ('0'..'7')* [('8' | '9') digit*] ['u' | 'U'], or a float when '.', 'e' or 'E'
-// follows (the 8s and 9s are then fine)
+// octal-rest: ('0'..'7')* ('8' | '9')* ['u' | 'U'], or a float when '.', 'e' or 'E' follows
+// (the 8s and 9s are then fine). An octal digit after an 8 or 9 starts the next token.
 void Tokenizer::ScanOctal(Token& token) {
     int32_t c = Read();
     while (c >= '0' && c <= '7') {
@@ -134,12 +134,10 @@ void Tokenizer::ScanOctal(Token& token) {
         c = Read();
     }
     bool nonOctalDigit = false;
-    if (c == '8' || c == '9') {
+    while (c == '8' || c == '9') {
         nonOctalDigit = true;
-        while (IsDigit(c)) {
-            AppendToToken(token, c);
-            c = Read();
-        }
+        AppendToToken(token, c);
+        c = Read();
     }
     if (c == '.' || c == 'e' || c == 'E') {
         ScanFloat(token, c);

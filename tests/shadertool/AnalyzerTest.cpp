@@ -1,10 +1,14 @@
-// The semantic analyzer's construction and reset, its name tables and scopes, the stage blocks
-// and the whole-program checks.
+// The semantic analyzer's construction and reset, its name tables and scopes, the stage blocks,
+// call resolution against the function table, struct rules and the whole-program checks.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "FrontEndHarness.h"
+#include "TreeDump.h"
+#include "shadertool/ExpressionTyping.h"
 #include "shadertool/Parser.h"
 #include "shadertool/Symbols.h"
 
@@ -210,6 +214,113 @@ TEST(WholeProgram, AMainPrototypeIsNotAMissingMain) {
     analyzer.CheckFunctionDefinitions();
     EXPECT_STREQ("p.shader(1:6) error: main() must be defined only and can not have overloads.\n",
                  log.text.CStr());
+}
+
+// Call resolution against the function table of a begun stage, with argument nodes of the given
+// types: which overload a call reaches decides the conversions put on its arguments.
+class CallResolution : public ::testing::Test {
+protected:
+    MessageLog log;
+    SemanticAnalyzer analyzer{&log};
+    ShaderDescription description = ShaderToolTest::MakeTestDescription();
+
+    void Begin(int32_t stage) {
+        ShaderSource source;
+        source.fileName = "c.shader";
+        source.text = "";
+        source.stage = stage;
+        analyzer.BeginStage(&description, source);
+    }
+
+    // The key of the overload the call reaches; "" when none accepts the arguments.
+    std::string Resolve(const char* name, std::initializer_list<Type> arguments, bool* foundByName) {
+        const SourcePosition at = {1, 1};
+        Symbol* call = CreateSymbolNode(analyzer, NODE_CALL, name, at);
+        for (const Type& type : arguments) {
+            AppendChild(GetParameterBlock(*call), CreateVariableNamed(analyzer, type, "a"));
+        }
+        const FunctionEntry* entry = FindMatchingFunction(analyzer, call, foundByName);
+        return entry != nullptr ? entry->function->key.CStr() : "";
+    }
+};
+
+TEST_F(CallResolution, BuiltinOverloadsAreReachedByTheirArgumentTypes) {
+    Begin(STAGE_PIXEL);
+    const Type f = Type(TYPE_FLOAT, 1), f3 = Type(TYPE_FLOAT, 3), i = Type(TYPE_INT, 1);
+    struct Case {
+        const char* name;
+        std::initializer_list<Type> arguments;
+        const char* key;
+    };
+    const Case cases[] = {
+        {"lerp", {f3, f3, f}, "lerp,f3,f3,f"},
+        {"lerp", {f3, f3, f3}, "lerp,f3,f3,f3"},
+        {"lerp", {f3, f3, i}, "lerp,f3,f3,f"},
+        {"float2x2", {Type::Matrix(3)}, "float2x2,fx3"},
+        {"float3x3", {Type::Matrix(2)}, ""},
+        {"all", {Type(TYPE_INT, 2)}, "all,i2"},
+        {"any", {Type(TYPE_INT, 3)}, "any,i3"},
+        {"any", {f}, ""},
+        {"all", {Type(TYPE_BOOL, 1)}, ""},
+        {"bool", {i}, "bool,i"},
+        {"sampleTextureLod",
+         {Type::Texture(TEXTURE_DIMENSION_2D), Type(TYPE_FLOAT, 2), f},
+         "sampleTextureLod,t2,f2,f"},
+    };
+    for (const Case& c : cases) {
+        bool foundByName = false;
+        EXPECT_EQ(c.key, Resolve(c.name, c.arguments, &foundByName)) << c.name;
+        EXPECT_TRUE(foundByName) << c.name;
+    }
+}
+
+TEST_F(CallResolution, StageFunctionsExistOnlyInTheirStages) {
+    struct Case {
+        int32_t stage;
+        bool storeImage, objectSpaceToWorld, trace, loadIndices, sampleTextureLod;
+    };
+    const Case cases[] = {
+        {STAGE_VERTEX, false, false, false, false, false}, {STAGE_PIXEL, false, false, false, false, true},
+        {STAGE_RCHIT, false, true, true, true, true},      {STAGE_RGEN, true, false, true, true, true},
+        {STAGE_RMISS, false, false, false, false, true},
+    };
+    for (const Case& c : cases) {
+        Begin(c.stage);
+        const std::pair<const char*, bool> names[] = {{"storeImage", c.storeImage},
+                                                      {"objectSpaceToWorld", c.objectSpaceToWorld},
+                                                      {"trace", c.trace},
+                                                      {"loadIndices", c.loadIndices},
+                                                      {"sampleTextureLod", c.sampleTextureLod}};
+        for (const auto& name : names) {
+            Array<FunctionEntry*> found;
+            FindFunctionsByName(analyzer, name.first, &found);
+            EXPECT_EQ(name.second, found.count > 0) << name.first << " in stage " << c.stage;
+        }
+    }
+}
+
+TEST(StructRules, RepeatedMembersKeepTheFirstAndLocalStructsHaveNone) {
+    FrontEnd frontEnd;
+    EXPECT_FALSE(frontEnd.Run(
+        "struct R { float a; float a; int a; };\n"
+        "void main() { struct L { float q; }; R r; r.a = 1.0; output.color = float4(r.a, 0.0, 0.0, 1.0); }\n",
+        STAGE_PIXEL));
+    EXPECT_EQ(
+        "test.shader(1:27) error: struct 'R' already has member 'a'.\n"
+        "test.shader(1:34) error: struct 'R' already has member 'a'.\n"
+        "test.shader(1:34) error: struct 'R' already has member 'a'.\n"
+        "test.shader(2:36) error: structs must be declared in global scope.\n",
+        frontEnd.Messages());
+    const MemberTable* members = FindStruct(frontEnd.analyzer, "R");
+    ASSERT_NE(nullptr, members);
+    ASSERT_EQ(1, members->Count());
+    EXPECT_EQ(TYPE_FLOAT, members->Find("a")->kind);
+    const DeclarationNode* root = frontEnd.analyzer.root;
+    EXPECT_EQ("struct R\n  variable a : float\n", ShaderToolTest::DumpTree(root->children[0]));
+    const Symbol* main = static_cast<const Symbol*>(root->children[1]);
+    const DeclarationNode* body = static_cast<const DeclarationNode*>(main->children[1]);
+    EXPECT_EQ("struct L\n", ShaderToolTest::DumpTree(body->children[0]));
+    EXPECT_NE(nullptr, FindStruct(frontEnd.analyzer, "L"));
 }
 
 }  // namespace

@@ -709,6 +709,24 @@ TEST(ShaderXmlValueTypes, TextureBufferAndPayloadTypesAndModes) {
     EXPECT_FALSE(ParseFilterMode("CLAMP", &mode));
 }
 
+TEST(ShaderXmlElements, StartWithoutNameAndWithTheNoneTypeOfOneComponent) {
+    Type none(TYPE_NONE, 1);
+    const std::string expected = DumpType(none);
+    EXPECT_EQ(none.textureDimension, TEXTURE_DIMENSION_NONE);
+    const ShaderVariable variable;
+    const StageVariable stageVariable;
+    const TextureVariable texture;
+    const ImageVariable image;
+    EXPECT_TRUE(variable.name.IsEmpty());
+    EXPECT_EQ(DumpType(variable.type), expected);
+    EXPECT_TRUE(stageVariable.name.IsEmpty());
+    EXPECT_EQ(DumpType(stageVariable.type), expected);
+    EXPECT_TRUE(texture.name.IsEmpty());
+    EXPECT_EQ(DumpType(texture.type), expected);
+    EXPECT_TRUE(image.name.IsEmpty());
+    EXPECT_EQ(DumpType(image.type), expected);
+}
+
 TEST(ShaderXmlText, MalformedDocumentIsRefused) {
     ShaderXmlRead read;
     EXPECT_FALSE(read.FromText("<root><array id=\"info\">"));

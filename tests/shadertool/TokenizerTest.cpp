@@ -110,7 +110,11 @@ INSTANTIATE_TEST_SUITE_P(
                       CodeCase{"1e5", {295}}, CodeCase{"1e+5f", {295}}, CodeCase{"2.0F", {295}},
                       CodeCase{"12", {297}}, CodeCase{"12u", {299}}, CodeCase{"0", {297}},
                       CodeCase{"0U", {299}}, CodeCase{"017", {297}}, CodeCase{"1.5.5", {295, 295}},
-                      CodeCase{"0xfg", {297, 296}}, CodeCase{"1 .x", {297, 331, 296}}));
+                      CodeCase{"0xfg", {297, 296}}, CodeCase{"1 .x", {297, 331, 296}},
+                      // After an 8 or 9 an octal literal takes only more 8s and 9s: an octal
+                      // digit starts the next token.
+                      CodeCase{"0817", {297, 297}}, CodeCase{"0897u", {297, 299}},
+                      CodeCase{"0819.5", {297, 295}}, CodeCase{"0899e1", {295}}));
 
 TEST(ShaderTokenizer, TextOfTokensLeavesOutQuotesAndKeepsSuffixes) {
     const ScanResult result = Scan("\"lib/a.shader\" 1e+5f 0x1Fu >>= .5");
@@ -178,6 +182,7 @@ INSTANTIATE_TEST_SUITE_P(
     All, ShaderTokenizerMessages,
     ::testing::Values(
         MessageCase{"09", TOKEN_INT_CONSTANT, "a.shader(1:1) error: unexpected digit in octal literal.\n"},
+        MessageCase{"0817", TOKEN_INT_CONSTANT, "a.shader(1:1) error: unexpected digit in octal literal.\n"},
         MessageCase{"  0789u", TOKEN_UINT_CONSTANT,
                     "a.shader(1:3) error: unexpected digit in octal literal.\n"},
         MessageCase{"1e", TOKEN_FLOAT_CONSTANT,
