@@ -10,6 +10,9 @@ fuzz_seconds=${ZQ_FUZZ_SECONDS:-20}
 
 "$root/tools/setup.sh"
 
+echo "== include layering"
+"$root/tools/check-includes.sh"
+
 echo "== host build"
 cmake -S "$root" -B "$root/build/host" -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$root/build/host" -j"$jobs"

@@ -2,8 +2,8 @@
 #include "RuntimeTestSupport.h"
 #include "core/CoreState.h"
 #include "core/Features.h"
-#include "core/runtime/Autoscale.h"
-#include "core/runtime/RuntimeState.h"
+#include "engine/Autoscale.h"
+#include "engine/RuntimeState.h"
 
 namespace {
 
@@ -169,3 +169,29 @@ TEST_F(AutoscaleTest, AForcedResolutionKeepsTheDisplaySize) {
 }
 
 }  // namespace
+
+TEST_F(AutoscaleTest, WindowPointsMapToDesignUnitsPastTheLetterbox) {
+    g_runtime.autoscale = 1;
+    g_runtime.offsetX = 10.0f;
+    g_runtime.offsetY = 20.0f;
+    g_runtime.inverseScaleX = 0.5f;
+    g_runtime.inverseScaleY = 0.25f;
+    g_runtime.overlayZoom = 1.0f;
+    int32_t x = 31;
+    int32_t y = 61;
+    ZQI_MapWindowPointToProgram(&x, &y);
+    EXPECT_EQ(10, x);  // (31 - 10) * 0.5, truncated
+    EXPECT_EQ(10, y);  // (61 - 20) * 0.25, truncated
+}
+
+TEST_F(AutoscaleTest, WindowPointsUndoTheOverlayZoomAboutTheScreenCentre) {
+    g_runtime.autoscale = 0;
+    g_runtime.overlayZoom = 0.5f;
+    g_runtime.zoomOffsetX = 80;
+    g_runtime.zoomOffsetY = 60;
+    int32_t x = 100;
+    int32_t y = 70;
+    ZQI_MapWindowPointToProgram(&x, &y);
+    EXPECT_EQ(40, x);  // (100 - 80) / 0.5
+    EXPECT_EQ(20, y);  // (70 - 60) / 0.5
+}

@@ -3,8 +3,8 @@
 #include "core/ApiTable.h"
 #include "core/CoreState.h"
 #include "core/Features.h"
-#include "core/runtime/Lifecycle.h"
-#include "core/runtime/RuntimeState.h"
+#include "engine/Lifecycle.h"
+#include "engine/RuntimeState.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 
 #include "core/CommandLine.h"
 #include "core/CoreState.h"
-#include "core/runtime/Lifecycle.h"
-#include "core/runtime/RuntimePlatform.h"
-#include "core/runtime/RuntimeState.h"
+#include "engine/Lifecycle.h"
+#include "engine/RuntimePlatform.h"
+#include "engine/RuntimeState.h"
 #include "graphics/d3d11/RendererImplementation.h"
 #include "platform/windows/GameWindow.h"
 #include "platform/windows/MessagePump.h"

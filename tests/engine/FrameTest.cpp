@@ -6,10 +6,10 @@
 #include "core/ApiTable.h"
 #include "core/CoreState.h"
 #include "core/EventQueue.h"
-#include "core/runtime/Lifecycle.h"
-#include "core/runtime/PendingSound.h"
-#include "core/runtime/PendingSubsystems.h"
-#include "core/runtime/RuntimeState.h"
+#include "engine/Lifecycle.h"
+#include "engine/PendingSound.h"
+#include "engine/PendingSubsystems.h"
+#include "engine/RuntimeState.h"
 
 namespace {
 

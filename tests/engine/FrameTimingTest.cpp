@@ -2,8 +2,8 @@
 #include <cmath>
 
 #include "RuntimeTestSupport.h"
-#include "core/runtime/FrameTiming.h"
-#include "core/runtime/RuntimeState.h"
+#include "engine/FrameTiming.h"
+#include "engine/RuntimeState.h"
 
 namespace {
 

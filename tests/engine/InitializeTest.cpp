@@ -2,9 +2,9 @@
 #include "RuntimeTestSupport.h"
 #include "core/CoreState.h"
 #include "core/Features.h"
-#include "core/runtime/Lifecycle.h"
-#include "core/runtime/PendingSound.h"
-#include "core/runtime/RuntimeState.h"
+#include "engine/Lifecycle.h"
+#include "engine/PendingSound.h"
+#include "engine/RuntimeState.h"
 #include "graphics/d3d11/RendererImplementation.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "RuntimeTestSupport.h"
-#include "core/runtime/ManifestSettings.h"
-#include "core/runtime/RuntimeState.h"
+#include "engine/ManifestSettings.h"
+#include "engine/RuntimeState.h"
 #include "startup/ManifestState.h"
 
 namespace {

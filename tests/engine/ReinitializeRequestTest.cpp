@@ -4,9 +4,9 @@
 #include "core/ApiTable.h"
 #include "core/CoreState.h"
 #include "core/Features.h"
-#include "core/runtime/Lifecycle.h"
-#include "core/runtime/ReinitializeRequest.h"
-#include "core/runtime/RuntimeState.h"
+#include "engine/Lifecycle.h"
+#include "engine/ReinitializeRequest.h"
+#include "engine/RuntimeState.h"
 #include "graphics/d3d11/RendererImplementation.h"
 
 namespace {

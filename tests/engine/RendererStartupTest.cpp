@@ -1,8 +1,8 @@
 // Renderer start with its rollback through earlier display parameters, and the renderer stop.
 #include "RuntimeTestSupport.h"
 #include "core/CoreState.h"
-#include "core/runtime/Lifecycle.h"
-#include "core/runtime/RuntimeState.h"
+#include "engine/Lifecycle.h"
+#include "engine/RuntimeState.h"
 #include "graphics/d3d11/RendererImplementation.h"
 
 namespace {

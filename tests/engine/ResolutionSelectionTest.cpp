@@ -5,8 +5,8 @@
 #include "RuntimeTestSupport.h"
 #include "core/CoreState.h"
 #include "core/Features.h"
-#include "core/runtime/ResolutionSelection.h"
-#include "core/runtime/RuntimeState.h"
+#include "engine/ResolutionSelection.h"
+#include "engine/RuntimeState.h"
 #include "graphics/d3d11/RendererImplementation.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include "core/Log.h"
 #include "core/NamedMutex.h"
 #include "core/Threads.h"
-#include "core/runtime/PendingSubsystems.h"
-#include "core/runtime/RuntimeState.h"
+#include "engine/PendingSubsystems.h"
+#include "engine/RuntimeState.h"
 #include "graphics/d3d11/RendererImplementation.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/runtime/RuntimePlatform.h"
+#include "engine/RuntimePlatform.h"
 #include "zorqa.h"
 
 // Everything the stand-ins and the recording program saw, in order ("Init", "Update 0.016" ...).

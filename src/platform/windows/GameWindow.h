@@ -50,5 +50,11 @@ bool ZQI_IsGameWindowRecreating();
 // ignored).
 bool ZQI_IsRawInputRegistered();
 
+// Maps a client-area position to the program's own units (autoscaling, overlay zoom). The engine
+// owns that state and installs its mapping at start-up; null (the default) leaves positions as
+// they are.
+typedef void (*PointerMapping)(int32_t* x, int32_t* y);
+void ZQI_SetPointerMapping(PointerMapping mapping);
+
 // The running total of all wheel deltas the window received.
 int32_t ZQI_GetWheelTotal();

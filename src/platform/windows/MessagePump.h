@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include "core/runtime/Lifecycle.h"
-
 // When a message is waiting, gets, translates and dispatches messages until none is left. A
 // WM_QUIT ends only this pump; the main loop itself ends on the core's quit flag. Returns the
 // number of messages dispatched.
@@ -14,4 +12,4 @@ int PumpWindowMessages();
 // Until the core's quit flag is set: pump the messages, run one frame (runFrame), and, while the
 // game window is inactive, idle 15 ms (idle). The process entry passes the engine's RunFrame and
 // Sleep.
-void RunMainLoop(void (*runFrame)() = RunFrame, void(WINAPI* idle)(DWORD) = Sleep);
+void RunMainLoop(void (*runFrame)(), void(WINAPI* idle)(DWORD));

@@ -10,7 +10,6 @@
 #include "core/EventQueue.h"
 #include "core/Log.h"
 #include "core/Sys.h"
-#include "core/runtime/RuntimeState.h"
 #include "platform/windows/GameWindow.h"
 #include "platform/windows/GameWindow_local.h"
 
@@ -28,6 +27,9 @@ const uint32_t kMouseDeviceKind = 2;
 // Copy-data requests with this tag carry a launch URI from a second instance.
 const ULONG_PTR kLaunchUriCopyDataTag = 666;
 const char kLaunchUriEventName[] = "launch-uri";
+
+// The engine's mapping of client positions to the program's units; none until it installs one.
+PointerMapping g_pointerMapping = nullptr;
 
 // Answer of the close request that keeps the window open.
 const int32_t kQuitRequestCancelled = ZQ_EVENT_ANSWER_CANCEL_QUIT;
@@ -172,39 +174,15 @@ void OnNcCalcSize(HWND window, WPARAM wParam, LPARAM lParam) {
     RequestReinitialization(g_core.pendingParameters);
 }
 
-// Autoscaling: from display pixels to the program's design units, past the letterbox margin.
-void MapToDesignUnits(int32_t* x, int32_t* y) {
-    if (!g_runtime.autoscale) {
-        return;
-    }
-    *x = static_cast<int32_t>(
-        static_cast<float>(static_cast<int32_t>(static_cast<float>(*x) - g_runtime.offsetX)) *
-        g_runtime.inverseScaleX);
-    *y = static_cast<int32_t>(
-        static_cast<float>(static_cast<int32_t>(static_cast<float>(*y) - g_runtime.offsetY)) *
-        g_runtime.inverseScaleY);
-}
-
-// The developer overlay zoom draws the frame scaled about the screen centre; pointer positions
-// follow it. A zoom of 0 (not yet set up) counts as none.
-void UndoOverlayZoom(int32_t* x, int32_t* y) {
-    float zoom = g_runtime.overlayZoom;
-    const float kSameZoom = 1e-6f;
-    if (zoom <= 0.0f || (zoom - 1.0f < kSameZoom && 1.0f - zoom < kSameZoom)) {
-        return;
-    }
-    *x = static_cast<int32_t>(static_cast<float>(*x - g_runtime.zoomOffsetX) * (1.0f / zoom));
-    *y = static_cast<int32_t>(static_cast<float>(*y - g_runtime.zoomOffsetY) * (1.0f / zoom));
-}
-
 // Positions reach the program in its own units: autoscaling and the overlay zoom are undone. In
 // fullscreen the back buffer and the client area may differ in size: positions are scaled to the
 // back buffer, and a move that lands on the same back-buffer pixel is not posted.
 void OnMouseMove(HWND window, LPARAM lParam) {
     int32_t x = static_cast<int16_t>(LOWORD(lParam));
     int32_t y = static_cast<int16_t>(HIWORD(lParam));
-    MapToDesignUnits(&x, &y);
-    UndoOverlayZoom(&x, &y);
+    if (g_pointerMapping != nullptr) {
+        g_pointerMapping(&x, &y);
+    }
     const zq_parameters_t& parameters = g_core.appliedParameters;
     if (!parameters.windowed) {
         RECT client;
@@ -285,6 +263,10 @@ void OnDropFiles(WPARAM wParam) {
 }
 
 }  // namespace
+
+void ZQI_SetPointerMapping(PointerMapping mapping) {
+    g_pointerMapping = mapping;
+}
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {

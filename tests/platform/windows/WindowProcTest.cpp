@@ -16,7 +16,6 @@
 #include "core/CoreState.h"
 #include "core/EventQueue.h"
 #include "core/Sys.h"
-#include "core/runtime/RuntimeState.h"
 #include "platform/windows/GameWindow.h"
 #include "platform/windows/MessagePump.h"
 
@@ -357,36 +356,29 @@ TEST_F(WindowProcTest, FrameRecalculationOfTheSameSizeChangesNothing) {
     EXPECT_EQ(0, g_core.reinitForce);
 }
 
-TEST_F(WindowProcTest, AutoscaledPositionsAreInDesignUnitsPastTheLetterbox) {
-    RuntimeState saved = g_runtime;
-    g_runtime.autoscale = 1;
-    g_runtime.offsetX = 10.0f;
-    g_runtime.offsetY = 20.0f;
-    g_runtime.inverseScaleX = 0.5f;
-    g_runtime.inverseScaleY = 0.25f;
-    g_runtime.overlayZoom = 1.0f;
-    PostMove(31, 61);
-    Deliver();
-    g_runtime = saved;
-    std::vector<RecordedEvent> moves = RecordedEventsOfType(ZQ_EVENT_POINTER_MOVE);
-    ASSERT_EQ(1u, moves.size());
-    EXPECT_EQ(10, moves[0].event.pointer.x);  // (31 - 10) * 0.5, truncated
-    EXPECT_EQ(10, moves[0].event.pointer.y);  // (61 - 20) * 0.25, truncated
+namespace {
+
+// Stands in for the engine's autoscaling: halves x, adds 100 to y.
+void HalveXAndShiftY(int32_t* x, int32_t* y) {
+    *x /= 2;
+    *y += 100;
 }
 
-TEST_F(WindowProcTest, OverlayZoomIsUndoneAboutTheScreenCentre) {
-    RuntimeState saved = g_runtime;
-    g_runtime.autoscale = 0;
-    g_runtime.overlayZoom = 0.5f;
-    g_runtime.zoomOffsetX = 80;
-    g_runtime.zoomOffsetY = 60;
-    PostMove(100, 70);
+}  // namespace
+
+TEST_F(WindowProcTest, InstalledPointerMappingAppliesToMoves) {
+    ZQI_SetPointerMapping(HalveXAndShiftY);
+    PostMove(31, 61);
     Deliver();
-    g_runtime = saved;
+    ZQI_SetPointerMapping(nullptr);
+    PostMove(31, 61);
+    Deliver();
     std::vector<RecordedEvent> moves = RecordedEventsOfType(ZQ_EVENT_POINTER_MOVE);
-    ASSERT_EQ(1u, moves.size());
-    EXPECT_EQ(40, moves[0].event.pointer.x);  // (100 - 80) / 0.5
-    EXPECT_EQ(20, moves[0].event.pointer.y);  // (70 - 60) / 0.5
+    ASSERT_EQ(2u, moves.size());
+    EXPECT_EQ(15, moves[0].event.pointer.x);
+    EXPECT_EQ(161, moves[0].event.pointer.y);
+    EXPECT_EQ(31, moves[1].event.pointer.x);
+    EXPECT_EQ(61, moves[1].event.pointer.y);
 }
 
 namespace {

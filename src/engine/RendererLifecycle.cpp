@@ -6,10 +6,10 @@
 #include "core/CoreState.h"
 #include "core/Log.h"
 #include "core/NamedMutex.h"
-#include "core/runtime/Lifecycle.h"
-#include "core/runtime/PendingSubsystems.h"
-#include "core/runtime/RuntimePlatform.h"
-#include "core/runtime/RuntimeState.h"
+#include "engine/Lifecycle.h"
+#include "engine/PendingSubsystems.h"
+#include "engine/RuntimePlatform.h"
+#include "engine/RuntimeState.h"
 #include "graphics/d3d11/RendererImplementation.h"
 
 namespace {

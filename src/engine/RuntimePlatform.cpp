@@ -1,7 +1,7 @@
 // The installed platform, renderer and clock functions, with their defaults.
 #include <windows.h>
 
-#include "core/runtime/RuntimePlatform.h"
+#include "engine/RuntimePlatform.h"
 
 #include "core/CoreState.h"
 #include "core/Sys.h"

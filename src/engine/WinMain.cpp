@@ -1,6 +1,7 @@
-// zorqa.exe's process entry: brackets the run with a 1 ms timer resolution, hands the core the
-// platform's window, popup, program-library and sound functions, runs the two start-up stages,
-// then alternates the message pump with one engine frame until the quit flag is set.
+// zorqa.exe's process entry: brackets the run with a 1 ms timer resolution, hands the engine the
+// platform's window, popup, program-library and sound functions (and the window procedure the
+// engine's pointer mapping), runs the two start-up stages, then alternates the message pump with
+// one engine frame until the quit flag is set.
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -8,8 +9,9 @@
 #include "core/CommandLine.h"
 #include "core/CoreState.h"
 #include "core/Log.h"
-#include "core/runtime/Lifecycle.h"
-#include "core/runtime/RuntimePlatform.h"
+#include "engine/Autoscale.h"
+#include "engine/Lifecycle.h"
+#include "engine/RuntimePlatform.h"
 #include "platform/windows/CrashFilter.h"
 #include "platform/windows/GameWindow.h"
 #include "platform/windows/MessagePump.h"
@@ -47,6 +49,7 @@ void InstallPlatformFunctions() {
     platform.LoadSoundImplementation = LoadSoundImplementation;
     platform.UnloadProgramLibrary = UnloadProgramLibrary;
     ZQI_SetRuntimePlatform(&platform);
+    ZQI_SetPointerMapping(ZQI_MapWindowPointToProgram);
 }
 
 int RunEngine(HINSTANCE instance) {

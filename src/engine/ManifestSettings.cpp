@@ -1,10 +1,10 @@
 // Hands the manifest reader the system it reads for, and copies what it read into the
 // lifecycle's own settings, which resolution selection, the renderer start and the input
 // start-up read for the whole run.
-#include "core/runtime/ManifestSettings.h"
+#include "engine/ManifestSettings.h"
 
-#include "core/runtime/Lifecycle.h"
-#include "core/runtime/RuntimeState.h"
+#include "engine/Lifecycle.h"
+#include "engine/RuntimeState.h"
 #include "foundation/StringTokenizer.h"
 #include "startup/ManifestState.h"
 

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "core/runtime/Lifecycle.h"
+#include "engine/Lifecycle.h"
 #include "foundation/EnumNames.h"
 
 namespace {

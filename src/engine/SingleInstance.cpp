@@ -9,10 +9,10 @@
 #include "core/CoreState.h"
 #include "core/EventQueue.h"
 #include "core/Log.h"
-#include "core/runtime/Lifecycle.h"
-#include "core/runtime/RuntimePlatform.h"
-#include "core/runtime/RuntimeState.h"
-#include "core/runtime/SingleInstance.h"
+#include "engine/Lifecycle.h"
+#include "engine/RuntimePlatform.h"
+#include "engine/RuntimeState.h"
+#include "engine/SingleInstance.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include "core/EventQueue.h"
 #include "core/Log.h"
 #include "core/NamedMutex.h"
-#include "core/runtime/Autoscale.h"
-#include "core/runtime/Lifecycle.h"
-#include "core/runtime/PendingSound.h"
-#include "core/runtime/RuntimePlatform.h"
-#include "core/runtime/RuntimeState.h"
+#include "engine/Autoscale.h"
+#include "engine/Lifecycle.h"
+#include "engine/PendingSound.h"
+#include "engine/RuntimePlatform.h"
+#include "engine/RuntimeState.h"
 #include "graphics/d3d11/RendererImplementation.h"
 
 namespace {

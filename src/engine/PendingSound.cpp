@@ -1,6 +1,6 @@
 // Bodies of the audio-system stand-ins: an audio system that only remembers which back end it
 // was given.
-#include "core/runtime/PendingSound.h"
+#include "engine/PendingSound.h"
 
 namespace {
 

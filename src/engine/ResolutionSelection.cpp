@@ -1,5 +1,5 @@
 // Resolution selection over the resolutions text, and the device check behind it.
-#include "core/runtime/ResolutionSelection.h"
+#include "engine/ResolutionSelection.h"
 
 #include <windows.h>
 
@@ -12,8 +12,8 @@
 #include "core/CoreState.h"
 #include "core/Features.h"
 #include "core/Log.h"
-#include "core/runtime/RuntimePlatform.h"
-#include "core/runtime/RuntimeState.h"
+#include "engine/RuntimePlatform.h"
+#include "engine/RuntimeState.h"
 #include "foundation/EnumNames.h"
 #include "foundation/String.h"
 #include "graphics/d3d11/RendererImplementation.h"

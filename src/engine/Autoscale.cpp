@@ -1,5 +1,5 @@
 // Autoscaling, overlay zoom offsets and the screen transform.
-#include "core/runtime/Autoscale.h"
+#include "engine/Autoscale.h"
 
 #include <cmath>
 
@@ -7,8 +7,8 @@
 #include "core/CoreState.h"
 #include "core/Features.h"
 #include "core/Log.h"
-#include "core/runtime/PendingSubsystems.h"
-#include "core/runtime/RuntimeState.h"
+#include "engine/PendingSubsystems.h"
+#include "engine/RuntimeState.h"
 
 namespace {
 
@@ -190,4 +190,37 @@ Matrix4x4 ZQI_ComputeScreenTransform() {
 
 void ZQI_BuildScreenTransform() {
     HighLevelRenderer::PushWorldTransform(ZQI_ComputeScreenTransform());
+}
+
+namespace {
+
+// Autoscaling: from display pixels to the program's design units, past the letterbox margin.
+void MapToDesignUnits(int32_t* x, int32_t* y) {
+    if (!g_runtime.autoscale) {
+        return;
+    }
+    *x = static_cast<int32_t>(
+        static_cast<float>(static_cast<int32_t>(static_cast<float>(*x) - g_runtime.offsetX)) *
+        g_runtime.inverseScaleX);
+    *y = static_cast<int32_t>(
+        static_cast<float>(static_cast<int32_t>(static_cast<float>(*y) - g_runtime.offsetY)) *
+        g_runtime.inverseScaleY);
+}
+
+// The developer overlay zoom draws the frame scaled about the screen centre; pointer positions
+// follow it. A zoom of 0 (not yet set up) counts as none.
+void UndoOverlayZoom(int32_t* x, int32_t* y) {
+    float zoom = g_runtime.overlayZoom;
+    if (zoom <= 0.0f || (zoom - 1.0f < kZoomEpsilon && 1.0f - zoom < kZoomEpsilon)) {
+        return;
+    }
+    *x = static_cast<int32_t>(static_cast<float>(*x - g_runtime.zoomOffsetX) * (1.0f / zoom));
+    *y = static_cast<int32_t>(static_cast<float>(*y - g_runtime.zoomOffsetY) * (1.0f / zoom));
+}
+
+}  // namespace
+
+void ZQI_MapWindowPointToProgram(int32_t* x, int32_t* y) {
+    MapToDesignUnits(x, y);
+    UndoOverlayZoom(x, y);
 }

@@ -1,6 +1,6 @@
 // Bodies of the stand-ins declared in PendingSubsystems.h: they do nothing, except that the
 // transform and render-target stacks count their depth.
-#include "core/runtime/PendingSubsystems.h"
+#include "engine/PendingSubsystems.h"
 
 namespace {
 

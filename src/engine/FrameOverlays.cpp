@@ -1,13 +1,13 @@
 // Overlay zoom targets, letterbox bars and the time-step test overlay.
-#include "core/runtime/FrameOverlays.h"
+#include "engine/FrameOverlays.h"
 
 #include <cmath>
 
 #include "core/ApiTable.h"
 #include "core/CoreState.h"
-#include "core/runtime/Lifecycle.h"
-#include "core/runtime/PendingSubsystems.h"
-#include "core/runtime/RuntimeState.h"
+#include "engine/Lifecycle.h"
+#include "engine/PendingSubsystems.h"
+#include "engine/RuntimeState.h"
 
 namespace {
 

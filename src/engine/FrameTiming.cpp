@@ -1,10 +1,10 @@
 // Frame limiter and time-step rules.
-#include "core/runtime/FrameTiming.h"
+#include "engine/FrameTiming.h"
 
 #include "core/ApiTable.h"
 #include "core/Log.h"
-#include "core/runtime/RuntimePlatform.h"
-#include "core/runtime/RuntimeState.h"
+#include "engine/RuntimePlatform.h"
+#include "engine/RuntimeState.h"
 
 namespace {
 

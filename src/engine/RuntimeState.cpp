@@ -1,5 +1,5 @@
 // The lifecycle's run-wide record and its defaults.
-#include "core/runtime/RuntimeState.h"
+#include "engine/RuntimeState.h"
 
 #include <cstdlib>
 

@@ -1,13 +1,13 @@
 // The engine API's re-initialisation request (root slot ReinitializeWithParameters): settles a
 // supported display mode for the requested parameters and leaves it pending for the frame.
-#include "core/runtime/ReinitializeRequest.h"
+#include "engine/ReinitializeRequest.h"
 
 #include "core/ApiTable.h"
 #include "core/CoreState.h"
 #include "core/Features.h"
 #include "core/Log.h"
-#include "core/runtime/ResolutionSelection.h"
-#include "core/runtime/RuntimeState.h"
+#include "engine/ResolutionSelection.h"
+#include "engine/RuntimeState.h"
 
 namespace {
 

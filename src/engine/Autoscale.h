@@ -25,5 +25,9 @@ void ZQI_UpdateAutoscaleOffsets();
 // The screen transform: the program's area centred on the origin, scaled, placed at the display
 // centre.
 Matrix4x4 ZQI_ComputeScreenTransform();
+// Maps a client-area position to the program's units: autoscaling (design units past the
+// letterbox) first, then the overlay zoom about the screen centre is undone. The window procedure
+// applies it to pointer positions.
+void ZQI_MapWindowPointToProgram(int32_t* x, int32_t* y);
 // Pushes ZQI_ComputeScreenTransform onto the world-transform stack.
 void ZQI_BuildScreenTransform();
