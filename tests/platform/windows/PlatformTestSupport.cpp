@@ -4,9 +4,13 @@
 #include <cstring>
 
 #include "core/ApiTable.h"
+#include "core/Console.h"
 #include "core/CoreState.h"
+#include "core/EventQueue.h"
+#include "core/Log.h"
 #include "core/Sys.h"
 #include "core/Threads.h"
+#include "platform/windows/MessagePump.h"
 
 namespace {
 
@@ -70,4 +74,57 @@ std::string TestExecutableFolder() {
     std::string folder(path, length);
     size_t slash = folder.find_last_of("\\/");
     return slash == std::string::npos ? std::string(".\\") : folder.substr(0, slash + 1);
+}
+
+void StartMemoryLog() {
+    LogSettings settings;
+    memset(&settings, 0, sizeof(settings));
+    settings.loggingEnabled = true;
+    settings.logToFile = false;
+    settings.verboseThreshold = 0;
+    settings.programId = "platform-test";
+    g_core.consoleEnabled = 1;
+    g_core.logVerboseLevel = 0;
+    ZQI_StartLog(ZQI_GetConsole(), settings);
+}
+
+void StopMemoryLog() {
+    ZQI_StopLog(ZQI_GetConsole());
+}
+
+int CountLoggedLinesWith(const std::string& text) {
+    int count = 0;
+    const Console* console = ZQI_GetConsole();
+    for (int32_t i = 0; i < console->lines.count; ++i) {
+        const ConsoleLine& line = console->lines.data[i];
+        if (line.lineNumber != 0 && line.text != nullptr &&
+            std::string(line.text).find(text) != std::string::npos) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+bool DeliverUntil(bool (*done)(), DWORD milliseconds) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        PumpWindowMessages();
+        ZQI_ProcessEventQueue();
+        if (done()) {
+            return true;
+        }
+        if (GetTickCount() - start > milliseconds) {
+            return false;
+        }
+        Sleep(5);
+    }
+}
+
+void DeliverFor(DWORD milliseconds) {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start <= milliseconds) {
+        PumpWindowMessages();
+        ZQI_ProcessEventQueue();
+        Sleep(5);
+    }
 }

@@ -38,3 +38,15 @@ std::vector<RecordedEvent> RecordedEventsOfType(uint32_t type);
 
 // The folder holding the test executable, with a trailing backslash.
 std::string TestExecutableFolder();
+
+// The log running in memory from level 0, so tests can read what was logged; and stopped again.
+void StartMemoryLog();
+void StopMemoryLog();
+// Lines logged since StartMemoryLog that contain text.
+int CountLoggedLinesWith(const std::string& text);
+
+// Pumps the thread's messages and the frame's event step until done() answers true or the time
+// is up (input from SendInput arrives through the X server, not at once); false on time-out.
+bool DeliverUntil(bool (*done)(), DWORD milliseconds = 2000);
+// Delivers for the given time, for checks that nothing arrives.
+void DeliverFor(DWORD milliseconds);
