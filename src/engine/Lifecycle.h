@@ -32,6 +32,9 @@ void ZQI_QuickReinitialize();
 void ZQI_CheckResolution();
 // Fills the system information record.
 void CollectSystemInfo();
+// Tells every input back end that the game window became active or inactive; the window
+// procedure's activation hook.
+void ZQI_SetInputBackEndsActive(bool active);
 // The time-step test overlay (developer).
 void ZQI_DrawTimeDeltaTest(float step);
 

@@ -21,10 +21,6 @@ void Pop(HighLevelRendererStack stack) {
 
 }  // namespace
 
-InputImp* ZQI_CreateXInputImplementation() {
-    return nullptr;
-}
-
 void InitExtensionModules() {}
 
 void ZQI_BuildSystemInfoText() {}

@@ -1,6 +1,6 @@
 // Stand-ins for the subsystems the lifecycle drives that are not part of the build yet: the
 // graphics state stacks and batches, the resource tables and their upload queues, fonts, the
-// console and developer overlays, input back ends, extension modules and services, the system
+// console and developer overlays, extension modules and services, the system
 // information text and the image loader. Each keeps the name its owner will give it; the owning
 // subsystem replaces these declarations (and PendingSubsystems.cpp) when it is built. They do
 // nothing, or the least that keeps the lifecycle's bookkeeping honest (the transform and
@@ -11,20 +11,6 @@
 
 #include "foundation/Matrix4x4.h"
 #include "zorqa.h"
-
-// ---- Input back ends (Windows platform layer) -------------------------------------------------
-
-class InputImp {
-public:
-    virtual ~InputImp() {}
-    virtual bool IsSupported() { return true; }
-    virtual bool Initialize(void* platform) { return platform != nullptr; }
-    virtual void Update() {}
-    virtual void EndFrame() {}
-};
-
-// The built-in XInput gamepad back end; null while the gamepad code is not part of the build.
-InputImp* ZQI_CreateXInputImplementation();
 
 // ---- Extension modules and service implementations --------------------------------------------
 

@@ -15,6 +15,7 @@
 #include "core/ProgramRecord.h"
 #include "core/Threads.h"
 #include "engine/Autoscale.h"
+#include "engine/ExtensionCall.h"
 #include "engine/Lifecycle.h"
 #include "engine/ManifestSettings.h"
 #include "engine/PendingSubsystems.h"
@@ -192,6 +193,7 @@ bool CorePreinitialize() {
     g_core.renderer = nullptr;
     ZQI_BuildApiTables();
     ZQI_InstallReinitializeRequest();
+    ZQI_InstallExtensionCall();
     memset(&g_core.appliedParameters, 0, sizeof(g_core.appliedParameters));
     SetDefaults();
     ZQI_CreateCoreMutexes();

@@ -13,7 +13,7 @@
 
 namespace {
 
-class RecordingInput : public InputImp {
+class RecordingInput : public StandInInput {
 public:
     void Update() override { Trace("Input Update"); }
     void EndFrame() override { Trace("Input EndFrame"); }

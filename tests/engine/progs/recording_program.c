@@ -5,7 +5,12 @@
  *   --test-wait-launch-uri       instead, write "ready.txt" after the first Draw and quit once a
  *                                "launch-uri" event has arrived
  *   --test-interface-version X   report interface version X (hex) instead of the engine's
- * At shutdown it writes "run-report.txt" beside itself, one "key=value" per line. */
+ *   --test-extension-calls       in the first Draw, asks named extension calls and the local date
+ *                                and reports their answers
+ *   --test-crash                 faults in the second Draw; the crash callback writes the trace
+ *                                it is given to "crash.txt"
+ * At shutdown it writes "run-report.txt" beside itself, one "key=value" per line; it also reports
+ * the first gamepad key pressed and whether pad 0 was connected. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -31,6 +36,11 @@ static unsigned g_firstQueuedType; /* type of the first of those */
 static char g_launchUri[512];
 static DWORD g_startTick;
 static int g_quitSignalled;
+static int g_askExtensionCalls;
+static int g_crash;
+static char g_extensionAnswers[1024];
+static int g_firstPadKey;
+static int g_padConnected;
 
 static const char* FindOption(const char* name) {
     const char* found = strstr(GetCommandLineA(), name);
@@ -43,6 +53,8 @@ static void ReadOptions(void) {
         g_quitAfter = atoi(quitAfter);
     }
     g_waitForLaunchUri = FindOption("--test-wait-launch-uri") != NULL;
+    g_askExtensionCalls = FindOption("--test-extension-calls") != NULL;
+    g_crash = FindOption("--test-crash") != NULL;
 }
 
 /* A file of the given name in the folder that holds this library. */
@@ -66,9 +78,11 @@ static void WriteReport(void) {
     }
     fprintf(file,
             "init=%d\nupdate=%d\ndraw=%d\nshutdown=%d\ncheck_parameters=%d\nlaunch_uri_events=%d\n"
-            "launch_uri=%s\nqueued_events=%d\nfirst_queued_type=%u\napi=%d\n",
+            "launch_uri=%s\nqueued_events=%d\nfirst_queued_type=%u\napi=%d\nfirst_pad_key=%d\n"
+            "pad0_connected=%d\n%s",
             g_initCalls, g_updateCalls, g_drawCalls, g_shutdownCalls, g_checkParameterEvents,
-            g_launchUriEvents, g_launchUri, g_queuedEvents, g_firstQueuedType, g_program->api != NULL);
+            g_launchUriEvents, g_launchUri, g_queuedEvents, g_firstQueuedType, g_program->api != NULL,
+            g_firstPadKey, g_padConnected, g_extensionAnswers);
     fclose(file);
 }
 
@@ -101,8 +115,42 @@ static bool RecordingInit(void) {
     return true;
 }
 
+static void AppendAnswer(const char* key, const char* answer) {
+    size_t used = strlen(g_extensionAnswers);
+    snprintf(g_extensionAnswers + used, sizeof(g_extensionAnswers) - used, "%s=%s\n", key,
+             answer != NULL ? answer : "(null)");
+}
+
+static void AskExtensionCalls(void) {
+    zq_api_t* api = g_program->api;
+    char date[32];
+    zq_date_t today = api->GetLocalDate();
+    AppendAnswer("ext_program_id", api->ExtensionCall("ProgramInfo", "ProgramId"));
+    AppendAnswer("ext_language", api->ExtensionCall("GetLanguage", NULL));
+    AppendAnswer("ext_max_texture", api->ExtensionCall("Renderer", "MaximumTextureSize"));
+    AppendAnswer("ext_date", api->ExtensionCall("GetDate", NULL));
+    snprintf(date, sizeof(date), "%d-%.2d-%.2d", today.year, today.month, today.day);
+    AppendAnswer("local_date", date);
+}
+
+static void WriteCrashTrace(const char* trace) {
+    char path[MAX_PATH];
+    FILE* file;
+    PathBesideLibrary("crash.txt", path, sizeof(path));
+    file = fopen(path, "wb");
+    if (file != NULL) {
+        fputs(trace, file);
+        fclose(file);
+    }
+}
+
+static __attribute__((noinline)) void CrashInDraw(void) {
+    *(volatile int*)NULL = 1;
+}
+
 static void RecordingShutdown(void) {
     ++g_shutdownCalls;
+    g_padConnected = g_program->api->GetInputState(800);
     WriteReport();
 }
 
@@ -114,6 +162,12 @@ static void RecordingUpdate(float dt) {
 static void RecordingDraw(float dt) {
     (void)dt;
     ++g_drawCalls;
+    if (g_askExtensionCalls && g_drawCalls == 1) {
+        AskExtensionCalls();
+    }
+    if (g_crash && g_drawCalls == 2) {
+        CrashInDraw();
+    }
     if (g_waitForLaunchUri) {
         if (g_drawCalls == 1) {
             WriteReadyFile();
@@ -151,6 +205,9 @@ static int32_t RecordingHandleEvent(const zq_event_t* event) {
     if (event->type == ZQ_EVENT_LAUNCH_URI) {
         RecordLaunchUri(event);
     }
+    if (event->type == ZQ_EVENT_KEY_DOWN && event->key.input_id >= 800 && g_firstPadKey == 0) {
+        g_firstPadKey = event->key.input_id;
+    }
     return 0;
 }
 
@@ -168,5 +225,6 @@ __declspec(dllexport) bool ZQ_GetProgramInterface(zq_program_t* program, uint32_
     program->Update = RecordingUpdate;
     program->Draw = RecordingDraw;
     program->HandleEvent = RecordingHandleEvent;
+    program->HandleCrash = g_crash ? WriteCrashTrace : NULL;
     return true;
 }

@@ -1,0 +1,292 @@
+// Named extension calls with stand-in modules, back ends, services and platform commands: the
+// order in which handlers are asked, the engine's own queries and commands, and their edge cases.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "RuntimeTestSupport.h"
+#include "core/ApiTable.h"
+#include "core/CoreState.h"
+#include "core/EventQueue.h"
+#include "core/Features.h"
+#include "engine/ExtensionCall.h"
+#include "engine/Lifecycle.h"
+#include "engine/PendingSubsystems.h"
+#include "engine/RuntimeState.h"
+#include "graphics/d3d11/RendererImplementation.h"
+
+namespace {
+
+// Answers `answer` to `name` and records every call it is offered.
+class AnsweringModule : public ExtensionModule {
+public:
+    AnsweringModule(const char* name, const char* answer) : name_(name), answer_(answer) {}
+    const char* Call(const char* function, const char*) override {
+        Trace(std::string("module ") + answer_ + " " + function);
+        return strcmp(function, name_) == 0 ? answer_ : nullptr;
+    }
+
+private:
+    const char* name_;
+    const char* answer_;
+};
+
+class AnsweringInput : public StandInInput {
+public:
+    AnsweringInput(const char* name, const char* answer) : name_(name), answer_(answer) {}
+    const char* Call(const char* function, const char* parameters) override {
+        Trace(std::string("input ") + answer_ + " " + function + (parameters == nullptr ? " null" : " set"));
+        return strcmp(function, name_) == 0 ? answer_ : nullptr;
+    }
+
+private:
+    const char* name_;
+    const char* answer_;
+};
+
+const char* PlatformAnswers(const char* command, const char*) {
+    Trace(std::string("platform ") + command);
+    return strcmp(command, "Shared") == 0 || strcmp(command, "GetDate") == 0 ? "platform" : nullptr;
+}
+
+ServicePresence g_presence[9];
+ServicePresence FindService(int32_t kind) {
+    return g_presence[kind];
+}
+
+bool g_progressShown = false;
+bool RecordPurchase(const char* item) {
+    Trace(std::string("purchase ") + item);
+    return true;
+}
+bool ShowProgress() {
+    return g_progressShown;
+}
+void RecordScore(int32_t player, const LeaderboardScore* score, const char* category) {
+    Trace("score " + std::to_string(player) + " " + std::to_string(score->points) + " " + category +
+          (score->rank == 0 && score->id[0] == '\0' ? " zeroed" : ""));
+}
+void RecordProgress(int32_t, const char* id, int32_t progress) {
+    Trace(std::string("progress ") + id + " " + std::to_string(progress));
+}
+void RecordAutocompletion(const char* command, const char* description) {
+    Trace(std::string("autocompletion ") + command + (description == nullptr ? " null" : " set"));
+}
+void RecordMemoryRefresh() {
+    Trace("refresh");
+}
+
+class ExtensionCallTest : public RuntimeTest {
+protected:
+    void SetUp() override {
+        RuntimeTest::SetUp();
+        ZQI_InstallExtensionCall();
+        ZQI_SetExtensionCallHooks(nullptr);
+        for (ServicePresence& presence : g_presence) {
+            presence = SERVICE_MISSING;
+        }
+    }
+    void TearDown() override {
+        g_runtime.modules.DeleteAll();
+        ZQI_SetExtensionCallHooks(nullptr);
+        ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, nullptr);
+        g_core.commandLine = nullptr;
+        RuntimeTest::TearDown();
+    }
+
+    static std::string Call(const char* function, const char* parameter = nullptr) {
+        const char* answer = ZQI_GetApi()->ExtensionCall(function, parameter);
+        return answer != nullptr ? answer : "(null)";
+    }
+};
+
+}  // namespace
+
+TEST_F(ExtensionCallTest, ModulesComeBeforeThePlatformAndTheInputBackEndsComeLast) {
+    RuntimePlatform platform = {};
+    platform.CallPlatformCommand = PlatformAnswers;
+    ZQI_SetRuntimePlatform(&platform);
+    g_runtime.modules.Push(new AnsweringModule("Both", "first"));
+    g_runtime.modules.Push(new AnsweringModule("Shared", "second"));
+    AnsweringInput silent("Nothing", "silent");
+    AnsweringInput pads("Rumble", "pads");
+    g_runtime.inputs[0] = &silent;
+    g_runtime.inputs[1] = &pads;
+    g_runtime.inputCount = 2;
+    ZQI_LoadRendererImplementation();
+
+    EXPECT_EQ("first", Call("Both"));
+    EXPECT_EQ("second", Call("Shared"));     // a module's answer wins over the platform's
+    EXPECT_EQ("platform", Call("GetDate"));  // the platform's commands before the engine's own
+    CallTrace().clear();
+    EXPECT_EQ("pads", Call("Rumble", "ignored"));
+    std::vector<std::string> asked = {"module first Rumble", "module second Rumble", "platform Rumble",
+                                      "input silent Rumble null", "input pads Rumble null"};
+    EXPECT_EQ(asked, CallTrace());
+    EXPECT_EQ("(null)", Call("Unknown"));
+    EXPECT_EQ(nullptr, ZQI_GetApi()->ExtensionCall(nullptr, "x"));
+    g_runtime.inputCount = 0;
+}
+
+TEST_F(ExtensionCallTest, TheLanguageIsTheFirstOfTheTableNamedOnTheCommandLine) {
+    const struct {
+        const char* commandLine;
+        const char* answer;
+    } cases[] = {{"zorqa.exe Spanish English", "en"},
+                 {"--lang=German", "de"},
+                 {"Mandarin Chinese", "zh"},
+                 {"english", "(null)"},
+                 {"", "(null)"},
+                 {nullptr, "(null)"}};
+    for (const auto& test : cases) {
+        g_core.commandLine = const_cast<char*>(test.commandLine);
+        EXPECT_EQ(test.answer, Call("GetLanguage")) << (test.commandLine ? test.commandLine : "null");
+    }
+}
+
+TEST_F(ExtensionCallTest, ProgramInfoAnswersTheIdAndTheFeatureLists) {
+    EXPECT_EQ("runtime-test", Call("ProgramInfo", "ProgramId"));
+    g_core.program = nullptr;
+    EXPECT_EQ("null", Call("ProgramInfo", "ProgramId"));
+    ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, "NO_SOUND,SHOW_FPS");
+    ZQI_SetFeatureText(FEATURE_TEXT_FIRST, "DEVELOPER_MODE");
+    ZQI_SetFeatureText(FEATURE_TEXT_VARIANT, "");
+    EXPECT_EQ("NO_SOUND,SHOW_FPS,DEVELOPER_MODE", Call("ProgramInfo", "Features"));
+    ZQI_SetFeatureText(FEATURE_TEXT_FIRST, nullptr);
+    ZQI_SetFeatureText(FEATURE_TEXT_VARIANT, nullptr);
+}
+
+TEST_F(ExtensionCallTest, ASimulatedDeviceNamesThePlatformAndScreenSize) {
+    const struct {
+        const char* device;
+        const char* platform;
+        const char* screenSize;
+    } cases[] = {{"IOS/SMALL", "IOS", "SMALL"},
+                 {"ANDROID/MEDIUM", "ANDROID", "MEDIUM"},
+                 {"NOSUCH/LARGE", "UNKNOWN", "LARGE"},
+                 {"IOS", "IOS", "LARGE"},
+                 {"IOS/medium", "IOS", "SMALL"}};
+    for (const auto& test : cases) {
+        ZQI_SetOwnedText(&g_runtime.settings.forcedVariant, test.device);
+        EXPECT_EQ(test.platform, Call("PlatformInfo", "PlatformId")) << test.device;
+        EXPECT_EQ(test.screenSize, Call("PlatformInfo", "ScreenSizeId")) << test.device;
+    }
+    g_runtime.desktopWidth = 1920;
+    EXPECT_EQ("1920", Call("PlatformInfo", "DesktopWidth"));
+    EXPECT_EQ("(null)", Call("PlatformInfo", "OSMajor"));
+    ASSERT_EQ(1u, Popups().size());
+    EXPECT_EQ("PlatformInfo.OSMajor is removed.", Popups()[0]);
+}
+
+TEST_F(ExtensionCallTest, TheMaximumTextureSizeFollowsTheFeatureLevel) {
+    EXPECT_EQ("(null)", Call("Renderer", "MaximumTextureSize"));  // no renderer
+    ZQI_LoadRendererImplementation();
+    const struct {
+        uint32_t level;
+        const char* size;
+    } cases[] = {{D3D_FEATURE_LEVEL_9_1, "2048"},
+                 {D3D_FEATURE_LEVEL_9_2, "2048"},
+                 {D3D_FEATURE_LEVEL_9_3, "4096"},
+                 {D3D_FEATURE_LEVEL_10_0, "16384"},
+                 {D3D_FEATURE_LEVEL_11_1, "16384"}};
+    for (const auto& test : cases) {
+        g_core.renderer->featureLevel = test.level;
+        EXPECT_EQ(test.size, Call("Renderer", "MaximumTextureSize")) << std::hex << test.level;
+    }
+    EXPECT_EQ("Mono", Call("Renderer", "EyeMode"));
+}
+
+TEST_F(ExtensionCallTest, DatesAreTheLocalDate) {
+    zq_date_t now = ZQ_GetLocalDate();
+    char expected[32];
+    snprintf(expected, sizeof(expected), "%d-%.2d-%.2d", now.year, now.month, now.day);
+    EXPECT_EQ(expected, Call("GetDate"));
+    std::string stamp = Call("GetTimeStamp");
+    int year = 0, month = 0, day = 0, hour = -1, minute = -1;
+    EXPECT_EQ(5, sscanf(stamp.c_str(), "%d-%d-%d:%d-%d", &year, &month, &day, &hour, &minute)) << stamp;
+    EXPECT_EQ(16u, stamp.size()) << stamp;
+}
+
+TEST_F(ExtensionCallTest, TheOverlayZoomKeepsItsValueForAZoomThatIsNotPositive) {
+    EXPECT_EQ("(null)", Call("SetOverlayZoom", "0.5"));
+    EXPECT_EQ("0.5", Call("GetOverlayZoom"));
+    for (const char* bad : {"0", "-2", "nan", "inf", "zoom"}) {
+        Call("SetOverlayZoom", bad);
+        EXPECT_EQ("0.5", Call("GetOverlayZoom")) << bad;
+    }
+    EXPECT_EQ(5, LoggedCount("SetOverlayZoom: '"));
+    Call("SetOverlayZoom", nullptr);
+    EXPECT_EQ("1", Call("GetOverlayZoom"));
+    HighLevelRenderer::PushRenderTargets(nullptr);  // drawing into a target: the screen keeps 1
+    Call("SetOverlayZoom", "2");
+    HighLevelRenderer::PopRenderTargets();
+    EXPECT_EQ(1.0f, g_runtime.overlayZoom);
+    EXPECT_EQ(2.0f, g_runtime.rememberedZoom);
+}
+
+TEST_F(ExtensionCallTest, PurchasesNeedAnAvailableImplementation) {
+    ZQI_GetApi()->iap->PurchaseItem = RecordPurchase;
+    ZQI_GetApi()->iap->ShowPurchaseProgress = ShowProgress;
+    ExtensionCallHooks hooks = {};
+    hooks.findService = FindService;
+    ZQI_SetExtensionCallHooks(&hooks);
+    g_presence[SERVICE_KIND_IAP] = SERVICE_UNAVAILABLE;
+    EXPECT_EQ("(null)", Call("IAP_IsAvailable"));
+    EXPECT_EQ("(null)", Call("IAP_PurchaseItem", "sword"));
+    g_presence[SERVICE_KIND_IAP] = SERVICE_AVAILABLE;
+    EXPECT_EQ("YES", Call("IAP_IsAvailable"));
+    EXPECT_EQ("YES", Call("IAP_PurchaseItem", "shield"));
+    EXPECT_EQ("NO", Call("IAP_ShowPurchaseProgress"));
+    std::vector<std::string> purchases = {"purchase shield"};
+    EXPECT_EQ(purchases, CallTrace());
+}
+
+TEST_F(ExtensionCallTest, GameCenterReachesAchievementsAndLeaderboards) {
+    ZQI_GetApi()->leaderboards->SubmitScore = RecordScore;
+    ZQI_GetApi()->achievements->SetAchievementProgress = RecordProgress;
+    ExtensionCallHooks hooks = {};
+    hooks.findService = FindService;
+    ZQI_SetExtensionCallHooks(&hooks);
+    g_presence[SERVICE_KIND_ACHIEVEMENTS] = SERVICE_AVAILABLE;
+    g_presence[SERVICE_KIND_LEADERBOARDS] = SERVICE_AVAILABLE;
+    EXPECT_EQ("(null)", Call("GameCenter", "IsAvailable"));  // only with GAME_CENTER
+    ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, "GAME_CENTER");
+    EXPECT_EQ("YES", Call("GameCenter", "IsAvailable"));
+    EXPECT_EQ("(null)", Call("GameCenter", "SetAchievementProgress,first-win,-5"));
+    EXPECT_EQ("OK", Call("GameCenter", "SetAchievementProgress,first-win,40"));
+    // Scores reach the leaderboards although achievements are available too.
+    EXPECT_EQ("OK", Call("GameCenter", "SubmitScore,daily,1200"));
+    std::vector<std::string> calls = {"progress first-win 40", "score 0 1200 daily zeroed"};
+    EXPECT_EQ(calls, CallTrace());
+}
+
+TEST_F(ExtensionCallTest, DeveloperCommandsReachTheirSubsystems) {
+    ZQI_GetApi()->RegisterAutocompletion = RecordAutocompletion;
+    ExtensionCallHooks hooks = {};
+    hooks.refreshMemoryEstimates = RecordMemoryRefresh;
+    ZQI_SetExtensionCallHooks(&hooks);
+    EXPECT_EQ("(null)", Call("Console_AddCommand", "spawn"));
+    EXPECT_EQ("(null)", Call("RefreshMemUsageEstimates"));
+    Call("Hacks", "AllowAllResolutions");
+    std::vector<std::string> calls = {"autocompletion spawn null", "refresh"};
+    EXPECT_EQ(calls, CallTrace());
+    EXPECT_EQ(1, g_runtime.settings.allowAllResolutions);
+}
+
+TEST_F(ExtensionCallTest, TheCustomDialogOfTestExtensionsAnswersSendOk) {
+    EXPECT_EQ("(null)", Call("Facebook_IsAvailable"));
+    TestProgram().parameters.developer = 1;
+    EXPECT_EQ("YES", Call("Facebook_IsAvailable"));
+    Call("GameCustomDialogSend", "Hello;level;3 stars;");
+    ASSERT_EQ(1u, Popups().size());
+    EXPECT_EQ(
+        "Game Alert #1\n\nUser message: 'Hello'\nData name: 'level'\nData detail: '3 stars'\nImage file "
+        "name: ''",
+        Popups()[0]);
+    g_core.coreRunning = 1;
+    ZQI_ProcessEventQueue();
+    ASSERT_EQ(1u, ReceivedEvents().size());
+    EXPECT_EQ(ZQ_EVENT_LAUNCH_URI, ReceivedEvents()[0].type);
+    EXPECT_STREQ("SEND_OK", ReceivedEvents()[0].launch_uri.name);
+}
