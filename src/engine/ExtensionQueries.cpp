@@ -110,14 +110,7 @@ const char* PlatformIdName() {
 const char* ScreenSizeName() {
     const char* device = SimulatedDevice();
     if (device == nullptr) {
-        switch (ZQI_GetSystemInfoRecord().screenSizeId) {
-            case SCREEN_SIZE_MEDIUM:
-                return "MEDIUM";
-            case SCREEN_SIZE_LARGE:
-                return "LARGE";
-            default:
-                return "SMALL";
-        }
+        return ZQI_GetScreenSizeName(ZQI_GetSystemInfoRecord().screenSizeId);
     }
     const char* slash = strchr(device, '/');
     if (slash == nullptr) {

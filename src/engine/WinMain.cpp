@@ -18,6 +18,7 @@
 #include "platform/windows/Cursors.h"
 #include "platform/windows/GameWindow.h"
 #include "platform/windows/InputImpXInput.h"
+#include "platform/windows/Keyboard.h"
 #include "platform/windows/MessagePump.h"
 #include "platform/windows/PlatformCommands.h"
 #include "platform/windows/Popups.h"
@@ -81,6 +82,7 @@ int RunEngine(HINSTANCE instance) {
     RunMainLoop(RunFrame, Sleep);
     FreeCursorTable();
     CoreShutdown();
+    ZQI_ReleaseRawInputReader();
     return kExitSuccess;
 }
 

@@ -73,7 +73,7 @@ TEST(EngineExtensionsEndToEnd, ACrashHandsTheProgramAStackTraceWithItsOwnFrames)
     folder.WriteStandardManifest("zq-e2e-crash", "ZQ Crash");
     EngineRunResult result = folder.Run("--test-crash --test-quit-after 10");
     ASSERT_TRUE(result.finished) << Describe(result);
-    EXPECT_NE(0u, result.exitCode) << Describe(result);
+    EXPECT_EQ(static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION), result.exitCode) << Describe(result);
     std::string trace = folder.ReadFile("crash.txt");
     const std::regex frame("[0-9]+\\. .+:[0-9]+ .+");
     std::istringstream lines(trace);

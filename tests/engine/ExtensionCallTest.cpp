@@ -70,12 +70,6 @@ void RecordScore(int32_t player, const LeaderboardScore* score, const char* cate
 void RecordProgress(int32_t, const char* id, int32_t progress) {
     Trace(std::string("progress ") + id + " " + std::to_string(progress));
 }
-void RecordAutocompletion(const char* command, const char* description) {
-    Trace(std::string("autocompletion ") + command + (description == nullptr ? " null" : " set"));
-}
-void RecordMemoryRefresh() {
-    Trace("refresh");
-}
 
 class ExtensionCallTest : public RuntimeTest {
 protected:
@@ -126,6 +120,8 @@ TEST_F(ExtensionCallTest, ModulesComeBeforeThePlatformAndTheInputBackEndsComeLas
     EXPECT_EQ(asked, CallTrace());
     EXPECT_EQ("(null)", Call("Unknown"));
     EXPECT_EQ(nullptr, ZQI_GetApi()->ExtensionCall(nullptr, "x"));
+    g_core.program = nullptr;
+    EXPECT_EQ("null", Call("ProgramInfo", "ProgramId"));
     g_runtime.inputCount = 0;
 }
 
@@ -143,18 +139,6 @@ TEST_F(ExtensionCallTest, TheLanguageIsTheFirstOfTheTableNamedOnTheCommandLine) 
         g_core.commandLine = const_cast<char*>(test.commandLine);
         EXPECT_EQ(test.answer, Call("GetLanguage")) << (test.commandLine ? test.commandLine : "null");
     }
-}
-
-TEST_F(ExtensionCallTest, ProgramInfoAnswersTheIdAndTheFeatureLists) {
-    EXPECT_EQ("runtime-test", Call("ProgramInfo", "ProgramId"));
-    g_core.program = nullptr;
-    EXPECT_EQ("null", Call("ProgramInfo", "ProgramId"));
-    ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, "NO_SOUND,SHOW_FPS");
-    ZQI_SetFeatureText(FEATURE_TEXT_FIRST, "DEVELOPER_MODE");
-    ZQI_SetFeatureText(FEATURE_TEXT_VARIANT, "");
-    EXPECT_EQ("NO_SOUND,SHOW_FPS,DEVELOPER_MODE", Call("ProgramInfo", "Features"));
-    ZQI_SetFeatureText(FEATURE_TEXT_FIRST, nullptr);
-    ZQI_SetFeatureText(FEATURE_TEXT_VARIANT, nullptr);
 }
 
 TEST_F(ExtensionCallTest, ASimulatedDeviceNamesThePlatformAndScreenSize) {
@@ -182,30 +166,13 @@ TEST_F(ExtensionCallTest, ASimulatedDeviceNamesThePlatformAndScreenSize) {
 TEST_F(ExtensionCallTest, TheMaximumTextureSizeFollowsTheFeatureLevel) {
     EXPECT_EQ("(null)", Call("Renderer", "MaximumTextureSize"));  // no renderer
     ZQI_LoadRendererImplementation();
-    const struct {
-        uint32_t level;
-        const char* size;
-    } cases[] = {{D3D_FEATURE_LEVEL_9_1, "2048"},
-                 {D3D_FEATURE_LEVEL_9_2, "2048"},
-                 {D3D_FEATURE_LEVEL_9_3, "4096"},
-                 {D3D_FEATURE_LEVEL_10_0, "16384"},
-                 {D3D_FEATURE_LEVEL_11_1, "16384"}};
+    const std::pair<uint32_t, const char*> cases[] = {
+        {D3D_FEATURE_LEVEL_9_2, "2048"}, {D3D_FEATURE_LEVEL_9_3, "4096"}, {D3D_FEATURE_LEVEL_10_0, "16384"}};
     for (const auto& test : cases) {
-        g_core.renderer->featureLevel = test.level;
-        EXPECT_EQ(test.size, Call("Renderer", "MaximumTextureSize")) << std::hex << test.level;
+        g_core.renderer->featureLevel = test.first;
+        EXPECT_EQ(test.second, Call("Renderer", "MaximumTextureSize")) << std::hex << test.first;
     }
     EXPECT_EQ("Mono", Call("Renderer", "EyeMode"));
-}
-
-TEST_F(ExtensionCallTest, DatesAreTheLocalDate) {
-    zq_date_t now = ZQ_GetLocalDate();
-    char expected[32];
-    snprintf(expected, sizeof(expected), "%d-%.2d-%.2d", now.year, now.month, now.day);
-    EXPECT_EQ(expected, Call("GetDate"));
-    std::string stamp = Call("GetTimeStamp");
-    int year = 0, month = 0, day = 0, hour = -1, minute = -1;
-    EXPECT_EQ(5, sscanf(stamp.c_str(), "%d-%d-%d:%d-%d", &year, &month, &day, &hour, &minute)) << stamp;
-    EXPECT_EQ(16u, stamp.size()) << stamp;
 }
 
 TEST_F(ExtensionCallTest, TheOverlayZoomKeepsItsValueForAZoomThatIsNotPositive) {
@@ -225,29 +192,20 @@ TEST_F(ExtensionCallTest, TheOverlayZoomKeepsItsValueForAZoomThatIsNotPositive) 
     EXPECT_EQ(2.0f, g_runtime.rememberedZoom);
 }
 
-TEST_F(ExtensionCallTest, PurchasesNeedAnAvailableImplementation) {
+TEST_F(ExtensionCallTest, ServicesAnswerOnlyWhenTheirImplementationIsAvailable) {
     ZQI_GetApi()->iap->PurchaseItem = RecordPurchase;
     ZQI_GetApi()->iap->ShowPurchaseProgress = ShowProgress;
-    ExtensionCallHooks hooks = {};
-    hooks.findService = FindService;
-    ZQI_SetExtensionCallHooks(&hooks);
-    g_presence[SERVICE_KIND_IAP] = SERVICE_UNAVAILABLE;
-    EXPECT_EQ("(null)", Call("IAP_IsAvailable"));
-    EXPECT_EQ("(null)", Call("IAP_PurchaseItem", "sword"));
-    g_presence[SERVICE_KIND_IAP] = SERVICE_AVAILABLE;
-    EXPECT_EQ("YES", Call("IAP_IsAvailable"));
-    EXPECT_EQ("YES", Call("IAP_PurchaseItem", "shield"));
-    EXPECT_EQ("NO", Call("IAP_ShowPurchaseProgress"));
-    std::vector<std::string> purchases = {"purchase shield"};
-    EXPECT_EQ(purchases, CallTrace());
-}
-
-TEST_F(ExtensionCallTest, GameCenterReachesAchievementsAndLeaderboards) {
     ZQI_GetApi()->leaderboards->SubmitScore = RecordScore;
     ZQI_GetApi()->achievements->SetAchievementProgress = RecordProgress;
     ExtensionCallHooks hooks = {};
     hooks.findService = FindService;
     ZQI_SetExtensionCallHooks(&hooks);
+    g_presence[SERVICE_KIND_IAP] = SERVICE_UNAVAILABLE;
+    EXPECT_EQ("(null)", Call("IAP_PurchaseItem", "sword"));
+    g_presence[SERVICE_KIND_IAP] = SERVICE_AVAILABLE;
+    EXPECT_EQ("YES", Call("IAP_PurchaseItem", "shield"));
+    EXPECT_EQ("NO", Call("IAP_ShowPurchaseProgress"));
+
     g_presence[SERVICE_KIND_ACHIEVEMENTS] = SERVICE_AVAILABLE;
     g_presence[SERVICE_KIND_LEADERBOARDS] = SERVICE_AVAILABLE;
     EXPECT_EQ("(null)", Call("GameCenter", "IsAvailable"));  // only with GAME_CENTER
@@ -257,36 +215,7 @@ TEST_F(ExtensionCallTest, GameCenterReachesAchievementsAndLeaderboards) {
     EXPECT_EQ("OK", Call("GameCenter", "SetAchievementProgress,first-win,40"));
     // Scores reach the leaderboards although achievements are available too.
     EXPECT_EQ("OK", Call("GameCenter", "SubmitScore,daily,1200"));
-    std::vector<std::string> calls = {"progress first-win 40", "score 0 1200 daily zeroed"};
+    std::vector<std::string> calls = {"purchase shield", "progress first-win 40",
+                                      "score 0 1200 daily zeroed"};
     EXPECT_EQ(calls, CallTrace());
-}
-
-TEST_F(ExtensionCallTest, DeveloperCommandsReachTheirSubsystems) {
-    ZQI_GetApi()->RegisterAutocompletion = RecordAutocompletion;
-    ExtensionCallHooks hooks = {};
-    hooks.refreshMemoryEstimates = RecordMemoryRefresh;
-    ZQI_SetExtensionCallHooks(&hooks);
-    EXPECT_EQ("(null)", Call("Console_AddCommand", "spawn"));
-    EXPECT_EQ("(null)", Call("RefreshMemUsageEstimates"));
-    Call("Hacks", "AllowAllResolutions");
-    std::vector<std::string> calls = {"autocompletion spawn null", "refresh"};
-    EXPECT_EQ(calls, CallTrace());
-    EXPECT_EQ(1, g_runtime.settings.allowAllResolutions);
-}
-
-TEST_F(ExtensionCallTest, TheCustomDialogOfTestExtensionsAnswersSendOk) {
-    EXPECT_EQ("(null)", Call("Facebook_IsAvailable"));
-    TestProgram().parameters.developer = 1;
-    EXPECT_EQ("YES", Call("Facebook_IsAvailable"));
-    Call("GameCustomDialogSend", "Hello;level;3 stars;");
-    ASSERT_EQ(1u, Popups().size());
-    EXPECT_EQ(
-        "Game Alert #1\n\nUser message: 'Hello'\nData name: 'level'\nData detail: '3 stars'\nImage file "
-        "name: ''",
-        Popups()[0]);
-    g_core.coreRunning = 1;
-    ZQI_ProcessEventQueue();
-    ASSERT_EQ(1u, ReceivedEvents().size());
-    EXPECT_EQ(ZQ_EVENT_LAUNCH_URI, ReceivedEvents()[0].type);
-    EXPECT_STREQ("SEND_OK", ReceivedEvents()[0].launch_uri.name);
 }

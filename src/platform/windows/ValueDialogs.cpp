@@ -96,6 +96,28 @@ void PrepareCodeEdit(HWND dialog) {
     SendMessageA(edit, EM_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&tabStop));
 }
 
+void ShowEditValue(HWND dialog) {
+    ShowValueAndTitle(dialog, ZQ_CONTROL_VALUE_EDIT);
+}
+
+// The part every value dialog shares: set up at the start, take the value on OK, close on OK and
+// Cancel.
+INT_PTR RunValueDialogMessage(HWND dialog, UINT message, WPARAM wParam, void (*start)(HWND),
+                              void (*takeValue)(HWND)) {
+    if (message == WM_INITDIALOG) {
+        start(dialog);
+        return FALSE;  // the focus is set
+    }
+    if (message != WM_COMMAND || (LOWORD(wParam) != IDOK && LOWORD(wParam) != IDCANCEL)) {
+        return FALSE;
+    }
+    if (LOWORD(wParam) == IDOK) {
+        takeValue(dialog);
+    }
+    EndDialog(dialog, LOWORD(wParam));
+    return TRUE;
+}
+
 bool IsTabOrEnter(WPARAM key) {
     return key == VK_TAB || key == VK_RETURN || key == '\t' || key == '\r';
 }
@@ -124,41 +146,11 @@ bool ShowValueDialog(int32_t dialogId, DLGPROC procedure) {
 }
 
 INT_PTR CALLBACK EditValueDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    if (message == WM_INITDIALOG) {
-        ShowValueAndTitle(dialog, ZQ_CONTROL_VALUE_EDIT);
-        return FALSE;  // the focus is set
-    }
-    if (message == WM_COMMAND) {
-        if (LOWORD(wParam) == IDOK) {
-            ReadValueBack(dialog);
-            EndDialog(dialog, IDOK);
-            return TRUE;
-        }
-        if (LOWORD(wParam) == IDCANCEL) {
-            EndDialog(dialog, IDCANCEL);
-            return TRUE;
-        }
-    }
-    return FALSE;
+    return RunValueDialogMessage(dialog, message, wParam, ShowEditValue, ReadValueBack);
 }
 
 INT_PTR CALLBACK SelectValueDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    if (message == WM_INITDIALOG) {
-        FillSelectList(dialog);
-        return FALSE;
-    }
-    if (message == WM_COMMAND) {
-        if (LOWORD(wParam) == IDOK) {
-            TakeSelection(dialog);
-            EndDialog(dialog, IDOK);
-            return TRUE;
-        }
-        if (LOWORD(wParam) == IDCANCEL) {
-            EndDialog(dialog, IDCANCEL);
-            return TRUE;
-        }
-    }
-    return FALSE;
+    return RunValueDialogMessage(dialog, message, wParam, FillSelectList, TakeSelection);
 }
 
 INT_PTR CALLBACK EditCodeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

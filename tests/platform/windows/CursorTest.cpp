@@ -19,19 +19,13 @@ namespace {
 class CursorTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        UseRecordingProgram("Cursor Test");
-        g_core.appliedParameters.width = 320;
-        g_core.appliedParameters.height = 240;
-        g_core.appliedParameters.windowed = 1;
+        ASSERT_TRUE(OpenTestWindow("Cursor Test"));
         ZQI_InstallPointerApi();
-        ASSERT_TRUE(CreateGameWindow());
         BuildCursorTable();
-        DeliverFor(30);
     }
     static void TearDownTestSuite() {
         FreeCursorTable();
-        DestroyGameWindow();
-        ForgetRecordingProgram();
+        CloseTestWindow();
     }
 
     static POINT WindowOrigin() {

@@ -5,16 +5,12 @@
 
 #include <windows.h>
 
-#include <atomic>
-#include <functional>
 #include <string>
-#include <thread>
 
 #include "PlatformTestSupport.h"
 #include "core/ApiTable.h"
 #include "core/CoreState.h"
 #include "core/EventQueue.h"
-#include "filesystem/FileSystemApi.h"
 #include "filesystem/SchemeRoots.h"
 #include "platform/windows/GameWindow.h"
 #include "platform/windows/MessagePump.h"
@@ -28,57 +24,6 @@ const int kValueList = 1002;
 const int kFileNameCombo = 0x47C;  // Wine's file dialogs take the file name here
 const int kMessageBoxText = 0xFFFF;
 
-std::string ControlText(HWND dialog, int control) {
-    char text[4096] = "";
-    GetDlgItemTextA(dialog, control, text, sizeof(text));
-    return text;
-}
-
-// Waits on a thread of its own for a dialog with the caption, then runs the action on it; gives
-// up after ten seconds or when it goes out of scope.
-class DialogDriver {
-public:
-    DialogDriver(const char* caption, std::function<void(HWND)> action)
-        : thread_([this, caption, action] {
-              for (int i = 0; i < 1000 && !found_ && !stop_; ++i) {
-                  HWND dialog = FindWindowA("#32770", caption);
-                  if (dialog != nullptr && IsWindowVisible(dialog)) {
-                      found_ = true;
-                      action(dialog);
-                  } else {
-                      Sleep(10);
-                  }
-              }
-          }) {}
-    ~DialogDriver() {
-        stop_ = true;
-        thread_.join();
-    }
-    bool Found() const { return found_; }
-
-private:
-    std::atomic<bool> found_{false};
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
-
-void Press(HWND dialog, int button) {
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
-}
-
-void TypeKeys(const char* keys) {
-    for (const char* key = keys; *key != '\0'; ++key) {
-        INPUT strokes[2] = {};
-        for (int i = 0; i < 2; ++i) {
-            strokes[i].type = INPUT_KEYBOARD;
-            strokes[i].ki.wVk = static_cast<WORD>(*key);
-            strokes[i].ki.wScan = static_cast<WORD>(MapVirtualKeyA(*key, MAPVK_VK_TO_VSC));
-            strokes[i].ki.dwFlags = i == 0 ? 0 : KEYEVENTF_KEYUP;
-        }
-        SendInput(2, strokes, sizeof(INPUT));
-    }
-}
-
 std::string Result(const char* command, const char* parameter) {
     const char* result = CallPlatformCommand(command, parameter);
     return result != nullptr ? result : "(null)";
@@ -86,22 +31,10 @@ std::string Result(const char* command, const char* parameter) {
 
 class PlatformCommandTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        UseRecordingProgram(kTitle);
-        g_core.appliedParameters.width = 320;
-        g_core.appliedParameters.height = 240;
-        g_core.appliedParameters.windowed = 1;
-        ASSERT_TRUE(CreateGameWindow());
-        DeliverFor(30);
-        TheRecordingProgram().events.clear();
-    }
-
+    void SetUp() override { ASSERT_TRUE(OpenTestWindow(kTitle)); }
     void TearDown() override {
         g_core.developerMode = 0;
-        DestroyGameWindow();
-        PumpWindowMessages();
-        ZQI_ProcessEventQueue();
-        ForgetRecordingProgram();
+        CloseTestWindow();
     }
 };
 
@@ -114,22 +47,11 @@ TEST_F(PlatformCommandTest, EditValueWithALineBreakOpensTheMultiLineDialog) {
         shown = ControlText(dialog, kValueEdit);
         style = GetWindowLongPtrA(GetDlgItem(dialog, kValueEdit), GWL_STYLE);
         SetDlgItemTextA(dialog, kValueEdit, "one\r\ntwo\r\rthree");
-        Press(dialog, IDOK);
+        PressButton(dialog, IDOK);
     });
     EXPECT_EQ("one\ntwo\n\nthree", Result("EditValue", "first\nsecond"));
     EXPECT_EQ("first\r\nsecond", shown);
     EXPECT_NE(0, style & ES_WANTRETURN);
-}
-
-TEST_F(PlatformCommandTest, CancelledOneLineEditGivesNull) {
-    LONG_PTR style = ES_WANTRETURN;
-    DialogDriver driver("EditValue", [&](HWND dialog) {
-        style = GetWindowLongPtrA(GetDlgItem(dialog, kValueEdit), GWL_STYLE);
-        Press(dialog, IDCANCEL);
-    });
-    EXPECT_EQ("(null)", Result("EditValue", "name"));
-    EXPECT_TRUE(driver.Found());
-    EXPECT_EQ(0, style & ES_WANTRETURN);
 }
 
 TEST_F(PlatformCommandTest, SelectValueAnswersTheChosenItem) {
@@ -138,45 +60,17 @@ TEST_F(PlatformCommandTest, SelectValueAnswersTheChosenItem) {
         HWND list = GetDlgItem(dialog, kValueList);
         rows = SendMessageA(list, LB_GETCOUNT, 0, 0);
         SendMessageA(list, LB_SETCURSEL, 2, 0);
-        Press(dialog, IDOK);
+        PressButton(dialog, IDOK);
     });
     EXPECT_EQ("high", Result("SelectValue", "low,medium,high"));
     EXPECT_EQ(3, rows);
-}
-
-TEST_F(PlatformCommandTest, TheCodeEditKeepsTabAndEnter) {
-    LRESULT code = 0;
-    DialogDriver driver("EditCode", [&](HWND dialog) {
-        code = SendMessageA(GetDlgItem(dialog, kValueEdit), WM_GETDLGCODE, 0, 0);
-        Press(dialog, IDOK);
-    });
-    EXPECT_EQ("x = 1;\n", Result("EditCode", "x = 1;\n"));
-    EXPECT_EQ(135, code);
-}
-
-TEST_F(PlatformCommandTest, KeysTypedIntoADialogReachItNotTheProgram) {
-    std::string typed;
-    DialogDriver driver("EditValue", [&](HWND dialog) {
-        TypeKeys("QZ");
-        for (int i = 0; i < 200 && typed != "qz"; ++i) {
-            Sleep(10);
-            typed = ControlText(dialog, kValueEdit);
-        }
-        Press(dialog, IDOK);
-    });
-    EXPECT_EQ("qz", Result("EditValue", ""));
-    DeliverFor(100);
-    for (const RecordedEvent& recorded : TheRecordingProgram().events) {
-        EXPECT_NE(ZQ_EVENT_KEY_DOWN, recorded.event.type) << recorded.event.key.input_id;
-    }
-    EXPECT_EQ(0, g_core.inputStates['Q']);
 }
 
 TEST_F(PlatformCommandTest, AValueTooLongForTheDialogIsRefusedWithoutOpeningIt) {
     StartMemoryLog();
     std::string value(4095, 'v');
     value[10] = '\n';  // "\r\n" makes it one byte too long for the 4096-byte text
-    DialogDriver guard("EditValue", [](HWND dialog) { Press(dialog, IDCANCEL); });
+    DialogDriver guard("EditValue", [](HWND dialog) { PressButton(dialog, IDCANCEL); });
     EXPECT_EQ("(null)", Result("EditValue", value.c_str()));
     EXPECT_FALSE(guard.Found());
     EXPECT_EQ(1, CountLoggedLinesWith("EditValue: the value does not fit"));
@@ -198,7 +92,7 @@ TEST_F(PlatformCommandTest, ShowPopupAnswersWithTheButtonAndCancelKeepsTheProces
         std::string text = "(none)";
         DialogDriver driver(kTitle, [&](HWND box) {
             text = ControlText(box, kMessageBoxText);
-            Press(box, test.press);
+            PressButton(box, test.press);
         });
         EXPECT_EQ(test.answer, Result("ShowPopup", test.parameter)) << test.parameter;
         EXPECT_EQ(test.text, text) << test.parameter;
@@ -221,12 +115,12 @@ TEST_F(PlatformCommandTest, FileDialogsAnswerEnginePaths) {
     {
         DialogDriver driver("Open", [](HWND dialog) {
             SetDlgItemTextA(dialog, kFileNameCombo, "pick-me.txt");
-            Press(dialog, IDOK);
+            PressButton(dialog, IDOK);
         });
         EXPECT_EQ("user://pick-me.txt", Result("OpenFileDialog", "user://;*.txt"));
     }
     {
-        DialogDriver driver("Save As", [](HWND dialog) { Press(dialog, IDCANCEL); });
+        DialogDriver driver("Save As", [](HWND dialog) { PressButton(dialog, IDCANCEL); });
         EXPECT_EQ("(null)", Result("SaveFileDialog", "user://new.sav;*.sav"));
         EXPECT_TRUE(driver.Found());
     }
@@ -244,29 +138,6 @@ TEST_F(PlatformCommandTest, OpenURLHandsTheURLToTheShellAtOnce) {
     DWORD start = GetTickCount();
     EXPECT_EQ("OK", Result("OpenURL", "zorqa-unregistered-scheme://test"));
     EXPECT_LT(GetTickCount() - start, 5000u);
-}
-
-TEST_F(PlatformCommandTest, AccountsPostsThePairingEvent) {
-    CallPlatformCommand("Accounts", "PairGamepad;x");
-    CallPlatformCommand("Accounts", "Logout");
-    CallPlatformCommand("Accounts", "Other");
-    CallPlatformCommand("Accounts", "");
-    ZQI_ProcessEventQueue();
-    std::vector<RecordedEvent> pairings = RecordedEventsOfType(ZQ_EVENT_PAIR_GAMEPAD);
-    ASSERT_EQ(2u, pairings.size());
-    EXPECT_EQ(1, pairings[0].event.pair_gamepad.result);
-    EXPECT_EQ(0, pairings[1].event.pair_gamepad.result);
-}
-
-TEST_F(PlatformCommandTest, SystemQueriesAnswerFromTheSystem) {
-    char user[257];
-    DWORD size = sizeof(user);
-    ASSERT_TRUE(GetUserNameA(user, &size));
-    EXPECT_EQ(user, Result("GetUserName", nullptr));
-    EXPECT_EQ(2u, Result("GetRegion", nullptr).size());
-    EXPECT_EQ("DEPRECATED", Result("SystemInfo", nullptr));
-    EXPECT_EQ("(null)", Result("NoSuchCommand", "x"));
-    EXPECT_EQ(nullptr, CallPlatformCommand(nullptr, "x"));
 }
 
 TEST_F(PlatformCommandTest, EveryCommandWithoutADialogTakesANullParameter) {
@@ -298,14 +169,4 @@ TEST_F(PlatformCommandTest, PathsConvertBothWaysAndNeverComeBackCut) {
     EXPECT_EQ(1, CountLoggedLinesWith("GetNativeOSPath: the result ("));
     StopMemoryLog();
     ZQI_SetSchemeRoot(SCHEME_USER, "");
-}
-
-TEST_F(PlatformCommandTest, SetUGCBasePathTakesOnlyValidPaths) {
-    ZQI_InstallFileSystemApi(ZQI_GetApi());
-    StartMemoryLog();
-    EXPECT_EQ("OK", Result("SetUGCBasePath", "ugc://levels"));
-    EXPECT_EQ("(null)", Result("SetUGCBasePath", "ugc://../up"));
-    EXPECT_STREQ("ugc://levels", ZQI_GetUGCBasePath());
-    EXPECT_EQ(1, CountLoggedLinesWith("SetUGCBasePath new path is invalid."));
-    StopMemoryLog();
 }

@@ -10,6 +10,7 @@
 #include "core/Log.h"
 #include "core/Sys.h"
 #include "core/Threads.h"
+#include "platform/windows/GameWindow.h"
 #include "platform/windows/MessagePump.h"
 
 namespace {
@@ -127,4 +128,56 @@ void DeliverFor(DWORD milliseconds) {
         ZQI_ProcessEventQueue();
         Sleep(5);
     }
+}
+
+std::string ControlText(HWND dialog, int control) {
+    char text[4096] = "";
+    GetDlgItemTextA(dialog, control, text, sizeof(text));
+    return text;
+}
+
+void PressButton(HWND dialog, int button) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+}
+
+DialogDriver::DialogDriver(const char* caption, std::function<void(HWND)> action)
+    : thread_([this, caption, action] { Watch(caption, action); }) {}
+
+DialogDriver::~DialogDriver() {
+    stop_ = true;
+    thread_.join();
+}
+
+void DialogDriver::Watch(const char* caption, const std::function<void(HWND)>& action) {
+    const int kPolls = 1000;
+    const DWORD kPollMilliseconds = 10;
+    for (int i = 0; i < kPolls && !stop_; ++i) {
+        HWND dialog = FindWindowA("#32770", caption);
+        if (dialog != nullptr && IsWindowVisible(dialog)) {
+            found_ = true;
+            action(dialog);
+            return;
+        }
+        Sleep(kPollMilliseconds);
+    }
+}
+
+bool OpenTestWindow(const char* title) {
+    UseRecordingProgram(title);
+    g_core.appliedParameters.width = 320;
+    g_core.appliedParameters.height = 240;
+    g_core.appliedParameters.windowed = 1;
+    if (!CreateGameWindow()) {
+        return false;
+    }
+    DeliverFor(30);
+    g_recording.events.clear();
+    return true;
+}
+
+void CloseTestWindow() {
+    DestroyGameWindow();
+    PumpWindowMessages();
+    ZQI_ProcessEventQueue();
+    ForgetRecordingProgram();
 }
