@@ -99,10 +99,11 @@ void InputImpXInput::Shutdown() {
     StopMotors();
     active_ = 0;
     ZQI_SetXInputFunctions(nullptr, nullptr);
-    if (library_ != nullptr) {
-        FreeLibrary(library_);
-        library_ = nullptr;
-    }
+    // The library stays loaded until the process ends. Wine 8's XInput reads its pads on a thread
+    // of its own, started by the first XInputGetState, and unloading the library does not always
+    // stop that thread first: under load the process then faults executing the unloaded code and
+    // hangs in the debugger at exit. A later Initialize loads it again (only its count grows).
+    library_ = nullptr;
 }
 
 void InputImpXInput::SetActive(bool active) {

@@ -53,7 +53,7 @@ private:
 
     PadRecord pads_[4];
     void* platform_;
-    HMODULE library_;
+    HMODULE library_;  // never freed: see Shutdown
     uint8_t active_;
 };
 
