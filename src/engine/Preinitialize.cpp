@@ -25,6 +25,8 @@
 #include "filesystem/FileSystemApi.h"
 #include "filesystem/FileSystemTable.h"
 #include "filesystem/UserFolders.h"
+#include "services/ExtensionModules.h"
+#include "services/ServiceTables.h"
 #include "startup/Manifest.h"
 #include "startup/ResourcePackages.h"
 
@@ -191,6 +193,7 @@ bool CorePreinitialize() {
     ZQI_CreateThreadRegistryLock();
     g_core.renderer = nullptr;
     ZQI_BuildApiTables();
+    ZQI_ConnectServiceTables();
     ZQI_InstallReinitializeRequest();
     memset(&g_core.appliedParameters, 0, sizeof(g_core.appliedParameters));
     SetDefaults();

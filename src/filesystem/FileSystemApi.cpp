@@ -125,6 +125,22 @@ bool ZQ_FileSystem_DeleteFile(const char* path) {
     return system->DeleteFile(scheme, native.CStr());
 }
 
+bool ZQI_ReplaceFile(const char* sourcePath, const char* targetPath) {
+    if (!ZQI_IsPathValid(sourcePath, true, false) || !ZQI_IsPathValid(targetPath, true, false)) {
+        return false;
+    }
+    SchemeId scheme = ZQI_GetSchemeId(sourcePath);
+    System* system = ChangeableSystem(scheme);
+    if (system == nullptr || ZQI_GetSchemeId(targetPath) != scheme) {
+        return false;
+    }
+    String nativeSource;
+    String nativeTarget;
+    ConvertPathToNativePath(nativeSource, scheme, sourcePath);
+    ConvertPathToNativePath(nativeTarget, scheme, targetPath);
+    return system->ReplaceFile(scheme, nativeSource.CStr(), nativeTarget.CStr());
+}
+
 bool ZQ_FileSystem_GetFileInfo(const char* path, zq_file_info_t* info) {
     if (path == nullptr || info == nullptr) {
         return false;

@@ -40,6 +40,9 @@ int32_t ZQI_NativeLastError();
 // Removes an empty folder / a file; true when the system call succeeded.
 bool ZQI_NativeRemoveFolder(const char* path);
 bool ZQI_NativeRemoveFile(const char* path);
+// Renames a file onto another path, replacing a file there atomically (MoveFileEx with
+// MOVEFILE_REPLACE_EXISTING, rename); true when the system call succeeded.
+bool ZQI_NativeReplaceFile(const char* source, const char* target);
 
 // Lists the entries matching pattern: a folder followed by "*" or by a wildcard ("a/b/*.png").
 // Calls visit for each entry except "." and ".." with its name and whether it is a folder.

@@ -51,6 +51,10 @@ bool ZQI_NativeRemoveFile(const char* path) {
     return unlink(path) == 0;
 }
 
+bool ZQI_NativeReplaceFile(const char* source, const char* target) {
+    return rename(source, target) == 0;
+}
+
 namespace {
 
 bool IsFolderEntry(const String& folder, const struct dirent* entry) {

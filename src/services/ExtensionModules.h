@@ -78,6 +78,11 @@ float ZQI_UpdateExtensionModules(float step);
 // BaseImplementation::Update of every resolved implementation.
 void ZQI_UpdateResolvedImplementations();
 // Shuts down every resolved implementation, then every module, then destroys every module
-// through its destructor slot; the module list is empty afterwards. The resolved list and
-// pointers stay as they were (nothing reads them after shutdown).
+// through its destructor slot. The module list, the resolved list and the resolved pointers are
+// empty afterwards: the implementations went with their modules.
 void ZQI_ShutdownExtensionModules();
+
+// Empties the module list and the resolved implementations without shutting down or destroying
+// anything: whoever registered the objects keeps them. For a fresh start (tests, a new
+// start-up).
+void ZQI_ForgetExtensionModules();
