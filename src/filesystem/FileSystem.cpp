@@ -41,7 +41,7 @@ bool System::DeleteFile(SchemeId, const char*) {
     return false;
 }
 
-bool System::ReplaceFile(SchemeId, const char*, const char*) {
+bool System::ReplaceFile(SchemeId, const char*, const char*, bool) {
     return false;
 }
 

@@ -125,7 +125,9 @@ bool ZQ_FileSystem_DeleteFile(const char* path) {
     return system->DeleteFile(scheme, native.CStr());
 }
 
-bool ZQI_ReplaceFile(const char* sourcePath, const char* targetPath) {
+namespace {
+
+bool MoveOntoFile(const char* sourcePath, const char* targetPath, bool exchange) {
     if (!ZQI_IsPathValid(sourcePath, true, false) || !ZQI_IsPathValid(targetPath, true, false)) {
         return false;
     }
@@ -138,7 +140,17 @@ bool ZQI_ReplaceFile(const char* sourcePath, const char* targetPath) {
     String nativeTarget;
     ConvertPathToNativePath(nativeSource, scheme, sourcePath);
     ConvertPathToNativePath(nativeTarget, scheme, targetPath);
-    return system->ReplaceFile(scheme, nativeSource.CStr(), nativeTarget.CStr());
+    return system->ReplaceFile(scheme, nativeSource.CStr(), nativeTarget.CStr(), exchange);
+}
+
+}  // namespace
+
+bool ZQI_ReplaceFile(const char* sourcePath, const char* targetPath) {
+    return MoveOntoFile(sourcePath, targetPath, false);
+}
+
+bool ZQI_CommitTemporaryFile(const char* temporaryPath, const char* targetPath) {
+    return MoveOntoFile(temporaryPath, targetPath, true);
 }
 
 bool ZQ_FileSystem_GetFileInfo(const char* path, zq_file_info_t* info) {

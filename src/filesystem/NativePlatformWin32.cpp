@@ -116,8 +116,8 @@ bool ZQI_NativeRemoveFile(const char* path) {
     return DeleteFileA(path) != 0;
 }
 
-bool ZQI_NativeReplaceFile(const char* source, const char* target) {
-    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+bool ZQI_NativeReplaceFile(const char* source, const char* target, bool) {
+    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
 void ZQI_NativeListFolder(const char* pattern, ZQI_NativeListVisitor visit, void* context) {

@@ -197,7 +197,7 @@ void LocalLeaderboardsDatabase::Save() {
     if (!database->SaveFile(kTemporaryPath, !ZQ_IsDeveloperMode())) {
         return;  // reported by the data manager; the stored file is untouched
     }
-    if (!ZQI_ReplaceFile(kTemporaryPath, ZQI_LOCAL_LEADERBOARDS_FILE)) {
+    if (!ZQI_CommitTemporaryFile(kTemporaryPath, ZQI_LOCAL_LEADERBOARDS_FILE)) {
         ZQ_Log(LOG_LEVEL_ERROR, "Local leaderboards: could not replace '%s' with '%s'.",
                ZQI_LOCAL_LEADERBOARDS_FILE, kTemporaryPath);
     }

@@ -97,7 +97,7 @@ TEST_F(ServiceTablesTest, WithoutImplementationsEveryEntryGivesItsFixedAnswerSil
     EXPECT_FALSE(api->achievements->CanShowAchievements());
     EXPECT_EQ(0, api->achievements->Operation12("x"));
     api->statistic->Operation7(1, 2, nullptr, nullptr);
-    EXPECT_TRUE(LoggedLines().empty());
+    EXPECT_TRUE(LoggedLines().empty()) << LoggedLines()[0];
     EXPECT_TRUE(Popups().empty());
 }
 

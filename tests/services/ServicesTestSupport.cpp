@@ -87,6 +87,8 @@ void StartLogInMemory() {
 }  // namespace
 
 void ServicesTest::SetUp() {
+    // The answer threads register and unregister under the registry lock, as in the engine.
+    ZQI_CreateThreadRegistryLock();
     ZQI_ConnectServiceTables();
     ZQI_ForgetExtensionModules();
     ResolveImplementations();  // nothing registered: every service without implementation
@@ -101,12 +103,12 @@ void ServicesTest::SetUp() {
     g_core.coreRunning = 1;
     g_popups.clear();
     g_captured.clear();
-    StartLogInMemory();
-    SetFeatures(nullptr);
     if (!ZQ_FileSystem_SearchPathExists("res://")) {
         ZQ_FileSystem_AddSearchPath("res://", false);
     }
+    SetFeatures(nullptr);
     DataManager::UnloadDatabaseByName(ZQI_LEADERBOARD_CATEGORIES_FILE);
+    StartLogInMemory();  // last: the tests read only what they caused
 }
 
 void ServicesTest::TearDown() {
