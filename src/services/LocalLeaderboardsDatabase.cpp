@@ -14,6 +14,7 @@
 #include "filesystem/FileSystemApi.h"
 #include "services/LeaderboardEvents.h"
 #include "services/LeaderboardsTable.h"
+#include "services/ScopedLock.h"
 
 namespace {
 
@@ -118,17 +119,6 @@ DMArray* CategoryArray(DMDatabase* database, const char* category) {
 struct RankedNode {
     int32_t points;
     const DMNode* node;
-};
-
-class ScopedLock {
-public:
-    explicit ScopedLock(NamedMutex* mutex) : mutex_(mutex) { ZQ_Threading_LockMutex(mutex_); }
-    ~ScopedLock() { ZQ_Threading_UnlockMutex(mutex_); }
-    ScopedLock(const ScopedLock&) = delete;
-    ScopedLock& operator=(const ScopedLock&) = delete;
-
-private:
-    NamedMutex* mutex_;
 };
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "services/LeaderboardEvents.h"
 #include "services/LeaderboardsTable.h"
 #include "services/ServiceRandom.h"
+#include "services/ScopedLock.h"
 
 namespace {
 
@@ -62,17 +63,6 @@ int32_t AddPoints(int32_t points, int32_t more) {
     int64_t sum = static_cast<int64_t>(points) + more;
     return sum > INT32_MAX ? INT32_MAX : static_cast<int32_t>(sum);
 }
-
-class ScopedLock {
-public:
-    explicit ScopedLock(NamedMutex* mutex) : mutex_(mutex) { ZQ_Threading_LockMutex(mutex_); }
-    ~ScopedLock() { ZQ_Threading_UnlockMutex(mutex_); }
-    ScopedLock(const ScopedLock&) = delete;
-    ScopedLock& operator=(const ScopedLock&) = delete;
-
-private:
-    NamedMutex* mutex_;
-};
 
 // ---- Pending answers ----
 

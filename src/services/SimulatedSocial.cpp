@@ -12,6 +12,7 @@
 #include "core/NamedMutex.h"
 #include "services/LeaderboardEvents.h"
 #include "services/ServiceRandom.h"
+#include "services/ScopedLock.h"
 
 namespace {
 
@@ -33,17 +34,6 @@ const int32_t kFriendValueBase = 3;
 const int32_t kPictureCacheMode = 4;
 // The simulated network's host; pictures are asked for as the real network's would be.
 const char kPictureHost[] = "http://graph.zorqa.invalid";
-
-class ScopedLock {
-public:
-    explicit ScopedLock(NamedMutex* mutex) : mutex_(mutex) { ZQ_Threading_LockMutex(mutex_); }
-    ~ScopedLock() { ZQ_Threading_UnlockMutex(mutex_); }
-    ScopedLock(const ScopedLock&) = delete;
-    ScopedLock& operator=(const ScopedLock&) = delete;
-
-private:
-    NamedMutex* mutex_;
-};
 
 // Heap copies of a user's texts for the program; false (nothing kept) when memory runs out.
 bool CopyUser(const SocialUser& user, zq_social_user_t* record) {

@@ -15,16 +15,6 @@ namespace {
 
 const char kUserFolderName[] = "ZorqaServicesTests";
 
-std::string Describe(const EngineRunResult& result) {
-    std::string text = "started=" + std::to_string(result.started) +
-                       " finished=" + std::to_string(result.finished) +
-                       " exit=" + std::to_string(result.exitCode);
-    for (const std::string& box : result.messageBoxTexts) {
-        text += "\nmessage box: " + box;
-    }
-    return text;
-}
-
 // The program's user folder (user://) under the application-data folder.
 std::string UserFolder() {
     char appData[MAX_PATH] = "";
@@ -86,8 +76,8 @@ struct ServicesRun {
     // The run must end by itself with exit code 0; the message boxes it showed are returned.
     std::vector<std::string> Run(const std::string& arguments) const {
         EngineRunResult result = folder.Run(arguments);
-        EXPECT_TRUE(result.finished) << Describe(result);
-        EXPECT_EQ(0u, result.exitCode) << Describe(result);
+        EXPECT_TRUE(result.finished) << DescribeRun(result);
+        EXPECT_EQ(0u, result.exitCode) << DescribeRun(result);
         return result.messageBoxTexts;
     }
 };
