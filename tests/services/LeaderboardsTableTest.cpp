@@ -126,6 +126,9 @@ TEST_F(LeaderboardsTableTest, RequestsPrintTheirRangeAndFilter) {
     EXPECT_TRUE(WasLogged("RequestScoresAroundUserRank returned false. No return event will be sent."));
     EXPECT_FALSE(table_->RequestScores(1, 10, 0, nullptr));  // refused before the implementation
     EXPECT_EQ(boards_.requests.size(), 4u);
+    EXPECT_STREQ(table_->GetPlayerName(3), "anyone");
+    EXPECT_EQ(table_->GetPlayerName(4), nullptr);  // only the four local players are asked for
+    EXPECT_EQ(table_->GetPlayerName(-1), nullptr);
 }
 
 TEST_F(LeaderboardsTableTest, SubmissionsPassAPrivateCopyWithItsDataKeptInTheRecord) {
@@ -150,13 +153,6 @@ TEST_F(LeaderboardsTableTest, SubmissionsPassAPrivateCopyWithItsDataKeptInTheRec
     table_->SubmitScore(0, &score, nullptr);
     EXPECT_EQ(boards_.submitted.size(), 4u);
     EXPECT_TRUE(WasLogged("ZQ_Leaderboards_SubmitScore: no category given."));
-}
-
-TEST_F(LeaderboardsTableTest, PlayerNamesAreAskedForOnlyForTheFourLocalPlayers) {
-    Resolve();
-    EXPECT_STREQ(table_->GetPlayerName(3), "anyone");
-    EXPECT_EQ(table_->GetPlayerName(4), nullptr);
-    EXPECT_EQ(table_->GetPlayerName(-1), nullptr);
 }
 
 TEST_F(LeaderboardsTableTest, EventsCarryCopiesAndNoArrayWithoutRecords) {
