@@ -1,11 +1,9 @@
 // The leaderboards sub-table: the categories file, the login checks of category ids, the
-// prints around requests and submissions, the private copy of a submitted score, and the two
-// event forms.
+// prints around requests and submissions, and the private copy of a submitted score.
 #include <cstring>
 
 #include "ServicesTestSupport.h"
 #include "core/ApiTable.h"
-#include "services/LeaderboardEvents.h"
 
 namespace {
 
@@ -14,10 +12,9 @@ public:
     void Destroy(uint32_t) override {}
     ImplementationType GetType() override { return IMPLEMENTATION_LEADERBOARDS; }
     const char* GetName() override { return "Recording"; }
-    void SubmitScore(int32_t, LeaderboardScore* score, const char* category) override {
+    void SubmitScore(int32_t, LeaderboardScore* score, const char*) override {
         submitted.push_back(*score);
         memset(score, 0x5A, sizeof(*score));  // the implementation may change its copy
-        categories.push_back(category);
     }
     bool RequestScores(int32_t first, int32_t count, int32_t filter, const char*) override {
         requests.push_back({first, count, filter});
@@ -29,7 +26,6 @@ public:
     void Login(int32_t) override { ++logins; }
 
     std::vector<LeaderboardScore> submitted;
-    std::vector<std::string> categories;
     std::vector<std::vector<int32_t>> requests;
     bool accept = true;
     int32_t loginState = 0;
@@ -153,37 +149,6 @@ TEST_F(LeaderboardsTableTest, SubmissionsPassAPrivateCopyWithItsDataKeptInTheRec
     table_->SubmitScore(0, &score, nullptr);
     EXPECT_EQ(boards_.submitted.size(), 4u);
     EXPECT_TRUE(WasLogged("ZQ_Leaderboards_SubmitScore: no category given."));
-}
-
-TEST_F(LeaderboardsTableTest, EventsCarryCopiesAndNoArrayWithoutRecords) {
-    LeaderboardScore* scores = ZQI_AllocateLeaderboardScores(2);
-    ASSERT_NE(scores, nullptr);
-    scores[1].points = 9;
-    SendLeaderboardScoresEvent("daily", 0, 3, 2, scores, 40);
-    SendLeaderboardScoresEvent("daily", 1, 1, 0, ZQI_AllocateLeaderboardScores(1), 0);
-    SendLeaderboardErrorEvent(nullptr, 0, "Not yet initialized.");
-    EXPECT_EQ(ZQI_AllocateLeaderboardScores(0), nullptr);
-    EXPECT_EQ(ZQI_AllocateLeaderboardScores(int64_t(1) << 32), nullptr);  // no 32-bit wrap
-    std::vector<CapturedEvent> events = DeliverEvents();
-    ASSERT_EQ(events.size(), 3u);
-    EXPECT_EQ(events[0].flag, 1);
-    EXPECT_EQ(events[0].category, "daily");
-    EXPECT_EQ(events[0].firstRank, 3);
-    EXPECT_EQ(events[0].total, 40);
-    ASSERT_EQ(events[0].scores.size(), 2u);
-    EXPECT_EQ(events[0].scores[1].points, 9);
-    EXPECT_TRUE(events[1].scoresNull);
-    EXPECT_EQ(events[1].filter, 1);
-    EXPECT_EQ(events[2].flag, 0);
-    EXPECT_TRUE(events[2].categoryNull);
-    EXPECT_EQ(events[2].error, "Not yet initialized.");
-    EXPECT_TRUE(WasLogged(
-        "Sending event with scores 3..4 (2 scores of 40) for category 'daily' with filter 'GLOBAL'"));
-    EXPECT_TRUE(WasLogged(
-        "Sending event with no scores (0 scores in category) for category 'daily' with filter 'FRIENDS'"));
-    EXPECT_TRUE(
-        WasLogged("Sending leaderboards error event for category '' filter 'GLOBAL' with reason 'Not yet "
-                  "initialized.'."));
 }
 
 }  // namespace

@@ -31,8 +31,7 @@ std::vector<CapturedEvent> g_captured;
 std::vector<std::string> g_popups;
 zq_program_t g_program;
 
-std::string CopyText(const char* text, bool* isNull) {
-    *isNull = text == nullptr;
+std::string CopyText(const char* text) {
     return text != nullptr ? text : "";
 }
 
@@ -46,8 +45,8 @@ int32_t CaptureEvent(const zq_event_t* event) {
     captured.flag = event->bytes[4];
     if (event->type == ZQ_EVENT_LEADERBOARD_SCORES) {
         const auto& scores = event->leaderboard_scores;
-        captured.error = CopyText(scores.error, &captured.errorNull);
-        captured.category = CopyText(scores.category, &captured.categoryNull);
+        captured.error = CopyText(scores.error);
+        captured.category = CopyText(scores.category);
         captured.total = scores.total;
         captured.filter = scores.filter;
         captured.firstRank = scores.first_rank;
@@ -185,10 +184,6 @@ std::string ServicesTest::ReadFile(const std::string& virtualPath) {
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-bool ServicesTest::FileExists(const std::string& virtualPath) {
-    return std::filesystem::exists(NativePath(virtualPath));
 }
 
 void ServicesTest::RemoveFile(const std::string& virtualPath) {

@@ -18,9 +18,7 @@
 struct CapturedEvent {
     uint32_t type = 0;
     uint8_t flag = 0;  // byte 4: scores (1) or error (0); logged in for 37
-    bool errorNull = true;
     std::string error;
-    bool categoryNull = true;
     std::string category;
     int32_t total = 0;
     int32_t filter = 0;
@@ -58,7 +56,6 @@ protected:
     static std::string NativePath(const std::string& virtualPath);
     static void WriteFile(const std::string& virtualPath, const std::string& bytes);
     static std::string ReadFile(const std::string& virtualPath);
-    static bool FileExists(const std::string& virtualPath);
     static void RemoveFile(const std::string& virtualPath);
     // Writes res://leaderboards/leaderboards.xml with these category nodes ("<node .../>" lines)
     // and makes the next use read it again.
@@ -87,7 +84,7 @@ public:
     explicit TestModule(const char* name) : name_(name) {}
     void Destroy(uint32_t) override {}
     const char* GetName() override { return name_; }
-    bool Initialize(zq_api_t*) override { return initializeAnswer; }
+    bool Initialize(zq_api_t*) override { return true; }
     void Shutdown() override {}
     void Update(float) override {}
     const char* Call(const char* command, const char* parameters) override;
@@ -96,7 +93,6 @@ public:
     }
 
     BaseImplementation* offered[IMPLEMENTATION_TYPE_COUNT] = {};
-    bool initializeAnswer = true;
     const char* callAnswer = nullptr;
     std::vector<std::string> calls;  // "command|parameters" per Call
 
