@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "foundation/Array.h"
+#include "foundation/Compiler.h"
 #include "foundation/String.h"
 
 namespace ShaderTool {
@@ -32,6 +33,8 @@ public:
             Append(&c, 1);
         }
     }
+    // printf-style; out of line, so that its formatting buffer never sits in a caller's frame.
+    void AppendFormat(const char* format, ...) ZQ_PRINTF_LIKE(2, 3);
 
     int32_t Length() const { return characters.count; }
     void Clear() { characters.Clear(); }
