@@ -32,7 +32,7 @@ class ShaderXmlCorpus : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(ShaderXmlCorpus, MatchesExpectedMessagesAndDescription) {
     const std::string name = GetParam();
-    ShaderToolTest::CopyCorpusToRes("shaderxml");
+    ShaderToolTest::CopyCorpusToRes("shaderxml", "corpus/");
     ShaderToolTest::ShaderXmlRead read;
     const bool ok = read.FromFile("res://corpus/" + name);
     EXPECT_EQ(ok, read.Messages().empty()) << name;

@@ -48,7 +48,7 @@ std::string WriteResFile(const std::string& name, const std::string& bytes) {
     return "res://" + name;
 }
 
-void CopyCorpusToRes(const char* name) {
+void CopyCorpusToRes(const char* name, const std::string& resFolder) {
     const fs::path folder = CorpusDirectory(name);
     std::error_code error;
     for (const auto& entry : fs::recursive_directory_iterator(folder, error)) {
@@ -58,7 +58,7 @@ void CopyCorpusToRes(const char* name) {
         std::string bytes;
         ASSERT_TRUE(ReadFile(entry.path(), &bytes));
         const std::string relative = fs::relative(entry.path(), folder).generic_string();
-        WriteResFile(std::string("corpus/") + name + "/" + relative, bytes);
+        WriteResFile(resFolder + relative, bytes);
     }
 }
 

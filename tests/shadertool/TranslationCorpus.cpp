@@ -115,7 +115,7 @@ bool IsExpectedOutputName(const std::string& stem, const std::string& file, Targ
 }
 
 CorpusTranslation TranslateCorpusDocument(const std::string& name, const CorpusOptions& options) {
-    CopyCorpusToRes("translation");
+    CopyCorpusToRes("translation", "corpus/translation/");
     const std::string stem = Stem(name);
     const fs::path outputFolder = fs::path(NativeResFolder()) / "out" / stem;
     fs::remove_all(outputFolder);
