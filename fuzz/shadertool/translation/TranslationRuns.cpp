@@ -1,0 +1,86 @@
+// Shared part of the translation fuzz targets (see TranslationRuns.h).
+#include "TranslationRuns.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "filesystem/FileSystemApi.h"
+#include "filesystem/FileSystemTable.h"
+#include "filesystem/MemorySystem.h"
+#include "shadertool/TargetNames.h"
+
+using namespace ShaderTool;
+
+namespace TranslationFuzz {
+
+namespace {
+
+const char kOutputDirectory[] = "mem://fuzz-out/";
+
+// Reads one output file (and deletes it), when the run wrote it.
+void TakeFile(const std::string& path, std::map<std::string, std::string>* files) {
+    zq_file_t* file = ZQ_FileSystem_OpenFile(path.c_str(), "r");
+    if (file == nullptr) {
+        return;
+    }
+    std::string text(static_cast<size_t>(file->size), '\0');
+    ZQ_FileSystem_ReadFile(&text[0], file->size, file);
+    ZQ_FileSystem_CloseFile(file);
+    ZQ_FileSystem_DeleteFile(path.c_str());
+    (*files)[path] = text;
+}
+
+}  // namespace
+
+TargetFlags SetUpTargets() {
+    static TargetFlags targets = 0;
+    if (targets != 0) {
+        return targets;
+    }
+    ZQI_SetFileSystem(SCHEME_MEM, new ZQFileSystem::MemorySystem());
+    MessageLog probe;
+    for (int32_t index = 0; index < TARGET_COUNT; ++index) {
+        Translator* translator = CreateTranslator(1u << index, &probe);
+        targets |= translator != nullptr ? 1u << index : 0;
+        delete translator;
+    }
+    if (!InitializeTargets(targets, 0, kOutputDirectory, false)) {
+        abort();
+    }
+    return targets;
+}
+
+Capture TranslateAndCapture(const char* path, TargetFlags targets) {
+    ShaderTranslationRequest request;
+    request.targets = targets;
+    request.descriptionRead = 1;
+    request.basePath = "mem://fuzz/";
+    Capture capture;
+    State& state = GetShaderToolState();
+    capture.result = TranslateShaderXml(path, request, false);
+    capture.log = state.outputLog.text.CStr();
+    capture.producedStages = state.producedStages;
+    for (int32_t stage = 0; stage < STAGE_COUNT; ++stage) {
+        const ByteStream& buffer = state.stageBuffers[stage];
+        capture.stageBuffers[stage].assign(reinterpret_cast<const char*>(buffer.data),
+                                           static_cast<size_t>(buffer.size));
+        const std::string base = std::string(kOutputDirectory) + state.baseName.CStr() + ".";
+        TakeFile(base + GetStageName(stage), &capture.files);
+        for (int32_t index = 0; index < TARGET_COUNT; ++index) {
+            TakeFile(base + GetTargetName(1u << index) + "." + GetStageName(stage), &capture.files);
+        }
+    }
+    ResetShaderToolState();
+    return capture;
+}
+
+void RequireSame(const Capture& first, const Capture& second) {
+    if (!(first == second)) {
+        fprintf(stderr, "two translations of one input differ:\n%s\n----\n%s\n", first.log.c_str(),
+                second.log.c_str());
+        abort();
+    }
+}
+
+}  // namespace TranslationFuzz
