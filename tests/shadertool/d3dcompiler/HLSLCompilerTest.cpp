@@ -57,6 +57,58 @@ TEST(HLSLCompilerMessages, FailedCompileLogsBothBlocks) {
     EXPECT_EQ(log.hasErrors, 1);
 }
 
+// A blob whose size covers only the first `size` bytes of its memory.
+class FakeBlob : public ID3DBlob {
+public:
+    FakeBlob(const std::string& bytes, size_t size) : bytes_(bytes), size_(size) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    LPVOID STDMETHODCALLTYPE GetBufferPointer() override { return &bytes_[0]; }
+    SIZE_T STDMETHODCALLTYPE GetBufferSize() override { return size_; }
+
+private:
+    std::string bytes_;
+    size_t size_;
+};
+
+FakeBlob* g_messages = nullptr;
+
+HRESULT WINAPI CompileWithWarnings(const void*, SIZE_T, const char*, const D3D_SHADER_MACRO*, ID3DInclude*,
+                                   const char*, const char* profile, UINT, UINT, ID3DBlob** code,
+                                   ID3DBlob** errors) {
+    static FakeBlob byteCode("DXBC", 4);
+    *code = strcmp(profile, "ps_4_0") == 0 ? &byteCode : nullptr;
+    *errors = g_messages;
+    return *code != nullptr ? S_OK : E_FAIL;
+}
+
+// The compiler's text is read by its size (it need not end in a NUL) and loses its trailing line
+// breaks, CR LF ones included, so that one line feed ends the block before the log's own.
+TEST(HLSLCompilerMessages, CompilerTextIsReadBySizeAndTrimmed) {
+    const std::string text = "warning X3206: implicit truncation\r\n\r\n";
+    FakeBlob messages(text + "not part of the blob", text.size());
+    g_messages = &messages;
+    MessageLog log;
+    HLSLCompiler compiler(&log);
+    compiler.record->compile = CompileWithWarnings;
+    ByteStream output;
+    EXPECT_TRUE(compiler.Compile(TARGET_HLSL11, VARIANT_HLSL11_DEFAULT, STAGE_PIXEL, "text", false, &output));
+    EXPECT_STREQ(log.text.CStr(),
+                 "- Compilation output (HLSL11_DEFAULT):\nwarning X3206: implicit truncation\n\n");
+    EXPECT_EQ(log.hasErrors, 0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(output.data), output.size), "DXBC");
+    log.Clear();
+    EXPECT_FALSE(compiler.Compile(TARGET_HLSL11, 0, STAGE_VERTEX, "text", true, &output));
+    EXPECT_STREQ(log.text.CStr(),
+                 "Error: compilation failed.\n- Compilation output:\nwarning X3206: implicit truncation\n\n");
+    compiler.record->compile = nullptr;
+    g_messages = nullptr;
+}
+
 std::string ModuleFileName(HMODULE module) {
     char name[MAX_PATH] = {};
     GetModuleFileNameA(module, name, MAX_PATH);
