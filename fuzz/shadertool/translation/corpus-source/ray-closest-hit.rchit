@@ -1,7 +1,7 @@
 
 void main()
 {
-    uint3 corners = loadIndices(buffers.indices[input.instance_custom_id], input.primitive_id * 3u);
+    uint3 corners = loadIndices(buffers.meshIndices[input.instance_custom_id], input.primitive_id * 3u);
     float2 weights = input.hit_attribute;
     float3 hit = input.world_ray_origin + input.world_ray_direction * input.ray_length;
     float3 normal = objectSpaceToWorld(float4(0.0, 1.0, 0.0, 0.0));
