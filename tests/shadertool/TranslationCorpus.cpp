@@ -23,29 +23,22 @@ namespace {
 
 const char kResFolder[] = "res://corpus/translation/";
 
-// A comma-separated list of names, each looked up by lookup; 0 when any is unknown.
-template <typename Lookup>
-uint32_t ParseNameList(const std::string& list, Lookup lookup) {
-    uint32_t bits = 0;
+// A comma-separated list of variant names; 0 when any is unknown.
+VariantFlags ParseVariantList(const std::string& list) {
+    VariantFlags variants = 0;
     std::stringstream items(list);
     std::string item;
     while (std::getline(items, item, ',')) {
-        const uint32_t bit = lookup(item);
-        if (bit == 0) {
+        VariantFlags variant = 0;
+        for (int32_t index = 0; index < VARIANT_COUNT; ++index) {
+            variant |= item == GetVariantName(1u << index) ? 1u << index : 0;
+        }
+        if (variant == 0) {
             return 0;
         }
-        bits |= bit;
+        variants |= variant;
     }
-    return bits;
-}
-
-VariantFlags VariantOfName(const std::string& name) {
-    for (int32_t index = 0; index < VARIANT_COUNT; ++index) {
-        if (name == GetVariantName(1u << index)) {
-            return 1u << index;
-        }
-    }
-    return 0;
+    return variants;
 }
 
 int32_t StageOfName(const std::string& name) {
@@ -70,11 +63,8 @@ bool ReadCorpusOptions(const fs::path& file, CorpusOptions* options, std::string
         std::stringstream words(line);
         std::string key, first, second;
         words >> key >> first >> second;
-        if (key == "targets") {
-            options->targets =
-                ParseNameList(first, [](const std::string& n) { return ParseTargetName(n.c_str()); });
-        } else if (key == "variants") {
-            options->variants = ParseNameList(first, VariantOfName);
+        if (key == "variants" && ParseVariantList(first) != 0) {
+            options->variants = ParseVariantList(first);
         } else if (key == "define") {
             options->definitions.push_back(first);
             options->definitions.push_back(second);
@@ -124,17 +114,16 @@ CorpusTranslation TranslateCorpusDocument(const std::string& name, const CorpusO
     ResetShaderToolState();
     CorpusTranslation translation;
     const std::string outputDirectory = "res://out/" + stem;
-    if (!InitializeTargets(options.targets, 0, outputDirectory.c_str(), false)) {
+    if (!InitializeTargets(kCorpusTargets, 0, outputDirectory.c_str(), false)) {
         translation.log = GetShaderToolState().outputLog.text.CStr();
         return translation;
     }
     ShaderTranslationRequest request;
     request.basePath = kResFolder;
-    request.targets = options.targets;
+    request.targets = kCorpusTargets;
     request.variants = options.variants;
     request.preprocessOnly = options.preprocessOnly ? 1 : 0;
     request.listDefinitions = options.listDefinitions ? 1 : 0;
-    request.compile = options.compile ? 1 : 0;
     for (const std::string& text : options.definitions) {
         request.additionalDefinitions.PushText(text.c_str());
     }

@@ -1,8 +1,9 @@
 // The translation corpus (tests/shadertool/corpus/translation): Shader XML documents translated
 // by the compile driver to every target that has a translator, with the expected text of each
 // target and stage beside them ("<name>.HLSL11.pixel") and the expected output log
-// ("<name>.log"). An optional "<name>.request" sets the request: lines "targets HLSL11,HLSL12",
-// "variants HLSL11_LOW", "define NAME VALUE", "preprocess-only", "list-definitions".
+// ("<name>.log"). An optional "<name>.request" sets the request: lines "variants HLSL11_LOW,...",
+// "define NAME VALUE", "preprocess-only", "list-definitions". A document chooses its targets
+// with its own target list.
 #pragma once
 
 #include <filesystem>
@@ -19,12 +20,10 @@ namespace ShaderToolTest {
 extern const ShaderTool::TargetFlags kCorpusTargets;
 
 struct CorpusOptions {
-    ShaderTool::TargetFlags targets = kCorpusTargets;
     ShaderTool::VariantFlags variants = 0;
     std::vector<std::string> definitions;  // name, value pairs
     bool preprocessOnly = false;
     bool listDefinitions = false;
-    bool compile = false;
 };
 
 // Reads a request file; false (with the offending line in error) for an unknown line.
