@@ -17,7 +17,16 @@ using namespace ShaderTool;
 
 namespace ShaderToolTest {
 
-const TargetFlags kCorpusTargets = TARGET_HLSL9 | TARGET_HLSL11 | TARGET_HLSL12;
+TargetFlags CorpusTargets() {
+    TargetFlags targets = 0;
+    MessageLog log;
+    for (int32_t index = 0; index < TARGET_COUNT; ++index) {
+        Translator* translator = CreateTranslator(1u << index, &log);
+        targets |= translator != nullptr ? 1u << index : 0;
+        delete translator;
+    }
+    return targets;
+}
 
 namespace {
 
@@ -114,13 +123,13 @@ CorpusTranslation TranslateCorpusDocument(const std::string& name, const CorpusO
     ResetShaderToolState();
     CorpusTranslation translation;
     const std::string outputDirectory = "res://out/" + stem;
-    if (!InitializeTargets(kCorpusTargets, 0, outputDirectory.c_str(), false)) {
+    if (!InitializeTargets(CorpusTargets(), 0, outputDirectory.c_str(), false)) {
         translation.log = GetShaderToolState().outputLog.text.CStr();
         return translation;
     }
     ShaderTranslationRequest request;
     request.basePath = kResFolder;
-    request.targets = kCorpusTargets;
+    request.targets = CorpusTargets();
     request.variants = options.variants;
     request.preprocessOnly = options.preprocessOnly ? 1 : 0;
     request.listDefinitions = options.listDefinitions ? 1 : 0;

@@ -15,9 +15,9 @@
 
 namespace ShaderToolTest {
 
-// Every target the driver can translate to; the corpus documents are translated to all of them
-// (restricted by a document's own target list and its request file).
-extern const ShaderTool::TargetFlags kCorpusTargets;
+// Every target the shader tool has a translator for; the corpus documents are translated to all
+// of them (as far as a document's own target list allows).
+ShaderTool::TargetFlags CorpusTargets();
 
 struct CorpusOptions {
     ShaderTool::VariantFlags variants = 0;
