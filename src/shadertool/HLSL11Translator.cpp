@@ -62,12 +62,10 @@ const char* HLSL11Translator::GetSampleMethodName(int32_t functionId) {
     }
 }
 
+// Sampling is a method of the texture object here; every other call is written as for HLSL9,
+// which refuses the same functions (the comparison sampling it refuses is taken here first).
 void HLSL11Translator::WriteFunctionCall(Symbol* call) {
-    if (!call->isBuiltin) {
-        HLSL9Translator::WriteFunctionCall(call);
-        return;
-    }
-    switch (call->functionId) {
+    switch (call->isBuiltin ? call->functionId : FUNCTION_USER) {
         case FUNCTION_SAMPLE_TEXTURE:
         case FUNCTION_SAMPLE_TEXTURE_COMPARE_LOD_ZERO:
         case FUNCTION_SAMPLE_TEXTURE_GRAD:
@@ -75,20 +73,9 @@ void HLSL11Translator::WriteFunctionCall(Symbol* call) {
         case FUNCTION_SAMPLE_TEXTURE_LOD_OFFSET:
             WriteSampleCall(call);
             return;
-        case FUNCTION_FLOAT_BITS_TO_UINT:
-        case FUNCTION_LOAD_INDICES:
-        case FUNCTION_OBJECT_SPACE_TO_WORLD:
-        case FUNCTION_STORE_IMAGE:
-        case FUNCTION_TRACE:
-        case FUNCTION_UNPACK_UNORM4_TO_FLOAT4:
-            ReportUnsupportedFunction(*call);
-            Translator::WriteFunctionCall(call);
-            return;
         default:
-            break;
-    }
-    if (!WriteVectorCast(call)) {
-        Translator::WriteFunctionCall(call);
+            HLSL9Translator::WriteFunctionCall(call);
+            return;
     }
 }
 
