@@ -324,6 +324,16 @@ TEST_F(PAKSystemTest, ListingWithAPatternAndAsAPlainPath) {
     EXPECT_EQ(Sorted({"sprites/extra.png", "sprites/player.png"}), Sorted(List("sprites", "*.png", false)));
 }
 
+TEST_F(PAKSystemTest, WildcardsNamingAFolderListThatFolderOfTheArchive) {
+    WriteSpritesArchive();
+    EXPECT_EQ(std::vector<std::string>({"res://sprites/ui/Icon.png"}),
+              List("res://sprites", "ui/*.png", false));
+    EXPECT_EQ(Sorted({"res://sprites/ui/Icon.png", "res://sprites/ui/inner/deep.png"}),
+              Sorted(List("res://sprites", "ui/*.png", true)));
+    EXPECT_EQ(std::vector<std::string>({"res://sprites/a/x.txt"}), List("res://sprites", "a/*", true))
+        << "a/ never lists ab/";
+}
+
 TEST_F(PAKSystemTest, ConcurrentFirstUseKeepsOneRecord) {
     WriteSpritesArchive();
     std::vector<std::thread> threads;
