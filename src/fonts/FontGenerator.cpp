@@ -446,22 +446,28 @@ bool FindFontSourceFile(String& out, const char* name, const char* sourcePath) {
     return false;
 }
 
+bool ZQI_GenerateFontFromDatabase(zq_font_t* font, DMDatabase* database, const char* sourcePath) {
+    Generation g = {};
+    g.font = font;
+    g.sourcePath = sourcePath;
+    g.database = database;
+    const char* reason = Generate(g);
+    if (reason != nullptr) {
+        ZQI_FontPopup(1, "Failed to generate font from source '%s': %s", sourcePath, reason);
+        return false;
+    }
+    return true;
+}
+
 bool ZQI_GenerateFontFromSource(zq_font_t* font) {
     if (font == nullptr || font->name == nullptr || font->name[0] == '\0') {
         return false;
     }
-    Generation g = {};
-    g.font = font;
-    g.sourcePath.Format("%s.xml", font->name);
-    ZQI_FontPrint("Attempting to generate font from source '%s'", g.sourcePath.CStr());
+    String sourcePath = String::FromFormat("%s.xml", font->name);
+    ZQI_FontPrint("Attempting to generate font from source '%s'", sourcePath.CStr());
     // Always read afresh: a source edited since its last use must be seen.
-    DataManager::UnloadDatabaseByName(g.sourcePath.CStr());
-    g.database = DataManager::GetDatabase(g.sourcePath.CStr());
-    const char* reason = Generate(g);
-    DataManager::UnloadDatabaseByName(g.sourcePath.CStr());
-    if (reason != nullptr) {
-        ZQI_FontPopup(1, "Failed to generate font from source '%s': %s", g.sourcePath.CStr(), reason);
-        return false;
-    }
-    return true;
+    DataManager::UnloadDatabaseByName(sourcePath.CStr());
+    bool ok = ZQI_GenerateFontFromDatabase(font, DataManager::GetDatabase(sourcePath.CStr()), sourcePath.CStr());
+    DataManager::UnloadDatabaseByName(sourcePath.CStr());
+    return ok;
 }

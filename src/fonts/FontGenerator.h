@@ -8,12 +8,15 @@
 #include "fonts/Font.h"
 
 struct DMArray;
+struct DMDatabase;
 struct DMNode;
 class String;
 
 // Fills the font's glyph table, metrics and flags from its source. False, with "Failed to
 // generate font from source '%s': %s", when the source is missing or invalid.
 bool ZQI_GenerateFontFromSource(zq_font_t* font);
+// The generator over a loaded source database; sourcePath names it and anchors "../" paths.
+bool ZQI_GenerateFontFromDatabase(zq_font_t* font, DMDatabase* database, const char* sourcePath);
 // The source file's path: the path itself when it exists, else "../build/" + path; false with
 // "Unable to find font source file %s." when neither exists.
 bool FindFontSourceFile(String& out, const char* name, const char* sourcePath);
