@@ -27,6 +27,7 @@ const char kBadSpread[] = "Distance field spread is invalid.";
 const char kBadSmoothing[] = "Distance field smoothing is invalid.";
 const char kBadFieldScale[] = "Distance field scale is invalid.";
 const char kBadGlyphs[] = "Array 'glyphs' is missing or has bad parms - see specifications.";
+const char kBadSize[] = "Font size_px is invalid.";
 const char kNoTrueType[] = "TrueType input could not be opened.";
 const char kNoBitmap[] = "Bitmap input could not be read.";
 
@@ -203,6 +204,11 @@ const char* GenerateFromTrueType(Generation& g) {
     int32_t factor = 1;
     if (const char* reason = ReadDistanceField(g, size, &renderSize, &factor)) {
         return reason;
+    }
+    // Glyphs are rendered at renderSize x factor pixels; beyond a texture's worth they only
+    // exhaust memory.
+    if (!(size >= 1.0f) || !(renderSize * static_cast<float>(factor) <= ZQI_MAX_GLYPH_RENDER_SIZE)) {
+        return kBadSize;
     }
     if (!ZQI_CreateFontGlyphBitmapsFromTTF(g.font, ttf.CStr(), size, v.style, renderSize, factor, g.spread)) {
         return kNoTrueType;

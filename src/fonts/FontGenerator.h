@@ -12,6 +12,9 @@ struct DMDatabase;
 struct DMNode;
 class String;
 
+// The largest pixel size glyphs are rendered at (size, or distance-field size times its factor).
+const float ZQI_MAX_GLYPH_RENDER_SIZE = 2048.0f;
+
 // Fills the font's glyph table, metrics and flags from its source. False, with "Failed to
 // generate font from source '%s': %s", when the source is missing or invalid.
 bool ZQI_GenerateFontFromSource(zq_font_t* font);
