@@ -33,6 +33,6 @@ ThreadTextSettings* ZQI_GetThreadTextSettings() {
 }
 
 FontRuntimeSettings& ZQI_GetFontRuntimeSettings() {
-    static FontRuntimeSettings settings = {0, 4, 1};
+    static FontRuntimeSettings settings = {0, 4, 1, 1};
     return settings;
 }

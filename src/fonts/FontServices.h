@@ -70,6 +70,7 @@ struct FontRuntimeSettings {
     uint8_t printReferenceCountChanges;  // PRINT_REFERENCE_COUNT_CHANGES
     uint8_t defaultCacheMode;            // copied into each new font (4 from start-up)
     uint8_t atlasPacking;                // 0: glyph bitmaps are uploaded one by one
+    uint8_t referenceCounting;           // 0 with DISABLE_REFERENCE_COUNTING: release at once
 };
-// Defaults: no reference-count prints, cache mode 4, packing on.
+// Defaults: no reference-count prints, cache mode 4, packing on, reference counting on.
 FontRuntimeSettings& ZQI_GetFontRuntimeSettings();

@@ -4,6 +4,8 @@
 
 #include "FontTestSupport.h"
 #include "core/NamedMutex.h"
+#include "core/ApiTable.h"
+#include "fonts/FontApi.h"
 #include "fonts/FontFile.h"
 #include "fonts/FontLoading.h"
 #include "fonts/FontServices.h"
@@ -181,6 +183,44 @@ TEST_F(FontTableTest, ManifestHeightOverridesTheSize) {
     ASSERT_TRUE(LoadFontFile(unchanged, unchanged->name));
     EXPECT_EQ(unchanged->size, 20);
     EXPECT_FLOAT_EQ(unchanged->scale, 1.0f);
+}
+
+TEST_F(FontTableTest, GraphicsSlotsCountReleaseMeasureAndSetText) {
+    zq_api_t* api = ZQI_GetApi();
+    ZQI_InstallFontApi(api);
+    zq_graphics_api_t* graphics = api->graphics;
+    zq_font_t* font = graphics->GetFont("slots!NONE");
+    EXPECT_EQ(graphics->LoadFont("slots!NONE"), font);
+    EXPECT_EQ(font->referenceCount, 2);
+    graphics->ReleaseFont(font);
+    EXPECT_NE(font->name, nullptr);
+    graphics->ReleaseFont(font);
+    EXPECT_TRUE(HasMessage("ZQ_Graphics_ReleaseFont: font 'slots!NONE' has been released too many times: ref counting "
+                           "will get messed up. NOTE: font has been accessed using GetFont() which increses ref count "
+                           "by 1 once."));
+    EXPECT_EQ(font->name, nullptr);  // hibernated at 0
+    zq_font_t* other = graphics->LoadFont("other!NONE");
+    other->referenceCount = 0;
+    graphics->ReleaseFont(other);
+    EXPECT_TRUE(HasMessage("ZQ_Graphics_ReleaseFont: reference count of font 'other!NONE' is less than zero."));
+    EXPECT_EQ(other->referenceCount, 0);
+    graphics->ReleaseFont(nullptr);
+    EXPECT_TRUE(HasMessage("ZQ_Graphics_ReleaseFont: font is null."));
+
+    zq_font_t* measured = NewFont();
+    measured->size = 10;
+    measured->lineHeight = 12;
+    AddGlyph(measured, '4', 6);
+    AddGlyph(measured, '2', 5);
+    const float two = 2.0f, tiny = 0.01f;
+    graphics->SetTextTransform(&two, nullptr, nullptr);
+    graphics->SetTextMaxWidth(&tiny);  // below 0.1: no limit
+    EXPECT_FLOAT_EQ(graphics->GetTextWidth(measured, "%d", 42), 2.0f * 11.0f);
+    EXPECT_FLOAT_EQ(graphics->GetTextHeight(measured, "%d", 42), 12.0f);
+    EXPECT_EQ(ZQI_GetThreadTextSettings()->maxLineWidth, ZQI_TEXT_NO_WIDTH_LIMIT);
+    const uint32_t right = 1;
+    graphics->SetTextAlignment(&right);
+    EXPECT_EQ(graphics->GetTextAlignment(), 1u);
 }
 
 }  // namespace
