@@ -175,7 +175,7 @@ const char* ReadDistanceField(Generation& g, float size, float* renderSize, int3
     *renderSize = ZQI_NodeFloat(node, "size_px", size);
     if (!(*renderSize > 0.0f)) return kBadFieldSize;
     float spread = ZQI_NodeFloat(node, "spread", 0.0f);
-    if (spread == 0.0f || !std::isfinite(spread)) return kBadSpread;
+    if (!(spread > 0.0f) || !std::isfinite(spread)) return kBadSpread;  // a negative border is meaningless
     float smoothing = ZQI_NodeFloat(node, "smoothing", 0.25f);
     if (smoothing < 0.0f || !std::isfinite(smoothing)) return kBadSmoothing;
     // Below 1 the supersampled image would be smaller than the output: no whole factor.
