@@ -21,7 +21,7 @@ namespace {
 
 const DWORD kSystemFolderOnly = 0x800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
 const UINT32 kXAudio2Version = 0x0A000008;
-const UINT32 kProcessor1 = 1;
+const XAUDIO2_PROCESSOR kProcessor1 = static_cast<XAUDIO2_PROCESSOR>(1);
 const uint32_t kRingSize = XAUDIO2_RING_SLOTS * XAUDIO2_RING_SLOT;
 const DWORD kUpdatePeriodMs = 10;
 
