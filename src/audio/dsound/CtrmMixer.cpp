@@ -346,6 +346,7 @@ bool CtrmInitialize(uint32_t sampleRate, uint32_t channelCount, void* window, ui
     g_mixer.outputChannels = 2;
     g_mixer.playingCount = 0;
     g_mixer.reserved = reserved;
+    g_mixer.idCounter = 1;  // the first id handed out is 2
     g_mixer.running = 0;
     g_mixer.initialised = 0;
     g_mixer.haveLastUpdate = false;

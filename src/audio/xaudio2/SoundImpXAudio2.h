@@ -69,10 +69,11 @@ public:
     void Update() override;
     void EndFrame() override;
 
-    // Tests: the source voice of a channel id (null for none), the music record's voice, and
-    // setting the next id the counter hands out.
+    // Tests: the source voice of a channel id (null for none), the music record's voice, the
+    // effects' mastering voice, and setting the next id the counter hands out.
     IXAudio2SourceVoice* GetChannelVoice(uint32_t channel);
     IXAudio2SourceVoice* GetMusicVoice();
+    IXAudio2MasteringVoice* GetSoundMaster() { return soundMaster_; }
     void SetNextChannelId(uint32_t id);
 
 private:
