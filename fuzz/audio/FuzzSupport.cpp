@@ -20,6 +20,12 @@ bool StartOnce() {
 
 }  // namespace
 
+// libvorbisfile 1.3.7 itself loses 8 bytes when some broken streams fail to open (a plain
+// ov_open_callbacks, nothing else, shows it); that is not the engine's leak.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libvorbisfile.so\n";
+}
+
 void FuzzWriteMemoryFile(const char* path, const uint8_t* data, size_t size) {
     static const bool started = StartOnce();
     (void)started;

@@ -49,8 +49,12 @@ const char* FindWavHeaderFault(const uint8_t* header) {
 
 bool ReadWav(SoundData* data, zq_file_t* file, const char* path) {
     uint8_t header[kWavHeaderSize] = {};
-    ZQ_FileSystem_ReadFile(header, kWavHeaderSize, file);
-    if (const char* fault = FindWavHeaderFault(header)) {
+    bool whole = ZQ_FileSystem_ReadFile(header, kWavHeaderSize, file) == kWavHeaderSize;
+    const char* fault = FindWavHeaderFault(header);
+    if (fault == nullptr && !whole) {
+        fault = "SoundReader - PCM: invalid header (DATA) in file '%s'.";  // the data size is cut off
+    }
+    if (fault != nullptr) {
         ZQ_Popup(LOG_LEVEL_ERROR, fault, path);
         return false;
     }

@@ -51,6 +51,7 @@ struct CtrmMixerState {
     volatile LONG threadRunning;
     volatile LONG threadStop;
     volatile LONG updateBusy;
+    HANDLE thread;  // kept open so its CPU time can be read
     DWORD lastUpdate;
     bool haveLastUpdate;
     char lastError[1024];
@@ -370,10 +371,9 @@ bool CtrmInitialize(uint32_t sampleRate, uint32_t channelCount, void* window, ui
         channel.buffer = CtrmCreateChannelBuffer(channel.format);
         channel.bufferSize = g_mixer.bufferSize;
     }
-    HANDLE thread = CreateThread(nullptr, 0, CtrmUpdateThread, nullptr, 0, nullptr);
-    if (thread != nullptr) {
+    g_mixer.thread = CreateThread(nullptr, 0, CtrmUpdateThread, nullptr, 0, nullptr);
+    if (g_mixer.thread != nullptr) {
         InterlockedExchange(&g_mixer.threadRunning, 1);  // until the thread itself says it ended
-        CloseHandle(thread);
     }
     if (!StartSilence()) {
         ZQ_Log(LOG_LEVEL_ERROR, "CtrmInitialize: %s", g_mixer.lastError);
@@ -395,6 +395,10 @@ void CtrmShutdown() {
     InterlockedExchange(&g_mixer.threadStop, 1);
     while (g_mixer.threadRunning != 0) {
         Sleep(10);
+    }
+    if (g_mixer.thread != nullptr) {
+        CloseHandle(g_mixer.thread);
+        g_mixer.thread = nullptr;
     }
     ReleaseEverything();
     DeleteCriticalSection(&g_mixer.lock);
@@ -724,6 +728,10 @@ void* CtrmGetChannelBuffer(uint32_t id) {
     ScopedMixerLock lock;
     CtrmChannel* channel = FindChannelLocked(id);
     return channel != nullptr ? channel->buffer : nullptr;
+}
+
+void* CtrmGetRefillThread() {
+    return g_mixer.thread;
 }
 
 void* CtrmGetSilenceBuffer() {

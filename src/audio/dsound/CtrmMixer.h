@@ -46,5 +46,7 @@ void CtrmSetRunning(bool running);
 const char* CtrmGetLastError();
 // Tests: the channel's DirectSound buffer (IDirectSoundBuffer*), null for no channel.
 void* CtrmGetChannelBuffer(uint32_t id);
+// Benchmarks: the refill thread (HANDLE), null when not initialised.
+void* CtrmGetRefillThread();
 // Tests: the silence buffer (IDirectSoundBuffer*), null when not initialised.
 void* CtrmGetSilenceBuffer();
