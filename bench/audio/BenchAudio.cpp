@@ -111,7 +111,7 @@ void RefillChannel(benchmark::State& state, const char* file, uint32_t channels,
         half = 1 - half;
     }
     double secondsPerHalf = 44100.0 / (44100.0 * 2 * channels);
-    state.counters["ns_per_channel_second"] = benchmark::Counter(
+    state.counters["time_per_channel_second"] = benchmark::Counter(
         static_cast<double>(state.iterations()) * secondsPerHalf,
         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     FreeSoundDecoder(channel.decoder);
