@@ -111,9 +111,9 @@ void RefillChannel(benchmark::State& state, const char* file, uint32_t channels,
         half = 1 - half;
     }
     double secondsPerHalf = 44100.0 / (44100.0 * 2 * channels);
-    state.counters["time_per_channel_second"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * secondsPerHalf,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["time_per_channel_second"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * secondsPerHalf,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     FreeSoundDecoder(channel.decoder);
     ZQI_DeleteSoundData(data);
 }
@@ -126,7 +126,11 @@ void BM_MixerRefillVorbisStereo(benchmark::State& state) {
     RefillChannel(state, "/long-stereo.ogg", 2, SOUND_DATA_VORBIS);
 }
 
-BENCHMARK(BM_MemoryDecoder60sStereo)->UseManualTime()->Iterations(1)->Repetitions(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MemoryDecoder60sStereo)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Oggdec60sStereo)->UseManualTime()->Iterations(1)->Repetitions(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MixerRefillPcmMono)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MixerRefillVorbisStereo)->Unit(benchmark::kMicrosecond);
@@ -134,7 +138,8 @@ BENCHMARK(BM_MixerRefillVorbisStereo)->Unit(benchmark::kMicrosecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    g_folder = (std::filesystem::temp_directory_path() / ("zq_bench_audio_" + std::to_string(getpid()))).string();
+    g_folder =
+        (std::filesystem::temp_directory_path() / ("zq_bench_audio_" + std::to_string(getpid()))).string();
     std::string make = "python3 " ZQ_SOURCE_DIR "/tools/make-tones.py " + g_folder +
                        " long-stereo=60:2:440 loop-mono=1:1:440";
     if (std::system(make.c_str()) != 0) {

@@ -64,8 +64,10 @@ int main(int argc, char** argv) {
     Sleep(10000);
     double wall = (GetTickCount() - start) * 0.001;
     double cpu = ThreadSeconds(thread) - before;
-    printf("channels playing %d, refill thread CPU %.3f s in %.1f s: %.1f%% of one core, %.1f us per channel-second\n",
-           playing, cpu, wall, 100.0 * cpu / wall, 1e6 * cpu / (wall * playing));
+    printf(
+        "channels playing %d, refill thread CPU %.3f s in %.1f s: %.1f%% of one core, %.1f us per "
+        "channel-second\n",
+        playing, cpu, wall, 100.0 * cpu / wall, 1e6 * cpu / (wall * playing));
     CtrmShutdown();
     ZQI_DeleteSoundData(mono);
     ZQI_DeleteSoundData(stereo);

@@ -22,7 +22,7 @@ float ZQI_GetMasterVolume();
 // every sound counts as loaded.
 bool ZQI_IsAudioDisabled();
 // Switches read from the feature words when a back end is taken.
-bool ZQI_IsSoundReferenceCounting();   // off with DISABLE_REFERENCE_COUNTING
+bool ZQI_IsSoundReferenceCounting();    // off with DISABLE_REFERENCE_COUNTING
 bool ZQI_PrintSoundReferenceChanges();  // PRINT_REFERENCE_COUNT_CHANGES
 
 // Engine milliseconds for the audio system (ZQ_GetMilliseconds); tests install their own.

@@ -141,7 +141,8 @@ void ZQ_Audio_PlayMusic(SoundResource* sound, float volume, float fadeInSeconds)
     }
     if (g_core.developerMode) {
         if (fadeInSeconds > 10.0f) {
-            ZQ_Popup(LOG_LEVEL_WARNING, "ZQ_Audio_PlayMusic: fade_in_time is suspiciously high (%g)", fadeInSeconds);
+            ZQ_Popup(LOG_LEVEL_WARNING, "ZQ_Audio_PlayMusic: fade_in_time is suspiciously high (%g)",
+                     fadeInSeconds);
         }
         if (volume < 0.0f || volume > 1.0f) {
             ZQ_Popup(LOG_LEVEL_WARNING, "ZQ_Audio_PlayMusic: volume is out of range 0..1 (%g)", volume);
@@ -175,7 +176,8 @@ void ZQ_Audio_StopMusic(float fadeOutSeconds) {
     }
     g_music.active = 0;
     if (g_core.developerMode && fadeOutSeconds > 7.0f) {
-        ZQ_Popup(LOG_LEVEL_WARNING, "ZQ_Audio_StopMusic: fade_out_time is suspiciously high (%g)", fadeOutSeconds);
+        ZQ_Popup(LOG_LEVEL_WARNING, "ZQ_Audio_StopMusic: fade_out_time is suspiciously high (%g)",
+                 fadeOutSeconds);
     }
     g_music.requested = nullptr;
     if (g_music.playing != nullptr && !IsFadingToStop()) {
@@ -189,10 +191,12 @@ void ZQ_Audio_SlideMusicVolume(float target, float seconds) {
     }
     if (g_core.developerMode) {
         if (seconds > 10.0f) {
-            ZQ_Popup(LOG_LEVEL_WARNING, "ZQ_Audio_SlideMusicVolume: slide_time is suspiciously high (%g)", seconds);
+            ZQ_Popup(LOG_LEVEL_WARNING, "ZQ_Audio_SlideMusicVolume: slide_time is suspiciously high (%g)",
+                     seconds);
         }
         if (target < 0.0f || target > 1.0f) {
-            ZQ_Popup(LOG_LEVEL_WARNING, "ZQ_Audio_SlideMusicVolume: target_volume is out of range 0..1 (%g)", target);
+            ZQ_Popup(LOG_LEVEL_WARNING, "ZQ_Audio_SlideMusicVolume: target_volume is out of range 0..1 (%g)",
+                     target);
         }
     }
     target = ZQI_SnapVolume(ZQI_ClampVolume(target));

@@ -71,6 +71,20 @@ bool RefusesPlay(const SoundResource* sound) {
     return sound == nullptr || sound->name == nullptr || sound->name[0] == '!' || ZQI_IsAudioDisabled();
 }
 
+// A new channel started at once; a refused start gives the entry back.
+uint32_t PlayNow(SoundResource* sound, float volume, float pan, float pitch, bool looping) {
+    int32_t index = AllocateSoundChannel();
+    if (index < 0) {
+        return 0;
+    }
+    uint32_t allocated = g_channels[index].id;
+    uint32_t id = StartSoundChannel(index, sound, volume, pan, pitch, looping);
+    if (id == 0) {
+        RemoveSoundChannel(FindChannelIndex(allocated));
+    }
+    return id;
+}
+
 // The channel of a live id for the setters; null for 0, while disabled, or an unknown id.
 SoundChannel* ChannelForSetter(uint32_t id) {
     if (id == 0 || ZQI_IsAudioDisabled()) {
@@ -89,8 +103,8 @@ void UpdateDelayedStart(int32_t index, float seconds, uint32_t now) {
         return;
     }
     uint32_t id = channel.id;
-    if (StartSoundChannel(index, channel.sound, channel.volume, channel.pan, channel.pitch, channel.looping != 0) ==
-        0) {
+    if (StartSoundChannel(index, channel.sound, channel.volume, channel.pan, channel.pitch,
+                          channel.looping != 0) == 0) {
         int32_t place = FindChannelIndex(id);
         if (place >= 0) {
             RemoveSoundChannel(place);
@@ -224,7 +238,8 @@ bool RemoveChannelIfFinished(SoundChannel* channel, uint32_t now) {
     return true;
 }
 
-uint32_t StartSoundChannel(int32_t index, SoundResource* sound, float volume, float pan, float pitch, bool looping) {
+uint32_t StartSoundChannel(int32_t index, SoundResource* sound, float volume, float pan, float pitch,
+                           bool looping) {
     if (index < 0 || index >= g_liveCount || sound == nullptr || sound->data == nullptr) {
         return 0;
     }
@@ -347,16 +362,7 @@ uint32_t ZQ_Audio_PlaySound(SoundResource* sound, float volume, float pan, float
     if (sound->data == nullptr) {
         return 0;
     }
-    int32_t index = AllocateSoundChannel();
-    if (index < 0) {
-        return 0;
-    }
-    uint32_t allocated = g_channels[index].id;
-    uint32_t id = StartSoundChannel(index, sound, volume, pan, pitch, false);
-    if (id == 0) {
-        RemoveSoundChannel(FindChannelIndex(allocated));
-    }
-    return id;
+    return PlayNow(sound, volume, pan, pitch, false);
 }
 
 uint32_t ZQ_Audio_PlaySoundWithDelay(SoundResource* sound, float volume, float pan, float pitch, bool looping,
@@ -371,19 +377,11 @@ uint32_t ZQ_Audio_PlaySoundWithDelay(SoundResource* sound, float volume, float p
         return 0;
     }
     if (delaySeconds <= 0.0f) {
-        int32_t index = AllocateSoundChannel();
-        if (index < 0) {
-            return 0;
-        }
-        uint32_t allocated = g_channels[index].id;
-        uint32_t id = StartSoundChannel(index, sound, volume, pan, pitch, looping);
-        if (id == 0) {
-            RemoveSoundChannel(FindChannelIndex(allocated));
-        }
-        return id;
+        return PlayNow(sound, volume, pan, pitch, looping);
     }
     if (delaySeconds > kLongestDelaySeconds) {
-        ZQ_Popup(LOG_LEVEL_WARNING, "Trying to play sound '%s' with too long delay %.1fs (warning triggers at %.0fs)",
+        ZQ_Popup(LOG_LEVEL_WARNING,
+                 "Trying to play sound '%s' with too long delay %.1fs (warning triggers at %.0fs)",
                  sound->name, delaySeconds, kLongestDelaySeconds);
         delaySeconds = kLongestDelaySeconds;
     }
@@ -486,7 +484,8 @@ void ZQ_Audio_SlideChannelVolume(uint32_t id, float target, float seconds) {
         return;
     }
     target = ZQI_SnapVolume(target);
-    if (std::fabs(channel->volume - target) < kChannelSlideTolerance || (channel->fading && channel->stopAfterFade)) {
+    if (std::fabs(channel->volume - target) < kChannelSlideTolerance ||
+        (channel->fading && channel->stopAfterFade)) {
         return;
     }
     if (!channel->active) {

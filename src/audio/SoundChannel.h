@@ -37,7 +37,8 @@ int32_t ZQI_GetSoundChannelCount();
 void ZQI_ClearSoundChannels();
 
 int32_t AllocateSoundChannel();
-uint32_t StartSoundChannel(int32_t index, SoundResource* sound, float volume, float pan, float pitch, bool looping);
+uint32_t StartSoundChannel(int32_t index, SoundResource* sound, float volume, float pan, float pitch,
+                           bool looping);
 void RemoveSoundChannel(int32_t index);
 // Removes a started channel the back end no longer plays, once it has run to within 100 ms of
 // the sound's length; the last live entry takes its place, so the caller looks at the same index

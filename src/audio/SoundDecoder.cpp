@@ -44,7 +44,8 @@ int SeekMemory(void* source, ogg_int64_t offset, int origin) {
     if (target < 0) {
         target = 0;
     }
-    stream->position = static_cast<uint64_t>(target) < stream->count ? static_cast<uint64_t>(target) : stream->count;
+    stream->position =
+        static_cast<uint64_t>(target) < stream->count ? static_cast<uint64_t>(target) : stream->count;
     return 0;
 }
 

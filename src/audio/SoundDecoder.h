@@ -9,10 +9,10 @@ struct SoundData;
 struct SoundDecoderVorbis;
 
 struct SoundDecoder {
-    SoundData* data;              // the sound played (not owned)
-    uint64_t position;            // kind 0: the next byte of the PCM
-    SoundDecoderVorbis* vorbis;   // kind 2: the stream over the compressed bytes, else null
-    uint8_t hasStream;            // kind 0 or a Vorbis stream that opened
+    SoundData* data;             // the sound played (not owned)
+    uint64_t position;           // kind 0: the next byte of the PCM
+    SoundDecoderVorbis* vorbis;  // kind 2: the stream over the compressed bytes, else null
+    uint8_t hasStream;           // kind 0 or a Vorbis stream that opened
 };
 
 // A new decoder for data. For Vorbis data whose stream cannot be opened it logs the level-2

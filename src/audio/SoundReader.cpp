@@ -89,8 +89,8 @@ bool ReadWav(SoundData* data, zq_file_t* file, const char* path) {
 // ---- vorbisfile over an engine file -----------------------------------------------------------
 
 size_t ReadEngineFile(void* destination, size_t size, size_t count, void* source) {
-    return static_cast<size_t>(
-        ZQ_FileSystem_ReadFile(destination, static_cast<uint64_t>(size) * count, static_cast<zq_file_t*>(source)));
+    return static_cast<size_t>(ZQ_FileSystem_ReadFile(destination, static_cast<uint64_t>(size) * count,
+                                                      static_cast<zq_file_t*>(source)));
 }
 
 int SeekEngineFile(void* source, ogg_int64_t offset, int origin) {

@@ -43,7 +43,8 @@ void WarnSoundNameExtension(const char* name) {
     }
     size_t length = strlen(name);
     if (length > 4 && memchr(name + length - 4, '.', 4) != nullptr) {
-        ZQ_Popup(LOG_LEVEL_WARNING, "Sound name '%s' has file extension. Remove it from the file name.", name);
+        ZQ_Popup(LOG_LEVEL_WARNING, "Sound name '%s' has file extension. Remove it from the file name.",
+                 name);
     }
 }
 
@@ -107,8 +108,8 @@ void LoadCountedSound(SoundResource* sound) {
 
 int16_t CappedCount(SoundResource* sound, int32_t count) {
     if (count > SOUND_REFERENCE_CAP) {
-        ZQ_Popup(LOG_LEVEL_WARNING, "Sound '%s' reference count suspiciously high: capping at %d.", sound->name,
-                 SOUND_REFERENCE_CAP);
+        ZQ_Popup(LOG_LEVEL_WARNING, "Sound '%s' reference count suspiciously high: capping at %d.",
+                 sound->name, SOUND_REFERENCE_CAP);
         return SOUND_REFERENCE_CAP;
     }
     return static_cast<int16_t>(count < INT16_MIN ? INT16_MIN : count);

@@ -19,21 +19,21 @@ enum : int32_t {
 enum : uint8_t { SOUND_FLAG_COUNTED_BY_GET = 1 };
 
 struct SoundResource {
-    char* name;            // owned copy; null marks a free record
-    uint32_t hash;         // ZQI_HashName of the name
-    uint32_t kind;         // 2 for every sound record
-    uint32_t index;        // place in the pool
+    char* name;      // owned copy; null marks a free record
+    uint32_t hash;   // ZQI_HashName of the name
+    uint32_t kind;   // 2 for every sound record
+    uint32_t index;  // place in the pool
     int16_t referenceCount;
     uint8_t cacheMode;
-    char* resolvedPath;    // owned: the file that last loaded the data of a name without extension
-    uint32_t fileTime;     // modification time of that file (developer mode only), 0 = none
-    uint8_t flags;         // SOUND_FLAG_COUNTED_BY_GET
-    float duration;        // seconds, 0 until known
-    uint32_t reserved;     // -1 at creation
-    uint32_t lastStart;    // engine milliseconds of the last start on a channel, 0 = never
-    uint32_t dataSize;     // bytes of the sound as PCM, 0 after the data is freed
-    SoundData* data;       // owned; null = nothing to play
-    uint8_t loaded;        // 1 while data is attached
+    char* resolvedPath;  // owned: the file that last loaded the data of a name without extension
+    uint32_t fileTime;   // modification time of that file (developer mode only), 0 = none
+    uint8_t flags;       // SOUND_FLAG_COUNTED_BY_GET
+    float duration;      // seconds, 0 until known
+    uint32_t reserved;   // -1 at creation
+    uint32_t lastStart;  // engine milliseconds of the last start on a channel, 0 = never
+    uint32_t dataSize;   // bytes of the sound as PCM, 0 after the data is freed
+    SoundData* data;     // owned; null = nothing to play
+    uint8_t loaded;      // 1 while data is attached
 };
 
 // The pool and its high-water mark.

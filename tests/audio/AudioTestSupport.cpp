@@ -1,7 +1,9 @@
 // Shared set-up of the audio tests.
 #include "AudioTestSupport.h"
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -70,6 +72,16 @@ bool PopupShown(const std::string& text) {
         }
     }
     return false;
+}
+
+bool WaitFor(const std::function<bool()>& condition) {
+    for (int i = 0; i < 1000; ++i) {
+        if (condition()) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return condition();
 }
 
 uint32_t& Now() {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,9 @@ void WriteFile(const std::string& path, const std::string& bytes);
 // The popups shown since the last Reset (developer mode, each shown at once).
 std::vector<std::string>& Popups();
 bool PopupShown(const std::string& text);
+
+// Polls until the condition holds, up to 10 s; for back ends that play in real time (or faster).
+bool WaitFor(const std::function<bool()>& condition);
 
 // The audio clock reads this value.
 uint32_t& Now();

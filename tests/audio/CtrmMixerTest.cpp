@@ -22,16 +22,6 @@ using namespace AudioTest;
 
 namespace {
 
-bool WaitFor(const std::function<bool()>& condition) {
-    for (int i = 0; i < 1000; ++i) {
-        if (condition()) {
-            return true;
-        }
-        Sleep(10);
-    }
-    return condition();
-}
-
 IDirectSoundBuffer* BufferOf(uint32_t id) {
     return static_cast<IDirectSoundBuffer*>(CtrmGetChannelBuffer(id));
 }
@@ -86,8 +76,10 @@ TEST_F(CtrmMixerTest, PlayFillsTheBufferWithTheSourceAndTheCursorMoves) {
         buffer->GetCurrentPosition(&now, &write);
         return now != first;
     }));
-    EXPECT_TRUE(WaitFor([&] { return CtrmGetChannelState(id) == 0; })) << "played out: the channel frees itself";
-    EXPECT_TRUE(WaitFor([] { return IsBufferPlaying(static_cast<IDirectSoundBuffer*>(CtrmGetSilenceBuffer())); }));
+    EXPECT_TRUE(WaitFor([&] { return CtrmGetChannelState(id) == 0; }))
+        << "played out: the channel frees itself";
+    EXPECT_TRUE(
+        WaitFor([] { return IsBufferPlaying(static_cast<IDirectSoundBuffer*>(CtrmGetSilenceBuffer())); }));
 }
 
 TEST_F(CtrmMixerTest, FortyMonoChannelsThenNone) {

@@ -84,15 +84,15 @@ TEST_F(CtrmRefillTest, OnePassFillsHalvesBehindTheCursorThenStops) {
     channel.playing = 1;
     struct Step {
         uint32_t play, write;
-        int32_t half;     // filled, -1 none, -2 stopped
+        int32_t half;  // filled, -1 none, -2 stopped
         int32_t remaining;
-        uint32_t from;    // source byte at the start of the filled half
+        uint32_t from;  // source byte at the start of the filled half
     };
     const Step steps[] = {
         {10000, 20000, 1, 90000, kHalf},
-        {30000, 50000, -1, 70000, 0},       // write cursor already in the other half
+        {30000, 50000, -1, 70000, 0},  // write cursor already in the other half
         {50000, 60000, 0, 50000, kBufferSize},
-        {60000, 70000, -1, 40000, 0},       // that half is not the next to fill
+        {60000, 70000, -1, 40000, 0},        // that half is not the next to fill
         {10000, 12000, 1, 1800, 3 * kHalf},  // wrapped; past the end: silence
         {12000, 14000, -2, 0, 0},
     };

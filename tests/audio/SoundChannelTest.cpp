@@ -88,7 +88,8 @@ TEST_F(SoundChannelTest, DelayedStartPlaysBeforeItStartsAndPausingPostponesIt) {
 
 TEST_F(SoundChannelTest, TooLongDelayWarnsAndIsCutTo15Seconds) {
     uint32_t id = ZQ_Audio_PlaySoundWithDelay(tone, 1.0f, 0.0f, 1.0f, true, 20.0f);
-    EXPECT_TRUE(PopupShown("Trying to play sound 'mem://ch/tone' with too long delay 20.0s (warning triggers at 15s)"));
+    EXPECT_TRUE(PopupShown(
+        "Trying to play sound 'mem://ch/tone' with too long delay 20.0s (warning triggers at 15s)"));
     Step(14990);
     EXPECT_EQ(0, backEnd.Count("Play"));
     Step(20);

@@ -94,9 +94,12 @@ TEST_F(SoundReaderTest, WavHeaderChecksAndTheirMessages) {
         {"riff", 0, "RIFX", 4, "SoundReader - PCM: invalid header (RIFF) in file 'mem://wav/riff.wav'."},
         {"fmt", 12, "fmt_", 4, "SoundReader - PCM: invalid header (fmt ) in file 'mem://wav/fmt.wav'."},
         {"data", 36, "LIST", 4, "SoundReader - PCM: invalid header (DATA) in file 'mem://wav/data.wav'."},
-        {"bits", 34, "\x08", 1, "SoundReader - PCM: sample bit count is not 16 in file 'mem://wav/bits.wav'."},
-        {"mute", 22, "\x00", 1, "SoundReader - PCM: no channels or no sample rate in file 'mem://wav/mute.wav'."},
-        {"rate", 28, "\x02\x00\x00\x00", 4, "SoundReader - PCM: no channels or no sample rate in file 'mem://wav/rate.wav'."},
+        {"bits", 34, "\x08", 1,
+         "SoundReader - PCM: sample bit count is not 16 in file 'mem://wav/bits.wav'."},
+        {"mute", 22, "\x00", 1,
+         "SoundReader - PCM: no channels or no sample rate in file 'mem://wav/mute.wav'."},
+        {"rate", 28, "\x02\x00\x00\x00", 4,
+         "SoundReader - PCM: no channels or no sample rate in file 'mem://wav/rate.wav'."},
     };
     for (const Case& c : cases) {
         std::string bytes = Wav(8, 8);
@@ -147,7 +150,8 @@ TEST_F(SoundReaderTest, VorbisDecodesLikeOggdecWholeAndStreamed) {
         std::string decoded = Decoded(data, 65536);
         int32_t difference = LargestSampleDifference(decoded, reference);
         EXPECT_GE(difference, 0) << c.name;
-        EXPECT_LE(difference, kLargestDifferenceFromOggdec) << c.name << ": decoded PCM differs from oggdec's";
+        EXPECT_LE(difference, kLargestDifferenceFromOggdec)
+            << c.name << ": decoded PCM differs from oggdec's";
         EXPECT_TRUE(Decoded(data, 4092) == decoded) << c.name << ": reads across page sizes differ";
         if (c.kind == SOUND_DATA_PCM) {
             EXPECT_TRUE(std::string(reinterpret_cast<char*>(data->bytes.begin), data->pcmSize) == decoded);
@@ -209,8 +213,9 @@ TEST_F(SoundReaderTest, NameWithoutExtensionSearchesWavOggMp3) {
         const char* name;
         const char* resolved;
     };
-    for (Case c : {Case{"mem://search/boom", "mem://search/boom.ogg"}, Case{"mem://both/boom", "mem://both/boom.wav"},
-                   Case{"mem://music.old/boom", "mem://music.old/boom.mp3"}}) {
+    for (Case c :
+         {Case{"mem://search/boom", "mem://search/boom.ogg"}, Case{"mem://both/boom", "mem://both/boom.wav"},
+          Case{"mem://music.old/boom", "mem://music.old/boom.mp3"}}) {
         SoundResource* sound = ZQ_Audio_LoadSound(c.name);
         ASSERT_NE(nullptr, sound);
         ASSERT_NE(nullptr, sound->resolvedPath) << c.name;

@@ -37,8 +37,9 @@ TEST_F(SoundRecordsTest, GetSoundCountsOnceAndReleasesHibernate) {
     EXPECT_FALSE(ZQ_Audio_IsSoundLoaded(sound)) << "hibernated: data freed, place kept";
     EXPECT_EQ(0u, sound->dataSize);
     EXPECT_STREQ("mem://rec/click", sound->name);
-    EXPECT_TRUE(PopupShown("Releasing sound 'mem://rec/click' too many times: ref counting will get messed up. "
-                           "NOTE: sound has been accessed using GetSound which increses ref count by 1 once."));
+    EXPECT_TRUE(
+        PopupShown("Releasing sound 'mem://rec/click' too many times: ref counting will get messed up. "
+                   "NOTE: sound has been accessed using GetSound which increses ref count by 1 once."));
     ZQ_Audio_ReleaseSound(sound);
     EXPECT_EQ(0, sound->referenceCount);
     EXPECT_TRUE(PopupShown("Sound 'mem://rec/click' reference count less than zero."));
@@ -103,7 +104,8 @@ TEST_F(SoundRecordsTest, MissingFilesAndExtensionsInNames) {
     EXPECT_TRUE(PopupShown("Sound resource 'mem://rec/nothing' not found."));
     EXPECT_FALSE(ZQ_Audio_IsSoundLoaded(missing));
     ZQ_Audio_LoadSound("mem://rec/click.wav");
-    EXPECT_TRUE(PopupShown("Sound name 'mem://rec/click.wav' has file extension. Remove it from the file name."));
+    EXPECT_TRUE(
+        PopupShown("Sound name 'mem://rec/click.wav' has file extension. Remove it from the file name."));
     EXPECT_EQ(nullptr, ZQ_Audio_GetSoundWithCacheMode(nullptr, SOUND_CACHE_LOOKUP));
     EXPECT_TRUE(PopupShown("ZQ_Audio_GetSoundWithCacheMode called with null parameter."));
 }

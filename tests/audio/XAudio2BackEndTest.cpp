@@ -19,17 +19,6 @@ using namespace AudioTest;
 
 namespace {
 
-// Polls until the condition holds, up to 10 s.
-bool WaitFor(const std::function<bool()>& condition) {
-    for (int i = 0; i < 1000; ++i) {
-        if (condition()) {
-            return true;
-        }
-        Sleep(10);
-    }
-    return condition();
-}
-
 XAUDIO2_VOICE_STATE StateOf(IXAudio2SourceVoice* voice) {
     XAUDIO2_VOICE_STATE state = {};
     voice->GetState(&state, 0);
@@ -90,7 +79,8 @@ TEST_F(XAudio2BackEndTest, LoopingVoiceKeepsOneBufferWaiting) {
     EXPECT_TRUE(WaitFor([&] { return StateOf(voice).BuffersQueued == 2; })) << "re-queued after each pass";
     EXPECT_TRUE(backEnd.IsChannelPlaying(id));
     backEnd.SetChannelLooping(id, false);
-    EXPECT_TRUE(WaitFor([&] { return !backEnd.IsChannelPlaying(id); })) << "the pass ends, then the record frees";
+    EXPECT_TRUE(WaitFor([&] { return !backEnd.IsChannelPlaying(id); }))
+        << "the pass ends, then the record frees";
 }
 
 TEST_F(XAudio2BackEndTest, PanReachesTheOutputMatrix) {

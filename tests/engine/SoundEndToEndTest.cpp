@@ -36,20 +36,25 @@ struct BackEndCase {
 
 TEST(SoundEndToEnd, EachRunChoosesItsBackEndAndPlaysThroughIt) {
     const BackEndCase cases[] = {
-        {"xaudio2", "", "",
-         {"Loading Sound Implementation...", "Loaded XAudio2 sound implementation", "Sound Implementation initialized.",
-          "Releasing Sound Implementation."},
+        {"xaudio2",
+         "",
+         "",
+         {"Loading Sound Implementation...", "Loaded XAudio2 sound implementation",
+          "Sound Implementation initialized.", "Releasing Sound Implementation."},
          true},
-        {"ctrm", "--features FORCE_ALT_SOUND_IMP", "",
-         {"Loading Sound Implementation...", "Loaded CTRM sound implementation", "Sound Implementation initialized.",
-          "SoundImplementation CTRM Shutdown."},
+        {"ctrm",
+         "--features FORCE_ALT_SOUND_IMP",
+         "",
+         {"Loading Sound Implementation...", "Loaded CTRM sound implementation",
+          "Sound Implementation initialized.", "SoundImplementation CTRM Shutdown."},
          true},
         {"no-sound", "--features NO_SOUND", "", {"Sounds disabled. Null Sound Implementation used."}, false},
     };
     for (const BackEndCase& c : cases) {
         SoundRun run(std::string("sound-") + c.name);
         ASSERT_TRUE(run.folder.Ready());
-        std::string arguments = std::string(c.arguments) + " --test-sound tone --test-music tone --test-quit-after 20";
+        std::string arguments =
+            std::string(c.arguments) + " --test-sound tone --test-music tone --test-quit-after 20";
         EngineRunResult result = run.folder.Run(arguments, c.environment);
         ASSERT_TRUE(result.finished) << c.name;
         EXPECT_EQ(0u, result.exitCode) << c.name;
@@ -58,22 +63,24 @@ TEST(SoundEndToEnd, EachRunChoosesItsBackEndAndPlaysThroughIt) {
         std::map<std::string, std::string> report = ReadRunReport(run.folder);
         EXPECT_EQ(1, ReportNumber(report, "sound_loaded")) << c.name;
         EXPECT_EQ(c.plays, ReportNumber(report, "sound_channel") != 0) << c.name;
-        EXPECT_EQ(c.plays, ReportNumber(report, "sound_playing") != 0) << c.name << ": still looping at shutdown";
+        EXPECT_EQ(c.plays, ReportNumber(report, "sound_playing") != 0)
+            << c.name << ": still looping at shutdown";
         EXPECT_EQ(1, ReportNumber(report, "shutdown")) << c.name;
     }
 }
 
 TEST(SoundEndToEnd, SoundSwitchedOnAfterNoSoundPlays) {
     SoundRun run("sound-switched-on");
-    EngineRunResult result = run.folder.Run("--features NO_SOUND --test-sound tone --test-sound-on-at 3 --test-quit-after 8");
+    EngineRunResult result =
+        run.folder.Run("--features NO_SOUND --test-sound tone --test-sound-on-at 3 --test-quit-after 8");
     ASSERT_TRUE(result.finished);
     std::map<std::string, std::string> report = ReadRunReport(run.folder);
     EXPECT_EQ(0, ReportNumber(report, "sound_channel")) << "silent at first";
     EXPECT_NE(0, ReportNumber(report, "sound_channel_later")) << "plays once sound is on";
     std::string missing;
     EXPECT_TRUE(MessagesInOrder(run.Log(),
-                                {"Sounds disabled. Null Sound Implementation used.", "Loading Sound Implementation...",
-                                 "SoundImplementation initialized."},
+                                {"Sounds disabled. Null Sound Implementation used.",
+                                 "Loading Sound Implementation...", "SoundImplementation initialized."},
                                 &missing))
         << missing;
     EXPECT_EQ(-1, FindMessage(run.Log(), "Unable to reload sound"));

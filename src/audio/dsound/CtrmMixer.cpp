@@ -23,7 +23,7 @@ namespace {
 
 const uint32_t kMaxChannels = 256;
 const uint32_t kStereoChannels = 24;
-const DWORD kBufferFlags = 0x180E8;  // software, frequency, pan, volume, global focus, precise cursor
+const DWORD kBufferFlags = 0x180E8;       // software, frequency, pan, volume, global focus, precise cursor
 const DWORD kBufferDescriptionSize = 24;  // the original layout, without the 3D algorithm
 const DWORD kPriorityLevel = 2;
 const DWORD kRefillPeriodMs = 25;
@@ -70,18 +70,30 @@ IDirectSoundBuffer* BufferOf(const CtrmChannel& channel) {
 
 const char* DescribeResult(HRESULT result) {
     switch (static_cast<uint32_t>(result)) {
-    case 0x8878000Au: return "Audio device in use";
-    case 0x80070057u: return "Invalid parameter";
-    case 0x8007000Eu: return "Out of memory";
-    case 0x80004002u: return "Unsupported interface\n-- Is DirectX 5.0 or later installed?";
-    case 0x80004001u: return "Function not supported";
-    case 0x8878001Eu: return "Control requested is not available";
-    case 0x88780032u: return "Invalid call for the current state";
-    case 0x88780046u: return "Caller doesn't have priority";
-    case 0x88780064u: return "Unsupported audio format";
-    case 0x88780078u: return "No audio device found";
-    case 0x88780096u: return "Mixing buffer was lost";
-    default: return nullptr;
+        case 0x8878000Au:
+            return "Audio device in use";
+        case 0x80070057u:
+            return "Invalid parameter";
+        case 0x8007000Eu:
+            return "Out of memory";
+        case 0x80004002u:
+            return "Unsupported interface\n-- Is DirectX 5.0 or later installed?";
+        case 0x80004001u:
+            return "Function not supported";
+        case 0x8878001Eu:
+            return "Control requested is not available";
+        case 0x88780032u:
+            return "Invalid call for the current state";
+        case 0x88780046u:
+            return "Caller doesn't have priority";
+        case 0x88780064u:
+            return "Unsupported audio format";
+        case 0x88780078u:
+            return "No audio device found";
+        case 0x88780096u:
+            return "Mixing buffer was lost";
+        default:
+            return nullptr;
     }
 }
 
@@ -286,10 +298,9 @@ void ReleaseEverything() {
 bool OpenDevice(void* window) {
     g_mixer.library = LoadLibraryA("DSOUND.DLL");
     DirectSoundCreateFunction create =
-        g_mixer.library != nullptr
-            ? reinterpret_cast<DirectSoundCreateFunction>(
-                  reinterpret_cast<void*>(GetProcAddress(g_mixer.library, "DirectSoundCreate")))
-            : nullptr;
+        g_mixer.library != nullptr ? reinterpret_cast<DirectSoundCreateFunction>(reinterpret_cast<void*>(
+                                         GetProcAddress(g_mixer.library, "DirectSoundCreate")))
+                                   : nullptr;
     if (create == nullptr) {
         snprintf(g_mixer.lastError, sizeof(g_mixer.lastError), "DirectSoundCreate: No audio device found");
         return false;
@@ -364,7 +375,8 @@ bool CtrmInitialize(uint32_t sampleRate, uint32_t channelCount, void* window, ui
     }
     memset(g_mixer.channels, 0, sizeof(g_mixer.channels));
     // Fewer than 24 channels leaves no mono ones: every channel is stereo then.
-    uint32_t stereoStart = g_mixer.channelCount > kStereoChannels ? g_mixer.channelCount - kStereoChannels : 0;
+    uint32_t stereoStart =
+        g_mixer.channelCount > kStereoChannels ? g_mixer.channelCount - kStereoChannels : 0;
     for (uint32_t i = 0; i < g_mixer.channelCount; ++i) {
         CtrmChannel& channel = g_mixer.channels[i];
         channel.format = i < stereoStart ? CTRM_MONO : CTRM_STEREO;
@@ -458,7 +470,8 @@ void CtrmFreeSound(CtrmSound* sound, SoundData* data) {
 }
 
 uint32_t CtrmPlay(SoundData* data, float volume, float pan, float pitch, uint32_t looping) {
-    if (!IsInitialised() || data == nullptr || (data->channels != CTRM_MONO && data->channels != CTRM_STEREO)) {
+    if (!IsInitialised() || data == nullptr ||
+        (data->channels != CTRM_MONO && data->channels != CTRM_STEREO)) {
         return 0;
     }
     CtrmChannel* channel = nullptr;

@@ -11,7 +11,7 @@ struct SoundDecoder;
 enum CtrmFormat : uint32_t { CTRM_MONO = 1, CTRM_STEREO = 2 };
 
 struct CtrmChannel {
-    uint32_t id;  // 0 = free
+    uint32_t id;      // 0 = free
     uint32_t format;  // CtrmFormat, fixed at initialisation
     void* buffer;     // the DirectSound secondary buffer (IDirectSoundBuffer*), null when none
     uint32_t bufferSize;

@@ -76,7 +76,8 @@ bool SoundImpCTRM::LoadSound(SoundResource*, SoundData* data, const char* path) 
 }
 
 void SoundImpCTRM::FreeSound(SoundResource* sound) {
-    if (sound == nullptr || sound->data == nullptr || sound->data->backEndHandle == nullptr || g_ctrm == nullptr) {
+    if (sound == nullptr || sound->data == nullptr || sound->data->backEndHandle == nullptr ||
+        g_ctrm == nullptr) {
         return;
     }
     g_ctrm->FreeSound(static_cast<CtrmSound*>(sound->data->backEndHandle), sound->data);

@@ -54,7 +54,8 @@ void LoadXAudio2Library() {
     g_createWithVersion = reinterpret_cast<CreateWithVersionFunction>(
         reinterpret_cast<void*>(GetProcAddress(g_library, "XAudio2CreateWithVersionInfo")));
     if (g_createWithVersion == nullptr) {
-        g_create = reinterpret_cast<CreateFunction>(reinterpret_cast<void*>(GetProcAddress(g_library, "XAudio2Create")));
+        g_create = reinterpret_cast<CreateFunction>(
+            reinterpret_cast<void*>(GetProcAddress(g_library, "XAudio2Create")));
     }
 }
 
@@ -135,8 +136,9 @@ bool SoundImpXAudio2::Initialize(CoreState*, const zq_parameters_t*) {
         }
     }
     for (int i = 0; i < 2; ++i) {
-        HRESULT result = (*engines[i])->CreateMasteringVoice(masters[i], 2, XAUDIO2_DEFAULT_SAMPLERATE, 0, nullptr,
-                                                             nullptr, AudioCategory_GameEffects);
+        HRESULT result = (*engines[i])
+                             ->CreateMasteringVoice(masters[i], 2, XAUDIO2_DEFAULT_SAMPLERATE, 0, nullptr,
+                                                    nullptr, AudioCategory_GameEffects);
         if (FAILED(result)) {
             ZQ_Log(LOG_LEVEL_ERROR, "XAudio2: failed to create %s mastering voice: 0x%X.", names[i],
                    static_cast<unsigned>(result));
@@ -568,9 +570,7 @@ void SoundImpXAudio2::SetEngineRunning(bool running) {
 void SoundImpXAudio2::Update() {
     uint32_t now = ZQ_GetMilliseconds();
     lastUpdate_ = now - lastUpdate_ >= 1 ? now : lastUpdate_;
-    {
-        Lock lock(this);
-    }
+    { Lock lock(this); }
     for (int i = 0; i < XAUDIO2_RECORD_COUNT; ++i) {
         Lock lock(this);
     }

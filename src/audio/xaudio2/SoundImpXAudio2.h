@@ -24,18 +24,18 @@ enum {
 
 // One playing voice.
 struct XAudio2Record {
-    uint64_t ringIndex;               // next slot of the streaming ring
-    IXAudio2MasteringVoice* output;   // the mastering voice of the record's engine
-    uint8_t* ring;                    // XAUDIO2_RING_SLOTS * XAUDIO2_RING_SLOT bytes
-    SoundResource* sound;             // null = free
-    SoundDecoder* decoder;            // streamed sounds only
-    IXAudio2SourceVoice* voice;       // kept after the sound ends and reused
+    uint64_t ringIndex;              // next slot of the streaming ring
+    IXAudio2MasteringVoice* output;  // the mastering voice of the record's engine
+    uint8_t* ring;                   // XAUDIO2_RING_SLOTS * XAUDIO2_RING_SLOT bytes
+    SoundResource* sound;            // null = free
+    SoundDecoder* decoder;           // streamed sounds only
+    IXAudio2SourceVoice* voice;      // kept after the sound ends and reused
     uint32_t id;
     float volume;
     uint8_t looping;
-    uint8_t playing;                  // started and not paused
+    uint8_t playing;  // started and not paused
     uint8_t streaming;
-    SoundData* queuedData;            // whose PCM the voice may still read, until it is destroyed
+    SoundData* queuedData;  // whose PCM the voice may still read, until it is destroyed
 };
 
 // Loads "xaudio2_9.dll" once (system folder only) and creates an engine. A negative result means
