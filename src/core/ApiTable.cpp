@@ -116,7 +116,8 @@ void ZQI_BuildApiTables() {
 
     // The online-service sub-tables are the services subsystem's to fill (ZQI_InstallServiceTables).
     g_api.achievements = &g_achievements;
-    ZQI_FillUnavailableAudioTable(&g_audio);
+    // Filled by the audio subsystem's registered filler.
+    memset(&g_audio, 0, sizeof(g_audio));
     g_api.audio = &g_audio;
     g_api.cloud = &g_cloud;
     ZQI_FillUnavailableFileSystemTable(&g_filesystem);

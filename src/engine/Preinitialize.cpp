@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "audio/AudioSystem.h"
 #include "core/ApiTable.h"
 #include "core/CommandLine.h"
 #include "core/CoreState.h"
@@ -206,8 +207,9 @@ bool CorePreinitialize() {
     ZQI_InitializeMainThread();
     ZQI_CreateThreadRegistryLock();
     g_core.renderer = nullptr;
+    ZQI_RegisterApiTableFiller(ZQI_InstallAudioApi);
+    ZQI_RegisterApiTableFiller(ZQI_InstallServiceTables);
     ZQI_BuildApiTables();
-    ZQI_ConnectServiceTables();
     ZQI_InstallReinitializeRequest();
     memset(&g_core.appliedParameters, 0, sizeof(g_core.appliedParameters));
     SetDefaults();

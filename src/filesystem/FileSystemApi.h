@@ -64,11 +64,14 @@ bool ZQI_ReplaceFile(const char* sourcePath, const char* targetPath);
 // can exchange two files in one step, it becomes the temporary file, which the writer's next
 // save overwrites instead of making a new file. As ZQI_ReplaceFile otherwise.
 bool ZQI_CommitTemporaryFile(const char* temporaryPath, const char* targetPath);
-// Splits "*.png;*.jpg" into its wildcards; false for a wildcard of 512 characters or more, or
-// one with characters other than "*" and the path characters (and no "/" or "..").
+// Splits "*.png;*.jpg" into its wildcards; false for a wildcard of 512 characters or more, one
+// with characters other than "*" and the path characters, or one holding "..", "//" or a
+// leading "/". A wildcard may name a folder below the listed one: "sub/*.png".
 bool ZQI_ParseWildcards(const char* text, Array<String>& out);
 // The listing behind FindFiles (unique texts in the order met).
 void ZQI_FindFiles(const char* path, const Array<String>& wildcards, bool recursive, Array<String>& out);
+// One scheme's folder; a wildcard's folder part ("sub/" of "sub/*.png") is listed as that folder
+// below this one, so its results read "<virtualFolder>/sub/<name>".
 void ZQI_FindFilesInSystem(SchemeId scheme, const char* virtualFolder, const char* nativeFolder,
                            const Array<String>& wildcards, bool recursive, Array<String>& out);
 // A path that exists, or (unless noCreate) that can be created, in one of 32 buffers of 260
