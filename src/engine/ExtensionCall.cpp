@@ -17,18 +17,15 @@
 #include "engine/RuntimeState.h"
 #include "foundation/String.h"
 #include "platform/InputImp.h"
+#include "services/ExtensionModules.h"
 
 namespace {
 
 // ---- Hooks ----
 
-ServicePresence NoService(int32_t) {
-    return SERVICE_MISSING;
-}
 void NothingToDo() {}
 
-const ExtensionCallHooks kDefaultHooks = {NoService, ZQI_CallExtensionModules, NothingToDo, NothingToDo,
-                                          NothingToDo};
+const ExtensionCallHooks kDefaultHooks = {NothingToDo, NothingToDo, NothingToDo};
 ExtensionCallHooks g_hooks = kDefaultHooks;
 
 template <typename Member>
@@ -58,7 +55,7 @@ ExtensionAnswer ServiceAndPlatformCommands(const char* function, const char* par
     if (answer.ends) {
         return answer;
     }
-    const char* text = g_hooks.callNotificationCommand(function, parameter);
+    const char* text = CallNotificationCommand(function, parameter);
     if (text == nullptr) {
         text = ZQI_GetRuntimePlatform().CallPlatformCommand(function, parameter);
     }
@@ -178,8 +175,6 @@ void ZQI_SetExtensionCallHooks(const ExtensionCallHooks* hooks) {
     if (hooks == nullptr) {
         return;
     }
-    TakeHook(&ExtensionCallHooks::findService, *hooks);
-    TakeHook(&ExtensionCallHooks::callNotificationCommand, *hooks);
     TakeHook(&ExtensionCallHooks::refreshMemoryEstimates, *hooks);
     TakeHook(&ExtensionCallHooks::reloadChangedResources, *hooks);
     TakeHook(&ExtensionCallHooks::listResourceUsage, *hooks);

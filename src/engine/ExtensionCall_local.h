@@ -31,8 +31,6 @@ const ExtensionCallHooks& ZQI_GetExtensionCallHooks();
 ExtensionAnswer ZQI_HandlePurchaseCall(const char* function, const char* parameter);
 ExtensionAnswer ZQI_HandleGameCenterCall(const char* function, const char* parameter);
 ExtensionAnswer ZQI_HandleTestExtensionCall(const char* function, const char* parameter);
-// The default of the notification hook: every registered module in order.
-const char* ZQI_CallExtensionModules(const char* function, const char* parameter);
 
 // ExtensionQueries.cpp
 ExtensionAnswer ZQI_HandleLanguageQuery(const char* function, const char* parameter);

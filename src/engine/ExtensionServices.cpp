@@ -11,9 +11,8 @@
 #include "core/Features.h"
 #include "core/Log.h"
 #include "engine/ExtensionCall_local.h"
-#include "engine/PendingSubsystems.h"
-#include "engine/RuntimeState.h"
 #include "filesystem/FileSystemApi.h"
+#include "services/ExtensionModules.h"
 
 namespace {
 
@@ -27,12 +26,8 @@ bool Is(const char* text, const char* expected) {
     return text != nullptr && strcmp(text, expected) == 0;
 }
 
-bool IsServiceAvailable(int32_t kind) {
-    return ZQI_GetExtensionCallHooks().findService(kind) == SERVICE_AVAILABLE;
-}
-
-bool ServiceExists(int32_t kind) {
-    return ZQI_GetExtensionCallHooks().findService(kind) != SERVICE_MISSING;
+bool IsAvailable(BaseImplementation* implementation) {
+    return implementation != nullptr && implementation->IsAvailable();
 }
 
 // ---- GameCenter ----
@@ -139,35 +134,37 @@ const char* ZQI_CutField(const char* text, char separator, int index, char* out,
 }
 
 ExtensionAnswer ZQI_HandlePurchaseCall(const char* function, const char* parameter) {
-    if (strncmp(function, "IAP_", 4) != 0 || !IsServiceAvailable(SERVICE_KIND_IAP)) {
+    InAppPurchaseImplementation* purchases = ZQI_GetInAppPurchaseImplementation();
+    if (strncmp(function, "IAP_", 4) != 0 || !IsAvailable(purchases)) {
         return ExtensionGoesOn();
     }
-    zq_iap_api_t* iap = ZQI_GetApi()->iap;
     if (Is(function, "IAP_IsAvailable")) {
         return ExtensionEnds("YES");
     }
     if (Is(function, "IAP_PurchaseItem")) {
-        iap->PurchaseItem(parameter);
+        purchases->PurchaseItem(parameter);
         return ExtensionEnds("YES");
     }
     if (Is(function, "IAP_RequestItemData")) {
-        iap->RequestItemData(parameter);
+        purchases->RequestItemData(parameter);
         return ExtensionEnds("OK");
     }
     if (Is(function, "IAP_RestorePurchases")) {
-        iap->RestorePurchases();
+        purchases->RestorePurchases();
         return ExtensionEnds("YES");
     }
     if (Is(function, "IAP_ShowPurchaseProgress")) {
-        return ExtensionEnds(iap->ShowPurchaseProgress() ? "YES" : "NO");
+        return ExtensionEnds(purchases->ShowPurchaseProgress() ? "YES" : "NO");
     }
     return ExtensionGoesOn();
 }
 
 ExtensionAnswer ZQI_HandleGameCenterCall(const char* function, const char* parameter) {
-    const bool achievements = ServiceExists(SERVICE_KIND_ACHIEVEMENTS);
-    const bool leaderboards = ServiceExists(SERVICE_KIND_LEADERBOARDS);
-    if (!Is(function, "GameCenter") || !(achievements || leaderboards) ||
+    // Only their presence and availability matter here: the commands go through the API's
+    // sub-tables.
+    BaseImplementation* achievements = ZQI_GetResolvedImplementation(IMPLEMENTATION_ACHIEVEMENT);
+    BaseImplementation* leaderboards = ZQI_GetResolvedImplementation(IMPLEMENTATION_LEADERBOARDS);
+    if (!Is(function, "GameCenter") || (achievements == nullptr && leaderboards == nullptr) ||
         !ZQI_IsFeatureEnabled("GAME_CENTER")) {
         return ExtensionGoesOn();
     }
@@ -180,26 +177,16 @@ ExtensionAnswer ZQI_HandleGameCenterCall(const char* function, const char* param
     }
     // Each family of commands needs its own service; a game with both keeps its scores even
     // while achievements are available.
-    if (IsServiceAvailable(SERVICE_KIND_ACHIEVEMENTS)) {
+    if (IsAvailable(achievements)) {
         ExtensionAnswer answer = AchievementCommand(fields);
         if (answer.ends) {
             return answer;
         }
     }
-    if (IsServiceAvailable(SERVICE_KIND_LEADERBOARDS)) {
+    if (IsAvailable(leaderboards)) {
         return LeaderboardCommand(fields);
     }
     return ExtensionGoesOn();
-}
-
-const char* ZQI_CallExtensionModules(const char* function, const char* parameter) {
-    for (ExtensionModule* module : g_runtime.modules) {
-        const char* answer = module->Call(function, parameter);
-        if (answer != nullptr) {
-            return answer;
-        }
-    }
-    return nullptr;
 }
 
 ExtensionAnswer ZQI_HandleTestExtensionCall(const char* function, const char* parameter) {

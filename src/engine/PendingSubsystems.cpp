@@ -21,7 +21,6 @@ void Pop(HighLevelRendererStack stack) {
 
 }  // namespace
 
-void InitExtensionModules() {}
 
 void ZQI_BuildSystemInfoText() {}
 void ZQI_CreateImageLoader() {}
@@ -96,11 +95,9 @@ bool InitializeShaderTranslator() {
     return true;
 }
 void ZQI_RecreateLiveBitmaps() {}
-void ZQI_RecreateFontAtlases() {}
 void ZQI_ReloadXmlShaders() {}
 void ZQI_UploadGlobalFontPages() {}
 void ZQI_FreeBitmapGpuData() {}
-void ZQI_FreeFontAtlasGpuData() {}
 void ZQI_FreeShaderGpuData() {}
 void ZQI_FreeGlobalFontPages() {}
 void ZQI_FreeDefaultRendererResources() {}
@@ -109,9 +106,6 @@ void ZQI_ProcessBitmapResourceQueues() {}
 void ProcessPendingBufferOperations() {}
 void ProcessShaderResourceQueue() {}
 
-bool InitializeGlobalFont() {
-    return false;
-}
 void ZQI_DrawSoundChannels() {}
 void ZQI_DrawDebugOverlay(float) {}
 void ZQI_FreeDebugOverlayState() {}

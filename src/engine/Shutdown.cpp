@@ -15,7 +15,8 @@
 #include "core/NamedMutex.h"
 #include "core/Threads.h"
 #include "engine/Lifecycle.h"
-#include "engine/PendingSound.h"
+#include "audio/AudioSystem.h"
+#include "audio/null/NullSoundImplementation.h"
 #include "engine/PendingSubsystems.h"
 #include "engine/RuntimePlatform.h"
 #include "engine/RuntimeState.h"
@@ -24,6 +25,7 @@
 #include "filesystem/SearchPaths.h"
 #include "graphics/d3d11/RendererImplementation.h"
 #include "platform/InputImp.h"
+#include "services/ExtensionModules.h"
 #include "startup/Manifest.h"
 
 namespace {
@@ -117,14 +119,7 @@ void DestroyWindowIfAny() {
 }
 
 void ReleaseModulesAndServices() {
-    for (BaseImplementation* service : g_runtime.services) {
-        service->Shutdown();
-    }
-    for (ExtensionModule* module : g_runtime.modules) {
-        module->Shutdown();
-    }
-    g_runtime.modules.DeleteAll();
-    g_runtime.services.Clear();  // they belong to the modules
+    ZQI_ShutdownExtensionModules();
     g_runtime.inputCount = 0;
 }
 
