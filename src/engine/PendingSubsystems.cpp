@@ -27,7 +27,6 @@ InputImp* ZQI_CreateXInputImplementation() {
 
 void InitExtensionModules() {}
 
-void ZQI_BuildSystemInfoText() {}
 void ZQI_CreateImageLoader() {}
 
 void ZQI_BuildGraphicsApiTable() {}

@@ -1,7 +1,7 @@
 // Stand-ins for the subsystems the lifecycle drives that are not part of the build yet: the
 // graphics state stacks and batches, the resource tables and their upload queues, fonts, the
-// console and developer overlays, input back ends, extension modules and services, the system
-// information text and the image loader. Each keeps the name its owner will give it; the owning
+// console and developer overlays, input back ends, extension modules and services, and the
+// image loader. Each keeps the name its owner will give it; the owning
 // subsystem replaces these declarations (and PendingSubsystems.cpp) when it is built. They do
 // nothing, or the least that keeps the lifecycle's bookkeeping honest (the transform and
 // render-target stacks count their depth, so unbalanced pushes are still found).
@@ -56,9 +56,8 @@ public:
 // resolves the services into g_runtime.modules and g_runtime.services.
 void InitExtensionModules();
 
-// ---- System information text and the image loader -------------------------------------------
+// ---- The image loader ----------------------------------------------------------------------
 
-void ZQI_BuildSystemInfoText();
 void ZQI_CreateImageLoader();
 
 // ---- Graphics: API table, state stacks, batches, resource tables and queues -------------------
