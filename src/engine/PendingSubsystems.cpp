@@ -116,5 +116,3 @@ bool InitializeGlobalFont() {
     return false;
 }
 void ZQI_DrawSoundChannels() {}
-void ZQI_DrawDebugOverlay(float) {}
-void ZQI_FreeDebugOverlayState() {}

@@ -126,5 +126,3 @@ void ProcessShaderResourceQueue();
 
 bool InitializeGlobalFont();
 void ZQI_DrawSoundChannels();
-void ZQI_DrawDebugOverlay(float step);
-void ZQI_FreeDebugOverlayState();

@@ -14,6 +14,7 @@
 #include "core/Log.h"
 #include "core/NamedMutex.h"
 #include "core/Threads.h"
+#include "engine/DebugOverlay.h"
 #include "engine/Lifecycle.h"
 #include "engine/PendingSound.h"
 #include "engine/PendingSubsystems.h"
