@@ -22,7 +22,8 @@ std::string PrimaryDisplayMode() {
         if ((device.StateFlags & DISPLAY_DEVICE_PRIMARY_DEVICE) != 0 &&
             EnumDisplaySettingsA(device.DeviceName, ENUM_CURRENT_SETTINGS, &mode)) {
             char text[64];
-            snprintf(text, sizeof(text), "%lux%lu@%lu", mode.dmPelsWidth, mode.dmPelsHeight, mode.dmDisplayFrequency);
+            snprintf(text, sizeof(text), "%lux%lu@%lu", mode.dmPelsWidth, mode.dmPelsHeight,
+                     mode.dmDisplayFrequency);
             return text;
         }
         device.cb = sizeof(device);
