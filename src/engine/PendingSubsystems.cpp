@@ -99,11 +99,9 @@ bool InitializeShaderTranslator() {
     return true;
 }
 void ZQI_RecreateLiveBitmaps() {}
-void ZQI_RecreateFontAtlases() {}
 void ZQI_ReloadXmlShaders() {}
 void ZQI_UploadGlobalFontPages() {}
 void ZQI_FreeBitmapGpuData() {}
-void ZQI_FreeFontAtlasGpuData() {}
 void ZQI_FreeShaderGpuData() {}
 void ZQI_FreeGlobalFontPages() {}
 void ZQI_FreeDefaultRendererResources() {}
@@ -112,7 +110,4 @@ void ZQI_ProcessBitmapResourceQueues() {}
 void ProcessPendingBufferOperations() {}
 void ProcessShaderResourceQueue() {}
 
-bool InitializeGlobalFont() {
-    return false;
-}
 void ZQI_DrawSoundChannels() {}

@@ -106,14 +106,13 @@ void Flush();
 
 void ZQI_ResetShaderTableCount();
 bool InitializeShaderTranslator();
-// Renderer start: every live bitmap, font atlas, ".xml" shader and glyph page back on the GPU.
+// Renderer start: every live bitmap, ".xml" shader and glyph page back on the GPU (font atlases:
+// fonts/FontApi.h).
 void ZQI_RecreateLiveBitmaps();
-void ZQI_RecreateFontAtlases();
 void ZQI_ReloadXmlShaders();
 void ZQI_UploadGlobalFontPages();
 // Renderer stop: the GPU data of the same, then the default resources (WHITE_TEXTURE, shaders).
 void ZQI_FreeBitmapGpuData();
-void ZQI_FreeFontAtlasGpuData();
 void ZQI_FreeShaderGpuData();
 void ZQI_FreeGlobalFontPages();
 void ZQI_FreeDefaultRendererResources();
@@ -124,5 +123,4 @@ void ProcessShaderResourceQueue();
 
 // ---- Fonts, console and developer overlays ---------------------------------------------------
 
-bool InitializeGlobalFont();
 void ZQI_DrawSoundChannels();
