@@ -28,6 +28,18 @@ int32_t Saturated(uint64_t bytes) {
 
 }  // namespace
 
+ImageMemoryUse ZQI_DescribeBitmapMemory(const zq_bitmap_t& bitmap) {
+    ImageMemoryUse image;
+    image.width = bitmap.width;
+    image.height = bitmap.height;
+    image.hasSystemCopy = bitmap.pixels != nullptr;
+    image.uploaded = bitmap.gpu.loaded != 0;
+    image.textureWidth = bitmap.gpu.texture_width;
+    image.textureHeight = bitmap.gpu.texture_height;
+    image.frameCount = bitmap.frame_count;
+    return image;
+}
+
 void ZQI_CountImageMemory(MemoryEstimates* estimates, const ImageMemoryUse& image) {
     if (image.hasSystemCopy) {
         estimates->systemBytes += PixelBytes(image.width, image.height);

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "zorqa.h"
+
 // Input-state ids of the estimates.
 enum MemoryStatisticId : int32_t {
     MEMORY_STAT_TOTAL = 2000,   // system + GPU + sound + vertex data
@@ -39,6 +41,9 @@ struct ImageMemoryUse {
 // Sounds larger than this are music, streamed rather than held, and not counted.
 const uint64_t ZQI_LARGEST_COUNTED_SOUND = 4194304;
 
+// What a bitmap of the bitmap table (or a font's atlas) keeps: its pixels when they are in memory,
+// its texture once loaded on the GPU, and its frames.
+ImageMemoryUse ZQI_DescribeBitmapMemory(const zq_bitmap_t& bitmap);
 // Adds one bitmap or font: width x height x 4 to system memory when it keeps a copy; texture and
 // image sizes x 4 (times the frames) to GPU memory and image data when uploaded.
 void ZQI_CountImageMemory(MemoryEstimates* estimates, const ImageMemoryUse& image);

@@ -17,6 +17,7 @@
 #include "engine/Autoscale.h"
 #include "engine/Lifecycle.h"
 #include "engine/ManifestSettings.h"
+#include "engine/MemoryEstimateSources.h"
 #include "engine/PendingSubsystems.h"
 #include "engine/ReinitializeRequest.h"
 #include "engine/ResolutionSelection.h"
@@ -192,6 +193,7 @@ bool CorePreinitialize() {
     g_core.renderer = nullptr;
     ZQI_BuildApiTables();
     ZQI_InstallReinitializeRequest();
+    ZQI_RegisterMemoryEstimateSources();
     memset(&g_core.appliedParameters, 0, sizeof(g_core.appliedParameters));
     SetDefaults();
     ZQI_CreateCoreMutexes();

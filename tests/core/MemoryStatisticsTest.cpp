@@ -61,11 +61,22 @@ protected:
 };
 
 TEST_F(MemoryStatisticsTest, EachKindOfResourceCountsByItsRule) {
+    // A three-frame bitmap with its pixels in memory and its texture on the GPU: 20000 bytes of
+    // system memory, 3 x 32768 of GPU memory and 3 x 20000 of image data.
+    zq_bitmap_t strip = {};
+    uint8_t pixels[4] = {};
+    strip.width = 100;
+    strip.height = 50;
+    strip.pixels = pixels;
+    strip.gpu.loaded = 1;
+    strip.gpu.texture_width = 128;
+    strip.gpu.texture_height = 64;
+    strip.frame_count = 3;
     // width, height, system copy, uploaded, texture width, texture height, frames
-    g_images = {{100, 50, true, false, 128, 64, 1},  // system copy only: 20000
-                {100, 50, false, true, 128, 64, 3},  // GPU 3 x 32768, image data 3 x 20000
-                {10, 10, true, true, 16, 16, 1}};    // 400 system, 1024 GPU, 400 image data
-    g_sounds = {4194304, 4194305, 1000};             // the middle one is music
+    g_images = {ZQI_DescribeBitmapMemory(strip),
+                {100, 50, false, false, 128, 64, 1},  // neither in memory nor uploaded: nothing
+                {10, 10, true, true, 16, 16, 1}};     // 400 system, 1024 GPU, 400 image data
+    g_sounds = {4194304, 4194305, 1000};              // the middle one is music
     g_vertexBytes = 7;
     ZQI_RefreshMemUsageEstimates();
     EXPECT_EQ(20400, Stat(MEMORY_STAT_SYSTEM));
