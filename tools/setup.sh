@@ -12,6 +12,7 @@ packages=(
     clang libclang-rt-14-dev bison glslang-tools
     mingw-w64 libz-mingw-w64-dev dpkg-dev
     wine wine64 xvfb xauth
+    vorbis-tools pulseaudio pulseaudio-utils
 )
 
 missing=()

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "audio/AudioSystem.h"
 #include "core/ApiTable.h"
 #include "core/CommandLine.h"
 #include "core/CoreState.h"
@@ -191,6 +192,7 @@ bool CorePreinitialize() {
     ZQI_InitializeMainThread();
     ZQI_CreateThreadRegistryLock();
     g_core.renderer = nullptr;
+    ZQI_RegisterApiTableFiller(ZQI_InstallAudioApi);
     ZQI_BuildApiTables();
     ZQI_InstallReinitializeRequest();
     ZQI_RegisterMemoryEstimateSources();

@@ -33,7 +33,6 @@ TEST_F(ApiTableTest, EveryRootSlotAndSubTableSlotIsFilled) {
     zq_api_t* api = ZQI_GetApi();
     EXPECT_EQ(0, CountNullSlots(api));
     EXPECT_EQ(0, CountNullSlots(api->achievements));
-    EXPECT_EQ(0, CountNullSlots(api->audio));
     EXPECT_EQ(0, CountNullSlots(api->cloud));
     EXPECT_EQ(0, CountNullSlots(api->filesystem));
     EXPECT_EQ(0, CountNullSlots(api->graphics));
