@@ -9,7 +9,7 @@ packages=(
     googletest libbenchmark-dev
     zlib1g-dev libpng-dev libjpeg-dev libfreetype-dev libogg-dev libvorbis-dev libpugixml-dev
     fonts-dejavu-core
-    clang libclang-rt-14-dev bison glslang-tools
+    clang libclang-rt-14-dev bison glslang-tools glslang-dev spirv-tools
     mingw-w64 libz-mingw-w64-dev dpkg-dev
     wine wine64 xvfb xauth
     vorbis-tools pulseaudio pulseaudio-utils

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "foundation/Array.h"
+#include "foundation/Compiler.h"
 #include "foundation/String.h"
 
 namespace ShaderTool {
@@ -61,6 +62,8 @@ public:
         return Append(text, static_cast<int32_t>(length));
     }
     bool AppendChar(char c) { return c == '\0' || Append(&c, 1); }
+    // printf-style; out of line, so that its formatting buffer never sits in a caller's frame.
+    void AppendFormat(const char* format, ...) ZQ_PRINTF_LIKE(2, 3);
 
     int32_t Length() const { return characters.count; }
     // Empties the text and forgets an overflow; the limit stays.
