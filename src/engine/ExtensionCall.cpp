@@ -8,8 +8,10 @@
 #include <cstring>
 
 #include "core/ApiTable.h"
+#include "core/ConsoleAutocompletion.h"
 #include "core/CoreState.h"
 #include "core/Log.h"
+#include "core/MemoryStatistics.h"
 #include "engine/Autoscale.h"
 #include "engine/ExtensionCall_local.h"
 #include "engine/PendingSubsystems.h"
@@ -25,7 +27,7 @@ namespace {
 
 void NothingToDo() {}
 
-const ExtensionCallHooks kDefaultHooks = {NothingToDo, NothingToDo, NothingToDo};
+const ExtensionCallHooks kDefaultHooks = {NothingToDo, NothingToDo};
 ExtensionCallHooks g_hooks = kDefaultHooks;
 
 template <typename Member>
@@ -66,10 +68,7 @@ ExtensionAnswer AddConsoleCommand(const char* function, const char* parameter) {
     if (!Is(function, "Console_AddCommand")) {
         return ExtensionGoesOn();
     }
-    zq_api_t* api = ZQI_GetApi();
-    if (api->RegisterAutocompletion != nullptr) {
-        api->RegisterAutocompletion(parameter, nullptr);
-    }
+    ZQI_AddAutocompletion(parameter, nullptr);
     return ExtensionEnds(nullptr);
 }
 
@@ -89,7 +88,7 @@ ExtensionAnswer KeyboardInputUI(const char* function, const char* parameter) {
 
 ExtensionAnswer ResourceCommands(const char* function, const char*) {
     if (Is(function, "RefreshMemUsageEstimates")) {
-        g_hooks.refreshMemoryEstimates();
+        ZQI_RefreshMemUsageEstimates();
         return ExtensionEnds(nullptr);
     }
     if (Is(function, "ListResourceUsage")) {
@@ -175,7 +174,6 @@ void ZQI_SetExtensionCallHooks(const ExtensionCallHooks* hooks) {
     if (hooks == nullptr) {
         return;
     }
-    TakeHook(&ExtensionCallHooks::refreshMemoryEstimates, *hooks);
     TakeHook(&ExtensionCallHooks::reloadChangedResources, *hooks);
     TakeHook(&ExtensionCallHooks::listResourceUsage, *hooks);
 }

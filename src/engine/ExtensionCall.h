@@ -8,12 +8,10 @@
 
 #include <cstdint>
 
-// What the calls reach in subsystems that are not built yet: the resource tables and the
-// memory statistics. The start-up code that brings such a subsystem up installs its members; a
-// null member (the default) means the subsystem is not there and its call does nothing.
+// What the calls reach in subsystems that are not built yet: the resource tables. The start-up
+// code that brings them up installs the members; a null member (the default) means the tables
+// are not there and the call does nothing.
 struct ExtensionCallHooks {
-    // "RefreshMemUsageEstimates": recomputes the memory statistics (input states 2000-2005).
-    void (*refreshMemoryEstimates)();
     // "Cache" "ReloadResources": reloads the bitmaps, fonts and sounds whose files changed.
     void (*reloadChangedResources)();
     // "ListResourceUsage": logs the bitmaps, sounds and fonts and the largest of them.

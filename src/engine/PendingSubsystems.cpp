@@ -22,7 +22,6 @@ void Pop(HighLevelRendererStack stack) {
 }  // namespace
 
 
-void ZQI_BuildSystemInfoText() {}
 void ZQI_CreateImageLoader() {}
 
 void ZQI_BuildGraphicsApiTable() {}
@@ -107,5 +106,3 @@ void ProcessPendingBufferOperations() {}
 void ProcessShaderResourceQueue() {}
 
 void ZQI_DrawSoundChannels() {}
-void ZQI_DrawDebugOverlay(float) {}
-void ZQI_FreeDebugOverlayState() {}

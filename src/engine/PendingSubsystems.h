@@ -1,10 +1,9 @@
 // Stand-ins for the subsystems the lifecycle drives that are not part of the build yet: the
 // graphics state stacks and batches, the resource tables and their upload queues, fonts, the
-// console and developer overlays, the system information text and the image loader. Each keeps
-// the name its owner will give it; the owning subsystem replaces these declarations (and
-// PendingSubsystems.cpp) when it is built. They do nothing, or the least that keeps the
-// lifecycle's bookkeeping honest (the transform and render-target stacks count their depth, so
-// unbalanced pushes are still found).
+// console and developer overlays and the image loader. Each keeps the name its owner will give
+// it; the owning subsystem replaces these declarations (and PendingSubsystems.cpp) when it is
+// built. They do nothing, or the least that keeps the lifecycle's bookkeeping honest (the
+// transform and render-target stacks count their depth, so unbalanced pushes are still found).
 #pragma once
 
 #include <cstdint>
@@ -13,9 +12,8 @@
 #include "zorqa.h"
 
 
-// ---- System information text and the image loader -------------------------------------------
+// ---- The image loader ----------------------------------------------------------------------
 
-void ZQI_BuildSystemInfoText();
 void ZQI_CreateImageLoader();
 
 // ---- Graphics: API table, state stacks, batches, resource tables and queues -------------------
@@ -82,5 +80,3 @@ void ProcessShaderResourceQueue();
 // ---- Fonts, console and developer overlays ---------------------------------------------------
 
 void ZQI_DrawSoundChannels();
-void ZQI_DrawDebugOverlay(float step);
-void ZQI_FreeDebugOverlayState();

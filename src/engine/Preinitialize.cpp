@@ -19,6 +19,7 @@
 #include "engine/ExtensionCall.h"
 #include "engine/Lifecycle.h"
 #include "engine/ManifestSettings.h"
+#include "engine/MemoryEstimateSources.h"
 #include "engine/PendingSubsystems.h"
 #include "engine/ReinitializeRequest.h"
 #include "engine/ResolutionSelection.h"
@@ -213,6 +214,7 @@ bool CorePreinitialize() {
     ZQI_BuildApiTables();
     ZQI_InstallReinitializeRequest();
     ZQI_InstallExtensionCall();
+    ZQI_RegisterMemoryEstimateSources();
     memset(&g_core.appliedParameters, 0, sizeof(g_core.appliedParameters));
     SetDefaults();
     ZQI_CreateCoreMutexes();

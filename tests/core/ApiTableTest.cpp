@@ -399,7 +399,6 @@ TEST_F(ApiTableTest, UnavailableHttpStillHandsOutEmptyBuffers) {
 TEST_F(ApiTableTest, UnavailableRootSlotsAnswerNothing) {
     zq_api_t* api = ZQI_GetApi();
     EXPECT_EQ(nullptr, api->GetParameter("fps_limit"));
-    api->RegisterAutocompletion("help", "Lists the commands");
     EXPECT_EQ(1, CountLoggedLines("[ERROR] ZQ_GetParameter: the manifest subsystem is not "
                                   "available."));
 }

@@ -7,14 +7,18 @@
 
 #include "RuntimeTestSupport.h"
 #include "core/ApiTable.h"
+#include "core/Console.h"
+#include "core/ConsoleAutocompletion.h"
 #include "core/CoreState.h"
 #include "core/EventQueue.h"
+#include "core/Log.h"
 #include "core/Features.h"
 #include "engine/ExtensionCall.h"
 #include "engine/Lifecycle.h"
 #include "engine/PendingSubsystems.h"
 #include "services/ExtensionModules.h"
 #include "engine/RuntimeState.h"
+#include "filesystem/FileSystemApi.h"
 #include "graphics/d3d11/RendererImplementation.h"
 
 namespace {
@@ -144,6 +148,9 @@ TEST_F(ExtensionCallTest, ModulesComeBeforeThePlatformAndTheInputBackEndsComeLas
     EXPECT_EQ(nullptr, ZQI_GetApi()->ExtensionCall(nullptr, "x"));
     g_core.program = nullptr;
     EXPECT_EQ("null", Call("ProgramInfo", "ProgramId"));
+    ZQI_InstallFileSystemApi(ZQI_GetApi());  // the console checks commands as path texts
+    EXPECT_EQ("(null)", Call("Console_AddCommand", "spawn_enemy"));
+    EXPECT_STREQ("spawn_enemy", ZQI_FindAutocompletion(ZQI_GetConsole(), "spawn"));
     g_runtime.inputCount = 0;
 }
 
