@@ -2,8 +2,8 @@
 // parameter text; the engine answers with a text or null. The handlers are tried in a fixed
 // order - in-app purchase, GameCenter, notifications and the extension modules (the services),
 // the platform's commands, then the engine's own queries and developer commands - and the input
-// back ends get what nobody answered. Main thread: results live in static buffers that the next call of the
-// same kind overwrites.
+// back ends get what nobody answered. Main thread: results live in static buffers that the next
+// call of the same kind overwrites.
 #pragma once
 
 #include <cstdint>
