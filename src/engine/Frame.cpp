@@ -14,6 +14,7 @@
 #include "engine/Lifecycle.h"
 #include "engine/PendingSound.h"
 #include "engine/PendingSubsystems.h"
+#include "graphics/BitmapUpload.h"
 #include "engine/RuntimePlatform.h"
 #include "engine/RuntimeState.h"
 #include "graphics/d3d11/RendererImplementation.h"

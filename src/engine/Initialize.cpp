@@ -12,6 +12,7 @@
 #include "engine/Lifecycle.h"
 #include "engine/PendingSound.h"
 #include "engine/PendingSubsystems.h"
+#include "graphics/BitmapTable.h"
 #include "engine/RuntimePlatform.h"
 #include "engine/RuntimeState.h"
 #include "data/DMRecords.h"
@@ -96,6 +97,7 @@ void InitializeSoundBackEnd() {
 
 void ReadFeatureSwitches() {
     g_runtime.referenceCounting = ZQI_IsFeatureEnabled("DISABLE_REFERENCE_COUNTING") ? 0 : 1;
+    ZQI_GetBitmapSwitches().referenceCounting = g_runtime.referenceCounting;
     g_runtime.showFps = ZQI_IsFeatureEnabled("SHOW_FPS") ? 1 : 0;
     g_runtime.debugDrawTimeDeltaTest = ZQI_IsFeatureEnabled("DEBUG_DRAW_TIME_DELTA_TEST") ? 1 : 0;
     g_runtime.debugDrawBlackScreen =

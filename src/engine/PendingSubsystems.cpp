@@ -28,7 +28,6 @@ InputImp* ZQI_CreateXInputImplementation() {
 void InitExtensionModules() {}
 
 void ZQI_BuildSystemInfoText() {}
-void ZQI_CreateImageLoader() {}
 
 void ZQI_BuildGraphicsApiTable() {}
 
@@ -99,17 +98,14 @@ void ZQI_ResetShaderTableCount() {}
 bool InitializeShaderTranslator() {
     return true;
 }
-void ZQI_RecreateLiveBitmaps() {}
 void ZQI_RecreateFontAtlases() {}
 void ZQI_ReloadXmlShaders() {}
 void ZQI_UploadGlobalFontPages() {}
-void ZQI_FreeBitmapGpuData() {}
 void ZQI_FreeFontAtlasGpuData() {}
 void ZQI_FreeShaderGpuData() {}
 void ZQI_FreeGlobalFontPages() {}
 void ZQI_FreeDefaultRendererResources() {}
 
-void ZQI_ProcessBitmapResourceQueues() {}
 void ProcessPendingBufferOperations() {}
 void ProcessShaderResourceQueue() {}
 

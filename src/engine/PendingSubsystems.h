@@ -1,7 +1,7 @@
 // Stand-ins for the subsystems the lifecycle drives that are not part of the build yet: the
-// graphics state stacks and batches, the resource tables and their upload queues, fonts, the
-// console and developer overlays, input back ends, extension modules and services, the system
-// information text and the image loader. Each keeps the name its owner will give it; the owning
+// graphics state stacks and batches, the shader and buffer tables and their queues, fonts, the
+// console and developer overlays, input back ends, extension modules and services, and the system
+// information text. Each keeps the name its owner will give it; the owning
 // subsystem replaces these declarations (and PendingSubsystems.cpp) when it is built. They do
 // nothing, or the least that keeps the lifecycle's bookkeeping honest (the transform and
 // render-target stacks count their depth, so unbalanced pushes are still found).
@@ -56,10 +56,9 @@ public:
 // resolves the services into g_runtime.modules and g_runtime.services.
 void InitExtensionModules();
 
-// ---- System information text and the image loader -------------------------------------------
+// ---- System information text -------------------------------------------------------------------
 
 void ZQI_BuildSystemInfoText();
-void ZQI_CreateImageLoader();
 
 // ---- Graphics: API table, state stacks, batches, resource tables and queues -------------------
 
@@ -107,19 +106,16 @@ void Flush();
 
 void ZQI_ResetShaderTableCount();
 bool InitializeShaderTranslator();
-// Renderer start: every live bitmap, font atlas, ".xml" shader and glyph page back on the GPU.
-void ZQI_RecreateLiveBitmaps();
+// Renderer start: every font atlas, ".xml" shader and glyph page back on the GPU.
 void ZQI_RecreateFontAtlases();
 void ZQI_ReloadXmlShaders();
 void ZQI_UploadGlobalFontPages();
 // Renderer stop: the GPU data of the same, then the default resources (WHITE_TEXTURE, shaders).
-void ZQI_FreeBitmapGpuData();
 void ZQI_FreeFontAtlasGpuData();
 void ZQI_FreeShaderGpuData();
 void ZQI_FreeGlobalFontPages();
 void ZQI_FreeDefaultRendererResources();
 
-void ZQI_ProcessBitmapResourceQueues();
 void ProcessPendingBufferOperations();
 void ProcessShaderResourceQueue();
 

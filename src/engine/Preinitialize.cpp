@@ -25,6 +25,8 @@
 #include "filesystem/FileSystemApi.h"
 #include "filesystem/FileSystemTable.h"
 #include "filesystem/UserFolders.h"
+#include "graphics/BitmapTable.h"
+#include "graphics/ImageLoader.h"
 #include "startup/Manifest.h"
 #include "startup/ResourcePackages.h"
 
@@ -136,6 +138,9 @@ void ReadResourceFlags() {
         g_runtime.unlimitedMemory = 1;
         ZQ_Print("Virtually unlimited memory mode active.");
     }
+    BitmapSwitches& bitmaps = ZQI_GetBitmapSwitches();
+    bitmaps.printReferenceCountChanges = g_runtime.printReferenceCountChanges;
+    bitmaps.unlimitedMemory = g_runtime.unlimitedMemory;
 }
 
 }  // namespace
