@@ -134,8 +134,13 @@ void OptimiseSequence(zq_bitmap_t* bitmap, const char* name) {
 }
 
 // "res://data/<name>", or "res://<search path>/<name>" for the last search path that holds "data"
-// and is neither a "-src" folder nor a scheme path.
+// and is neither a "-src" folder nor a scheme path. A name with a scheme counts without it, so
+// the result stays one valid path.
 String SequenceOutputPath(const char* name) {
+    const char* schemeEnd = strstr(name, "://");
+    if (schemeEnd != nullptr) {
+        name = schemeEnd + 3;
+    }
     String output = String::FromFormat("res://data/%s", name);
     ZQI_LockSearchPaths();
     Array<String>& paths = ZQI_GetSearchPathList();

@@ -265,6 +265,10 @@ std::string NativeResPath(const std::string& name) {
     return g_environment->ScratchPath(("res/" + name).c_str());
 }
 
+std::string NativeCachePath(const std::string& name) {
+    return g_environment->ScratchPath(("user/cache/" + name).c_str());
+}
+
 std::string WriteResFile(const std::string& name, const std::string& bytes) {
     const std::filesystem::path native = NativeResPath(name);
     std::filesystem::create_directories(native.parent_path());

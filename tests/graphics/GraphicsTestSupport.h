@@ -51,8 +51,9 @@ std::string EncodeTGA(const TestImage& image, bool runLength, int bitsPerPixel, 
 
 // Writes bytes to the native file behind res://<name> (folders made) and returns "res://<name>".
 std::string WriteResFile(const std::string& name, const std::string& bytes);
-// The native path of a res:// name.
+// The native paths of a res:// and a cache:// name.
 std::string NativeResPath(const std::string& name);
+std::string NativeCachePath(const std::string& name);
 std::string ReadNativeFile(const std::string& nativePath);
 
 // Each test starts with an empty bitmap table and queues, counting on, developer mode on (prints
