@@ -3,6 +3,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -101,6 +102,31 @@ TestImage PatternImage(int32_t width, int32_t height, uint32_t seed, bool opaque
         }
     }
     return image;
+}
+
+void PaddedTexel(const TestImage& image, int borderX, int borderY, int x, int y, bool transparentBorder,
+                 uint8_t out[4]) {
+    const int ix = std::min(std::max(x - borderX, 0), image.width - 1);
+    const int iy = std::min(std::max(y - borderY, 0), image.height - 1);
+    memcpy(out, image.At(ix, iy), 4);
+    const bool onBorder =
+        (borderX && (x == 0 || x == image.width + 1)) || (borderY && (y == 0 || y == image.height + 1));
+    if (transparentBorder && onBorder) {
+        out[3] = 0;
+    }
+}
+
+int CountWrongPaddedTexels(const TestImage& image, int borderX, int borderY, bool transparentBorder,
+                           const uint8_t* texels, int pitch) {
+    int wrong = 0;
+    for (int y = 0; y < image.height + 2 * borderY; ++y) {
+        for (int x = 0; x < image.width + 2 * borderX; ++x) {
+            uint8_t expected[4];
+            PaddedTexel(image, borderX, borderY, x, y, transparentBorder, expected);
+            wrong += memcmp(expected, texels + size_t(y) * pitch + size_t(x) * 4, 4) != 0;
+        }
+    }
+    return wrong;
 }
 
 bool PixelsEqual(const zq_bitmap_t* bitmap, const TestImage& image) {

@@ -25,6 +25,13 @@ struct TestImage {
 
 // Pixels from a seed (every channel varies); alpha 255 when opaque is set.
 TestImage PatternImage(int32_t width, int32_t height, uint32_t seed, bool opaque);
+// What a padded texture holds at (x, y) for the image placed at (borderX, borderY): the nearest
+// image pixel, made transparent on the border when transparentBorder is set.
+void PaddedTexel(const TestImage& image, int borderX, int borderY, int x, int y, bool transparentBorder,
+                 uint8_t out[4]);
+// Texels of the padded area (image plus borders) that differ from PaddedTexel; pitch in bytes.
+int CountWrongPaddedTexels(const TestImage& image, int borderX, int borderY, bool transparentBorder,
+                           const uint8_t* texels, int pitch);
 // True when the bitmap's pixels equal the image's, byte for byte.
 bool PixelsEqual(const zq_bitmap_t* bitmap, const TestImage& image);
 

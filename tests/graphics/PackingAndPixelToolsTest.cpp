@@ -25,21 +25,6 @@ struct OwnedBitmap {
     ~OwnedBitmap() { free(bitmap.pixels); }
 };
 
-// The padded image a texture must hold at (x, y): the nearest image pixel, transparent on the
-// border for the default mode with alpha.
-const uint8_t* ExpectedTexel(const TestImage& image, int borderX, int borderY, int x, int y, uint8_t* out,
-                             bool transparentBorder) {
-    const int ix = std::min(std::max(x - borderX, 0), image.width - 1);
-    const int iy = std::min(std::max(y - borderY, 0), image.height - 1);
-    memcpy(out, image.At(ix, iy), 4);
-    const bool onBorder =
-        (borderX && (x == 0 || x == image.width + 1)) || (borderY && (y == 0 || y == image.height + 1));
-    if (transparentBorder && onBorder) {
-        out[3] = 0;
-    }
-    return out;
-}
-
 TEST_F(PackingTest, BordersAndTextureSizesByPackMode) {
     struct Case {
         const char* what;
@@ -73,16 +58,8 @@ TEST_F(PackingTest, BordersAndTextureSizesByPackMode) {
         EXPECT_EQ(c.textureWidth * 4, packer.pitch) << c.what;
         const bool sameSize = c.textureWidth == c.width && c.textureHeight == c.height;
         EXPECT_EQ(sameSize, packer.pixels == owned.bitmap.pixels) << c.what;
-        const int paddedWidth = c.width + 2 * c.borderX;
-        const int paddedHeight = c.height + 2 * c.borderY;
-        int wrong = 0;
-        for (int y = 0; y < paddedHeight; ++y) {
-            for (int x = 0; x < paddedWidth; ++x) {
-                uint8_t expected[4];
-                ExpectedTexel(image, c.borderX, c.borderY, x, y, expected, c.finalMode == PAD_DEFAULT);
-                wrong += memcmp(expected, packer.pixels + int64_t(y) * packer.pitch + x * 4, 4) != 0;
-            }
-        }
+        const int wrong = CountWrongPaddedTexels(image, c.borderX, c.borderY, c.finalMode == PAD_DEFAULT,
+                                                 packer.pixels, packer.pitch);
         EXPECT_EQ(0, wrong) << c.what;
         packer.Release();
     }
