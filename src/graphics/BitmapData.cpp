@@ -23,11 +23,15 @@ void FreeBitmapPixels(zq_bitmap_t* bitmap) {
     if (bitmap == nullptr) {
         return;
     }
-    if (ZQI_BitmapOwnsData(bitmap)) {
+    // A repeated frame shows the pixels of the frame it repeats, but may still hold its own.
+    const bool ownRepeatPixels = bitmap->same_as_frame != nullptr && bitmap->pixels != bitmap->same_as_frame->pixels;
+    if (ZQI_BitmapOwnsData(bitmap) || ownRepeatPixels) {
         if (bitmap->pixels != nullptr) {
             ZQI_GetImageLoader()->FreeImagePixels(bitmap);
         }
-        return;
+        if (ZQI_BitmapOwnsData(bitmap)) {
+            return;
+        }
     }
     bitmap->pixels = nullptr;  // a copy: the owner frees it
     for (int32_t i = 0; bitmap->frames != nullptr && i < bitmap->frame_count; ++i) {

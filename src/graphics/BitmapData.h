@@ -2,7 +2,8 @@
 // only when it is a plain bitmap or an atlas. Everything else holds copies that must be cleared,
 // never freed:
 //  - a bitmap with frames shows its selected frame: its pixels and GPU block are that frame's;
-//  - a frame that repeats an earlier one (same-as frame) has the earlier frame's GPU block;
+//  - a frame that repeats an earlier one (same-as frame) has the earlier frame's GPU block (pixels
+//    of its own, when it kept any, are still its own);
 //  - the frames of a sequence file lie in one atlas: their GPU blocks are the atlas texture's.
 // The bitmap with frames owns its frame array and its atlas record. So each buffer and each texture
 // is freed once, by its owner.
