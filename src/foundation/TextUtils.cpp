@@ -157,6 +157,18 @@ bool ZQI_EndsWith(const char* text, const char* suffix) {
     return memcmp(text + textLength - suffixLength, suffix, suffixLength) == 0;
 }
 
+char* ZQI_DuplicateText(const char* text) {
+    if (text == nullptr) {
+        return nullptr;
+    }
+    size_t length = strlen(text) + 1;
+    char* copy = static_cast<char*>(malloc(length));
+    if (copy != nullptr) {
+        memcpy(copy, text, length);
+    }
+    return copy;
+}
+
 bool ZQI_EqualsIgnoreCase(const char* a, const char* b) {
     if (a == nullptr || b == nullptr) {
         return false;

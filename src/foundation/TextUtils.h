@@ -23,6 +23,8 @@ char* ZQI_ReplaceAll(const char* text, const char* search, const char* replaceme
                      int32_t outSize);
 // Case-sensitive suffix test; false for null arguments or a suffix longer than the text.
 bool ZQI_EndsWith(const char* text, const char* suffix);
+// A malloc'd copy of text (free it with free); null for null text or when out of memory.
+char* ZQI_DuplicateText(const char* text);
 // ASCII comparison without regard to case (A-Z and a-z only); false for null arguments.
 bool ZQI_EqualsIgnoreCase(const char* a, const char* b);
 // Parses "#RRGGBB" or "#RRGGBBAA" ('#' optional, either case, a non-digit counts as 0) into

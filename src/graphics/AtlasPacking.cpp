@@ -5,7 +5,8 @@
 #include <cstring>
 
 #include "core/ApiTable.h"
-#include "foundation/NameHash.h"
+#include "foundation/TextUtils.h"
+#include "graphics/BitmapData.h"
 #include "graphics/BitmapPacker.h"
 #include "graphics/BitmapTable.h"
 #include "graphics/PixelTools.h"
@@ -88,19 +89,7 @@ void ResetAtlasRecord(zq_bitmap_t* atlas) {
     free(atlas->pixels);
     free(atlas->name);
     memset(atlas, 0, sizeof(*atlas));
-    atlas->name = static_cast<char*>(malloc(sizeof("atlas")));
-    if (atlas->name != nullptr) {
-        memcpy(atlas->name, "atlas", sizeof("atlas"));
-    }
-    atlas->hash = ZQI_HashName(atlas->name);
-    atlas->reference_count = 1;
-    atlas->kind = 1;
-    atlas->depth = 1;
-    atlas->type = ZQ_TEXTURE_TYPE_2D;
-    atlas->format = ZQ_TEXTURE_FORMAT_RGBA8;
-    atlas->mip_levels = 1;
-    atlas->load_state = BITMAP_NOT_LOADED;
-    atlas->pack_mode = NO_PADDING;
+    ZQI_SetUpAtlasRecord(atlas, ZQI_DuplicateText("atlas"));
     // The gaps between the bitmaps are transparent.
     atlas->flags = BITMAP_FLAG_ALPHA;
 }

@@ -4,12 +4,26 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "foundation/NameHash.h"
 #include "graphics/BitmapTable.h"
 #include "graphics/BitmapUpload.h"
 #include "graphics/ImageLoader.h"
 
 bool ZQI_BitmapOwnsData(const zq_bitmap_t* bitmap) {
     return bitmap->frames == nullptr && bitmap->same_as_frame == nullptr && bitmap->atlas == nullptr;
+}
+
+void ZQI_SetUpAtlasRecord(zq_bitmap_t* atlas, char* name) {
+    atlas->name = name;
+    atlas->hash = ZQI_HashName(name);
+    atlas->kind = 1;
+    atlas->reference_count = 1;
+    atlas->depth = 1;
+    atlas->type = ZQ_TEXTURE_TYPE_2D;
+    atlas->format = ZQ_TEXTURE_FORMAT_RGBA8;
+    atlas->mip_levels = 1;
+    atlas->load_state = BITMAP_NOT_LOADED;
+    atlas->pack_mode = NO_PADDING;
 }
 
 zq_bitmap_t* ZQI_NewBitmapRecords(int32_t count) {
@@ -24,7 +38,8 @@ void FreeBitmapPixels(zq_bitmap_t* bitmap) {
         return;
     }
     // A repeated frame shows the pixels of the frame it repeats, but may still hold its own.
-    const bool ownRepeatPixels = bitmap->same_as_frame != nullptr && bitmap->pixels != bitmap->same_as_frame->pixels;
+    const bool ownRepeatPixels =
+        bitmap->same_as_frame != nullptr && bitmap->pixels != bitmap->same_as_frame->pixels;
     if (ZQI_BitmapOwnsData(bitmap) || ownRepeatPixels) {
         if (bitmap->pixels != nullptr) {
             ZQI_GetImageLoader()->FreeImagePixels(bitmap);

@@ -27,6 +27,10 @@ void FreeBitmapFrames(zq_bitmap_t* bitmap);
 // Frees the bitmap's atlas record (its texture, pixels and name) and clears the pointer.
 void ZQI_FreeBitmapAtlas(zq_bitmap_t* bitmap);
 
+// Sets up a zeroed record as an atlas named by the owned text name (with its hash): 2D RGBA, one
+// mip level, no padding, depth 1, reference count 1, not loaded.
+void ZQI_SetUpAtlasRecord(zq_bitmap_t* atlas, char* name);
+
 // count zeroed records for an atlas or a frame array (calloc: the owner frees them with free).
 zq_bitmap_t* ZQI_NewBitmapRecords(int32_t count);
 

@@ -37,15 +37,6 @@ bool HasExtension(const char* name) {
     return strchr(slash != nullptr ? slash + 1 : name, '.') != nullptr;
 }
 
-char* CopyText(const char* text) {
-    size_t length = strlen(text) + 1;
-    char* copy = static_cast<char*>(malloc(length));
-    if (copy != nullptr) {
-        memcpy(copy, text, length);
-    }
-    return copy;
-}
-
 int32_t ManifestSide(const DMNode* entry, const char* key) {
     const char* value = entry->GetValue(key);
     return value != nullptr ? atoi(value) : kDefaultManifestSide;
@@ -225,7 +216,7 @@ bool LoadBitmapFile(zq_bitmap_t* bitmap) {
         }
         if (ZQ_FileSystem_FileExists(fileName)) {
             free(bitmap->source_file);
-            bitmap->source_file = CopyText(fileName);
+            bitmap->source_file = ZQI_DuplicateText(fileName);
             return ZQI_LoadBitmapFromFile(bitmap, fileName);
         }
     }

@@ -8,7 +8,6 @@
 
 #include "core/ApiTable.h"
 #include "data/DataFileAccess.h"
-#include "foundation/NameHash.h"
 #include "foundation/TextUtils.h"
 #include "graphics/AtlasPacking.h"
 #include "graphics/BitmapData.h"
@@ -166,21 +165,13 @@ zq_bitmap_t* NewAtlasRecord(const char* path) {
         return nullptr;
     }
     size_t length = strlen("atlas:") + strlen(path) + 1;
-    atlas->name = static_cast<char*>(malloc(length));
-    if (atlas->name == nullptr) {
+    char* name = static_cast<char*>(malloc(length));
+    if (name == nullptr) {
         free(atlas);
         return nullptr;
     }
-    snprintf(atlas->name, length, "atlas:%s", path);
-    atlas->hash = ZQI_HashName(atlas->name);
-    atlas->load_state = BITMAP_NOT_LOADED;
-    atlas->kind = 1;
-    atlas->reference_count = 1;
-    atlas->depth = 1;
-    atlas->format = ZQ_TEXTURE_FORMAT_RGBA8;
-    atlas->type = ZQ_TEXTURE_TYPE_2D;
-    atlas->mip_levels = 1;
-    atlas->pack_mode = NO_PADDING;
+    snprintf(name, length, "atlas:%s", path);
+    ZQI_SetUpAtlasRecord(atlas, name);
     return atlas;
 }
 

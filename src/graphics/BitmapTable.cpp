@@ -1,5 +1,6 @@
 // The bitmap table: slot search and taking under "GET_BITMAP", reference counts, the busy flags,
 // the cache-mode rules and the description check.
+#include "foundation/TextUtils.h"
 #include "graphics/BitmapTable.h"
 
 #include <cstdlib>
@@ -40,15 +41,6 @@ void LockTable() {
 
 void UnlockTable() {
     ZQI_UnlockCoreMutex(CORE_MUTEX_GET_BITMAP);
-}
-
-char* CopyText(const char* text) {
-    size_t length = strlen(text);
-    char* copy = static_cast<char*>(malloc(length + 1));
-    if (copy != nullptr) {
-        memcpy(copy, text, length + 1);
-    }
-    return copy;
 }
 
 bool IsPowerOfTwo(int32_t value) {
@@ -141,7 +133,7 @@ void SelectFirstFrame(zq_bitmap_t* bitmap) {
 
 zq_bitmap_t* CreateBitmapRecord(const char* name, uint32_t hash, int32_t cacheMode, bool getMode) {
     ZQ_Print("..caching bitmap '%s'", name);
-    char* nameCopy = CopyText(name);
+    char* nameCopy = ZQI_DuplicateText(name);
     zq_bitmap_t* bitmap = nameCopy != nullptr ? TakeFreeSlot() : nullptr;
     if (bitmap == nullptr) {
         UnlockTable();

@@ -9,6 +9,7 @@
 #include "filesystem/FileSystemApi.h"
 #include "filesystem/SearchPaths.h"
 #include "filesystem/VirtualPath.h"
+#include "foundation/TextUtils.h"
 #include "graphics/BitmapData.h"
 #include "graphics/BitmapLoading.h"
 #include "graphics/BitmapSequence.h"
@@ -67,15 +68,6 @@ FrameSearch ProbeFrames(const char* pattern) {
     return search;
 }
 
-char* CopyText(const char* text) {
-    size_t length = strlen(text) + 1;
-    char* copy = static_cast<char*>(malloc(length));
-    if (copy != nullptr) {
-        memcpy(copy, text, length);
-    }
-    return copy;
-}
-
 // Loads the files from the first number upwards into the frames until all of them have loaded or
 // the numbers end; a file that fails to decode is skipped. Returns the frames loaded.
 int32_t LoadFrames(zq_bitmap_t* frames, int32_t wanted, int32_t first, const char* pattern) {
@@ -90,7 +82,7 @@ int32_t LoadFrames(zq_bitmap_t* frames, int32_t wanted, int32_t first, const cha
         if (!ZQI_GetImageLoader()->LoadImage(frame, name)) {
             continue;
         }
-        frame->name = CopyText(name);
+        frame->name = ZQI_DuplicateText(name);
         frame->current_frame = number;
         frame->frame_rate = kDefaultFrameRate;
         frame->format = ZQ_TEXTURE_FORMAT_RGBA8;
