@@ -1,6 +1,7 @@
 /* sample_program.c: the smallest useful program library. It clears the screen to a dark blue
- * every frame and asks the engine to quit after a few seconds; closing the window quits at once.
- * Built as prog.dll; its manifest is prog.xml beside it. */
+ * every frame, plays a chime once and loops quiet music, and asks the engine to quit after a few
+ * seconds; closing the window quits at once. Built as prog.dll; its manifest is prog.xml and its
+ * sounds are in sounds/ beside it. */
 #include "zorqa.h"
 
 #define SAMPLE_RUN_SECONDS 5.0f
@@ -9,20 +10,35 @@
 
 static zq_program_t* g_program;
 static float g_elapsedSeconds;
+static SoundResource* g_chime;
+static SoundResource* g_music;
+static bool g_soundStarted;
 
 static bool SampleInit(void) {
     g_elapsedSeconds = 0.0f;
     g_program->api->Log(ZQ_LOG_SYSTEM, "Sample program started; it quits after %g seconds.",
                         (double)SAMPLE_RUN_SECONDS);
+    /* Names without extension: the engine finds sounds/chime.wav and sounds/music.ogg. */
+    g_chime = g_program->api->audio->LoadSound("sounds/chime");
+    g_music = g_program->api->audio->LoadSound("sounds/music");
     return true;
 }
 
 static void SampleShutdown(void) {
     g_program->api->Log(ZQ_LOG_SYSTEM, "Sample program ran %g seconds.", (double)g_elapsedSeconds);
+    g_program->api->audio->StopMusic(0.0f);
+    g_program->api->audio->ReleaseSound(g_chime);
+    g_program->api->audio->ReleaseSound(g_music);
 }
 
 static void SampleUpdate(float dt) {
+    zq_audio_api_t* audio = g_program->api->audio;
     g_elapsedSeconds += dt;
+    if (!g_soundStarted) {
+        g_soundStarted = true;
+        audio->PlaySound(g_chime, 1.0f, 0.0f, 1.0f);
+        audio->PlayMusic(g_music, 0.25f, 1.0f); /* quiet, faded in over a second, looping */
+    }
     if (g_elapsedSeconds >= SAMPLE_RUN_SECONDS && !g_program->api->IsShutdownSignalled()) {
         g_program->api->SignalShutdown();
     }

@@ -2,7 +2,7 @@
 # Builds the Windows configuration and runs zorqa.exe on the sample program under Wine: the
 # sample's prog.dll and prog.xml sit beside the executable in build/windows/bin, which is the
 # engine's resource folder (res://) and the working folder of the run. The sample clears its
-# window every frame and quits after a few seconds. Arguments go to zorqa.exe, for example
+# window every frame, plays a chime and quiet looping music, and quits after a few seconds. Arguments go to zorqa.exe, for example
 #   tools/run-sample.sh --features SHOW_FPS,DISABLE_VSYNC
 # Without a display the run gets a virtual one (xvfb-run). Setting up the machine (tools/setup.sh)
 # needs root the first time, to install the Debian packages.

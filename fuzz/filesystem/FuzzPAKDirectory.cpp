@@ -1,5 +1,6 @@
 // Fuzz target: a PAK archive's header and directory read from arbitrary bytes, then every entry
-// looked up again by its lowered name and matched against its own name as a pattern.
+// looked up again by its lowered name and matched against its own name as a pattern. No entry
+// kept may claim data beyond the archive's end.
 #include <cstddef>
 #include <cstdint>
 
@@ -23,6 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ZQI_LowerAsciiInPlace(lower);
         if (directory.Find(lower) == nullptr) {
             __builtin_trap();  // every entry kept must be found again
+        }
+        if (static_cast<uint64_t>(entry.offset) + entry.size > archive.size) {
+            __builtin_trap();
         }
         ZQI_MatchWildcard(entry.name.CStr(), lower.CStr());
     }

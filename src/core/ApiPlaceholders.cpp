@@ -66,7 +66,6 @@ struct StandIn<Result (*)(Args..., ...), Name> {
         (table)->member = &StandIn<decltype((table)->member), Name>::Call; \
     } while (0)
 
-#define ZQI_AUDIO(member) ZQI_STAND_IN(table, "ZQ_Audio_", "audio", member)
 #define ZQI_FILES(member) ZQI_STAND_IN(table, "ZQ_FileSystem_", "file system", member)
 #define ZQI_GRAPHICS(member) ZQI_STAND_IN(table, "ZQ_Graphics_", "graphics", member)
 #define ZQI_ROOT(member, subsystem) ZQI_STAND_IN(table, "ZQ_", subsystem, member)
@@ -161,34 +160,6 @@ int32_t SendRawHttpRequestUnavailable(uint32_t, const char*, const char*, uint32
 
 void ZQI_RestartUnavailableReports() {
     g_reportGeneration.fetch_add(1);
-}
-
-void ZQI_FillUnavailableAudioTable(zq_audio_api_t* table) {
-    ZQI_AUDIO(GetChannelSound);
-    ZQI_AUDIO(GetMusic);
-    ZQI_AUDIO(GetSound);
-    ZQI_AUDIO(GetSoundWithCacheMode);
-    ZQI_AUDIO(IncreaseSoundReferenceCount);
-    ZQI_AUDIO(IsSoundLoaded);
-    ZQI_AUDIO(IsSoundPlaying);
-    ZQI_AUDIO(LoadSound);
-    ZQI_AUDIO(PlayMusic);
-    ZQI_AUDIO(PlaySound);
-    ZQI_AUDIO(PlaySoundWithDelay);
-    ZQI_AUDIO(ReleaseSound);
-    ZQI_AUDIO(SetChannelPitch);
-    ZQI_AUDIO(SetChannelLooping);
-    ZQI_AUDIO(SetChannelPan);
-    ZQI_AUDIO(SetChannelPaused);
-    ZQI_AUDIO(SetChannelVolume);
-    ZQI_AUDIO(SetMasterVolume);
-    ZQI_AUDIO(SetMusicPaused);
-    ZQI_AUDIO(SlideChannelVolume);
-    ZQI_AUDIO(SlideMusicVolume);
-    ZQI_AUDIO(SoundExists);
-    ZQI_AUDIO(StopChannel);
-    ZQI_AUDIO(StopChannelWithFade);
-    ZQI_AUDIO(StopMusic);
 }
 
 void ZQI_FillUnavailableFileSystemTable(zq_filesystem_api_t* table) {

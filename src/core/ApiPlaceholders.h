@@ -1,4 +1,4 @@
-// Stand-ins for the engine API slots of subsystems that are not part of this build (audio, file
+// Stand-ins for the engine API slots of subsystems that are not part of this build (file
 // system, graphics, the console, the manifest, the window, HTTP, named extension calls). Every
 // stand-in answers "not available": nothing happens, the result is zero, false, null or an empty
 // list, and the first call of each slot logs an error naming it. A program may call any slot
@@ -10,7 +10,6 @@
 // Lets every stand-in report again on its next call; each build of the API tables does this.
 void ZQI_RestartUnavailableReports();
 
-void ZQI_FillUnavailableAudioTable(zq_audio_api_t* table);
 void ZQI_FillUnavailableFileSystemTable(zq_filesystem_api_t* table);
 // The reserved slots get their fixed answers (0 and 8 null, 4, 67 and 114 false, 41 three,
 // 47 zero, the others nothing); every other slot is a stand-in.

@@ -19,6 +19,8 @@ bool IsInputId(int32_t id) {
 const int32_t kLastKeyboardId = 255;
 const int32_t kPressedSinceReadBit = 2;
 
+ZQI_HeapReleaseObserver g_heapReleaseObserver = nullptr;
+
 }  // namespace
 
 void ZQ_SignalShutdown() {
@@ -58,11 +60,11 @@ void ZQ_FreeStringList(zq_string_list_t* list) {
     }
     if (list->items != nullptr) {
         for (int32_t i = 0; i < list->count; ++i) {
-            free(list->items[i]);
+            ZQ_FreeMemory(list->items[i]);
         }
     }
-    free(list->items);
-    free(list);
+    ZQ_FreeMemory(list->items);
+    ZQ_FreeMemory(list);
 }
 
 void* ZQ_AllocateMemory(uint32_t size) {
@@ -70,7 +72,15 @@ void* ZQ_AllocateMemory(uint32_t size) {
 }
 
 void ZQ_FreeMemory(void* memory) {
+    ZQI_HeapReleaseObserver observe = g_heapReleaseObserver;
+    if (memory != nullptr && observe != nullptr) {
+        observe(memory);
+    }
     free(memory);
+}
+
+void ZQI_SetHeapReleaseObserver(ZQI_HeapReleaseObserver observe) {
+    g_heapReleaseObserver = observe;
 }
 
 int32_t ZQ_GetInputState(int32_t id) {

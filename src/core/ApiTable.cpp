@@ -117,7 +117,8 @@ void ZQI_BuildApiTables() {
 
     ZQI_FillAchievementsTable(&g_achievements);
     g_api.achievements = &g_achievements;
-    ZQI_FillUnavailableAudioTable(&g_audio);
+    // Filled by the audio subsystem's registered filler.
+    memset(&g_audio, 0, sizeof(g_audio));
     g_api.audio = &g_audio;
     ZQI_FillCloudTable(&g_cloud);
     g_api.cloud = &g_cloud;

@@ -73,11 +73,17 @@ bool ZQ_IsShutdownSignalled();
 // Slot 16: false when no program record is loaded, no renderer exists or a re-initialisation
 // is already waiting.
 bool ZQ_ReinitializeWithParameters(zq_parameters_t* parameters);
-// Slot 18: frees the items, the item array and the record. Null is ignored.
+// Slot 18: frees the items (the first count of them), the item array and the record, each
+// through ZQ_FreeMemory. Null is ignored.
 void ZQ_FreeStringList(zq_string_list_t* list);
-// Slots 26 and 27: the engine's general heap (plain allocation).
+// Slots 26 and 27: the engine's general heap (plain allocation). Blocks the engine hands the
+// program to release come back through ZQ_FreeMemory.
 void* ZQ_AllocateMemory(uint32_t size);
 void ZQ_FreeMemory(void* memory);
+// Called with every non-null block ZQ_FreeMemory releases, just before it is freed, so a test
+// can see what comes back in every build (null: none). Set while no other thread frees.
+typedef void (*ZQI_HeapReleaseObserver)(void* block);
+void ZQI_SetHeapReleaseObserver(ZQI_HeapReleaseObserver observe);
 // Slot 30: 0 for ids outside 1..2047. Reading a keyboard id (up to 255) clears bit 1 (value 2)
 // of its stored state; the value before clearing is returned.
 int32_t ZQ_GetInputState(int32_t id);

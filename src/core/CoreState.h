@@ -45,6 +45,7 @@ struct CoreState {
     uint8_t reinitForce;    // rebuild the mode even when the parameters are unchanged
 
     RendererImplementation* renderer;  // the renderer back end; null until created
+    void* gameWindow;                  // the game window (HWND), set by the platform layer; null when none
 
     // Clock origins taken at start-up.
     uint32_t startMilliseconds;

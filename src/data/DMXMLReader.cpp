@@ -156,7 +156,9 @@ bool ParseRootContents(XMLParse& parse, DMDatabase* database) {
                                      parse.file);
                 return false;
             }
-            return reader.IsOk();
+            // The database is whole: a fault in what trails the closing root (an unended comment,
+            // say) has been reported by the reader and costs no data.
+            return true;
         }
         if (!IsElement(block, "array")) {
             ZQI_DataManagerPopup(

@@ -9,8 +9,12 @@
 #include "core/Features.h"
 #include "core/Log.h"
 #include "engine/Autoscale.h"
+#include "fonts/FontApi.h"
+#include "fonts/FontTable.h"
 #include "engine/Lifecycle.h"
-#include "engine/PendingSound.h"
+#include "audio/AudioSystem.h"
+#include "audio/null/NullSoundImplementation.h"
+#include "engine/FontGraphicsConnection.h"
 #include "engine/PendingSubsystems.h"
 #include "graphics/BitmapTable.h"
 #include "engine/RuntimePlatform.h"
@@ -95,6 +99,18 @@ void InitializeSoundBackEnd() {
     sound->SetMasterVolume(ZQI_GetMasterVolume());
 }
 
+// The font slots with the run's counting switches, then the global TrueType font, whose result
+// is its availability flag.
+void StartFonts() {
+    FontRuntimeSettings settings = ZQI_GetFontRuntimeSettings();
+    settings.printReferenceCountChanges = g_runtime.printReferenceCountChanges;
+    settings.referenceCounting = g_runtime.referenceCounting;
+    ZQI_ConnectFontsToGraphics();
+    ZQI_InitializeFonts(settings);
+    GlobalTrueTypeFont* global = ZQI_GetGlobalFont();
+    global->initialized = InitializeGlobalFont(global) ? 1 : 0;
+}
+
 void ReadFeatureSwitches() {
     g_runtime.referenceCounting = ZQI_IsFeatureEnabled("DISABLE_REFERENCE_COUNTING") ? 0 : 1;
     ZQI_GetBitmapSwitches().referenceCounting = g_runtime.referenceCounting;
@@ -146,7 +162,7 @@ bool CoreInitialize() {
     // From here on the window procedure queues its events and RunFrame works.
     g_core.queueInputEvents = 1;
     g_core.coreRunning = 1;
-    InitializeGlobalFont();
+    StartFonts();
     if (g_core.developerMode) {
         CheckManifestForDuplicateIds();
     }

@@ -98,10 +98,8 @@ void ZQI_ResetShaderTableCount() {}
 bool InitializeShaderTranslator() {
     return true;
 }
-void ZQI_RecreateFontAtlases() {}
 void ZQI_ReloadXmlShaders() {}
 void ZQI_UploadGlobalFontPages() {}
-void ZQI_FreeFontAtlasGpuData() {}
 void ZQI_FreeShaderGpuData() {}
 void ZQI_FreeGlobalFontPages() {}
 void ZQI_FreeDefaultRendererResources() {}
@@ -109,9 +107,6 @@ void ZQI_FreeDefaultRendererResources() {}
 void ProcessPendingBufferOperations() {}
 void ProcessShaderResourceQueue() {}
 
-bool InitializeGlobalFont() {
-    return false;
-}
 void ZQI_DrawSoundChannels() {}
 void ZQI_DrawDebugOverlay(float) {}
 void ZQI_FreeDebugOverlayState() {}

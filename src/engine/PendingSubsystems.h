@@ -106,12 +106,11 @@ void Flush();
 
 void ZQI_ResetShaderTableCount();
 bool InitializeShaderTranslator();
-// Renderer start: every font atlas, ".xml" shader and glyph page back on the GPU.
-void ZQI_RecreateFontAtlases();
+// Renderer start: every ".xml" shader and glyph page back on the GPU (bitmaps:
+// graphics/BitmapUpload.h; font atlases: fonts/FontApi.h).
 void ZQI_ReloadXmlShaders();
 void ZQI_UploadGlobalFontPages();
 // Renderer stop: the GPU data of the same, then the default resources (WHITE_TEXTURE, shaders).
-void ZQI_FreeFontAtlasGpuData();
 void ZQI_FreeShaderGpuData();
 void ZQI_FreeGlobalFontPages();
 void ZQI_FreeDefaultRendererResources();
@@ -121,7 +120,6 @@ void ProcessShaderResourceQueue();
 
 // ---- Fonts, console and developer overlays ---------------------------------------------------
 
-bool InitializeGlobalFont();
 void ZQI_DrawSoundChannels();
 void ZQI_DrawDebugOverlay(float step);
 void ZQI_FreeDebugOverlayState();

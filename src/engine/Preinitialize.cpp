@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "audio/AudioSystem.h"
 #include "core/ApiTable.h"
 #include "core/CommandLine.h"
 #include "core/CoreState.h"
@@ -195,6 +196,7 @@ bool CorePreinitialize() {
     ZQI_InitializeMainThread();
     ZQI_CreateThreadRegistryLock();
     g_core.renderer = nullptr;
+    ZQI_RegisterApiTableFiller(ZQI_InstallAudioApi);
     ZQI_BuildApiTables();
     ZQI_InstallReinitializeRequest();
     memset(&g_core.appliedParameters, 0, sizeof(g_core.appliedParameters));

@@ -88,6 +88,17 @@ bool ZQI_ReinitializeWithParameters(zq_parameters_t* parameters) {
     return false;
 }
 
+namespace {
+
+void FillReinitializeSlot(zq_api_t* api) {
+    api->ReinitializeWithParameters = ZQI_ReinitializeWithParameters;
+}
+
+}  // namespace
+
 void ZQI_InstallReinitializeRequest() {
-    ZQI_GetApi()->ReinitializeWithParameters = ZQI_ReinitializeWithParameters;
+    // Registered as well: a later build of the tables would otherwise bring back the core's
+    // stand-in, which refuses every request.
+    ZQI_RegisterApiTableFiller(FillReinitializeSlot);
+    FillReinitializeSlot(ZQI_GetApi());
 }

@@ -8,5 +8,6 @@
 // could be found (the pending size is then reset to the program's current one). Otherwise the
 // pending parameters hold the mode and the frame announces and applies it.
 bool ZQI_ReinitializeWithParameters(zq_parameters_t* parameters);
-// Makes the root slot ReinitializeWithParameters call ZQI_ReinitializeWithParameters.
+// Makes the root slot ReinitializeWithParameters call ZQI_ReinitializeWithParameters, now and in
+// every later build of the API tables.
 void ZQI_InstallReinitializeRequest();

@@ -8,6 +8,7 @@
 #include "core/NamedMutex.h"
 #include "engine/Lifecycle.h"
 #include "engine/PendingSubsystems.h"
+#include "fonts/FontApi.h"
 #include "engine/RuntimePlatform.h"
 #include "engine/RuntimeState.h"
 #include "graphics/BitmapUpload.h"

@@ -17,22 +17,40 @@ bool IsListableScheme(SchemeId id) {
            id == SCHEME_UGC;
 }
 
-// A wildcard names files of one folder: "*" and path characters, but no "/" and no "..", which
-// would reach into other folders (also outside the scheme's root).
+// A wildcard is "*" and path characters. It may name files of a folder below the listed one
+// ("sub/*.png"), but never reach out of it with ".." and never make a path with an empty folder
+// name (a leading "/" or "//"), which the listing would hand back as invalid paths.
 bool IsValidWildcard(const char* field, size_t length) {
-    if (length >= ZQI_MAX_VIRTUAL_PATH) {
+    if (length >= ZQI_MAX_VIRTUAL_PATH || (length > 0 && field[0] == '/')) {
         return false;
     }
     for (size_t i = 0; i < length; ++i) {
         char c = field[i];
-        if (c == '/' || (c != '*' && !ZQI_IsPathCharacter(c))) {
+        if (c != '*' && !ZQI_IsPathCharacter(c)) {
             return false;
         }
-        if (c == '.' && i + 1 < length && field[i + 1] == '.') {
+        const bool doubled = i + 1 < length && field[i + 1] == c;
+        if (doubled && (c == '.' || c == '/')) {
             return false;
         }
     }
     return true;
+}
+
+bool Contains(const Array<String>& texts, const String& text) {
+    for (const String& item : texts) {
+        if (item.Equals(text.CStr())) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The folder part of a wildcard ("sub/" of "sub/*.png"; empty when it has none).
+String WildcardFolder(const String& wildcard) {
+    const char* slash = strrchr(wildcard.CStr(), '/');
+    return slash != nullptr ? wildcard.Substring(0, static_cast<int32_t>(slash - wildcard.CStr()) + 1)
+                            : String();
 }
 
 void ListPlainPath(const char* path, const Array<String>& wildcards, bool recursive, Array<String>& out) {
@@ -92,7 +110,34 @@ void ZQI_FindFilesInSystem(SchemeId scheme, const char* virtualFolder, const cha
     if (length > 0 && native.CStr()[length - 1] == '/') {
         native = native.Substring(0, length - 1);
     }
-    system->FindFiles(scheme, folder.CStr(), native.CStr(), wildcards, recursive, out);
+    // Wildcards that name a folder below this one list that folder with the rest of the
+    // wildcard, so the systems only ever match names within the folder they list. Wildcards of
+    // one folder are listed together, in the order their folders first appear.
+    Array<String> folders;
+    for (const String& wildcard : wildcards) {
+        String wildcardFolder = WildcardFolder(wildcard);
+        if (!Contains(folders, wildcardFolder)) {
+            folders.Push(wildcardFolder);
+        }
+    }
+    for (const String& subfolder : folders) {
+        Array<String> names;
+        for (const String& wildcard : wildcards) {
+            String wildcardFolder = WildcardFolder(wildcard);
+            if (wildcardFolder.Equals(subfolder.CStr()) && wildcard.Length() > wildcardFolder.Length()) {
+                names.Push(String(wildcard.CStr() + wildcardFolder.Length()));
+            }
+        }
+        if (names.count == 0) {
+            continue;
+        }
+        String listedFolder = folder + subfolder.CStr();
+        String listedNative = native;
+        if (!subfolder.IsEmpty()) {
+            listedNative.AppendFormat("/%.*s", subfolder.Length() - 1, subfolder.CStr());
+        }
+        system->FindFiles(scheme, listedFolder.CStr(), listedNative.CStr(), names, recursive, out);
+    }
 }
 
 void ZQI_FindFiles(const char* path, const Array<String>& wildcards, bool recursive, Array<String>& out) {

@@ -55,11 +55,14 @@ zq_file_t* ZQI_OpenFile(const char* path, ZQFileSystem::FileMode mode);
 void ZQI_ResolveSearchPath(String& nativePath, const char* plainPath, SchemeId& scheme);
 // Creates a folder (engine use: start-up's user folders). No popup for invalid paths.
 bool ZQI_CreateDirectory(const char* path);
-// Splits "*.png;*.jpg" into its wildcards; false for a wildcard of 512 characters or more, or
-// one with characters other than "*" and the path characters (and no "/" or "..").
+// Splits "*.png;*.jpg" into its wildcards; false for a wildcard of 512 characters or more, one
+// with characters other than "*" and the path characters, or one holding "..", "//" or a
+// leading "/". A wildcard may name a folder below the listed one: "sub/*.png".
 bool ZQI_ParseWildcards(const char* text, Array<String>& out);
 // The listing behind FindFiles (unique texts in the order met).
 void ZQI_FindFiles(const char* path, const Array<String>& wildcards, bool recursive, Array<String>& out);
+// One scheme's folder; a wildcard's folder part ("sub/" of "sub/*.png") is listed as that folder
+// below this one, so its results read "<virtualFolder>/sub/<name>".
 void ZQI_FindFilesInSystem(SchemeId scheme, const char* virtualFolder, const char* nativeFolder,
                            const Array<String>& wildcards, bool recursive, Array<String>& out);
 // A path that exists, or (unless noCreate) that can be created, in one of 32 buffers of 260

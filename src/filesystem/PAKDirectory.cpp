@@ -40,6 +40,12 @@ bool ReadEntry(File* archive, PAKEntry& entry) {
            ReadU32(archive, entry.time) && ReadU32(archive, entry.fourthWord);
 }
 
+// Whether the entry's data lies inside the archive. Readers allocate an entry's declared size
+// before reading it, so an entry that claims more than the archive holds is never handed out.
+bool LiesInArchive(const PAKEntry& entry, const File* archive) {
+    return static_cast<uint64_t>(entry.offset) + entry.size <= archive->size;
+}
+
 }  // namespace
 
 PAKDirectory::PAKDirectory() : byLowerName(ZQI_NAME_MAP_INITIAL_BUCKETS) {
@@ -99,6 +105,11 @@ bool ZQI_ReadPAKDirectory(File* archive, PAKDirectory& out) {
             out.entries.clear();
             out.byLowerName.clear();
             return false;
+        }
+        if (!LiesInArchive(entry, archive)) {
+            ZQI_FileSystemLog(1, "File System ReadPAK: PAK entry '%s' lies outside the archive.",
+                              entry.name.CStr());
+            continue;
         }
         String lower = entry.name;
         ZQI_LowerAsciiInPlace(lower);

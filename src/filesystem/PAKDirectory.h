@@ -49,7 +49,8 @@ void ZQI_LowerAsciiInPlace(String& text);
 bool ReadPAK(File* archive, String& name);
 
 // Reads the header and the whole directory. False on a short read, a wrong magic, or a total
-// size that differs from the archive's size; out is then left empty.
+// size that differs from the archive's size; out is then left empty. An entry whose data would
+// reach past the end of the archive is left out with a warning.
 bool ZQI_ReadPAKDirectory(File* archive, PAKDirectory& out);
 
 }  // namespace ZQFileSystem

@@ -177,7 +177,7 @@ PAKSystem::OpenedPAK* PAKSystem::OpenPAK(File* archive, const char* archiveName)
         return nullptr;
     }
     if (!ZQI_ReadPAKDirectory(archive, pak->directory)) {
-        ZQI_FileSystemLog(2, "PAKSystem::OpenPAK: '%s' is not a readable PAK archive.", archiveName);
+        ReportUnreadable(archiveName);
         delete pak;
         return nullptr;
     }
@@ -198,6 +198,15 @@ PAKSystem::OpenedPAK* PAKSystem::OpenPAK(File* archive, const char* archiveName)
         return published;
     }
     return pak;
+}
+
+void PAKSystem::ReportUnreadable(const char* archiveName) {
+    ZQ_Threading_LockMutex(openLock_);
+    const bool first = reportedUnreadable_.insert(String(archiveName)).second;
+    ZQ_Threading_UnlockMutex(openLock_);
+    if (first) {
+        ZQI_FileSystemLog(2, "PAKSystem::OpenPAK: '%s' is not a readable PAK archive.", archiveName);
+    }
 }
 
 const PAKEntry* PAKSystem::FindEntry(const char* archiveName, const char* nativePath, OpenedPAK* pak) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "filesystem/FileSystem.h"
 #include "filesystem/NameKey.h"
@@ -74,8 +75,13 @@ protected:
 private:
     NamedMutex* openLock_;  // "PAKSystemOpenPAK"
     std::unordered_map<String, OpenedPAK*, ZQI_NameKeyHash, ZQI_NameKeyEqual> archives_;
+    // Archives already reported as unreadable: they are read again on every lookup, but a folder
+    // with many files would otherwise repeat the same error for each of them.
+    std::unordered_set<String, ZQI_NameKeyHash, ZQI_NameKeyEqual> reportedUnreadable_;
 
     OpenedPAK* LookUpArchive(const String& archiveName);
+    // The first time for each archive: logs that it cannot be read.
+    void ReportUnreadable(const char* archiveName);
 };
 
 }  // namespace ZQFileSystem

@@ -44,13 +44,6 @@ bool RestHasOnlyPathCharacters(const char* rest) {
     return true;
 }
 
-// Removes text[start, end) in place.
-void CutRange(String& text, int32_t start, int32_t end) {
-    String head = text.Substring(0, start);
-    head.Append(text.CStr() + end);
-    text = head;
-}
-
 }  // namespace
 
 SchemeId ZQI_GetSchemeId(const char* path) {
@@ -107,23 +100,25 @@ void ZQI_NormalizePath(String& text) {
     if (text.data == nullptr) {
         return;
     }
-    for (char* c = text.data; *c != '\0'; ++c) {
-        if (*c == '\\') {
-            *c = '/';
-        }
-    }
-    // Each pass removes at least the three characters of "/..", so the loop ends.
-    while (const char* found = strstr(text.CStr(), "/..")) {
-        int32_t at = static_cast<int32_t>(found - text.CStr());
-        int32_t start = 0;
-        for (int32_t i = at - 1; i >= 0; --i) {
-            if (text.data[i] == '/') {
-                start = i;
-                break;
+    // One pass, writing the result over the text. The kept part never holds a "/..": each one is
+    // cut out as soon as its last character arrives, which is always the leftmost one left, so
+    // the result is that of removing the first "/.." again and again. The component before it
+    // is found by walking back over characters that the cut removes, so the walks add up to at
+    // most the length of the text.
+    char* path = text.data;
+    int32_t kept = 0;
+    for (int32_t read = 0; path[read] != '\0'; ++read) {
+        path[kept++] = path[read] == '\\' ? '/' : path[read];
+        if (kept >= 3 && path[kept - 3] == '/' && path[kept - 2] == '.' && path[kept - 1] == '.') {
+            int32_t start = kept - 3;
+            while (start > 0 && path[start - 1] != '/') {
+                --start;
             }
+            kept = start > 0 ? start - 1 : 0;  // from the previous "/", or the start of the text
         }
-        CutRange(text, start, at + 3);
     }
+    path[kept] = '\0';
+    text.Assign(path);  // the length field and storage follow the shorter text
 }
 
 void ConvertPathToNativePath(String& out, SchemeId id, const char* path) {

@@ -1,5 +1,5 @@
-// The three lists of GPU work waiting for the main thread (bitmap creations and uploads, deferred
-// texture frees, font-atlas uploads), the frame's step that drains them, regaining a lost renderer,
+// The lists of GPU work waiting for the main thread (bitmap creations and uploads, deferred texture
+// frees), the frame's step that drains them and the fonts' atlas queue, regaining a lost renderer,
 // and the renderer's stop and start for every bitmap.
 #include <cstdlib>
 #include <cstring>
@@ -23,17 +23,14 @@ const uint32_t kRegainSleepMilliseconds = 100;
 struct ResourceQueues {
     Array<zq_bitmap_t*> bitmaps;
     Array<zq_bitmap_gpu_data_t*> deferredFrees;
-    Array<zq_font_t*> fonts;
     ResourceQueues() {
         bitmaps.shrinkOnRemove = true;
         deferredFrees.shrinkOnRemove = true;
-        fonts.shrinkOnRemove = true;
     }
 };
 
 ResourceQueues g_queues;
-ZQI_FontAtlasCalls g_fontCalls;
-bool g_fontCallsInstalled;
+ZQI_FontAtlasQueueStep g_fontAtlasStep;
 
 void LockQueues() {
     ZQI_LockCoreMutex(CORE_MUTEX_RESOURCE_QUEUE);
@@ -118,25 +115,6 @@ void ProcessBitmapQueue() {
     }
 }
 
-void ProcessFontQueue() {
-    zq_font_t* entries[ZQI_QUEUE_ENTRIES_PER_FRAME];
-    const int32_t count = Snapshot(g_queues.fonts, entries);
-    for (int32_t i = 0; i < count; ++i) {
-        zq_font_t* font = entries[i];
-        if (g_fontCallsInstalled && g_fontCalls.GetName(font) != nullptr) {
-            zq_bitmap_t* atlas = g_fontCalls.GetAtlasBitmap(font);
-            if (atlas != nullptr) {
-                ZQI_AcquireBitmapBusy(atlas);
-            }
-            g_fontCalls.UploadAtlas(font);
-            if (atlas != nullptr) {
-                ZQI_ReleaseBitmapBusy(atlas);
-            }
-        }
-        RemoveEntry(g_queues.fonts, font);
-    }
-}
-
 // Every deferred texture, at once: the device they belong to is about to go.
 void FreeAllDeferredTextures() {
     LockQueues();
@@ -201,34 +179,16 @@ int32_t ZQI_GetDeferredTextureFreeCount() {
     return count;
 }
 
-int32_t ZQI_GetQueuedFontAtlasCount() {
-    LockQueues();
-    int32_t count = g_queues.fonts.count;
-    UnlockQueues();
-    return count;
-}
-
-void ZQI_SetFontAtlasCalls(const ZQI_FontAtlasCalls* calls) {
-    g_fontCallsInstalled = calls != nullptr && calls->GetName != nullptr &&
-                           calls->GetAtlasBitmap != nullptr && calls->UploadAtlas != nullptr;
-    g_fontCalls = g_fontCallsInstalled ? *calls : ZQI_FontAtlasCalls();
-}
-
-void ZQI_QueueFontAtlasUpload(zq_font_t* font) {
-    if (font == nullptr) {
-        return;
-    }
-    LockQueues();
-    if (!Contains(g_queues.fonts, font)) {
-        g_queues.fonts.Push(font);
-    }
-    UnlockQueues();
+void ZQI_SetFontAtlasQueueStep(ZQI_FontAtlasQueueStep step) {
+    g_fontAtlasStep = step;
 }
 
 void ZQI_ProcessBitmapResourceQueues() {
     ProcessDeferredFrees();
     ProcessBitmapQueue();
-    ProcessFontQueue();
+    if (g_fontAtlasStep != nullptr) {
+        g_fontAtlasStep();
+    }
 }
 
 bool RegainRendererImplementation() {
@@ -295,6 +255,5 @@ void ZQI_ClearBitmapQueues() {
     }
     g_queues.bitmaps.Clear();
     g_queues.deferredFrees.Clear();
-    g_queues.fonts.Clear();
     UnlockQueues();
 }

@@ -1,7 +1,7 @@
 // Moving bitmaps to the GPU and taking them away again. Every GPU operation runs on the main
-// thread: at once when the caller is the main thread, otherwise through three queues under
-// "RESOURCE_QUEUE" that the frame drains (bitmap creations and uploads, deferred texture frees,
-// font-atlas uploads; at most 10 entries of each per frame).
+// thread: at once when the caller is the main thread, otherwise through queues under
+// "RESOURCE_QUEUE" that the frame drains (bitmap creations and uploads, deferred texture frees; at
+// most 10 entries of each per frame; the fonts keep a queue of their own for their atlases).
 #pragma once
 
 #include <cstdint>
@@ -33,8 +33,8 @@ bool ZQI_CallRendererToCreateBitmap(zq_bitmap_t* bitmap);
 // Frees one GPU block's texture, unbinding it from every texture stage first, and clears the block.
 void ZQI_CallRendererToFreeBitmap(zq_bitmap_gpu_data_t* gpu);
 
-// Once per frame, main thread: the deferred frees, then the bitmap queue, then the font-atlas
-// queue, each at most 10 entries.
+// Once per frame, main thread: the deferred frees, then the bitmap queue, each at most 10 entries,
+// then the fonts' atlas queue.
 void ZQI_ProcessBitmapResourceQueues();
 
 // When the renderer object is missing, waits for it in 100 ms steps, at most 10 times. True when
@@ -49,27 +49,15 @@ void ZQI_RecreateLiveBitmaps();
 
 // Removes the bitmap from the bitmap queue (under the lock); true when it was there.
 bool ZQI_RemoveQueuedBitmap(zq_bitmap_t* bitmap);
-// Entries waiting in the bitmap queue, the deferred-free list and the font-atlas queue.
+// Entries waiting in the bitmap queue and the deferred-free list.
 int32_t ZQI_GetQueuedBitmapCount();
 int32_t ZQI_GetDeferredTextureFreeCount();
-int32_t ZQI_GetQueuedFontAtlasCount();
 
-// ---- Font-atlas queue ---------------------------------------------------------------------------
-// The fonts subsystem lives above graphics: it installs these calls, queues its fonts from other
-// threads, and the frame's queue step drains them through its own upload.
-struct ZQI_FontAtlasCalls {
-    // The font's name; null once the font record was freed (its entry is then dropped).
-    const char* (*GetName)(zq_font_t* font);
-    // The atlas bitmap whose busy flag is held while the font uploads; null when it has none.
-    zq_bitmap_t* (*GetAtlasBitmap)(zq_font_t* font);
-    // The font's atlas upload on the main thread (ZQI_FONTS_UploadFontAtlas).
-    void (*UploadAtlas)(zq_font_t* font);
-};
-// Installs a copy of the calls (null removes them). Until fonts install theirs, queued fonts are
-// dropped by the queue step.
-void ZQI_SetFontAtlasCalls(const ZQI_FontAtlasCalls* calls);
-// Appends the font to the font-atlas queue under "RESOURCE_QUEUE" unless it is already there.
-void ZQI_QueueFontAtlasUpload(zq_font_t* font);
+// ---- Font atlases ------------------------------------------------------------------------------
+// The fonts subsystem lives above graphics and keeps its own font-atlas queue; the engine installs
+// its drain (ZQI_FONTS_ProcessUploadQueue), which the queue step runs last. Null: none.
+typedef void (*ZQI_FontAtlasQueueStep)();
+void ZQI_SetFontAtlasQueueStep(ZQI_FontAtlasQueueStep step);
 
-// Tests and shutdown: empties the three queues (deferred textures are not freed).
+// Tests and shutdown: empties the bitmap queue and the deferred list (textures are not freed).
 void ZQI_ClearBitmapQueues();

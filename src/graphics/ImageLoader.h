@@ -16,6 +16,12 @@
 
 #include "zorqa.h"
 
+// windows.h names its LoadImage function by a macro (LoadImageA): the loader's operation keeps its
+// own name in files that include both.
+#ifdef LoadImage
+#undef LoadImage
+#endif
+
 enum : int32_t { ZQI_MAX_IMAGE_SIDE = 65535 };
 enum : int64_t { ZQI_MAX_IMAGE_PIXELS = int64_t(1) << 28 };
 

@@ -207,10 +207,16 @@ const char* ZQI_GetParameter(const char* key) {
     return application != nullptr ? application->GetValue(key) : nullptr;
 }
 
-void ZQI_InstallManifestApi(zq_api_t* api) {
+void ZQI_FillManifestSlots(zq_api_t* api) {
     if (api != nullptr) {
         api->GetParameter = ZQI_GetParameter;
     }
+}
+
+void ZQI_InstallManifestApi(zq_api_t* api) {
+    // Registered as well, so that any later build of the tables keeps the slot.
+    ZQI_RegisterApiTableFiller(ZQI_FillManifestSlots);
+    ZQI_FillManifestSlots(api);
     ZQI_SetAddManifestFunction(ZQI_AddManifest);
 }
 

@@ -15,8 +15,11 @@ void LoadProgXml();
 // key, a manifest without "VARIANTS", or a key found nowhere. Root slot GetParameter.
 const char* ZQI_GetParameter(const char* key);
 
-// Puts the manifest reader's answers into a built engine API (GetParameter) and lets the file
-// system offer package manifests to ZQI_AddManifest. LoadProgXml does this itself.
+// The API table filler of the manifest reader: root slot GetParameter.
+void ZQI_FillManifestSlots(zq_api_t* api);
+// Fills the manifest reader's slots into a built engine API and registers their filler for every
+// later build, and lets the file system offer package manifests to ZQI_AddManifest. LoadProgXml
+// does this itself.
 void ZQI_InstallManifestApi(zq_api_t* api);
 
 // Shutdown (and tests): forgets everything the manifest reader kept; the databases stay with

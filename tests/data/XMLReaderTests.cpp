@@ -146,6 +146,19 @@ TEST_F(data_xml_reader, ScannerErrorsAreReportedOnce) {
     }
 }
 
+TEST_F(data_xml_reader, FaultAfterTheClosingRootIsReportedAndKeepsTheDatabase) {
+    const char* trailers[] = {"<!-- never ends", "<!-- a <!- b -->", "<![CDATA[ never ends", ">"};
+    for (const char* trailer : trailers) {
+        ForgetMessages();
+        DMDatabase database;
+        EXPECT_TRUE(LoadXMLText(database, Document("<array id=\"A\"><node id=\"n\"/></array>\n") + trailer))
+            << trailer;
+        ASSERT_EQ(database.arrays.count, 1) << trailer;
+        EXPECT_EQ(database.arrays[0]->nodes.count, 1) << trailer;
+        EXPECT_TRUE(OnlyPopupContains("Parsing error (")) << trailer;
+    }
+}
+
 TEST_F(data_xml_reader, ShapeErrorsHaveTheirOwnMessages) {
     const char* cases[][2] = {
         {"<?xml?><array/>", "needs to be contained within 'root' block (not expecting 'array')"},

@@ -1,6 +1,7 @@
 // The engine's own start-up, frames and shutdown inside this process, with the real window,
 // Direct3D 11 device and program library (progs/recording_program.c beside this executable), so
-// the back buffer can be read back after whole frames. The graphics API's clear is not part of
+// the back buffer can be read back after whole frames, and the engine API record start-up left
+// can be compared with a fresh build of the tables. The graphics API's clear is not part of
 // the build yet, so the program's Draw clears through the renderer back end that clear will call.
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/ApiTable.h"
 #include "core/CommandLine.h"
 #include "core/CoreState.h"
 #include "engine/Lifecycle.h"
@@ -94,6 +96,31 @@ std::vector<uint32_t> ReadBackBuffer(const RendererImplementation& renderer, UIN
     return words;
 }
 
+// Every slot of the root record and of its twelve sub-tables, as raw words.
+std::vector<void*> ApiSlots(const zq_api_t& api) {
+    std::vector<void*> slots;
+    auto add = [&slots](const void* table, size_t size) {
+        const size_t count = size / sizeof(void*);
+        const size_t first = slots.size();
+        slots.resize(first + count);
+        memcpy(&slots[first], table, count * sizeof(void*));
+    };
+    add(&api, sizeof(api));
+    add(api.achievements, sizeof(*api.achievements));
+    add(api.audio, sizeof(*api.audio));
+    add(api.cloud, sizeof(*api.cloud));
+    add(api.filesystem, sizeof(*api.filesystem));
+    add(api.graphics, sizeof(*api.graphics));
+    add(api.iap, sizeof(*api.iap));
+    add(api.leaderboards, sizeof(*api.leaderboards));
+    add(api.notification, sizeof(*api.notification));
+    add(api.social, sizeof(*api.social));
+    add(api.statistic, sizeof(*api.statistic));
+    add(api.threading, sizeof(*api.threading));
+    add(api.ugc, sizeof(*api.ugc));
+    return slots;
+}
+
 int CountOtherThan(const std::vector<uint32_t>& words, uint32_t word) {
     int count = 0;
     for (uint32_t pixel : words) {
@@ -104,12 +131,38 @@ int CountOtherThan(const std::vector<uint32_t>& words, uint32_t word) {
 
 }  // namespace
 
-TEST(FrameReadBack, TheProgramsClearColourIsInTheBackBufferAfterItsFrames) {
-    InstallPlatform();
-    ASSERT_TRUE(CorePreinitialize());
-    ASSERT_TRUE(CoreInitialize());
-    ASSERT_NE(nullptr, g_core.program);
-    ASSERT_NE(nullptr, g_core.renderer);
+// Start-up runs once for the tests below, with the real window, device and program library.
+class StartedEngine : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        InstallPlatform();
+        started_ = CorePreinitialize() && CoreInitialize();
+    }
+    static void TearDownTestSuite() {
+        CoreShutdown();
+        EXPECT_EQ(nullptr, g_core.renderer);
+    }
+    void SetUp() override {
+        ASSERT_TRUE(started_);
+        ASSERT_NE(nullptr, g_core.program);
+        ASSERT_NE(nullptr, g_core.renderer);
+    }
+    static bool started_;
+};
+
+bool StartedEngine::started_ = false;
+
+TEST_F(StartedEngine, RebuildingTheApiTablesGivesBackTheRecordStartUpLeft) {
+    const std::vector<void*> started = ApiSlots(*ZQI_GetApi());
+    ZQI_BuildApiTables();
+    const std::vector<void*> rebuilt = ApiSlots(*ZQI_GetApi());
+    ASSERT_EQ(started.size(), rebuilt.size());
+    for (size_t i = 0; i < started.size(); ++i) {
+        EXPECT_EQ(started[i], rebuilt[i]) << "slot " << i << " (the root's 48, then the sub-tables in order)";
+    }
+}
+
+TEST_F(StartedEngine, TheProgramsClearColourIsInTheBackBufferAfterItsFrames) {
     g_core.program->Draw = ClearingDraw;
     for (int i = 0; i < kFrames; ++i) {
         PumpWindowMessages();
@@ -124,7 +177,4 @@ TEST(FrameReadBack, TheProgramsClearColourIsInTheBackBufferAfterItsFrames) {
     ASSERT_FALSE(pixels.empty());
     EXPECT_EQ(static_cast<size_t>(g_runtime.displayWidth) * g_runtime.displayHeight, pixels.size());
     EXPECT_EQ(0, CountOtherThan(pixels, kClearWord)) << std::hex << "first pixel 0x" << pixels[0];
-
-    CoreShutdown();
-    EXPECT_EQ(nullptr, g_core.renderer);
 }

@@ -7,7 +7,8 @@
 #include "core/CoreState.h"
 #include "core/EventQueue.h"
 #include "engine/Lifecycle.h"
-#include "engine/PendingSound.h"
+#include "audio/AudioSystem.h"
+#include "audio/null/NullSoundImplementation.h"
 #include "engine/PendingSubsystems.h"
 #include "engine/RuntimeState.h"
 

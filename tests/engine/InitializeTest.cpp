@@ -3,7 +3,8 @@
 #include "core/CoreState.h"
 #include "core/Features.h"
 #include "engine/Lifecycle.h"
-#include "engine/PendingSound.h"
+#include "audio/AudioSystem.h"
+#include "audio/null/NullSoundImplementation.h"
 #include "engine/RuntimeState.h"
 #include "graphics/d3d11/RendererImplementation.h"
 

@@ -43,6 +43,13 @@ TEST_F(ReinitializeRequestTest, TheRootSlotMakesTheRequest) {
     EXPECT_TRUE(WasLogged("Attempting to reinitialize with parameters: 1280x720 windowed=0"));
 }
 
+TEST_F(ReinitializeRequestTest, TheRootSlotOutlivesARebuildOfTheTables) {
+    ZQI_BuildApiTables();
+    EXPECT_EQ(&ZQI_ReinitializeWithParameters, ZQI_GetApi()->ReinitializeWithParameters);
+    zq_parameters_t parameters = Request(1280, 720, 1);
+    EXPECT_TRUE(ZQI_GetApi()->ReinitializeWithParameters(&parameters));
+}
+
 TEST_F(ReinitializeRequestTest, AFreeResolutionIsKeptWhenSupported) {
     ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, "FREE_RESOLUTION");
     zq_parameters_t parameters = Request(1280, 720, 0);

@@ -227,13 +227,37 @@ TEST_F(FileSystemApiTest, ListingSchemeFoldersAndSeveralWildcards) {
     ZQ_FreeStringList(empty);
 }
 
+TEST_F(FileSystemApiTest, WildcardsMayNameFoldersBelowTheListedOne) {
+    WriteNativeFile(Res("img/top.png"), "x");
+    WriteNativeFile(Res("img/sub/a.png"), "x");
+    WriteNativeFile(Res("img/sub/b.txt"), "x");
+    WriteNativeFile(Res("img/sub/deeper/c.png"), "x");
+    WriteNativeFile(Res("img/other/d.png"), "x");
+    EXPECT_EQ(std::set<std::string>({"res://img/sub/a.png", "res://img/sub/deeper/c.png"}),
+              ListSet("res://img", "sub/*.png", true));
+    EXPECT_EQ(std::set<std::string>({"res://img/sub/a.png"}), ListSet("res://img", "sub/*.png", false));
+    EXPECT_EQ(
+        std::set<std::string>({"res://img/top.png", "res://img/sub/b.txt", "res://img/sub/deeper/c.png"}),
+        ListSet("res://img/", "*.png;sub/*.txt;sub/deeper/c.png", false));
+    EXPECT_TRUE(List("res://img", "sub/", false).empty()) << "a folder alone names no file";
+    ZQ_FileSystem_AddSearchPath("res://img/", false);
+    EXPECT_EQ(std::set<std::string>({"sub/a.png"}), ListSet("", "sub/*.png", false))
+        << "plain listings give plain paths";
+    EXPECT_TRUE(Captured().popups.empty());
+}
+
 TEST_F(FileSystemApiTest, BadWildcardsAndSchemesAreRefused) {
     WriteNativeFile(Res("img/a.png"), "x");
     EXPECT_TRUE(List("res://img", "?.png", false).empty());
     EXPECT_TRUE(AnyPopupContains(
         "1:File System FindFiles: wildcards (?.png) are invalid, see FindFiles() for more info."));
-    EXPECT_TRUE(List("res://img", "../*", false).empty()) << "a wildcard cannot reach another folder";
-    EXPECT_TRUE(List("res://img", "sub/*.png", false).empty());
+    for (const char* outside : {"../*", "sub/../../*", "/*.png", "sub//*.png"}) {
+        Captured() = CapturedMessages();
+        EXPECT_TRUE(List("res://img", outside, true).empty()) << outside;
+        EXPECT_TRUE(
+            AnyPopupContains(std::string("1:File System FindFiles: wildcards (") + outside + ") are invalid"))
+            << outside;
+    }
     EXPECT_TRUE(List("res://img", std::string(512, '*').c_str(), false).empty());
     EXPECT_TRUE(List("logs://", "*", false).empty());
     EXPECT_TRUE(AnyPopupContains(

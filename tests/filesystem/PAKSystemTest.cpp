@@ -191,6 +191,54 @@ TEST_F(PAKSystemTest, ArchiveWithAWrongTotalSizeIsRefused) {
     EXPECT_TRUE(ZQ_FileSystem_FileExists("res://bad/x.txt"));
 }
 
+TEST_F(PAKSystemTest, UnreadableArchiveIsReportedOnceButReadAgainEachTime) {
+    WriteNativeFile(Res("bad.pak"), BuildPAK({{"x.txt", "X", 0, 0}}, 1));
+    for (const char* path : {"res://bad/x.txt", "res://bad/y.txt", "res://bad/x.txt"}) {
+        EXPECT_FALSE(ZQ_FileSystem_FileExists(path)) << path;
+    }
+    auto count = [](const std::vector<std::string>& lines, const std::string& text) {
+        return std::count_if(lines.begin(), lines.end(),
+                             [&](const std::string& line) { return line.find(text) != std::string::npos; });
+    };
+    EXPECT_EQ(1, count(Captured().logs, "is not a readable PAK archive"));
+    EXPECT_EQ(3, count(Captured().prints, "Opening PAK '"));
+}
+
+TEST_F(PAKSystemTest, EntryReachingPastTheArchiveEndIsLeftOut) {
+    // The first entry's size field lies behind the count and its name in the directory.
+    const std::string name = "big.bin";
+    std::string archive = BuildPAK({{name, "BIG", 0, 0}, {"small.txt", "S", 0, 0}});
+    const size_t directory = static_cast<uint8_t>(archive[8]) | static_cast<uint8_t>(archive[9]) << 8;
+    const size_t sizeField = directory + 4 + name.size() + 1 + 4;
+    const uint32_t offset = 16;  // the data of the first entry follows the header
+    struct Case {
+        uint32_t size;
+        bool kept;
+    };
+    const uint32_t toEnd = static_cast<uint32_t>(archive.size()) - offset;
+    for (const Case& c :
+         {Case{toEnd, true}, Case{toEnd + 1, false}, Case{0x7FFFFFFFu, false}, Case{0xFFFFFFFFu, false}}) {
+        std::string patched = archive;
+        for (int i = 0; i < 4; ++i) {
+            patched[sizeField + i] = static_cast<char>((c.size >> (8 * i)) & 0xFF);
+        }
+        MemoryFile file(SCHEME_RES);
+        file.SetData(patched.data(), patched.size(), true);
+        PAKDirectory directory;
+        ASSERT_TRUE(ZQI_ReadPAKDirectory(&file, directory)) << c.size;
+        EXPECT_EQ(c.kept, directory.Find(String("big.bin")) != nullptr) << c.size;
+        EXPECT_NE(nullptr, directory.Find(String("small.txt"))) << c.size;
+    }
+    EXPECT_TRUE(AnyLogContains("1:File System ReadPAK: PAK entry 'big.bin' lies outside the archive."));
+
+    std::string lying = archive;
+    lying[sizeField + 3] = 0x7F;  // about 2 GiB, which a reader would allocate before reading
+    WriteNativeFile(Res("lying.pak"), lying);
+    EXPECT_FALSE(ZQ_FileSystem_FileExists("res://lying/big.bin"));
+    EXPECT_EQ(nullptr, ZQ_FileSystem_OpenFile("res://lying/big.bin", "r"));
+    EXPECT_EQ("S", ReadThroughApi("res://lying/small.txt"));
+}
+
 TEST_F(PAKSystemTest, RefusedArchiveLeavesNativeFilesReachable) {
     std::string archive = BuildPAK({{"x.txt", "X", 0, 0}});
     archive[3] = 'X';  // wrong magic
@@ -274,6 +322,16 @@ TEST_F(PAKSystemTest, ListingWithAPatternAndAsAPlainPath) {
     WriteNativeFile(NativePath(SCHEME_DOCS, "sprites/extra.png"), "DOCS");
     // "res://" alone is skipped by plain listings; docs still lists its folder.
     EXPECT_EQ(Sorted({"sprites/extra.png", "sprites/player.png"}), Sorted(List("sprites", "*.png", false)));
+}
+
+TEST_F(PAKSystemTest, WildcardsNamingAFolderListThatFolderOfTheArchive) {
+    WriteSpritesArchive();
+    EXPECT_EQ(std::vector<std::string>({"res://sprites/ui/Icon.png"}),
+              List("res://sprites", "ui/*.png", false));
+    EXPECT_EQ(Sorted({"res://sprites/ui/Icon.png", "res://sprites/ui/inner/deep.png"}),
+              Sorted(List("res://sprites", "ui/*.png", true)));
+    EXPECT_EQ(std::vector<std::string>({"res://sprites/a/x.txt"}), List("res://sprites", "a/*", true))
+        << "a/ never lists ab/";
 }
 
 TEST_F(PAKSystemTest, ConcurrentFirstUseKeepsOneRecord) {

@@ -6,6 +6,7 @@
 
 #include "PreprocessorHarness.h"
 #include "shadertool/MessageLog.h"
+#include "shadertool/TextBuilder.h"
 #include "shadertool/SourceFiles.h"
 #include "shadertool/Tokenizer.h"
 #include "shadertool/preprocessor/Preprocessor.h"
@@ -114,6 +115,66 @@ TEST(ShaderPreprocessor, EarlierDefinitionsAreSubstitutedFirst) {
     // B's value names A, which was substituted before B: it stays as it is.
     const PreprocessResult result = Preprocess("#define A 1\n#define B \"A\"\nA B\n");
     EXPECT_EQ(result.output, "\n\n1 \"A\"\n");
+}
+
+// "#define A "B B ... B"" and so on: each level names the next 64 times, so every substitution
+// pass multiplies the text by 64 (the later passes expand what the earlier ones inserted).
+std::string ChainedDefinitions(const std::string& names, int32_t uses) {
+    std::string source;
+    for (size_t level = 0; level + 1 < names.size(); ++level) {
+        std::string value;
+        for (int i = 0; i < 64; ++i) {
+            value += (i > 0 ? " " : "") + names.substr(level + 1, 1);
+        }
+        source += "#define " + names.substr(level, 1) + " \"" + value + "\"\n";
+    }
+    for (int i = 0; i < uses; ++i) {
+        source += names.substr(0, 1) + " ";
+    }
+    return source + "\n";
+}
+
+TEST(ShaderPreprocessor, SubstitutionStopsWhenChainedDefinitionsMultiplyTheText) {
+    // Four levels would make 64^4 copies of E (34 MB from under 600 bytes of source; one level
+    // more ran for minutes): the pass that passes the bound is reported at its definition's value.
+    const PreprocessResult result = Preprocess(ChainedDefinitions("ABCDE", 1));
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.log, "a.shader(4:11) error: substituting 'D' makes the preprocessed text too long.\n");
+    EXPECT_EQ(result.output, "");
+
+    // Three levels stay well inside it and expand in full: 64^3 copies of D.
+    const PreprocessResult fits = Preprocess(ChainedDefinitions("ABCD", 2));
+    EXPECT_TRUE(fits.ok) << fits.log;
+    size_t copies = 0;
+    for (size_t at = fits.output.find('D'); at != std::string::npos; at = fits.output.find('D', at + 1)) {
+        ++copies;
+    }
+    EXPECT_EQ(copies, 2u * 64 * 64 * 64);
+}
+
+TEST(ShaderTextBuilder, GrowsByDoublingUpToTheLargestBlockAndRefusesBeyond) {
+    EXPECT_EQ(TextBuilderGrownCapacity(0, 1), 256);
+    EXPECT_EQ(TextBuilderGrownCapacity(256, 257), 512);
+    EXPECT_EQ(TextBuilderGrownCapacity(256, 2000), 2000);
+    // Past 1 GiB doubling would pass the largest block: the block becomes the largest instead of
+    // growing by what each append needs (which copied the whole text on every append).
+    EXPECT_EQ(TextBuilderGrownCapacity(1 << 30, (int64_t{1} << 30) + 1), INT32_MAX);
+    EXPECT_EQ(TextBuilderGrownCapacity(INT32_MAX, int64_t{INT32_MAX} + 1), 0);
+}
+
+TEST(ShaderTextBuilder, AnAppendPastTheLimitIsRefusedWholeAndRemembered) {
+    TextBuilder builder;
+    builder.SetMaxLength(5);
+    EXPECT_TRUE(builder.Append("abc"));
+    EXPECT_FALSE(builder.Overflowed());
+    EXPECT_FALSE(builder.Append("def"));
+    EXPECT_TRUE(builder.Overflowed());
+    EXPECT_STREQ(builder.CStr(), "abc");
+    EXPECT_TRUE(builder.Append("de"));
+    EXPECT_FALSE(builder.AppendChar('f'));
+    EXPECT_STREQ(builder.CStr(), "abcde");
+    builder.Clear();
+    EXPECT_FALSE(builder.Overflowed());
 }
 
 TEST(ShaderPreprocessor, DefineWithoutValueIsZero) {

@@ -28,25 +28,11 @@ std::vector<std::string> CorpusDocuments() {
                                         [](const fs::path& path) { return path.extension() == ".xml"; });
 }
 
-// Copies every file of the corpus folder (subfolders included) below res://corpus/.
-void CopyCorpusToRes() {
-    std::error_code error;
-    for (const auto& entry : fs::recursive_directory_iterator(CorpusDirectory(), error)) {
-        if (!entry.is_regular_file()) {
-            continue;
-        }
-        std::string bytes;
-        ASSERT_TRUE(ShaderToolTest::ReadFile(entry.path(), &bytes));
-        const std::string relative = fs::relative(entry.path(), CorpusDirectory()).generic_string();
-        ShaderToolTest::WriteResFile("corpus/" + relative, bytes);
-    }
-}
-
 class ShaderXmlCorpus : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(ShaderXmlCorpus, MatchesExpectedMessagesAndDescription) {
     const std::string name = GetParam();
-    CopyCorpusToRes();
+    ShaderToolTest::CopyCorpusToRes("shaderxml", "corpus/");
     ShaderToolTest::ShaderXmlRead read;
     const bool ok = read.FromFile("res://corpus/" + name);
     EXPECT_EQ(ok, read.Messages().empty()) << name;

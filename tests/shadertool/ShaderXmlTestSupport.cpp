@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "CorpusSupport.h"
 #include "EngineTestFiles.h"
 #include "core/ApiTable.h"
 #include "core/NamedMutex.h"
@@ -45,6 +46,20 @@ std::string WriteResFile(const std::string& name, const std::string& bytes) {
     std::ofstream out(native, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return "res://" + name;
+}
+
+void CopyCorpusToRes(const char* name, const std::string& resFolder) {
+    const fs::path folder = CorpusDirectory(name);
+    std::error_code error;
+    for (const auto& entry : fs::recursive_directory_iterator(folder, error)) {
+        if (!entry.is_regular_file()) {
+            continue;
+        }
+        std::string bytes;
+        ASSERT_TRUE(ReadFile(entry.path(), &bytes));
+        const std::string relative = fs::relative(entry.path(), folder).generic_string();
+        WriteResFile(resFolder + relative, bytes);
+    }
 }
 
 ScopedEngineFiles::ScopedEngineFiles() {

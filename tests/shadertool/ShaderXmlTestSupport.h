@@ -15,6 +15,10 @@ namespace ShaderToolTest {
 std::string WriteResFile(const std::string& name, const std::string& bytes);
 // The native folder behind res://.
 std::string NativeResFolder();
+// Copies every file of tests/shadertool/corpus/<name> (subfolders included) below
+// res://<resFolder>, so that documents and the files they name are read as the engine reads them
+// and messages name res:// paths.
+void CopyCorpusToRes(const char* name, const std::string& resFolder);
 
 // Reads the engine's file services (the shader tool's source files) while it lives.
 class ScopedEngineFiles {

@@ -601,6 +601,13 @@ TEST_F(ManifestTest, GetParameterPrefersTheVariantsValue) {
     EXPECT_TRUE(DeveloperPopups().empty());
 }
 
+TEST_F(ManifestTest, GetParameterOutlivesARebuildOfTheTables) {
+    WriteProg({{"name", "App"}}, {{"name", "Win"}});
+    LoadProgXml();
+    ZQI_BuildApiTables();
+    EXPECT_STREQ("Win", ZQI_GetApi()->GetParameter("name"));
+}
+
 TEST_F(ManifestTest, GetParameterReportsAMissingVariantAndFallsBack) {
     WriteProg({{"name", "App"}}, {{"name", "Win"}});
     LoadProgXml();

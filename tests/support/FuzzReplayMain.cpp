@@ -1,11 +1,14 @@
 // Replays a fuzz target's corpus when the compiler has no libFuzzer (g++, mingw): every file
-// named on the command line, or found in a folder named there, is fed to the target once.
+// named on the command line, or found in a folder named there, is fed to the target once, after
+// the target's own LLVMFuzzerInitialize when it has one, as libFuzzer does.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+// Optional in a target: weak, so it is null where the target does not define it.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) __attribute__((weak));
 
 static bool ReplayFile(const std::filesystem::path& path) {
     FILE* file = std::fopen(path.string().c_str(), "rb");
@@ -23,6 +26,9 @@ static bool ReplayFile(const std::filesystem::path& path) {
 }
 
 int main(int argc, char** argv) {
+    if (LLVMFuzzerInitialize != nullptr) {
+        LLVMFuzzerInitialize(&argc, &argv);
+    }
     int replayed = 0;
     for (int i = 1; i < argc; ++i) {
         std::filesystem::path path(argv[i]);

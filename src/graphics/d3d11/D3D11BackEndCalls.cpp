@@ -7,6 +7,10 @@
 
 namespace {
 
+const int32_t kSmallestMaximumTextureSize = 2048;
+const int32_t kLevel9_3MaximumTextureSize = 4096;
+const int32_t kMaximumTextureSize = 16384;
+
 bool IsReady() {
     RendererImplementation* renderer = g_core.renderer;
     return renderer != nullptr && renderer->device != nullptr && renderer->initialised;
@@ -42,4 +46,14 @@ void ZQI_InstallD3D11BackEnd() {
         IsReady,    SupportsNonPowerOfTwo, CreateTexture, CreateRenderTarget, IsBitmapFormatSupported,
         FreeTexture};
     ZQI_SetRendererBackEnd(&calls);
+}
+
+int32_t ZQI_GetMaximumTextureSize() {
+    const RendererImplementation* renderer = g_core.renderer;
+    if (renderer == nullptr || renderer->featureLevel == D3D_FEATURE_LEVEL_9_1 ||
+        renderer->featureLevel == D3D_FEATURE_LEVEL_9_2) {
+        return kSmallestMaximumTextureSize;
+    }
+    return renderer->featureLevel == D3D_FEATURE_LEVEL_9_3 ? kLevel9_3MaximumTextureSize
+                                                           : kMaximumTextureSize;
 }

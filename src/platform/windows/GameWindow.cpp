@@ -122,6 +122,7 @@ bool CreateAndShowWindow() {
         return false;
     }
     g_gameWindow.window = window;
+    g_core.gameWindow = window;  // the sound back ends take it from the core's record
     // The native file dialogs are modal to the game window, so they cannot fall behind it.
     ZQI_SetFileDialogOwner(window);
     g_gameWindow.rawInput = RegisterKeyboardRawInput(window) ? 1 : 0;
@@ -193,6 +194,7 @@ void DestroyGameWindow() {
         LogPlatformError("DestroyWindow");
     }
     g_gameWindow.window = nullptr;
+    g_core.gameWindow = nullptr;
     ZQI_SetFileDialogOwner(nullptr);
 }
 

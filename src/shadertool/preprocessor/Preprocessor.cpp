@@ -42,27 +42,52 @@ String SubstitutionText(const PreprocessorDefinition& definition) {
     return text;
 }
 
-// Replaces every whole-word occurrence of name in text by value; false when there was none.
-bool ReplaceWholeWords(const char* text, const char* name, const char* value, TextBuilder& result) {
+// The first occurrence of name (nameLength > 0) in [from, end), or null. Searched within the known
+// length, since a text can hold hundreds of thousands of occurrences and measuring the rest of
+// it again at each one (as sanitized strstr does) would make the search quadratic.
+const char* FindName(const char* from, const char* end, const char* name, size_t nameLength) {
+    while (static_cast<size_t>(end - from) >= nameLength) {
+        const void* first = memchr(from, name[0], static_cast<size_t>(end - from) - nameLength + 1);
+        if (first == nullptr) {
+            return nullptr;
+        }
+        const char* candidate = static_cast<const char*>(first);
+        if (memcmp(candidate, name, nameLength) == 0) {
+            return candidate;
+        }
+        from = candidate + 1;
+    }
+    return nullptr;
+}
+
+enum ReplaceResult { REPLACED_NONE, REPLACED, REPLACED_TOO_LONG };
+
+// Replaces every whole-word occurrence of name in text (of length textLength) by value, building
+// the new text in result (whose length limit stops it early when the text grows too long).
+ReplaceResult ReplaceWholeWords(const char* text, int32_t textLength, const char* name, const char* value,
+                                TextBuilder& result) {
     const size_t nameLength = strlen(name);
+    const char* end = text + textLength;
     const char* copied = text;  // start of the part not yet copied
     const char* search = text;
     bool replaced = false;
-    for (const char* hit = strstr(search, name); hit != nullptr; hit = strstr(search, name)) {
+    for (const char* hit = FindName(search, end, name, nameLength); hit != nullptr;
+         hit = FindName(search, end, name, nameLength)) {
         const bool startsWord = hit == text || !IsIdentifierCharacter(hit[-1]);
         const bool endsWord = !IsIdentifierCharacter(hit[nameLength]);
         search = hit + nameLength;
         if (startsWord && endsWord) {
-            result.Append(copied, static_cast<int32_t>(hit - copied));
-            result.Append(value);
+            if (!result.Append(copied, static_cast<int32_t>(hit - copied)) || !result.Append(value)) {
+                return REPLACED_TOO_LONG;
+            }
             copied = search;
             replaced = true;
         }
     }
-    if (replaced) {
-        result.Append(copied);
+    if (!replaced) {
+        return REPLACED_NONE;
     }
-    return replaced;
+    return result.Append(copied, static_cast<int32_t>(end - copied)) ? REPLACED : REPLACED_TOO_LONG;
 }
 
 }  // namespace
@@ -265,16 +290,30 @@ void Preprocessor::ListDefinitions() {
 }
 
 // Replaces the whole-word occurrences of every defined name in the output, earlier definitions
-// first; the search goes on after each inserted value, so a value never replaces itself.
+// first; the search goes on after each inserted value, so a value never replaces itself. A
+// definition whose substitution makes the text grow past the bound is reported at its value and
+// ends the run with an empty output.
 void Preprocessor::SubstituteDefinitions() {
+    const int64_t limit = static_cast<int64_t>(output.Length()) + PP_MAX_SUBSTITUTED_BYTES_PER_RUN;
     TextBuilder result;
+    result.SetMaxLength(limit > TextBuilder::kMaxLength ? TextBuilder::kMaxLength
+                                                        : static_cast<int32_t>(limit));
     for (const PreprocessorDefinition& definition : definitions) {
         if (definition.name.IsEmpty()) {
             continue;  // an empty name matches everywhere and nothing sensibly
         }
         String value = SubstitutionText(definition);
         result.Clear();
-        if (ReplaceWholeWords(output.CStr(), definition.name.CStr(), value.CStr(), result)) {
+        const ReplaceResult replaced =
+            ReplaceWholeWords(output.CStr(), output.Length(), definition.name.CStr(), value.CStr(), result);
+        if (replaced == REPLACED_TOO_LONG) {
+            ReportErrorFormat(definition.value.line, definition.value.column,
+                              "substituting '%s' makes the preprocessed text too long.",
+                              definition.name.CStr());
+            output.Assign(nullptr);
+            return;
+        }
+        if (replaced == REPLACED) {
             result.CopyTo(output);
         }
     }

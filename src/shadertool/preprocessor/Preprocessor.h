@@ -23,6 +23,10 @@ enum { PP_MAX_CONDITION_DEPTH = 7 };  // nesting levels of "#if"; level 0 is out
 // Limits that stop a file including itself, directly or through others: nesting depth, and the
 // files and bytes that the includes of one run may add.
 enum { PP_MAX_INCLUDE_DEPTH = 32, PP_MAX_INCLUDES_PER_RUN = 256, PP_MAX_INCLUDED_BYTES_PER_RUN = 8 << 20 };
+// Substituting the definitions may add as much text as the includes of a run may: chained
+// definitions otherwise multiply the text with every level (a few hundred bytes of source can
+// ask for gigabytes).
+enum { PP_MAX_SUBSTITUTED_BYTES_PER_RUN = PP_MAX_INCLUDED_BYTES_PER_RUN };
 
 // State of one "#if" level.
 enum ConditionState : int32_t {

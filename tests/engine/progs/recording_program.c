@@ -5,6 +5,12 @@
  *   --test-wait-launch-uri       instead, write "ready.txt" after the first Draw and quit once a
  *                                "launch-uri" event has arrived
  *   --test-interface-version X   report interface version X (hex) instead of the engine's
+ *   --test-sound NAME            load the sound in Init and loop it from the first Draw
+ *   --test-music NAME            play the sound as quiet music from the first Draw
+ *   --test-sound-on-at N         in the N-th Draw ask for sound to be switched on, and play the
+ *                                sound again two frames later
+ *   --test-pause-after-ms MS     pause the sound and the music MS milliseconds after Init
+ *   --test-quit-after-ms MS      ask the engine to quit MS milliseconds after Init
  * At shutdown it writes "run-report.txt" beside itself, one "key=value" per line. */
 #include <stdio.h>
 #include <stdlib.h>
@@ -31,10 +37,34 @@ static unsigned g_firstQueuedType; /* type of the first of those */
 static char g_launchUri[512];
 static DWORD g_startTick;
 static int g_quitSignalled;
+static char g_soundName[128];
+static char g_musicName[128];
+static int g_soundOnAt = -1;
+static DWORD g_pauseAfter;
+static DWORD g_quitAfterTime;
+static SoundResource* g_sound;
+static int g_soundLoaded;
+static uint32_t g_soundChannel;
+static uint32_t g_soundChannelLater;
+static int g_soundPlaying;
+static int g_paused;
 
 static const char* FindOption(const char* name) {
     const char* found = strstr(GetCommandLineA(), name);
     return found != NULL ? found + strlen(name) : NULL;
+}
+
+/* The word after an option, up to the next blank. */
+static void ReadWord(const char* name, char* out, size_t size) {
+    const char* found = FindOption(name);
+    size_t length = 0;
+    while (found != NULL && found[length] != '\0' && found[length] != ' ' && length + 1 < size) {
+        ++length;
+    }
+    if (found != NULL) {
+        memcpy(out, found, length);
+    }
+    out[length] = '\0';
 }
 
 static void ReadOptions(void) {
@@ -43,6 +73,14 @@ static void ReadOptions(void) {
         g_quitAfter = atoi(quitAfter);
     }
     g_waitForLaunchUri = FindOption("--test-wait-launch-uri") != NULL;
+    ReadWord("--test-sound ", g_soundName, sizeof(g_soundName));
+    ReadWord("--test-music ", g_musicName, sizeof(g_musicName));
+    const char* soundOn = FindOption("--test-sound-on-at ");
+    g_soundOnAt = soundOn != NULL ? atoi(soundOn) : -1;
+    const char* pause = FindOption("--test-pause-after-ms ");
+    g_pauseAfter = pause != NULL ? (DWORD)atoi(pause) : 0;
+    const char* quitTime = FindOption("--test-quit-after-ms ");
+    g_quitAfterTime = quitTime != NULL ? (DWORD)atoi(quitTime) : 0;
 }
 
 /* A file of the given name in the folder that holds this library. */
@@ -66,9 +104,11 @@ static void WriteReport(void) {
     }
     fprintf(file,
             "init=%d\nupdate=%d\ndraw=%d\nshutdown=%d\ncheck_parameters=%d\nlaunch_uri_events=%d\n"
-            "launch_uri=%s\nqueued_events=%d\nfirst_queued_type=%u\napi=%d\n",
+            "launch_uri=%s\nqueued_events=%d\nfirst_queued_type=%u\napi=%d\nsound_loaded=%d\n"
+            "sound_channel=%u\nsound_playing=%d\nsound_channel_later=%u\n",
             g_initCalls, g_updateCalls, g_drawCalls, g_shutdownCalls, g_checkParameterEvents,
-            g_launchUriEvents, g_launchUri, g_queuedEvents, g_firstQueuedType, g_program->api != NULL);
+            g_launchUriEvents, g_launchUri, g_queuedEvents, g_firstQueuedType, g_program->api != NULL,
+            g_soundLoaded, g_soundChannel, g_soundPlaying, g_soundChannelLater);
     fclose(file);
 }
 
@@ -89,6 +129,9 @@ static void WriteReadyFile(void) {
 }
 
 static void Quit(void) {
+    if (!g_quitSignalled && g_soundChannel != 0) {
+        g_soundPlaying = g_program->api->audio->IsSoundPlaying(g_soundChannel);
+    }
     if (!g_quitSignalled) {
         g_quitSignalled = 1;
         g_program->api->SignalShutdown();
@@ -98,6 +141,10 @@ static void Quit(void) {
 static bool RecordingInit(void) {
     ++g_initCalls;
     g_startTick = GetTickCount();
+    if (g_soundName[0] != '\0') {
+        g_sound = g_program->api->audio->LoadSound(g_soundName);
+        g_soundLoaded = g_program->api->audio->IsSoundLoaded(g_sound);
+    }
     return true;
 }
 
@@ -111,9 +158,37 @@ static void RecordingUpdate(float dt) {
     ++g_updateCalls;
 }
 
+/* Plays, switches sound on and pauses as the options ask, by frame and by time. */
+static void DriveSound(void) {
+    const zq_audio_api_t* audio = g_program->api->audio;
+    if (g_drawCalls == 1 && g_sound != NULL) {
+        g_soundChannel = audio->PlaySoundWithDelay(g_sound, 1.0f, 0.0f, 1.0f, true, 0.0f);
+    }
+    if (g_drawCalls == 1 && g_musicName[0] != '\0') {
+        audio->PlayMusic(audio->LoadSound(g_musicName), 0.25f, 0.0f);
+    }
+    if (g_drawCalls == g_soundOnAt) {
+        zq_parameters_t parameters = g_program->parameters;
+        parameters.no_sound = 0;
+        g_program->api->ReinitializeWithParameters(&parameters);
+    }
+    if (g_drawCalls == g_soundOnAt + 2 && g_sound != NULL) {
+        g_soundChannelLater = audio->PlaySound(g_sound, 1.0f, 0.0f, 1.0f);
+    }
+    if (g_pauseAfter != 0 && !g_paused && GetTickCount() - g_startTick >= g_pauseAfter) {
+        g_paused = 1;
+        audio->SetChannelPaused(g_soundChannel, true);
+        audio->SetMusicPaused(true);
+    }
+    if (g_quitAfterTime != 0 && GetTickCount() - g_startTick >= g_quitAfterTime) {
+        Quit();
+    }
+}
+
 static void RecordingDraw(float dt) {
     (void)dt;
     ++g_drawCalls;
+    DriveSound();
     if (g_waitForLaunchUri) {
         if (g_drawCalls == 1) {
             WriteReadyFile();
@@ -121,7 +196,7 @@ static void RecordingDraw(float dt) {
         if (g_launchUriEvents > 0 || GetTickCount() - g_startTick > WAIT_LIMIT_MILLISECONDS) {
             Quit();
         }
-    } else if (g_drawCalls == g_quitAfter) {
+    } else if (g_drawCalls == g_quitAfter && g_quitAfterTime == 0) {
         Quit();
     }
 }

@@ -1,0 +1,215 @@
+// The graphics sub-table's font, text-measuring and text-setting slots, and the font
+// subsystem's start-up and shutdown.
+#include "fonts/FontApi.h"
+
+#include <cstdarg>
+#include <cstdlib>
+
+#include "core/ApiTable.h"
+#include "core/NamedMutex.h"
+#include "fonts/FontFile.h"
+#include "fonts/FontLoading.h"
+#include "fonts/FontMessages.h"
+#include "fonts/FontServices.h"
+#include "fonts/FontTable.h"
+#include "fonts/TextLayout.h"
+#include "foundation/String.h"
+
+namespace {
+
+const float kMinimumMaxWidth = 0.1f;
+const float kMinimumTextScale = 0.000001f;
+
+zq_font_t* GetFont(const char* name) {
+    return ZQI_FONTS_GetOrLoadFont(name, true);
+}
+
+zq_font_t* LoadFont(const char* name) {
+    return ZQI_FONTS_GetOrLoadFont(name, false);
+}
+
+void ReleaseFont(zq_font_t* font) {
+    if (font == nullptr) {
+        ZQI_FontPopup(1, "ZQ_Graphics_ReleaseFont: font is null.");
+        return;
+    }
+    const FontRuntimeSettings& settings = ZQI_GetFontRuntimeSettings();
+    ZQI_LockCoreMutex(CORE_MUTEX_GET_FONT);
+    if (settings.referenceCounting == 0) {
+        ZQI_FONTS_ReleaseFont(font);
+        ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
+        return;
+    }
+    --font->referenceCount;
+    if (settings.printReferenceCountChanges != 0) {
+        ZQI_FontPrint("ZQ_Graphics_ReleaseFont '%s' ref count--, now %d.", font->name, font->referenceCount);
+    }
+    if ((font->flags & FONT_FLAG_GET_COUNTED) != 0 && font->referenceCount == 0) {
+        ZQI_FontPopup(1,
+                      "ZQ_Graphics_ReleaseFont: font '%s' has been released too many times: ref counting will get "
+                      "messed up. NOTE: font has been accessed using GetFont() which increses ref count by 1 once.",
+                      font->name);
+    }
+    if (font->referenceCount < 0) {
+        font->referenceCount = 0;
+        ZQI_FontPopup(1, "ZQ_Graphics_ReleaseFont: reference count of font '%s' is less than zero.", font->name);
+    } else if (font->referenceCount == 0) {
+        ZQI_FontPrint("ZQ_Graphics_ReleaseFont: hibernating Font '%s'.", font->name);
+        ZQI_FONTS_ReleaseFont(font);
+    }
+    ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
+}
+
+bool RefreshFont(zq_font_t* font) {
+    if (font == nullptr) {
+        return false;
+    }
+    font->loaded.store(0);
+    if (!LoadFontFile(font, font->name)) {
+        ZQI_FontPopup(1, "ZQ_Graphics_RefreshFont: failed to load font '%s'.", font->name);
+    }
+    bool result = ZQI_RecreateFontAtlas(font);
+    font->loaded.store(1);
+    return result;
+}
+
+bool SaveFont(zq_font_t* font, const char* path) {
+    return SaveFontFile(font, path);
+}
+
+const FontGlyph* GetFontGlyph(zq_font_t* font, uint32_t code) {
+    return ZQI_FONTS_FindGlyph(font, code);
+}
+
+bool CanFontRenderText(zq_font_t* font, const char* text) {
+    return ZQI_FONTS_CanRenderText(font, text);
+}
+
+// Formats and measures; 0 x 0 for a null font or format.
+void MeasureFormatted(zq_font_t* font, float* width, float* height, const char* format, va_list args) {
+    if (font == nullptr || format == nullptr) {
+        if (width != nullptr) *width = 0.0f;
+        if (height != nullptr) *height = 0.0f;
+        return;
+    }
+    char buffer[ZQI_FORMAT_BUFFER_SIZE];
+    char* text = ZQI_FormatToBuffer(buffer, format, args);
+    ZQI_FONTS_GetTextSize(font, text, width, height);
+    if (text != buffer) {
+        free(text);
+    }
+}
+
+float GetTextWidth(zq_font_t* font, const char* format, ...) {
+    float width = 0.0f;
+    va_list args;
+    va_start(args, format);
+    MeasureFormatted(font, &width, nullptr, format, args);
+    va_end(args);
+    return width;
+}
+
+float GetTextHeight(zq_font_t* font, const char* format, ...) {
+    float height = 0.0f;
+    va_list args;
+    va_start(args, format);
+    MeasureFormatted(font, nullptr, &height, format, args);
+    va_end(args);
+    return height;
+}
+
+void GetTextSize(zq_font_t* font, float* width, float* height, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    MeasureFormatted(font, width, height, format, args);
+    va_end(args);
+}
+
+uint32_t GetTextAlignment() {
+    return ZQI_GetThreadTextSettings()->alignment;
+}
+
+void SetTextAlignment(const uint32_t* alignment) {
+    if (alignment != nullptr) ZQI_GetThreadTextSettings()->alignment = *alignment;
+}
+
+void SetTextCharacterSpacing(const float* spacing) {
+    if (spacing != nullptr) ZQI_GetThreadTextSettings()->characterSpacing = *spacing;
+}
+
+void SetTextLineSpacing(const float* spacing) {
+    if (spacing != nullptr) ZQI_GetThreadTextSettings()->lineSpacing = *spacing;
+}
+
+void SetTextMaxWidth(const float* width) {
+    if (width != nullptr) {
+        ZQI_GetThreadTextSettings()->maxLineWidth = *width < kMinimumMaxWidth ? ZQI_TEXT_NO_WIDTH_LIMIT : *width;
+    }
+}
+
+void SetTextJustify(bool justify) {
+    ZQI_GetThreadTextSettings()->justify = justify ? 1 : 0;
+}
+
+void SetTextMarkupDisabled(bool disabled) {
+    ZQI_GetThreadTextSettings()->markupDisabled = disabled ? 1 : 0;
+}
+
+void SetTextTransform(const float* scaleX, const float* scaleY, const float* angle) {
+    ThreadTextSettings* settings = ZQI_GetThreadTextSettings();
+    if (scaleX != nullptr) settings->scaleX = *scaleX > kMinimumTextScale ? *scaleX : kMinimumTextScale;
+    if (scaleY != nullptr) settings->scaleY = *scaleY > kMinimumTextScale ? *scaleY : kMinimumTextScale;
+    if (angle != nullptr) settings->angle = *angle;
+}
+
+}  // namespace
+
+void ZQI_InstallFontApi(zq_api_t* api) {
+    zq_graphics_api_t* table = api != nullptr ? api->graphics : nullptr;
+    if (table == nullptr) {
+        return;
+    }
+    table->GetFont = GetFont;
+    table->LoadFont = LoadFont;
+    table->ReleaseFont = ReleaseFont;
+    table->RefreshFont = RefreshFont;
+    table->SaveFont = SaveFont;
+    table->GetFontGlyph = GetFontGlyph;
+    table->CanFontRenderText = CanFontRenderText;
+    table->GetTextWidth = GetTextWidth;
+    table->GetTextHeight = GetTextHeight;
+    table->GetTextSize = GetTextSize;
+    table->GetTextAlignment = GetTextAlignment;
+    table->SetTextAlignment = SetTextAlignment;
+    table->SetTextCharacterSpacing = SetTextCharacterSpacing;
+    table->SetTextLineSpacing = SetTextLineSpacing;
+    table->SetTextMaxWidth = SetTextMaxWidth;
+    table->SetTextJustify = SetTextJustify;
+    table->SetTextMarkupDisabled = SetTextMarkupDisabled;
+    table->SetTextTransform = SetTextTransform;
+}
+
+void ZQI_InitializeFonts(const FontRuntimeSettings& settings) {
+    ZQI_GetFontRuntimeSettings() = settings;
+    ZQI_RegisterApiTableFiller(ZQI_InstallFontApi);
+    ZQI_InstallFontApi(ZQI_GetApi());
+}
+
+void ZQI_RecreateFontAtlases() {
+    for (int32_t i = 0; i < ZQI_GetFontUsedCount(); ++i) {
+        zq_font_t* font = ZQI_GetFontSlot(i);
+        if (font->name != nullptr) {
+            ZQI_RecreateFontAtlas(font);
+        }
+    }
+}
+
+void ZQI_FreeFontAtlasGpuData() {
+    const FontGraphicsHooks& hooks = ZQI_GetFontGraphicsHooks();
+    for (int32_t i = 0; i < ZQI_GetFontUsedCount() && hooks.freeBitmapGpuData != nullptr; ++i) {
+        zq_font_t* font = ZQI_GetFontSlot(i);
+        if (font->name != nullptr) {
+            hooks.freeBitmapGpuData(&font->atlas);
+        }
+    }
+}

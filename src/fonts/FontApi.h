@@ -1,0 +1,15 @@
+// The font subsystem as the engine drives it: its graphics sub-table slots (fonts, text sizes,
+// text settings), start-up, and the renderer start and stop steps for font atlases.
+#pragma once
+
+#include "fonts/FontServices.h"
+#include "zorqa.h"
+
+// Puts the font slots into the API's graphics sub-table (nothing when it has none).
+void ZQI_InstallFontApi(zq_api_t* api);
+// Start-up: takes the run-wide settings, registers the slots' filler and installs them now.
+void ZQI_InitializeFonts(const FontRuntimeSettings& settings);
+// Renderer start: every font with a name gets its atlas rebuilt (and uploaded or queued).
+void ZQI_RecreateFontAtlases();
+// Renderer stop: the GPU data of every font's atlas is freed.
+void ZQI_FreeFontAtlasGpuData();

@@ -1,0 +1,162 @@
+// Sound records: counting through GetSound and LoadSound, hibernation, the cache modes, the pool's
+// limit, the reference cap, placeholders, switched-off reference counting, and sound disabled.
+#include <string>
+
+#include "AudioTestSupport.h"
+#include "audio/AudioSystem.h"
+#include "audio/SoundChannel.h"
+#include "audio/SoundResource.h"
+#include "core/ApiTable.h"
+#include "core/CoreState.h"
+#include "core/Features.h"
+
+using namespace AudioTest;
+
+namespace {
+
+class SoundRecordsTest : public AudioTest::AudioTest {
+protected:
+    void SetUp() override {
+        AudioTest::AudioTest::SetUp();
+        WriteFile("mem://rec/click.wav", Fixture("tone-mono.wav"));
+    }
+};
+
+}  // namespace
+
+TEST_F(SoundRecordsTest, GetSoundCountsOnceAndReleasesHibernate) {
+    SoundResource* sound = ZQ_Audio_GetSound("mem://rec/click");
+    ASSERT_NE(nullptr, sound);
+    EXPECT_EQ(sound, ZQ_Audio_GetSound("mem://rec/click"));
+    EXPECT_EQ(1, sound->referenceCount);
+    EXPECT_TRUE(ZQ_Audio_IsSoundLoaded(sound));
+    EXPECT_EQ(88200u, sound->dataSize);
+
+    ZQ_Audio_ReleaseSound(sound);
+    EXPECT_EQ(0, sound->referenceCount);
+    EXPECT_FALSE(ZQ_Audio_IsSoundLoaded(sound)) << "hibernated: data freed, place kept";
+    EXPECT_EQ(0u, sound->dataSize);
+    EXPECT_STREQ("mem://rec/click", sound->name);
+    EXPECT_TRUE(
+        PopupShown("Releasing sound 'mem://rec/click' too many times: ref counting will get messed up. "
+                   "NOTE: sound has been accessed using GetSound which increses ref count by 1 once."));
+    ZQ_Audio_ReleaseSound(sound);
+    EXPECT_EQ(0, sound->referenceCount);
+    EXPECT_TRUE(PopupShown("Sound 'mem://rec/click' reference count less than zero."));
+
+    EXPECT_EQ(sound, ZQ_Audio_LoadSound("mem://rec/click"));
+    EXPECT_EQ(1, sound->referenceCount);
+    EXPECT_TRUE(ZQ_Audio_IsSoundLoaded(sound)) << "counted again: loaded again";
+}
+
+TEST_F(SoundRecordsTest, CacheModesNothingAndLookUp) {
+    EXPECT_EQ(nullptr, ZQ_Audio_GetSoundWithCacheMode("mem://rec/click", SOUND_CACHE_LOOKUP));
+    EXPECT_EQ(0, ZQI_GetSoundPoolCount()) << "a look-up takes no place";
+    SoundResource* sound = ZQ_Audio_GetSoundWithCacheMode("mem://rec/click", SOUND_CACHE_NOTHING);
+    ASSERT_NE(nullptr, sound);
+    EXPECT_EQ(0, sound->referenceCount);
+    EXPECT_EQ(nullptr, sound->data);
+    EXPECT_EQ(sound, ZQ_Audio_GetSoundWithCacheMode("mem://rec/click", SOUND_CACHE_LOOKUP));
+    const int16_t two = 2;
+    ZQ_Audio_IncreaseSoundReferenceCount(sound, &two);
+    EXPECT_EQ(2, sound->referenceCount);
+    EXPECT_NE(nullptr, sound->data) << "counted up from 0: loaded";
+    EXPECT_EQ(SOUND_CACHE_LOADED, sound->cacheMode);
+}
+
+TEST_F(SoundRecordsTest, CountsAreCappedAt4096AndNeverWrap) {
+    SoundResource* sound = nullptr;
+    for (int i = 0; i < 4097; ++i) {
+        sound = ZQ_Audio_LoadSound("mem://rec/click");
+    }
+    EXPECT_EQ(4096, sound->referenceCount);
+    EXPECT_TRUE(PopupShown("Sound 'mem://rec/click' reference count suspiciously high: capping at 4096."));
+    const int16_t many = 30000;
+    ZQ_Audio_IncreaseSoundReferenceCount(sound, &many);
+    EXPECT_EQ(4096, sound->referenceCount);
+}
+
+TEST_F(SoundRecordsTest, The1025thNameFindsNoPlace) {
+    for (int i = 0; i < SOUND_POOL_SIZE; ++i) {
+        ASSERT_NE(nullptr, ZQ_Audio_GetSoundWithCacheMode(("!slot" + std::to_string(i)).c_str(), 0));
+    }
+    EXPECT_EQ(nullptr, ZQ_Audio_GetSoundWithCacheMode("!one-more", 0));
+    EXPECT_EQ(nullptr, ZQ_Audio_LoadSound("!one-more"));
+    EXPECT_TRUE(PopupShown(" ! Zorqa out of free sounds."));
+}
+
+TEST_F(SoundRecordsTest, PlaceholdersNeverTouchFiles) {
+    SoundResource* none = ZQ_Audio_LoadSound("!NONE");
+    ASSERT_NE(nullptr, none);
+    EXPECT_EQ(none, ZQ_Audio_GetSound("!NONE"));
+    EXPECT_EQ(SOUND_CACHE_LOADED, none->cacheMode);
+    EXPECT_EQ(nullptr, none->data);
+    EXPECT_EQ(1, none->referenceCount) << "placeholders are not counted again";
+    ZQ_Audio_ReleaseSound(none);
+    EXPECT_EQ(1, none->referenceCount);
+    EXPECT_EQ(0u, ZQ_Audio_PlaySound(none, 1.0f, 0.0f, 1.0f));
+    EXPECT_FALSE(PopupShown("Sound resource '!NONE' not found."));
+}
+
+TEST_F(SoundRecordsTest, MissingFilesAndExtensionsInNames) {
+    SoundResource* missing = ZQ_Audio_LoadSound("mem://rec/nothing");
+    ASSERT_NE(nullptr, missing);
+    EXPECT_TRUE(PopupShown("Sound resource 'mem://rec/nothing' not found."));
+    EXPECT_FALSE(ZQ_Audio_IsSoundLoaded(missing));
+    ZQ_Audio_LoadSound("mem://rec/click.wav");
+    EXPECT_TRUE(
+        PopupShown("Sound name 'mem://rec/click.wav' has file extension. Remove it from the file name."));
+    EXPECT_EQ(nullptr, ZQ_Audio_GetSoundWithCacheMode(nullptr, SOUND_CACHE_LOOKUP));
+    EXPECT_TRUE(PopupShown("ZQ_Audio_GetSoundWithCacheMode called with null parameter."));
+}
+
+TEST_F(SoundRecordsTest, WithoutReferenceCountingReleaseFreesThePlace) {
+    ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, "DISABLE_REFERENCE_COUNTING");
+    Use(ZQI_GetNullSoundImplementation());  // the switch is read when a back end is taken
+    SoundResource* sound = ZQ_Audio_LoadSound("mem://rec/click");
+    ZQ_Audio_ReleaseSound(sound);
+    EXPECT_EQ(nullptr, sound->name);
+    EXPECT_EQ(nullptr, sound->data);
+    EXPECT_EQ(sound, ZQ_Audio_LoadSound("mem://rec/again")) << "the freed place is taken first";
+    ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, nullptr);
+    Use(ZQI_GetNullSoundImplementation());
+}
+
+TEST_F(SoundRecordsTest, DisabledSoundCountsAsLoadedAndPlaysNothing) {
+    RecordingBackEnd backEnd;
+    Use(&backEnd);
+    SoundResource* sound = ZQ_Audio_LoadSound("mem://rec/click");
+    g_core.program->parameters.no_sound = 1;
+    EXPECT_TRUE(ZQ_Audio_IsSoundLoaded(sound));
+    EXPECT_TRUE(ZQ_Audio_IsSoundLoaded(ZQ_Audio_LoadSound("mem://rec/nothing")));
+    EXPECT_EQ(0u, ZQ_Audio_PlaySound(sound, 1.0f, 0.0f, 1.0f));
+    EXPECT_EQ(0u, ZQ_Audio_PlaySoundWithDelay(sound, 1.0f, 0.0f, 1.0f, false, 1.0f));
+    g_core.program->parameters.no_sound = 0;
+    EXPECT_NE(0u, ZQ_Audio_PlaySound(sound, 1.0f, 0.0f, 1.0f)) << "sound turned back on plays again";
+}
+
+TEST_F(SoundRecordsTest, ReloadAfterSoundIsTurnedOnReplacesTheData) {
+    SoundResource* sound = ZQ_Audio_LoadSound("mem://rec/click");
+    SoundResource* gone = ZQ_Audio_LoadSound("mem://rec/gone");
+    SoundData* old = sound->data;
+    ASSERT_NE(nullptr, old);
+    RecordingBackEnd backEnd;
+    Use(&backEnd);
+    ZQI_ReloadSoundsInUse();
+    EXPECT_NE(nullptr, sound->data);
+    EXPECT_TRUE(sound->loaded);
+    EXPECT_FALSE(gone->loaded);
+}
+
+TEST_F(SoundRecordsTest, AudioTableFillerFillsEverySlot) {
+    ZQI_RegisterApiTableFiller(ZQI_InstallAudioApi);
+    ZQI_BuildApiTables();
+    const zq_audio_api_t* audio = ZQI_GetApi()->audio;
+    const void* const* slots = reinterpret_cast<const void* const*>(audio);
+    for (size_t i = 0; i < sizeof(zq_audio_api_t) / sizeof(void*); ++i) {
+        EXPECT_NE(nullptr, slots[i]) << "slot " << i;
+    }
+    EXPECT_EQ(&ZQ_Audio_GetChannelSound, audio->GetChannelSound);
+    EXPECT_EQ(&ZQ_Audio_StopMusic, audio->StopMusic);
+    ZQI_UnregisterApiTableFiller(ZQI_InstallAudioApi);
+}

@@ -1,0 +1,226 @@
+// The font table's counting and slots, the glyph index, and font loading without a renderer.
+#include <cstring>
+#include <thread>
+
+#include "FontTestSupport.h"
+#include "core/NamedMutex.h"
+#include "core/ApiTable.h"
+#include "fonts/FontApi.h"
+#include "fonts/FontFile.h"
+#include "fonts/FontLoading.h"
+#include "fonts/FontServices.h"
+#include "fonts/FontTable.h"
+
+namespace {
+
+class FontTableTest : public FontTest {};
+
+TEST_F(FontTableTest, GetIsCountedOnceLoadEveryTimeAndBangNamesNever) {
+    zq_font_t* font = ZQI_FONTS_GetOrLoadFont("!NONE", true);
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(ZQI_FONTS_GetOrLoadFont("!NONE", false), font);
+    EXPECT_EQ(font->referenceCount, 1);
+
+    zq_font_t* counted = ZQI_FONTS_GetOrLoadFont("res://a!NONE", true);
+    EXPECT_EQ(ZQI_FONTS_GetOrLoadFont("res://a!NONE", true), counted);
+    EXPECT_EQ(ZQI_FONTS_GetOrLoadFont("res://a!NONE", false), counted);
+    EXPECT_EQ(counted->referenceCount, 2);
+    EXPECT_EQ(counted->flags & FONT_FLAG_GET_COUNTED, FONT_FLAG_GET_COUNTED);
+    EXPECT_EQ(counted->kind, 3u);
+    EXPECT_EQ(counted->slot, 1u);
+    // The empty font: 256 glyphs without pixels, size 0, no atlas, yet loaded.
+    EXPECT_EQ(ZQI_GetFontGlyphCount(counted), 256);
+    EXPECT_EQ(counted->size, 0);
+    EXPECT_FALSE(ZQI_RecreateFontAtlas(counted));
+    EXPECT_EQ(counted->loaded.load(), 1);
+}
+
+TEST_F(FontTableTest, ThirtyThirdFontIsRefusedAndAReleasedSlotIsReused) {
+    for (int i = 0; i < FONT_TABLE_SIZE; ++i) {
+        std::string name = "f" + std::to_string(i) + "!NONE";
+        ASSERT_NE(ZQI_FONTS_GetOrLoadFont(name.c_str(), false), nullptr) << i;
+    }
+    EXPECT_EQ(ZQI_FONTS_GetOrLoadFont("one-too-many!NONE", false), nullptr);
+    EXPECT_TRUE(HasMessage("Out of free fonts."));
+    zq_font_t* seventh = ZQI_GetFontSlot(7);
+    ZQI_FONTS_ReleaseFont(seventh);
+    EXPECT_EQ(seventh->name, nullptr);
+    EXPECT_EQ(ZQI_FONTS_GetOrLoadFont("newcomer!NONE", false), seventh);
+    EXPECT_EQ(ZQI_GetFontUsedCount(), FONT_TABLE_SIZE);
+    ZQI_FONTS_ReleaseFont(nullptr);
+    EXPECT_TRUE(HasMessage("Trying to release null font in ZQI_FONTS_ReleaseFont."));
+}
+
+TEST_F(FontTableTest, DirectArrayServesBelow2048AndTheMapAbove) {
+    zq_font_t* font = NewFont();
+    AddGlyph(font, 2047, 1);
+    AddGlyph(font, 2048, 2);
+    EXPECT_EQ(ZQI_FONTS_FindGlyph(font, 2047)->advance, 1);
+    EXPECT_EQ(ZQI_FONTS_FindGlyph(font, 2048)->advance, 2);
+    EXPECT_EQ(ZQI_FONTS_FindGlyph(font, 2046), nullptr);
+    EXPECT_EQ(ZQI_FONTS_FindGlyph(font, 2049), nullptr);
+    // Inserted without a refill: only the map knows it yet.
+    ZQI_InsertFontGlyph(font->glyphs, 65, ZQI_EmptyFontGlyph());
+    EXPECT_EQ(ZQI_FONTS_FindGlyph(font, 65), nullptr);
+    ZQI_RefillFontGlyphDirectArray(font->glyphs);
+    EXPECT_NE(ZQI_FONTS_FindGlyph(font, 65), nullptr);
+    // Many code points through bucket growth; each found, the first insertion kept.
+    for (uint32_t c = 0x10000; c < 0x10000 + 3000; ++c) {
+        FontGlyph glyph = ZQI_EmptyFontGlyph();
+        glyph.advance = static_cast<int16_t>(c & 0x7FFF);
+        ASSERT_NE(ZQI_InsertFontGlyph(font->glyphs, c, glyph), nullptr);
+    }
+    EXPECT_EQ(ZQI_InsertFontGlyph(font->glyphs, 0x10005, ZQI_EmptyFontGlyph()), nullptr);
+    for (uint32_t c = 0x10000; c < 0x10000 + 3000; ++c) {
+        ASSERT_EQ(ZQI_FONTS_FindGlyph(font, c)->advance, static_cast<int16_t>(c & 0x7FFF));
+    }
+}
+
+TEST_F(FontTableTest, FnvHashOfTheFourBytesLowestFirst) {
+    // Computed by hand from the FNV-1a definition for the bytes 41 00 00 00.
+    uint64_t h = 0xcbf29ce484222325ull;
+    const uint8_t bytes[4] = {0x41, 0, 0, 0};
+    for (uint8_t b : bytes) {
+        h = (h ^ b) * 0x100000001b3ull;
+    }
+    EXPECT_EQ(ZQI_HashGlyphCode(0x41), h);
+}
+
+TEST_F(FontTableTest, LatinFontGetsLowerCaseCopiesWithSharedPixelsAndKerning) {
+    zq_font_t* font = NewFont();
+    FontGlyph* a = AddGlyph(font, 'A', 7, 3, 4);
+    FontGlyph* b = AddGlyph(font, 'B', 6, 2, 2);
+    ZQI_EnsureGlyphKerning(a);
+    ZQI_EnsureGlyphKerning(b);
+    b->kerning['A'] = -2;
+    a->kerning['B'] = -3;
+    ASSERT_TRUE(ZQI_AddLowerCaseCopies(font));
+    const FontGlyph* lowerB = ZQI_FONTS_FindGlyph(font, 'b');
+    ASSERT_NE(lowerB, nullptr);
+    EXPECT_EQ(lowerB->advance, 6);
+    EXPECT_EQ(lowerB->bitmap.pixels, nullptr);
+    EXPECT_EQ(lowerB->bitmap.width, 2);
+    EXPECT_EQ(lowerB->kerning['A'], -2);
+    EXPECT_EQ(a->kerning['b'], -3);  // kerning against 'b' equals kerning against 'B'
+    EXPECT_EQ(ZQI_FONTS_FindGlyph(font, 'c'), nullptr);
+    // Saved and read back: the copy carries its capital's pixels; nothing is freed twice.
+    ASSERT_TRUE(SaveFontFile(font, "res://lower.mft"));
+    zq_font_t* back = NewFont("res://lower.mft");
+    ASSERT_TRUE(ReadFontFile(back));
+    const FontGlyph* readB = ZQI_FONTS_FindGlyph(back, 'b');
+    ASSERT_NE(readB->bitmap.pixels, nullptr);
+    EXPECT_EQ(memcmp(readB->bitmap.pixels, b->bitmap.pixels, 2 * 2 * 4), 0);
+}
+
+TEST_F(FontTableTest, UploadQueueHoldsAFontOnceAndReleaseTakesItOut) {
+    zq_font_t* font = ZQI_FONTS_GetOrLoadFont("queued!NONE", false);
+    ZQI_FONTS_QueueFontUpload(font);
+    ZQI_FONTS_QueueFontUpload(font);
+    EXPECT_EQ(ZQI_FONTS_GetUploadQueueLength(), 1);
+    EXPECT_EQ(CountMessagesContaining("already exists in upload queue, not adding twice."), 1);
+    ZQI_FONTS_ReleaseFont(font);
+    EXPECT_EQ(ZQI_FONTS_GetUploadQueueLength(), 0);
+}
+
+TEST_F(FontTableTest, ReleaseWaitsWhileTheQueueStepUploadsTheFont) {
+    zq_font_t* font = ZQI_FONTS_GetOrLoadFont("busy!NONE", false);
+    font->busy.store(1);
+    std::thread release([font] { ZQI_FONTS_ReleaseFont(font); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_NE(font->name, nullptr);  // still waiting for the busy byte
+    font->busy.store(0);
+    release.join();
+    EXPECT_EQ(font->name, nullptr);
+}
+
+TEST_F(FontTableTest, AtlasIsPackedAndUploadedThroughTheGraphicsHooks) {
+    static int packed, uploaded;
+    packed = uploaded = 0;
+    FontGraphicsHooks hooks = {};
+    hooks.packBitmaps = [](zq_bitmap_t* atlas, zq_bitmap_t**, int32_t count, int32_t maxWidth, int32_t) {
+        packed = count;
+        atlas->width = maxWidth;
+        return true;
+    };
+    hooks.getMaximumTextureSize = [] { return 512; };
+    hooks.regainRenderer = [] { return true; };
+    hooks.uploadBitmap = [](zq_bitmap_t*) { ++uploaded; };
+    ZQI_SetFontGraphicsHooks(&hooks);
+    zq_font_t* font = NewFont();
+    font->size = 10;
+    AddGlyph(font, 'A', 5, 2, 2);
+    AddGlyph(font, ' ', 3);
+    std::thread worker([font] { EXPECT_TRUE(ZQI_RecreateFontAtlas(font)); });
+    worker.join();
+    EXPECT_EQ(packed, 1);
+    EXPECT_EQ(uploaded, 0);  // packed on a worker thread: queued for the main thread
+    EXPECT_EQ(font->atlas.load_state, FONT_ATLAS_UPLOAD_PENDING);
+    ZQI_FONTS_ProcessUploadQueue();
+    EXPECT_EQ(uploaded, 1);
+    EXPECT_EQ(font->atlas.load_state, FONT_ATLAS_UPLOADED);
+    EXPECT_EQ(ZQI_FONTS_GetUploadQueueLength(), 0);
+}
+
+TEST_F(FontTableTest, ManifestHeightOverridesTheSize) {
+    FontGraphicsHooks hooks = {};
+    hooks.findManifestValue = [](const char* name, const char* key) -> const char* {
+        return strcmp(key, "h") == 0 && strstr(name, "sized") != nullptr ? (strstr(name, "one") ? "1" : "30")
+                                                                          : nullptr;
+    };
+    ZQI_SetFontGraphicsHooks(&hooks);
+    zq_font_t* font = NewFont("res://sized.mft");
+    font->size = 20;
+    font->lineHeight = 25;
+    font->baseMetric = 17;
+    ASSERT_TRUE(SaveFontFile(font, "res://sized.mft"));
+    ASSERT_TRUE(SaveFontFile(font, "res://sized-one.mft"));
+    ASSERT_TRUE(LoadFontFile(font, font->name));
+    EXPECT_EQ(font->size, 30);
+    EXPECT_FLOAT_EQ(font->scale, 1.5f);
+    EXPECT_EQ(font->lineHeight, 37);
+    EXPECT_EQ(font->baseMetric, 25);
+    zq_font_t* unchanged = NewFont("res://sized-one.mft");
+    ASSERT_TRUE(LoadFontFile(unchanged, unchanged->name));
+    EXPECT_EQ(unchanged->size, 20);
+    EXPECT_FLOAT_EQ(unchanged->scale, 1.0f);
+}
+
+TEST_F(FontTableTest, GraphicsSlotsCountReleaseMeasureAndSetText) {
+    zq_api_t* api = ZQI_GetApi();
+    ZQI_InstallFontApi(api);
+    zq_graphics_api_t* graphics = api->graphics;
+    zq_font_t* font = graphics->GetFont("slots!NONE");
+    EXPECT_EQ(graphics->LoadFont("slots!NONE"), font);
+    EXPECT_EQ(font->referenceCount, 2);
+    graphics->ReleaseFont(font);
+    EXPECT_NE(font->name, nullptr);
+    graphics->ReleaseFont(font);
+    EXPECT_TRUE(HasMessage("ZQ_Graphics_ReleaseFont: font 'slots!NONE' has been released too many times: ref counting "
+                           "will get messed up. NOTE: font has been accessed using GetFont() which increses ref count "
+                           "by 1 once."));
+    EXPECT_EQ(font->name, nullptr);  // hibernated at 0
+    zq_font_t* other = graphics->LoadFont("other!NONE");
+    other->referenceCount = 0;
+    graphics->ReleaseFont(other);
+    EXPECT_TRUE(HasMessage("ZQ_Graphics_ReleaseFont: reference count of font 'other!NONE' is less than zero."));
+    EXPECT_EQ(other->referenceCount, 0);
+    graphics->ReleaseFont(nullptr);
+    EXPECT_TRUE(HasMessage("ZQ_Graphics_ReleaseFont: font is null."));
+
+    zq_font_t* measured = NewFont();
+    measured->size = 10;
+    measured->lineHeight = 12;
+    AddGlyph(measured, '4', 6);
+    AddGlyph(measured, '2', 5);
+    const float two = 2.0f, tiny = 0.01f;
+    graphics->SetTextTransform(&two, nullptr, nullptr);
+    graphics->SetTextMaxWidth(&tiny);  // below 0.1: no limit
+    EXPECT_FLOAT_EQ(graphics->GetTextWidth(measured, "%d", 42), 2.0f * 11.0f);
+    EXPECT_FLOAT_EQ(graphics->GetTextHeight(measured, "%d", 42), 12.0f);
+    EXPECT_EQ(ZQI_GetThreadTextSettings()->maxLineWidth, ZQI_TEXT_NO_WIDTH_LIMIT);
+    const uint32_t right = 1;
+    graphics->SetTextAlignment(&right);
+    EXPECT_EQ(graphics->GetTextAlignment(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,76 @@
+// The translation corpus: every document under corpus/translation is translated by the compile
+// driver, and each output file and the output log must equal the expected files beside it, byte
+// for byte; no expected file may be left without output. Set ZQ_UPDATE_EXPECTED=1 to rewrite
+// them (stale ones are removed) after a deliberate change, then review every changed line.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "CorpusSupport.h"
+#include "TranslationCorpus.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using namespace ShaderToolTest;
+
+// The expected output files of a document's stem present in the corpus folder.
+std::set<std::string> ExpectedOutputs(const std::string& stem) {
+    std::set<std::string> names;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(TranslationCorpusDirectory(), error)) {
+        ShaderTool::TargetFlags target = 0;
+        int32_t stage = 0;
+        const std::string file = entry.path().filename().string();
+        if (IsExpectedOutputName(stem, file, &target, &stage)) {
+            names.insert(file);
+        }
+    }
+    return names;
+}
+
+class TranslationCorpus : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(TranslationCorpus, MatchesExpectedOutputsAndLog) {
+    const std::string name = GetParam();
+    const std::string stem = fs::path(name).stem().string();
+    const fs::path folder = TranslationCorpusDirectory();
+    CorpusOptions options;
+    std::string badLine;
+    if (fs::exists(folder / (stem + ".request"))) {
+        ASSERT_TRUE(ReadCorpusOptions(folder / (stem + ".request"), &options, &badLine)) << badLine;
+    }
+    const CorpusTranslation translation = TranslateCorpusDocument(name, options);
+
+    ExpectMatchesFile(folder / (stem + ".log"), translation.log);
+    const bool succeeded = translation.log.find("\nTranslation SUCCEEDED\n") != std::string::npos;
+    const bool failed = translation.log.find("\nTranslation FAILED\n") != std::string::npos;
+    EXPECT_EQ(translation.result, !failed) << "the result agrees with the log";
+    EXPECT_NE(succeeded, failed || translation.log.find("SKIPPED") != std::string::npos);
+
+    std::set<std::string> stale = ExpectedOutputs(stem);
+    for (const auto& output : translation.outputs) {
+        ShaderTool::TargetFlags target = 0;
+        int32_t stage = 0;
+        EXPECT_TRUE(IsExpectedOutputName(stem, output.first, &target, &stage)) << output.first;
+        ExpectMatchesFile(folder / output.first, output.second);
+        stale.erase(output.first);
+    }
+    for (const std::string& file : stale) {
+        if (UpdatingExpected()) {
+            fs::remove(folder / file);
+        } else {
+            ADD_FAILURE() << "expected output " << file << " was not produced";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Documents, TranslationCorpus, ::testing::ValuesIn(TranslationCorpusDocuments()),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             return CorpusTestName(info.param);
+                         });
+
+}  // namespace
