@@ -66,8 +66,7 @@ public:
         desc->AttachedToDesktop = attached ? TRUE : FALSE;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetDisplayModeList(DXGI_FORMAT, UINT, UINT* count,
-                                                 DXGI_MODE_DESC* desc) override {
+    HRESULT STDMETHODCALLTYPE GetDisplayModeList(DXGI_FORMAT, UINT, UINT* count, DXGI_MODE_DESC* desc) override {
         UINT all = static_cast<UINT>(modes.size());
         if (desc == nullptr) {
             *count = all;
@@ -89,8 +88,7 @@ public:
                 return S_OK;
         }
     }
-    HRESULT STDMETHODCALLTYPE FindClosestMatchingMode(const DXGI_MODE_DESC*, DXGI_MODE_DESC*,
-                                                      IUnknown*) override {
+    HRESULT STDMETHODCALLTYPE FindClosestMatchingMode(const DXGI_MODE_DESC*, DXGI_MODE_DESC*, IUnknown*) override {
         return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE WaitForVBlank() override { return E_NOTIMPL; }

@@ -274,9 +274,7 @@ public:
     HRESULT STDMETHODCALLTYPE SetFullscreenState(WINBOOL, IDXGIOutput*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetFullscreenState(WINBOOL*, IDXGIOutput**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetDesc(DXGI_SWAP_CHAIN_DESC*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE ResizeBuffers(UINT, UINT, UINT, DXGI_FORMAT, UINT) override {
-        return E_NOTIMPL;
-    }
+    HRESULT STDMETHODCALLTYPE ResizeBuffers(UINT, UINT, UINT, DXGI_FORMAT, UINT) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE ResizeTarget(const DXGI_MODE_DESC*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetContainingOutput(IDXGIOutput**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetFrameStatistics(DXGI_FRAME_STATISTICS*) override { return E_NOTIMPL; }
