@@ -43,7 +43,3 @@ protected:
     zq_shader_t shader_ = {};
     std::vector<zq_bitmap_t*> made_;
 };
-
-// The texels of one mip level (and array slice) of a texture with 4-byte texels, row by row.
-std::vector<uint8_t> ReadTexels(RendererImplementation* renderer, ID3D11Texture2D* texture, UINT level = 0,
-                                UINT slice = 0, UINT* width = nullptr, UINT* height = nullptr);
