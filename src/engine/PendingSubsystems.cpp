@@ -25,8 +25,6 @@ InputImp* ZQI_CreateXInputImplementation() {
     return nullptr;
 }
 
-void ZQI_BuildSystemInfoText() {}
-
 void ZQI_BuildGraphicsApiTable() {}
 
 namespace HighLevelRenderer {
@@ -106,5 +104,3 @@ void ProcessPendingBufferOperations() {}
 void ProcessShaderResourceQueue() {}
 
 void ZQI_DrawSoundChannels() {}
-void ZQI_DrawDebugOverlay(float) {}
-void ZQI_FreeDebugOverlayState() {}

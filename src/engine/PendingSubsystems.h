@@ -1,10 +1,9 @@
 // Stand-ins for the subsystems the lifecycle drives that are not part of the build yet: the
 // graphics state stacks and batches, the shader and buffer tables and their queues, the console
-// and developer overlays, input back ends and the system information text. Each keeps the name
-// its owner will give it; the owning subsystem replaces these declarations (and
-// PendingSubsystems.cpp) when it is built. They do nothing, or the least that keeps the
-// lifecycle's bookkeeping honest (the transform and render-target stacks count their depth, so
-// unbalanced pushes are still found).
+// and developer overlays and input back ends. Each keeps the name its owner will give it; the
+// owning subsystem replaces these declarations (and PendingSubsystems.cpp) when it is built. They
+// do nothing, or the least that keeps the lifecycle's bookkeeping honest (the transform and
+// render-target stacks count their depth, so unbalanced pushes are still found).
 #pragma once
 
 #include <cstdint>
@@ -25,10 +24,6 @@ public:
 
 // The built-in XInput gamepad back end; null while the gamepad code is not part of the build.
 InputImp* ZQI_CreateXInputImplementation();
-
-// ---- System information text -------------------------------------------------------------------
-
-void ZQI_BuildSystemInfoText();
 
 // ---- Graphics: API table, state stacks, batches, resource tables and queues -------------------
 
@@ -91,5 +86,3 @@ void ProcessShaderResourceQueue();
 // ---- Fonts, console and developer overlays ---------------------------------------------------
 
 void ZQI_DrawSoundChannels();
-void ZQI_DrawDebugOverlay(float step);
-void ZQI_FreeDebugOverlayState();

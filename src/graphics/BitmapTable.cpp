@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/ApiTable.h"
+#include "core/MemoryStatistics.h"
 #include "core/NamedMutex.h"
 #include "core/Sys.h"
 #include "foundation/NameHash.h"
@@ -351,6 +352,16 @@ void ZQI_FreeBitmapSlot(zq_bitmap_t* bitmap) {
     bitmap->source_file = nullptr;
     free(bitmap->name);
     bitmap->name = nullptr;
+    UnlockTable();
+}
+
+void ZQI_AddBitmapMemoryEstimates(MemoryEstimates* estimates) {
+    LockTable();
+    for (int32_t i = 0; i < g_usedCount; ++i) {
+        if (g_bitmaps[i].name != nullptr) {
+            ZQI_CountImageMemory(estimates, ZQI_DescribeBitmapMemory(g_bitmaps[i]));
+        }
+    }
     UnlockTable();
 }
 

@@ -86,5 +86,9 @@ void ZQI_FreeBitmapSlot(zq_bitmap_t* bitmap);
 // Prints "'%s' ref count..." lines only with PRINT_REFERENCE_COUNT_CHANGES.
 void ZQI_PrintReferenceCount(const char* format, const char* name, int32_t count);
 
+struct MemoryEstimates;
+// The memory estimates' source for the bitmap table: each named bitmap's pixels, texture and frames.
+void ZQI_AddBitmapMemoryEstimates(MemoryEstimates* estimates);
+
 // Tests and shutdown: frees every record's data and names, empties the table (used count 0).
 void ZQI_ClearBitmapTable();

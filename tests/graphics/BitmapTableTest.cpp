@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "GraphicsTestSupport.h"
+#include "core/MemoryStatistics.h"
 #include "data/DataManager.h"
 #include "graphics/BitmapData.h"
 #include "graphics/BitmapTable.h"
@@ -105,6 +106,10 @@ TEST_F(BitmapTableTest, CacheModesKeepAndDropPixels) {
     EXPECT_STREQ("res://modes", bitmap->name);
     ZQ_Graphics_SetBitmapCacheMode(bitmap, CACHE_PIXELS);  // reloads
     EXPECT_TRUE(PixelsEqual(bitmap, image));
+    MemoryEstimates estimates = {};
+    ZQI_AddBitmapMemoryEstimates(&estimates);
+    EXPECT_EQ(3u * 5u * 4u, estimates.systemBytes);  // pixels only, nothing on a GPU
+    EXPECT_EQ(0u, estimates.gpuBytes);
 
     // Asked for from another thread, the texture waits for the frame, and so do the pixels.
     std::thread([bitmap] { ZQ_Graphics_SetBitmapCacheMode(bitmap, CACHE_TEXTURE); }).join();
