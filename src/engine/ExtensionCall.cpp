@@ -1,6 +1,6 @@
-// ExtensionCall: the chain of handlers in its fixed order, the hooks other subsystems install, the
-// developer commands (resources, memory statistics, overlay zoom, display hacks) and the input
-// back ends that hear last of every name nobody answered.
+// ExtensionCall: the chain of handlers in its fixed order, the developer commands (resources,
+// memory statistics, overlay zoom, display hacks) and the input back ends that hear last of every
+// name nobody answered.
 #include "engine/ExtensionCall.h"
 
 #include <cmath>
@@ -15,6 +15,7 @@
 #include "engine/Autoscale.h"
 #include "engine/ExtensionCall_local.h"
 #include "engine/PendingSubsystems.h"
+#include "engine/ResourceCommands.h"
 #include "engine/RuntimePlatform.h"
 #include "engine/RuntimeState.h"
 #include "foundation/String.h"
@@ -22,20 +23,6 @@
 #include "services/ExtensionModules.h"
 
 namespace {
-
-// ---- Hooks ----
-
-void NothingToDo() {}
-
-const ExtensionCallHooks kDefaultHooks = {NothingToDo, NothingToDo};
-ExtensionCallHooks g_hooks = kDefaultHooks;
-
-template <typename Member>
-void TakeHook(Member ExtensionCallHooks::*member, const ExtensionCallHooks& source) {
-    if (source.*member != nullptr) {
-        g_hooks.*member = source.*member;
-    }
-}
 
 bool Is(const char* text, const char* expected) {
     return text != nullptr && strcmp(text, expected) == 0;
@@ -45,7 +32,7 @@ bool Is(const char* text, const char* expected) {
 
 ExtensionAnswer ReloadResources(const char* function, const char* parameter) {
     if (Is(function, "Cache") && Is(parameter, "ReloadResources")) {
-        g_hooks.reloadChangedResources();
+        ZQI_ReloadChangedResources();
     }
     return ExtensionGoesOn();
 }
@@ -92,7 +79,7 @@ ExtensionAnswer ResourceCommands(const char* function, const char*) {
         return ExtensionEnds(nullptr);
     }
     if (Is(function, "ListResourceUsage")) {
-        g_hooks.listResourceUsage();
+        ZQI_ListResourceUsage();
         return ExtensionEnds(nullptr);
     }
     if (Is(function, "SwitchProgramBasePath") || Is(function, "SwitchUserDataPath")) {
@@ -168,19 +155,6 @@ void FillExtensionCallSlot(zq_api_t* api) {
 }
 
 }  // namespace
-
-void ZQI_SetExtensionCallHooks(const ExtensionCallHooks* hooks) {
-    g_hooks = kDefaultHooks;
-    if (hooks == nullptr) {
-        return;
-    }
-    TakeHook(&ExtensionCallHooks::reloadChangedResources, *hooks);
-    TakeHook(&ExtensionCallHooks::listResourceUsage, *hooks);
-}
-
-const ExtensionCallHooks& ZQI_GetExtensionCallHooks() {
-    return g_hooks;
-}
 
 const char* ExtensionCall(const char* function, const char* parameter) {
     if (function == nullptr) {

@@ -8,19 +8,6 @@
 
 #include <cstdint>
 
-// What the calls reach in subsystems that are not built yet: the resource tables. The start-up
-// code that brings them up installs the members; a null member (the default) means the tables
-// are not there and the call does nothing.
-struct ExtensionCallHooks {
-    // "Cache" "ReloadResources": reloads the bitmaps, fonts and sounds whose files changed.
-    void (*reloadChangedResources)();
-    // "ListResourceUsage": logs the bitmaps, sounds and fonts and the largest of them.
-    void (*listResourceUsage)();
-};
-
-// Installs the hooks (copied); null, or a null member, restores that member's default.
-void ZQI_SetExtensionCallHooks(const ExtensionCallHooks* hooks);
-
 // The root slot. Null for a null function name and for any name nobody answers.
 const char* ExtensionCall(const char* function, const char* parameter);
 

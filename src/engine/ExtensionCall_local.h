@@ -25,8 +25,6 @@ inline ExtensionAnswer ExtensionEndsIfAnswered(const char* text) {
 
 typedef ExtensionAnswer (*ExtensionHandler)(const char* function, const char* parameter);
 
-const ExtensionCallHooks& ZQI_GetExtensionCallHooks();
-
 // ExtensionServices.cpp
 ExtensionAnswer ZQI_HandlePurchaseCall(const char* function, const char* parameter);
 ExtensionAnswer ZQI_HandleGameCenterCall(const char* function, const char* parameter);

@@ -1,9 +1,9 @@
 // Stand-ins for the subsystems the lifecycle drives that are not part of the build yet: the
-// graphics state stacks and batches, the resource tables and their upload queues, fonts, the
-// console and developer overlays and the image loader. Each keeps the name its owner will give
-// it; the owning subsystem replaces these declarations (and PendingSubsystems.cpp) when it is
-// built. They do nothing, or the least that keeps the lifecycle's bookkeeping honest (the
-// transform and render-target stacks count their depth, so unbalanced pushes are still found).
+// graphics state stacks and batches, the shader and buffer tables and their queues, the console
+// and developer overlays. Each keeps the name its owner will give it; the owning subsystem
+// replaces these declarations (and PendingSubsystems.cpp) when it is built. They do nothing, or
+// the least that keeps the lifecycle's bookkeeping honest (the transform and render-target stacks
+// count their depth, so unbalanced pushes are still found).
 #pragma once
 
 #include <cstdint>
@@ -11,10 +11,6 @@
 #include "foundation/Matrix4x4.h"
 #include "zorqa.h"
 
-
-// ---- The image loader ----------------------------------------------------------------------
-
-void ZQI_CreateImageLoader();
 
 // ---- Graphics: API table, state stacks, batches, resource tables and queues -------------------
 
@@ -62,18 +58,15 @@ void Flush();
 
 void ZQI_ResetShaderTableCount();
 bool InitializeShaderTranslator();
-// Renderer start: every live bitmap, ".xml" shader and glyph page back on the GPU (font atlases:
-// fonts/FontApi.h).
-void ZQI_RecreateLiveBitmaps();
+// Renderer start: every ".xml" shader and glyph page back on the GPU (bitmaps:
+// graphics/BitmapUpload.h; font atlases: fonts/FontApi.h).
 void ZQI_ReloadXmlShaders();
 void ZQI_UploadGlobalFontPages();
 // Renderer stop: the GPU data of the same, then the default resources (WHITE_TEXTURE, shaders).
-void ZQI_FreeBitmapGpuData();
 void ZQI_FreeShaderGpuData();
 void ZQI_FreeGlobalFontPages();
 void ZQI_FreeDefaultRendererResources();
 
-void ZQI_ProcessBitmapResourceQueues();
 void ProcessPendingBufferOperations();
 void ProcessShaderResourceQueue();
 

@@ -107,3 +107,33 @@ TEST(EngineExtensionsEndToEnd, AGamepadOfTheXInputLibraryReachesTheProgram) {
     EXPECT_EQ(826, ReportNumber(report, "first_pad_key"));  // pad 0's button A
     EXPECT_EQ(1, ReportNumber(report, "pad0_connected"));
 }
+
+TEST(EngineExtensionsEndToEnd, ResourcesReloadWhenTheirFileChangesAndAreListed) {
+    EngineRunFolder folder("resources");
+    ASSERT_TRUE(folder.Ready());
+    folder.WriteStandardManifest("zq-e2e-resources", "ZQ Resources");
+    // A 2x2 TGA, 32 bits, uncompressed: header, then four BGRA pixels.
+    std::string tga(18, '\0');
+    tga[2] = 2;
+    tga[12] = 2;
+    tga[14] = 2;
+    tga[16] = 32;
+    tga[17] = 8;
+    tga += std::string(16, '\x7f');
+    folder.WriteFile("reload.tga", tga);
+    EngineRunResult result = folder.Run("--test-resources --test-quit-after 3");
+    ASSERT_TRUE(result.finished) << Describe(result);
+    std::vector<std::string> log = LogMessages(folder.ReadFile("zq-e2e-resources.log"));
+    int reloads = 0;
+    for (const std::string& message : log) {
+        reloads += message == "Reloading bitmap 'res://reload.tga'..." ? 1 : 0;
+    }
+    EXPECT_EQ(1, reloads);  // only after the file's time moved on
+    std::string missing;
+    EXPECT_TRUE(
+        MessagesInOrder(log,
+                        {"Reloaded 1 changed bitmaps in ", "Listing Resource Usage.",
+                         "Bitmap #000 2x2 'res://reload.tga' refc=1 sysmem=0.0KB", "TOP0 Memory Hogs"},
+                        &missing))
+        << "missing or out of order: " << missing;
+}

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "RuntimeTestSupport.h"
+#include "audio/SoundResource.h"
 #include "core/ApiTable.h"
 #include "core/Console.h"
 #include "core/ConsoleAutocompletion.h"
@@ -19,6 +20,7 @@
 #include "services/ExtensionModules.h"
 #include "engine/RuntimeState.h"
 #include "filesystem/FileSystemApi.h"
+#include "graphics/BitmapTable.h"
 #include "graphics/d3d11/RendererImplementation.h"
 
 namespace {
@@ -103,11 +105,9 @@ protected:
     void SetUp() override {
         RuntimeTest::SetUp();
         ZQI_InstallExtensionCall();
-        ZQI_SetExtensionCallHooks(nullptr);
     }
     void TearDown() override {
         ZQI_ForgetExtensionModules();
-        ZQI_SetExtensionCallHooks(nullptr);
         ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, nullptr);
         g_core.commandLine = nullptr;
         RuntimeTest::TearDown();
@@ -256,4 +256,34 @@ TEST_F(ExtensionCallTest, ServicesAnswerOnlyWhenTheirImplementationIsAvailable) 
         }
     }
     EXPECT_EQ(calls, made);
+}
+
+TEST_F(ExtensionCallTest, TheResourceListingShowsAtMostEightyHogsLargestFirst) {
+    // Bitmaps "on the GPU" with growing textures; the records are the test's own stand-ins.
+    const int kBitmaps = 85;
+    char name[16];
+    for (int i = 0; i < kBitmaps; ++i) {
+        snprintf(name, sizeof(name), "!hog%02d", i);
+        zq_bitmap_t* bitmap = ZQI_GetOrLoadBitmap(name, CACHE_NOTHING, true);
+        ASSERT_NE(nullptr, bitmap);
+        bitmap->width = bitmap->height = 16;
+        bitmap->gpu.loaded = 1;
+        bitmap->gpu.texture_width = bitmap->gpu.texture_height = 16 * (i + 1);
+    }
+    SoundResource* music = ZQ_Audio_GetSoundWithCacheMode("!music", SOUND_CACHE_NOTHING);
+    ASSERT_NE(nullptr, music);
+    music->dataSize = 4194305;  // above 4 MB: counted as music, not held
+    EXPECT_EQ("(null)", Call("ListResourceUsage"));
+    EXPECT_EQ(1, LoggedCount("Bitmap #000 16x16 '!hog00' refc=0 gpumem=1.0KB  texture=16x16"));
+    EXPECT_EQ(1, LoggedCount("Assuming Sound #000 '!music' is music and not counting its memory"));
+    EXPECT_EQ(1, LoggedCount("Total 0.0MB allocated for sounds in system memory."));
+    EXPECT_EQ(1, LoggedCount("ZORQA state size is 720.7KB."));
+    EXPECT_EQ(1, LoggedCount("TOP80 Memory Hogs"));
+    // (16 * 85) squared * 4 bytes = 7.06 MB first; of the 86 entries (85 bitmaps and the sound) the
+    // smallest six are left out.
+    EXPECT_EQ(1, LoggedCount("#001 GFX 7.1MB 16x16 !hog84"));
+    EXPECT_EQ(1, LoggedCount("#080 GFX 0.0MB 16x16 !hog05"));
+    EXPECT_EQ(0, LoggedCount("#081 GFX") + LoggedCount("#081 SND"));
+    ZQI_ClearBitmapTable();
+    ZQI_ResetSoundPool();
 }

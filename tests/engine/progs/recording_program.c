@@ -15,6 +15,9 @@
  *                                and reports their answers
  *   --test-crash                 faults in the second Draw; the crash callback writes the trace
  *                                it is given to "crash.txt"
+ *   --test-resources             keeps "res://reload.tga" in memory from Init; in the first Draw
+ *                                asks for a reload, moves the file's time on, asks again and
+ *                                asks for the resource listing"
  * At shutdown it writes "run-report.txt" beside itself, one "key=value" per line; it also reports
  * the first gamepad key pressed and whether pad 0 was connected. */
 #include <stdio.h>
@@ -55,6 +58,7 @@ static int g_soundPlaying;
 static int g_paused;
 static int g_askExtensionCalls;
 static int g_crash;
+static int g_resources;
 static char g_extensionAnswers[1024];
 static int g_firstPadKey;
 static int g_padConnected;
@@ -93,6 +97,7 @@ static void ReadOptions(void) {
     g_quitAfterTime = quitTime != NULL ? (DWORD)atoi(quitTime) : 0;
     g_askExtensionCalls = FindOption("--test-extension-calls") != NULL;
     g_crash = FindOption("--test-crash") != NULL;
+    g_resources = FindOption("--test-resources") != NULL;
 }
 
 /* A file of the given name in the folder that holds this library. */
@@ -154,6 +159,9 @@ static void Quit(void) {
 
 static bool RecordingInit(void) {
     ++g_initCalls;
+    if (g_resources) {
+        g_program->api->graphics->GetBitmapWithCacheMode("res://reload.tga", CACHE_PIXELS);
+    }
     g_startTick = GetTickCount();
     if (g_soundName[0] != '\0') {
         g_sound = g_program->api->audio->LoadSound(g_soundName);
@@ -189,6 +197,31 @@ static void WriteCrashTrace(const char* trace) {
         fputs(trace, file);
         fclose(file);
     }
+}
+
+/* A reload finds nothing to do until the file's time moves on; then the bitmap is loaded again. */
+static void ExerciseResourceCommands(void) {
+    zq_api_t* api = g_program->api;
+    char path[MAX_PATH];
+    HANDLE file;
+    FILETIME written;
+    ULARGE_INTEGER time;
+    api->ExtensionCall("Cache", "ReloadResources");
+    PathBesideLibrary("reload.tga", path, sizeof(path));
+    file = CreateFileA(path, FILE_WRITE_ATTRIBUTES, 0, NULL, OPEN_EXISTING, 0, NULL);
+    if (file != INVALID_HANDLE_VALUE && GetFileTime(file, NULL, NULL, &written)) {
+        time.LowPart = written.dwLowDateTime;
+        time.HighPart = written.dwHighDateTime;
+        time.QuadPart += 3600ull * 10000000ull; /* one hour in 100 ns steps */
+        written.dwLowDateTime = time.LowPart;
+        written.dwHighDateTime = time.HighPart;
+        SetFileTime(file, NULL, NULL, &written);
+    }
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+    }
+    api->ExtensionCall("Cache", "ReloadResources");
+    api->ExtensionCall("ListResourceUsage", NULL);
 }
 
 static __attribute__((noinline)) void CrashInDraw(void) {
@@ -238,6 +271,9 @@ static void RecordingDraw(float dt) {
     ++g_drawCalls;
     if (g_askExtensionCalls && g_drawCalls == 1) {
         AskExtensionCalls();
+    }
+    if (g_resources && g_drawCalls == 1) {
+        ExerciseResourceCommands();
     }
     if (g_crash && g_drawCalls == 2) {
         CrashInDraw();
