@@ -3,6 +3,7 @@
 #include "shadertool/Translator.h"
 
 #include <cstdarg>
+#include <cstdlib>
 
 #include "shadertool/ExpressionTyping.h"
 
@@ -58,6 +59,8 @@ bool EndsWithoutSemicolon(const Node* node) {
            node->kind == NODE_LOOP || node->kind == NODE_IF;
 }
 
+}  // namespace
+
 OperationNode* AsInitializerAssignment(Node* item) {
     if (item == nullptr || item->kind != NODE_OPERATION) {
         return nullptr;
@@ -65,8 +68,6 @@ OperationNode* AsInitializerAssignment(Node* item) {
     OperationNode* operation = static_cast<OperationNode*>(item);
     return operation->operatorId == OP_ASSIGN ? operation : nullptr;
 }
-
-}  // namespace
 
 bool IsBitwiseOperator(int32_t id) {
     switch (id) {
@@ -115,6 +116,31 @@ const char* TextureArgumentName(const Node* argument) {
         argument = operation->left;
     }
     return nullptr;
+}
+
+const char* TextureObjectSuffix(int32_t dimension) {
+    switch (dimension) {
+        case TEXTURE_DIMENSION_2D:
+            return "2D";
+        case TEXTURE_DIMENSION_3D:
+            return "3D";
+        case TEXTURE_DIMENSION_CUBE:
+            return "Cube";
+        default:
+            return "";
+    }
+}
+
+int64_t TracedPayloadSlot(const Symbol& call) {
+    const DeclarationNode* arguments = CallArguments(call);
+    if (arguments == nullptr || arguments->children.count == 0) {
+        return -1;
+    }
+    const Node* last = arguments->children[arguments->children.count - 1];
+    if (last == nullptr || last->kind != NODE_LITERAL) {
+        return -1;
+    }
+    return strtoll(static_cast<const LiteralNode*>(last)->value.CStr(), nullptr, 0);
 }
 
 DeclarationNode* CallArguments(const Symbol& call) {

@@ -107,6 +107,16 @@ const char* TextureArgumentName(const Node* argument);
 // ~ & | ^ << >> and their assignments.
 bool IsBitwiseOperator(int32_t operatorId);
 
+// "2D", "3D" or "Cube": what follows "Texture" (HLSL) or "sampler" (GLSL) in the type of a
+// texture of that dimension; "" for any other.
+const char* TextureObjectSuffix(int32_t dimension);
+
+// The assignment of a declarator that has an initialiser, or null.
+OperationNode* AsInitializerAssignment(Node* item);
+
+// The payload slot trace() names by its last argument, a literal; -1 when it names none.
+int64_t TracedPayloadSlot(const Symbol& call);
+
 // The arguments of a call, or null.
 DeclarationNode* CallArguments(const Symbol& call);
 
