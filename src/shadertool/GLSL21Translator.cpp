@@ -179,35 +179,19 @@ void GLSL21Translator::WriteInitializer(OperationNode* assignment) {
     String element;
     GetTypeName(element, NodeTypeOf(assignment->left));
     body.AppendFormat(" = %s[]\n", element.CStr());
-    WriteIndentation();
-    Append("(\n");
-    depth += 1;
-    for (int32_t i = 0; i < list->children.count; ++i) {
-        Append(i > 0 ? ",\n" : "");
-        WriteIndentation();
-        WriteNode(list->children[i]);
-    }
-    depth -= 1;
-    Append("\n");
-    WriteIndentation();
-    Append(")");
+    WriteInitializerElements(list, "(", ")");
 }
 
 void GLSL21Translator::WriteFunctionCall(Symbol* call) {
-    switch (call->isBuiltin ? call->functionId : FUNCTION_USER) {
+    const int32_t id = call->isBuiltin ? call->functionId : FUNCTION_USER;
+    if (IsBufferOrRayFunction(id)) {
+        ReportUnsupportedFunction(*call);
+    }
+    switch (id) {
         case FUNCTION_ALL:
         case FUNCTION_ANY:
             WriteBooleanReduction(call);
             return;
-        case FUNCTION_FLOAT_BITS_TO_UINT:
-        case FUNCTION_LOAD_INDICES:
-        case FUNCTION_OBJECT_SPACE_TO_WORLD:
-        case FUNCTION_SAMPLE_TEXTURE_COMPARE_LOD_ZERO:
-        case FUNCTION_STORE_IMAGE:
-        case FUNCTION_TRACE:
-        case FUNCTION_UNPACK_UNORM4_TO_FLOAT4:
-            ReportUnsupportedFunction(*call);
-            break;
         case FUNCTION_SATURATE:
             WriteSaturate(call);
             return;

@@ -69,6 +69,21 @@ OperationNode* AsInitializerAssignment(Node* item) {
     return operation->operatorId == OP_ASSIGN ? operation : nullptr;
 }
 
+bool IsBufferOrRayFunction(int32_t id) {
+    switch (id) {
+        case FUNCTION_FLOAT_BITS_TO_UINT:
+        case FUNCTION_LOAD_INDICES:
+        case FUNCTION_OBJECT_SPACE_TO_WORLD:
+        case FUNCTION_SAMPLE_TEXTURE_COMPARE_LOD_ZERO:
+        case FUNCTION_STORE_IMAGE:
+        case FUNCTION_TRACE:
+        case FUNCTION_UNPACK_UNORM4_TO_FLOAT4:
+            return true;
+        default:
+            return false;
+    }
+}
+
 bool IsBitwiseOperator(int32_t id) {
     switch (id) {
         case OP_BIT_NOT:
@@ -201,8 +216,12 @@ void Translator::WriteInitializer(OperationNode* assignment) {
         return;
     }
     Append(" =\n");
+    WriteInitializerElements(list, "{", "}");
+}
+
+void Translator::WriteInitializerElements(const DeclarationNode* list, const char* open, const char* close) {
     WriteIndentation();
-    Append("{\n");
+    body.AppendFormat("%s\n", open);
     depth += 1;
     for (int32_t i = 0; i < list->children.count; ++i) {
         Append(i > 0 ? ",\n" : "");
@@ -212,7 +231,7 @@ void Translator::WriteInitializer(OperationNode* assignment) {
     depth -= 1;
     Append("\n");
     WriteIndentation();
-    Append("}");
+    Append(close);
 }
 
 void Translator::WriteFunctionCall(Symbol* call) {
