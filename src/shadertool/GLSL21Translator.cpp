@@ -414,8 +414,12 @@ bool GLSL21Translator::WriteOutputVariable(const char* member) {
     return false;
 }
 
+const char* GLSL21Translator::IntegerInterpolation(const Type& type) {
+    return type.kind == TYPE_INT || type.kind == TYPE_UINT ? "flat " : "";
+}
+
 void GLSL21Translator::DeclareStageVariables(const ShaderDescription& shaderDescription,
-                                             const char* qualifier, bool newGroup) {
+                                             const char* qualifier, bool newGroup, bool flatIntegers) {
     String type;
     for (const StageVariable& output : shaderDescription.vertexOutputs) {
         if (output.semantic == OUTPUT_POSITION) {
@@ -426,12 +430,14 @@ void GLSL21Translator::DeclareStageVariables(const ShaderDescription& shaderDesc
             newGroup = false;
         }
         GetTypeName(type, output.type);
-        declarations.AppendFormat("%s %s _vary_%s;\n", qualifier, type.CStr(), output.name.CStr());
+        declarations.AppendFormat("%s%s %s _vary_%s;\n",
+                                  flatIntegers ? IntegerInterpolation(output.type) : "", qualifier,
+                                  type.CStr(), output.name.CStr());
     }
 }
 
 void GLSL21Translator::WritePixelInputDeclarations(const ShaderDescription& shaderDescription) {
-    DeclareStageVariables(shaderDescription, "varying", false);
+    DeclareStageVariables(shaderDescription, "varying", false, false);
 }
 
 void GLSL21Translator::WritePixelOutputDeclarations(const ShaderDescription&) {}
@@ -468,7 +474,7 @@ void GLSL21Translator::WriteVertexInputDeclarations(const ShaderDescription& sha
 }
 
 void GLSL21Translator::WriteVertexOutputDeclarations(const ShaderDescription& shaderDescription) {
-    DeclareStageVariables(shaderDescription, "varying", true);
+    DeclareStageVariables(shaderDescription, "varying", true, false);
 }
 
 }  // namespace ShaderTool

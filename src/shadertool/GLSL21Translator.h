@@ -64,9 +64,12 @@ protected:
     // Puts text in front of the declarations (the prologues, written last).
     void PrependDeclarations(const char* text, int32_t length);
     // "<qualifier> <type> _vary_<name>" for every vertex output but the position; with newGroup
-    // a blank line goes before them when they are not the first declarations.
+    // a blank line goes before them when they are not the first declarations. With flatIntegers an
+    // integer variable is "flat": integers cannot be interpolated.
     void DeclareStageVariables(const ShaderDescription& shaderDescription, const char* qualifier,
-                               bool newGroup);
+                               bool newGroup, bool flatIntegers);
+    // "flat " for an integer stage variable, else "".
+    static const char* IntegerInterpolation(const Type& type);
     // "<qualifier> <type> _in_<name>" for every vertex input, integer inputs as float vectors.
     void DeclareVertexInputs(const ShaderDescription& shaderDescription, const char* qualifier);
     // The index of the first vertex output of kind position, -1 when there is none.

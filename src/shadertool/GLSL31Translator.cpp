@@ -60,7 +60,7 @@ bool GLSL31Translator::WriteOutputVariable(const char* member) {
 }
 
 void GLSL31Translator::WritePixelInputDeclarations(const ShaderDescription& shaderDescription) {
-    DeclareStageVariables(shaderDescription, "in", false);
+    DeclareStageVariables(shaderDescription, "in", false, true);
 }
 
 void GLSL31Translator::WritePixelOutputDeclarations(const ShaderDescription& shaderDescription) {
@@ -78,7 +78,7 @@ void GLSL31Translator::WriteVertexInputDeclarations(const ShaderDescription& sha
 }
 
 void GLSL31Translator::WriteVertexOutputDeclarations(const ShaderDescription& shaderDescription) {
-    DeclareStageVariables(shaderDescription, "out", true);
+    DeclareStageVariables(shaderDescription, "out", true, true);
 }
 
 }  // namespace ShaderTool

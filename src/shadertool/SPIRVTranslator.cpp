@@ -89,7 +89,8 @@ void SPIRVTranslator::DeclareLocatedStageVariables(const ShaderDescription& shad
             continue;
         }
         GetTypeName(type, output.type);
-        declarations.AppendFormat("%s %s %s _vary_%s;\n", Location(i).CStr(), direction, type.CStr(),
+        declarations.AppendFormat("%s %s%s %s _vary_%s;\n", Location(i).CStr(),
+                                  IntegerInterpolation(output.type), direction, type.CStr(),
                                   output.name.CStr());
     }
 }
