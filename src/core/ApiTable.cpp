@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "core/ApiPlaceholders.h"
-#include "core/ApiServiceTables.h"
 #include "core/Buffer.h"
 #include "core/EventQueue.h"
 #include "core/Features.h"
@@ -115,12 +114,11 @@ void ZQI_BuildApiTables() {
     memset(&g_api, 0, sizeof(g_api));
     ZQI_RestartUnavailableReports();
 
-    ZQI_FillAchievementsTable(&g_achievements);
+    // The online-service sub-tables are the services subsystem's to fill (ZQI_InstallServiceTables).
     g_api.achievements = &g_achievements;
     // Filled by the audio subsystem's registered filler.
     memset(&g_audio, 0, sizeof(g_audio));
     g_api.audio = &g_audio;
-    ZQI_FillCloudTable(&g_cloud);
     g_api.cloud = &g_cloud;
     ZQI_FillUnavailableFileSystemTable(&g_filesystem);
     g_api.filesystem = &g_filesystem;
@@ -129,19 +127,13 @@ void ZQI_BuildApiTables() {
     ZQI_FillUnavailableGraphicsTable(&g_graphics);
     g_api.graphics = &g_graphics;
 
-    ZQI_FillIAPTable(&g_iap);
     g_api.iap = &g_iap;
-    ZQI_FillLeaderboardsTable(&g_leaderboards);
     g_api.leaderboards = &g_leaderboards;
-    ZQI_FillNotificationTable(&g_notification);
     g_api.notification = &g_notification;
-    ZQI_FillStatisticTable(&g_statistic);
     g_api.statistic = &g_statistic;
-    ZQI_FillSocialTable(&g_social);
     g_api.social = &g_social;
     FillThreadingTable(&g_threading);
     g_api.threading = &g_threading;
-    ZQI_FillUGCTable(&g_ugc);
     g_api.ugc = &g_ugc;
 
     FillRootSlots(&g_api);

@@ -12,7 +12,8 @@
 zq_api_t* ZQI_GetApi();
 
 // Zeroes the root record and fills it and every sub-table in slot order, then runs the
-// registered fillers over it. Nothing is allocated. Called once during start-up, before anything
+// registered fillers over it. The eight online-service sub-tables are left to the services
+// subsystem's filler (their slots stay null until it has run). Nothing is allocated. Called once during start-up, before anything
 // logs; calling it again rebuilds the same tables.
 void ZQI_BuildApiTables();
 

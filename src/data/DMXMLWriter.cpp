@@ -46,8 +46,10 @@ bool IsValidKey(const char* key) {
     return true;
 }
 
+// The first letter decides most keys at once: saves write every pair of every node.
 bool IsTextKey(const char* key) {
-    return key != nullptr && (strcmp(key, "DATA") == 0 || strcmp(key, "CDATA") == 0);
+    return key != nullptr && ((key[0] == 'D' && strcmp(key, "DATA") == 0) ||
+                              (key[0] == 'C' && strcmp(key, "CDATA") == 0));
 }
 
 // One node: its pairs as attributes (on one line, or one per line when there are more than

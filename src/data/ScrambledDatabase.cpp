@@ -50,10 +50,12 @@ bool ZQI_UnscrambleDatabaseImage(const uint8_t* image, int64_t size, uint8_t** t
     }
     const uint8_t* payload = image + SCRAMBLED_HEADER_SIZE;
     uint32_t checksum = 0;
+    int32_t keyIndex = 0;  // i % SCRAMBLED_MARKER_LENGTH, without a division per byte
     for (int32_t i = 0; i < payloadLength; ++i) {
         uint8_t s = payload[i];
         checksum += ChecksumTerm(s, i);
-        uint8_t key = static_cast<uint8_t>(kScrambledDatabaseMarker[i % SCRAMBLED_MARKER_LENGTH]);
+        uint8_t key = static_cast<uint8_t>(kScrambledDatabaseMarker[keyIndex]);
+        keyIndex = keyIndex + 1 < SCRAMBLED_MARKER_LENGTH ? keyIndex + 1 : 0;
         plain[i] = static_cast<uint8_t>(s + key + static_cast<uint32_t>(i));
     }
     if (checksum != storedChecksum) {
@@ -80,8 +82,10 @@ bool ZQI_ScrambleDatabaseText(const uint8_t* text, int32_t length, uint8_t** ima
     memcpy(block, kScrambledDatabaseMarker, SCRAMBLED_MARKER_LENGTH + 1);  // with its 0 byte
     uint8_t* payload = block + SCRAMBLED_HEADER_SIZE;
     uint32_t checksum = 0;
+    int32_t keyIndex = 0;
     for (int32_t i = 0; i < length; ++i) {
-        uint8_t key = static_cast<uint8_t>(kScrambledDatabaseMarker[i % SCRAMBLED_MARKER_LENGTH]);
+        uint8_t key = static_cast<uint8_t>(kScrambledDatabaseMarker[keyIndex]);
+        keyIndex = keyIndex + 1 < SCRAMBLED_MARKER_LENGTH ? keyIndex + 1 : 0;
         uint8_t s = static_cast<uint8_t>(text[i] - key - static_cast<uint32_t>(i));
         payload[i] = s;
         checksum += ChecksumTerm(s, i);

@@ -18,6 +18,7 @@
 #include "engine/RuntimePlatform.h"
 #include "engine/RuntimeState.h"
 #include "graphics/d3d11/RendererImplementation.h"
+#include "services/ExtensionModules.h"
 
 namespace {
 
@@ -46,26 +47,6 @@ void EndInputFrames() {
         if (g_runtime.inputs[i] != nullptr) {
             g_runtime.inputs[i]->EndFrame();
         }
-    }
-}
-
-// The first module that pauses makes the step 0 for the rest of the frame.
-float UpdateExtensionModules(float step) {
-    for (ExtensionModule* module : g_runtime.modules) {
-        if (module->IsPausing()) {
-            step = 0.0f;
-            break;
-        }
-    }
-    for (ExtensionModule* module : g_runtime.modules) {
-        module->Update(step);
-    }
-    return step;
-}
-
-void UpdateServices() {
-    for (BaseImplementation* service : g_runtime.services) {
-        service->Update();
     }
 }
 
@@ -173,8 +154,9 @@ void RunFrameBody(const FrameStep& frameStep) {
         g_runtime.sound->Update();
     }
     UpdateAudio();
-    const float step = UpdateExtensionModules(frameStep.step);
-    UpdateServices();
+    // A module that pauses makes the step 0 for the rest of the frame.
+    const float step = ZQI_UpdateExtensionModules(frameStep.step);
+    ZQI_UpdateResolvedImplementations();
     if (g_core.reinitApply) {
         ZQI_ApplyPendingReInit();
         // A failed full re-initialisation leaves no device to draw with.

@@ -25,8 +25,6 @@ InputImp* ZQI_CreateXInputImplementation() {
     return nullptr;
 }
 
-void InitExtensionModules() {}
-
 void ZQI_BuildSystemInfoText() {}
 void ZQI_CreateImageLoader() {}
 

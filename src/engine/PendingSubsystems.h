@@ -1,10 +1,10 @@
 // Stand-ins for the subsystems the lifecycle drives that are not part of the build yet: the
 // graphics state stacks and batches, the resource tables and their upload queues, fonts, the
-// console and developer overlays, input back ends, extension modules and services, the system
-// information text and the image loader. Each keeps the name its owner will give it; the owning
-// subsystem replaces these declarations (and PendingSubsystems.cpp) when it is built. They do
-// nothing, or the least that keeps the lifecycle's bookkeeping honest (the transform and
-// render-target stacks count their depth, so unbalanced pushes are still found).
+// console and developer overlays, input back ends, the system information text and the image
+// loader. Each keeps the name its owner will give it; the owning subsystem replaces these
+// declarations (and PendingSubsystems.cpp) when it is built. They do nothing, or the least that
+// keeps the lifecycle's bookkeeping honest (the transform and render-target stacks count their
+// depth, so unbalanced pushes are still found).
 #pragma once
 
 #include <cstdint>
@@ -25,36 +25,6 @@ public:
 
 // The built-in XInput gamepad back end; null while the gamepad code is not part of the build.
 InputImp* ZQI_CreateXInputImplementation();
-
-// ---- Extension modules and service implementations --------------------------------------------
-
-class ExtensionModule {
-public:
-    virtual ~ExtensionModule() {}
-    virtual uint32_t GetInterfaceVersion() { return 0; }
-    virtual const char* GetName() { return ""; }
-    virtual bool Initialize() { return true; }
-    virtual void Shutdown() {}
-    virtual bool IsPausing() { return false; }
-    virtual void Update(float step) { (void)step; }
-    virtual const char* Call(const char* function, const char* parameter) {
-        (void)function;
-        (void)parameter;
-        return nullptr;
-    }
-};
-
-class BaseImplementation {
-public:
-    virtual ~BaseImplementation() {}
-    virtual void Shutdown() {}
-    virtual void Update() {}
-    virtual bool IsAvailable() { return true; }
-};
-
-// Registers the built-in modules and the libraries chosen by STEAM, GALAXY and KARTRIDGE, then
-// resolves the services into g_runtime.modules and g_runtime.services.
-void InitExtensionModules();
 
 // ---- System information text and the image loader -------------------------------------------
 

@@ -26,6 +26,8 @@
 #include "filesystem/FileSystemApi.h"
 #include "filesystem/FileSystemTable.h"
 #include "filesystem/UserFolders.h"
+#include "services/ExtensionModules.h"
+#include "services/ServiceTables.h"
 #include "startup/Manifest.h"
 #include "startup/ResourcePackages.h"
 
@@ -130,6 +132,20 @@ void AddPackages() {
     ZQI_SelectGfxPackage();
 }
 
+// The modules read their data files (the leaderboard categories) through the search paths, as
+// the program will: the resource folder joins the packages for that while, and takes its place
+// behind them again with the other packages below.
+void InitExtensionModulesWithResources() {
+    const bool added = !ZQ_FileSystem_SearchPathExists("res://");
+    if (added) {
+        ZQ_FileSystem_AddSearchPath("res://", false);
+    }
+    InitExtensionModules();
+    if (added) {
+        ZQ_FileSystem_RemoveSearchPath("res://");
+    }
+}
+
 void ReadResourceFlags() {
     g_runtime.printReferenceCountChanges = ZQI_IsFeatureEnabled("PRINT_REFERENCE_COUNT_CHANGES") ? 1 : 0;
     g_runtime.hideCursor = ZQI_IsFeatureEnabled("HIDE_CURSOR") ? 1 : 0;
@@ -192,6 +208,7 @@ bool CorePreinitialize() {
     ZQI_CreateThreadRegistryLock();
     g_core.renderer = nullptr;
     ZQI_RegisterApiTableFiller(ZQI_InstallAudioApi);
+    ZQI_RegisterApiTableFiller(ZQI_InstallServiceTables);
     ZQI_BuildApiTables();
     ZQI_InstallReinitializeRequest();
     memset(&g_core.appliedParameters, 0, sizeof(g_core.appliedParameters));
@@ -228,7 +245,7 @@ bool CorePreinitialize() {
     }
     ZQI_AddConditionalPackages(ZQI_GetPackageList(), true);
     ZQI_AddConditionalPackages(ZQI_GetAddonPackageList(), true);
-    InitExtensionModules();
+    InitExtensionModulesWithResources();
     // Added again below, after the locale package has joined the addon list.
     ZQI_RemovePackageSearchPaths(ZQI_GetAddonPackageList());
     ResolveLocale();

@@ -5,6 +5,7 @@
 
 #include "audio/null/NullSoundImplementation.h"
 #include "foundation/String.h"
+#include "services/ExtensionModules.h"
 
 RuntimeState g_runtime;
 
@@ -35,8 +36,7 @@ void ZQI_ReleaseRuntimeTexts() {
 void ZQI_ResetRuntimeState() {
     ZQI_ReleaseRuntimeTexts();
     // The lists are emptied, not deleted: whoever registered the objects owns them here.
-    g_runtime.modules.Clear();
-    g_runtime.services.Clear();
+    ZQI_ForgetExtensionModules();
     g_runtime.timeDeltaHistory.Clear();
 
     RuntimeSettings& settings = g_runtime.settings;

@@ -10,8 +10,6 @@
 
 class SoundImplementation;
 class InputImp;
-class ExtensionModule;
-class BaseImplementation;
 struct NamedMutex;
 
 enum { ZQI_MAX_INPUT_BACK_ENDS = 8 };
@@ -104,8 +102,6 @@ struct RuntimeState {
     InputImp* xinput;                  // the built-in gamepad back end, created once
     SoundImplementation* sound;        // the current back end (maybe the null one)
     SoundImplementation* loadedSound;  // the object LoadSoundImplementation made, owned
-    Array<ExtensionModule*> modules;
-    Array<BaseImplementation*> services;
 
     // Overlay zoom render targets, created on the first zoomed frame.
     zq_bitmap_t* overlayZoomColor;

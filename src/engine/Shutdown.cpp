@@ -24,6 +24,7 @@
 #include "filesystem/FileSystemTable.h"
 #include "filesystem/SearchPaths.h"
 #include "graphics/d3d11/RendererImplementation.h"
+#include "services/ExtensionModules.h"
 #include "startup/Manifest.h"
 
 namespace {
@@ -112,14 +113,7 @@ void DestroyWindowIfAny() {
 }
 
 void ReleaseModulesAndServices() {
-    for (BaseImplementation* service : g_runtime.services) {
-        service->Shutdown();
-    }
-    for (ExtensionModule* module : g_runtime.modules) {
-        module->Shutdown();
-    }
-    g_runtime.modules.DeleteAll();
-    g_runtime.services.Clear();  // they belong to the modules
+    ZQI_ShutdownExtensionModules();
     g_runtime.inputCount = 0;
 }
 

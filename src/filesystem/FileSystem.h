@@ -62,6 +62,10 @@ public:
     virtual bool CreateRootDirectory(SchemeId scheme);
     virtual bool DeleteDirectory(SchemeId scheme, const char* nativePath);
     virtual bool DeleteFile(SchemeId scheme, const char* nativePath);
+    // Moves the source file onto the target path, replacing a file there in one step, so the
+    // target is either the old file or the whole new one. With exchange, where the platform can
+    // swap two files in one step the source then holds the replaced file instead of going.
+    virtual bool ReplaceFile(SchemeId scheme, const char* nativeSource, const char* nativeTarget, bool exchange);
     // Base: opens the path for reading and closes it again.
     virtual bool FileExists(SchemeId scheme, const char* nativePath);
     // Appends the matches below the native folder (no trailing "/") to out, each as the virtual

@@ -125,6 +125,34 @@ bool ZQ_FileSystem_DeleteFile(const char* path) {
     return system->DeleteFile(scheme, native.CStr());
 }
 
+namespace {
+
+bool MoveOntoFile(const char* sourcePath, const char* targetPath, bool exchange) {
+    if (!ZQI_IsPathValid(sourcePath, true, false) || !ZQI_IsPathValid(targetPath, true, false)) {
+        return false;
+    }
+    SchemeId scheme = ZQI_GetSchemeId(sourcePath);
+    System* system = ChangeableSystem(scheme);
+    if (system == nullptr || ZQI_GetSchemeId(targetPath) != scheme) {
+        return false;
+    }
+    String nativeSource;
+    String nativeTarget;
+    ConvertPathToNativePath(nativeSource, scheme, sourcePath);
+    ConvertPathToNativePath(nativeTarget, scheme, targetPath);
+    return system->ReplaceFile(scheme, nativeSource.CStr(), nativeTarget.CStr(), exchange);
+}
+
+}  // namespace
+
+bool ZQI_ReplaceFile(const char* sourcePath, const char* targetPath) {
+    return MoveOntoFile(sourcePath, targetPath, false);
+}
+
+bool ZQI_CommitTemporaryFile(const char* temporaryPath, const char* targetPath) {
+    return MoveOntoFile(temporaryPath, targetPath, true);
+}
+
 bool ZQ_FileSystem_GetFileInfo(const char* path, zq_file_info_t* info) {
     if (path == nullptr || info == nullptr) {
         return false;

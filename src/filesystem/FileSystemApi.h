@@ -55,6 +55,15 @@ zq_file_t* ZQI_OpenFile(const char* path, ZQFileSystem::FileMode mode);
 void ZQI_ResolveSearchPath(String& nativePath, const char* plainPath, SchemeId& scheme);
 // Creates a folder (engine use: start-up's user folders). No popup for invalid paths.
 bool ZQI_CreateDirectory(const char* path);
+// Moves the file at sourcePath onto targetPath in one step, replacing a file there. Both paths
+// need the same scheme, served by a system that can replace (the native ones). False, with
+// both files as they were, otherwise or when the system refuses. No popup.
+bool ZQI_ReplaceFile(const char* sourcePath, const char* targetPath);
+// Puts a completely written temporary file in the target's place in one step, for writers that
+// must never leave a cut file behind. The old target is gone afterwards, or, where the platform
+// can exchange two files in one step, it becomes the temporary file, which the writer's next
+// save overwrites instead of making a new file. As ZQI_ReplaceFile otherwise.
+bool ZQI_CommitTemporaryFile(const char* temporaryPath, const char* targetPath);
 // Splits "*.png;*.jpg" into its wildcards; false for a wildcard of 512 characters or more, one
 // with characters other than "*" and the path characters, or one holding "..", "//" or a
 // leading "/". A wildcard may name a folder below the listed one: "sub/*.png".

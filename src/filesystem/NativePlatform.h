@@ -40,6 +40,12 @@ int32_t ZQI_NativeLastError();
 // Removes an empty folder / a file; true when the system call succeeded.
 bool ZQI_NativeRemoveFolder(const char* path);
 bool ZQI_NativeRemoveFile(const char* path);
+// Renames a file onto another path, replacing a file there atomically (MoveFileEx with
+// MOVEFILE_REPLACE_EXISTING, rename); true when the system call succeeded. With exchange and an
+// existing target, Linux swaps the two files in one step instead (renameat2 RENAME_EXCHANGE),
+// so the source keeps its file and no new one is made: a file system that keeps deleted files'
+// inodes from reuse for a while (ext4) makes each new file slower to create than the last.
+bool ZQI_NativeReplaceFile(const char* source, const char* target, bool exchange);
 
 // Lists the entries matching pattern: a folder followed by "*" or by a wildcard ("a/b/*.png").
 // Calls visit for each entry except "." and ".." with its name and whether it is a folder.

@@ -2,6 +2,7 @@
 // the XDG folders. Used by tests; the product is the Windows build.
 #include <dirent.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,6 +50,13 @@ bool ZQI_NativeRemoveFolder(const char* path) {
 
 bool ZQI_NativeRemoveFile(const char* path) {
     return unlink(path) == 0;
+}
+
+bool ZQI_NativeReplaceFile(const char* source, const char* target, bool exchange) {
+    if (exchange && renameat2(AT_FDCWD, source, AT_FDCWD, target, RENAME_EXCHANGE) == 0) {
+        return true;
+    }
+    return rename(source, target) == 0;  // also when there is no target to exchange with yet
 }
 
 namespace {

@@ -116,6 +116,10 @@ bool ZQI_NativeRemoveFile(const char* path) {
     return DeleteFileA(path) != 0;
 }
 
+bool ZQI_NativeReplaceFile(const char* source, const char* target, bool) {
+    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
 void ZQI_NativeListFolder(const char* pattern, ZQI_NativeListVisitor visit, void* context) {
     WIN32_FIND_DATAA entry;
     HANDLE search = FindFirstFileA(pattern, &entry);

@@ -26,6 +26,12 @@ bool WindowsPOSIXSystem::DeleteFile(SchemeId, const char* nativePath) {
     return nativePath != nullptr && nativePath[0] != '\0' && ZQI_NativeRemoveFile(nativePath);
 }
 
+bool WindowsPOSIXSystem::ReplaceFile(SchemeId, const char* nativeSource, const char* nativeTarget,
+                                     bool exchange) {
+    return nativeSource != nullptr && nativeSource[0] != '\0' && nativeTarget != nullptr &&
+           nativeTarget[0] != '\0' && ZQI_NativeReplaceFile(nativeSource, nativeTarget, exchange);
+}
+
 bool WindowsPOSIXSystem::FileExists(SchemeId scheme, const char* nativePath) {
     if (nativePath == nullptr || nativePath[0] == '\0') {
         return false;

@@ -19,6 +19,7 @@ public:
     bool CreateRootDirectory(SchemeId scheme) override;
     bool DeleteDirectory(SchemeId scheme, const char* nativePath) override;
     bool DeleteFile(SchemeId scheme, const char* nativePath) override;
+    bool ReplaceFile(SchemeId scheme, const char* nativeSource, const char* nativeTarget, bool exchange) override;
     // Archives first, then stat, then (Windows) the file attributes.
     bool FileExists(SchemeId scheme, const char* nativePath) override;
     // Archive entries, then the native folder.

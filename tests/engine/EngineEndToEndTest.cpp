@@ -14,13 +14,7 @@
 namespace {
 
 std::string Describe(const EngineRunResult& result) {
-    std::string text = "started=" + std::to_string(result.started) +
-                       " finished=" + std::to_string(result.finished) +
-                       " exit=" + std::to_string(result.exitCode);
-    for (const std::string& box : result.messageBoxTexts) {
-        text += "\nmessage box: " + box;
-    }
-    return text;
+    return DescribeRun(result);
 }
 
 // A folder with the standard manifest and developer settings for the given program.

@@ -73,6 +73,16 @@ std::string MessageBoxText(HWND box) {
 
 }  // namespace
 
+std::string DescribeRun(const EngineRunResult& result) {
+    std::string text = "started=" + std::to_string(result.started) +
+                       " finished=" + std::to_string(result.finished) +
+                       " exit=" + std::to_string(result.exitCode);
+    for (const std::string& box : result.messageBoxTexts) {
+        text += "\nmessage box: " + box;
+    }
+    return text;
+}
+
 EngineProcess::~EngineProcess() {
     if (process_.hProcess != nullptr) {
         TerminateProcess(process_.hProcess, 99);

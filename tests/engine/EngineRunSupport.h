@@ -17,6 +17,9 @@ struct EngineRunResult {
     std::vector<std::string> messageBoxTexts;  // every message box it showed, in order
 };
 
+// The outcome and the message boxes of a run, for failure messages.
+std::string DescribeRun(const EngineRunResult& result);
+
 // A started process whose message boxes are answered while the caller waits for it.
 class EngineProcess {
 public:

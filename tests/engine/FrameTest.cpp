@@ -11,6 +11,7 @@
 #include "audio/null/NullSoundImplementation.h"
 #include "engine/PendingSubsystems.h"
 #include "engine/RuntimeState.h"
+#include "services/ExtensionModules.h"
 
 namespace {
 
@@ -26,9 +27,14 @@ public:
     void EndFrame() override { Trace("Sound EndFrame"); }
 };
 
-class RecordingModule : public ExtensionModule {
+class RecordingModule final : public ExtensionModule {
 public:
     explicit RecordingModule(bool pausing) : pausing_(pausing) {}
+    void Destroy(uint32_t) override {}
+    const char* GetName() override { return "Recording"; }
+    bool Initialize(zq_api_t*) override { return true; }
+    void Shutdown() override {}
+    BaseImplementation* GetImplementation(ImplementationType) override { return nullptr; }
     bool IsPausing() override {
         Trace("Module IsPausing");
         return pausing_;
@@ -43,8 +49,11 @@ private:
     bool pausing_;
 };
 
-class RecordingService : public BaseImplementation {
+class RecordingService final : public BaseImplementation {
 public:
+    void Destroy(uint32_t) override {}
+    ImplementationType GetType() override { return IMPLEMENTATION_CLOUD; }
+    const char* GetName() override { return "Recording"; }
     void Update() override { Trace("Service Update"); }
 };
 
@@ -119,8 +128,8 @@ TEST_F(FrameTest, OneFrameRunsItsStepsInOrder) {
     g_runtime.inputs[0] = &input_;
     g_runtime.inputCount = 1;
     g_runtime.sound = &sound_;
-    g_runtime.modules.Push(&module);
-    g_runtime.services.Push(&service_);
+    RegisterExtensionModule(&module);
+    AddImplementation(&service_);
     RunFrameAfter(16);
     const std::vector<std::string> expected = {
         "Input Update",   "Sound Update", "Module IsPausing", "Module Update 0.016",
@@ -147,8 +156,8 @@ TEST_F(FrameTest, InitRunsOnceEvenWhenItFails) {
 TEST_F(FrameTest, APausingModuleZeroesTheStepButUpdateStillRuns) {
     RecordingModule pausing(true);
     RecordingModule second(false);
-    g_runtime.modules.Push(&pausing);
-    g_runtime.modules.Push(&second);
+    RegisterExtensionModule(&second);
+    RegisterExtensionModule(&pausing);  // registered last, asked first
     RunFrameAfter(16);
     EXPECT_EQ(CountTrace("Module IsPausing"), 1);  // the first true answer ends the asking
     EXPECT_EQ(CountTrace("Module Update 0.000"), 2);

@@ -16,6 +16,7 @@
 #include "audio/null/NullSoundImplementation.h"
 #include "engine/PendingSubsystems.h"
 #include "engine/RuntimeState.h"
+#include "services/ExtensionModules.h"
 #include "filesystem/SearchPaths.h"
 #include "startup/ManifestState.h"
 
@@ -27,14 +28,25 @@ public:
     void Shutdown() override { Trace("Sound Shutdown"); }
 };
 
-class RecordingModule : public ExtensionModule {
+// Destroyed only through its destructor slot, with the flag that frees its memory.
+class RecordingModule final : public ExtensionModule {
 public:
-    ~RecordingModule() override { Trace("Module destroyed"); }
+    void Destroy(uint32_t flags) override {
+        Trace(flags == 1 ? "Module destroyed" : "Module destroyed with other flags");
+        delete this;
+    }
+    const char* GetName() override { return "Recording"; }
+    bool Initialize(zq_api_t*) override { return true; }
     void Shutdown() override { Trace("Module Shutdown"); }
+    void Update(float) override {}
+    BaseImplementation* GetImplementation(ImplementationType) override { return nullptr; }
 };
 
-class RecordingService : public BaseImplementation {
+class RecordingService final : public BaseImplementation {
 public:
+    void Destroy(uint32_t) override {}
+    ImplementationType GetType() override { return IMPLEMENTATION_CLOUD; }
+    const char* GetName() override { return "Recording"; }
     void Shutdown() override { Trace("Service Shutdown"); }
 };
 
@@ -124,8 +136,8 @@ TEST_F(ShutdownTest, EverythingIsReleasedInOrder) {
     g_runtime.loadedSound = sound;
     g_runtime.sound = sound;
     RecordingService service;
-    g_runtime.services.Push(&service);
-    g_runtime.modules.Push(new RecordingModule());
+    AddImplementation(&service);
+    RegisterExtensionModule(new RecordingModule());
 
     CoreShutdown();
 
@@ -153,7 +165,8 @@ TEST_F(ShutdownTest, EverythingIsReleasedInOrder) {
     EXPECT_EQ(g_core.program, nullptr);
     EXPECT_EQ(g_core.programInitCalled, 0);
     EXPECT_EQ(g_runtime.sound, ZQI_GetNullSoundImplementation());
-    EXPECT_EQ(g_runtime.modules.count, 0);
+    EXPECT_EQ(ZQI_GetExtensionModules().count, 0);
+    EXPECT_EQ(ZQI_GetResolvedImplementationList().count, 0);
     EXPECT_EQ(ZQI_GetCoreMutex(CORE_MUTEX_PRINT), nullptr);
     EXPECT_EQ(ZQI_GetThreadRegistryLock(), nullptr);
 }

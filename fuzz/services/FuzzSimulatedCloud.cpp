@@ -1,0 +1,52 @@
+// Fuzz target: any bytes as "user://simulated.cloud". What the loader keeps must be written
+// back and read again to exactly the same store.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "services/SimulatedCloud.h"
+
+namespace {
+
+bool SameStores(const SimulatedCloudStore& a, const SimulatedCloudStore& b) {
+    if (a.count != b.count) {
+        return false;
+    }
+    for (int32_t i = 0; i < a.count; ++i) {
+        const ByteStream* left = a[i]->value;
+        const ByteStream* right = b[i]->value;
+        if (!a[i]->key.Equals(b[i]->key.CStr()) || left->size != right->size ||
+            (left->size > 0 && memcmp(left->data, right->data, static_cast<size_t>(left->size)) != 0)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size > INT32_MAX) {
+        return 0;
+    }
+    // An exactly sized copy, so reading one byte past the data is caught.
+    uint8_t* bytes = static_cast<uint8_t*>(malloc(size > 0 ? size : 1));
+    memcpy(bytes, data, size);
+    SimulatedCloudStore store;
+    ZQI_LoadSimulatedCloudImage(store, bytes, static_cast<int32_t>(size));
+    free(bytes);
+    ByteStream image;
+    if (!ZQI_BuildSimulatedCloudImage(store, &image)) {
+        abort();
+    }
+    SimulatedCloudStore reloaded;
+    ZQI_LoadSimulatedCloudImage(reloaded, image.data, image.size);
+    bool same = SameStores(store, reloaded);
+    ZQI_ClearCloudStore(store);
+    ZQI_ClearCloudStore(reloaded);
+    if (!same) {
+        abort();
+    }
+    return 0;
+}

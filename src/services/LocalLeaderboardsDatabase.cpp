@@ -1,0 +1,236 @@
+// The local leaderboards database: opening (with unreadable files set aside), storing a score
+// within the capacity, safe saving, and answering requests from the stored nodes.
+#include "services/LocalLeaderboardsDatabase.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/ApiTable.h"
+#include "core/Log.h"
+#include "core/NamedMutex.h"
+#include "data/DataManager.h"
+#include "filesystem/FileSystemApi.h"
+#include "services/LeaderboardEvents.h"
+#include "services/LeaderboardsTable.h"
+#include "services/ScopedLock.h"
+
+namespace {
+
+const char kTemporaryPath[] = ZQI_LOCAL_LEADERBOARDS_FILE ".tmp";
+const char kUnreadablePath[] = ZQI_LOCAL_LEADERBOARDS_FILE ".bad";
+
+const int32_t kMaximumDataLength = static_cast<int32_t>(sizeof(LeaderboardScore::data));
+// A data piece this long or longer reads as 0.
+const size_t kMaximumPieceLength = 512;
+// The date and time text: at most 31 characters.
+const size_t kPlayerTextSize = 32;
+
+// A decimal integer (0 when missing or not a number), kept to 32 bits.
+int32_t ReadDecimal(const char* text) {
+    if (text == nullptr) {
+        return 0;
+    }
+    long long value = strtoll(text, nullptr, 10);
+    return static_cast<int32_t>(std::min<long long>(std::max<long long>(value, INT32_MIN), INT32_MAX));
+}
+
+int32_t ReadPoints(const DMNode* node) {
+    return ReadDecimal(node->GetValue("points"));
+}
+
+// "data": bytes as decimal numbers separated by single spaces. More pieces than the record
+// holds leave the data empty.
+void ReadData(const char* text, LeaderboardScore* score) {
+    if (text == nullptr || text[0] == '\0') {
+        return;
+    }
+    int32_t pieces = 1;
+    for (const char* c = text; *c != '\0'; ++c) {
+        pieces += *c == ' ' ? 1 : 0;
+    }
+    if (pieces > kMaximumDataLength) {
+        return;
+    }
+    char piece[kMaximumPieceLength];
+    const char* start = text;
+    for (int32_t i = 0; i < pieces; ++i) {
+        const char* end = strchr(start, ' ');
+        size_t length = end != nullptr ? static_cast<size_t>(end - start) : strlen(start);
+        int32_t value = 0;
+        if (length > 0 && length < kMaximumPieceLength) {
+            memcpy(piece, start, length);
+            piece[length] = '\0';
+            value = ReadDecimal(piece);
+        }
+        score->data[i] = static_cast<uint8_t>(value & 0xFF);
+        start = end != nullptr ? end + 1 : start + length;
+    }
+    score->dataLength = pieces;
+}
+
+void WriteData(DMNode* node, const LeaderboardScore& score) {
+    int32_t length = std::min(score.dataLength, kMaximumDataLength);
+    if (length <= 0) {
+        return;
+    }
+    char text[kMaximumDataLength * 4 + 1];
+    size_t used = 0;
+    for (int32_t i = 0; i < length; ++i) {
+        used += static_cast<size_t>(snprintf(text + used, sizeof(text) - used, i == 0 ? "%u" : " %u",
+                                             static_cast<unsigned>(score.data[i])));
+    }
+    node->SetValue("data", text);
+}
+
+void FormatSubmissionTime(char* text, size_t size) {
+    zq_date_t date = ZQ_GetLocalDate();
+    snprintf(text, size, "%d-%.2d-%.2d %.2d:%.2d", date.year, date.month, date.day, date.hour, date.minute);
+}
+
+// Removes the worst score: the lowest points (the highest in lower-first categories), and of
+// several equally bad ones the last.
+void RemoveWorstScore(DMArray* array, bool lowestFirst) {
+    int32_t worst = -1;
+    int32_t worstPoints = 0;
+    for (int32_t i = 0; i < array->nodes.count; ++i) {
+        int32_t points = ReadPoints(array->nodes[i]);
+        if (worst < 0 || (lowestFirst ? points >= worstPoints : points <= worstPoints)) {
+            worst = i;
+            worstPoints = points;
+        }
+    }
+    array->DeleteNode(worst);
+}
+
+DMArray* CategoryArray(DMDatabase* database, const char* category) {
+    DMArray* array = database->GetArray(category);
+    if (array == nullptr) {
+        array = database->AddArray();
+        if (array != nullptr) {
+            array->SetId(category);
+        }
+    }
+    return array;
+}
+
+// A stored node and its points, in the order a request ranks them.
+struct RankedNode {
+    int32_t points;
+    const DMNode* node;
+};
+
+}  // namespace
+
+DMDatabase* ZQI_OpenLocalLeaderboardsDatabase() {
+    DMDatabase* database = DataManager::CreateDatabase(ZQI_LOCAL_LEADERBOARDS_FILE);
+    if (database == nullptr || database->arrays.count > 0 ||
+        !ZQ_FileSystem_FileExists(ZQI_LOCAL_LEADERBOARDS_FILE)) {
+        return database;  // already loaded this run, or a new one
+    }
+    if (database->LoadXMLFile(ZQI_LOCAL_LEADERBOARDS_FILE)) {
+        return database;
+    }
+    if (ZQI_ReplaceFile(ZQI_LOCAL_LEADERBOARDS_FILE, kUnreadablePath)) {
+        ZQ_Log(LOG_LEVEL_ERROR, "Local leaderboards database '%s' is unreadable; moved to '%s'.",
+               ZQI_LOCAL_LEADERBOARDS_FILE, kUnreadablePath);
+        return database;
+    }
+    // Starting empty now would overwrite the file at the first submission.
+    ZQ_Log(LOG_LEVEL_ERROR,
+           "Local leaderboards database '%s' is unreadable and could not be moved to '%s'; local "
+           "leaderboards are not available.",
+           ZQI_LOCAL_LEADERBOARDS_FILE, kUnreadablePath);
+    DataManager::UnloadDatabase(database);
+    return nullptr;
+}
+
+void ZQI_ReadLocalScore(const DMNode* node, LeaderboardScore* score) {
+    memset(score, 0, sizeof(*score));
+    const char* player = node->GetValue("player");
+    snprintf(score->player, sizeof(score->player), "%s", player != nullptr ? player : "");
+    score->points = ReadPoints(node);
+    snprintf(score->id, sizeof(score->id), "%x", static_cast<uint32_t>(reinterpret_cast<uintptr_t>(node)));
+    ReadData(node->GetValue("data"), score);
+}
+
+void LocalLeaderboardsDatabase::WriteScore(LeaderboardScore* score, const char* category) {
+    if (database == nullptr || score == nullptr || category == nullptr) {
+        return;
+    }
+    ScopedLock lock(mutex);
+    DMArray* array = CategoryArray(database, category);
+    DMNode* node = array != nullptr ? array->AddNode() : nullptr;
+    if (node == nullptr) {
+        ZQ_Log(LOG_LEVEL_ERROR,
+               "Local leaderboards: out of memory; the score for category '%s' is not stored.", category);
+        return;
+    }
+    char player[kPlayerTextSize];
+    FormatSubmissionTime(player, sizeof(player));
+    snprintf(score->player, sizeof(score->player), "%s", player);
+    char points[16];
+    snprintf(points, sizeof(points), "%d", score->points);
+    node->SetValue("player", player);
+    node->SetValue("points", points);
+    WriteData(node, *score);
+    if (array->nodes.count > ZQI_LOCAL_LEADERBOARDS_CAPACITY) {
+        RemoveWorstScore(array, ZQ_Leaderboards_IsLowestScoreFirst(category));
+    }
+    if (save) {
+        Save();
+    }
+}
+
+void LocalLeaderboardsDatabase::Save() {
+    if (!database->SaveFile(kTemporaryPath, !ZQ_IsDeveloperMode())) {
+        return;  // reported by the data manager; the stored file is untouched
+    }
+    if (!ZQI_CommitTemporaryFile(kTemporaryPath, ZQI_LOCAL_LEADERBOARDS_FILE)) {
+        ZQ_Log(LOG_LEVEL_ERROR, "Local leaderboards: could not replace '%s' with '%s'.",
+               ZQI_LOCAL_LEADERBOARDS_FILE, kTemporaryPath);
+    }
+}
+
+void LocalLeaderboardsDatabase::Answer(int32_t firstRank, int32_t count, int32_t filter,
+                                       const char* category) {
+    if (database == nullptr) {
+        SendLeaderboardErrorEvent(category, filter, "Not yet initialized.");
+        return;
+    }
+    if (filter != 0) {
+        SendLeaderboardScoresEvent(category, filter, 0, 0, nullptr, 0);  // there are no friends locally
+        return;
+    }
+    ScopedLock lock(mutex);
+    DMArray* array = category != nullptr ? database->GetArray(category) : nullptr;
+    if (array == nullptr) {
+        ZQ_Print("No scores in category '%s', returning 0 scores.", category != nullptr ? category : "");
+        SendLeaderboardScoresEvent(category, 0, 0, 0, nullptr, 0);
+        return;
+    }
+    bool lowestFirst = ZQ_Leaderboards_IsLowestScoreFirst(category);
+    Array<RankedNode> ranked;
+    ranked.Reserve(array->nodes.count);
+    for (const DMNode* node : array->nodes) {
+        ranked.Push(RankedNode{ReadPoints(node), node});
+    }
+    // Stable: of equal points, the earlier submission ranks first.
+    std::stable_sort(ranked.begin(), ranked.end(), [lowestFirst](const RankedNode& a, const RankedNode& b) {
+        return lowestFirst ? a.points < b.points : a.points > b.points;
+    });
+    int32_t begin = 0;
+    int32_t copied = ZQI_GetRequestedPositions(firstRank, count, ranked.count, &begin);
+    LeaderboardScore* scores = ZQI_AllocateLeaderboardScores(copied);
+    if (copied > 0 && scores == nullptr) {
+        String reason = String::FromFormat("Unable to allocate %d scores.", copied);
+        SendLeaderboardErrorEvent(category, 0, reason.CStr());
+        return;
+    }
+    for (int32_t i = 0; i < copied; ++i) {
+        ZQI_ReadLocalScore(ranked[begin + i].node, &scores[i]);
+        scores[i].rank = begin + i + 1;
+    }
+    SendLeaderboardScoresEvent(category, 0, firstRank, copied, scores, ranked.count);
+}

@@ -1,0 +1,45 @@
+// The local leaderboards database "user://leaderboards-db.xml": every category's best 100
+// scores kept on the user's machine in a data-manager database (one array per category, one
+// node per stored score in submission order, values "player", "points" and "data"), written in
+// the scrambled form outside developer mode. Every write saves the whole file to a temporary
+// file first and then replaces the old one, so a failed save never cuts the stored scores.
+#pragma once
+
+#include <cstdint>
+
+#include "data/DMRecords.h"
+#include "zorqa.h"
+
+struct NamedMutex;
+
+#define ZQI_LOCAL_LEADERBOARDS_FILE "user://leaderboards-db.xml"
+
+// A category written only by the engine never holds more than this many scores.
+enum { ZQI_LOCAL_LEADERBOARDS_CAPACITY = 100 };
+
+// The database of the local leaderboards, registered with the data manager: loaded from the
+// file when it exists, else new and empty. A file that does not read as a database is moved to
+// "user://leaderboards-db.xml.bad" (with an error line) and an empty database starts; when it
+// cannot be moved, null: the local leaderboards are then absent, and the file stays untouched.
+DMDatabase* ZQI_OpenLocalLeaderboardsDatabase();
+
+// Reads a stored node into a zeroed record: player (at most 63 characters), points, data, and
+// as id the node's address in hexadecimal (stored scores have no id of their own).
+void ZQI_ReadLocalScore(const DMNode* node, LeaderboardScore* score);
+
+struct LocalLeaderboardsDatabase {
+    DMDatabase* database;  // null: "Not yet initialized."
+    NamedMutex* mutex;     // "LOCAL_LEADERBOARDS": serialises writes and answers
+    bool ready;
+    bool save;  // write the file after every change (off only for readers such as the fuzzer)
+
+    // Stores the score (its player text becomes the local date and time), drops the worst
+    // score past the capacity and saves. Nothing without a database.
+    void WriteScore(LeaderboardScore* score, const char* category);
+    // Answers a request at once with a leaderboard event: records first .. first + count - 1 of
+    // the category ordered by its sort (ties: earlier submissions first).
+    void Answer(int32_t firstRank, int32_t count, int32_t filter, const char* category);
+
+private:
+    void Save();
+};

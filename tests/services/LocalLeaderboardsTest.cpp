@@ -1,0 +1,264 @@
+// The local leaderboards through the sub-table: the 100-score cap and its ties, data bytes,
+// request ranges, restarts from the file, unreadable files set aside, failed saves that keep the
+// old file, and submissions from several threads.
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include "ServicesTestSupport.h"
+#include "core/ApiTable.h"
+#include "core/CoreState.h"
+#include "data/DataManager.h"
+#include "data/ScrambledDatabase.h"
+#include "services/LocalLeaderboards.h"
+
+namespace {
+
+const char kDatabase[] = "user://leaderboards-db.xml";
+const char kUnreadable[] = "user://leaderboards-db.xml.bad";
+const char kTemporary[] = "user://leaderboards-db.xml.tmp";
+
+class LocalLeaderboardsTest : public ServicesTest {
+protected:
+    void SetUp() override {
+        ServicesTest::SetUp();
+        for (const char* path : {kDatabase, kUnreadable, kTemporary}) {
+            RemoveFile(path);
+        }
+        WriteCategories("<node id=\"daily\"/>\n<node id=\"speedrun\" sort=\"ASCENDING\"/>\n");
+        SetFeatures("LEADERBOARDS");
+    }
+
+    void TearDown() override {
+        Stop();
+        ServicesTest::TearDown();
+    }
+
+    // A start of the engine: the database is read from the file anew.
+    void Start() {
+        local_ = new LocalLeaderboardsImplementation();
+        module_.offered[IMPLEMENTATION_LEADERBOARDS] = local_;
+        RegisterExtensionModule(&module_);
+        ResolveImplementations();
+    }
+
+    void Stop() {
+        ZQI_ForgetExtensionModules();
+        delete local_;
+        local_ = nullptr;
+        DataManager::UnloadDatabaseByName(kDatabase);
+    }
+
+    void Submit(const char* category, int32_t points, const std::vector<uint8_t>& data = {}) {
+        LeaderboardScore score = MakeScore(points, data);
+        table_->SubmitScore(0, &score, category);
+    }
+
+    // The one event a request answers with.
+    CapturedEvent Request(int32_t first, int32_t count, const char* category, int32_t filter = 0) {
+        EXPECT_TRUE(table_->RequestScores(first, count, filter, category));
+        std::vector<CapturedEvent> events = DeliverEvents();
+        EXPECT_EQ(events.size(), 1u);
+        return events.empty() ? CapturedEvent() : events[0];
+    }
+
+    static std::vector<int32_t> Points(const CapturedEvent& event) {
+        std::vector<int32_t> points;
+        for (const LeaderboardScore& score : event.scores) {
+            points.push_back(score.points);
+        }
+        return points;
+    }
+
+    zq_leaderboards_api_t* table_ = ZQI_GetApi()->leaderboards;
+    LocalLeaderboardsImplementation* local_ = nullptr;
+    TestModule module_{"Local"};
+};
+
+TEST_F(LocalLeaderboardsTest, TheWorstScoreGoesPastOneHundredAndTheLastOfEqualWorstOnes) {
+    Start();
+    for (int32_t i = 0; i < 99; ++i) {
+        Submit("daily", 1000 + i);
+        Submit("speedrun", 1000 + i);
+    }
+    Submit("daily", 5, {1});
+    Submit("speedrun", 5000, {1});
+    Submit("daily", 5, {2});  // the 101st ties with the worst and is the last of them: it goes
+    Submit("speedrun", 5000, {2});
+    CapturedEvent daily = Request(100, 5, "daily");
+    CapturedEvent speedrun = Request(100, 5, "speedrun");
+    EXPECT_EQ(daily.total, 100);
+    ASSERT_EQ(daily.scores.size(), 1u);
+    EXPECT_EQ(daily.scores[0].points, 5);
+    EXPECT_EQ(daily.scores[0].data[0], 1);
+    EXPECT_EQ(daily.scores[0].rank, 100);
+    ASSERT_EQ(speedrun.scores.size(), 1u);  // lower points first: 5000 is the worst there
+    EXPECT_EQ(speedrun.scores[0].points, 5000);
+    EXPECT_EQ(speedrun.scores[0].data[0], 1);
+    Submit("daily", 7);
+    EXPECT_EQ(Points(Request(99, 5, "daily")), (std::vector<int32_t>{1000, 7}));
+}
+
+TEST_F(LocalLeaderboardsTest, RequestsCopyOnlyTheRanksInsideTheList) {
+    Start();
+    Submit("daily", 30);
+    Submit("daily", 10, {1});
+    Submit("daily", 40);
+    Submit("daily", 10, {2});
+    struct Case {
+        int32_t first;
+        int32_t count;
+        std::vector<int32_t> points;
+        int32_t firstRankedAs;
+    };
+    const Case cases[] = {
+        {1, 10, {40, 30, 10, 10}, 1},
+        {3, 5, {10, 10}, 3},
+        {5, 3, {}, 0},
+        {0, 2, {40}, 1},  // rank 0 lies before the list
+        {2, 0, {}, 0},
+        {2, -4, {}, 0},
+        {INT32_MAX, INT32_MAX, {}, 0},
+        {INT32_MIN, INT32_MAX, {}, 0},
+    };
+    for (const Case& c : cases) {
+        CapturedEvent event = Request(c.first, c.count, "daily");
+        SCOPED_TRACE(std::to_string(c.first) + " " + std::to_string(c.count));
+        EXPECT_EQ(event.flag, 1);
+        EXPECT_EQ(event.total, 4);
+        EXPECT_EQ(event.firstRank, c.first);
+        EXPECT_EQ(Points(event), c.points);
+        EXPECT_EQ(event.scoresNull, c.points.empty());
+        if (!event.scores.empty()) {
+            EXPECT_EQ(event.scores[0].rank, c.firstRankedAs);
+        }
+    }
+    CapturedEvent tie = Request(3, 2, "daily");  // equal points: the earlier submission first
+    ASSERT_EQ(tie.scores.size(), 2u);
+    EXPECT_EQ(tie.scores[0].data[0], 1);
+    EXPECT_EQ(tie.scores[1].data[0], 2);
+    EXPECT_STRNE(tie.scores[0].id, tie.scores[1].id);
+    CapturedEvent friends = Request(1, 10, "daily", 1);
+    EXPECT_EQ(friends.filter, 1);
+    EXPECT_EQ(friends.firstRank, 0);
+    EXPECT_EQ(friends.total, 0);
+    EXPECT_TRUE(friends.scoresNull);
+    CapturedEvent empty = Request(1, 10, "weekly");
+    EXPECT_TRUE(WasLogged("No scores in category 'weekly', returning 0 scores."));
+    EXPECT_EQ(empty.total, 0);
+    EXPECT_TRUE(empty.scoresNull);
+}
+
+TEST_F(LocalLeaderboardsTest, DataBytesRoundTripAndThePlayerIsTheSubmissionTime) {
+    g_core.developerMode = 1;
+    Start();
+    const char* keyBefore = table_->GetPlayerName(0);
+    std::string firstKey = keyBefore != nullptr ? keyBefore : "";
+    Submit("daily", 10, {1, 22, 255});
+    Submit("daily", 5);
+    EXPECT_NE(firstKey, table_->GetPlayerName(2));  // the key text moves on with each submission
+    EXPECT_EQ(firstKey.substr(firstKey.find('_')), "_1");
+    std::string file = ReadFile(kDatabase);
+    EXPECT_NE(file.find("data=\"1 22 255\""), std::string::npos) << file;  // plain XML in developer mode
+    EXPECT_EQ(file.find("data=\"\""), std::string::npos);
+    CapturedEvent event = Request(1, 2, "daily");
+    ASSERT_EQ(event.scores.size(), 2u);
+    EXPECT_EQ(event.scores[0].dataLength, 3);
+    EXPECT_EQ(std::vector<uint8_t>(event.scores[0].data, event.scores[0].data + 4),
+              (std::vector<uint8_t>{1, 22, 255, 0}));
+    EXPECT_EQ(event.scores[1].dataLength, 0);
+    EXPECT_EQ(strlen(event.scores[0].player), 16u);  // "YYYY-MM-DD hh:mm"
+    EXPECT_EQ(event.scores[0].player[4], '-');
+    EXPECT_EQ(event.scores[0].time, 0);
+}
+
+TEST_F(LocalLeaderboardsTest, ARestartKeepsEveryScoreInTheScrambledFile) {
+    g_core.developerMode = 0;
+    Start();
+    for (int32_t i = 0; i < 30; ++i) {
+        Submit(i % 2 == 0 ? "daily" : "speedrun", i, {static_cast<uint8_t>(i)});
+    }
+    std::string file = ReadFile(kDatabase);
+    EXPECT_EQ(file.compare(0, SCRAMBLED_MARKER_LENGTH, kScrambledDatabaseMarker), 0);
+    Stop();
+    Start();
+    CapturedEvent daily = Request(1, 100, "daily");
+    CapturedEvent speedrun = Request(1, 100, "speedrun");
+    EXPECT_EQ(daily.total, 15);
+    EXPECT_EQ(speedrun.total, 15);
+    ASSERT_EQ(speedrun.scores.size(), 15u);
+    EXPECT_EQ(speedrun.scores[0].points, 1);
+    EXPECT_EQ(speedrun.scores[0].data[0], 1);
+    EXPECT_EQ(daily.scores[0].points, 28);
+}
+
+TEST_F(LocalLeaderboardsTest, AnUnreadableFileIsSetAsideAndAnEmptyDatabaseStarts) {
+    const std::string cases[] = {
+        "not a database",
+        "<?xml version=\"1.0\"?>\n<root>\n<array id=\"daily\">\n<node player=\"x\" points=\"1\"/>\n",
+        "",
+        std::string(kScrambledDatabaseMarker) + std::string(20, '\0'),
+    };
+    int32_t moved = 0;
+    for (const std::string& bytes : cases) {
+        SCOPED_TRACE(bytes);
+        WriteFile(kDatabase, bytes);
+        RemoveFile(kUnreadable);
+        Start();
+        EXPECT_EQ(ReadFile(kUnreadable), bytes);
+        EXPECT_EQ(
+            CountLogged("[ERROR] Local leaderboards database 'user://leaderboards-db.xml' is unreadable; "
+                        "moved to 'user://leaderboards-db.xml.bad'."),
+            ++moved);
+        Submit("daily", 3);
+        EXPECT_EQ(Points(Request(1, 10, "daily")), std::vector<int32_t>{3});
+        Stop();
+    }
+}
+
+TEST_F(LocalLeaderboardsTest, AFileThatCannotBeSetAsideIsNeverOverwritten) {
+    const std::string bytes = "<root><array id=\"daily\"><node points=\"77\"";
+    WriteFile(kDatabase, bytes);
+    std::filesystem::create_directories(NativePath(kUnreadable) + "/blocked");
+    Start();
+    Submit("daily", 3);
+    CapturedEvent event = Request(1, 10, "daily");
+    EXPECT_EQ(event.flag, 0);
+    EXPECT_EQ(event.error, "Not yet initialized.");
+    EXPECT_EQ(ReadFile(kDatabase), bytes);
+    EXPECT_TRUE(WasLogged("is unreadable and could not be moved"));
+}
+
+TEST_F(LocalLeaderboardsTest, AFailedSaveLeavesTheOldFileAndKeepsTheScoreInMemory) {
+    Start();
+    Submit("daily", 1);
+    const std::string saved = ReadFile(kDatabase);
+    std::filesystem::create_directories(NativePath(kTemporary));  // the temporary file cannot be made
+    Submit("daily", 2);
+    EXPECT_EQ(ReadFile(kDatabase), saved);
+    EXPECT_EQ(Popups(),
+              std::vector<std::string>{"Unable to open file 'user://leaderboards-db.xml.tmp' for writing."});
+    EXPECT_EQ(Points(Request(1, 10, "daily")), (std::vector<int32_t>{2, 1}));
+}
+
+TEST_F(LocalLeaderboardsTest, SubmissionsFromSeveralThreadsAreAllCounted) {
+    Start();
+    std::vector<std::thread> threads;
+    for (int32_t t = 0; t < 4; ++t) {
+        threads.emplace_back([this, t] {
+            for (int32_t i = 0; i < 30; ++i) {
+                Submit("daily", t * 100 + i);
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    CapturedEvent event = Request(1, 1, "daily");
+    EXPECT_EQ(event.total, 100);
+    EXPECT_EQ(Points(event), std::vector<int32_t>{329});
+    const std::string key = table_->GetPlayerName(0);
+    EXPECT_EQ(key.substr(key.find('_')), "_121");
+}
+
+}  // namespace
