@@ -12,6 +12,7 @@
 #include "core/ApiTable.h"
 #include "core/CoreState.h"
 #include "core/Log.h"
+#include "core/MemoryStatistics.h"
 #include "core/NamedMutex.h"
 #include "filesystem/FileSystemApi.h"
 #include "foundation/NameHash.h"
@@ -140,6 +141,16 @@ void ZQI_ResetSoundPool() {
     }
     memset(g_sounds, 0, sizeof(g_sounds));
     g_soundCount = 0;
+}
+
+void ZQI_AddSoundMemoryEstimates(MemoryEstimates* estimates) {
+    LockSounds();
+    for (int32_t i = 0; i < g_soundCount; ++i) {
+        if (g_sounds[i].name != nullptr) {
+            ZQI_CountSoundMemory(estimates, g_sounds[i].dataSize);
+        }
+    }
+    UnlockSounds();
 }
 
 SoundResource* ZQ_Audio_GetSound(const char* name) {

@@ -6,6 +6,7 @@
 
 #include "zorqa.h"
 
+struct MemoryEstimates;
 struct SoundData;
 
 enum : int32_t {
@@ -41,6 +42,9 @@ SoundResource* ZQI_GetSoundPool();
 int32_t ZQI_GetSoundPoolCount();
 // Tests: frees every record's data and name and empties the pool.
 void ZQI_ResetSoundPool();
+// The sounds' part of the memory estimates: each named record's data size (music left out),
+// under "GET_SOUND".
+void ZQI_AddSoundMemoryEstimates(MemoryEstimates* estimates);
 
 // ---- Loading (SoundLoading.cpp) ---------------------------------------------------------------
 

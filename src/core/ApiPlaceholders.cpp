@@ -330,7 +330,6 @@ void ZQI_FillUnavailableGraphicsTable(zq_graphics_api_t* table) {
 }
 
 void ZQI_FillUnavailableRootSlots(zq_api_t* table) {
-    ZQI_ROOT(RegisterAutocompletion, "console");
     ZQI_ROOT(SetMouseCursor, "window");
     ZQI_ROOT(GetMousePosition, "window");
     ZQI_ROOT(SetMousePosition, "window");

@@ -117,3 +117,8 @@ const char* ZQ_GetSystemInfo() {
 bool ZQ_IsDeveloperMode() {
     return g_core.developerMode != 0;
 }
+
+const char* ZQI_CallExtension(const char* function, const char* parameter) {
+    zq_api_t* api = ZQI_GetApi();
+    return api->ExtensionCall != nullptr ? api->ExtensionCall(function, parameter) : nullptr;
+}

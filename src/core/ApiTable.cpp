@@ -7,6 +7,7 @@
 
 #include "core/ApiPlaceholders.h"
 #include "core/Buffer.h"
+#include "core/ConsoleAutocompletion.h"
 #include "core/EventQueue.h"
 #include "core/Features.h"
 #include "core/Log.h"
@@ -14,6 +15,7 @@
 #include "core/RendererLock.h"
 #include "core/Threads.h"
 #include "core/WorkerPool.h"
+#include "foundation/FunctionList.h"
 
 namespace {
 
@@ -32,22 +34,12 @@ zq_statistic_api_t g_statistic;
 zq_threading_api_t g_threading;
 zq_ugc_api_t g_ugc;
 
-// Registered fillers in registration order; the first g_fillerCount entries are in use.
-ZQI_ApiTableFiller g_fillers[ZQI_MAX_API_TABLE_FILLERS];
-int32_t g_fillerCount = 0;
-
-int32_t FindFiller(ZQI_ApiTableFiller fill) {
-    for (int32_t i = 0; i < g_fillerCount; ++i) {
-        if (g_fillers[i] == fill) {
-            return i;
-        }
-    }
-    return -1;
-}
+// Registered fillers in registration order.
+FunctionList<ZQI_ApiTableFiller, ZQI_MAX_API_TABLE_FILLERS> g_fillers;
 
 void RunFillers(zq_api_t* api) {
-    for (int32_t i = 0; i < g_fillerCount; ++i) {
-        g_fillers[i](api);
+    for (int32_t i = 0; i < g_fillers.count; ++i) {
+        g_fillers.items[i](api);
     }
 }
 
@@ -77,6 +69,7 @@ void FillRootSlots(zq_api_t* api) {
     api->Print = ZQ_Print;
     api->Log = ZQ_Log;
     api->Popup = ZQ_Popup;
+    api->RegisterAutocompletion = ZQ_RegisterAutocompletion;
     api->GetMilliseconds = ZQ_GetMilliseconds;
     api->GetNanoseconds = ZQ_GetNanoseconds;
     api->GetCalendarTime = ZQ_GetCalendarTime;
@@ -145,26 +138,14 @@ bool ZQI_RegisterApiTableFiller(ZQI_ApiTableFiller fill) {
         ZQ_Log(LOG_LEVEL_ERROR, "ZQI_RegisterApiTableFiller: the filler is null.");
         return false;
     }
-    if (FindFiller(fill) >= 0) {
-        return true;
-    }
-    if (g_fillerCount >= ZQI_MAX_API_TABLE_FILLERS) {
+    if (!g_fillers.Add(fill)) {
         ZQ_Log(LOG_LEVEL_ERROR, "ZQI_RegisterApiTableFiller: all %d fillers are in use.",
                ZQI_MAX_API_TABLE_FILLERS);
         return false;
     }
-    g_fillers[g_fillerCount++] = fill;
     return true;
 }
 
 bool ZQI_UnregisterApiTableFiller(ZQI_ApiTableFiller fill) {
-    int32_t index = FindFiller(fill);
-    if (index < 0) {
-        return false;
-    }
-    for (int32_t i = index + 1; i < g_fillerCount; ++i) {
-        g_fillers[i - 1] = g_fillers[i];  // keep the others in registration order
-    }
-    g_fillers[--g_fillerCount] = nullptr;
-    return true;
+    return g_fillers.Remove(fill);
 }

@@ -98,3 +98,7 @@ void ZQ_SetInputValue(int32_t id, float value);
 const char* ZQ_GetSystemInfo();
 // Slot 35: the developer-mode flag.
 bool ZQ_IsDeveloperMode();
+
+// The engine's own use of slot 17 (named extension calls): the slot's answer, or null while no
+// extension-call handler is installed.
+const char* ZQI_CallExtension(const char* function, const char* parameter);

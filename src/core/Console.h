@@ -46,4 +46,8 @@ struct Console {
     Array<ConsoleLine> lines;  // the ring: at most ZQI_LOG_RING_LINES lines, oldest first
     NamedMutex* mutex;         // "ZQ_CONSOLE": the ring, the counters, the autocompletions
     String autocompletionHint;
+    // Where the last drawn frame put the ring's lines, so that a click copies the line drawn
+    // under the pointer: the area height and the console font's line advance.
+    int32_t drawnAreaHeight;
+    float drawnLineAdvance;
 };

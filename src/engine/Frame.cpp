@@ -9,6 +9,7 @@
 #include "core/Log.h"
 #include "core/RendererLock.h"
 #include "engine/Autoscale.h"
+#include "engine/DebugOverlay.h"
 #include "engine/FrameOverlays.h"
 #include "engine/FrameTiming.h"
 #include "engine/Lifecycle.h"

@@ -32,6 +32,11 @@ void ZQI_QuickReinitialize();
 void ZQI_CheckResolution();
 // Fills the system information record.
 void CollectSystemInfo();
+// Rebuilds the system information text (root slot GetSystemInfo) from the record and the
+// displays' current modes.
+void ZQI_BuildSystemInfoText();
+// Appends the display list to the system information text.
+void ZQI_AppendDisplayInfo();
 // The time-step test overlay (developer).
 void ZQI_DrawTimeDeltaTest(float step);
 

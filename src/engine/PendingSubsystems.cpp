@@ -25,7 +25,6 @@ InputImp* ZQI_CreateXInputImplementation() {
     return nullptr;
 }
 
-void ZQI_BuildSystemInfoText() {}
 void ZQI_CreateImageLoader() {}
 
 void ZQI_BuildGraphicsApiTable() {}
@@ -110,5 +109,3 @@ void ProcessPendingBufferOperations() {}
 void ProcessShaderResourceQueue() {}
 
 void ZQI_DrawSoundChannels() {}
-void ZQI_DrawDebugOverlay(float) {}
-void ZQI_FreeDebugOverlayState() {}

@@ -1,10 +1,10 @@
 // Stand-ins for the subsystems the lifecycle drives that are not part of the build yet: the
 // graphics state stacks and batches, the resource tables and their upload queues, fonts, the
-// console and developer overlays, input back ends, the system information text and the image
-// loader. Each keeps the name its owner will give it; the owning subsystem replaces these
-// declarations (and PendingSubsystems.cpp) when it is built. They do nothing, or the least that
-// keeps the lifecycle's bookkeeping honest (the transform and render-target stacks count their
-// depth, so unbalanced pushes are still found).
+// console and developer overlays, input back ends and the image loader. Each keeps the name its
+// owner will give it; the owning subsystem replaces these declarations (and PendingSubsystems.cpp)
+// when it is built. They do nothing, or the least that keeps the lifecycle's bookkeeping honest
+// (the transform and render-target stacks count their depth, so unbalanced pushes are still
+// found).
 #pragma once
 
 #include <cstdint>
@@ -26,9 +26,8 @@ public:
 // The built-in XInput gamepad back end; null while the gamepad code is not part of the build.
 InputImp* ZQI_CreateXInputImplementation();
 
-// ---- System information text and the image loader -------------------------------------------
+// ---- The image loader ----------------------------------------------------------------------
 
-void ZQI_BuildSystemInfoText();
 void ZQI_CreateImageLoader();
 
 // ---- Graphics: API table, state stacks, batches, resource tables and queues -------------------
@@ -95,5 +94,3 @@ void ProcessShaderResourceQueue();
 // ---- Fonts, console and developer overlays ---------------------------------------------------
 
 void ZQI_DrawSoundChannels();
-void ZQI_DrawDebugOverlay(float step);
-void ZQI_FreeDebugOverlayState();

@@ -18,6 +18,7 @@
 #include "engine/Autoscale.h"
 #include "engine/Lifecycle.h"
 #include "engine/ManifestSettings.h"
+#include "engine/MemoryEstimateSources.h"
 #include "engine/PendingSubsystems.h"
 #include "engine/ReinitializeRequest.h"
 #include "engine/ResolutionSelection.h"
@@ -211,6 +212,7 @@ bool CorePreinitialize() {
     ZQI_RegisterApiTableFiller(ZQI_InstallServiceTables);
     ZQI_BuildApiTables();
     ZQI_InstallReinitializeRequest();
+    ZQI_RegisterMemoryEstimateSources();
     memset(&g_core.appliedParameters, 0, sizeof(g_core.appliedParameters));
     SetDefaults();
     ZQI_CreateCoreMutexes();

@@ -14,6 +14,7 @@
 #include "core/Log.h"
 #include "core/NamedMutex.h"
 #include "core/Threads.h"
+#include "engine/DebugOverlay.h"
 #include "engine/Lifecycle.h"
 #include "audio/AudioSystem.h"
 #include "audio/null/NullSoundImplementation.h"

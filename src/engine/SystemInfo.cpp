@@ -1,6 +1,7 @@
 // CollectSystemInfo: what the engine knows about the machine - platform, Windows version, a
 // unique id from the first network adapter's MAC address, the CPU brand, the primary display
-// device and the physical memory.
+// device and the physical memory; and the system information text made from it with the
+// displays' current modes.
 #include <windows.h>
 #include <nb30.h>
 
@@ -11,7 +12,10 @@
 #include <cstring>
 #include <ctime>
 
+#include "core/CoreState.h"
+#include "core/SystemInfoText.h"
 #include "engine/Lifecycle.h"
+#include "foundation/Array.h"
 #include "foundation/EnumNames.h"
 
 namespace {
@@ -114,6 +118,25 @@ void ReadPrimaryDisplayDevice(SystemInfo& info) {
     }
 }
 
+// The current mode of every display device whose mode can be read, in enumeration order.
+void ReadDisplayModes(Array<DisplayModeInfo>& displays) {
+    DISPLAY_DEVICEA device = {};
+    device.cb = sizeof(device);
+    for (DWORD i = 0; EnumDisplayDevicesA(nullptr, i, &device, 0); ++i) {
+        DEVMODEA mode = {};
+        mode.dmSize = sizeof(mode);
+        if (EnumDisplaySettingsA(device.DeviceName, ENUM_CURRENT_SETTINGS, &mode)) {
+            DisplayModeInfo display;
+            display.width = mode.dmPelsWidth;
+            display.height = mode.dmPelsHeight;
+            display.refreshRate = mode.dmDisplayFrequency;
+            display.primary = (device.StateFlags & DISPLAY_DEVICE_PRIMARY_DEVICE) != 0;
+            displays.Push(display);
+        }
+        device.cb = sizeof(device);
+    }
+}
+
 void ReadPhysicalMemory(SystemInfo& info) {
     MEMORYSTATUSEX status = {};
     status.dwLength = sizeof(status);
@@ -137,4 +160,16 @@ void CollectSystemInfo() {
     ReadCpuBrand(info);
     ReadPrimaryDisplayDevice(info);
     ReadPhysicalMemory(info);
+}
+
+void ZQI_BuildSystemInfoText() {
+    const SystemInfo& info = g_systemInfo;
+    ZQI_FormatSystemInfoText(&g_core.systemInfoText, info.cpu, info.gpu, info.memoryBytes, info.os);
+    ZQI_AppendDisplayInfo();
+}
+
+void ZQI_AppendDisplayInfo() {
+    Array<DisplayModeInfo> displays;
+    ReadDisplayModes(displays);
+    ZQI_AppendDisplayList(&g_core.systemInfoText, displays.data, displays.count);
 }

@@ -30,6 +30,8 @@ const char kBadGlyphs[] = "Array 'glyphs' is missing or has bad parms - see spec
 const char kBadSize[] = "Font size_px is invalid.";
 const char kNoTrueType[] = "TrueType input could not be opened.";
 const char kNoBitmap[] = "Bitmap input could not be read.";
+// The largest side a resized bitmap input may have (the largest texture side).
+const float kLargestResizedImage = 16384.0f;
 
 // What the settings array says, with its defaults.
 struct SourceSettings {
@@ -266,9 +268,17 @@ const char* GenerateFromBitmap(Generation& g) {
         return kNoBitmap;
     }
     if (fabsf(remaining - 1.0f) >= 1e-6f) {
+        // An input scale of 0 or near it ("INPUT@0x") asks for an image no texture can hold.
+        const float scaledWidth = static_cast<float>(image.width) * remaining;
+        const float scaledHeight = static_cast<float>(image.height) * remaining;
+        if (!(scaledWidth >= 0.0f && scaledWidth <= kLargestResizedImage && scaledHeight >= 0.0f &&
+              scaledHeight <= kLargestResizedImage)) {
+            free(image.pixels);
+            return kBadSettings;
+        }
         zq_bitmap_t resized = {};
-        int32_t width = static_cast<int32_t>(static_cast<float>(image.width) * remaining);
-        int32_t height = static_cast<int32_t>(static_cast<float>(image.height) * remaining);
+        int32_t width = static_cast<int32_t>(scaledWidth);
+        int32_t height = static_cast<int32_t>(scaledHeight);
         if (hooks.createImageResized != nullptr && hooks.createImageResized(&resized, &image, width, height) &&
             resized.pixels != nullptr) {
             free(image.pixels);

@@ -10,6 +10,7 @@
 
 #include "core/ApiTable.h"
 #include "core/Log.h"
+#include "core/MemoryStatistics.h"
 #include "core/NamedMutex.h"
 #include "core/Threads.h"
 #include "filesystem/FileSystemApi.h"
@@ -185,6 +186,16 @@ void ZQI_ResetFontTable() {
     g_usedCount = 0;
 }
 
+void ZQI_AddFontMemoryEstimates(MemoryEstimates* estimates) {
+    ZQI_LockCoreMutex(CORE_MUTEX_GET_FONT);
+    for (int32_t i = 0; i < g_usedCount; ++i) {
+        if (g_fonts[i].name != nullptr) {
+            ZQI_CountImageMemory(estimates, ZQI_DescribeBitmapMemory(g_fonts[i].atlas));
+        }
+    }
+    ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
+}
+
 // ---- Global TrueType font --------------------------------------------------------------------
 
 GlobalTrueTypeFont* ZQI_GetGlobalFont() {
@@ -216,7 +227,8 @@ bool InitializeGlobalFont(GlobalTrueTypeFont* record) {
     error = record->bytes == nullptr ? FT_Err_Invalid_Argument
                                      : FT_New_Memory_Face(library, record->bytes, record->length, 0, &face);
     if (error != 0) {
-        ZQI_FontPopup(1, "InitializeGlobalFont::FT_New_Face error %d. Does the font file and path '%s' exist?",
+        ZQI_FontPopup(1,
+                      "InitializeGlobalFont::FT_New_Face error %d. Does the font file and path '%s' exist?",
                       error, path);
         return false;
     }

@@ -6,6 +6,8 @@
 
 #include "fonts/Font.h"
 
+struct MemoryEstimates;
+
 // GetFont (get = true: counted once per font) and LoadFont (counted on every call). Names
 // starting with '!' are never counted. Null when all 32 slots are taken ("Out of free fonts.").
 zq_font_t* ZQI_FONTS_GetOrLoadFont(const char* name, bool get);
@@ -19,6 +21,8 @@ zq_font_t* ZQI_GetFontSlot(int32_t index);
 int32_t ZQI_GetFontUsedCount();
 // Tests and shutdown: frees every font and resets the table to empty.
 void ZQI_ResetFontTable();
+// The fonts' part of the memory estimates: each named font's glyph atlas, under "GET_FONT".
+void ZQI_AddFontMemoryEstimates(MemoryEstimates* estimates);
 
 // ---- Global TrueType font --------------------------------------------------------------------
 

@@ -397,7 +397,6 @@ TEST_F(ApiTableTest, UnavailableRootSlotsAnswerNothing) {
     EXPECT_EQ(0.0f, position.y);
     EXPECT_EQ(nullptr, api->GetParameter("fps_limit"));
     EXPECT_EQ(nullptr, api->ExtensionCall("GetLanguage", ""));
-    api->RegisterAutocompletion("help", "Lists the commands");
     api->SetMousePosition(0, 1.0f, 2.0f);
     EXPECT_EQ(1, CountLoggedLines("[ERROR] ZQ_GetParameter: the manifest subsystem is not "
                                   "available."));

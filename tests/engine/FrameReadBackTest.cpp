@@ -10,19 +10,13 @@
 #include <cstring>
 #include <vector>
 
+#include "InProcessEngine.h"
 #include "core/ApiTable.h"
-#include "core/CommandLine.h"
 #include "core/CoreState.h"
 #include "engine/Lifecycle.h"
-#include "engine/RuntimePlatform.h"
 #include "engine/RuntimeState.h"
 #include "graphics/d3d11/RendererImplementation.h"
-#include "platform/windows/GameWindow.h"
 #include "platform/windows/MessagePump.h"
-#include "platform/windows/Popups.h"
-#include "platform/windows/ProcessGlobals.h"
-#include "platform/windows/ProgramLibrary.h"
-#include "platform/windows/SoundChoice.h"
 
 namespace {
 
@@ -38,62 +32,6 @@ int g_clearingDraws = 0;
 void ClearingDraw(float) {
     ++g_clearingDraws;
     g_core.renderer->ClearRenderTargets(kClearRed, kClearGreen, kClearBlue, 1.0f);
-}
-
-void* GameWindowHandle() {
-    return ZQI_GetGameWindow();
-}
-
-// What zorqa.exe's process entry hands the core before start-up.
-void InstallPlatform() {
-    ZQI_InstallPopupMessageBox();
-    ZQI_InstallProgramLibraryLoader();
-    RuntimePlatform platform = {};
-    platform.CreateGameWindow = CreateGameWindow;
-    platform.GetGameWindow = GameWindowHandle;
-    platform.DestroyGameWindow = DestroyGameWindow;
-    platform.SetWindowRecreating = ZQI_SetGameWindowRecreating;
-    platform.LoadSoundImplementation = LoadSoundImplementation;
-    platform.UnloadProgramLibrary = UnloadProgramLibrary;
-    ZQI_SetRuntimePlatform(&platform);
-    ZQI_SetCommandLine("--features NO_POPUPS,LOGS_IN_WORKING_DIR");
-    g_core.commandLine = const_cast<char*>(ZQI_GetCommandLine());
-    ZQI_SetInstanceHandle(GetModuleHandleA(nullptr));
-}
-
-// The swap chain's current back buffer, one word per pixel; empty when it cannot be read.
-std::vector<uint32_t> ReadBackBuffer(const RendererImplementation& renderer, UINT* width) {
-    std::vector<uint32_t> words;
-    ID3D11Texture2D* backBuffer = nullptr;
-    if (renderer.swapChain == nullptr ||
-        FAILED(renderer.swapChain->GetBuffer(0, __uuidof(ID3D11Texture2D),
-                                             reinterpret_cast<void**>(&backBuffer)))) {
-        return words;
-    }
-    D3D11_TEXTURE2D_DESC desc;
-    backBuffer->GetDesc(&desc);
-    desc.Usage = D3D11_USAGE_STAGING;
-    desc.BindFlags = 0;
-    desc.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
-    desc.MiscFlags = 0;
-    ID3D11Texture2D* staging = nullptr;
-    if (SUCCEEDED(renderer.device->CreateTexture2D(&desc, nullptr, &staging))) {
-        renderer.context->CopyResource(staging, backBuffer);
-        D3D11_MAPPED_SUBRESOURCE mapped;
-        if (SUCCEEDED(renderer.context->Map(staging, 0, D3D11_MAP_READ, 0, &mapped))) {
-            words.resize(static_cast<size_t>(desc.Width) * desc.Height);
-            for (UINT y = 0; y < desc.Height; ++y) {
-                memcpy(&words[static_cast<size_t>(y) * desc.Width],
-                       static_cast<const uint8_t*>(mapped.pData) + static_cast<size_t>(y) * mapped.RowPitch,
-                       desc.Width * 4u);
-            }
-            renderer.context->Unmap(staging, 0);
-        }
-        staging->Release();
-    }
-    backBuffer->Release();
-    *width = desc.Width;
-    return words;
 }
 
 // Every slot of the root record and of its twelve sub-tables, as raw words.
@@ -135,7 +73,7 @@ int CountOtherThan(const std::vector<uint32_t>& words, uint32_t word) {
 class StartedEngine : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        InstallPlatform();
+        InstallInProcessPlatform();
         started_ = CorePreinitialize() && CoreInitialize();
     }
     static void TearDownTestSuite() {
@@ -172,7 +110,7 @@ TEST_F(StartedEngine, TheProgramsClearColourIsInTheBackBufferAfterItsFrames) {
 
     // Every buffer of the chain has been cleared by some frame, so whichever one is current now
     // holds the clear colour everywhere.
-    UINT width = 0;
+    uint32_t width = 0;
     std::vector<uint32_t> pixels = ReadBackBuffer(*g_core.renderer, &width);
     ASSERT_FALSE(pixels.empty());
     EXPECT_EQ(static_cast<size_t>(g_runtime.displayWidth) * g_runtime.displayHeight, pixels.size());
