@@ -16,6 +16,7 @@
 #include "audio/AudioSystem.h"
 #include "audio/null/NullSoundImplementation.h"
 #include "engine/PendingSubsystems.h"
+#include "graphics/BitmapUpload.h"
 #include "engine/RuntimePlatform.h"
 #include "engine/RuntimeState.h"
 #include "graphics/d3d11/RendererImplementation.h"

@@ -14,7 +14,9 @@
 #include "engine/Lifecycle.h"
 #include "audio/AudioSystem.h"
 #include "audio/null/NullSoundImplementation.h"
+#include "engine/FontGraphicsConnection.h"
 #include "engine/PendingSubsystems.h"
+#include "graphics/BitmapTable.h"
 #include "engine/RuntimePlatform.h"
 #include "engine/RuntimeState.h"
 #include "data/DMRecords.h"
@@ -103,6 +105,7 @@ void StartFonts() {
     FontRuntimeSettings settings = ZQI_GetFontRuntimeSettings();
     settings.printReferenceCountChanges = g_runtime.printReferenceCountChanges;
     settings.referenceCounting = g_runtime.referenceCounting;
+    ZQI_ConnectFontsToGraphics();
     ZQI_InitializeFonts(settings);
     GlobalTrueTypeFont* global = ZQI_GetGlobalFont();
     global->initialized = InitializeGlobalFont(global) ? 1 : 0;
@@ -110,6 +113,7 @@ void StartFonts() {
 
 void ReadFeatureSwitches() {
     g_runtime.referenceCounting = ZQI_IsFeatureEnabled("DISABLE_REFERENCE_COUNTING") ? 0 : 1;
+    ZQI_GetBitmapSwitches().referenceCounting = g_runtime.referenceCounting;
     g_runtime.showFps = ZQI_IsFeatureEnabled("SHOW_FPS") ? 1 : 0;
     g_runtime.debugDrawTimeDeltaTest = ZQI_IsFeatureEnabled("DEBUG_DRAW_TIME_DELTA_TEST") ? 1 : 0;
     g_runtime.debugDrawBlackScreen =

@@ -25,8 +25,6 @@ InputImp* ZQI_CreateXInputImplementation() {
     return nullptr;
 }
 
-void ZQI_CreateImageLoader() {}
-
 void ZQI_BuildGraphicsApiTable() {}
 
 namespace HighLevelRenderer {
@@ -96,15 +94,12 @@ void ZQI_ResetShaderTableCount() {}
 bool InitializeShaderTranslator() {
     return true;
 }
-void ZQI_RecreateLiveBitmaps() {}
 void ZQI_ReloadXmlShaders() {}
 void ZQI_UploadGlobalFontPages() {}
-void ZQI_FreeBitmapGpuData() {}
 void ZQI_FreeShaderGpuData() {}
 void ZQI_FreeGlobalFontPages() {}
 void ZQI_FreeDefaultRendererResources() {}
 
-void ZQI_ProcessBitmapResourceQueues() {}
 void ProcessPendingBufferOperations() {}
 void ProcessShaderResourceQueue() {}
 

@@ -1,10 +1,9 @@
 // Stand-ins for the subsystems the lifecycle drives that are not part of the build yet: the
-// graphics state stacks and batches, the resource tables and their upload queues, fonts, the
-// console and developer overlays, input back ends and the image loader. Each keeps the name its
-// owner will give it; the owning subsystem replaces these declarations (and PendingSubsystems.cpp)
-// when it is built. They do nothing, or the least that keeps the lifecycle's bookkeeping honest
-// (the transform and render-target stacks count their depth, so unbalanced pushes are still
-// found).
+// graphics state stacks and batches, the shader and buffer tables and their queues, the console
+// and developer overlays and input back ends. Each keeps the name its owner will give it; the
+// owning subsystem replaces these declarations (and PendingSubsystems.cpp) when it is built. They
+// do nothing, or the least that keeps the lifecycle's bookkeeping honest (the transform and
+// render-target stacks count their depth, so unbalanced pushes are still found).
 #pragma once
 
 #include <cstdint>
@@ -25,10 +24,6 @@ public:
 
 // The built-in XInput gamepad back end; null while the gamepad code is not part of the build.
 InputImp* ZQI_CreateXInputImplementation();
-
-// ---- The image loader ----------------------------------------------------------------------
-
-void ZQI_CreateImageLoader();
 
 // ---- Graphics: API table, state stacks, batches, resource tables and queues -------------------
 
@@ -76,18 +71,15 @@ void Flush();
 
 void ZQI_ResetShaderTableCount();
 bool InitializeShaderTranslator();
-// Renderer start: every live bitmap, ".xml" shader and glyph page back on the GPU (font atlases:
-// fonts/FontApi.h).
-void ZQI_RecreateLiveBitmaps();
+// Renderer start: every ".xml" shader and glyph page back on the GPU (bitmaps:
+// graphics/BitmapUpload.h; font atlases: fonts/FontApi.h).
 void ZQI_ReloadXmlShaders();
 void ZQI_UploadGlobalFontPages();
 // Renderer stop: the GPU data of the same, then the default resources (WHITE_TEXTURE, shaders).
-void ZQI_FreeBitmapGpuData();
 void ZQI_FreeShaderGpuData();
 void ZQI_FreeGlobalFontPages();
 void ZQI_FreeDefaultRendererResources();
 
-void ZQI_ProcessBitmapResourceQueues();
 void ProcessPendingBufferOperations();
 void ProcessShaderResourceQueue();
 

@@ -27,6 +27,8 @@
 #include "filesystem/FileSystemApi.h"
 #include "filesystem/FileSystemTable.h"
 #include "filesystem/UserFolders.h"
+#include "graphics/BitmapTable.h"
+#include "graphics/ImageLoader.h"
 #include "services/ExtensionModules.h"
 #include "services/ServiceTables.h"
 #include "startup/Manifest.h"
@@ -154,6 +156,9 @@ void ReadResourceFlags() {
         g_runtime.unlimitedMemory = 1;
         ZQ_Print("Virtually unlimited memory mode active.");
     }
+    BitmapSwitches& bitmaps = ZQI_GetBitmapSwitches();
+    bitmaps.printReferenceCountChanges = g_runtime.printReferenceCountChanges;
+    bitmaps.unlimitedMemory = g_runtime.unlimitedMemory;
 }
 
 }  // namespace

@@ -11,6 +11,9 @@
 #include "fonts/FontApi.h"
 #include "engine/RuntimePlatform.h"
 #include "engine/RuntimeState.h"
+#include "graphics/BitmapUpload.h"
+#include "graphics/GraphicsResourceApi.h"
+#include "graphics/d3d11/D3D11BackEndCalls.h"
 #include "graphics/d3d11/RendererImplementation.h"
 
 namespace {
@@ -100,7 +103,9 @@ bool ZQI_LoadRendererImplementation() {
     if (g_core.renderer == nullptr) {
         ZQ_Log(LOG_LEVEL_SYSTEM, "Loading renderer implementation...");
         g_core.renderer = new RendererImplementation();  // value-initialised: zero fields
+        ZQI_InstallD3D11BackEnd();
         ZQI_BuildGraphicsApiTable();
+        ZQI_ConnectGraphicsResourceApi();
     }
     return true;
 }

@@ -157,6 +157,34 @@ bool ZQI_EndsWith(const char* text, const char* suffix) {
     return memcmp(text + textLength - suffixLength, suffix, suffixLength) == 0;
 }
 
+char* ZQI_DuplicateText(const char* text) {
+    if (text == nullptr) {
+        return nullptr;
+    }
+    size_t length = strlen(text) + 1;
+    char* copy = static_cast<char*>(malloc(length));
+    if (copy != nullptr) {
+        memcpy(copy, text, length);
+    }
+    return copy;
+}
+
+bool ZQI_EqualsIgnoreCase(const char* a, const char* b) {
+    if (a == nullptr || b == nullptr) {
+        return false;
+    }
+    for (;; ++a, ++b) {
+        char ca = (*a >= 'A' && *a <= 'Z') ? static_cast<char>(*a - 'A' + 'a') : *a;
+        char cb = (*b >= 'A' && *b <= 'Z') ? static_cast<char>(*b - 'A' + 'a') : *b;
+        if (ca != cb) {
+            return false;
+        }
+        if (ca == '\0') {
+            return true;
+        }
+    }
+}
+
 void ZQI_ParseHexColor(float colour[4], const char* text) {
     if (text == nullptr || text[0] == '\0') {
         return;

@@ -23,6 +23,10 @@ char* ZQI_ReplaceAll(const char* text, const char* search, const char* replaceme
                      int32_t outSize);
 // Case-sensitive suffix test; false for null arguments or a suffix longer than the text.
 bool ZQI_EndsWith(const char* text, const char* suffix);
+// A malloc'd copy of text (free it with free); null for null text or when out of memory.
+char* ZQI_DuplicateText(const char* text);
+// ASCII comparison without regard to case (A-Z and a-z only); false for null arguments.
+bool ZQI_EqualsIgnoreCase(const char* a, const char* b);
 // Parses "#RRGGBB" or "#RRGGBBAA" ('#' optional, either case, a non-digit counts as 0) into
 // colour[0..3] as byte * 0.003921569; alpha 1.0 without AA. Fewer than 6 digits: unchanged.
 void ZQI_ParseHexColor(float colour[4], const char* text);

@@ -47,33 +47,53 @@ bool ReadTexturePixels(const RendererImplementation& renderer, ID3D11Texture2D* 
                        TexturePixels* pixels) {
     D3D11_TEXTURE2D_DESC desc;
     texture->GetDesc(&desc);
-    desc.MipLevels = 1;
-    desc.ArraySize = 1;
-    desc.Usage = D3D11_USAGE_STAGING;
-    desc.BindFlags = 0;
-    desc.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
-    desc.MiscFlags = 0;
-    ID3D11Texture2D* staging = nullptr;
-    if (desc.Format != DXGI_FORMAT_B8G8R8A8_UNORM ||
-        FAILED(renderer.device->CreateTexture2D(&desc, nullptr, &staging))) {
+    if (desc.Format != DXGI_FORMAT_B8G8R8A8_UNORM) {
         return false;
     }
-    renderer.context->CopySubresourceRegion(staging, 0, 0, 0, 0, texture, 0, nullptr);
-    D3D11_MAPPED_SUBRESOURCE mapped;
-    bool mappedOk = SUCCEEDED(renderer.context->Map(staging, 0, D3D11_MAP_READ, 0, &mapped));
-    if (mappedOk) {
-        pixels->width = desc.Width;
-        pixels->height = desc.Height;
-        pixels->words.resize(static_cast<size_t>(desc.Width) * desc.Height);
-        for (UINT y = 0; y < desc.Height; ++y) {
-            memcpy(&pixels->words[static_cast<size_t>(y) * desc.Width],
-                   static_cast<const uint8_t*>(mapped.pData) + static_cast<size_t>(y) * mapped.RowPitch,
-                   desc.Width * 4u);
-        }
-        renderer.context->Unmap(staging, 0);
+    const std::vector<uint8_t> texels = ReadTexels(&renderer, texture, 0, 0, &pixels->width, &pixels->height);
+    pixels->words.resize(texels.size() / 4);
+    memcpy(pixels->words.data(), texels.data(), texels.size());
+    return !texels.empty();
+}
+
+std::vector<uint8_t> ReadTexels(const RendererImplementation* renderer, ID3D11Texture2D* texture, UINT level,
+                                UINT slice, UINT* width, UINT* height) {
+    D3D11_TEXTURE2D_DESC desc;
+    texture->GetDesc(&desc);
+    const UINT levelWidth = std::max(desc.Width >> level, 1u);
+    const UINT levelHeight = std::max(desc.Height >> level, 1u);
+    D3D11_TEXTURE2D_DESC staging = desc;
+    staging.Width = levelWidth;
+    staging.Height = levelHeight;
+    staging.MipLevels = 1;
+    staging.ArraySize = 1;
+    staging.Usage = D3D11_USAGE_STAGING;
+    staging.BindFlags = 0;
+    staging.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
+    staging.MiscFlags = 0;
+    ID3D11Texture2D* copy = nullptr;
+    std::vector<uint8_t> texels;
+    if (FAILED(renderer->device->CreateTexture2D(&staging, nullptr, &copy))) {
+        return texels;
     }
-    staging->Release();
-    return mappedOk;
+    renderer->context->CopySubresourceRegion(copy, 0, 0, 0, 0, texture,
+                                             D3D11CalcSubresource(level, slice, desc.MipLevels), nullptr);
+    D3D11_MAPPED_SUBRESOURCE mapped;
+    if (SUCCEEDED(renderer->context->Map(copy, 0, D3D11_MAP_READ, 0, &mapped))) {
+        for (UINT y = 0; y < levelHeight; ++y) {
+            const uint8_t* row = static_cast<const uint8_t*>(mapped.pData) + size_t(y) * mapped.RowPitch;
+            texels.insert(texels.end(), row, row + levelWidth * 4);
+        }
+        renderer->context->Unmap(copy, 0);
+    }
+    copy->Release();
+    if (width != nullptr) {
+        *width = levelWidth;
+    }
+    if (height != nullptr) {
+        *height = levelHeight;
+    }
+    return texels;
 }
 
 bool ReadBackBuffer(const RendererImplementation& renderer, TexturePixels* pixels) {

@@ -34,6 +34,9 @@ struct TexturePixels {
 
 bool ReadTexturePixels(const RendererImplementation& renderer, ID3D11Texture2D* texture,
                        TexturePixels* pixels);
+// The texels of one mip level (and array slice) of a texture with 4-byte texels, row by row.
+std::vector<uint8_t> ReadTexels(const RendererImplementation* renderer, ID3D11Texture2D* texture, UINT level = 0,
+                                UINT slice = 0, UINT* width = nullptr, UINT* height = nullptr);
 bool ReadBackBuffer(const RendererImplementation& renderer, TexturePixels* pixels);
 // True when there are pixels and every one equals word.
 bool AllPixelsAre(const TexturePixels& pixels, uint32_t word);

@@ -8,16 +8,6 @@
 
 namespace {
 
-// Sampler parameters start at 1 (clamp, point) so the first real choice is always sent.
-void ResetSamplerSlots(RendererImplementation* renderer) {
-    for (RendererSamplerSlot& slot : renderer->samplerSlots) {
-        for (int i = 0; i < 3; ++i) {
-            slot.filter[i] = 1;
-            slot.address[i] = 1;
-        }
-    }
-}
-
 void ReleasePipelineStates(RendererImplementation* renderer) {
     for (auto& modeStates : renderer->blendStates) {
         for (ID3D11BlendState*& state : modeStates) {
@@ -59,13 +49,10 @@ bool RendererImplementation::Initialize(const RendererPlatform& platformBlock) {
         Release();
         return false;
     }
-    if (!CreateDevice() || !CreateSwapChain() || !CreateBackBufferTargets()) {
+    if (!CreateDevice() || !CreateSwapChain() || !CreateBackBufferTargets() || !CreatePipelineStates()) {
         Release();
         return false;
     }
-    // The rasterizer, sampler, depth-stencil and blend state tables are created at this point by
-    // the resource half of the back end; until they exist the context's default states apply.
-    ResetSamplerSlots(this);
     initialised = 1;
     return true;
 }

@@ -13,6 +13,9 @@
 #include "foundation/String.h"
 #include "zorqa.h"
 
+struct BitmapPacker;
+struct RendererBuffer;
+struct RendererShader;
 struct RendererTexture;
 
 // A display size, as listed for an output.
@@ -152,6 +155,68 @@ struct RendererImplementation {
     // The error path of every Direct3D call: adds the device-removed reason when there is one.
     void ReportError(ErrorCode code, HRESULT result, const String& message);
 
+    // ---- Textures and render targets (D3D11Textures.cpp) ----------------------------------------
+
+    // Whether the device can make textures of the description (type, mip chain, depth or sampled
+    // use, render target).
+    bool IsBitmapFormatSupported(const zq_bitmap_desc_t& desc);
+    // A colour or depth render target of the bitmap's size (2D: rounded up to powers of two
+    // without capability bit 8; cube: six faces). Sets the bitmap's texture record, render-target
+    // flag, texture size, texture rectangle and loaded flag.
+    bool CreateRenderTarget(zq_bitmap_t* bitmap);
+    // The packer's pixels as an R8G8B8A8 texture with the bitmap's mip levels (levels beyond the
+    // first generated). Sets the bitmap's texture record and loaded flag.
+    bool CreateTexture(zq_bitmap_t* bitmap, BitmapPacker* packer);
+    // Releases the texture's views and texture and frees the record. Null is ignored.
+    void FreeTexture(RendererTexture* texture);
+    // A 2D render target's pixels, as RGBA, into the bitmap's pixel memory (replaced).
+    bool ReadRenderTargetPixels(zq_bitmap_t* bitmap);
+
+    // ---- Vertex and index buffers (D3D11Buffers.cpp) -------------------------------------------
+
+    // A buffer of count vertices of the format (flags RENDERER_BUFFER_*), filled from data when
+    // given. A handle is returned even when the buffer could not be made: its lock then fails.
+    // Null only when out of memory.
+    RendererBuffer* CreateVertexBuffer(uint32_t vertexFormat, uint32_t count, uint32_t flags,
+                                       const void* data);
+    // The same for count 16-bit indices.
+    RendererBuffer* CreateIndexBuffer(uint32_t count, uint32_t flags, const uint16_t* data);
+    // Where the caller writes the whole buffer: mapped memory, or the CPU copy. Null on failure.
+    void* LockVertexBuffer(RendererBuffer* buffer);
+    void* LockIndexBuffer(RendererBuffer* buffer);
+    // Sends what was written (swapping red and blue of COLOR when the device wants R8G8B8A8).
+    void UnlockVertexBuffer(RendererBuffer* buffer);
+    // Releases the buffer and frees the handle and its CPU copy. Null is ignored.
+    void FreeBuffer(RendererBuffer* buffer);
+    // Depth state, the current shader's constants, then the vertex and index buffers (either may
+    // be null) on the input assembler. The caller draws.
+    void BindGeometry(RendererBuffer* vertices, RendererBuffer* indices);
+    // Copies size bytes into a dynamic constant buffer.
+    void UpdateConstantBuffer(const void* data, uint32_t size, ID3D11Buffer* buffer);
+
+    // ---- Shaders (D3D11Shaders.cpp) --------------------------------------------------------------
+
+    // Vertex and pixel shader, input layout for the shader's vertex format, and constant buffers
+    // for its vertex and pixel constants; attached to shader->renderer_data.
+    bool CreateShader(zq_shader_t* shader, const void* vertexCode, uint32_t vertexSize, const void* pixelCode,
+                      uint32_t pixelSize);
+    // Releases the shader's objects and detaches them. Safe without any.
+    void FreeShader(zq_shader_t* shader);
+    // The input elements of a vertex format; returns their number (at most 9).
+    uint32_t BuildInputLayout(uint32_t vertexFormat, D3D11_INPUT_ELEMENT_DESC* elements);
+
+    // ---- Pipeline state tables (D3D11States.cpp) -------------------------------------------------
+
+    // Steps 6 to 9 of Initialize: rasterizer states, sampler states, depth state, blend states.
+    bool CreatePipelineStates();
+    // A new depth-stencil state from the depth bytes and function, bound at once.
+    bool ApplyDepthState();
+    // The blend table [mode][colour write]; mode 0 has no state.
+    bool CreateBlendStates();
+    ID3D11RasterizerState* CreateRasterizerState(const D3D11_RASTERIZER_DESC& desc);
+    // The 27 address-mode combinations of one sampler row; filterGroup -1 is anisotropic.
+    bool CreateSamplerStates(const D3D11_SAMPLER_DESC& templateDesc, int32_t row, int32_t filterGroup);
+
     // ---- Adapters and outputs (DXGIAdapter.cpp), display modes and window style (DisplayModes.cpp)
 
     // Opens adapter 0 and keeps its outputs attached to the desktop; false when none is kept.
@@ -165,6 +230,14 @@ struct RendererImplementation {
     // no such output.
     bool ApplyWindowStyle(int32_t outputIndex, int32_t width, int32_t height, bool windowed);
 };
+
+// The sampler for a stage's filters (min, mag, mip: ZQ_TEXTURE_FILTER_*) and address modes (U, V, W:
+// ZQ_TEXTURE_ADDRESS_*): the anisotropic row when any filter is anisotropic.
+ID3D11SamplerState* ZQI_SelectSamplerState(
+    ID3D11SamplerState* const table[RENDERER_SAMPLER_ROWS][RENDERER_SAMPLER_COLUMNS], uint32_t minFilter,
+    uint32_t magFilter, uint32_t mipFilter, uint32_t addressU, uint32_t addressV, uint32_t addressW);
+// Bytes per vertex of a whole vertex format value (24 for formats outside the table).
+uint32_t ZQI_GetVertexStride(uint32_t vertexFormat);
 
 // IDXGIFactory2 of a factory, or null (not reported: older runtimes lack it).
 IDXGIFactory2* ZQI_QueryDXGIFactory2(IDXGIFactory1* factory);

@@ -1,0 +1,282 @@
+// JPEG through libjpeg(-turbo): decoding from memory with a source manager of our own (the data
+// ends with an end-of-image marker whatever the file holds) and encoding RGB rows to a file.
+//
+// libjpeg reports errors by longjmp back to the setjmp of the decoding function, so those functions
+// keep every object with a destructor outside: their state lives in plain records of the caller.
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <jpeglib.h>
+#include <jerror.h>
+
+#include "core/ApiTable.h"
+#include "graphics/BitmapTable.h"
+#include "graphics/ImageLoader.h"
+
+namespace {
+
+// The end-of-image marker handed out once the data is used up.
+const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
+
+struct JPEGErrors {
+    jpeg_error_mgr base;
+    jmp_buf jump;
+    int warnings;
+};
+
+void OnJPEGError(j_common_ptr info) {
+    longjmp(reinterpret_cast<JPEGErrors*>(info->err)->jump, 1);
+}
+
+// Level -1 is a warning (corrupt data, premature end); higher levels are trace messages.
+void OnJPEGMessage(j_common_ptr info, int level) {
+    if (level < 0) {
+        ++reinterpret_cast<JPEGErrors*>(info->err)->warnings;
+    }
+}
+
+void InstallErrors(JPEGErrors* errors) {
+    jpeg_std_error(&errors->base);
+    errors->base.error_exit = OnJPEGError;
+    errors->base.emit_message = OnJPEGMessage;
+    errors->warnings = 0;
+}
+
+// ---- The in-memory source: the whole buffer at once, then end-of-image markers -----------------
+
+void InitSource(j_decompress_ptr) {}
+
+boolean FillInputBuffer(j_decompress_ptr info) {
+    WARNMS(info, JWRN_JPEG_EOF);
+    info->src->next_input_byte = kEndOfImage;
+    info->src->bytes_in_buffer = sizeof(kEndOfImage);
+    return TRUE;
+}
+
+void SkipInputData(j_decompress_ptr info, long count) {
+    if (count <= 0) {
+        return;
+    }
+    jpeg_source_mgr* source = info->src;
+    if (static_cast<size_t>(count) > source->bytes_in_buffer) {
+        FillInputBuffer(info);
+        return;
+    }
+    source->next_input_byte += count;
+    source->bytes_in_buffer -= static_cast<size_t>(count);
+}
+
+void TermSource(j_decompress_ptr) {}
+
+// jpeg_create_decompress clears the source pointer, so this comes after it.
+void SetMemorySource(jpeg_decompress_struct* info, jpeg_source_mgr* source, const uint8_t* bytes,
+                     uint64_t size) {
+    source->init_source = InitSource;
+    source->fill_input_buffer = FillInputBuffer;
+    source->skip_input_data = SkipInputData;
+    source->resync_to_restart = jpeg_resync_to_restart;
+    source->term_source = TermSource;
+    source->next_input_byte = bytes;
+    source->bytes_in_buffer = static_cast<size_t>(size);
+    info->src = source;
+}
+
+// Why a decode stopped early; a library error is reported by the caller.
+enum JPEGFailure { JPEG_LIBRARY_ERROR = 0, JPEG_SIZE_REFUSED, JPEG_OUT_OF_MEMORY };
+
+struct JPEGDecode {
+    jpeg_decompress_struct info;
+    jpeg_source_mgr source;
+    JPEGErrors errors;
+    const uint8_t* bytes;
+    uint64_t size;
+    zq_bitmap_t* bitmap;
+    bool headerOnly;
+    JPEGFailure failure;
+};
+
+const char* NameOf(const zq_bitmap_t* bitmap) {
+    return bitmap->name != nullptr ? bitmap->name : "NULL";
+}
+
+// The rows straight into the pixel buffer as RGBA when the library can (libjpeg-turbo's extended
+// colour spaces); otherwise as RGB spread out afterwards.
+#ifdef JCS_EXTENSIONS
+const J_COLOR_SPACE kOutputSpace = JCS_EXT_RGBA;
+const int kOutputComponents = 4;
+#else
+const J_COLOR_SPACE kOutputSpace = JCS_RGB;
+const int kOutputComponents = 3;
+#endif
+
+void SpreadRGBRow(uint8_t* row, JDIMENSION width) {
+    for (JDIMENSION x = width; x-- > 0;) {
+        row[x * 4 + 3] = 255;
+        row[x * 4 + 2] = row[x * 3 + 2];
+        row[x * 4 + 1] = row[x * 3 + 1];
+        row[x * 4 + 0] = row[x * 3 + 0];
+    }
+}
+
+// The part of a decode that libjpeg may leave by longjmp: no destructors in here.
+bool Decode(JPEGDecode* decode) {
+    if (setjmp(decode->errors.jump)) {
+        return false;
+    }
+    jpeg_create_decompress(&decode->info);
+    SetMemorySource(&decode->info, &decode->source, decode->bytes, decode->size);
+    jpeg_read_header(&decode->info, TRUE);
+    zq_bitmap_t* bitmap = decode->bitmap;
+    const JDIMENSION width = decode->info.image_width;
+    const JDIMENSION height = decode->info.image_height;
+    if (!ZQI_CheckImageSize("ReadJPEG", bitmap, width, height)) {
+        decode->failure = JPEG_SIZE_REFUSED;
+        return false;
+    }
+    if (decode->headerOnly) {
+        bitmap->width = static_cast<int32_t>(width);
+        bitmap->height = static_cast<int32_t>(height);
+        return true;
+    }
+    decode->info.out_color_space = kOutputSpace;
+    jpeg_start_decompress(&decode->info);
+    if (decode->info.output_components != kOutputComponents ||
+        !ZQI_GetImageLoader()->AllocateImagePixels(bitmap, static_cast<int32_t>(width),
+                                                   static_cast<int32_t>(height))) {
+        decode->failure = JPEG_OUT_OF_MEMORY;
+        return false;
+    }
+    while (decode->info.output_scanline < height) {
+        JSAMPROW row = bitmap->pixels + uint64_t(decode->info.output_scanline) * uint64_t(width) * 4;
+        jpeg_read_scanlines(&decode->info, &row, 1);
+        if (kOutputComponents == 3) {
+            SpreadRGBRow(row, width);
+        }
+    }
+    jpeg_finish_decompress(&decode->info);
+    return true;
+}
+
+// Allocated rather than on the stack: the decompressor record is large.
+JPEGDecode* NewDecode(zq_bitmap_t* bitmap, const uint8_t* bytes, uint64_t size, bool headerOnly) {
+    JPEGDecode* decode = static_cast<JPEGDecode*>(calloc(1, sizeof(JPEGDecode)));
+    if (decode == nullptr) {
+        return nullptr;
+    }
+    decode->info.err = &decode->errors.base;
+    InstallErrors(&decode->errors);
+    decode->bytes = bytes;
+    decode->size = size;
+    decode->bitmap = bitmap;
+    decode->headerOnly = headerOnly;
+    return decode;
+}
+
+bool RunDecode(zq_bitmap_t* bitmap, const uint8_t* bytes, uint64_t size, bool headerOnly) {
+    JPEGDecode* decode = NewDecode(bitmap, bytes, size, headerOnly);
+    if (decode == nullptr) {
+        ZQ_Log(2, "Load JPG - JPEG out of memory while loading file '%s'.", NameOf(bitmap));
+        return false;
+    }
+    bool decoded = Decode(decode);
+    jpeg_destroy_decompress(&decode->info);
+    const int warnings = decode->errors.warnings;
+    const JPEGFailure failure = decode->failure;
+    free(decode);
+    if (!decoded) {
+        if (bitmap->pixels != nullptr) {
+            ZQI_GetImageLoader()->FreeImagePixels(bitmap);
+        }
+        if (failure == JPEG_SIZE_REFUSED) {
+            return false;  // logged by the size check
+        }
+        if (failure == JPEG_OUT_OF_MEMORY) {
+            ZQ_Log(2, "Load JPG - JPEG out of memory while loading file '%s'.", NameOf(bitmap));
+        } else if (headerOnly) {
+            ZQ_Popup(1, "ZQI_GetImageDimensionsJPG - setjmp failed.\n");
+        } else {
+            ZQ_Popup(1, "Load JPG - setjmp failed for '%s'.", NameOf(bitmap));
+        }
+        return false;
+    }
+    if (warnings > 0) {
+        if (headerOnly) {
+            ZQ_Log(1, "WARNING: %d warnings while loading JPEG\n", warnings);
+        } else {
+            ZQ_Log(1, "WARNING: %d warnings while loading JPEG '%s'.", warnings, NameOf(bitmap));
+        }
+    }
+    return true;
+}
+
+struct JPEGEncode {
+    jpeg_compress_struct info;
+    JPEGErrors errors;
+};
+
+bool Encode(JPEGEncode* encode, FILE* file, const uint8_t* rgb, int32_t width, int32_t height,
+            int32_t quality) {
+    if (setjmp(encode->errors.jump)) {
+        return false;
+    }
+    jpeg_create_compress(&encode->info);
+    jpeg_stdio_dest(&encode->info, file);
+    encode->info.image_width = static_cast<JDIMENSION>(width);
+    encode->info.image_height = static_cast<JDIMENSION>(height);
+    encode->info.input_components = 3;
+    encode->info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&encode->info);
+    jpeg_set_quality(&encode->info, quality < 1 ? 1 : quality, TRUE);
+    jpeg_start_compress(&encode->info, TRUE);
+    while (encode->info.next_scanline < encode->info.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(rgb + uint64_t(encode->info.next_scanline) * uint64_t(width) * 3);
+        jpeg_write_scanlines(&encode->info, &row, 1);
+    }
+    jpeg_finish_compress(&encode->info);
+    return true;
+}
+
+}  // namespace
+
+bool ReadJPEG(zq_bitmap_t* bitmap, const uint8_t* bytes, uint64_t size) {
+    if (bitmap == nullptr || bytes == nullptr) {
+        return false;
+    }
+    if (bitmap->pixels != nullptr) {
+        ZQI_GetImageLoader()->FreeImagePixels(bitmap);
+    }
+    bitmap->width = 0;
+    bitmap->height = 0;
+    bitmap->flags &= static_cast<uint8_t>(~BITMAP_FLAG_ALPHA);
+    return RunDecode(bitmap, bytes, size, false);
+}
+
+bool ReadJPEGDimensions(zq_bitmap_t* bitmap, const uint8_t* bytes, uint64_t size) {
+    return bitmap != nullptr && bytes != nullptr && RunDecode(bitmap, bytes, size, true);
+}
+
+bool WriteJPEG(const char* nativePath, const uint8_t* rgb, int32_t width, int32_t height, int32_t quality) {
+    if (nativePath == nullptr || rgb == nullptr || width < 1 || height < 1) {
+        return false;
+    }
+    FILE* file = fopen(nativePath, "wb");
+    if (file == nullptr) {
+        ZQ_Log(2, "Unable to open file '%s' for writing.", nativePath);
+        return false;
+    }
+    JPEGEncode* encode = static_cast<JPEGEncode*>(calloc(1, sizeof(JPEGEncode)));
+    bool written = false;
+    if (encode != nullptr) {
+        encode->info.err = &encode->errors.base;
+        InstallErrors(&encode->errors);
+        written = Encode(encode, file, rgb, width, height, quality);
+        jpeg_destroy_compress(&encode->info);
+        free(encode);
+    }
+    if (!written) {
+        ZQ_Log(2, "WriteJPEG: unable to write '%s'.", nativePath);
+    }
+    return fclose(file) == 0 && written;
+}

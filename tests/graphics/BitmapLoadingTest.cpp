@@ -1,0 +1,237 @@
+// Loading bitmaps by name: the extension search, manifest entries, numbered frames (and the
+// sequences built from them), and images over http:// kept in cache://. Everything loads with
+// CACHE_PIXELS, which needs no GPU.
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "../filesystem/TestHttpServer.h"
+#include "GraphicsTestSupport.h"
+#include "data/DataManager.h"
+#include "filesystem/FileSystemApi.h"
+#include "filesystem/SearchPaths.h"
+#include "graphics/BitmapData.h"
+#include "graphics/BitmapLoading.h"
+#include "graphics/BitmapSequence.h"
+#include "graphics/BitmapTable.h"
+#include "graphics/GraphicsResourceApi.h"
+#include "startup/Manifest.h"
+#include "startup/ManifestList.h"
+
+namespace {
+
+class BitmapLoadingTest : public GraphicsTest {
+protected:
+    void TearDown() override {
+        ZQI_ReleaseManifest();
+        for (const std::string& manifest : manifests_) {
+            DataManager::UnloadDatabaseByName(manifest.c_str());
+        }
+        ZQI_ClearSearchPaths();
+        GraphicsTest::TearDown();
+    }
+    // A manifest of one array whose nodes are the given XML lines.
+    void AddManifest(const std::string& name, const std::string& nodes) {
+        manifests_.push_back(WriteResFile(name, "<?xml version=\"1.0\"?>\n<root>\n<array id=\"BITMAPS\">\n" +
+                                                    nodes + "</array>\n</root>\n"));
+        ZQI_AddManifest(manifests_.back().c_str());
+    }
+    static zq_bitmap_t* Get(const std::string& name) {
+        return ZQ_Graphics_GetBitmapWithCacheMode(name.c_str(), CACHE_PIXELS);
+    }
+    // A sequence file of frames with the given sizes, written by the engine's own writer.
+    static void WriteSequence(const std::string& name, const std::vector<std::pair<int, int>>& sizes) {
+        zq_bitmap_t bitmap = {};
+        bitmap.frames = ZQI_NewBitmapRecords(int32_t(sizes.size()));
+        bitmap.frame_count = int32_t(sizes.size());
+        for (size_t i = 0; i < sizes.size(); ++i) {
+            GivePixels(&bitmap.frames[i], PatternImage(sizes[i].first, sizes[i].second, uint32_t(i), true));
+        }
+        ASSERT_TRUE(ZQI_SaveBitmapSequence(&bitmap, NativeResPath(name).c_str()));
+        FreeBitmapFrames(&bitmap);
+    }
+
+    std::vector<std::string> manifests_;
+};
+
+TEST_F(BitmapLoadingTest, ExtensionSearchTriesPngJpgTgaThenBms) {
+    const TestImage image = PatternImage(5, 3, 1, false);
+    WriteResFile("both.tga", EncodeTGA(image, false, 32, false));
+    WriteSequence("both.bms", {{4, 4}});
+    WriteSequence("seqonly.bms", {{4, 4}, {4, 4}});
+    zq_bitmap_t* both = Get("res://both");
+    EXPECT_STREQ("res://both.tga", both->source_file);
+    EXPECT_TRUE(PixelsEqual(both, image));
+    EXPECT_EQ(nullptr, both->frames);
+    zq_bitmap_t* sequence = Get("res://seqonly");
+    EXPECT_STREQ("res://seqonly.bms", sequence->source_file);
+    EXPECT_EQ(2, sequence->frame_count);
+    zq_bitmap_t* nothing = Get("res://nothing");
+    EXPECT_EQ(nullptr, nothing->pixels);
+    EXPECT_TRUE(
+        Logged("Unable to load bitmap 'res://nothing' without extension. Tried all image formats but found "
+               "no source files."));
+    EXPECT_EQ(nullptr, Get("res://missing.png")->pixels);
+    EXPECT_TRUE(Logged("Unable to load bitmap 'res://missing.png'."));
+}
+
+TEST_F(BitmapLoadingTest, ManifestEntriesGiveSizeAndPackMode) {
+    WriteResFile("sized.png", EncodePNG(PatternImage(32, 32, 2, true)));
+    WriteSequence("scaled.bms", {{24, 32}, {40, 64}});
+    WriteSequence("flat.bms", {{8, 8}});
+    std::string flatFile = ReadNativeFile(NativeResPath("flat.bms"));
+    flatFile.replace(33 + 4, 4, std::string(4, '\0'));  // frame 0's height
+    WriteResFile("flat.bms", flatFile);
+    AddManifest("bitmaps.xml",
+                "<node id=\"res://sized.png\" w=\"64\" h=\"16\" pack_mode=\"NO_PADDING\"/>\n"
+                "<node id=\"res://plain.png\" pack_mode=\"SOMETHING\"/>\n"
+                "<node id=\"res://scaled.bms\" h=\"16\"/>\n<node id=\"res://flat.bms\" h=\"16\"/>\n");
+    zq_bitmap_t* sized = Get("res://sized");  // found with the extension appended
+    EXPECT_EQ(64, sized->width);
+    EXPECT_EQ(16, sized->height);
+    EXPECT_EQ(32, sized->pixel_width);
+    EXPECT_EQ(NO_PADDING, sized->pack_mode);
+    EXPECT_TRUE(Logged("Using pack mode 'NO_PADDING'"));
+    EXPECT_TRUE(
+        Logged("Manifest data and source have different aspect ratios for bitmap 'res://sized' (64x16 vs "
+               "32x32) (source: '" +
+               NativeResPath("sized.png") + "')"));
+
+    WriteResFile("plain.png", EncodePNG(PatternImage(8, 8, 2, true)));
+    zq_bitmap_t* plain = Get("res://plain.png");
+    EXPECT_EQ(PAD_DEFAULT, plain->pack_mode);
+    EXPECT_EQ(32, plain->width);  // an entry without "w" and "h" means 32 x 32
+
+    // Frames scale by h / (first frame's height), truncated per frame; pixel sizes stay.
+    zq_bitmap_t* scaled = Get("res://scaled.bms");
+    ASSERT_EQ(2, scaled->frame_count);
+    EXPECT_EQ(12, scaled->frames[0].width);
+    EXPECT_EQ(16, scaled->frames[0].height);
+    EXPECT_EQ(20, scaled->frames[1].width);
+    EXPECT_EQ(32, scaled->frames[1].height);
+    EXPECT_EQ(64, scaled->frames[1].pixel_height);
+    EXPECT_EQ(12, scaled->width);
+    zq_bitmap_t* flat = Get("res://flat.bms");  // a zero frame height is left unscaled
+    EXPECT_EQ(8, flat->frames[0].width);
+}
+
+TEST_F(BitmapLoadingTest, NumberedFramesLoadWithGapsAndFreeOnce) {
+    std::vector<TestImage> images;
+    for (int number : {0, 1, 2, 4}) {
+        images.push_back(PatternImage(6 + number, 4, uint32_t(number), true));
+        char name[32];
+        snprintf(name, sizeof(name), "walk%04d.png", number);
+        WriteResFile(name, EncodePNG(images.back()));
+    }
+    zq_bitmap_t* walk = Get("res://walk*.png");
+    ASSERT_EQ(4, walk->frame_count);
+    EXPECT_EQ(4, walk->frames[3].current_frame);
+    EXPECT_STREQ("res://walk0004.png", walk->frames[3].name);
+    EXPECT_TRUE(PixelsEqual(&walk->frames[3], images[3]));
+    EXPECT_EQ(walk->frames[0].pixels, walk->pixels);  // frame 0 is shown
+    EXPECT_EQ(6, walk->width);
+    ZQ_Graphics_SetBitmapFrame(walk, -3);
+    EXPECT_EQ(0, walk->current_frame);
+    ZQ_Graphics_SetBitmapFrame(walk, 5);
+    EXPECT_EQ(1, walk->current_frame);
+    EXPECT_EQ(walk->frames[1].pixels, walk->pixels);
+
+    // Hibernating frees each frame's pixels once (the bitmap only shows one of them).
+    ZQ_Graphics_SetBitmapCacheMode(walk, CACHE_NOTHING);
+    EXPECT_EQ(nullptr, walk->pixels);
+    EXPECT_EQ(0, walk->frame_count);
+    ZQ_Graphics_SetBitmapCacheMode(walk, CACHE_PIXELS);
+    EXPECT_EQ(4, walk->frame_count);
+
+    // More than 5 missing numbers end the search, unless two found frames had a gap between them.
+    WriteResFile("far0000.png", EncodePNG(images[0]));
+    WriteResFile("far0007.png", EncodePNG(images[0]));
+    EXPECT_EQ(1, Get("res://far*.png")->frame_count);
+    WriteResFile("gap0002.png", EncodePNG(images[0]));
+    WriteResFile("gap0000.png", EncodePNG(images[0]));
+    WriteResFile("gap0090.png", EncodePNG(images[0]));
+    EXPECT_EQ(3, Get("res://gap*.png")->frame_count);
+
+    // A file that does not decode is skipped; with nothing decodable the load fails and ends.
+    WriteResFile("bad0000.png", "not a png");
+    WriteResFile("bad0001.png", EncodePNG(images[0]));
+    EXPECT_EQ(1, Get("res://bad*.png")->frame_count);
+    WriteResFile("junk0000.png", "not a png");
+    EXPECT_EQ(0, Get("res://junk*.png")->frame_count);
+    EXPECT_TRUE(Logged("Bitmap files 'res://junk*.png' not found."));
+    EXPECT_EQ(0, Get("res://" + std::string(600, 'n') + "*.png")->frame_count);
+    EXPECT_TRUE(Logged("is too long."));
+}
+
+TEST_F(BitmapLoadingTest, SequencesAreBuiltFromNumberedSources) {
+    std::filesystem::create_directories(NativeResPath("data"));
+    ZQ_FileSystem_AddSearchPath("res://", false);
+    const TestImage images[3] = {PatternImage(8, 8, 1, true), PatternImage(8, 8, 2, true),
+                                 PatternImage(8, 8, 3, true)};
+    const int order[4] = {0, 1, 0, 2};
+    for (int i = 0; i < 4; ++i) {
+        char name[32];
+        snprintf(name, sizeof(name), "anim_%04d.png", i);
+        WriteResFile(name, EncodePNG(images[order[i]]));
+    }
+    zq_bitmap_t* anim = Get("anim.bms");
+    EXPECT_TRUE(Logged("Optimizing sequence 'anim.bms'..."));
+    EXPECT_TRUE(Logged("Frames #0002 and #0000 match."));
+    EXPECT_TRUE(Logged("Saved 0.00MB by removing similar frames from sequence anim.bms."));
+    ASSERT_EQ(4, anim->frame_count);
+    ASSERT_NE(nullptr, anim->atlas);
+    EXPECT_EQ(anim->frames[0].gpu.texture_left, anim->frames[2].gpu.texture_left);
+    EXPECT_NE(anim->frames[0].gpu.texture_left, anim->frames[1].gpu.texture_left);
+    EXPECT_EQ(BITMAP_LOADED, anim->frames[3].load_state);
+    EXPECT_NE("", ReadNativeFile(NativeResPath("data/anim.bms")));
+}
+
+class HttpImageTest : public BitmapLoadingTest {
+protected:
+    static std::string CacheFile(const std::string& url) {
+        char name[512];
+        ZQI_GetHttpCacheName(name, sizeof(name), url.c_str());
+        return name;
+    }
+};
+
+TEST_F(HttpImageTest, DownloadedOnceIntoTheCache) {
+    const TestImage image = PatternImage(7, 5, 1, false);
+    const std::string png = EncodePNG(image);
+    TestHttpServer server(
+        {{HttpAnswer("HTTP/1.0 200 OK", {"Content-Length: " + std::to_string(png.size())}, png)}});
+    ASSERT_TRUE(server.IsListening());
+    const std::string url = server.Url("/pics/a.png");
+    zq_bitmap_t* bitmap = Get(url);
+    EXPECT_TRUE(PixelsEqual(bitmap, image));
+    EXPECT_EQ("cache://http___127.0.0.1_" + std::to_string(server.Port()) + "_pics_a.png", CacheFile(url));
+    EXPECT_TRUE(Logged("Done downloading " + std::to_string(png.size()) + " bytes for '" + url + "'"));
+    // Reloading reads the cache file: the server has no second answer.
+    ZQ_Graphics_SetBitmapCacheMode(bitmap, CACHE_NOTHING);
+    ZQ_Graphics_SetBitmapCacheMode(bitmap, CACHE_PIXELS);
+    EXPECT_TRUE(PixelsEqual(bitmap, image));
+    EXPECT_EQ(1u, server.Requests().size());
+}
+
+TEST_F(HttpImageTest, ContentTypeNamesFilesWithoutExtension) {
+    const TestImage image = PatternImage(6, 6, 3, true);
+    const std::string jpeg = EncodeJPEG(image, 90);
+    TestHttpServer server({{HttpAnswer("HTTP/1.0 200 OK", {"Content-Type: image/jpeg"}, jpeg)},
+                           {HttpAnswer("HTTP/1.0 200 OK", {}, jpeg)},
+                           {HttpAnswer("HTTP/1.0 200 OK", {"Content-Type: text/html"}, "<html>")},
+                           {HttpAnswer("HTTP/1.0 404 Not Found", {}, "gone")}});
+    ASSERT_TRUE(server.IsListening());
+    zq_bitmap_t* avatar = Get(server.Url("/avatar"));
+    EXPECT_TRUE(PixelsEqual(avatar, DecodeJPEGReference(jpeg)));
+    EXPECT_EQ(jpeg, ReadNativeFile(NativeCachePath(CacheFile(server.Url("/avatar")).substr(8) + ".jpg")));
+    EXPECT_EQ(nullptr, Get(server.Url("/untyped"))->pixels);
+    EXPECT_TRUE(Logged("ZQI_LoadBitmapHTTP: No Content-Type defined in header:"));
+    EXPECT_EQ(nullptr, Get(server.Url("/page"))->pixels);
+    EXPECT_TRUE(Logged("ZQI_LoadBitmapHTTP: Unknown image type. Header:"));
+    EXPECT_EQ(nullptr, Get(server.Url("/gone.png"))->pixels);
+    EXPECT_TRUE(Logged("Download not complete (0% of 0.0KB done, ret 404). Not saving."));
+    EXPECT_EQ(nullptr, Get(server.Url("/frames*.png"))->pixels);
+    EXPECT_TRUE(Logged("Asterisk character ('*') isn't allowed in http:// url file names such as"));
+}
+
+}  // namespace

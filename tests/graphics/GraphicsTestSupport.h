@@ -1,0 +1,79 @@
+// Shared set-up of the graphics tests: the engine as start-up leaves it for loading bitmaps (API
+// tables, core mutexes, the file systems with res://, user:// and cache:// in a scratch folder,
+// the calling thread as main thread, the log writing into its ring), and images made by the test
+// itself with libpng, libjpeg and plain TGA bytes, so the expected pixels never come from the code
+// under test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "zorqa.h"
+
+// An RGBA image as the test knows it.
+struct TestImage {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint8_t> rgba;
+
+    uint8_t* At(int32_t x, int32_t y) { return &rgba[(size_t(y) * width + x) * 4]; }
+    const uint8_t* At(int32_t x, int32_t y) const { return &rgba[(size_t(y) * width + x) * 4]; }
+};
+
+// Pixels from a seed (every channel varies); alpha 255 when opaque is set.
+TestImage PatternImage(int32_t width, int32_t height, uint32_t seed, bool opaque);
+// What a padded texture holds at (x, y) for the image placed at (borderX, borderY): the nearest
+// image pixel, made transparent on the border when transparentBorder is set.
+void PaddedTexel(const TestImage& image, int borderX, int borderY, int x, int y, bool transparentBorder,
+                 uint8_t out[4]);
+// Texels of the padded area (image plus borders) that differ from PaddedTexel; pitch in bytes.
+int CountWrongPaddedTexels(const TestImage& image, int borderX, int borderY, bool transparentBorder,
+                           const uint8_t* texels, int pitch);
+// True when the bitmap's pixels equal the image's, byte for byte.
+bool PixelsEqual(const zq_bitmap_t* bitmap, const TestImage& image);
+
+// ---- Encoders and the reference decoder ------------------------------------------------------------
+
+struct PNGOptions {
+    int colorType = 6;  // PNG_COLOR_TYPE_RGB_ALPHA
+    int bitDepth = 8;
+    bool interlaced = false;
+    bool transparentKey = false;  // a tRNS chunk: grey/RGB value of the first pixel, or palette entry 0
+    double gamma = 0.0;           // a gAMA chunk when not 0
+};
+// The image written with libpng in the given colour type (grey takes the red channel, palette
+// images index a palette of the image's distinct colours, 16-bit samples repeat each byte).
+std::string EncodePNG(const TestImage& image, const PNGOptions& options = PNGOptions());
+std::string EncodeJPEG(const TestImage& image, int quality);
+// libjpeg's own decoding of the bytes to RGBA (alpha 255); empty on failure.
+TestImage DecodeJPEGReference(const std::string& bytes);
+// TGA bytes: type 2 or 10 (run length: one repeat packet per run of equal pixels, else raw
+// packets within each row), 24 or 32 bits, rows stored top to bottom when topToBottom.
+std::string EncodeTGA(const TestImage& image, bool runLength, int bitsPerPixel, bool topToBottom);
+
+// ---- Files and messages -----------------------------------------------------------------------------
+
+// Writes bytes to the native file behind res://<name> (folders made) and returns "res://<name>".
+std::string WriteResFile(const std::string& name, const std::string& bytes);
+// The native paths of a res:// and a cache:// name.
+std::string NativeResPath(const std::string& name);
+std::string NativeCachePath(const std::string& name);
+std::string ReadNativeFile(const std::string& nativePath);
+
+// Each test starts with an empty bitmap table and queues, counting on, developer mode on (prints
+// are logged) and an empty log ring; the table is emptied again afterwards.
+class GraphicsTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Number of logged lines containing text (popups are logged as "[POPUP] ...").
+    static int CountLogged(const std::string& text);
+    static bool Logged(const std::string& text) { return CountLogged(text) > 0; }
+};
+
+// Bytes of a zq_bitmap_t-shaped record's pixels made for a test (malloc'd: the table frees them).
+void GivePixels(zq_bitmap_t* bitmap, const TestImage& image);
