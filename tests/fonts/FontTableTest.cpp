@@ -213,14 +213,14 @@ TEST_F(FontTableTest, GraphicsSlotsCountReleaseMeasureAndSetText) {
     AddGlyph(measured, '4', 6);
     AddGlyph(measured, '2', 5);
     const float two = 2.0f, tiny = 0.01f;
-    graphics->SetTextTransform(&two, nullptr, nullptr);
-    graphics->SetTextMaxWidth(&tiny);  // below 0.1: no limit
+    ZQ_Graphics_SetTextTransform(&two, nullptr, nullptr);
+    ZQ_Graphics_SetTextMaxWidth(&tiny);  // below 0.1: no limit
     EXPECT_FLOAT_EQ(graphics->GetTextWidth(measured, "%d", 42), 2.0f * 11.0f);
     EXPECT_FLOAT_EQ(graphics->GetTextHeight(measured, "%d", 42), 12.0f);
     EXPECT_EQ(ZQI_GetThreadTextSettings()->maxLineWidth, ZQI_TEXT_NO_WIDTH_LIMIT);
     const uint32_t right = 1;
-    graphics->SetTextAlignment(&right);
-    EXPECT_EQ(graphics->GetTextAlignment(), 1u);
+    ZQ_Graphics_SetTextAlignment(&right);
+    EXPECT_EQ(ZQ_Graphics_GetTextAlignment(), 1u);
 }
 
 }  // namespace
