@@ -235,7 +235,8 @@ void Destroy(T* object) {
 
 template <typename T>
 void ProcessDestructions() {
-    Array<T*>& list = BufferKind<T>::Lists().destructions;
+    PendingLists<T>& lists = BufferKind<T>::Lists();
+    Array<T*>& list = lists.destructions;
     for (int32_t i = 0; i < list.count;) {
         T* object = list[i];
         if ((object->flags & BUFFER_FLAG_LOCKED) != 0) {
@@ -243,6 +244,9 @@ void ProcessDestructions() {
             continue;
         }
         list.RemoveAt(i);
+        // Its unlock came after the destruction was asked for: that update goes with it.
+        lists.updates.Remove(object);
+        lists.creations.Remove(object);
         DestroyNow(object);
     }
 }
