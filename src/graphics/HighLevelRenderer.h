@@ -75,7 +75,9 @@ void GetTargetSize(bool lastApplied, int32_t* width, int32_t* height);
 Matrix4x4* BuildDefaultProjection(Matrix4x4* out, bool useLastApplied);
 // view top x world top, cached.
 const Matrix4x4* GetWorldViewTransform();
-// The projection the next draw uses: the stack top, or the cached default projection.
+// The default projection for the render-target stack top, cached.
+const Matrix4x4* GetDefaultProjection();
+// The projection the next draw uses: the stack top, or the default projection.
 const Matrix4x4* GetProjectionTransform();
 // Writes the transform constants of a constant table that changed and clears their clean bytes
 // and bit 0 of *shaderFlags (the shader's "constants clean").

@@ -156,16 +156,17 @@ const Matrix4x4* GetWorldViewTransform() {
     return &g_stacks.worldView;
 }
 
-const Matrix4x4* GetProjectionTransform() {
-    const int32_t top = Top(HLR_STACK_PROJECTION);
-    if (top >= 0) {
-        return &g_stacks.projection[top];
-    }
+const Matrix4x4* GetDefaultProjection() {
     if (!g_stacks.defaultProjectionValid) {
         BuildDefaultProjection(&g_stacks.defaultProjection, false);
         g_stacks.defaultProjectionValid = 1;
     }
     return &g_stacks.defaultProjection;
+}
+
+const Matrix4x4* GetProjectionTransform() {
+    const int32_t top = Top(HLR_STACK_PROJECTION);
+    return top >= 0 ? &g_stacks.projection[top] : GetDefaultProjection();
 }
 
 const float* GetViewPosition() {
@@ -281,7 +282,7 @@ void PushProjectionTransform(const Matrix4x4* matrix) {
     if (RefuseFullPush(HLR_STACK_PROJECTION, "PushProjectionTransform")) {
         return;
     }
-    const Matrix4x4 value = matrix != nullptr ? *matrix : *GetProjectionTransform();
+    const Matrix4x4 value = matrix != nullptr ? *matrix : *GetDefaultProjection();
     g_stacks.projection[++Top(HLR_STACK_PROJECTION)] = value;
 }
 

@@ -140,6 +140,9 @@ void DrawInstanced(uint32_t indexCount, uint32_t instances) {
     Record("Draw instanced %u x %u", indexCount, instances);
     g_device.draws.push_back(Draw(RENDERER_TRIANGLE_LIST, indexCount, instances));
 }
+int32_t MaximumTextureSize() {
+    return g_device.maximumTextureSize;
+}
 bool CreateShader(zq_shader_t* shader, const void*, uint32_t, const void*, uint32_t) {
     Record("Create shader %s", shader->name);
     return true;
@@ -194,6 +197,7 @@ RecordingDevice& InstallRecordingDevice() {
     device.DrawIndexed = DrawIndexed;
     device.DrawIndexedInstanced = DrawInstanced;
     device.CreateShader = CreateShader;
+    device.GetMaximumTextureSize = MaximumTextureSize;
     ZQI_SetRendererDevice(&device);
     return g_device;
 }

@@ -26,6 +26,7 @@ struct RecordingDevice {
     int32_t backBufferHeight = 480;
     bool refuseBuffers = false;  // buffers come back without storage
     bool concurrent = false;     // creations allowed on every thread
+    int32_t maximumTextureSize = 16384;
     int32_t buffersAlive = 0;
 
     // Lines of calls that start with prefix.
