@@ -30,9 +30,6 @@ struct CachedBuffer {
 struct Batch {
     RendererBuffer* ring[ZQI_BATCH_RING_BUFFERS];
     int32_t ringIndex;
-    zq_vertex_t* write;  // the mapped ring buffer; null while unmapped
-    int32_t count;
-    BatchKind kind;
     RendererBuffer* lineIndices;
     RendererBuffer* quadIndices;
     RendererBuffer* largeVertices[kLargeBuffers];
@@ -43,7 +40,13 @@ struct Batch {
     RendererBuffer* extra[sizeof(kExtraFormats) / sizeof(kExtraFormats[0])];
 };
 
-Batch g_batch = {{}, 0, nullptr, 0, BATCH_QUADS, nullptr, nullptr, {}, {}, 0, {}, {}, {}};
+}  // namespace
+
+BatchCursor g_batchCursor = {nullptr, 0, BATCH_QUADS};
+
+namespace {
+
+Batch g_batch = {{}, 0, nullptr, nullptr, {}, {}, 0, {}, {}, {}};
 
 const RendererDevice& Device() {
     return ZQI_GetRendererDevice();
@@ -89,7 +92,8 @@ bool Fill(RendererBuffer* buffer, const void* bytes, size_t size) {
 
 void MapRingBuffer() {
     RendererBuffer* buffer = g_batch.ring[g_batch.ringIndex];
-    g_batch.write = buffer != nullptr ? static_cast<zq_vertex_t*>(Device().LockBuffer(buffer)) : nullptr;
+    g_batchCursor.write =
+        buffer != nullptr ? static_cast<zq_vertex_t*>(Device().LockBuffer(buffer)) : nullptr;
 }
 
 // Stage 0 gets the bitmap's texture when it is another one.
@@ -100,23 +104,26 @@ void BindStageZero(zq_bitmap_t* bitmap) {
     }
 }
 
-// The pending batch is drawn while the device still holds the state it was built with; only then
-// is the new state sent.
-void Append(BatchKind kind, const zq_vertex_t* vertices, int32_t count, int32_t limit) {
-    if (!(g_batch.count < limit && g_batch.kind == kind && g_stateApplied)) {
-        if (g_batch.count > 0) {
+// Room for count vertices of the kind: the pending batch is drawn while the device still holds
+// the state it was built with, and only then is the new state sent. Null without a ring buffer
+// (nothing is drawn).
+zq_vertex_t* Reserve(BatchKind kind, int32_t count, int32_t limit) {
+    BatchCursor& cursor = g_batchCursor;
+    if (!(cursor.count < limit && cursor.kind == kind && g_stateApplied)) {
+        if (cursor.count > 0) {
             BatchRenderer::CloseBatch();
         }
         if (!g_stateApplied) {
             HighLevelRenderer::ApplyState();
         }
     }
-    g_batch.kind = kind;
-    if (g_batch.write == nullptr) {
-        return;  // no ring buffer to write into: nothing is drawn
+    cursor.kind = kind;
+    if (cursor.write == nullptr) {
+        return nullptr;
     }
-    memcpy(g_batch.write + g_batch.count, vertices, sizeof(zq_vertex_t) * static_cast<size_t>(count));
-    g_batch.count += count;
+    zq_vertex_t* out = cursor.write + cursor.count;
+    cursor.count += count;
+    return out;
 }
 
 bool IsDrawableList(const void* vertices, int32_t vertexCount, const uint16_t* indices, int32_t indexCount) {
@@ -184,8 +191,8 @@ void Initialize() {
     for (size_t i = 0; i < sizeof(kExtraFormats) / sizeof(kExtraFormats[0]); ++i) {
         g_batch.extra[i] = NewVertexBuffer(kExtraFormats[i], ZQI_BATCH_RING_VERTICES);
     }
-    g_batch.write = nullptr;
-    g_batch.count = 0;
+    g_batchCursor.write = nullptr;
+    g_batchCursor.count = 0;
     g_batch.ringIndex = 0;
     g_batch.pair = 0;
 }
@@ -208,42 +215,43 @@ void Shutdown() {
     for (RendererBuffer*& buffer : g_batch.extra) {
         Release(buffer);
     }
-    g_batch = Batch{{}, 0, nullptr, 0, BATCH_QUADS, nullptr, nullptr, {}, {}, 0, {}, {}, {}};
+    g_batch = Batch{{}, 0, nullptr, nullptr, {}, {}, 0, {}, {}, {}};
+    g_batchCursor = BatchCursor{nullptr, 0, BATCH_QUADS};
 }
 
 void BeginFrame() {
     g_batch.pair = 0;
-    g_batch.kind = BATCH_QUADS;
-    g_batch.count = 0;
+    g_batchCursor.kind = BATCH_QUADS;
+    g_batchCursor.count = 0;
     MapRingBuffer();
 }
 
 void UnmapVertexBuffer() {
     RendererBuffer* buffer = g_batch.ring[g_batch.ringIndex];
-    if (g_batch.write != nullptr && buffer != nullptr) {
+    if (g_batchCursor.write != nullptr && buffer != nullptr) {
         Device().UnlockBuffer(buffer);
     }
-    g_batch.write = nullptr;
+    g_batchCursor.write = nullptr;
 }
 
 bool HasVertices() {
-    return g_batch.count > 0;
+    return g_batchCursor.count > 0;
 }
 
 void Flush() {
     RendererBuffer* ring = g_batch.ring[g_batch.ringIndex];
-    if (g_batch.count > 0 && ring != nullptr) {
-        if (g_batch.kind == BATCH_LINES) {
+    if (g_batchCursor.count > 0 && ring != nullptr) {
+        if (g_batchCursor.kind == BATCH_LINES) {
             if (g_batch.lineIndices != nullptr) {
                 HighLevelRenderer::UpdateShaderAutomaticConstants(g_drawing.lastAppliedShader);
                 Device().BindGeometry(ring, g_batch.lineIndices);
-                Device().DrawIndexed(RENDERER_LINE_LIST, static_cast<uint32_t>(g_batch.count / 2 * 2));
+                Device().DrawIndexed(RENDERER_LINE_LIST, static_cast<uint32_t>(g_batchCursor.count / 2 * 2));
             }
         } else {
-            DrawWithCurrentState(ring, g_batch.quadIndices, static_cast<uint32_t>(g_batch.count / 2));
+            DrawWithCurrentState(ring, g_batch.quadIndices, static_cast<uint32_t>(g_batchCursor.count / 2));
         }
     }
-    g_batch.count = 0;
+    g_batchCursor.count = 0;
     g_batch.ringIndex = (g_batch.ringIndex + 1) % ZQI_BATCH_RING_BUFFERS;
 }
 
@@ -253,20 +261,30 @@ void CloseBatch() {
     MapRingBuffer();
 }
 
-void AddQuad(zq_bitmap_t* bitmap, const zq_vertex_t* quad) {
+zq_vertex_t* BeginQuadWithChecks(zq_bitmap_t* bitmap) {
     BindStageZero(bitmap);
-    Append(BATCH_QUADS, quad, 4, ZQI_BATCH_QUAD_LIMIT);
+    return Reserve(BATCH_QUADS, 4, ZQI_BATCH_QUAD_LIMIT);
+}
+
+void AddQuad(zq_bitmap_t* bitmap, const zq_vertex_t* quad) {
+    zq_vertex_t* out = BeginQuad(bitmap);
+    if (out != nullptr) {
+        memcpy(out, quad, 4 * sizeof(zq_vertex_t));
+    }
 }
 
 void AddLine(const zq_vertex_t* a, const zq_vertex_t* b) {
     BindStageZero(g_whiteTexture);
-    const zq_vertex_t line[2] = {*a, *b};
-    Append(BATCH_LINES, line, 2, ZQI_BATCH_LINE_LIMIT);
+    zq_vertex_t* out = Reserve(BATCH_LINES, 2, ZQI_BATCH_LINE_LIMIT);
+    if (out != nullptr) {
+        out[0] = *a;
+        out[1] = *b;
+    }
 }
 
 void DrawTriangles(zq_bitmap_t* bitmap, const zq_vertex_t* vertices, int32_t vertexCount,
                    const uint16_t* indices, int32_t indexCount) {
-    if (g_batch.count > 0) {
+    if (g_batchCursor.count > 0) {
         CloseBatch();
     }
     if (vertexCount > ZQI_BATCH_LARGE_VERTICES) {
@@ -289,7 +307,7 @@ void DrawTriangles(zq_bitmap_t* bitmap, const zq_vertex_t* vertices, int32_t ver
         return;
     }
     BindStageZero(bitmap);
-    g_batch.kind = BATCH_QUADS;
+    g_batchCursor.kind = BATCH_QUADS;
     if (!g_stateApplied) {
         HighLevelRenderer::ApplyState();
     }
@@ -331,11 +349,11 @@ void DrawWithCurrentState(RendererBuffer* vertices, RendererBuffer* indices, uin
 }
 
 int32_t GetVertexCount() {
-    return g_batch.count;
+    return g_batchCursor.count;
 }
 
 BatchKind GetKind() {
-    return g_batch.kind;
+    return g_batchCursor.kind;
 }
 
 int32_t GetRingIndex() {

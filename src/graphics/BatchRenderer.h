@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "graphics/RendererState.h"
 #include "zorqa.h"
 
 struct RendererBuffer;
@@ -22,7 +23,41 @@ enum : int32_t {
 
 enum BatchKind : int32_t { BATCH_LINES = 0, BATCH_QUADS = 1 };
 
+// Where the open batch is written; the inline path of BeginQuad reads it.
+struct BatchCursor {
+    zq_vertex_t* write;  // the mapped ring buffer; null while unmapped
+    int32_t count;       // vertices in the open batch
+    BatchKind kind;
+};
+extern BatchCursor g_batchCursor;
+
 namespace BatchRenderer {
+
+// BeginQuad when the quad does not simply join the open batch.
+zq_vertex_t* BeginQuadWithChecks(zq_bitmap_t* bitmap);
+
+// Room for a quad of the bitmap when it simply joins the open batch (same texture, room left,
+// nothing changed); null when the batch must be looked at first (BeginQuadWithChecks). Inline:
+// sprites are drawn by the thousand, and most join the open batch.
+inline zq_vertex_t* JoinOpenBatch(const zq_bitmap_t* bitmap) {
+    const RendererTexture* texture = bitmap != nullptr ? bitmap->gpu.texture : nullptr;
+    BatchCursor& cursor = g_batchCursor;
+    if (texture != g_rendererState.stageTextures[0] || cursor.count >= ZQI_BATCH_QUAD_LIMIT ||
+        cursor.kind != BATCH_QUADS || !g_stateApplied || cursor.write == nullptr) {
+        return nullptr;
+    }
+    zq_vertex_t* out = cursor.write + cursor.count;
+    cursor.count += 4;
+    return out;
+}
+
+// Where the next quad's four vertices (top-left, top-right, bottom-left, bottom-right) are
+// written, with the bitmap's texture on stage 0 and the batch drawn first when it must be; null
+// when there is no ring buffer to write into. The caller fills all four vertices.
+inline zq_vertex_t* BeginQuad(zq_bitmap_t* bitmap) {
+    zq_vertex_t* out = JoinOpenBatch(bitmap);
+    return out != nullptr ? out : BeginQuadWithChecks(bitmap);
+}
 
 // Renderer start: every buffer, the two static index buffers filled. A buffer the device refuses
 // is reported and left out; what would be drawn from it is dropped.
