@@ -1,10 +1,11 @@
 // Speed of translation: a generated Shader XML of about 300 lines (a vertex and a pixel source)
-// read from memory and translated to HLSL9, HLSL11 and HLSL12 in process by the compile driver
-// (no files, no compiling), against glslang compiling our HLSL11 pair to SPIR-V in process
-// (Debian's glslang-dev; InitializeProcess outside the timing). Each figure is the median of 50
-// runs after warm-up runs; the ratio of the medians is printed at the end. With
-// ZQ_BENCH_HLSL11_OUT naming a folder, the HLSL11 pair is also written there, for
-// run-d3dcompile-bench.sh to time Wine's D3DCompile on the same text.
+// read from memory and translated in process by the compile driver (no files, no compiling), to
+// the three HLSL targets and to all nine targets, against glslang compiling our output to SPIR-V in
+// process (Debian's glslang-dev; InitializeProcess outside the timing): the HLSL11 pair, and the
+// Vulkan GLSL pair with its version line. Each figure is the median of 50 runs after warm-up
+// runs; the ratios of the medians are printed at the end. With ZQ_BENCH_HLSL11_OUT naming a
+// folder, the HLSL11 pair is also written there, for run-d3dcompile-bench.sh to time Wine's
+// D3DCompile on the same text.
 #include <benchmark/benchmark.h>
 
 #include <glslang/Public/ResourceLimits.h>
@@ -14,7 +15,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -65,7 +68,7 @@ std::string Document() {
     const std::string pixel = Source("Pixel",
                                      "void main()\n{\n"
                                      "    float4 color = sampleTexture(texture.diffuse, input.uv);\n"
-                                     "    color += sampleTextureLod(texture.detail, input.uv * 4.0, 1.0);\n"
+                                     "    color += sampleTexture(texture.detail, input.uv * 4.0);\n"
                                      "    output.color = PixelHelper" +
                                          last + "(color * input.color, 0.5) * constants.tint;\n}\n");
     return "<?xml version=\"1.0\"?>\n<root>\n"
@@ -99,6 +102,7 @@ int CountLines(const std::string& text) {
 
 std::string g_document;
 std::string g_hlsl11[2];  // vertex, pixel
+std::string g_vulkan[2];  // vertex, pixel, with the version line glslang needs
 
 bool Translate(TargetFlags targets) {
     ResetShaderToolState();
@@ -122,28 +126,34 @@ std::string ReadMemoryFile(const char* path) {
     return text;
 }
 
-// The HLSL11 pair comes from one translation with its files in memory.
-bool Prepare() {
-    g_document = Document();
-    ZQI_SetFileSystem(SCHEME_MEM, new ZQFileSystem::MemorySystem());
-    if (!InitializeTargets(TARGET_HLSL11, 0, "mem://bench/", false) || !Translate(TARGET_HLSL11)) {
+// The target's vertex and pixel text, from one translation with its files in memory.
+bool TranslatePair(TargetFlags target, const char* preamble, std::string pair[2]) {
+    if (!InitializeTargets(target, 0, "mem://bench/", false) || !Translate(target)) {
         std::fprintf(stderr, "translation failed:\n%s", GetShaderToolState().outputLog.text.CStr());
         return false;
     }
-    g_hlsl11[0] = ReadMemoryFile("mem://bench/bench/generated.vertex");
-    g_hlsl11[1] = ReadMemoryFile("mem://bench/bench/generated.pixel");
-    return !g_hlsl11[0].empty() && !g_hlsl11[1].empty() &&
-           InitializeTargets(TARGET_HLSL9 | TARGET_HLSL11 | TARGET_HLSL12, 0, "", false);
+    pair[0] = preamble + ReadMemoryFile("mem://bench/bench/generated.vertex");
+    pair[1] = preamble + ReadMemoryFile("mem://bench/bench/generated.pixel");
+    return pair[0].size() > strlen(preamble) && pair[1].size() > strlen(preamble);
 }
 
-bool CompileWithGlslang(const std::string& text, EShLanguage stage) {
-    const EShMessages messages =
-        static_cast<EShMessages>(EShMsgSpvRules | EShMsgVulkanRules | EShMsgReadHlsl);
+bool Prepare() {
+    g_document = Document();
+    ZQI_SetFileSystem(SCHEME_MEM, new ZQFileSystem::MemorySystem());
+    return TranslatePair(TARGET_HLSL11, "", g_hlsl11) &&
+           TranslatePair(TARGET_SPIRV, "#version 450\n", g_vulkan) &&
+           InitializeTargets(TARGET_ALL, 0, "", false) && Translate(TARGET_ALL);
+}
+
+bool CompileWithGlslang(const std::string& text, EShLanguage stage, bool hlsl) {
+    const EShMessages messages = static_cast<EShMessages>(EShMsgSpvRules | EShMsgVulkanRules |
+                                                          (hlsl ? EShMsgReadHlsl : EShMsgDefault));
     glslang::TShader shader(stage);
     const char* strings[] = {text.c_str()};
     shader.setStrings(strings, 1);
     shader.setEntryPoint("main");
-    shader.setEnvInput(glslang::EShSourceHlsl, stage, glslang::EShClientVulkan, 100);
+    shader.setEnvInput(hlsl ? glslang::EShSourceHlsl : glslang::EShSourceGlsl, stage,
+                       glslang::EShClientVulkan, 100);
     shader.setEnvClient(glslang::EShClientVulkan, glslang::EShTargetVulkan_1_0);
     shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
     if (!shader.parse(GetDefaultResources(), 100, false, messages)) {
@@ -160,8 +170,9 @@ bool CompileWithGlslang(const std::string& text, EShLanguage stage) {
     return !spirv.empty();
 }
 
-bool CompilePairWithGlslang() {
-    return CompileWithGlslang(g_hlsl11[0], EShLangVertex) && CompileWithGlslang(g_hlsl11[1], EShLangFragment);
+bool CompilePairWithGlslang(const std::string pair[2], bool hlsl) {
+    return CompileWithGlslang(pair[0], EShLangVertex, hlsl) &&
+           CompileWithGlslang(pair[1], EShLangFragment, hlsl);
 }
 
 void BM_TranslateToThreeHlslTargets(benchmark::State& state) {
@@ -176,16 +187,36 @@ void BM_TranslateToThreeHlslTargets(benchmark::State& state) {
     state.counters["lines"] = CountLines(g_document);
 }
 
-void BM_GlslangCompilesHlsl11Pair(benchmark::State& state) {
+void BM_TranslateToNineTargets(benchmark::State& state) {
     for (int i = 0; i < kWarmUpRuns; ++i) {
-        CompilePairWithGlslang();
+        Translate(TARGET_ALL);
     }
     for (auto _ : state) {
-        if (!CompilePairWithGlslang()) {
-            state.SkipWithError("glslang refused the HLSL11 text");
+        if (!Translate(TARGET_ALL)) {
+            state.SkipWithError("translation failed");
         }
     }
-    state.counters["lines"] = CountLines(g_hlsl11[0]) + CountLines(g_hlsl11[1]);
+    state.counters["lines"] = CountLines(g_document);
+}
+
+void CompilePairBenchmark(benchmark::State& state, const std::string pair[2], bool hlsl) {
+    for (int i = 0; i < kWarmUpRuns; ++i) {
+        CompilePairWithGlslang(pair, hlsl);
+    }
+    for (auto _ : state) {
+        if (!CompilePairWithGlslang(pair, hlsl)) {
+            state.SkipWithError("glslang refused our text");
+        }
+    }
+    state.counters["lines"] = CountLines(pair[0]) + CountLines(pair[1]);
+}
+
+void BM_GlslangCompilesHlsl11Pair(benchmark::State& state) {
+    CompilePairBenchmark(state, g_hlsl11, true);
+}
+
+void BM_GlslangCompilesVulkanGlslPair(benchmark::State& state) {
+    CompilePairBenchmark(state, g_vulkan, false);
 }
 
 BENCHMARK(BM_TranslateToThreeHlslTargets)
@@ -200,22 +231,40 @@ BENCHMARK(BM_GlslangCompilesHlsl11Pair)
     ->Repetitions(kRuns)
     ->ReportAggregatesOnly(true)
     ->UseRealTime();
+BENCHMARK(BM_TranslateToNineTargets)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(kRuns)
+    ->ReportAggregatesOnly(true)
+    ->UseRealTime();
+BENCHMARK(BM_GlslangCompilesVulkanGlslPair)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(kRuns)
+    ->ReportAggregatesOnly(true)
+    ->UseRealTime();
 
-// Keeps the console output and notes each benchmark's median.
+// Keeps the console output and notes each benchmark's median (ms) by name.
 class MedianReporter : public benchmark::ConsoleReporter {
 public:
-    double ours = 0;
-    double glslang = 0;
+    std::map<std::string, double> medians;
 
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "median" || run.error_occurred) {
-                continue;
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median" && !run.error_occurred) {
+                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
             }
-            const double seconds = run.GetAdjustedRealTime();
-            (run.benchmark_name().find("Translate") != std::string::npos ? ours : glslang) = seconds;
         }
+    }
+
+    // Prints "<what>: <ours> ms against <theirs> ms, ratio" when both ran.
+    void PrintRatio(const char* what, const char* ours, const char* theirs) {
+        if (medians.count(ours) == 0 || medians.count(theirs) == 0) {
+            return;
+        }
+        std::printf("%s: %.3f ms, glslang %.3f ms (medians of %d), ratio (ours / glslang): %.2f\n", what,
+                    medians[ours], medians[theirs], kRuns, medians[ours] / medians[theirs]);
     }
 };
 
@@ -224,7 +273,7 @@ public:
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     glslang::InitializeProcess();
-    if (!Prepare() || !CompilePairWithGlslang()) {
+    if (!Prepare() || !CompilePairWithGlslang(g_hlsl11, true) || !CompilePairWithGlslang(g_vulkan, false)) {
         glslang::FinalizeProcess();
         return 1;
     }
@@ -235,13 +284,11 @@ int main(int argc, char** argv) {
     }
     MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    if (reporter.ours > 0 && reporter.glslang > 0) {
-        std::printf("\n%d-line Shader XML to HLSL9, HLSL11 and HLSL12: %.3f ms (median of %d)\n",
-                    CountLines(g_document), reporter.ours, kRuns);
-        std::printf("glslang, HLSL11 vertex and pixel to SPIR-V: %.3f ms (median of %d)\n", reporter.glslang,
-                    kRuns);
-        std::printf("ratio (ours / glslang): %.2f\n", reporter.ours / reporter.glslang);
-    }
+    std::printf("\n%d-line Shader XML, translated in process:\n", CountLines(g_document));
+    reporter.PrintRatio("to HLSL9, HLSL11, HLSL12 against the HLSL11 pair", "BM_TranslateToThreeHlslTargets",
+                        "BM_GlslangCompilesHlsl11Pair");
+    reporter.PrintRatio("to all nine targets against the Vulkan GLSL pair", "BM_TranslateToNineTargets",
+                        "BM_GlslangCompilesVulkanGlslPair");
     glslang::FinalizeProcess();
     return 0;
 }

@@ -95,6 +95,27 @@ void ZQI_ClearMusic() {
     g_music.volume = 1.0f;
 }
 
+bool ZQI_ReloadSound(SoundResource* sound) {
+    if (sound == nullptr) {
+        return false;
+    }
+    const bool music = sound == g_music.requested || (sound == g_music.playing && !g_music.stopping);
+    const float volume = sound == g_music.requested ? g_music.requestedVolume : g_music.volume;
+    // The back end must let go of the music before its data is freed.
+    if (sound == g_music.playing) {
+        BackEnd()->StopMusic();
+        g_music.playing = nullptr;
+        g_music.fading = 0;
+        g_music.stopping = 0;
+    }
+    FreeSoundData(sound);
+    const bool loaded = LoadSoundResource(sound);
+    if (music) {
+        StartMusic(sound, volume, 0.0f);
+    }
+    return loaded;
+}
+
 void StartMusic(SoundResource* sound, float volume, float fadeInSeconds) {
     if (sound == nullptr || sound->data == nullptr) {
         return;

@@ -53,6 +53,10 @@ void UpdateSoundChannel(float seconds);
 void StartMusic(SoundResource* sound, float volume, float fadeInSeconds);
 void ZQI_UpdateMusic(float seconds);
 void ZQI_ClearMusic();
+// The resource reload's step for a sound whose file changed: its data is freed and loaded again;
+// when it is the requested or playing music, the music starts again from its beginning at the
+// volume it had, with no fade. False when the data could not be loaded.
+bool ZQI_ReloadSound(SoundResource* sound);
 
 // Value rules at the API.
 float ZQI_ClampVolume(float volume);

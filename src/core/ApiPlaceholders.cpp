@@ -184,11 +184,7 @@ void ZQI_FillUnavailableGraphicsTable(zq_graphics_api_t* table) {
 }
 
 void ZQI_FillUnavailableRootSlots(zq_api_t* table) {
-    ZQI_ROOT(SetMouseCursor, "window");
-    ZQI_ROOT(GetMousePosition, "window");
-    ZQI_ROOT(SetMousePosition, "window");
     ZQI_ROOT(GetParameter, "manifest");
-    ZQI_ROOT(ExtensionCall, "extension call");
     table->SendHttpRequest = SendHttpRequestUnavailable;
     table->SendRawHttpRequest = SendRawHttpRequestUnavailable;
 }

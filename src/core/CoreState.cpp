@@ -11,6 +11,10 @@ namespace {
 const uint32_t kDefaultConsoleToggleKey = 0xC2A7u;
 const int32_t kDefaultLogVerboseLevel = 2;
 
+const int32_t kLastKeyboardInput = 255;
+const int32_t kFirstMouseButton = 510;
+const int32_t kLastMouseButton = 517;
+
 }  // namespace
 
 void ZQI_NoteStartTimes() {
@@ -34,4 +38,13 @@ CoreState& ZQI_GetCoreState() {
 
 bool ZQI_IsQuitSignalled() {
     return ZQI_SysAtomicLoad(&g_core.quitFlag) != 0;
+}
+
+void ZQI_ReleaseKeyAndButtonStates() {
+    for (int32_t id = 0; id <= kLastKeyboardInput; ++id) {
+        g_core.inputStates[id] = 0;
+    }
+    for (int32_t id = kFirstMouseButton; id <= kLastMouseButton; ++id) {
+        g_core.inputStates[id] = 0;
+    }
 }

@@ -81,3 +81,7 @@ void ZQI_NoteStartTimes();
 
 // True once SignalShutdown has run.
 bool ZQI_IsQuitSignalled();
+
+// Input state 0 for the keyboard (codes 0..255) and the mouse buttons (510..517): after a
+// display change or a modal dialog, keys pressed meanwhile must not stay down.
+void ZQI_ReleaseKeyAndButtonStates();

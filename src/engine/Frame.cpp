@@ -25,6 +25,7 @@
 #include "engine/RuntimePlatform.h"
 #include "engine/RuntimeState.h"
 #include "graphics/d3d11/RendererImplementation.h"
+#include "platform/InputImp.h"
 #include "services/ExtensionModules.h"
 
 namespace {

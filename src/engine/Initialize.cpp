@@ -23,6 +23,7 @@
 #include "data/DMRecords.h"
 #include "data/DataManager.h"
 #include "graphics/d3d11/RendererImplementation.h"
+#include "platform/InputImp.h"
 #include "startup/ManifestList.h"
 
 namespace {
@@ -56,7 +57,7 @@ void ReportRendererFailure() {
 void InitializeInputBackEnds() {
     ZQ_Log(LOG_LEVEL_SYSTEM, "Using static XInput Input Implementation.");
     if (g_runtime.xinput == nullptr) {
-        g_runtime.xinput = ZQI_CreateXInputImplementation();
+        g_runtime.xinput = ZQI_GetRuntimePlatform().CreateGamepadImplementation();
     }
     if (g_runtime.xinput == nullptr || !g_runtime.xinput->IsSupported()) {
         ZQ_Log(LOG_LEVEL_WARNING, "XInput is not supported on this system.");
@@ -132,6 +133,14 @@ void CheckManifestForDuplicateIds() {
 }
 
 }  // namespace
+
+void ZQI_SetInputBackEndsActive(bool active) {
+    for (int32_t i = 0; i < g_runtime.inputCount; ++i) {
+        if (g_runtime.inputs[i] != nullptr) {
+            g_runtime.inputs[i]->SetActive(active);
+        }
+    }
+}
 
 bool CoreInitialize() {
     ZQ_Log(LOG_LEVEL_SYSTEM, "Endianness: %d.", kLittleEndian);

@@ -37,6 +37,9 @@ void CollectSystemInfo();
 void ZQI_BuildSystemInfoText();
 // Appends the display list to the system information text.
 void ZQI_AppendDisplayInfo();
+// Tells every input back end that the game window became active or inactive; the window
+// procedure's activation hook.
+void ZQI_SetInputBackEndsActive(bool active);
 // The time-step test overlay (developer).
 void ZQI_DrawTimeDeltaTest(float step);
 

@@ -6,6 +6,7 @@
 #include "engine/Lifecycle.h"
 #include "engine/RuntimeState.h"
 #include "foundation/StringTokenizer.h"
+#include "platform/KeyNames.h"
 #include "startup/ManifestState.h"
 
 namespace {
@@ -14,6 +15,11 @@ namespace {
 // no device yet, so making it this early costs nothing.
 void CreateRendererObject() {
     ZQI_LoadRendererImplementation();
+}
+
+// The manifest reader's "console_toggle_key" names a key; unknown names give 0 (no key).
+uint32_t KeyCodeOfName(const char* name) {
+    return static_cast<uint32_t>(KeyCodeFromName(name));
 }
 
 // An empty text means "not given" to the manifest reader and null to the lifecycle.
@@ -46,9 +52,9 @@ void ZQI_PrepareManifestReading() {
     const SystemInfo& info = ZQI_GetSystemInfoRecord();
     ZQI_SetManifestPlatform(static_cast<PlatformId>(info.platformId),
                             static_cast<ScreenSizeId>(info.screenSizeId));
-    // No key names are known until the keyboard code exists: a console_toggle_key then gives
-    // code 0 (no key opens the console). Exiting is the C library's exit().
+    // Exiting is the C library's exit().
     ManifestHooks hooks = {};
+    hooks.keyCodeFromName = KeyCodeOfName;
     hooks.createRenderer = CreateRendererObject;
     ZQI_SetManifestHooks(&hooks);
 }

@@ -1,10 +1,6 @@
 // Bodies of the stand-ins declared in PendingSubsystems.h: they do nothing.
 #include "engine/PendingSubsystems.h"
 
-InputImp* ZQI_CreateXInputImplementation() {
-    return nullptr;
-}
-
 void ZQI_UploadGlobalFontPages() {}
 void ZQI_FreeGlobalFontPages() {}
 

@@ -16,6 +16,7 @@
 #include "core/ProgramRecord.h"
 #include "core/Threads.h"
 #include "engine/Autoscale.h"
+#include "engine/ExtensionCall.h"
 #include "engine/Lifecycle.h"
 #include "engine/ManifestSettings.h"
 #include "engine/MemoryEstimateSources.h"
@@ -217,6 +218,7 @@ bool CorePreinitialize() {
     ZQI_RegisterApiTableFiller(ZQI_InstallServiceTables);
     ZQI_BuildApiTables();
     ZQI_InstallReinitializeRequest();
+    ZQI_InstallExtensionCall();
     ZQI_RegisterMemoryEstimateSources();
     memset(&g_core.appliedParameters, 0, sizeof(g_core.appliedParameters));
     SetDefaults();

@@ -19,10 +19,6 @@ namespace {
 
 const int32_t kSmallestFullscreenWidth = 640;
 const int32_t kSmallestFullscreenHeight = 480;
-// Input states released across a display change: the keyboard and the pointer buttons.
-const int32_t kLastKeyboardInput = 255;
-const int32_t kFirstPointerButton = 510;
-const int32_t kLastPointerButton = 517;
 
 void ApplyWindowedRules(zq_parameters_t& parameters) {
     bool small = parameters.width < kSmallestFullscreenWidth || parameters.height < kSmallestFullscreenHeight;
@@ -116,15 +112,6 @@ bool RecreateWindowAndRenderer() {
     return true;
 }
 
-void ReleaseInputStates() {
-    for (int32_t id = 0; id <= kLastKeyboardInput; ++id) {
-        g_core.inputStates[id] = 0;
-    }
-    for (int32_t id = kFirstPointerButton; id <= kLastPointerButton; ++id) {
-        g_core.inputStates[id] = 0;
-    }
-}
-
 void AnnounceNewDisplay() {
     zq_event_t done;
     ZQ_InitializeEvent(&done, ZQ_EVENT_REINITIALIZE);
@@ -172,7 +159,7 @@ void ZQI_QuickReinitialize() {
     ZQI_SetupAutoscaling();
     ZQI_UpdateAutoscale();
     ZQI_UpdateAutoscaleOffsets();
-    ReleaseInputStates();
+    ZQI_ReleaseKeyAndButtonStates();
     if (g_runtime.sound != nullptr) {
         g_runtime.sound->WindowChanged(&g_core, &g_core.appliedParameters);
         g_runtime.sound->SetMasterVolume(ZQI_GetMasterVolume());

@@ -24,9 +24,16 @@ SoundImplementation* NoSoundImplementation() {
     return nullptr;
 }
 void NothingToUnload() {}
+const char* NoPlatformCommands(const char*, const char*) {
+    return nullptr;
+}
+InputImp* NoGamepadImplementation() {
+    return nullptr;
+}
 
-const RuntimePlatform kDefaultPlatform = {NoGameWindow,     NoWindowHandle,        NothingToDestroy,
-                                          IgnoreRecreating, NoSoundImplementation, NothingToUnload};
+const RuntimePlatform kDefaultPlatform = {NoGameWindow,       NoWindowHandle,         NothingToDestroy,
+                                          IgnoreRecreating,   NoSoundImplementation,  NothingToUnload,
+                                          NoPlatformCommands, NoGamepadImplementation};
 RuntimePlatform g_platform = kDefaultPlatform;
 
 // ---- Renderer defaults: the Direct3D 11 back end ----
@@ -118,6 +125,8 @@ void ZQI_SetRuntimePlatform(const RuntimePlatform* platform) {
     TakeMember(&RuntimePlatform::SetWindowRecreating, *platform, g_platform);
     TakeMember(&RuntimePlatform::LoadSoundImplementation, *platform, g_platform);
     TakeMember(&RuntimePlatform::UnloadProgramLibrary, *platform, g_platform);
+    TakeMember(&RuntimePlatform::CallPlatformCommand, *platform, g_platform);
+    TakeMember(&RuntimePlatform::CreateGamepadImplementation, *platform, g_platform);
 }
 
 const RuntimePlatform& ZQI_GetRuntimePlatform() {

@@ -8,6 +8,7 @@
 
 #include "foundation/Array.h"
 
+class InputImp;
 class SoundImplementation;
 struct RendererImplementation;
 struct RendererPlatform;
@@ -26,6 +27,10 @@ struct RuntimePlatform {
     SoundImplementation* (*LoadSoundImplementation)();
     // Frees the program library and clears the core's program record.
     void (*UnloadProgramLibrary)();
+    // The platform's commands behind the named extension calls; null when there is no answer.
+    const char* (*CallPlatformCommand)(const char* command, const char* parameter);
+    // Constructs the built-in gamepad back end (XInput); null when there is none.
+    InputImp* (*CreateGamepadImplementation)();
 };
 
 // Calls into the renderer back end that tests replace to play a device that refuses modes.
@@ -52,7 +57,8 @@ struct RuntimeClock {
 };
 
 // Installs the record (copied). Null, or a null member, keeps that member's default: no window
-// (creation fails), no sound back end, unloading does nothing.
+// (creation fails), no sound back end, unloading does nothing, no platform commands, no gamepad
+// back end.
 void ZQI_SetRuntimePlatform(const RuntimePlatform* platform);
 const RuntimePlatform& ZQI_GetRuntimePlatform();
 

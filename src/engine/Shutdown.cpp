@@ -25,6 +25,7 @@
 #include "filesystem/FileSystemTable.h"
 #include "filesystem/SearchPaths.h"
 #include "graphics/d3d11/RendererImplementation.h"
+#include "platform/InputImp.h"
 #include "services/ExtensionModules.h"
 #include "startup/Manifest.h"
 
@@ -87,6 +88,11 @@ void ReleaseSoundBackEnd() {
 }
 
 void ReleaseInputBackEnds() {
+    for (int32_t i = 0; i < g_runtime.inputCount; ++i) {
+        if (g_runtime.inputs[i] != nullptr) {
+            g_runtime.inputs[i]->Shutdown();
+        }
+    }
     delete g_runtime.xinput;
     g_runtime.xinput = nullptr;
     for (int32_t i = 0; i < ZQI_MAX_INPUT_BACK_ENDS; ++i) {

@@ -1,7 +1,8 @@
-// zorqa.exe's process entry: brackets the run with a 1 ms timer resolution, hands the engine the
-// platform's window, popup, program-library and sound functions (and the window procedure the
-// engine's pointer mapping), runs the two start-up stages, then alternates the message pump with
-// one engine frame until the quit flag is set.
+// zorqa.exe's process entry: brackets the run with a 1 ms timer resolution, installs the crash
+// filter, hands the engine the platform's window, popup, program-library, sound, gamepad and
+// command functions (and the window procedure the engine's pointer mapping and input activation),
+// runs the two start-up stages, loads the cursors, then alternates the message pump with one
+// engine frame until the quit flag is set.
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -12,9 +13,14 @@
 #include "engine/Autoscale.h"
 #include "engine/Lifecycle.h"
 #include "engine/RuntimePlatform.h"
+#include "engine/RuntimeState.h"
 #include "platform/windows/CrashFilter.h"
+#include "platform/windows/Cursors.h"
 #include "platform/windows/GameWindow.h"
+#include "platform/windows/InputImpXInput.h"
+#include "platform/windows/Keyboard.h"
 #include "platform/windows/MessagePump.h"
+#include "platform/windows/PlatformCommands.h"
 #include "platform/windows/Popups.h"
 #include "platform/windows/ProcessGlobals.h"
 #include "platform/windows/ProgramLibrary.h"
@@ -48,8 +54,12 @@ void InstallPlatformFunctions() {
     platform.SetWindowRecreating = ZQI_SetGameWindowRecreating;
     platform.LoadSoundImplementation = LoadSoundImplementation;
     platform.UnloadProgramLibrary = UnloadProgramLibrary;
+    platform.CallPlatformCommand = CallPlatformCommand;
+    platform.CreateGamepadImplementation = ZQI_CreateXInputImplementation;
     ZQI_SetRuntimePlatform(&platform);
     ZQI_SetPointerMapping(ZQI_MapWindowPointToProgram);
+    ZQI_SetActivationHook(ZQI_SetInputBackEndsActive);
+    ZQI_InstallPointerApi();
 }
 
 int RunEngine(HINSTANCE instance) {
@@ -67,8 +77,12 @@ int RunEngine(HINSTANCE instance) {
         MessageBoxA(nullptr, kInitializationFailedText, kEngineCaption, MB_ICONEXCLAMATION);
         return kExitInitializationFailed;
     }
+    ZQI_SetCursorHidden(g_runtime.hideCursor != 0);
+    BuildCursorTable();
     RunMainLoop(RunFrame, Sleep);
+    FreeCursorTable();
     CoreShutdown();
+    ZQI_ReleaseRawInputReader();
     return kExitSuccess;
 }
 

@@ -42,14 +42,16 @@ void ReleaseFont(zq_font_t* font) {
         ZQI_FontPrint("ZQ_Graphics_ReleaseFont '%s' ref count--, now %d.", font->name, font->referenceCount);
     }
     if ((font->flags & FONT_FLAG_GET_COUNTED) != 0 && font->referenceCount == 0) {
-        ZQI_FontPopup(1,
-                      "ZQ_Graphics_ReleaseFont: font '%s' has been released too many times: ref counting will get "
-                      "messed up. NOTE: font has been accessed using GetFont() which increses ref count by 1 once.",
-                      font->name);
+        ZQI_FontPopup(
+            1,
+            "ZQ_Graphics_ReleaseFont: font '%s' has been released too many times: ref counting will get "
+            "messed up. NOTE: font has been accessed using GetFont() which increses ref count by 1 once.",
+            font->name);
     }
     if (font->referenceCount < 0) {
         font->referenceCount = 0;
-        ZQI_FontPopup(1, "ZQ_Graphics_ReleaseFont: reference count of font '%s' is less than zero.", font->name);
+        ZQI_FontPopup(1, "ZQ_Graphics_ReleaseFont: reference count of font '%s' is less than zero.",
+                      font->name);
     } else if (font->referenceCount == 0) {
         ZQI_FontPrint("ZQ_Graphics_ReleaseFont: hibernating Font '%s'.", font->name);
         ZQI_FONTS_ReleaseFont(font);

@@ -83,3 +83,14 @@ ScreenSizeId ZQI_GetScreenSizeIdFromName(const char* name) {
     if (strcmp(name, "LARGE") == 0) return SCREEN_SIZE_LARGE;
     return SCREEN_SIZE_UNKNOWN;
 }
+
+const char* ZQI_GetScreenSizeName(ScreenSizeId id) {
+    switch (id) {
+        case SCREEN_SIZE_MEDIUM:
+            return "MEDIUM";
+        case SCREEN_SIZE_LARGE:
+            return "LARGE";
+        default:
+            return "SMALL";
+    }
+}

@@ -50,3 +50,6 @@ const char* ZQI_GetPlatformSoundFxFormat(PlatformId id);
 const char* ZQI_GetPlatformMusicFormat(PlatformId id);
 // 0, 1, 2 for "SMALL", "MEDIUM", "LARGE"; 3 for null or any other name.
 ScreenSizeId ZQI_GetScreenSizeIdFromName(const char* name);
+// "MEDIUM" and "LARGE" for 1 and 2; "SMALL" for 0 and every other id (a size nobody knows is
+// treated as the smallest).
+const char* ZQI_GetScreenSizeName(ScreenSizeId id);

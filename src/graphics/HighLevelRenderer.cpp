@@ -301,6 +301,13 @@ void FlushBatch() {
 
 bool SetRenderTargets(const zq_render_targets_t& set, const zq_render_targets_t& previous) {
     HighLevelRendererState& state = g_rendererState;
+    // The overlay zoom belongs to the back buffer. The stack's entries say where drawing goes, also
+    // when a target without GPU data leaves the back buffer bound.
+    if (previous.color[0] == nullptr && set.color[0] != nullptr) {
+        ZQI_LeaveBackBuffer();
+    } else if (previous.color[0] != nullptr && set.color[0] == nullptr) {
+        ZQI_ReturnToBackBuffer();
+    }
     bool colourChanged = false;
     bool allHaveData = HasTargetData(set.depth);
     for (int32_t i = 0; i < 4; ++i) {
@@ -327,12 +334,6 @@ bool SetRenderTargets(const zq_render_targets_t& set, const zq_render_targets_t&
     state.applied[STATE_GROUP_TARGETS] = deviceHasIt ? 1 : 0;
     state.applied[STATE_GROUP_TARGETS_CHANGED] = 0;
     state.targets = effective;
-    // The overlay zoom belongs to the back buffer.
-    if (previous.color[0] == nullptr && effective.color[0] != nullptr) {
-        ZQI_LeaveBackBuffer();
-    } else if (previous.color[0] != nullptr && effective.color[0] == nullptr) {
-        ZQI_ReturnToBackBuffer();
-    }
     return true;
 }
 

@@ -6,19 +6,6 @@
 
 namespace ShaderTool {
 
-const char* TextureObjectSuffix(int32_t dimension) {
-    switch (dimension) {
-        case TEXTURE_DIMENSION_2D:
-            return "2D";
-        case TEXTURE_DIMENSION_3D:
-            return "3D";
-        case TEXTURE_DIMENSION_CUBE:
-            return "Cube";
-        default:
-            return "";
-    }
-}
-
 HLSL11Translator::HLSL11Translator(MessageLog* messageLog)
     : HLSL9Translator(messageLog), blockKeyword("cbuffer"), registerFlag(0) {
     pixelInputPositionSemantic = "SV_POSITION";
@@ -139,24 +126,31 @@ void HLSL11Translator::WriteConstantDeclarations(const Array<ShaderVariable>& co
     declarations.Append("};\n");
 }
 
-bool HLSL11Translator::WriteBuiltinVariable(const char* member) {
+bool HLSL11Translator::WriteSystemValueInput(const char* member, const char* const members[PENDING_COUNT]) {
     const bool direction = strcmp(member, "face_direction") == 0;
     if (direction || strcmp(member, "is_front_facing") == 0) {
-        RequireBuiltin(PENDING_FACING, "bool _facing : SV_IsFrontFace");
+        RequireBuiltin(PENDING_FACING, members[PENDING_FACING]);
         Append(direction ? "input._facing" : "(input._facing > 0.0f)");
         return true;
     }
     if (strcmp(member, "instance_id") == 0) {
-        RequireBuiltin(PENDING_INSTANCE_ID, "uint _instance_id : SV_InstanceID");
+        RequireBuiltin(PENDING_INSTANCE_ID, members[PENDING_INSTANCE_ID]);
         Append("input._instance_id");
         return true;
     }
     if (strcmp(member, "vertex_id") == 0) {
-        RequireBuiltin(PENDING_VERTEX_ID, "uint _vertex_id : SV_VertexID");
+        RequireBuiltin(PENDING_VERTEX_ID, members[PENDING_VERTEX_ID]);
         Append("input._vertex_id");
         return true;
     }
-    return HLSL9Translator::WriteBuiltinVariable(member);
+    return false;
+}
+
+bool HLSL11Translator::WriteBuiltinVariable(const char* member) {
+    static const char* const kMembers[PENDING_COUNT] = {"bool _facing : SV_IsFrontFace",
+                                                        "uint _instance_id : SV_InstanceID",
+                                                        "uint _vertex_id : SV_VertexID"};
+    return WriteSystemValueInput(member, kMembers) || HLSL9Translator::WriteBuiltinVariable(member);
 }
 
 // A texture is written by its bare name: the sampling call puts "_tex_" and "_smp_" before it.

@@ -11,9 +11,6 @@
 
 namespace ShaderTool {
 
-// "2D", "3D" or "Cube": what follows "Texture" in the object type of a texture dimension.
-const char* TextureObjectSuffix(int32_t dimension);
-
 class HLSL11Translator : public HLSL9Translator {
 public:
     const char* blockKeyword;          // keyword of the constant block: "cbuffer"
@@ -35,6 +32,9 @@ public:
     virtual const char* GetSampleMethodName(int32_t functionId);  // 31
 
 protected:
+    // The facing, instance and vertex id inputs, read from the input structure's members that
+    // members declares (by pending slot); false for any other name.
+    bool WriteSystemValueInput(const char* member, const char* const members[PENDING_COUNT]);
     // The sampler declaration of a texture: a comparison sampler when the stage compares with it.
     const char* SamplerTypeOf(const char* textureName) const;
 

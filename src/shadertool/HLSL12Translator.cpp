@@ -2,7 +2,6 @@
 // stages with payloads, buffers, images and TraceRay.
 #include "shadertool/HLSL12Translator.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include "shadertool/ExpressionTyping.h"
@@ -49,19 +48,6 @@ const char* RayShaderKind(int32_t stage) {
         default:
             return "miss";
     }
-}
-
-// The payload slot trace() names by its last argument, a literal; -1 when it names none.
-int64_t TracedPayloadSlot(const Symbol& call) {
-    const DeclarationNode* arguments = CallArguments(call);
-    if (arguments == nullptr || arguments->children.count == 0) {
-        return -1;
-    }
-    const Node* last = arguments->children[arguments->children.count - 1];
-    if (last == nullptr || last->kind != NODE_LITERAL) {
-        return -1;
-    }
-    return strtoll(static_cast<const LiteralNode*>(last)->value.CStr(), nullptr, 0);
 }
 
 // Collects, in order of first use, the payload entries a function body reads or traces with.

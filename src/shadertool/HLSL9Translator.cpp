@@ -157,17 +157,12 @@ void HLSL9Translator::WriteFunctionCall(Symbol* call) {
         Translator::WriteFunctionCall(call);
         return;
     }
+    if (IsBufferOrRayFunction(call->functionId)) {
+        ReportUnsupportedFunction(*call);
+        Translator::WriteFunctionCall(call);
+        return;
+    }
     switch (call->functionId) {
-        case FUNCTION_FLOAT_BITS_TO_UINT:
-        case FUNCTION_LOAD_INDICES:
-        case FUNCTION_OBJECT_SPACE_TO_WORLD:
-        case FUNCTION_SAMPLE_TEXTURE_COMPARE_LOD_ZERO:
-        case FUNCTION_STORE_IMAGE:
-        case FUNCTION_TRACE:
-        case FUNCTION_UNPACK_UNORM4_TO_FLOAT4:
-            ReportUnsupportedFunction(*call);
-            Translator::WriteFunctionCall(call);
-            return;
         case FUNCTION_SAMPLE_TEXTURE_LOD:
         case FUNCTION_SAMPLE_TEXTURE_LOD_OFFSET:
             WriteLevelOfDetailSample(call);

@@ -1,7 +1,11 @@
 // The per-target tables of the compile driver and the translator factory.
 #include "shadertool/TargetTable.h"
 
+#include "shadertool/ESSL20Translator.h"
+#include "shadertool/ESSL30Translator.h"
 #include "shadertool/HLSL12Translator.h"
+#include "shadertool/PSSLTranslator.h"
+#include "shadertool/SPIRVTranslator.h"
 
 namespace ShaderTool {
 
@@ -72,12 +76,24 @@ bool IsByteCodeTarget(TargetFlags target) {
 
 Translator* CreateTranslator(TargetFlags target, MessageLog* log) {
     switch (target) {
+        case TARGET_ESSL20:
+            return new ESSL20Translator(log);
+        case TARGET_ESSL30:
+            return new ESSL30Translator(log);
+        case TARGET_GLSL21:
+            return new GLSL21Translator(log);
+        case TARGET_GLSL31:
+            return new GLSL31Translator(log);
         case TARGET_HLSL9:
             return new HLSL9Translator(log);
         case TARGET_HLSL11:
             return new HLSL11Translator(log);
         case TARGET_HLSL12:
             return new HLSL12Translator(log);
+        case TARGET_PSSL:
+            return new PSSLTranslator(log);
+        case TARGET_SPIRV:
+            return new SPIRVTranslator(log);
         default:
             return nullptr;
     }

@@ -42,8 +42,7 @@ TargetFlags TargetOfVariant(VariantFlags variant);
 // HLSL11, HLSL12, PSSL and SPIRV: their output goes to a compiler, not to the stage buffers.
 bool IsByteCodeTarget(TargetFlags target);
 
-// A new translator for the target, reporting into log; null for a target this build cannot
-// write.
+// A new translator for the target, reporting into log; null for anything but one target bit.
 Translator* CreateTranslator(TargetFlags target, MessageLog* log);
 
 }  // namespace ShaderTool

@@ -3,6 +3,7 @@
 #include "shadertool/Translator.h"
 
 #include <cstdarg>
+#include <cstdlib>
 
 #include "shadertool/ExpressionTyping.h"
 
@@ -58,6 +59,8 @@ bool EndsWithoutSemicolon(const Node* node) {
            node->kind == NODE_LOOP || node->kind == NODE_IF;
 }
 
+}  // namespace
+
 OperationNode* AsInitializerAssignment(Node* item) {
     if (item == nullptr || item->kind != NODE_OPERATION) {
         return nullptr;
@@ -66,7 +69,20 @@ OperationNode* AsInitializerAssignment(Node* item) {
     return operation->operatorId == OP_ASSIGN ? operation : nullptr;
 }
 
-}  // namespace
+bool IsBufferOrRayFunction(int32_t id) {
+    switch (id) {
+        case FUNCTION_FLOAT_BITS_TO_UINT:
+        case FUNCTION_LOAD_INDICES:
+        case FUNCTION_OBJECT_SPACE_TO_WORLD:
+        case FUNCTION_SAMPLE_TEXTURE_COMPARE_LOD_ZERO:
+        case FUNCTION_STORE_IMAGE:
+        case FUNCTION_TRACE:
+        case FUNCTION_UNPACK_UNORM4_TO_FLOAT4:
+            return true;
+        default:
+            return false;
+    }
+}
 
 bool IsBitwiseOperator(int32_t id) {
     switch (id) {
@@ -115,6 +131,31 @@ const char* TextureArgumentName(const Node* argument) {
         argument = operation->left;
     }
     return nullptr;
+}
+
+const char* TextureObjectSuffix(int32_t dimension) {
+    switch (dimension) {
+        case TEXTURE_DIMENSION_2D:
+            return "2D";
+        case TEXTURE_DIMENSION_3D:
+            return "3D";
+        case TEXTURE_DIMENSION_CUBE:
+            return "Cube";
+        default:
+            return "";
+    }
+}
+
+int64_t TracedPayloadSlot(const Symbol& call) {
+    const DeclarationNode* arguments = CallArguments(call);
+    if (arguments == nullptr || arguments->children.count == 0) {
+        return -1;
+    }
+    const Node* last = arguments->children[arguments->children.count - 1];
+    if (last == nullptr || last->kind != NODE_LITERAL) {
+        return -1;
+    }
+    return strtoll(static_cast<const LiteralNode*>(last)->value.CStr(), nullptr, 0);
 }
 
 DeclarationNode* CallArguments(const Symbol& call) {
@@ -175,8 +216,12 @@ void Translator::WriteInitializer(OperationNode* assignment) {
         return;
     }
     Append(" =\n");
+    WriteInitializerElements(list, "{", "}");
+}
+
+void Translator::WriteInitializerElements(const DeclarationNode* list, const char* open, const char* close) {
     WriteIndentation();
-    Append("{\n");
+    body.AppendFormat("%s\n", open);
     depth += 1;
     for (int32_t i = 0; i < list->children.count; ++i) {
         Append(i > 0 ? ",\n" : "");
@@ -186,7 +231,7 @@ void Translator::WriteInitializer(OperationNode* assignment) {
     depth -= 1;
     Append("\n");
     WriteIndentation();
-    Append("}");
+    Append(close);
 }
 
 void Translator::WriteFunctionCall(Symbol* call) {

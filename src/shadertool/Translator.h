@@ -85,6 +85,9 @@ public:
 protected:
     void Append(const char* text) { body.Append(text); }
     void WriteIndentation();
+    // The elements of an initialiser list, one per line one level deeper, between open and close
+    // each on a line of its own at the declaration's depth.
+    void WriteInitializerElements(const DeclarationNode* list, const char* open, const char* close);
     // An error in the log ("Error: %s\n"); the translation goes on but fails.
     void ReportError(const char* format, ...) ZQ_PRINTF_LIKE(2, 3);
     // Whether a blank line separates this statement from its neighbours.
@@ -104,8 +107,23 @@ const char* StageBlockMember(const OperationNode* access, const char* blockName)
 // null when it reads none.
 const char* TextureArgumentName(const Node* argument);
 
+// The functions the first target of each family refuses: bit casts and packing, index loads,
+// comparison sampling, image stores and ray tracing (floatBitsToUint, loadIndices,
+// objectSpaceToWorld, sampleTextureCompareLodZero, storeImage, trace, unpackUnorm4ToFloat4).
+bool IsBufferOrRayFunction(int32_t functionId);
+
 // ~ & | ^ << >> and their assignments.
 bool IsBitwiseOperator(int32_t operatorId);
+
+// "2D", "3D" or "Cube": what follows "Texture" (HLSL) or "sampler" (GLSL) in the type of a
+// texture of that dimension; "" for any other.
+const char* TextureObjectSuffix(int32_t dimension);
+
+// The assignment of a declarator that has an initialiser, or null.
+OperationNode* AsInitializerAssignment(Node* item);
+
+// The payload slot trace() names by its last argument, a literal; -1 when it names none.
+int64_t TracedPayloadSlot(const Symbol& call);
 
 // The arguments of a call, or null.
 DeclarationNode* CallArguments(const Symbol& call);

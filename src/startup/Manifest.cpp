@@ -29,17 +29,6 @@ const char kProgXmlPath[] = "res://prog.xml";
 // look for a file that is not there.
 bool g_progXmlFound = false;
 
-const char* ScreenSizeName(ScreenSizeId size) {
-    switch (size) {
-        case SCREEN_SIZE_MEDIUM:
-            return "MEDIUM";
-        case SCREEN_SIZE_LARGE:
-            return "LARGE";
-        default:
-            return "SMALL";
-    }
-}
-
 void ReadFrameTime(const DMNode* node, zq_program_t* record) {
     const char* value = node->GetValue("fps_limit");
     if (value == nullptr) {
@@ -176,7 +165,7 @@ void LoadProgXml() {
         return;
     }
     reading.variantKey.Format("%s/%s", ZQI_GetPlatformName(g_manifest.platform),
-                              ScreenSizeName(g_manifest.screenSize));
+                              ZQI_GetScreenSizeName(g_manifest.screenSize));
 
     ReadParameters(reading, prog);
     if (!ZQI_ReadManifestVariant(reading, prog)) {

@@ -11,6 +11,7 @@
 
 #include <d3dcompiler.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -501,6 +502,18 @@ TEST_F(DrawingEngine, EveryGraphicsSlotIsFilledAndTheReservedOnesAnswer) {
         EXPECT_NE(nullptr, slots[i]) << "slot " << i;
     }
     EXPECT_EQ(140u, sizeof(zq_graphics_api_t) / sizeof(void*));
+    // Every subsystem's filler found room in the list. The pointer slots are the platform's
+    // cursors', which this program-less start does not bring up.
+    const zq_api_t* root = ZQI_GetApi();
+    const void* const* rootSlots = reinterpret_cast<const void* const*>(root);
+    const void* const* pointerSlots[] = {reinterpret_cast<const void* const*>(&root->SetMouseCursor),
+                                         reinterpret_cast<const void* const*>(&root->GetMousePosition),
+                                         reinterpret_cast<const void* const*>(&root->SetMousePosition)};
+    for (size_t i = 0; i < sizeof(zq_api_t) / sizeof(void*); ++i) {
+        const bool pointer = std::find(std::begin(pointerSlots), std::end(pointerSlots), &rootSlots[i]) !=
+                             std::end(pointerSlots);
+        EXPECT_TRUE(pointer || rootSlots[i] != nullptr) << "root slot " << i;
+    }
     EXPECT_EQ(3, graphics->Reserved41());
     EXPECT_EQ(nullptr, graphics->Reserved0());
     EXPECT_EQ(16384, graphics->GetMaximumTextureSize());

@@ -98,9 +98,16 @@ bool EngineProcess::Start(const std::string& folder, const std::string& argument
     if (!arguments.empty()) {
         commandLine += " " + arguments;
     }
+    // The engine writes nothing to its output; Wine's report of a crash would fill the test's.
+    SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE nowhere = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                 OPEN_EXISTING, 0, nullptr);
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof(startup));
     startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = nowhere;
+    startup.hStdError = nowhere;
     result_ = EngineRunResult();
     answered_.clear();
     // The child inherits this process's environment, so the variable is there only while it starts.
@@ -109,8 +116,9 @@ bool EngineProcess::Start(const std::string& folder, const std::string& argument
         name = environment.substr(0, environment.find('='));
         SetEnvironmentVariableA(name.c_str(), environment.substr(name.size() + 1).c_str());
     }
-    result_.started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+    result_.started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
                                      folder.c_str(), &startup, &process_) != FALSE;
+    CloseHandle(nowhere);
     if (!name.empty()) {
         SetEnvironmentVariableA(name.c_str(), nullptr);
     }
@@ -201,6 +209,10 @@ void EngineRunFolder::WriteStandardManifest(const std::string& programId, const 
 void EngineRunFolder::WriteFile(const std::string& name, const std::string& text) const {
     std::ofstream file(path_ + name, std::ios::binary);
     file << text;
+}
+
+bool EngineRunFolder::CopyStagedFile(const std::string& staged, const std::string& name) const {
+    return CopyFileA((StagingFolder() + staged).c_str(), (path_ + name).c_str(), FALSE) != FALSE;
 }
 
 std::string EngineRunFolder::ReadFile(const std::string& name) const {

@@ -56,6 +56,8 @@ public:
     // fixed name; and a developer.xml that switches developer mode on and logs every level.
     void WriteStandardManifest(const std::string& programId, const std::string& title);
     void WriteFile(const std::string& name, const std::string& text) const;
+    // Copies a file built beside the executable's staging copy into the folder under a new name.
+    bool CopyStagedFile(const std::string& staged, const std::string& name) const;
     std::string ReadFile(const std::string& name) const;
     bool Exists(const std::string& name) const;
 

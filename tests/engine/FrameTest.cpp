@@ -16,7 +16,7 @@
 
 namespace {
 
-class RecordingInput : public InputImp {
+class RecordingInput : public StandInInput {
 public:
     void Update() override { Trace("Input Update"); }
     void EndFrame() override { Trace("Input EndFrame"); }
@@ -311,7 +311,6 @@ TEST_F(FrameTest, TheBlackScreenSwitchTakesThePlaceOfDraw) {
     EXPECT_EQ(TraceIndex("Draw 0.016"), -1);
     EXPECT_EQ(CountTrace("Update 0.016"), 1);
 }
-
 
 // ---- Overlay zoom --------------------------------------------------------------------------
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/RuntimePlatform.h"
+#include "platform/InputImp.h"
 #include "zorqa.h"
 
 // Everything the stand-ins and the recording program saw, in order ("Init", "Update 0.016" ...).
@@ -61,6 +62,19 @@ int32_t LoggedCount(const std::string& text);
 bool WasLogged(const std::string& text);
 // Index of the first line containing text; -1 when none does.
 int32_t LoggedIndex(const std::string& text);
+
+// An input back end that does nothing; tests override what they watch.
+class StandInInput : public InputImp {
+public:
+    bool IsSupported() override { return true; }
+    const char* GetName() override { return "StandIn"; }
+    bool Initialize(void*) override { return true; }
+    void Shutdown() override {}
+    void SetActive(bool) override {}
+    void Update() override {}
+    void EndFrame() override {}
+    const char* Call(const char*, const char*) override { return nullptr; }
+};
 
 class RuntimeTest : public ::testing::Test {
 protected:

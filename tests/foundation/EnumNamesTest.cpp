@@ -76,6 +76,10 @@ TEST(ScreenSizeNames, ExactComparison) {
     EXPECT_EQ(3, ZQI_GetScreenSizeIdFromName("Small"));
     EXPECT_EQ(3, ZQI_GetScreenSizeIdFromName(nullptr));
     EXPECT_EQ(3, ZQI_GetScreenSizeIdFromName("HUGE"));
+    for (ScreenSizeId id : {SCREEN_SIZE_SMALL, SCREEN_SIZE_MEDIUM, SCREEN_SIZE_LARGE}) {
+        EXPECT_EQ(id, ZQI_GetScreenSizeIdFromName(ZQI_GetScreenSizeName(id)));
+    }
+    EXPECT_STREQ("SMALL", ZQI_GetScreenSizeName(SCREEN_SIZE_UNKNOWN));
 }
 
 TEST(NameHash, Definition) {

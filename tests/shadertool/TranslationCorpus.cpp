@@ -50,6 +50,21 @@ VariantFlags ParseVariantList(const std::string& list) {
     return variants;
 }
 
+// A comma-separated list of target and group names; 0 when any is unknown.
+TargetFlags ParseTargetList(const std::string& list) {
+    TargetFlags targets = 0;
+    std::stringstream items(list);
+    std::string item;
+    while (std::getline(items, item, ',')) {
+        const TargetFlags target = ParseTargetName(item.c_str());
+        if (target == 0) {
+            return 0;
+        }
+        targets |= target;
+    }
+    return targets;
+}
+
 int32_t StageOfName(const std::string& name) {
     for (int32_t stage = 0; stage < STAGE_COUNT; ++stage) {
         if (name == GetStageName(stage)) {
@@ -74,6 +89,8 @@ bool ReadCorpusOptions(const fs::path& file, CorpusOptions* options, std::string
         words >> key >> first >> second;
         if (key == "variants" && ParseVariantList(first) != 0) {
             options->variants = ParseVariantList(first);
+        } else if (key == "targets" && ParseTargetList(first) != 0) {
+            options->targets = ParseTargetList(first);
         } else if (key == "define") {
             options->definitions.push_back(first);
             options->definitions.push_back(second);
@@ -81,6 +98,12 @@ bool ReadCorpusOptions(const fs::path& file, CorpusOptions* options, std::string
             options->preprocessOnly = true;
         } else if (key == "list-definitions") {
             options->listDefinitions = true;
+        } else if (key == "push-constants") {
+            std::stringstream offsets(line.substr(key.size()));
+            options->pushConstants = true;
+            for (int32_t& offset : options->pushConstantOffsets) {
+                offsets >> offset;
+            }
         } else if (!key.empty()) {
             *error = line;
             return false;
@@ -129,7 +152,7 @@ CorpusTranslation TranslateCorpusDocument(const std::string& name, const CorpusO
     }
     ShaderTranslationRequest request;
     request.basePath = kResFolder;
-    request.targets = CorpusTargets();
+    request.targets = options.targets != 0 ? options.targets : CorpusTargets();
     request.variants = options.variants;
     request.preprocessOnly = options.preprocessOnly ? 1 : 0;
     request.listDefinitions = options.listDefinitions ? 1 : 0;
@@ -137,6 +160,13 @@ CorpusTranslation TranslateCorpusDocument(const std::string& name, const CorpusO
         request.additionalDefinitions.PushText(text.c_str());
     }
     const std::string path = kResFolder + name;
+    if (options.pushConstants && ReadShaderXml(path.c_str(), nullptr, true, false)) {
+        ShaderDescription& description = GetShaderToolState().description;
+        description.vertexConstantsSlot = options.pushConstantOffsets[0];
+        description.pixelConstantsSlot = options.pushConstantOffsets[1];
+        description.constantsSlot = options.pushConstantOffsets[2];
+        request.descriptionRead = 1;
+    }
     translation.result = TranslateShaderXml(path.c_str(), request, true);
     translation.log = GetShaderToolState().outputLog.text.CStr();
 

@@ -2,8 +2,10 @@
 // by the compile driver to every target that has a translator, with the expected text of each
 // target and stage beside them ("<name>.HLSL11.pixel") and the expected output log
 // ("<name>.log"). An optional "<name>.request" sets the request: lines "variants HLSL11_LOW,...",
-// "define NAME VALUE", "preprocess-only", "list-definitions". A document chooses its targets
-// with its own target list.
+// "targets HLSL,GLSL21,..." (every target by default), "define NAME VALUE", "preprocess-only",
+// "list-definitions", "push-constants VERTEX PIXEL GENERAL" (the constant lists' push-constant
+// offsets, which only the shader manager sets: the document is read first and translated as
+// read). A document chooses its targets with its own target list.
 #pragma once
 
 #include <filesystem>
@@ -21,9 +23,12 @@ ShaderTool::TargetFlags CorpusTargets();
 
 struct CorpusOptions {
     ShaderTool::VariantFlags variants = 0;
+    ShaderTool::TargetFlags targets = 0;   // 0: every target with a translator
     std::vector<std::string> definitions;  // name, value pairs
     bool preprocessOnly = false;
     bool listDefinitions = false;
+    bool pushConstants = false;
+    int32_t pushConstantOffsets[3] = {-1, -1, -1};  // vertex, pixel and general constants
 };
 
 // Reads a request file; false (with the offending line in error) for an unknown line.

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "CorpusSupport.h"
 #include "TranslationCorpus.h"
@@ -64,6 +65,30 @@ TEST_P(TranslationCorpus, MatchesExpectedOutputsAndLog) {
             fs::remove(folder / file);
         } else {
             ADD_FAILURE() << "expected output " << file << " was not produced";
+        }
+    }
+}
+
+// What a document leaves in the translators (extension lines, the viewport uniform, written
+// payload globals) must not reach the next one: plain documents translate alike before and after
+// documents that set all of it. (ctest runs each corpus document in a process of its own.)
+TEST(TranslationCorpusState, NothingCarriesOverToTheNextDocument) {
+    const CorpusOptions options;
+    const char* const plain[] = {"sprite.xml", "ray-miss.xml"};
+    std::vector<CorpusTranslation> before;
+    for (const char* document : plain) {
+        before.push_back(TranslateCorpusDocument(document, options));
+    }
+    for (const char* document :
+         {"integer-inputs.xml", "intrinsics.xml", "sampling.xml", "ray-generation.xml"}) {
+        TranslateCorpusDocument(document, options);
+    }
+    for (size_t i = 0; i < before.size(); ++i) {
+        const CorpusTranslation after = TranslateCorpusDocument(plain[i], options);
+        EXPECT_EQ(after.log, before[i].log);
+        ASSERT_EQ(after.outputs.size(), before[i].outputs.size()) << plain[i];
+        for (const auto& output : before[i].outputs) {
+            EXPECT_EQ(after.outputs.at(output.first), output.second) << output.first;
         }
     }
 }

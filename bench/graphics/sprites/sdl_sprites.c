@@ -34,10 +34,12 @@ int main(int argc, char** argv) {
         for (x = 0; x < SIDE; ++x) {
             const int dx = 2 * x - SIDE + 1, dy = 2 * y - SIDE + 1, d = dx * dx + dy * dy;
             const Uint32 alpha = (Uint32)(d >= SIDE * SIDE ? 0 : 255 - d * 255 / (SIDE * SIDE));
-            pixels[y * SIDE + x] = (alpha << 24) | (200u << 16) | ((Uint32)(128 + 6 * y) << 8) | (Uint32)(255 - 8 * x);
+            pixels[y * SIDE + x] =
+                (alpha << 24) | (200u << 16) | ((Uint32)(128 + 6 * y) << 8) | (Uint32)(255 - 8 * x);
         }
     }
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(pixels, SIDE, SIDE, 32, SIDE * 4, SDL_PIXELFORMAT_ABGR8888);
+    SDL_Surface* surface =
+        SDL_CreateRGBSurfaceWithFormatFrom(pixels, SIDE, SIDE, 32, SIDE * 4, SDL_PIXELFORMAT_ABGR8888);
     SDL_Texture* sprite = SDL_CreateTextureFromSurface(renderer, surface);
     SDL_SetTextureBlendMode(sprite, SDL_BLENDMODE_BLEND);
     for (i = 0; i < sprites; ++i) {

@@ -13,13 +13,14 @@
 #include "filesystem/FileSystemApi.h"
 #include "platform/windows/GameWindow_local.h"
 #include "platform/windows/ProcessGlobals.h"
+#include "platform/windows/ResourceIds.h"
 
 GameWindowState g_gameWindow;
 
 namespace {
 
 const char kWindowClassName[] = "ZorqaWindowClass";
-const WORD kIconResourceId = 102;
+const WORD kIconResourceId = ZQ_RESOURCE_ICON;
 
 // Windowed: caption, system menu, minimise and maximise boxes; a taskbar button and a raised
 // edge. Fullscreen: a borderless popup.
@@ -234,6 +235,14 @@ bool ZQI_IsGameWindowRecreating() {
 
 bool ZQI_IsRawInputRegistered() {
     return g_gameWindow.rawInput != 0;
+}
+
+void ZQI_SetCursorKeptClipped(bool kept) {
+    g_gameWindow.keepClipped = kept ? 1 : 0;
+}
+
+bool ZQI_IsCursorKeptClipped() {
+    return g_gameWindow.keepClipped != 0;
 }
 
 int32_t ZQI_GetWheelTotal() {

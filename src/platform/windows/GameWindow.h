@@ -56,5 +56,15 @@ bool ZQI_IsRawInputRegistered();
 typedef void (*PointerMapping)(int32_t* x, int32_t* y);
 void ZQI_SetPointerMapping(PointerMapping mapping);
 
+// Tells the engine's input back ends that the window became active or inactive. The engine owns
+// the back ends and installs the hook at start-up; null (the default) tells nobody.
+typedef void (*ActivationHook)(bool active);
+void ZQI_SetActivationHook(ActivationHook hook);
+
+// The "ClipCursor" setting: when set, the cursor stays confined to the window after a button is
+// released (otherwise a release frees it). Off by default.
+void ZQI_SetCursorKeptClipped(bool kept);
+bool ZQI_IsCursorKeptClipped();
+
 // The running total of all wheel deltas the window received.
 int32_t ZQI_GetWheelTotal();

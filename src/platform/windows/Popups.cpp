@@ -97,7 +97,9 @@ HWND OwnerWindow() {
     return GetDesktopWindow();
 }
 
-int32_t AnswerForButton(int button) {
+// Cancel on an engine popup means "stop the application"; on a box the program asked for with
+// explicit buttons it is an answer like the others, so the program can keep its unsaved state.
+int32_t AnswerForButton(int button, bool explicitMode) {
     switch (button) {
         case IDOK:
             return POPUP_ANSWER_OK;
@@ -110,7 +112,9 @@ int32_t AnswerForButton(int button) {
         case IDNO:
             return POPUP_ANSWER_NO;
         case IDCANCEL:
-            // Cancel on an engine popup means "stop the application".
+            if (explicitMode) {
+                return POPUP_ANSWER_CANCEL;
+            }
             exit(kCancelExitCode);
         default:
             return POPUP_ANSWER_NONE;
@@ -169,7 +173,8 @@ int32_t PopupMessage(int32_t level, const char* text) {
 }
 
 int32_t ShowPopupMessageBox(int32_t level, int32_t mode, const char* text) {
-    if (mode != POPUP_MODE_DEFAULT) {
+    const bool explicitMode = mode != POPUP_MODE_DEFAULT;
+    if (explicitMode) {
         bool developerSees = g_core.consoleEnabled && g_core.developerMode && level >= g_core.logVerboseLevel;
         if (!developerSees) {
             return POPUP_ANSWER_NONE;
@@ -188,7 +193,7 @@ int32_t ShowPopupMessageBox(int32_t level, int32_t mode, const char* text) {
         ZQ_Log(LOG_LEVEL_ERROR, "%s error: %s (0x%08X, platform error %i).", "Popup", "MessageBoxA",
                static_cast<unsigned>(HRESULT_FROM_WIN32(GetLastError())), static_cast<int>(GetLastError()));
     }
-    return AnswerForButton(button);
+    return AnswerForButton(button, explicitMode);
 }
 
 int32_t PopupWithChoices(int32_t level, int32_t buttons, const char* text) {

@@ -22,11 +22,13 @@ enum PopupMode : int32_t {
     POPUP_MODE_CANCEL_TRY_CONTINUE = 4
 };
 
-// Answers. Cancel has none: it ends the process with exit code -1.
+// Answers. On the engine's own popups (mode 0) Cancel has none: it ends the process with exit
+// code -1. A box with explicit buttons (the program's "ShowPopup") answers Cancel with 2.
 enum PopupAnswer : int32_t {
     POPUP_ANSWER_NONE = 0,
     POPUP_ANSWER_OK = 1,
     POPUP_ANSWER_THREAD = 1,  // the popup was handed to the "Popup" thread
+    POPUP_ANSWER_CANCEL = 2,
     POPUP_ANSWER_TRY_AGAIN = 3,
     POPUP_ANSWER_CONTINUE = 4,
     POPUP_ANSWER_NOT_SHOWN = 4,
@@ -40,7 +42,8 @@ enum PopupAnswer : int32_t {
 int32_t PopupMessage(int32_t level, const char* text);
 
 // One message box. An explicit mode is shown only to a developer whose console is on and whose
-// log threshold the level reaches (otherwise answer 0); mode 0 uses the level's default buttons.
+// log threshold the level reaches (otherwise answer 0), and its Cancel answers 2; mode 0 uses
+// the level's default buttons, and Cancel there ends the process.
 int32_t ShowPopupMessageBox(int32_t level, int32_t mode, const char* text);
 
 // A box with the buttons on the main thread (not shown with NO_POPUPS or off the main thread:

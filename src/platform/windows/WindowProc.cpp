@@ -1,4 +1,4 @@
-// The game window's procedure: pointer, wheel, activation, close, launch and drop messages
+// The game window's procedure: pointer, wheel, key, activation, close, launch and drop messages
 // become engine events; maximising and frame changes ask the core to re-initialise the display.
 #include <windows.h>
 #include <shellapi.h>
@@ -12,6 +12,7 @@
 #include "core/Sys.h"
 #include "platform/windows/GameWindow.h"
 #include "platform/windows/GameWindow_local.h"
+#include "platform/windows/Keyboard.h"
 
 namespace {
 
@@ -30,6 +31,8 @@ const char kLaunchUriEventName[] = "launch-uri";
 
 // The engine's mapping of client positions to the program's units; none until it installs one.
 PointerMapping g_pointerMapping = nullptr;
+// The engine's input back ends hear of activation changes through this; none until installed.
+ActivationHook g_activationHook = nullptr;
 
 // Answer of the close request that keeps the window open.
 const int32_t kQuitRequestCancelled = ZQ_EVENT_ANSWER_CANCEL_QUIT;
@@ -105,6 +108,9 @@ void OnActivate(WPARAM wParam) {
         return;
     }
     uint8_t active = (LOWORD(wParam) != WA_INACTIVE && HIWORD(wParam) == 0) ? 1 : 0;
+    if (!active) {
+        ZQI_ResetAltEnterChord();  // the Alt or Enter release will not reach this window
+    }
     if (active == g_gameWindow.active) {
         return;
     }
@@ -116,6 +122,11 @@ void OnActivate(WPARAM wParam) {
         ZQI_PostEvent(&event);
     }
     g_gameWindow.active = active;
+    if (g_activationHook != nullptr) {
+        g_activationHook(active != 0);
+    }
+    // Keys held while the focus moves away are released elsewhere; their key-up never comes.
+    ReleaseAllKeys();
 }
 
 // The program decides whether the window may close; the window itself is never destroyed here.
@@ -268,6 +279,10 @@ void ZQI_SetPointerMapping(PointerMapping mapping) {
     g_pointerMapping = mapping;
 }
 
+void ZQI_SetActivationHook(ActivationHook hook) {
+    g_activationHook = hook;
+}
+
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_DESTROY:
@@ -290,6 +305,16 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         case WM_NCCALCSIZE:
             OnNcCalcSize(window, wParam, lParam);
             break;
+        case WM_INPUT:
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+        case WM_CHAR:
+        case WM_SYSKEYDOWN:
+        case WM_SYSKEYUP:
+            if (HandleKeyboardMessage(message, wParam, lParam)) {
+                return 0;
+            }
+            break;
         case WM_SYSCOMMAND:
             // Alt alone would open the system menu and freeze the frame loop until released.
             if (wParam == SC_KEYMENU) {
@@ -309,11 +334,11 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             break;
         case WM_LBUTTONUP:
             PostPointerEvent(ZQ_EVENT_POINTER_UP, kButtonLeft);
-            ClipCursorToWindow(false);
+            ClipCursorToWindow(ZQI_IsCursorKeptClipped());
             break;
         case WM_RBUTTONUP:
             PostPointerEvent(ZQ_EVENT_POINTER_UP, kButtonRight);
-            ClipCursorToWindow(false);
+            ClipCursorToWindow(ZQI_IsCursorKeptClipped());
             break;
         case WM_MBUTTONDOWN:
             PostPointerEvent(ZQ_EVENT_POINTER_DOWN, kButtonMiddle);

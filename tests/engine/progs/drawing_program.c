@@ -354,7 +354,7 @@ static void DrawingDraw(float dt) {
         g->ClearScreen(0.0f, 0.0f, 0.0f);
         Colour(1.0f, 0.0f, 0.0f, 1.0f);
         FillRectangle(10.0f, 20.0f, 30.0f, 40.0f);
-        g_done = 1;  /* drawn again in every frame until another scene is selected */
+        g_done = 1; /* drawn again in every frame until another scene is selected */
         return;
     }
     /* The worker's buffers are made in one frame and drawn in the next. */

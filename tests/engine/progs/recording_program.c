@@ -11,7 +11,15 @@
  *                                sound again two frames later
  *   --test-pause-after-ms MS     pause the sound and the music MS milliseconds after Init
  *   --test-quit-after-ms MS      ask the engine to quit MS milliseconds after Init
- * At shutdown it writes "run-report.txt" beside itself, one "key=value" per line. */
+ *   --test-extension-calls       in the first Draw, asks named extension calls and the local date
+ *                                and reports their answers
+ *   --test-crash                 faults in the second Draw; the crash callback writes the trace
+ *                                it is given to "crash.txt"
+ *   --test-resources             keeps "res://reload.tga" in memory from Init; in the first Draw
+ *                                asks for a reload, moves the file's time on, asks again and
+ *                                asks for the resource listing"
+ * At shutdown it writes "run-report.txt" beside itself, one "key=value" per line; it also reports
+ * the first gamepad key pressed and whether pad 0 was connected. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -48,6 +56,12 @@ static uint32_t g_soundChannel;
 static uint32_t g_soundChannelLater;
 static int g_soundPlaying;
 static int g_paused;
+static int g_askExtensionCalls;
+static int g_crash;
+static int g_resources;
+static char g_extensionAnswers[1024];
+static int g_firstPadKey;
+static int g_padConnected;
 
 static const char* FindOption(const char* name) {
     const char* found = strstr(GetCommandLineA(), name);
@@ -81,6 +95,9 @@ static void ReadOptions(void) {
     g_pauseAfter = pause != NULL ? (DWORD)atoi(pause) : 0;
     const char* quitTime = FindOption("--test-quit-after-ms ");
     g_quitAfterTime = quitTime != NULL ? (DWORD)atoi(quitTime) : 0;
+    g_askExtensionCalls = FindOption("--test-extension-calls") != NULL;
+    g_crash = FindOption("--test-crash") != NULL;
+    g_resources = FindOption("--test-resources") != NULL;
 }
 
 /* A file of the given name in the folder that holds this library. */
@@ -105,10 +122,12 @@ static void WriteReport(void) {
     fprintf(file,
             "init=%d\nupdate=%d\ndraw=%d\nshutdown=%d\ncheck_parameters=%d\nlaunch_uri_events=%d\n"
             "launch_uri=%s\nqueued_events=%d\nfirst_queued_type=%u\napi=%d\nsound_loaded=%d\n"
-            "sound_channel=%u\nsound_playing=%d\nsound_channel_later=%u\n",
+            "sound_channel=%u\nsound_playing=%d\nsound_channel_later=%u\nfirst_pad_key=%d\n"
+            "pad0_connected=%d\n%s",
             g_initCalls, g_updateCalls, g_drawCalls, g_shutdownCalls, g_checkParameterEvents,
             g_launchUriEvents, g_launchUri, g_queuedEvents, g_firstQueuedType, g_program->api != NULL,
-            g_soundLoaded, g_soundChannel, g_soundPlaying, g_soundChannelLater);
+            g_soundLoaded, g_soundChannel, g_soundPlaying, g_soundChannelLater, g_firstPadKey, g_padConnected,
+            g_extensionAnswers);
     fclose(file);
 }
 
@@ -140,6 +159,9 @@ static void Quit(void) {
 
 static bool RecordingInit(void) {
     ++g_initCalls;
+    if (g_resources) {
+        g_program->api->graphics->GetBitmapWithCacheMode("res://reload.tga", CACHE_PIXELS);
+    }
     g_startTick = GetTickCount();
     if (g_soundName[0] != '\0') {
         g_sound = g_program->api->audio->LoadSound(g_soundName);
@@ -148,8 +170,67 @@ static bool RecordingInit(void) {
     return true;
 }
 
+static void AppendAnswer(const char* key, const char* answer) {
+    size_t used = strlen(g_extensionAnswers);
+    snprintf(g_extensionAnswers + used, sizeof(g_extensionAnswers) - used, "%s=%s\n", key,
+             answer != NULL ? answer : "(null)");
+}
+
+static void AskExtensionCalls(void) {
+    zq_api_t* api = g_program->api;
+    char date[32];
+    zq_date_t today = api->GetLocalDate();
+    AppendAnswer("ext_program_id", api->ExtensionCall("ProgramInfo", "ProgramId"));
+    AppendAnswer("ext_language", api->ExtensionCall("GetLanguage", NULL));
+    AppendAnswer("ext_max_texture", api->ExtensionCall("Renderer", "MaximumTextureSize"));
+    AppendAnswer("ext_date", api->ExtensionCall("GetDate", NULL));
+    snprintf(date, sizeof(date), "%d-%.2d-%.2d", today.year, today.month, today.day);
+    AppendAnswer("local_date", date);
+}
+
+static void WriteCrashTrace(const char* trace) {
+    char path[MAX_PATH];
+    FILE* file;
+    PathBesideLibrary("crash.txt", path, sizeof(path));
+    file = fopen(path, "wb");
+    if (file != NULL) {
+        fputs(trace, file);
+        fclose(file);
+    }
+}
+
+/* A reload finds nothing to do until the file's time moves on; then the bitmap is loaded again. */
+static void ExerciseResourceCommands(void) {
+    zq_api_t* api = g_program->api;
+    char path[MAX_PATH];
+    HANDLE file;
+    FILETIME written;
+    ULARGE_INTEGER time;
+    api->ExtensionCall("Cache", "ReloadResources");
+    PathBesideLibrary("reload.tga", path, sizeof(path));
+    file = CreateFileA(path, FILE_WRITE_ATTRIBUTES, 0, NULL, OPEN_EXISTING, 0, NULL);
+    if (file != INVALID_HANDLE_VALUE && GetFileTime(file, NULL, NULL, &written)) {
+        time.LowPart = written.dwLowDateTime;
+        time.HighPart = written.dwHighDateTime;
+        time.QuadPart += 3600ull * 10000000ull; /* one hour in 100 ns steps */
+        written.dwLowDateTime = time.LowPart;
+        written.dwHighDateTime = time.HighPart;
+        SetFileTime(file, NULL, NULL, &written);
+    }
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+    }
+    api->ExtensionCall("Cache", "ReloadResources");
+    api->ExtensionCall("ListResourceUsage", NULL);
+}
+
+static __attribute__((noinline)) void CrashInDraw(void) {
+    *(volatile int*)NULL = 1;
+}
+
 static void RecordingShutdown(void) {
     ++g_shutdownCalls;
+    g_padConnected = g_program->api->GetInputState(800);
     WriteReport();
 }
 
@@ -188,6 +269,15 @@ static void DriveSound(void) {
 static void RecordingDraw(float dt) {
     (void)dt;
     ++g_drawCalls;
+    if (g_askExtensionCalls && g_drawCalls == 1) {
+        AskExtensionCalls();
+    }
+    if (g_resources && g_drawCalls == 1) {
+        ExerciseResourceCommands();
+    }
+    if (g_crash && g_drawCalls == 2) {
+        CrashInDraw();
+    }
     DriveSound();
     if (g_waitForLaunchUri) {
         if (g_drawCalls == 1) {
@@ -226,6 +316,9 @@ static int32_t RecordingHandleEvent(const zq_event_t* event) {
     if (event->type == ZQ_EVENT_LAUNCH_URI) {
         RecordLaunchUri(event);
     }
+    if (event->type == ZQ_EVENT_KEY_DOWN && event->key.input_id >= 800 && g_firstPadKey == 0) {
+        g_firstPadKey = event->key.input_id;
+    }
     return 0;
 }
 
@@ -243,5 +336,6 @@ __declspec(dllexport) bool ZQ_GetProgramInterface(zq_program_t* program, uint32_
     program->Update = RecordingUpdate;
     program->Draw = RecordingDraw;
     program->HandleEvent = RecordingHandleEvent;
+    program->HandleCrash = g_crash ? WriteCrashTrace : NULL;
     return true;
 }

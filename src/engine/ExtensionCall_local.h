@@ -1,0 +1,41 @@
+// The named extension calls' handlers, shared by their files; nothing else may reach in.
+#pragma once
+
+#include <cstddef>
+
+#include "engine/ExtensionCall.h"
+
+// What one handler made of a call: it ends the call (with its text, which may be null), or the
+// call goes on down the chain.
+struct ExtensionAnswer {
+    bool ends;
+    const char* text;
+};
+
+inline ExtensionAnswer ExtensionGoesOn() {
+    return {false, nullptr};
+}
+inline ExtensionAnswer ExtensionEnds(const char* text) {
+    return {true, text};
+}
+// Ends the call only with a text; null lets it go on.
+inline ExtensionAnswer ExtensionEndsIfAnswered(const char* text) {
+    return {text != nullptr, text};
+}
+
+typedef ExtensionAnswer (*ExtensionHandler)(const char* function, const char* parameter);
+
+// ExtensionServices.cpp
+ExtensionAnswer ZQI_HandlePurchaseCall(const char* function, const char* parameter);
+ExtensionAnswer ZQI_HandleGameCenterCall(const char* function, const char* parameter);
+ExtensionAnswer ZQI_HandleTestExtensionCall(const char* function, const char* parameter);
+
+// ExtensionQueries.cpp
+ExtensionAnswer ZQI_HandleLanguageQuery(const char* function, const char* parameter);
+ExtensionAnswer ZQI_HandleRendererQuery(const char* function, const char* parameter);
+ExtensionAnswer ZQI_HandleProgramQuery(const char* function, const char* parameter);
+ExtensionAnswer ZQI_HandlePlatformQuery(const char* function, const char* parameter);
+ExtensionAnswer ZQI_HandleDateQuery(const char* function, const char* parameter);
+
+// Field index of text split at separator, cut to size - 1 characters; "" when there is none.
+const char* ZQI_CutField(const char* text, char separator, int index, char* out, size_t size);

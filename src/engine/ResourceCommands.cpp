@@ -1,0 +1,256 @@
+// The developer's resource commands of the named extension calls: reloading the bitmaps, fonts
+// and sounds whose files changed, and listing what every resource holds with the largest first.
+// Main thread: they walk the resource tables without their locks, as the frame does.
+#include "engine/ResourceCommands.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "audio/SoundChannel.h"
+#include "audio/SoundResource.h"
+#include "core/ApiTable.h"
+#include "core/CoreState.h"
+#include "core/Log.h"
+#include "core/MemoryStatistics.h"
+#include "foundation/Array.h"
+#include "filesystem/FileSystemApi.h"
+#include "fonts/FontTable.h"
+#include "graphics/BitmapTable.h"
+
+namespace {
+
+const double kKilobyte = 1024.0;
+const double kMegabyte = 1048576.0;
+const size_t kFirstHogCapacity = 4096;
+const size_t kMostHogsShown = 80;
+// What the engine's own state takes, as the listing has always reported it.
+const double kEngineStateKilobytes = 720.734375;
+
+// ---- Reload ----
+
+// A resource is reloaded unless developer mode recorded its file's time at load and the file
+// still has that time.
+bool FileChanged(const char* path, uint32_t recordedTime) {
+    if (!g_core.developerMode || recordedTime == 0) {
+        return true;
+    }
+    zq_file_info_t info;
+    return !ZQ_FileSystem_GetFileInfo(path, &info) || info.modification_time != recordedTime;
+}
+
+bool IsReloadableName(const char* name) {
+    return name != nullptr && name[0] != '!';
+}
+
+int32_t ReloadBitmaps() {
+    int32_t reloaded = 0;
+    for (int32_t slot = 0; slot < ZQI_GetBitmapUsedCount(); ++slot) {
+        zq_bitmap_t* bitmap = ZQI_GetBitmapSlot(slot);
+        if (!IsReloadableName(bitmap->name) || bitmap->reference_count <= 0 ||
+            (bitmap->flags & BITMAP_FLAG_RELOADABLE) == 0) {
+            continue;
+        }
+        // A name without extension was loaded from the file it resolved to.
+        const char* file = bitmap->source_file != nullptr ? bitmap->source_file : bitmap->name;
+        if (!FileChanged(file, bitmap->source_time)) {
+            continue;
+        }
+        ZQ_Print("Reloading bitmap '%s'...", bitmap->name);
+        const int32_t mode = bitmap->cache_mode;
+        ZQ_Graphics_SetBitmapCacheMode(bitmap, CACHE_NOTHING);
+        ZQ_Graphics_SetBitmapCacheMode(bitmap, mode);
+        ++reloaded;
+    }
+    return reloaded;
+}
+
+int32_t ReloadFonts() {
+    int32_t reloaded = 0;
+    zq_graphics_api_t* graphics = ZQI_GetApi()->graphics;
+    for (int32_t slot = 0; slot < ZQI_GetFontUsedCount(); ++slot) {
+        zq_font_t* font = ZQI_GetFontSlot(slot);
+        if (!IsReloadableName(font->name) || font->referenceCount <= 0 ||
+            !FileChanged(font->name, font->fileTime)) {
+            continue;
+        }
+        ZQ_Print("Reloading font '%s'...", font->name);
+        graphics->RefreshFont(font);
+        ++reloaded;
+    }
+    return reloaded;
+}
+
+int32_t ReloadSounds() {
+    int32_t reloaded = 0;
+    SoundResource* pool = ZQI_GetSoundPool();
+    for (int32_t index = 0; index < ZQI_GetSoundPoolCount(); ++index) {
+        SoundResource* sound = &pool[index];
+        if (!IsReloadableName(sound->name) || sound->referenceCount <= 0 || sound->data == nullptr) {
+            continue;
+        }
+        const char* file = sound->resolvedPath != nullptr ? sound->resolvedPath : sound->name;
+        if (!FileChanged(file, sound->fileTime)) {
+            continue;
+        }
+        ZQ_Print("Reloading sound '%s'...", sound->name);
+        ZQI_ReloadSound(sound);
+        ++reloaded;
+    }
+    return reloaded;
+}
+
+// ---- Listing ----
+
+struct ResourceEntry {
+    const char* name;
+    const char* kind;  // "GFX", "SND" or "FNT"
+    uint64_t bytes;
+    int32_t width;  // 0 for sounds
+    int32_t height;
+};
+
+uint64_t ImageBytes(int32_t width, int32_t height) {
+    return width > 0 && height > 0 ? static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 4u : 0;
+}
+
+struct ImageBytesHeld {
+    uint64_t system;
+    uint64_t gpu;
+};
+
+ImageBytesHeld HeldBy(const zq_bitmap_t& image) {
+    ImageBytesHeld held;
+    held.system = image.pixels != nullptr ? ImageBytes(image.width, image.height) : 0;
+    held.gpu = image.gpu.loaded ? ImageBytes(image.gpu.texture_width, image.gpu.texture_height) : 0;
+    return held;
+}
+
+uint64_t ListBitmaps(Array<ResourceEntry>& hogs) {
+    ZQ_Log(LOG_LEVEL_SYSTEM, "\nBitmaps:");
+    uint64_t total = 0;
+    for (int32_t slot = 0; slot < ZQI_GetBitmapUsedCount(); ++slot) {
+        const zq_bitmap_t* bitmap = ZQI_GetBitmapSlot(slot);
+        if (bitmap->name == nullptr) {
+            continue;
+        }
+        const ImageBytesHeld held = HeldBy(*bitmap);
+        const zq_bitmap_gpu_data_t& gpu = bitmap->gpu;
+        if (held.system != 0) {
+            ZQ_Print("Bitmap #%.3d %dx%d '%s' refc=%d sysmem=%.1fKB gpumem=%.1fKB texture=%dx%d", slot,
+                     bitmap->width, bitmap->height, bitmap->name, bitmap->reference_count,
+                     held.system / kKilobyte, held.gpu / kKilobyte, gpu.texture_width, gpu.texture_height);
+        } else {
+            ZQ_Print("Bitmap #%.3d %dx%d '%s' refc=%d gpumem=%.1fKB  texture=%dx%d", slot, bitmap->width,
+                     bitmap->height, bitmap->name, bitmap->reference_count, held.gpu / kKilobyte,
+                     gpu.texture_width, gpu.texture_height);
+        }
+        total += held.system + held.gpu;
+        if (gpu.loaded) {
+            hogs.Push({bitmap->name, "GFX", held.system + held.gpu, bitmap->width, bitmap->height});
+        }
+    }
+    return total;
+}
+
+uint64_t ListSounds(Array<ResourceEntry>& hogs) {
+    ZQ_Log(LOG_LEVEL_SYSTEM, "\nSounds:");
+    uint64_t total = 0;
+    const SoundResource* pool = ZQI_GetSoundPool();
+    for (int32_t index = 0; index < ZQI_GetSoundPoolCount(); ++index) {
+        const SoundResource& sound = pool[index];
+        if (sound.name == nullptr) {
+            continue;
+        }
+        uint64_t bytes = sound.dataSize;
+        if (bytes > ZQI_LARGEST_COUNTED_SOUND) {
+            ZQ_Log(LOG_LEVEL_SYSTEM, "Assuming Sound #%.3d '%s' is music and not counting its memory", index,
+                   sound.name);
+            bytes = 0;
+        } else {
+            ZQ_Log(LOG_LEVEL_SYSTEM, "Sound #%.3d '%s' refc=%d sysmem=%.1fKB", index, sound.name,
+                   sound.referenceCount, bytes / kKilobyte);
+        }
+        total += bytes;
+        hogs.Push({sound.name, "SND", bytes, 0, 0});
+    }
+    return total;
+}
+
+uint64_t ListFonts(Array<ResourceEntry>& hogs) {
+    ZQ_Log(LOG_LEVEL_SYSTEM, "\nFonts:");
+    uint64_t total = 0;
+    for (int32_t slot = 0; slot < ZQI_GetFontUsedCount(); ++slot) {
+        const zq_font_t* font = ZQI_GetFontSlot(slot);
+        if (font->name == nullptr) {
+            continue;
+        }
+        const ImageBytesHeld held = HeldBy(font->atlas);
+        if (held.system != 0) {
+            ZQ_Log(LOG_LEVEL_SYSTEM, "Font #%.3d '%s' refc=%d sysmem=%.1fKB gpumem=%.1fKB ", slot, font->name,
+                   font->referenceCount, held.system / kKilobyte, held.gpu / kKilobyte);
+        } else {
+            ZQ_Log(LOG_LEVEL_SYSTEM, "Font #%.3d '%s' refc=%d gpumem=%.1fKB ", slot, font->name,
+                   font->referenceCount, held.gpu / kKilobyte);
+        }
+        total += held.system + held.gpu;
+        hogs.Push({font->name, "FNT", held.system + held.gpu, font->atlas.width, font->atlas.height});
+    }
+    return total;
+}
+
+void PrintHogs(Array<ResourceEntry>& hogs) {
+    std::stable_sort(hogs.begin(), hogs.end(),
+                     [](const ResourceEntry& a, const ResourceEntry& b) { return a.bytes > b.bytes; });
+    const size_t shown = std::min(static_cast<size_t>(hogs.count), kMostHogsShown);
+    ZQ_Print("TOP%d Memory Hogs", static_cast<int>(shown));
+    for (size_t i = 0; i < shown; ++i) {
+        const ResourceEntry& entry = hogs[static_cast<int32_t>(i)];
+        const int rank = static_cast<int>(i + 1);
+        if (entry.width > 0) {
+            ZQ_Print("#%.3d %s %.1fMB %dx%d %s", rank, entry.kind, entry.bytes / kMegabyte, entry.width,
+                     entry.height, entry.name);
+        } else {
+            ZQ_Print("#%.3d %s %.1fMB %s", rank, entry.kind, entry.bytes / kMegabyte, entry.name);
+        }
+    }
+}
+
+}  // namespace
+
+void ZQI_ReloadChangedResources() {
+    uint32_t start = ZQ_GetMilliseconds();
+    int32_t count = ReloadBitmaps();
+    if (count > 0) {
+        ZQ_Print("Reloaded %d changed bitmaps in %d msecs.", count,
+                 static_cast<int32_t>(ZQ_GetMilliseconds() - start));
+    }
+    start = ZQ_GetMilliseconds();
+    count = ReloadFonts();
+    if (count > 0) {
+        ZQ_Print("Reloading %d changed fonts in %d msecs.", count,
+                 static_cast<int32_t>(ZQ_GetMilliseconds() - start));
+    }
+    start = ZQ_GetMilliseconds();
+    count = ReloadSounds();
+    if (count > 0) {
+        ZQ_Print("Reloading %d changed sound in %d msecs.", count,
+                 static_cast<int32_t>(ZQ_GetMilliseconds() - start));
+    }
+}
+
+void ZQI_ListResourceUsage() {
+    ZQ_Log(LOG_LEVEL_SYSTEM, "Listing Resource Usage.");
+    Array<ResourceEntry> hogs;
+    hogs.Reserve(static_cast<int32_t>(kFirstHogCapacity));
+    const uint64_t bitmaps = ListBitmaps(hogs);
+    const uint64_t sounds = ListSounds(hogs);
+    const uint64_t fonts = ListFonts(hogs);
+    ZQ_Log(LOG_LEVEL_SYSTEM, "Total %.1fMB allocated for bitmaps in (system+gpu) memory.",
+           bitmaps / kMegabyte);
+    ZQ_Log(LOG_LEVEL_SYSTEM, "Total %.1fMB allocated for sounds in system memory.", sounds / kMegabyte);
+    ZQ_Log(LOG_LEVEL_SYSTEM, "Total %.1fMB allocated for fonts in (system+gpu) memory.", fonts / kMegabyte);
+    ZQ_Log(LOG_LEVEL_SYSTEM, "Total %.1fKB allocated for all resources.",
+           (bitmaps + sounds + fonts) / kKilobyte);
+    ZQ_Log(LOG_LEVEL_SYSTEM, "ZORQA state size is %.1fKB.", kEngineStateKilobytes);
+    PrintHogs(hogs);
+}
