@@ -2,8 +2,8 @@
 // pixel tools, image loading, atlas packing and upload, bitmaps, shaders, the manifest's entries
 // and the drawing colour. The per-thread text settings are the graphics subsystem's own
 // (graphics/TextSettings.h), read directly. Through the hooks the font code builds and is tested
-// without a renderer. A hook left null
-// means "not available": the font code then does without it (documented per hook).
+// without a renderer. A hook left null means "not available": the font code then does without it
+// (documented per hook).
 #pragma once
 
 #include <cstdint>
