@@ -8,7 +8,7 @@ packages=(
     cmake make g++ pkg-config python3 git file ca-certificates
     googletest libbenchmark-dev
     zlib1g-dev libpng-dev libjpeg-dev libfreetype-dev libogg-dev libvorbis-dev libpugixml-dev libsqlite3-dev
-    libturbojpeg0-dev fonts-dejavu-core
+    libturbojpeg0-dev fonts-dejavu-core libsdl2-dev
     clang libclang-rt-14-dev bison glslang-tools glslang-dev spirv-tools
     mingw-w64 libz-mingw-w64-dev dpkg-dev
     wine wine64 xvfb xauth

@@ -47,7 +47,7 @@ struct StandIn<Result (*)(Args...), Name> {
     }
 };
 
-// printf-style slots (text drawing and measuring).
+// printf-style slots (text measuring).
 template <typename Result, typename... Args, typename Name>
 struct StandIn<Result (*)(Args..., ...), Name> {
     static Result Call(Args..., ...) {
@@ -67,24 +67,8 @@ struct StandIn<Result (*)(Args..., ...), Name> {
     } while (0)
 
 #define ZQI_FILES(member) ZQI_STAND_IN(table, "ZQ_FileSystem_", "file system", member)
-#define ZQI_GRAPHICS(member) ZQI_STAND_IN(table, "ZQ_Graphics_", "graphics", member)
+#define ZQI_FONTS(member) ZQI_STAND_IN(table, "ZQ_Graphics_", "fonts", member)
 #define ZQI_ROOT(member, subsystem) ZQI_STAND_IN(table, "ZQ_", subsystem, member)
-
-// ---- Reserved graphics slots: fixed answers, no message ----
-
-void* ReservedNull() {
-    return nullptr;
-}
-void ReservedNothing() {}
-bool ReservedFalse() {
-    return false;
-}
-int32_t ReservedThree() {
-    return 3;
-}
-float ReservedZero() {
-    return 0.0f;
-}
 
 // ---- File-system slots that hand out lists: always a new list, so the caller can free it ----
 
@@ -187,146 +171,16 @@ void ZQI_FillUnavailableFileSystemTable(zq_filesystem_api_t* table) {
 }
 
 void ZQI_FillUnavailableGraphicsTable(zq_graphics_api_t* table) {
-    table->Reserved0 = ReservedNull;
-    table->Reserved1 = ReservedNothing;
-    table->Reserved2 = ReservedNothing;
-    table->Reserved3 = ReservedNothing;
-    table->Reserved4 = ReservedFalse;
-    ZQI_GRAPHICS(ClearDepth);
-    ZQI_GRAPHICS(ClearScreen);
-    ZQI_GRAPHICS(ClearScreenRGBA);
-    table->Reserved8 = ReservedNull;
-    ZQI_GRAPHICS(CreateBitmap);
-    ZQI_GRAPHICS(CopyBitmapRenderTargetDataToPixels);
-    ZQI_GRAPHICS(CreateIndexBuffer);
-    ZQI_GRAPHICS(CreateVertexBuffer);
-    ZQI_GRAPHICS(DisableScissor);
-    ZQI_GRAPHICS(DrawBitmap);
-    ZQI_GRAPHICS(DrawBitmapFromVertices);
-    ZQI_GRAPHICS(DrawBitmapLine);
-    ZQI_GRAPHICS(DrawBitmapRotated);
-    ZQI_GRAPHICS(DrawLine);
-    ZQI_GRAPHICS(DrawLineFromVertices);
-    ZQI_GRAPHICS(DrawRectangle);
-    ZQI_GRAPHICS(DrawSubBitmap);
-    ZQI_GRAPHICS(DrawText);
-    ZQI_GRAPHICS(DrawTriangles);
-    ZQI_GRAPHICS(DrawTrianglesFromBuffers);
-    ZQI_GRAPHICS(DrawTrianglesFromVertexFormat);
-    ZQI_GRAPHICS(DrawTrianglesInstanced);
-    ZQI_GRAPHICS(DrawTrianglesRange);
-    table->Reserved28 = ReservedNothing;
-    table->Reserved29 = ReservedNothing;
-    table->Reserved30 = ReservedNothing;
-    ZQI_GRAPHICS(FreeIndexBuffer);
-    ZQI_GRAPHICS(FreeVertexBuffer);
-    ZQI_GRAPHICS(GetAlpha);
-    ZQI_GRAPHICS(GetBitmap);
-    ZQI_GRAPHICS(GetBitmapFromHandle);
-    ZQI_GRAPHICS(GetBitmapWithCacheMode);
-    ZQI_GRAPHICS(GetBlendMode);
-    ZQI_GRAPHICS(GetColor);
-    ZQI_GRAPHICS(GetDepth);
-    ZQI_GRAPHICS(GetDisplayCount);
-    table->Reserved41 = ReservedThree;
-    ZQI_GRAPHICS(GetFont);
-    ZQI_GRAPHICS(GetMaximumTextureSize);
-    ZQI_GRAPHICS(GetNumBitmaps);
-    ZQI_GRAPHICS(GetTextureFilter);
-    ZQI_GRAPHICS(GetRenderFlag);
-    table->Reserved47 = ReservedZero;
-    ZQI_GRAPHICS(GetRenderState);
-    ZQI_GRAPHICS(GetShader);
-    ZQI_GRAPHICS(GetShaderConstant);
-    ZQI_GRAPHICS(GetShaderConstantIndex);
-    ZQI_GRAPHICS(GetShaderPixelConstant);
-    ZQI_GRAPHICS(GetShaderPixelConstantIndex);
-    ZQI_GRAPHICS(GetShaderTags);
-    ZQI_GRAPHICS(GetShaderUserValue);
-    ZQI_GRAPHICS(GetShaderVertexConstant);
-    ZQI_GRAPHICS(GetShaderVertexConstantIndex);
-    ZQI_GRAPHICS(GetSupportedResolutions);
-    ZQI_GRAPHICS(GetTextAlignment);
-    ZQI_GRAPHICS(GetTextHeight);
-    ZQI_GRAPHICS(GetTextSize);
-    ZQI_GRAPHICS(GetTextureIndex);
-    ZQI_GRAPHICS(GetTextWidth);
-    ZQI_GRAPHICS(GetViewportSize);
-    ZQI_GRAPHICS(GetViewPosition);
-    ZQI_GRAPHICS(IncreaseBitmapReferenceCount);
-    table->Reserved67 = ReservedFalse;
-    ZQI_GRAPHICS(IsShaderLoaded);
-    ZQI_GRAPHICS(IsTextureFormatSupported);
-    ZQI_GRAPHICS(LoadBitmap);
-    ZQI_GRAPHICS(LoadFont);
-    ZQI_GRAPHICS(LockIndexBuffer);
-    ZQI_GRAPHICS(LockVertexBuffer);
-    ZQI_GRAPHICS(PeekProjectionTransform);
-    ZQI_GRAPHICS(PeekRenderTarget);
-    ZQI_GRAPHICS(PeekViewTransform);
-    ZQI_GRAPHICS(PeekWorldTransform);
-    ZQI_GRAPHICS(PopProjectionTransform);
-    ZQI_GRAPHICS(PopRenderTargets);
-    ZQI_GRAPHICS(PopScissorRectangle);
-    ZQI_GRAPHICS(PopShader);
-    ZQI_GRAPHICS(PopViewTransform);
-    ZQI_GRAPHICS(PopWorldTransform);
-    ZQI_GRAPHICS(PushProjectionTransform);
-    ZQI_GRAPHICS(PushRenderTarget);
-    ZQI_GRAPHICS(PushRenderTargets);
-    ZQI_GRAPHICS(PushRenderTargetWithDepth);
-    ZQI_GRAPHICS(PushScissorRectangle);
-    ZQI_GRAPHICS(PushShader);
-    ZQI_GRAPHICS(PushViewTransform);
-    ZQI_GRAPHICS(PushWorldTransform);
-    ZQI_GRAPHICS(RefreshBitmap);
-    ZQI_GRAPHICS(RefreshFont);
-    ZQI_GRAPHICS(ReleaseBitmap);
-    ZQI_GRAPHICS(ReleaseFont);
-    ZQI_GRAPHICS(ReloadShader);
-    ZQI_GRAPHICS(RemoveBitmapHandle);
-    ZQI_GRAPHICS(ResizeBitmap);
-    ZQI_GRAPHICS(SaveBitmap);
-    ZQI_GRAPHICS(SaveFont);
-    table->Reserved101 = ReservedNothing;
-    ZQI_GRAPHICS(SetAlpha);
-    ZQI_GRAPHICS(SetBitmapCacheMode);
-    ZQI_GRAPHICS(SetBitmapFrame);
-    ZQI_GRAPHICS(SetBlendMode);
-    ZQI_GRAPHICS(SetColor);
-    ZQI_GRAPHICS(SetColorRGBA);
-    ZQI_GRAPHICS(SetDepth);
-    ZQI_GRAPHICS(SetDepthParameters);
-    ZQI_GRAPHICS(SetFontShader);
-    table->Reserved111 = ReservedNothing;
-    ZQI_GRAPHICS(SetTextureFilter);
-    ZQI_GRAPHICS(SetVSync);
-    table->Reserved114 = ReservedFalse;
-    ZQI_GRAPHICS(SetRenderFlag);
-    table->Reserved116 = ReservedNothing;
-    ZQI_GRAPHICS(SetRenderState);
-    ZQI_GRAPHICS(SetBitmapSourceRectangle);
-    ZQI_GRAPHICS(SetScissorRectangle);
-    ZQI_GRAPHICS(SetShader);
-    ZQI_GRAPHICS(SetShaderConstant);
-    ZQI_GRAPHICS(SetShaderPixelConstant);
-    ZQI_GRAPHICS(SetShaderVertexConstant);
-    ZQI_GRAPHICS(SetTextureStageAddressMode);
-    ZQI_GRAPHICS(SetTextureStageFilter);
-    ZQI_GRAPHICS(SetTextAlignment);
-    ZQI_GRAPHICS(SetTextCharacterSpacing);
-    ZQI_GRAPHICS(GetFontGlyph);
-    ZQI_GRAPHICS(SetTextMaxWidth);
-    ZQI_GRAPHICS(SetTextJustify);
-    ZQI_GRAPHICS(SetTextTransform);
-    ZQI_GRAPHICS(SetTextLineSpacing);
-    ZQI_GRAPHICS(SetTextMarkupDisabled);
-    ZQI_GRAPHICS(CanFontRenderText);
-    ZQI_GRAPHICS(SetTexture);
-    ZQI_GRAPHICS(ShaderHasTag);
-    ZQI_GRAPHICS(FlushBatch);
-    ZQI_GRAPHICS(UnlockIndexBuffer);
-    ZQI_GRAPHICS(UnlockVertexBuffer);
+    ZQI_FONTS(GetFont);
+    ZQI_FONTS(LoadFont);
+    ZQI_FONTS(ReleaseFont);
+    ZQI_FONTS(RefreshFont);
+    ZQI_FONTS(SaveFont);
+    ZQI_FONTS(GetFontGlyph);
+    ZQI_FONTS(CanFontRenderText);
+    ZQI_FONTS(GetTextWidth);
+    ZQI_FONTS(GetTextHeight);
+    ZQI_FONTS(GetTextSize);
 }
 
 void ZQI_FillUnavailableRootSlots(zq_api_t* table) {

@@ -1,5 +1,5 @@
 // Stand-ins for the engine API slots of subsystems that are not part of this build (file
-// system, graphics, the manifest, HTTP). Every stand-in answers "not available": nothing happens,
+// system, fonts, the manifest, HTTP). Every stand-in answers "not available": nothing happens,
 // the result is zero, false, null or an empty list, and the first call of each slot logs an error
 // naming it. A program may call any slot
 // without jumping through null; the owning subsystem replaces the stand-ins when it is built.
@@ -11,8 +11,8 @@
 void ZQI_RestartUnavailableReports();
 
 void ZQI_FillUnavailableFileSystemTable(zq_filesystem_api_t* table);
-// The reserved slots get their fixed answers (0 and 8 null, 4, 67 and 114 false, 41 three,
-// 47 zero, the others nothing); every other slot is a stand-in.
+// The font slots of the graphics sub-table (fonts, text measures); the graphics subsystem fills
+// every other slot with its own filler.
 void ZQI_FillUnavailableGraphicsTable(zq_graphics_api_t* table);
 // GetParameter (null), SendHttpRequest and SendRawHttpRequest. The pointer slots (9 to 11) and
 // ExtensionCall (17) stay null here: the platform layer and the engine fill them before a program

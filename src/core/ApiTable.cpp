@@ -1,6 +1,6 @@
 // Building the engine API: the root record and its twelve sub-tables, all in static storage, filled
 // once at start-up in slot order. Subsystems above the core register fillers that each build runs
-// last, so a rebuild keeps their slots; the graphics subsystem's own table builder stores slot 40.
+// last, so a rebuild keeps their slots (the graphics sub-table, slot 40, is the graphics filler's).
 #include "core/ApiTable.h"
 
 #include <cstring>
@@ -116,7 +116,9 @@ void ZQI_BuildApiTables() {
     ZQI_FillUnavailableFileSystemTable(&g_filesystem);
     g_api.filesystem = &g_filesystem;
 
-    // Stands in for the graphics table builder until the graphics subsystem is built.
+    // Filled by the graphics subsystem's registered filler; the font slots stand in until the
+    // fonts' filler replaces them.
+    memset(&g_graphics, 0, sizeof(g_graphics));
     ZQI_FillUnavailableGraphicsTable(&g_graphics);
     g_api.graphics = &g_graphics;
 

@@ -13,15 +13,15 @@ zq_api_t* ZQI_GetApi();
 
 // Zeroes the root record and fills it and every sub-table in slot order, then runs the
 // registered fillers over it. The eight online-service sub-tables are left to the services
-// subsystem's filler (their slots stay null until it has run). Nothing is allocated. Called once during start-up, before anything
-// logs; calling it again rebuilds the same tables.
+// subsystem's filler (their slots stay null until it has run). Nothing is allocated. Called once during
+// start-up, before anything logs; calling it again rebuilds the same tables.
 void ZQI_BuildApiTables();
 
 // A subsystem built on top of the core (the core cannot call it) puts its own functions into the
 // record through a filler, which overwrites the stand-ins of its slots.
 typedef void (*ZQI_ApiTableFiller)(zq_api_t* api);
-// One filler per subsystem above the core is plenty.
-const int32_t ZQI_MAX_API_TABLE_FILLERS = 8;
+// One filler per subsystem above the core, with room to spare (the engine registers nine).
+const int32_t ZQI_MAX_API_TABLE_FILLERS = 16;
 // Adds a filler that every later ZQI_BuildApiTables runs, in registration order, after the
 // stand-ins are in place; it is not run now (the caller fills the current record itself).
 // Registering a filler that is already registered changes nothing and answers true. False, with

@@ -13,6 +13,12 @@ struct RendererImplementation;
 // Shows a message box for a popup and returns its answer. Installed by the platform layer; while
 // none is installed a popup can only be logged.
 typedef int32_t (*ZQI_PopupMessageFunction)(int32_t level, const char* text);
+// A message box with the given buttons (developer mode only); returns the pressed button's answer.
+typedef int32_t (*ZQI_PopupChoiceFunction)(int32_t level, int32_t buttons, const char* text);
+enum : int32_t {
+    ZQI_POPUP_BUTTONS_CANCEL_TRY_CONTINUE = 4,  // cancel ends the process
+    ZQI_POPUP_ANSWER_TRY_AGAIN = 3,
+};
 
 struct CoreState {
     // Settings, fixed after pre-initialisation (the developer settings may change them).
@@ -59,6 +65,7 @@ struct CoreState {
     String systemInfoText;  // answered by GetSystemInfo
 
     ZQI_PopupMessageFunction popupMessage;  // the platform's message box; null = none
+    ZQI_PopupChoiceFunction popupChoice;    // the platform's box with buttons; null = none
 };
 
 // The record. Zero (with an empty text) until start-up sets the defaults.

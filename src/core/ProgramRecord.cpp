@@ -219,7 +219,8 @@ void ZQI_CheckProgramFields() {
 
 void ZQI_DrawFallbackProgram(float) {
     zq_graphics_api_t* graphics = ZQI_GetApi()->graphics;
-    if (graphics == nullptr) {
+    // A build without the graphics subsystem has no drawing slots.
+    if (graphics == nullptr || graphics->ClearScreen == nullptr) {
         return;
     }
     const float one = 1.0f;

@@ -7,7 +7,8 @@
 #include "core/CoreState.h"
 #include "core/Features.h"
 #include "core/Log.h"
-#include "engine/PendingSubsystems.h"
+#include "graphics/HighLevelRenderer.h"
+#include "graphics/ScreenMapping.h"
 #include "engine/RuntimeState.h"
 
 namespace {
@@ -189,7 +190,43 @@ Matrix4x4 ZQI_ComputeScreenTransform() {
 }
 
 void ZQI_BuildScreenTransform() {
-    HighLevelRenderer::PushWorldTransform(ZQI_ComputeScreenTransform());
+    const Matrix4x4 transform = ZQI_ComputeScreenTransform();
+    HighLevelRenderer::PushWorldTransform(&transform);
+}
+
+namespace {
+
+ScreenMapping CurrentScreenMapping() {
+    ScreenMapping mapping = {};
+    mapping.autoscale = g_runtime.autoscale;
+    mapping.scaleX = g_runtime.scaleX;
+    mapping.scaleY = g_runtime.scaleY;
+    mapping.offsetX = g_runtime.offsetX;
+    mapping.offsetY = g_runtime.offsetY;
+    mapping.zoom = g_runtime.overlayZoom;
+    mapping.zoomOffsetX = g_runtime.zoomOffsetX;
+    mapping.zoomOffsetY = g_runtime.zoomOffsetY;
+    mapping.orientationSwapped = IsOrientationSwapped() ? 1 : 0;
+    return mapping;
+}
+
+// The overlay zoom belongs to the back buffer: drawing into a target sets it aside.
+void LeaveBackBuffer() {
+    g_runtime.rememberedZoom = g_runtime.overlayZoom;
+    g_runtime.overlayZoom = 1.0f;
+    ZQI_UpdateAutoscaleOffsets();
+}
+
+void ReturnToBackBuffer() {
+    g_runtime.overlayZoom = g_runtime.rememberedZoom;
+    ZQI_UpdateAutoscaleOffsets();
+}
+
+}  // namespace
+
+void ZQI_ConnectScreenMapping() {
+    const ScreenMappingCalls calls = {CurrentScreenMapping, LeaveBackBuffer, ReturnToBackBuffer};
+    ZQI_SetScreenMappingCalls(&calls);
 }
 
 namespace {

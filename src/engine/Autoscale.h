@@ -31,3 +31,6 @@ Matrix4x4 ZQI_ComputeScreenTransform();
 void ZQI_MapWindowPointToProgram(int32_t* x, int32_t* y);
 // Pushes ZQI_ComputeScreenTransform onto the world-transform stack.
 void ZQI_BuildScreenTransform();
+// Hands the graphics subsystem the screen mapping (autoscaling, overlay zoom, orientation) it maps
+// back-buffer scissor rectangles with, and the zoom's set-aside while drawing into a target.
+void ZQI_ConnectScreenMapping();

@@ -14,11 +14,11 @@
 #include "core/MemoryStatistics.h"
 #include "engine/Autoscale.h"
 #include "engine/ExtensionCall_local.h"
-#include "engine/PendingSubsystems.h"
 #include "engine/ResourceCommands.h"
 #include "engine/RuntimePlatform.h"
 #include "engine/RuntimeState.h"
 #include "foundation/String.h"
+#include "graphics/HighLevelRenderer.h"
 #include "platform/InputImp.h"
 #include "services/ExtensionModules.h"
 

@@ -1,16 +1,20 @@
-// The graphics services the fonts reach through their hooks. The drawing state (current colour,
-// text settings, shaders) is not among them yet: those hooks stay empty.
+// The graphics services the fonts reach through their hooks, and what the graphics text slot
+// reads of a font. The text drawers themselves are the fonts' to install.
 #include "engine/FontGraphicsConnection.h"
 
 #include "data/DMRecords.h"
+#include "fonts/Font.h"
 #include "fonts/FontLoading.h"
 #include "fonts/FontServices.h"
 #include "graphics/AtlasPacking.h"
 #include "graphics/BitmapLoading.h"
 #include "graphics/BitmapUpload.h"
+#include "graphics/Drawing.h"
 #include "graphics/GraphicsResourceApi.h"
 #include "graphics/ImageLoader.h"
 #include "graphics/PixelTools.h"
+#include "graphics/RendererState.h"
+#include "graphics/ShaderManager.h"
 #include "graphics/d3d11/D3D11BackEndCalls.h"
 
 namespace {
@@ -29,6 +33,27 @@ const char* FindManifestValue(const char* name, const char* key) {
     return entry != nullptr ? entry->GetValue(key) : nullptr;
 }
 
+void GetCurrentColor(float colour[4]) {
+    for (int32_t i = 0; i < 3; ++i) {
+        colour[i] = g_rendererState.color[i];
+    }
+    colour[3] = g_rendererState.alpha;
+}
+
+uint32_t DescribeFont(const zq_font_t* font) {
+    uint32_t description = 0;
+    if (font->loaded.load() != 0) {
+        description |= ZQI_FONT_LOADED;
+    }
+    if ((font->flags & FONT_FLAG_DISTANCE_FIELD) != 0) {
+        description |= ZQI_FONT_DISTANCE_FIELD;
+    }
+    if (font->utf8 != 0) {
+        description |= ZQI_FONT_UTF8;
+    }
+    return description;
+}
+
 }  // namespace
 
 void ZQI_ConnectFontsToGraphics() {
@@ -43,7 +68,12 @@ void ZQI_ConnectFontsToGraphics() {
     hooks.regainRenderer = RegainRendererImplementation;
     hooks.findManifestValue = FindManifestValue;
     hooks.getBitmap = ZQ_Graphics_GetBitmap;
+    hooks.getShader = ZQ_Graphics_GetShader;
+    hooks.getCurrentColor = GetCurrentColor;
     hooks.pixelOrderBlueFirst = 0;  // loaded textures keep the pixels' R, G, B, A order
     ZQI_SetFontGraphicsHooks(&hooks);
     ZQI_SetFontAtlasQueueStep(ZQI_FONTS_ProcessUploadQueue);
+    TextDrawers drawers = {};
+    drawers.DescribeFont = DescribeFont;
+    ZQI_SetTextDrawers(&drawers);
 }

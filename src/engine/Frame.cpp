@@ -16,7 +16,12 @@
 #include "audio/AudioSystem.h"
 #include "audio/null/NullSoundImplementation.h"
 #include "engine/PendingSubsystems.h"
+#include "graphics/BatchRenderer.h"
 #include "graphics/BitmapUpload.h"
+#include "graphics/BufferObjects.h"
+#include "graphics/HighLevelRenderer.h"
+#include "graphics/RendererDevice.h"
+#include "graphics/ShaderManager.h"
 #include "engine/RuntimePlatform.h"
 #include "engine/RuntimeState.h"
 #include "graphics/d3d11/RendererImplementation.h"
@@ -54,10 +59,7 @@ void EndInputFrames() {
 }
 
 void StartRendererFrame() {
-    RendererImplementation* renderer = g_core.renderer;
-    if (renderer->context != nullptr && renderer->depthStencilState != nullptr) {
-        renderer->context->OMSetDepthStencilState(renderer->depthStencilState, 0);
-    }
+    ZQI_GetRendererDevice().BindDepthState();
     HighLevelRenderer::ResetState();
     HighLevelRenderer::ResetFrameState();
     HighLevelRenderer::ApplyState();
@@ -116,7 +118,7 @@ void DrawProgram(float step) {
 
 void DrawEngineOverlays(float step, bool zoomed) {
     HighLevelRenderer::ResetFrameState();
-    float depth = HighLevelRenderer::GetFirstDepthParameter();
+    float depth = g_drawing.depth;
     ZQI_GetApi()->graphics->SetDepth(&depth);
     ZQI_DrawSoundChannels();
     if (zoomed) {

@@ -6,7 +6,7 @@
 #include "core/ApiTable.h"
 #include "core/CoreState.h"
 #include "engine/Lifecycle.h"
-#include "engine/PendingSubsystems.h"
+#include "graphics/HighLevelRenderer.h"
 #include "engine/RuntimeState.h"
 
 namespace {

@@ -16,6 +16,7 @@
 #include "audio/null/NullSoundImplementation.h"
 #include "engine/FontGraphicsConnection.h"
 #include "engine/PendingSubsystems.h"
+#include "graphics/ShaderManager.h"
 #include "graphics/BitmapTable.h"
 #include "engine/RuntimePlatform.h"
 #include "engine/RuntimeState.h"

@@ -6,13 +6,17 @@
 #include "core/CoreState.h"
 #include "core/Log.h"
 #include "core/NamedMutex.h"
+#include "engine/Autoscale.h"
 #include "engine/Lifecycle.h"
 #include "engine/PendingSubsystems.h"
 #include "fonts/FontApi.h"
 #include "engine/RuntimePlatform.h"
 #include "engine/RuntimeState.h"
+#include "graphics/BatchRenderer.h"
 #include "graphics/BitmapUpload.h"
-#include "graphics/GraphicsResourceApi.h"
+#include "graphics/GraphicsApi.h"
+#include "graphics/HighLevelRenderer.h"
+#include "graphics/ShaderManager.h"
 #include "graphics/d3d11/D3D11BackEndCalls.h"
 #include "graphics/d3d11/RendererImplementation.h"
 
@@ -93,7 +97,13 @@ void RecreateGpuResources() {
     ZQI_RecreateFontAtlases();
     ZQI_ReloadXmlShaders();
     ZQI_UploadGlobalFontPages();
-    HighLevelRenderer::Initialize();
+    // Without its shaders or white texture nothing draws, but the frame still runs and presents
+    // (a device of feature level 9_x has no code for the internal shaders in this build).
+    if (!HighLevelRenderer::Initialize()) {
+        ZQ_Log(LOG_LEVEL_ERROR,
+               "Renderer start: the internal shaders or the white texture could not be made; "
+               "nothing will be drawn.");
+    }
     BatchRenderer::Initialize();
 }
 
@@ -105,7 +115,7 @@ bool ZQI_LoadRendererImplementation() {
         g_core.renderer = new RendererImplementation();  // value-initialised: zero fields
         ZQI_InstallD3D11BackEnd();
         ZQI_BuildGraphicsApiTable();
-        ZQI_ConnectGraphicsResourceApi();
+        ZQI_ConnectScreenMapping();
     }
     return true;
 }
@@ -123,6 +133,7 @@ bool ZQI_InitializeRenderer() {
         return false;
     }
     g_runtime.shaderTranslatorMutex = ZQ_Threading_CreateMutex("ShaderTranslator");
+    ZQI_SetShaderTranslatorMutex(g_runtime.shaderTranslatorMutex);
     if (!InitializeShaderTranslator()) {
         return false;
     }
@@ -152,6 +163,7 @@ void ZQI_ShutdownRenderer() {
     ZQI_GetRuntimeRendererCalls().Release(g_core.renderer);
     g_runtime.rendererReady = 0;
     if (g_runtime.shaderTranslatorMutex != nullptr) {
+        ZQI_SetShaderTranslatorMutex(nullptr);
         ZQ_Threading_DestroyMutex(g_runtime.shaderTranslatorMutex);
         g_runtime.shaderTranslatorMutex = nullptr;
     }

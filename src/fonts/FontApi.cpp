@@ -1,4 +1,4 @@
-// The graphics sub-table's font, text-measuring and text-setting slots, and the font
+// The graphics sub-table's font and text-measuring slots, and the font
 // subsystem's start-up and shutdown.
 #include "fonts/FontApi.h"
 
@@ -16,9 +16,6 @@
 #include "foundation/String.h"
 
 namespace {
-
-const float kMinimumMaxWidth = 0.1f;
-const float kMinimumTextScale = 0.000001f;
 
 zq_font_t* GetFont(const char* name) {
     return ZQI_FONTS_GetOrLoadFont(name, true);
@@ -45,14 +42,16 @@ void ReleaseFont(zq_font_t* font) {
         ZQI_FontPrint("ZQ_Graphics_ReleaseFont '%s' ref count--, now %d.", font->name, font->referenceCount);
     }
     if ((font->flags & FONT_FLAG_GET_COUNTED) != 0 && font->referenceCount == 0) {
-        ZQI_FontPopup(1,
-                      "ZQ_Graphics_ReleaseFont: font '%s' has been released too many times: ref counting will get "
-                      "messed up. NOTE: font has been accessed using GetFont() which increses ref count by 1 once.",
-                      font->name);
+        ZQI_FontPopup(
+            1,
+            "ZQ_Graphics_ReleaseFont: font '%s' has been released too many times: ref counting will get "
+            "messed up. NOTE: font has been accessed using GetFont() which increses ref count by 1 once.",
+            font->name);
     }
     if (font->referenceCount < 0) {
         font->referenceCount = 0;
-        ZQI_FontPopup(1, "ZQ_Graphics_ReleaseFont: reference count of font '%s' is less than zero.", font->name);
+        ZQI_FontPopup(1, "ZQ_Graphics_ReleaseFont: reference count of font '%s' is less than zero.",
+                      font->name);
     } else if (font->referenceCount == 0) {
         ZQI_FontPrint("ZQ_Graphics_ReleaseFont: hibernating Font '%s'.", font->name);
         ZQI_FONTS_ReleaseFont(font);
@@ -125,43 +124,6 @@ void GetTextSize(zq_font_t* font, float* width, float* height, const char* forma
     va_end(args);
 }
 
-uint32_t GetTextAlignment() {
-    return ZQI_GetThreadTextSettings()->alignment;
-}
-
-void SetTextAlignment(const uint32_t* alignment) {
-    if (alignment != nullptr) ZQI_GetThreadTextSettings()->alignment = *alignment;
-}
-
-void SetTextCharacterSpacing(const float* spacing) {
-    if (spacing != nullptr) ZQI_GetThreadTextSettings()->characterSpacing = *spacing;
-}
-
-void SetTextLineSpacing(const float* spacing) {
-    if (spacing != nullptr) ZQI_GetThreadTextSettings()->lineSpacing = *spacing;
-}
-
-void SetTextMaxWidth(const float* width) {
-    if (width != nullptr) {
-        ZQI_GetThreadTextSettings()->maxLineWidth = *width < kMinimumMaxWidth ? ZQI_TEXT_NO_WIDTH_LIMIT : *width;
-    }
-}
-
-void SetTextJustify(bool justify) {
-    ZQI_GetThreadTextSettings()->justify = justify ? 1 : 0;
-}
-
-void SetTextMarkupDisabled(bool disabled) {
-    ZQI_GetThreadTextSettings()->markupDisabled = disabled ? 1 : 0;
-}
-
-void SetTextTransform(const float* scaleX, const float* scaleY, const float* angle) {
-    ThreadTextSettings* settings = ZQI_GetThreadTextSettings();
-    if (scaleX != nullptr) settings->scaleX = *scaleX > kMinimumTextScale ? *scaleX : kMinimumTextScale;
-    if (scaleY != nullptr) settings->scaleY = *scaleY > kMinimumTextScale ? *scaleY : kMinimumTextScale;
-    if (angle != nullptr) settings->angle = *angle;
-}
-
 }  // namespace
 
 void ZQI_InstallFontApi(zq_api_t* api) {
@@ -179,14 +141,6 @@ void ZQI_InstallFontApi(zq_api_t* api) {
     table->GetTextWidth = GetTextWidth;
     table->GetTextHeight = GetTextHeight;
     table->GetTextSize = GetTextSize;
-    table->GetTextAlignment = GetTextAlignment;
-    table->SetTextAlignment = SetTextAlignment;
-    table->SetTextCharacterSpacing = SetTextCharacterSpacing;
-    table->SetTextLineSpacing = SetTextLineSpacing;
-    table->SetTextMaxWidth = SetTextMaxWidth;
-    table->SetTextJustify = SetTextJustify;
-    table->SetTextMarkupDisabled = SetTextMarkupDisabled;
-    table->SetTextTransform = SetTextTransform;
 }
 
 void ZQI_InitializeFonts(const FontRuntimeSettings& settings) {

@@ -1,5 +1,5 @@
-// The font subsystem as the engine drives it: its graphics sub-table slots (fonts, text sizes,
-// text settings), start-up, and the renderer start and stop steps for font atlases.
+// The font subsystem as the engine drives it: its graphics sub-table slots (fonts, text sizes),
+// start-up, and the renderer start and stop steps for font atlases.
 #pragma once
 
 #include "fonts/FontServices.h"

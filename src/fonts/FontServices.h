@@ -1,31 +1,15 @@
 // What fonts need of the graphics subsystem, as hooks the graphics subsystem installs at start-up:
-// pixel tools, image loading, atlas packing and upload, bitmaps, shaders, the manifest's entries,
-// the drawing state and the per-thread text settings. Fonts never call the graphics code
-// directly, so the portable font code builds and is tested without a renderer. A hook left null
-// means "not available": the font code then does without it (documented per hook).
+// pixel tools, image loading, atlas packing and upload, bitmaps, shaders, the manifest's entries
+// and the drawing colour. The per-thread text settings are the graphics subsystem's own
+// (graphics/TextSettings.h), read directly. Through the hooks the font code builds and is tested
+// without a renderer. A hook left null means "not available": the font code then does without it
+// (documented per hook).
 #pragma once
 
 #include <cstdint>
 
+#include "graphics/TextSettings.h"
 #include "zorqa.h"
-
-// Per-thread text values the text functions read; the graphics sub-table's text slots write them.
-struct ThreadTextSettings {
-    uint32_t alignment;     // 1 right, 2 bottom, 4 vertical centre, 8 horizontal centre
-    float angle;            // radians
-    float maxLineWidth;     // 64000 or more: no limit
-    float scaleX;
-    float scaleY;
-    float characterSpacing;  // extra pixels after each character
-    float lineSpacing;       // extra pixels between lines
-    uint8_t markupDisabled;  // bars are plain characters
-    uint8_t justify;
-};
-
-// The defaults every frame starts from: 0, 0, 64000, 1, 1, 0, 0, 0, 0.
-ThreadTextSettings ZQI_DefaultTextSettings();
-// 64000 and above means a line has no width limit.
-const float ZQI_TEXT_NO_WIDTH_LIMIT = 64000.0f;
 
 struct FontGraphicsHooks {
     // Gives fully transparent pixels the colour of an opaque 4-neighbour once; returns the
@@ -53,8 +37,6 @@ struct FontGraphicsHooks {
     zq_shader_t* (*getShader)(const char* name);
     // The current drawing colour (r, g, b, a). Null: opaque white.
     void (*getCurrentColor)(float colour[4]);
-    // The calling thread's text settings. Null: a per-thread record with the defaults.
-    ThreadTextSettings* (*textSettings)();
     // 1 when the renderer keeps pixels blue-first: font files then swap bytes 0 and 2.
     int32_t pixelOrderBlueFirst;
 };
@@ -62,8 +44,6 @@ struct FontGraphicsHooks {
 // Installs the hooks (copied); null restores the empty set.
 void ZQI_SetFontGraphicsHooks(const FontGraphicsHooks* hooks);
 const FontGraphicsHooks& ZQI_GetFontGraphicsHooks();
-// The calling thread's text settings (the hook's, else this thread's own default record).
-ThreadTextSettings* ZQI_GetThreadTextSettings();
 
 // Run-wide settings the font table reads; start-up copies them from the core's feature words.
 struct FontRuntimeSettings {

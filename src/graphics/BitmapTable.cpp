@@ -341,6 +341,14 @@ void ZQI_ReleaseBitmapBusy(zq_bitmap_t* bitmap) {
     ZQI_SysWakeAll(lock.condition);
 }
 
+zq_bitmap_t* ZQI_FindBitmapLocked(const char* name, uint32_t hash) {
+    return FindBitmap(name, hash);
+}
+
+zq_bitmap_t* ZQI_TakeFreeBitmapSlotLocked() {
+    return TakeFreeSlot();
+}
+
 void ZQI_FreeBitmapSlot(zq_bitmap_t* bitmap) {
     FreeBitmapGPUData(bitmap);
     FreeBitmapPixels(bitmap);

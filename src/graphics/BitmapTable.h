@@ -79,6 +79,11 @@ uint32_t ZQI_GetBitmapTypeFromName(const char* name);
 void ZQI_AcquireBitmapBusy(zq_bitmap_t* bitmap);
 void ZQI_ReleaseBitmapBusy(zq_bitmap_t* bitmap);
 
+// With "GET_BITMAP" held: the named bitmap (hash first, text second), or null.
+zq_bitmap_t* ZQI_FindBitmapLocked(const char* name, uint32_t hash);
+// With "GET_BITMAP" held: the first free slot of the table (raising the used count), or null.
+zq_bitmap_t* ZQI_TakeFreeBitmapSlotLocked();
+
 // Frees the record's GPU data, pixels, frames and texts and marks the slot free (load state 0), for
 // releasing a bitmap for good. The caller holds the busy flag.
 void ZQI_FreeBitmapSlot(zq_bitmap_t* bitmap);

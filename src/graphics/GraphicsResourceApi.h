@@ -1,6 +1,4 @@
-// The graphics API slots of the bitmap table and the render states, and their installation into
-// the engine API: the core builds the graphics sub-table with stand-ins, and a filler registered
-// here puts these slots in place of theirs (now and at every later rebuild).
+// The graphics API slots of the bitmap table (GraphicsApi.cpp puts them into the sub-table).
 #pragma once
 
 #include <cstdint>
@@ -15,8 +13,3 @@ zq_bitmap_t* ZQ_Graphics_LoadBitmap(const char* name, int32_t cacheMode);
 int32_t ZQ_Graphics_GetNumBitmaps();
 // Whether the renderer can make textures of the description; false without a renderer.
 bool ZQ_Graphics_IsTextureFormatSupported(const zq_bitmap_desc_t* desc);
-
-// Puts the slots into the API's graphics sub-table (nothing when it has none).
-void ZQI_InstallGraphicsResourceApi(zq_api_t* api);
-// Registers that as an API table filler and installs the slots into the current record.
-void ZQI_ConnectGraphicsResourceApi();

@@ -50,6 +50,7 @@ void StoreFilters(int32_t stage, uint32_t mag, uint32_t min, uint32_t mip) {
 
 void HighLevelRendererState::Reset() {
     memset(this, 0, sizeof(*this));
+    scissor[0] = -1;
     applied[STATE_GROUP_SCISSOR] = 1;
 }
 

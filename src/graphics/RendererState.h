@@ -1,8 +1,9 @@
-// The pipeline state the program sets through the graphics API: blend mode, render states, and
-// per texture stage the bound bitmap, its texture, address modes and filters. Setters only record
-// values and clear the applied mark of their group (and the state-applied flag); the renderer's
-// ApplyState sends the groups with a clear mark before the next draw (the Direct3D 11 senders are
-// in d3d11/StateSending.h). Render thread only, no locks.
+// The pipeline state the program sets through the graphics API: render targets, scissor, shader,
+// blend mode, render states, the drawing colour, and per texture stage the bound bitmap, its
+// texture, address modes and filters. Setters only record values and clear the applied mark of
+// their group (and the state-applied flag); HighLevelRenderer::ApplyState sends the groups with a
+// clear mark before the next draw (the Direct3D 11 senders are in d3d11/StateSending.h). Render
+// thread only, no locks.
 #pragma once
 
 #include <cstdint>
@@ -36,6 +37,14 @@ enum StateGroup : int32_t {
 enum : int32_t { FILTER_SLOT_MAG = 0, FILTER_SLOT_MIN = 1, FILTER_SLOT_MIP = 2 };
 
 struct HighLevelRendererState {
+    zq_render_targets_t targets;          // colour target 0 null = the back buffer
+    zq_render_targets_t previousTargets;  // what was current before the last change of targets
+    zq_shader_t* shader;                  // never null once the renderer runs: the default shader
+    zq_shader_t* fontShader;              // what DrawText draws with
+    int32_t scissor[4];                   // edges x0, y0, x1, y1; x0 = -1: no scissor
+    float color[3];                       // r, g, b, 0..1 (not clamped)
+    float alpha;                          // 0..1
+    uint8_t colorBytes[4];                // the zq_vertex_t colour word: B, G, R, A
     RendererTexture* stageTextures[ZQI_TEXTURE_STAGES];  // what the back end binds
     zq_bitmap_t* stageBitmaps[ZQI_TEXTURE_STAGES];       // the bitmap each texture belongs to
     uint32_t address[ZQI_TEXTURE_STAGES][3];             // U, V, W: ZQ_TEXTURE_ADDRESS_*
@@ -45,7 +54,7 @@ struct HighLevelRendererState {
     uint8_t applied[STATE_GROUP_COUNT];
     uint32_t renderStateSent[ZQI_RENDER_STATES];  // 0 = that render state must be sent
 
-    // Zero-fills the record; every group must be sent, except the scissor (nothing to send).
+    // Zero-fills the record (no scissor); every group must be sent, except the scissor.
     void Reset();
     // The per-frame defaults: blend mode 1, every stage clamped (1, 1, 1) and linear (2, 2, 2),
     // colour write on, no culling, depth test off, depth function LESS_EQUAL, depth write off. The

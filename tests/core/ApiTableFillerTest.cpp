@@ -38,9 +38,10 @@ void SecondFiller(zq_api_t* api) {
 template <int N>
 void SpareFiller(zq_api_t*) {}
 
-const ZQI_ApiTableFiller kSpareFillers[] = {SpareFiller<0>, SpareFiller<1>, SpareFiller<2>,
-                                            SpareFiller<3>, SpareFiller<4>, SpareFiller<5>,
-                                            SpareFiller<6>, SpareFiller<7>, SpareFiller<8>};
+const ZQI_ApiTableFiller kSpareFillers[] = {
+    SpareFiller<0>,  SpareFiller<1>,  SpareFiller<2>,  SpareFiller<3>,  SpareFiller<4>,  SpareFiller<5>,
+    SpareFiller<6>,  SpareFiller<7>,  SpareFiller<8>,  SpareFiller<9>,  SpareFiller<10>, SpareFiller<11>,
+    SpareFiller<12>, SpareFiller<13>, SpareFiller<14>, SpareFiller<15>, SpareFiller<16>};
 static_assert(sizeof(kSpareFillers) / sizeof(kSpareFillers[0]) > ZQI_MAX_API_TABLE_FILLERS,
               "one spare more than the list holds");
 

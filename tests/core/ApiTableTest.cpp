@@ -29,7 +29,8 @@ int32_t CountNullSlots(const Table* table) {
 
 using ApiTableTest = CoreApiTest;
 
-// The audio and online-service sub-tables are their subsystems' to fill (tests/audio, tests/services).
+// The audio, graphics and online-service sub-tables are their subsystems' to fill; the engine's
+// tests build the tables with every filler.
 TEST_F(ApiTableTest, EveryRootSlotAndSubTableSlotIsFilled) {
     zq_api_t* api = ZQI_GetApi();
     // The pointer slots and the named extension calls are the platform layer's and the engine's,
@@ -40,7 +41,6 @@ TEST_F(ApiTableTest, EveryRootSlotAndSubTableSlotIsFilled) {
     EXPECT_EQ(nullptr, api->ExtensionCall);
     EXPECT_EQ(4, CountNullSlots(api));
     EXPECT_EQ(0, CountNullSlots(api->filesystem));
-    EXPECT_EQ(0, CountNullSlots(api->graphics));
     EXPECT_EQ(0, CountNullSlots(api->threading));
 }
 
@@ -328,41 +328,12 @@ TEST_F(ApiTableTest, DeveloperModeSlotFollowsTheCoreFlag) {
 
 // ---- Stand-ins of subsystems not in this build ----
 
-TEST_F(ApiTableTest, ReservedGraphicsSlotsGiveTheirFixedAnswers) {
+TEST_F(ApiTableTest, UnavailableFontSlotAnswersZeroAndLogsOnce) {
     zq_graphics_api_t* graphics = ZQI_GetApi()->graphics;
-    EXPECT_EQ(nullptr, graphics->Reserved0());
-    EXPECT_EQ(nullptr, graphics->Reserved8());
-    EXPECT_FALSE(graphics->Reserved4());
-    EXPECT_FALSE(graphics->Reserved67());
-    EXPECT_FALSE(graphics->Reserved114());
-    EXPECT_EQ(3, graphics->Reserved41());
-    EXPECT_EQ(0.0f, graphics->Reserved47());
-    graphics->Reserved1();
-    graphics->Reserved101();
-    graphics->Reserved116();
-    EXPECT_TRUE(LoggedLines().empty());
-}
-
-TEST_F(ApiTableTest, UnavailableGraphicsSlotAnswersZeroAndLogsOnce) {
-    zq_graphics_api_t* graphics = ZQI_GetApi()->graphics;
-    EXPECT_EQ(0.0f, graphics->GetDepth());
-    EXPECT_EQ(0.0f, graphics->GetDepth());
-    EXPECT_EQ(1, CountLoggedLines("[ERROR] ZQ_Graphics_GetDepth: the graphics subsystem is not "
-                                  "available."));
-}
-
-TEST_F(ApiTableTest, UnavailableGraphicsRecordsComeBackZeroed) {
-    zq_graphics_api_t* graphics = ZQI_GetApi()->graphics;
-    zq_color_t color = graphics->GetColor();
-    EXPECT_EQ(0.0f, color.r);
-    EXPECT_EQ(0.0f, color.a);
-    zq_matrix4x4_t world = graphics->PeekWorldTransform();
-    for (float element : world.m) {
-        EXPECT_EQ(0.0f, element);
-    }
-    const float x = 1.0f;
-    EXPECT_EQ(0.0f, graphics->DrawText(nullptr, &x, &x, "%d", 5));
-    EXPECT_EQ(nullptr, graphics->GetBitmap("res://a.png"));
+    EXPECT_EQ(nullptr, graphics->GetFont("fonts/any.mft"));
+    EXPECT_EQ(0.0f, graphics->GetTextWidth(nullptr, "%d", 5));
+    EXPECT_EQ(0.0f, graphics->GetTextWidth(nullptr, "%d", 5));
+    EXPECT_EQ(1, CountLoggedLines("[ERROR] ZQ_Graphics_GetTextWidth: the fonts subsystem is not available."));
 }
 
 TEST_F(ApiTableTest, UnavailableFileSystemListsAreEmptyAndFreeable) {

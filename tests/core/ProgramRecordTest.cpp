@@ -140,7 +140,7 @@ TEST_F(ProgramRecordTest, FallbackRecordSucceedsAndDoesNothing) {
     event.type = ZQ_EVENT_QUIT_REQUEST;
     EXPECT_EQ(0, fallback->HandleEvent(&event));
     EXPECT_EQ(nullptr, fallback->HandleCrash);
-    // Draws through the graphics sub-table, which answers "not available" in this build.
+    // Draws nothing: the core's own build has no graphics slots.
     fallback->Draw(0.016f);
 }
 

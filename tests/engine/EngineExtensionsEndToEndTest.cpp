@@ -130,10 +130,12 @@ TEST(EngineExtensionsEndToEnd, ResourcesReloadWhenTheirFileChangesAndAreListed) 
     }
     EXPECT_EQ(1, reloads);  // only after the file's time moved on
     std::string missing;
-    EXPECT_TRUE(
-        MessagesInOrder(log,
-                        {"Reloaded 1 changed bitmaps in ", "Listing Resource Usage.",
-                         "Bitmap #000 2x2 'res://reload.tga' refc=1 sysmem=0.0KB", "TOP0 Memory Hogs"},
-                        &missing))
+    EXPECT_TRUE(MessagesInOrder(
+        log,
+        {"Reloaded 1 changed bitmaps in ", "Listing Resource Usage.",
+         // Slot 0 holds the renderer's own white texture (Part 5.102).
+         "Bitmap #000 16x16 'WHITE_TEXTURE' refc=1", "Bitmap #001 2x2 'res://reload.tga' refc=1 sysmem=0.0KB",
+         "TOP1 Memory Hogs", "#001 GFX 0.0MB 16x16 WHITE_TEXTURE"},
+        &missing))
         << "missing or out of order: " << missing;
 }

@@ -16,7 +16,7 @@
 #include "core/Features.h"
 #include "engine/ExtensionCall.h"
 #include "engine/Lifecycle.h"
-#include "engine/PendingSubsystems.h"
+#include "graphics/HighLevelRenderer.h"
 #include "services/ExtensionModules.h"
 #include "engine/RuntimeState.h"
 #include "filesystem/FileSystemApi.h"
@@ -214,11 +214,15 @@ TEST_F(ExtensionCallTest, TheOverlayZoomKeepsItsValueForAZoomThatIsNotPositive) 
     EXPECT_EQ(5, LoggedCount("SetOverlayZoom: '"));
     Call("SetOverlayZoom", nullptr);
     EXPECT_EQ("1", Call("GetOverlayZoom"));
-    HighLevelRenderer::PushRenderTargets(nullptr);  // drawing into a target: the screen keeps 1
+    zq_bitmap_t target = {};
+    zq_render_targets_t set = {};
+    set.color[0] = &target;
+    HighLevelRenderer::PushRenderTargets(&set);  // drawing into a target: the screen keeps 1
     Call("SetOverlayZoom", "2");
-    HighLevelRenderer::PopRenderTargets();
     EXPECT_EQ(1.0f, g_runtime.overlayZoom);
     EXPECT_EQ(2.0f, g_runtime.rememberedZoom);
+    HighLevelRenderer::PopRenderTargets();  // back on the screen, the zoom asked for applies
+    EXPECT_EQ(2.0f, g_runtime.overlayZoom);
 }
 
 TEST_F(ExtensionCallTest, ServicesAnswerOnlyWhenTheirImplementationIsAvailable) {

@@ -10,6 +10,7 @@
 #include "audio/AudioSystem.h"
 #include "audio/null/NullSoundImplementation.h"
 #include "engine/PendingSubsystems.h"
+#include "graphics/HighLevelRenderer.h"
 #include "engine/RuntimeState.h"
 #include "services/ExtensionModules.h"
 
@@ -75,7 +76,7 @@ void RecordColor(const float* r, const float* g, const float* b) {
 }
 
 void PushWorldAndForget() {
-    HighLevelRenderer::PushWorldTransform(Matrix4x4::Identity());
+    HighLevelRenderer::PushWorldTransform(nullptr);
 }
 
 class FrameTest : public RuntimeTest {
@@ -311,11 +312,13 @@ TEST_F(FrameTest, TheBlackScreenSwitchTakesThePlaceOfDraw) {
     EXPECT_EQ(CountTrace("Update 0.016"), 1);
 }
 
-
 // ---- Overlay zoom --------------------------------------------------------------------------
 
-zq_bitmap_t* g_zoomColor = reinterpret_cast<zq_bitmap_t*>(0x1000);
-zq_bitmap_t* g_zoomDepth = reinterpret_cast<zq_bitmap_t*>(0x2000);
+// Records without GPU data: the render-target stack takes them, and binds the back buffer instead.
+zq_bitmap_t g_zoomColorRecord = {};
+zq_bitmap_t g_zoomDepthRecord = {};
+zq_bitmap_t* g_zoomColor = &g_zoomColorRecord;
+zq_bitmap_t* g_zoomDepth = &g_zoomDepthRecord;
 
 const char* BitmapName(const zq_bitmap_t* bitmap) {
     return bitmap == g_zoomColor ? "color" : bitmap == g_zoomDepth ? "depth" : "other";

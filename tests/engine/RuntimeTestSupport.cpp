@@ -11,6 +11,7 @@
 #include "core/NamedMutex.h"
 #include "core/Threads.h"
 #include "engine/PendingSubsystems.h"
+#include "graphics/HighLevelRenderer.h"
 #include "engine/RuntimeState.h"
 #include "graphics/d3d11/RendererImplementation.h"
 
@@ -199,7 +200,7 @@ void RuntimeTest::SetUp() {
     ZQI_BuildApiTables();
     ZQI_CreateCoreMutexes();
     ZQI_ResetRuntimeState();
-    HighLevelRenderer::Initialize();
+    HighLevelRenderer::ResetForTests();
     CallTrace().clear();
     g_events.clear();
     g_initAnswer = true;

@@ -15,6 +15,7 @@
 #include "audio/AudioSystem.h"
 #include "audio/null/NullSoundImplementation.h"
 #include "engine/PendingSubsystems.h"
+#include "graphics/HighLevelRenderer.h"
 #include "engine/RuntimeState.h"
 #include "services/ExtensionModules.h"
 #include "filesystem/SearchPaths.h"

@@ -165,7 +165,7 @@ TEST_F(FontTableTest, ManifestHeightOverridesTheSize) {
     FontGraphicsHooks hooks = {};
     hooks.findManifestValue = [](const char* name, const char* key) -> const char* {
         return strcmp(key, "h") == 0 && strstr(name, "sized") != nullptr ? (strstr(name, "one") ? "1" : "30")
-                                                                          : nullptr;
+                                                                         : nullptr;
     };
     ZQI_SetFontGraphicsHooks(&hooks);
     zq_font_t* font = NewFont("res://sized.mft");
@@ -195,14 +195,16 @@ TEST_F(FontTableTest, GraphicsSlotsCountReleaseMeasureAndSetText) {
     graphics->ReleaseFont(font);
     EXPECT_NE(font->name, nullptr);
     graphics->ReleaseFont(font);
-    EXPECT_TRUE(HasMessage("ZQ_Graphics_ReleaseFont: font 'slots!NONE' has been released too many times: ref counting "
-                           "will get messed up. NOTE: font has been accessed using GetFont() which increses ref count "
-                           "by 1 once."));
+    EXPECT_TRUE(HasMessage(
+        "ZQ_Graphics_ReleaseFont: font 'slots!NONE' has been released too many times: ref counting "
+        "will get messed up. NOTE: font has been accessed using GetFont() which increses ref count "
+        "by 1 once."));
     EXPECT_EQ(font->name, nullptr);  // hibernated at 0
     zq_font_t* other = graphics->LoadFont("other!NONE");
     other->referenceCount = 0;
     graphics->ReleaseFont(other);
-    EXPECT_TRUE(HasMessage("ZQ_Graphics_ReleaseFont: reference count of font 'other!NONE' is less than zero."));
+    EXPECT_TRUE(
+        HasMessage("ZQ_Graphics_ReleaseFont: reference count of font 'other!NONE' is less than zero."));
     EXPECT_EQ(other->referenceCount, 0);
     graphics->ReleaseFont(nullptr);
     EXPECT_TRUE(HasMessage("ZQ_Graphics_ReleaseFont: font is null."));
@@ -213,14 +215,14 @@ TEST_F(FontTableTest, GraphicsSlotsCountReleaseMeasureAndSetText) {
     AddGlyph(measured, '4', 6);
     AddGlyph(measured, '2', 5);
     const float two = 2.0f, tiny = 0.01f;
-    graphics->SetTextTransform(&two, nullptr, nullptr);
-    graphics->SetTextMaxWidth(&tiny);  // below 0.1: no limit
+    ZQ_Graphics_SetTextTransform(&two, nullptr, nullptr);
+    ZQ_Graphics_SetTextMaxWidth(&tiny);  // below 0.1: no limit
     EXPECT_FLOAT_EQ(graphics->GetTextWidth(measured, "%d", 42), 2.0f * 11.0f);
     EXPECT_FLOAT_EQ(graphics->GetTextHeight(measured, "%d", 42), 12.0f);
     EXPECT_EQ(ZQI_GetThreadTextSettings()->maxLineWidth, ZQI_TEXT_NO_WIDTH_LIMIT);
     const uint32_t right = 1;
-    graphics->SetTextAlignment(&right);
-    EXPECT_EQ(graphics->GetTextAlignment(), 1u);
+    ZQ_Graphics_SetTextAlignment(&right);
+    EXPECT_EQ(ZQ_Graphics_GetTextAlignment(), 1u);
 }
 
 }  // namespace

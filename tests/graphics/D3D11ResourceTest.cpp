@@ -8,6 +8,7 @@
 #include "graphics/BitmapUpload.h"
 #include "graphics/GraphicsResourceApi.h"
 #include "graphics/RendererBackEnd.h"
+#include "graphics/VertexFormat.h"
 #include "graphics/d3d11/D3D11BackEndCalls.h"
 
 namespace {
@@ -212,8 +213,8 @@ TEST_F(D3D11ResourceTest, BuffersLockWriteAndUnlock) {
     EXPECT_EQ(nullptr, empty->cpuCopy);
     EXPECT_TRUE(Logged("[POPUP] D3D11 renderer failed to lock an index buffer."));
     renderer_->FreeBuffer(empty);
-    EXPECT_EQ(24u, ZQI_GetVertexStride(3));
-    EXPECT_EQ(80u, ZQI_GetVertexStride(495));
+    EXPECT_EQ(24u, ZQI_VertexSize(3));
+    EXPECT_EQ(80u, ZQI_VertexSize(495));
 }
 
 TEST_F(D3D11ResourceTest, ShadersLayoutsAndConstantBuffers) {

@@ -1,5 +1,6 @@
-// Connects the portable bitmap code to the Direct3D 11 back end: installs the calls of
-// graphics/RendererBackEnd.h, which reach the core's renderer object (g_core.renderer).
+// Connects the portable bitmap and drawing code to the Direct3D 11 back end: installs the calls of
+// graphics/RendererBackEnd.h and graphics/RendererDevice.h, which reach the core's renderer object
+// (g_core.renderer).
 #pragma once
 
 #include <cstdint>

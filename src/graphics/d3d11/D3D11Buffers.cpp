@@ -5,19 +5,12 @@
 
 #include "core/ApiTable.h"
 #include "foundation/ComPointer.h"
+#include "graphics/VertexFormat.h"
 #include "graphics/d3d11/RendererBuffer.h"
 #include "graphics/d3d11/RendererImplementation.h"
 
 namespace {
 
-struct StrideEntry {
-    uint32_t vertexFormat;
-    uint32_t stride;
-};
-
-const StrideEntry kStrides[] = {{1, 12},   {7, 24},   {15, 36},  {47, 48},
-                                {111, 60}, {385, 32}, {399, 56}, {495, 80}};
-const uint32_t kDefaultStride = 24;
 const uint32_t kIndexSize = 2;
 const uint32_t kColorOffset = 12;  // COLOR follows POSITION's three floats
 
@@ -81,18 +74,9 @@ void* LockBuffer(RendererImplementation* renderer, RendererBuffer* buffer, const
 
 }  // namespace
 
-uint32_t ZQI_GetVertexStride(uint32_t vertexFormat) {
-    for (const StrideEntry& entry : kStrides) {
-        if (entry.vertexFormat == vertexFormat) {
-            return entry.stride;
-        }
-    }
-    return kDefaultStride;
-}
-
 RendererBuffer* RendererImplementation::CreateVertexBuffer(uint32_t vertexFormat, uint32_t count,
                                                            uint32_t flags, const void* data) {
-    const uint32_t stride = ZQI_GetVertexStride(vertexFormat);
+    const uint32_t stride = ZQI_VertexSize(vertexFormat);
     RendererBuffer* handle = NewBuffer(this, uint64_t(count) * stride, stride, D3D11_BIND_VERTEX_BUFFER,
                                        flags, data, "Vertex buffer");
     if (handle != nullptr) {
@@ -126,7 +110,7 @@ void RendererImplementation::UnlockVertexBuffer(RendererBuffer* buffer) {
     }
     const bool cpuCopy = (buffer->flags & RENDERER_BUFFER_CPU_COPY) != 0;
     uint8_t* written = static_cast<uint8_t*>(cpuCopy ? buffer->cpuCopy : buffer->mapped);
-    const uint32_t stride = ZQI_GetVertexStride(buffer->vertexFormat);
+    const uint32_t stride = ZQI_VertexSize(buffer->vertexFormat);
     if (written != nullptr && (buffer->vertexFormat & ZQ_VERTEX_FORMAT_COLOR) != 0 &&
         (capabilities & RENDERER_CAPS_BGRA_VERTEX_COLOR) == 0) {
         for (uint32_t i = 0; i < buffer->count && uint64_t(i + 1) * stride <= buffer->byteSize; ++i) {
@@ -207,7 +191,7 @@ void RendererImplementation::BindGeometry(RendererBuffer* vertices, RendererBuff
         currentShader->flags |= 1;
     }
     if (vertices != nullptr) {
-        const UINT stride = ZQI_GetVertexStride(vertices->vertexFormat);
+        const UINT stride = ZQI_VertexSize(vertices->vertexFormat);
         const UINT offset = 0;
         context->IASetVertexBuffers(0, 1, &vertices->buffer, &stride, &offset);
     }

@@ -159,6 +159,8 @@ bool RendererImplementation::CreateBackBufferTargets() {
         return false;
     }
 
+    backBufferWidth = backBufferDesc.Width;
+    backBufferHeight = backBufferDesc.Height;
     SetViewport(0, 0, backBufferDesc.Width, backBufferDesc.Height);
     ZQ_Log(3, "D3D11 renderer created color render target view with dimensions %i x %i",
            static_cast<int>(backBufferDesc.Width), static_cast<int>(backBufferDesc.Height));
@@ -180,4 +182,5 @@ void RendererImplementation::ReleaseBackBufferTargets() {
     ZQI_ReleaseComPointer(&depthView);
     ZQI_ReleaseComPointer(&depthTexture);
     ZQI_ReleaseComPointer(&backBufferView);
+    backBufferWidth = backBufferHeight = 0;
 }

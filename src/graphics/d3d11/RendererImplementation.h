@@ -108,6 +108,9 @@ struct RendererImplementation {
 
     RendererSamplerSlot samplerSlots[RENDERER_TEXTURE_SLOTS];
 
+    uint32_t backBufferWidth;  // the swap chain's buffers, while they exist
+    uint32_t backBufferHeight;
+
     uint8_t depthStateValid;
     uint8_t depthTestOn;
     uint8_t depthWriteOn;
@@ -151,6 +154,18 @@ struct RendererImplementation {
     bool SetScissorRectangle(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t cullMode);
     // Presents with the sync interval; failures are logged, nothing is re-created.
     void Present();
+    // Turns scissoring off with the rasterizer state of cullMode.
+    void DisableScissor(uint32_t cullMode);
+    // Clears the bound depth view; false without one.
+    bool ClearDepth(float depth);
+    // The shader's vertex and pixel shader and input layout (none for a shader without objects);
+    // its constants go with the next BindGeometry.
+    void BindShader(zq_shader_t* shader);
+    // The eight pixel-shader textures; a stale mip chain is generated first.
+    void BindTextures(RendererTexture* const* textures);
+    // One indexed draw of the bound geometry as lines or triangles.
+    void DrawIndexed(bool lines, uint32_t indexCount);
+    void DrawIndexedInstanced(uint32_t indexCount, uint32_t instances);
 
     // The error path of every Direct3D call: adds the device-removed reason when there is one.
     void ReportError(ErrorCode code, HRESULT result, const String& message);
@@ -236,8 +251,6 @@ struct RendererImplementation {
 ID3D11SamplerState* ZQI_SelectSamplerState(
     ID3D11SamplerState* const table[RENDERER_SAMPLER_ROWS][RENDERER_SAMPLER_COLUMNS], uint32_t minFilter,
     uint32_t magFilter, uint32_t mipFilter, uint32_t addressU, uint32_t addressV, uint32_t addressW);
-// Bytes per vertex of a whole vertex format value (24 for formats outside the table).
-uint32_t ZQI_GetVertexStride(uint32_t vertexFormat);
 
 // IDXGIFactory2 of a factory, or null (not reported: older runtimes lack it).
 IDXGIFactory2* ZQI_QueryDXGIFactory2(IDXGIFactory1* factory);

@@ -196,6 +196,17 @@ int32_t ShowPopupMessageBox(int32_t level, int32_t mode, const char* text) {
     return AnswerForButton(button, explicitMode);
 }
 
+int32_t PopupWithChoices(int32_t level, int32_t buttons, const char* text) {
+    if (ArePopupsOff() || !ZQ_Threading_IsMainThread()) {
+        return POPUP_ANSWER_NOT_SHOWN;
+    }
+    return ShowPopupMessageBox(level, buttons, text);
+}
+
 void ZQI_InstallPopupMessageBox() {
+    static_assert(int32_t(ZQI_POPUP_BUTTONS_CANCEL_TRY_CONTINUE) == int32_t(POPUP_MODE_CANCEL_TRY_CONTINUE) &&
+                      int32_t(ZQI_POPUP_ANSWER_TRY_AGAIN) == int32_t(POPUP_ANSWER_TRY_AGAIN),
+                  "the core's button set and answer are the popups' own");
     g_core.popupMessage = PopupMessage;
+    g_core.popupChoice = PopupWithChoices;
 }

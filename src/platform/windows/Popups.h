@@ -46,5 +46,9 @@ int32_t PopupMessage(int32_t level, const char* text);
 // the level's default buttons, and Cancel there ends the process.
 int32_t ShowPopupMessageBox(int32_t level, int32_t mode, const char* text);
 
-// Makes PopupMessage the core's message box for popups.
+// A box with the buttons on the main thread (not shown with NO_POPUPS or off the main thread:
+// answer 4).
+int32_t PopupWithChoices(int32_t level, int32_t buttons, const char* text);
+
+// Makes PopupMessage and PopupWithChoices the core's message boxes.
 void ZQI_InstallPopupMessageBox();

@@ -1,0 +1,326 @@
+// The shader manager and the internal shaders without a GPU: choosing embedded code, the embedded
+// DXBC containers (checksums recomputed here, shader model 4.0), the embedded data against its
+// sources, the text sources through glslang, the records filled from the internal Shader XML, the
+// table's limit and lookup, and the constant setters.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "RecordingDevice.h"
+#include "graphics/HighLevelRenderer.h"
+#include "graphics/InternalShaders.h"
+#include "graphics/ShaderManager.h"
+#include "shadertool/CompileDriver.h"
+
+#ifndef _WIN32
+#include <dirent.h>
+#endif
+
+namespace {
+
+// ---- MD5 with the DXBC container's own padding, as the Direct3D compiler checksums its output ----
+
+uint32_t Rotate(uint32_t x, int c) {
+    return (x << c) | (x >> (32 - c));
+}
+
+void Md5Block(uint32_t state[4], const uint8_t* block) {
+    static const int kShift[64] = {7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22,
+                                   5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20,
+                                   4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23,
+                                   6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21};
+    uint32_t words[16];
+    memcpy(words, block, sizeof(words));
+    uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+    for (int i = 0; i < 64; ++i) {
+        uint32_t f;
+        int g;
+        if (i < 16) {
+            f = (b & c) | (~b & d), g = i;
+        } else if (i < 32) {
+            f = (d & b) | (~d & c), g = (5 * i + 1) % 16;
+        } else if (i < 48) {
+            f = b ^ c ^ d, g = (3 * i + 5) % 16;
+        } else {
+            f = c ^ (b | ~d), g = (7 * i) % 16;
+        }
+        const uint32_t k = static_cast<uint32_t>(std::fabs(std::sin(double(i + 1))) * 4294967296.0);
+        const uint32_t rotated = Rotate(a + f + k + words[g], kShift[i]);
+        a = d;
+        d = c;
+        c = b;
+        b = b + rotated;
+    }
+    state[0] += a, state[1] += b, state[2] += c, state[3] += d;
+}
+
+// The checksum covers everything after the magic and the checksum (byte 20 on); its last block
+// carries the bit count first and (bits >> 2) | 1 last instead of MD5's length field.
+void DxbcChecksum(const uint8_t* container, size_t size, uint32_t out[4]) {
+    const uint8_t* data = container + 20;
+    const size_t length = size - 20;
+    uint32_t state[4] = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476};
+    size_t done = 0;
+    for (; done + 64 <= length; done += 64) {
+        Md5Block(state, data + done);
+    }
+    const size_t rest = length - done;
+    const uint32_t bits = static_cast<uint32_t>(length * 8);
+    const uint32_t last = (bits >> 2) | 1;
+    uint8_t block[64] = {};
+    if (rest >= 56) {
+        memcpy(block, data + done, rest);
+        block[rest] = 0x80;
+        Md5Block(state, block);
+        memset(block, 0, 56);  // bytes 56 to 59 keep what the first block had there
+    } else {
+        memcpy(block + 4, data + done, rest);
+        block[4 + rest] = 0x80;
+    }
+    memcpy(block, &bits, 4);
+    memcpy(block + 60, &last, 4);
+    Md5Block(state, block);
+    memcpy(out, state, 16);
+}
+
+uint32_t Word(const uint8_t* bytes, size_t offset) {
+    uint32_t value;
+    memcpy(&value, bytes + offset, 4);
+    return value;
+}
+
+const EmbeddedShader& DefaultShader() {
+    return kEmbeddedShaders[ZQI_EMBEDDED_DEFAULT];
+}
+
+const EmbeddedShader& DistanceField() {
+    return kEmbeddedShaders[ZQI_EMBEDDED_DISTANCE_FIELD];
+}
+
+std::string StageText(const ShaderCodeSet& code, int32_t stage) {
+    return std::string(reinterpret_cast<const char*>(code.stages[stage].data));
+}
+
+TEST(EmbeddedShaderCode, EachTargetAndVariantFindsItsOwnCodeOrFails) {
+    struct Case {
+        const EmbeddedShader* shader;
+        uint32_t target;
+        uint32_t variant;
+        bool found;
+        const char* vertexStart;  // text targets: the source's first line
+    } cases[] = {
+        {&DefaultShader(), 32, 1, true, nullptr},       {&DistanceField(), 32, 1, true, nullptr},
+        {&DefaultShader(), 32, 2, false, nullptr},      {&DefaultShader(), 32, 8, false, nullptr},
+        {&DefaultShader(), 256, 0, true, nullptr},      {&DefaultShader(), 64, 8, false, nullptr},
+        {&DefaultShader(), 1, 0, true, "#version 100"}, {&DefaultShader(), 2, 0, true, "#version 300 es"},
+        {&DefaultShader(), 4, 0, true, "#version 120"}, {&DistanceField(), 8, 0, true, "#version 140"},
+        {&DistanceField(), 16, 0, true, "float4x4"},    {&DefaultShader(), 16, 0, false, nullptr},
+        {&DefaultShader(), 4, 1, false, nullptr},
+    };
+    for (const Case& c : cases) {
+        ShaderCodeSet code = {};
+        EXPECT_EQ(c.found, SelectEmbeddedShaderCode(*c.shader, c.target, c.variant, &code))
+            << c.shader->name << " " << c.target << "/" << c.variant;
+        if (c.found) {
+            EXPECT_GT(code.stages[0].size, 0);
+            EXPECT_GT(code.stages[1].size, 0);
+        }
+        if (c.found && c.vertexStart != nullptr) {
+            EXPECT_EQ(0u, StageText(code, 0).find(c.vertexStart)) << c.target;
+            EXPECT_EQ('\0', code.stages[0].data[code.stages[0].size - 1]);
+        }
+        ZQI_FreeShaderCodeSet(&code);
+    }
+    EXPECT_EQ(255u, ZQI_ParseEmbeddedVariantName("ALL"));
+    EXPECT_EQ(4u, ZQI_ParseEmbeddedVariantName("HLSL11_XBOX"));
+    EXPECT_EQ(0u, ZQI_ParseEmbeddedVariantName("NONE"));
+}
+
+TEST(EmbeddedShaderCode, HLSL11CodeIsAShaderModel4ContainerWithItsChecksum) {
+    for (const EmbeddedShader& shader : kEmbeddedShaders) {
+        for (int32_t i = 0; shader.code[i].size != 0; ++i) {
+            const EmbeddedShaderCode& record = shader.code[i];
+            if (record.target != 32) {
+                continue;
+            }
+            const uint8_t* bytes = record.bytes;
+            ASSERT_EQ(0, memcmp(bytes, "DXBC", 4)) << shader.name << " record " << i;
+            EXPECT_EQ(record.size, Word(bytes, 24));
+            uint32_t checksum[4];
+            DxbcChecksum(bytes, record.size, checksum);
+            EXPECT_EQ(0, memcmp(checksum, bytes + 4, 16)) << shader.name << " record " << i;
+            // The SHDR chunk's version word: program type (1 vertex, 0 pixel) << 16, 4 << 4, 0.
+            uint32_t version = 0;
+            for (uint32_t chunk = 0; chunk < Word(bytes, 28); ++chunk) {
+                const uint32_t offset = Word(bytes, 32 + 4 * chunk);
+                if (memcmp(bytes + offset, "SHDR", 4) == 0) {
+                    version = Word(bytes, offset + 8);
+                }
+            }
+            EXPECT_EQ(i % 2 == 0 ? 0x10040u : 0x40u, version) << shader.name << " record " << i;
+        }
+    }
+}
+
+#ifndef _WIN32
+
+const std::string kShaderFolder = std::string(ZQ_TEST_SOURCE_DIR) + "/../../src/graphics/shaders/";
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
+// The hash generate.py writes: FNV-1a (64 bits) over each file's name, NUL, bytes, NUL in name order.
+TEST(EmbeddedShaderCode, TheEmbeddedDataIsGeneratedFromTheCurrentSources) {
+    std::vector<std::string> names;
+    DIR* folder = opendir(kShaderFolder.c_str());
+    ASSERT_NE(nullptr, folder);
+    while (const dirent* entry = readdir(folder)) {
+        if (entry->d_name[0] != '.') {
+            names.push_back(entry->d_name);
+        }
+    }
+    closedir(folder);
+    std::sort(names.begin(), names.end());
+    uint64_t hash = 0xCBF29CE484222325ull;
+    for (const std::string& name : names) {
+        const std::string bytes =
+            name + std::string(1, '\0') + ReadFile(kShaderFolder + name) + std::string(1, '\0');
+        for (unsigned char byte : bytes) {
+            hash = (hash ^ byte) * 0x100000001B3ull;
+        }
+    }
+    EXPECT_EQ(hash, kEmbeddedShaderInputsHash) << "run tools/embedded-shaders/generate.sh";
+    EXPECT_EQ(ReadFile(kShaderFolder + "internal_default.xml"), DefaultShader().xml);
+}
+
+// Each text through glslangValidator (with the stage and, for HLSL9, the DX9 rules) and the SPIR-V
+// modules through spirv-val.
+TEST(EmbeddedShaderCode, TextSourcesAndSpirvAreAcceptedByTheReferenceTools) {
+    struct Target {
+        uint32_t bit;
+        const char* extraFlags;
+    } targets[] = {
+        {1, ""}, {2, ""}, {4, ""}, {8, ""}, {16, "-D -V -e main --hlsl-dx9-compatible -o /dev/null"}};
+    const char* const stages[2] = {"vert", "frag"};
+    char folder[] = "/tmp/zq-embedded-XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(folder));
+    for (const EmbeddedShader& shader : kEmbeddedShaders) {
+        for (const Target& target : targets) {
+            for (int32_t stage = 0; stage < 2; ++stage) {
+                const char* text = ParseEmbeddedShaderTarget(shader.sources, stage, target.bit, 0);
+                if (text == nullptr) {
+                    continue;
+                }
+                const std::string path = std::string(folder) + "/shader." + stages[stage];
+                std::ofstream(path) << text;
+                const std::string command = std::string("glslangValidator ") + target.extraFlags + " -S " +
+                                            stages[stage] + " " + path + " >/dev/null";
+                EXPECT_EQ(0, system(command.c_str()))
+                    << shader.name << " target " << target.bit << " " << stages[stage];
+            }
+        }
+        ShaderCodeSet code = {};
+        ASSERT_TRUE(SelectEmbeddedShaderCode(shader, 256, 0, &code));
+        for (int32_t stage = 0; stage < 2; ++stage) {
+            const std::string path = std::string(folder) + "/module.spv";
+            std::ofstream(path, std::ios::binary)
+                .write(reinterpret_cast<const char*>(code.stages[stage].data), code.stages[stage].size);
+            EXPECT_EQ(0, system(("spirv-val " + path).c_str())) << shader.name << " stage " << stage;
+        }
+        ZQI_FreeShaderCodeSet(&code);
+    }
+    system((std::string("rm -rf ") + folder).c_str());
+}
+
+#endif  // _WIN32
+
+class ShaderTableTest : public DrawingTest {
+protected:
+    void TearDown() override {
+        for (int32_t slot = 0; slot < ZQI_GetShaderUsedCount(); ++slot) {
+            zq_shader_t* shader = ZQI_GetShaderRecord(slot);
+            if (shader->name != nullptr) {
+                FreeShaderSlot(shader);
+            }
+        }
+        ZQI_ResetShaderTableCount();
+        DrawingTest::TearDown();
+    }
+};
+
+TEST_F(ShaderTableTest, InternalShadersAreMadeFromTheirXmlAndEmbeddedCode) {
+    ASSERT_TRUE(CreateInternalShaders());
+    const zq_shader_t* shader = g_drawing.defaultShader;
+    EXPECT_STREQ("internal_default", shader->name);
+    EXPECT_EQ(7u, shader->vertex_format);
+    ASSERT_EQ(3, shader->vertex_element_count);
+    const uint32_t offsets[3] = {0, 12, 16};
+    const uint32_t types[3] = {1, 2, 1};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(offsets[i], shader->vertex_elements[i].offset);
+        EXPECT_EQ(types[i], shader->vertex_elements[i].component_type);
+    }
+    ASSERT_EQ(1, shader->vertex_constants.count);
+    const zq_shader_constant_t& transform = shader->vertex_constants.entries[0];
+    EXPECT_STREQ("world_view_proj", transform.name);
+    EXPECT_EQ(4u, transform.type);  // the world x view x projection semantic
+    EXPECT_EQ(64, transform.size);
+    EXPECT_EQ(2u, transform.shape);
+    EXPECT_EQ(1, shader->texture_count);
+    EXPECT_STREQ("diffuse", shader->textures[0].name);
+    const zq_shader_t* distance = g_drawing.distanceFieldShader;
+    EXPECT_TRUE(ZQ_Graphics_ShaderHasTag(const_cast<zq_shader_t*>(distance), "DISTANCE_FIELD"));
+    EXPECT_EQ(0, ZQ_Graphics_GetShaderPixelConstantIndex(const_cast<zq_shader_t*>(distance), "smoothing"));
+    EXPECT_EQ(-1, ZQ_Graphics_GetShaderPixelConstantIndex(const_cast<zq_shader_t*>(distance), "unknown"));
+    EXPECT_EQ(0, ZQ_Graphics_GetTextureIndex(const_cast<zq_shader_t*>(distance), "diffuse"));
+    EXPECT_EQ(2, device_->Count("Create shader internal_"));
+}
+
+TEST_F(ShaderTableTest, The129thNameIsRefusedAndLookupsSeePastAFreedSlot) {
+    bool existed = false;
+    for (int i = 0; i < ZQI_SHADER_TABLE_SIZE; ++i) {
+        ASSERT_NE(nullptr, GetShaderSlot(("shader-" + std::to_string(i)).c_str(), &existed));
+    }
+    EXPECT_EQ(nullptr, GetShaderSlot("one-too-many", &existed));
+    EXPECT_EQ(1, CountLogged("[POPUP] Failed to load shader 'one-too-many': Zorqa is out of free shaders."));
+    // With slot 0 free again, a name further on is still found, not taken a second time.
+    FreeShaderSlot(ZQI_GetShaderRecord(0));
+    zq_shader_t* found = GetShaderSlot("shader-5", &existed);
+    EXPECT_TRUE(existed);
+    EXPECT_EQ(ZQI_GetShaderRecord(5), found);
+    EXPECT_EQ(ZQI_GetShaderRecord(0), GetShaderSlot(nullptr, &existed));  // "!NONE" takes the free slot
+    EXPECT_STREQ("!NONE", ZQI_GetShaderRecord(0)->name);
+}
+
+// The constant's own size is 16 bytes; the caller hands 4. Only those are read (ASan would see more).
+TEST_F(ShaderTableTest, ConstantSettersReadAtMostTheCallersBytes) {
+    ASSERT_TRUE(CreateInternalShaders());
+    zq_shader_t* shader = g_drawing.distanceFieldShader;
+    float* smoothing = static_cast<float*>(ZQ_Graphics_GetShaderPixelConstant(shader, 0));
+    ASSERT_NE(nullptr, smoothing);
+    smoothing[1] = 9.0f;
+    shader->flags |= SHADER_FLAG_CONSTANTS_CLEAN;
+    float* value = new float(0.25f);
+    ZQ_Graphics_SetShaderPixelConstant(shader, 0, sizeof(float), value);
+    delete value;
+    EXPECT_EQ(0.25f, smoothing[0]);
+    EXPECT_EQ(9.0f, smoothing[1]);
+    EXPECT_EQ(0, shader->flags & SHADER_FLAG_CONSTANTS_CLEAN);
+    EXPECT_EQ(nullptr, ZQ_Graphics_GetShaderPixelConstant(shader, 1));
+    const float same = 0.25f;
+    shader->flags |= SHADER_FLAG_CONSTANTS_CLEAN;
+    ZQ_Graphics_SetShaderPixelConstant(shader, 0, sizeof(float), &same);
+    ZQ_Graphics_SetShaderPixelConstant(shader, 0, 16, nullptr);
+    EXPECT_NE(0, shader->flags & SHADER_FLAG_CONSTANTS_CLEAN);  // unchanged values keep it clean
+}
+
+}  // namespace
