@@ -3,5 +3,3 @@
 
 void ZQI_UploadGlobalFontPages() {}
 void ZQI_FreeGlobalFontPages() {}
-
-void ZQI_DrawSoundChannels() {}
