@@ -263,6 +263,32 @@ void ZQI_ShutdownGlobalFont(GlobalTrueTypeFont* record) {
     record->initialized = 0;
 }
 
+void ZQI_UploadGlobalFontPages() {
+    const FontGraphicsHooks& hooks = ZQI_GetFontGraphicsHooks();
+    if (hooks.uploadBitmap == nullptr) {
+        return;
+    }
+    for (MissingGlyphRecord* record : ZQI_GetGlobalFont()->missing) {
+        for (FontGlyphNode* node : record->glyphs->order) {
+            if (node->glyph.bitmap.pixels != nullptr) {
+                hooks.uploadBitmap(&node->glyph.bitmap);
+            }
+        }
+    }
+}
+
+void ZQI_FreeGlobalFontPages() {
+    const FontGraphicsHooks& hooks = ZQI_GetFontGraphicsHooks();
+    if (hooks.freeBitmapGpuData == nullptr) {
+        return;
+    }
+    for (MissingGlyphRecord* record : ZQI_GetGlobalFont()->missing) {
+        for (FontGlyphNode* node : record->glyphs->order) {
+            hooks.freeBitmapGpuData(&node->glyph.bitmap);
+        }
+    }
+}
+
 MissingGlyphRecord* FindMissingGlyphRecord(Array<MissingGlyphRecord*>& list, zq_font_t* font) {
     for (MissingGlyphRecord* record : list) {
         if (record->font == font) {
