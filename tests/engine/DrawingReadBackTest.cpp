@@ -791,7 +791,8 @@ void PlaceGlyph(Picture& picture, const FontGlyph* glyph, float left, float top,
     ASSERT_EQ(std::floor(top), top);
     const zq_bitmap_t& bitmap = glyph->bitmap;
     ASSERT_NE(nullptr, bitmap.pixels);
-    ASSERT_TRUE(left >= 0 && top >= 0 && left + bitmap.width <= kWideSide && top + bitmap.height <= kWideSide);
+    ASSERT_TRUE(left >= 0 && top >= 0 && left + bitmap.width <= kWideSide &&
+                top + bitmap.height <= kWideSide);
     for (int y = 0; y < bitmap.height; ++y) {
         for (int x = 0; x < bitmap.width; ++x) {
             const uint8_t* texel = bitmap.pixels + (y * bitmap.width + x) * 4;
@@ -838,6 +839,35 @@ TEST_F(DrawingEngine, FontsGeneratedFromDejaVuDrawTheirGlyphBitmapsAtTheirPlaces
         ExpectPicture(pixels, expected, 2);
         graphics->ReleaseFont(font);
     }
+}
+
+// The checker (4 x 4, point sampled) centred on the hand-built font's centre line: half the height
+// of 'a' (the copy of 'A': 5) plus 3 for a font without distance fields, truncated to 5 below the
+// lifted line; the pen moves on by the checker's width, and 'B' after it is not kerned.
+TEST_F(DrawingEngine, AnImageTagDrawsItsBitmapOnTheCentreLineAndMovesThePen) {
+    zq_graphics_api_t* graphics = ZQI_GetApi()->graphics;
+    zq_font_t* font = graphics->LoadFont("fonts/hand.mft");
+    ASSERT_NE(nullptr, font);
+    float width = 0.0f;
+    const uint8_t* pixels = DrawCustom([&] {
+        StartText();
+        width = DrawLine(font, 2, 10, "A|img src='checker'|B");
+    });
+    graphics->ReleaseFont(font);
+    const uint8_t white[4] = {255, 255, 255, 255};
+    Picture expected;
+    expected.Fill(2, 8, 5, 13, white);
+    const int imageLeft = 2 + kA, imageTop = 8 + 5 - 2;
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            uint8_t texel[4];
+            g_hooks.CheckerTexel(x, y, texel);
+            expected.Fill(imageLeft + x, imageTop + y, imageLeft + x + 1, imageTop + y + 1, texel);
+        }
+    }
+    expected.Fill(imageLeft + 4, 8, imageLeft + 6, 13, white);
+    ExpectPicture(pixels, expected);
+    EXPECT_EQ(kA + 4 + kB, width);
 }
 
 // Loaded on a worker thread, the font's atlas waits for the next frame's queue step.
