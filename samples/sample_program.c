@@ -1,8 +1,11 @@
 /* sample_program.c: the smallest useful program library. It clears the screen to a dark blue
- * every frame, plays a chime once and loops quiet music, and asks the engine to quit after a few
- * seconds; closing the window quits at once. In developer mode it takes console commands ("chime",
- * "quit"); once the console has been opened it runs until the window is closed or "quit" is
- * entered. Built as prog.dll; its manifest is prog.xml and its sounds are in sounds/ beside it. */
+ * every frame and writes a greeting and the seconds left on it, plays a chime once and loops quiet
+ * music, and asks the engine to quit after a few seconds; closing the window quits at once. In
+ * developer mode it takes console commands ("chime", "quit"); once the console has been opened it
+ * runs until the window is closed or "quit" is entered. Built as prog.dll; its manifest is prog.xml,
+ * its sounds are in sounds/ beside it and its font source fonts/sample.mft.xml names DejaVu Sans
+ * (fonts/DejaVuSans.ttf): the engine generates fonts/sample.mft from it on the first run and reads
+ * that file on later ones. */
 #include <string.h>
 
 #include "zorqa.h"
@@ -17,6 +20,7 @@ static SoundResource* g_chime;
 static SoundResource* g_music;
 static bool g_soundStarted;
 static bool g_consoleUsed; /* the console was opened: a developer is at work, keep running */
+static zq_font_t* g_font;
 
 static bool SampleInit(void) {
     g_elapsedSeconds = 0.0f;
@@ -25,6 +29,7 @@ static bool SampleInit(void) {
     /* Names without extension: the engine finds sounds/chime.wav and sounds/music.ogg. */
     g_chime = g_program->api->audio->LoadSound("sounds/chime");
     g_music = g_program->api->audio->LoadSound("sounds/music");
+    g_font = g_program->api->graphics->GetFont("fonts/sample.mft");
     g_program->api->RegisterAutocompletion("chime", "Plays the chime again.");
     g_program->api->RegisterAutocompletion("quit", "Ends the sample.");
     return true;
@@ -35,6 +40,7 @@ static void SampleShutdown(void) {
     g_program->api->audio->StopMusic(0.0f);
     g_program->api->audio->ReleaseSound(g_chime);
     g_program->api->audio->ReleaseSound(g_music);
+    g_program->api->graphics->ReleaseFont(g_font);
 }
 
 static void SampleUpdate(float dt) {
@@ -53,12 +59,24 @@ static void SampleUpdate(float dt) {
     }
 }
 
+/* Two centred lines: the greeting with a coloured word, and the seconds left. Generated glyphs
+ * advance by their inked width (kerned to touch), so the text gets 2 pixels between characters. */
 static void SampleDraw(float dt) {
     zq_graphics_api_t* graphics = g_program->api->graphics;
+    const float x = SAMPLE_WIDTH / 2.0f, y = SAMPLE_HEIGHT / 2.0f, white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    const uint32_t centred = 8 | 4; /* horizontal and vertical centre */
+    const float spacing = 2.0f;
+    float left = SAMPLE_RUN_SECONDS - g_elapsedSeconds;
     (void)dt;
-    if (graphics != NULL && graphics->ClearScreen != NULL) {
-        graphics->ClearScreen(0.05f, 0.1f, 0.3f);
+    graphics->ClearScreen(0.05f, 0.1f, 0.3f);
+    if (left < 0.0f) {
+        left = 0.0f;
     }
+    graphics->SetColorRGBA(white);
+    graphics->SetTextAlignment(&centred);
+    graphics->SetTextCharacterSpacing(&spacing);
+    graphics->DrawText(g_font, &x, &y, "Hello from |#ffcc33|ZORQA|#ffffff|!\nThis window closes in %.1f s.",
+                       (double)left);
 }
 
 static void SampleRunCommand(const char* line) {

@@ -32,17 +32,7 @@ mkdir -p "$folder"
 cp "$build/bin/zorqa.exe" "$folder/"
 x86_64-w64-mingw32-gcc -O2 -shared -static-libgcc -I"$root/src/include" \
     -o "$folder/prog.dll" "$root/bench/engine/bench_program.c"
-cat > "$folder/prog.xml" <<'XML'
-<?xml version="1.0" encoding="iso-8859-1"?>
-<root>
-<array id="PARAMETERS">
-<node id="APPLICATION" program_id="zq-engine-bench" name="ZQ Engine Bench" user_dir_name="ZorqaEngineBench" developer="Ostrel" version="1.0.0" fps_limit="1000"/>
-</array>
-<array id="VARIANTS">
-<node id="WINDOWS" resolutions="*"/>
-</array>
-</root>
-XML
+"$root/tools/write-program-manifest.sh" "$folder" zq-engine-bench "ZQ Engine Bench" ZorqaEngineBench 1000
 
 value() { sed -n "s/^$1=//p" "$folder/bench-report.txt" | tr -d '\r'; }
 

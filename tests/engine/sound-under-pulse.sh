@@ -31,17 +31,7 @@ prepare() {
     mkdir -p "$folder"
     cp "$staging/zorqa.exe" "$staging/prog.dll" "$folder/"
     cp "$fixtures/tone-mono.wav" "$folder/tone.wav"
-    cat >"$folder/prog.xml" <<XML
-<?xml version="1.0" encoding="iso-8859-1"?>
-<root>
-<array id="PARAMETERS">
-<node id="APPLICATION" program_id="zq-pulse" name="ZQ Pulse" user_dir_name="ZorqaEngineTests" developer="Ostrel" version="1.0.0" fps_limit="60"/>
-</array>
-<array id="VARIANTS">
-<node id="WINDOWS" resolutions="*"/>
-</array>
-</root>
-XML
+    "$root/tools/write-program-manifest.sh" "$folder" zq-pulse "ZQ Pulse" ZorqaEngineTests 60
     cat >"$folder/developer.xml" <<XML
 <?xml version="1.0" encoding="iso-8859-1"?>
 <root>

@@ -31,17 +31,7 @@ mkdir -p "$folder"
 cp "$build/bin/zorqa.exe" "$folder/"
 x86_64-w64-mingw32-gcc -O2 -shared -static-libgcc -I"$root/src/include" -o "$folder/prog.dll" "$here/sprite_program.c"
 gcc -O2 -o "$folder/sdl_sprites" "$here/sdl_sprites.c" $(sdl2-config --cflags --libs)
-cat > "$folder/prog.xml" <<'XML'
-<?xml version="1.0" encoding="iso-8859-1"?>
-<root>
-<array id="PARAMETERS">
-<node id="APPLICATION" program_id="zq-sprite-bench" name="ZQ Sprite Bench" user_dir_name="ZorqaEngineBench" developer="Ostrel" version="1.0.0" fps_limit="1000"/>
-</array>
-<array id="VARIANTS">
-<node id="WINDOWS" resolutions="*"/>
-</array>
-</root>
-XML
+"$root/tools/write-program-manifest.sh" "$folder" zq-sprite-bench "ZQ Sprite Bench" ZorqaEngineBench 1000
 
 cd "$folder"
 "$root/tools/wine-server.sh" start || [ $? -eq 3 ]
