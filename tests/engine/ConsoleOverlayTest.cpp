@@ -200,6 +200,53 @@ TEST_F(OverlayPicture, TheOpenConsoleCoversFourFifthsOfTheScreenInItsBlueAtSixTe
     Expect(g_runtime.displayWidth / 2, g_runtime.displayHeight - 1, Clear());
 }
 
+// The console font (DejaVu Sans Mono, made from its source on first use) writes the input line
+// at (10, y0 + 1), y0 being the line advance above the console's lower edge: white strokes there,
+// none right of the text and its cursor.
+TEST_F(OverlayPicture, TheInputLineIsWrittenInWhiteGlyphsAboveTheLowerEdge) {
+    Console* console = ZQI_GetConsole();
+    console->open = 1;
+    console->openFactor = 1.0f;
+    ZQI_SetConsoleInput(console, "WWWW");
+    Draw();
+    ASSERT_NE(nullptr, console->font);
+    ASSERT_GT(console->font->size, 0) << "the console font was not made";
+    const int area = static_cast<int>(g_runtime.displayHeight * 0.8f);
+    const int top = area - console->font->lineHeight;  // y0; its separator rule lies at y0 - 2
+    const int textWidth = static_cast<int>(ZQI_GetApi()->graphics->GetTextWidth(console->font, "%s", "WWWW"));
+    ASSERT_GT(textWidth, 20);
+    auto brightPixels = [&](int x0, int x1) {
+        int count = 0;
+        for (int y = top; y < area; ++y) {
+            for (int x = x0; x < x1; ++x) {
+                const uint32_t word = pixels_[static_cast<size_t>(y) * g_runtime.displayWidth + x];
+                count += ((word >> 16) & 255) >= 200 && ((word >> 8) & 255) >= 200 && (word & 255) >= 200;
+            }
+        }
+        return count;
+    };
+    EXPECT_GE(brightPixels(10, 10 + textWidth), 4 * 8);  // four W of at least eight lit pixels
+    EXPECT_EQ(0, brightPixels(0, 10));
+    EXPECT_EQ(0, brightPixels(10 + textWidth + 4, 10 + textWidth + 80));
+}
+
+// Ctrl-V pastes the real clipboard's first line at the cursor.
+TEST_F(OverlayPicture, CtrlVPastesTheClipboardsFirstLine) {
+    Console* console = ZQI_GetConsole();
+    console->open = 1;
+    console->openFactor = 1.0f;
+    ZQI_SetConsoleInput(console, "say ");
+    ZQI_GetApi()->ExtensionCall("Clipboard_SetText", "hello there\r\nsecond line");
+    PostKeyDown(17);
+    PostKeyDown(86);
+    zq_event_t release;
+    ZQI_GetApi()->InitializeEvent(&release, ZQ_EVENT_KEY_UP);
+    release.key.input_id = 17;
+    ZQI_GetApi()->PostEvent(&release);
+    RunFrames(2);
+    EXPECT_STREQ("say hello there", console->inputLine);
+}
+
 TEST_F(OverlayPicture, ShowFpsPutsTheRateInADarkBoxInTheCorner) {
     g_runtime.showFps = 1;
     Draw();
