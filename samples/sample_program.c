@@ -40,7 +40,7 @@ static void SampleShutdown(void) {
     g_program->api->audio->StopMusic(0.0f);
     g_program->api->audio->ReleaseSound(g_chime);
     g_program->api->audio->ReleaseSound(g_music);
-    g_program->api->graphics->ReleaseFont(g_font);
+    /* g_font came from GetFont, which the engine counts once and keeps: it is not released. */
 }
 
 static void SampleUpdate(float dt) {

@@ -149,11 +149,23 @@ void RunDeveloperTools(float step) {
     }
 }
 
+bool WritesText() {
+    if (g_runtime.showFps) {
+        return true;
+    }
+    return g_core.developerMode && (IsHeld(kKeyF1) || IsHeld(kKeyF2) || IsHeld(kKeyF3) || IsHeld(kKeyF6) ||
+                                    ZQI_IsFeatureEnabled("SHOW_INFO"));
+}
+
 }  // namespace
 
 void ZQI_DrawDebugOverlay(float step) {
     AdvanceFrameRateMeter(step);
-    ZQI_ResetOverlayTextState();
+    // The overlays write from the text state's defaults. Reset only when one is shown: a program
+    // that sets its text state once must find it as it left it in every other frame.
+    if (WritesText()) {
+        ZQI_ResetOverlayTextState();
+    }
     if (g_runtime.showFps) {
         DrawFrameRateBox();
     }

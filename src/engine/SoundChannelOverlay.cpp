@@ -35,6 +35,7 @@ void RemoveFinishedChannels() {
 
 void DrawChannelList() {
     RemoveFinishedChannels();
+    ZQI_ResetOverlayTextState();
     zq_font_t* font = ZQI_GetOverlayFont();
     const int32_t count = ZQI_GetSoundChannelCount();
     ZQI_OverlayPrint(font, 50.0f, 10.0f, "%d / %d", count, static_cast<int32_t>(SOUND_CHANNEL_COUNT));
