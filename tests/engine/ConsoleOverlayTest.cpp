@@ -151,6 +151,7 @@ protected:
     }
     void TearDown() override {
         ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, features_.c_str());
+        g_core.inputStates[kKeyF2] = 0;
         g_core.inputStates[kKeyF3] = 0;
         g_runtime.showFps = 0;
         Console* console = ZQI_GetConsole();
@@ -178,6 +179,7 @@ protected:
                 << "channel " << i << " at (" << x << ", " << y << "): 0x" << std::hex << word;
         }
     }
+    static const int kKeyF2 = 113;
     static const int kKeyF3 = 114;
     std::vector<uint32_t> pixels_;
     std::string features_;
@@ -326,4 +328,21 @@ TEST_F(OverlayPicture, F3DrawsTheThirtyHertzLineInRedAtHalfStrength) {
     Expect(x, row + 1, Rgb{{dark[0], dark[1], dark[2]}});
     Expect(x, 9, Clear());  // the graph's box spans rows 10 to 109
     Expect(x, 10, Rgb{{dark[0], dark[1], dark[2]}});
+}
+
+// F2: the memory panel 50 pixels in from every edge, black at 0.6, its lowest grid line (0.4 grey)
+// on its last row and a 0.9 grey bar 4 pixels high below it.
+TEST_F(OverlayPicture, F2DrawsTheMemoryPanelWithItsGridAndBottomBar) {
+    g_core.inputStates[kKeyF2] = 1;
+    Draw();
+    const int bottom = 50 + (g_runtime.displayHeight - 100);
+    const int x = 51;  // left of the labels (x 55) and the bars (x 100)
+    Expect(x, 49, Clear());
+    Expect(x, 50, Over(kClear, 0, 0, 0, 0.6));
+    Expect(x, bottom - 2, Over(kClear, 0, 0, 0, 0.6));
+    Expect(x, bottom - 1, Rgb{{102, 102, 102}});
+    Expect(x, bottom, Over(kClear, 0.9, 0.9, 0.9, 1.0));
+    Expect(x, bottom + 3, Over(kClear, 0.9, 0.9, 0.9, 1.0));
+    Expect(x, bottom + 4, Clear());
+    Expect(49, 100, Clear());
 }
