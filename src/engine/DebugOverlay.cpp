@@ -175,8 +175,6 @@ void ZQI_DrawDebugOverlay(float step) {
     Console* console = ZQI_GetConsole();
     ZQI_AnimateConsole(console, step);
     ZQI_DrawConsole(console);
-    ZQI_OverlayColor(1.0f, 1.0f, 1.0f);
-    ZQI_OverlayAlpha(1.0f);
 }
 
 void ZQI_FreeDebugOverlayState() {
