@@ -1,7 +1,9 @@
 /* sample_program.c: the smallest useful program library. It clears the screen to a dark blue
- * every frame, plays a chime once and loops quiet music, and asks the engine to quit after a few
- * seconds; closing the window quits at once. Built as prog.dll; its manifest is prog.xml and its
- * sounds are in sounds/ beside it. */
+ * every frame and writes a greeting and the seconds left on it, plays a chime once and loops quiet
+ * music, and asks the engine to quit after a few seconds; closing the window quits at once. Built
+ * as prog.dll; its manifest is prog.xml, its sounds are in sounds/ beside it and its font source
+ * fonts/sample.mft.xml names DejaVu Sans (fonts/DejaVuSans.ttf): the engine generates
+ * fonts/sample.mft from it on the first run and reads that file on later ones. */
 #include "zorqa.h"
 
 #define SAMPLE_RUN_SECONDS 5.0f
@@ -13,6 +15,7 @@ static float g_elapsedSeconds;
 static SoundResource* g_chime;
 static SoundResource* g_music;
 static bool g_soundStarted;
+static zq_font_t* g_font;
 
 static bool SampleInit(void) {
     g_elapsedSeconds = 0.0f;
@@ -21,6 +24,7 @@ static bool SampleInit(void) {
     /* Names without extension: the engine finds sounds/chime.wav and sounds/music.ogg. */
     g_chime = g_program->api->audio->LoadSound("sounds/chime");
     g_music = g_program->api->audio->LoadSound("sounds/music");
+    g_font = g_program->api->graphics->GetFont("fonts/sample.mft");
     return true;
 }
 
@@ -29,6 +33,7 @@ static void SampleShutdown(void) {
     g_program->api->audio->StopMusic(0.0f);
     g_program->api->audio->ReleaseSound(g_chime);
     g_program->api->audio->ReleaseSound(g_music);
+    g_program->api->graphics->ReleaseFont(g_font);
 }
 
 static void SampleUpdate(float dt) {
@@ -44,12 +49,24 @@ static void SampleUpdate(float dt) {
     }
 }
 
+/* Two centred lines: the greeting with a coloured word, and the seconds left. Generated glyphs
+ * advance by their inked width (kerned to touch), so the text gets 2 pixels between characters. */
 static void SampleDraw(float dt) {
     zq_graphics_api_t* graphics = g_program->api->graphics;
+    const float x = SAMPLE_WIDTH / 2.0f, y = SAMPLE_HEIGHT / 2.0f, white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    const uint32_t centred = 8 | 4; /* horizontal and vertical centre */
+    const float spacing = 2.0f;
+    float left = SAMPLE_RUN_SECONDS - g_elapsedSeconds;
     (void)dt;
-    if (graphics != NULL && graphics->ClearScreen != NULL) {
-        graphics->ClearScreen(0.05f, 0.1f, 0.3f);
+    graphics->ClearScreen(0.05f, 0.1f, 0.3f);
+    if (left < 0.0f) {
+        left = 0.0f;
     }
+    graphics->SetColorRGBA(white);
+    graphics->SetTextAlignment(&centred);
+    graphics->SetTextCharacterSpacing(&spacing);
+    graphics->DrawText(g_font, &x, &y, "Hello from |#ffcc33|ZORQA|#ffffff|!\nThis window closes in %.1f s.",
+                       (double)left);
 }
 
 /* The size is settled with the engine before the display starts; every other event, the close

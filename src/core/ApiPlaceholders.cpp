@@ -47,15 +47,6 @@ struct StandIn<Result (*)(Args...), Name> {
     }
 };
 
-// printf-style slots (text measuring).
-template <typename Result, typename... Args, typename Name>
-struct StandIn<Result (*)(Args..., ...), Name> {
-    static Result Call(Args..., ...) {
-        ReportUnavailable<Name>();
-        return NotAvailableAnswer<Result>();
-    }
-};
-
 // Fills table->member with its stand-in, named prefix followed by the member in the message.
 #define ZQI_STAND_IN(table, prefix, subsystem, member)                     \
     do {                                                                   \
@@ -67,7 +58,6 @@ struct StandIn<Result (*)(Args..., ...), Name> {
     } while (0)
 
 #define ZQI_FILES(member) ZQI_STAND_IN(table, "ZQ_FileSystem_", "file system", member)
-#define ZQI_FONTS(member) ZQI_STAND_IN(table, "ZQ_Graphics_", "fonts", member)
 #define ZQI_ROOT(member, subsystem) ZQI_STAND_IN(table, "ZQ_", subsystem, member)
 
 // ---- File-system slots that hand out lists: always a new list, so the caller can free it ----
@@ -168,19 +158,6 @@ void ZQI_FillUnavailableFileSystemTable(zq_filesystem_api_t* table) {
     ZQI_FILES(ShowNativeFileSelectDialog);
     ZQI_FILES(Unmount);
     ZQI_FILES(WriteFile);
-}
-
-void ZQI_FillUnavailableGraphicsTable(zq_graphics_api_t* table) {
-    ZQI_FONTS(GetFont);
-    ZQI_FONTS(LoadFont);
-    ZQI_FONTS(ReleaseFont);
-    ZQI_FONTS(RefreshFont);
-    ZQI_FONTS(SaveFont);
-    ZQI_FONTS(GetFontGlyph);
-    ZQI_FONTS(CanFontRenderText);
-    ZQI_FONTS(GetTextWidth);
-    ZQI_FONTS(GetTextHeight);
-    ZQI_FONTS(GetTextSize);
 }
 
 void ZQI_FillUnavailableRootSlots(zq_api_t* table) {

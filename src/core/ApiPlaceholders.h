@@ -1,5 +1,5 @@
 // Stand-ins for the engine API slots of subsystems that are not part of this build (file
-// system, fonts, the manifest, HTTP). Every stand-in answers "not available": nothing happens,
+// system, the manifest, HTTP). Every stand-in answers "not available": nothing happens,
 // the result is zero, false, null or an empty list, and the first call of each slot logs an error
 // naming it. A program may call any slot
 // without jumping through null; the owning subsystem replaces the stand-ins when it is built.
@@ -11,9 +11,6 @@
 void ZQI_RestartUnavailableReports();
 
 void ZQI_FillUnavailableFileSystemTable(zq_filesystem_api_t* table);
-// The font slots of the graphics sub-table (fonts, text measures); the graphics subsystem fills
-// every other slot with its own filler.
-void ZQI_FillUnavailableGraphicsTable(zq_graphics_api_t* table);
 // GetParameter (null), SendHttpRequest and SendRawHttpRequest. The pointer slots (9 to 11) and
 // ExtensionCall (17) stay null here: the platform layer and the engine fill them before a program
 // is loaded. The HTTP stand-ins still store a new empty buffer through each non-null out pointer,

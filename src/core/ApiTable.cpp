@@ -116,10 +116,8 @@ void ZQI_BuildApiTables() {
     ZQI_FillUnavailableFileSystemTable(&g_filesystem);
     g_api.filesystem = &g_filesystem;
 
-    // Filled by the graphics subsystem's registered filler; the font slots stand in until the
-    // fonts' filler replaces them.
+    // Filled by the graphics subsystem's registered filler, the font slots by the fonts' filler.
     memset(&g_graphics, 0, sizeof(g_graphics));
-    ZQI_FillUnavailableGraphicsTable(&g_graphics);
     g_api.graphics = &g_graphics;
 
     g_api.iap = &g_iap;

@@ -1,5 +1,4 @@
-// The graphics services the fonts reach through their hooks, and what the graphics text slot
-// reads of a font. The text drawers themselves are the fonts' to install.
+// The graphics services the fonts reach through their hooks.
 #include "engine/FontGraphicsConnection.h"
 
 #include "data/DMRecords.h"
@@ -40,20 +39,6 @@ void GetCurrentColor(float colour[4]) {
     colour[3] = g_rendererState.alpha;
 }
 
-uint32_t DescribeFont(const zq_font_t* font) {
-    uint32_t description = 0;
-    if (font->loaded.load() != 0) {
-        description |= ZQI_FONT_LOADED;
-    }
-    if ((font->flags & FONT_FLAG_DISTANCE_FIELD) != 0) {
-        description |= ZQI_FONT_DISTANCE_FIELD;
-    }
-    if (font->utf8 != 0) {
-        description |= ZQI_FONT_UTF8;
-    }
-    return description;
-}
-
 }  // namespace
 
 void ZQI_ConnectFontsToGraphics() {
@@ -73,7 +58,4 @@ void ZQI_ConnectFontsToGraphics() {
     hooks.pixelOrderBlueFirst = 0;  // loaded textures keep the pixels' R, G, B, A order
     ZQI_SetFontGraphicsHooks(&hooks);
     ZQI_SetFontAtlasQueueStep(ZQI_FONTS_ProcessUploadQueue);
-    TextDrawers drawers = {};
-    drawers.DescribeFont = DescribeFont;
-    ZQI_SetTextDrawers(&drawers);
 }

@@ -1,7 +1,4 @@
 // Bodies of the stand-ins declared in PendingSubsystems.h: they do nothing.
 #include "engine/PendingSubsystems.h"
 
-void ZQI_UploadGlobalFontPages() {}
-void ZQI_FreeGlobalFontPages() {}
-
 void ZQI_DrawSoundChannels() {}

@@ -1,5 +1,5 @@
-// Stand-ins for the subsystems the lifecycle drives that are not part of the build yet: the global
-// font's glyph pages and the sound-channel overlay. Each keeps the name its owner will give it; the
+// Stand-ins for the subsystems the lifecycle drives that are not part of the build yet: the
+// sound-channel overlay. Each keeps the name its owner will give it; the
 // owning subsystem replaces these declarations (and PendingSubsystems.cpp) when it is built. They
 // do nothing.
 #pragma once
@@ -8,10 +8,6 @@
 
 #include "zorqa.h"
 
-// ---- Fonts and overlays ------------------------------------------------------------------------
-
-// Renderer start and stop: the global font's glyph pages to and from the GPU.
-void ZQI_UploadGlobalFontPages();
-void ZQI_FreeGlobalFontPages();
+// ---- Overlays ------------------------------------------------------------------------------------
 
 void ZQI_DrawSoundChannels();

@@ -12,6 +12,7 @@
 #include "fonts/FontMessages.h"
 #include "fonts/FontServices.h"
 #include "fonts/FontTable.h"
+#include "fonts/TextDrawing.h"
 #include "fonts/TextLayout.h"
 #include "foundation/String.h"
 
@@ -147,6 +148,7 @@ void ZQI_InitializeFonts(const FontRuntimeSettings& settings) {
     ZQI_GetFontRuntimeSettings() = settings;
     ZQI_RegisterApiTableFiller(ZQI_InstallFontApi);
     ZQI_InstallFontApi(ZQI_GetApi());
+    ZQI_InstallTextDrawers();
 }
 
 void ZQI_RecreateFontAtlases() {

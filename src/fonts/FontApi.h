@@ -7,7 +7,8 @@
 
 // Puts the font slots into the API's graphics sub-table (nothing when it has none).
 void ZQI_InstallFontApi(zq_api_t* api);
-// Start-up: takes the run-wide settings, registers the slots' filler and installs them now.
+// Start-up: takes the run-wide settings, registers the slots' filler and installs them now, and
+// hands the text drawers to the graphics text slot.
 void ZQI_InitializeFonts(const FontRuntimeSettings& settings);
 // Renderer start: every font with a name gets its atlas rebuilt (and uploaded or queued).
 void ZQI_RecreateFontAtlases();

@@ -87,6 +87,8 @@ void UploadAtlasNow(zq_font_t* font) {
             gpu.texture_width = font->atlas.gpu.texture_width;
             gpu.texture_height = font->atlas.gpu.texture_height;
             gpu.loaded = font->atlas.gpu.loaded;
+            // Glyphs are drawn as bitmaps of their own: they count as loaded with the atlas.
+            node->glyph.bitmap.load_state = FONT_ATLAS_UPLOADED;
         }
     }
     font->atlas.load_state = FONT_ATLAS_UPLOADED;

@@ -263,6 +263,32 @@ void ZQI_ShutdownGlobalFont(GlobalTrueTypeFont* record) {
     record->initialized = 0;
 }
 
+namespace {
+
+// Hands each glyph bitmap of the global font's missing-glyph sets to action (when installed).
+void ForEachGlobalFontGlyphBitmap(void (*action)(zq_bitmap_t*), bool withPixelsOnly) {
+    if (action == nullptr) {
+        return;
+    }
+    for (MissingGlyphRecord* record : ZQI_GetGlobalFont()->missing) {
+        for (FontGlyphNode* node : record->glyphs->order) {
+            if (!withPixelsOnly || node->glyph.bitmap.pixels != nullptr) {
+                action(&node->glyph.bitmap);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void ZQI_UploadGlobalFontPages() {
+    ForEachGlobalFontGlyphBitmap(ZQI_GetFontGraphicsHooks().uploadBitmap, true);
+}
+
+void ZQI_FreeGlobalFontPages() {
+    ForEachGlobalFontGlyphBitmap(ZQI_GetFontGraphicsHooks().freeBitmapGpuData, false);
+}
+
 MissingGlyphRecord* FindMissingGlyphRecord(Array<MissingGlyphRecord*>& list, zq_font_t* font) {
     for (MissingGlyphRecord* record : list) {
         if (record->font == font) {

@@ -56,3 +56,7 @@ void ZQI_ShutdownGlobalFont(GlobalTrueTypeFont* record);
 MissingGlyphRecord* FindMissingGlyphRecord(Array<MissingGlyphRecord*>& list, zq_font_t* font);
 // The glyph stored for c; null when absent.
 FontGlyph* IsGlyphMarkedMissing(const MissingGlyphRecord* record, uint32_t c);
+// Renderer start and stop: the bitmaps of the glyphs held in the missing-glyph sets go to the GPU
+// (those with pixels) and are freed from it.
+void ZQI_UploadGlobalFontPages();
+void ZQI_FreeGlobalFontPages();

@@ -17,14 +17,19 @@ enum : uint32_t {
 };
 struct TextDrawers {
     uint32_t (*DescribeFont)(const zq_font_t* font);  // ZQI_FONT_* bits
-    // Draw the laid-out text at (x, y); the drawn width in pixels.
-    float (*DrawText)(zq_font_t* font, float x, float y, const char* text);
-    float (*DrawTextUTF32)(zq_font_t* font, float x, float y, const char* text);
+    // Draw the laid-out text at (x, y); the drawn width in pixels. The Latin-1 drawer writes its
+    // line breaks into the text. The outer shader is the one current when DrawText was entered:
+    // inline images without a shader of their own are drawn with it.
+    float (*DrawText)(zq_font_t* font, float x, float y, char* text, zq_shader_t* outerShader);
+    float (*DrawTextUTF32)(zq_font_t* font, float x, float y, const char* text, zq_shader_t* outerShader);
     // Brings the shader's pixel constant 0 (the edge smoothing) up to date for the font there.
     void (*UpdateDistanceFieldSmoothing)(zq_font_t* font, zq_shader_t* shader, float x, float y);
 };
 // Installs a copy; null (or null members) means no text is drawn (DrawText answers 0).
 void ZQI_SetTextDrawers(const TextDrawers* drawers);
+// The shader text is drawn with: the font shader, except that a distance-field font drawn through
+// the default shader gets the internal distance-field shader. Null when no shader is set.
+zq_shader_t* ZQI_GetTextShader(bool distanceField);
 
 // ---- Clears --------------------------------------------------------------------------------------
 void ZQ_Graphics_ClearScreen(float r, float g, float b);

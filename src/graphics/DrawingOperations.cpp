@@ -148,27 +148,23 @@ void DrawIndexRange(zq_vertex_buffer_t* vertices, zq_index_buffer_t* indices, ui
 }
 
 // The drawers' text at (x, y) with the font's shader made current for the call.
-float DrawFormatted(zq_font_t* font, float x, float y, uint32_t description, const char* text) {
-    zq_shader_t* shader = g_rendererState.fontShader;
-    if ((description & ZQI_FONT_DISTANCE_FIELD) != 0) {
-        if (shader == g_drawing.defaultShader) {
-            shader = g_drawing.distanceFieldShader;
-        }
-        if (g_textDrawers.UpdateDistanceFieldSmoothing != nullptr && shader != nullptr) {
-            g_textDrawers.UpdateDistanceFieldSmoothing(font, shader, x, y);
-        }
+float DrawFormatted(zq_font_t* font, float x, float y, uint32_t description, char* text) {
+    const bool distanceField = (description & ZQI_FONT_DISTANCE_FIELD) != 0;
+    zq_shader_t* shader = ZQI_GetTextShader(distanceField);
+    if (distanceField && g_textDrawers.UpdateDistanceFieldSmoothing != nullptr && shader != nullptr) {
+        g_textDrawers.UpdateDistanceFieldSmoothing(font, shader, x, y);
     }
     if (shader == nullptr) {
         shader = g_drawing.defaultShader;
     }
-    float (*draw)(zq_font_t*, float, float, const char*) =
-        (description & ZQI_FONT_UTF8) != 0 ? g_textDrawers.DrawTextUTF32 : g_textDrawers.DrawText;
-    if (draw == nullptr) {
+    const bool utf8 = (description & ZQI_FONT_UTF8) != 0;
+    if ((utf8 ? g_textDrawers.DrawTextUTF32 == nullptr : g_textDrawers.DrawText == nullptr)) {
         return 0.0f;
     }
     zq_shader_t* previous = g_rendererState.shader;
     HighLevelRenderer::SetCurrentShader(shader);
-    const float width = draw(font, x, y, text);
+    const float width = utf8 ? g_textDrawers.DrawTextUTF32(font, x, y, text, previous)
+                             : g_textDrawers.DrawText(font, x, y, text, previous);
     HighLevelRenderer::SetCurrentShader(previous);
     return width;
 }
@@ -177,6 +173,14 @@ float DrawFormatted(zq_font_t* font, float x, float y, uint32_t description, con
 
 void ZQI_SetTextDrawers(const TextDrawers* drawers) {
     g_textDrawers = drawers != nullptr ? *drawers : TextDrawers{};
+}
+
+zq_shader_t* ZQI_GetTextShader(bool distanceField) {
+    zq_shader_t* shader = g_rendererState.fontShader;
+    if (distanceField && shader == g_drawing.defaultShader) {
+        shader = g_drawing.distanceFieldShader;
+    }
+    return shader;
 }
 
 void ZQ_Graphics_ClearScreen(float r, float g, float b) {

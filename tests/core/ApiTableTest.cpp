@@ -328,14 +328,6 @@ TEST_F(ApiTableTest, DeveloperModeSlotFollowsTheCoreFlag) {
 
 // ---- Stand-ins of subsystems not in this build ----
 
-TEST_F(ApiTableTest, UnavailableFontSlotAnswersZeroAndLogsOnce) {
-    zq_graphics_api_t* graphics = ZQI_GetApi()->graphics;
-    EXPECT_EQ(nullptr, graphics->GetFont("fonts/any.mft"));
-    EXPECT_EQ(0.0f, graphics->GetTextWidth(nullptr, "%d", 5));
-    EXPECT_EQ(0.0f, graphics->GetTextWidth(nullptr, "%d", 5));
-    EXPECT_EQ(1, CountLoggedLines("[ERROR] ZQ_Graphics_GetTextWidth: the fonts subsystem is not available."));
-}
-
 TEST_F(ApiTableTest, UnavailableFileSystemListsAreEmptyAndFreeable) {
     zq_api_t* api = ZQI_GetApi();
     zq_string_list_t* found = api->filesystem->FindFiles("", "*.png", false);

@@ -225,4 +225,26 @@ TEST_F(FontTableTest, GraphicsSlotsCountReleaseMeasureAndSetText) {
     EXPECT_EQ(ZQ_Graphics_GetTextAlignment(), 1u);
 }
 
+// Only glyphs with pixels go to the GPU; every glyph's GPU data is freed.
+TEST_F(FontTableTest, GlobalFontPagesFollowTheRenderer) {
+    static int uploaded, freed;
+    uploaded = freed = 0;
+    FontGraphicsHooks hooks = {};
+    hooks.uploadBitmap = [](zq_bitmap_t*) { ++uploaded; };
+    hooks.freeBitmapGpuData = [](zq_bitmap_t*) { ++freed; };
+    ZQI_SetFontGraphicsHooks(&hooks);
+    GlobalTrueTypeFont* global = ZQI_GetGlobalFont();
+    MissingGlyphRecord* record = FindMissingGlyphRecord(global->missing, NewFont());
+    ASSERT_NE(record, nullptr);
+    FontGlyph drawn = ZQI_EmptyFontGlyph();
+    ZQI_SetGlyphPixels(&drawn, static_cast<uint8_t*>(calloc(16, 1)), 2, 2);
+    ZQI_InsertFontGlyph(record->glyphs, 0x5D0, drawn);
+    ZQI_InsertFontGlyph(record->glyphs, 0x5D1, ZQI_EmptyFontGlyph());
+    ZQI_UploadGlobalFontPages();
+    ZQI_FreeGlobalFontPages();
+    EXPECT_EQ(uploaded, 1);
+    EXPECT_EQ(freed, 2);
+    ZQI_ShutdownGlobalFont(global);
+}
+
 }  // namespace

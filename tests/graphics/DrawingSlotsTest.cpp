@@ -17,19 +17,20 @@ struct DrawnText {
     float x;
     float y;
     zq_shader_t* shader;
+    zq_shader_t* outer;  // the shader current when DrawText was entered
     bool utf32;
 };
 std::vector<DrawnText> g_drawnTexts;
 std::vector<zq_shader_t*> g_smoothed;
 uint32_t g_description;
 
-float DrawLatin1(zq_font_t*, float x, float y, const char* text) {
-    g_drawnTexts.push_back({text, x, y, g_rendererState.shader, false});
+float DrawLatin1(zq_font_t*, float x, float y, char* text, zq_shader_t* outer) {
+    g_drawnTexts.push_back({text, x, y, g_rendererState.shader, outer, false});
     return 7.5f;
 }
 
-float DrawUtf32(zq_font_t*, float x, float y, const char* text) {
-    g_drawnTexts.push_back({text, x, y, g_rendererState.shader, true});
+float DrawUtf32(zq_font_t*, float x, float y, const char* text, zq_shader_t* outer) {
+    g_drawnTexts.push_back({text, x, y, g_rendererState.shader, outer, true});
     return 3.0f;
 }
 
@@ -74,6 +75,7 @@ TEST_F(DrawingSlotsTest, TextIsFormattedDrawnWithTheFontShaderAndTheShaderComesB
     ASSERT_EQ(4u, g_drawnTexts.size());
     EXPECT_EQ("score 12", g_drawnTexts[0].text);
     EXPECT_EQ(&defaultShader_, g_drawnTexts[0].shader);
+    EXPECT_EQ(&defaultShader_, g_drawnTexts[2].outer);
     EXPECT_EQ(5000u, g_drawnTexts[1].text.size());
     EXPECT_TRUE(g_drawnTexts[1].utf32);
     EXPECT_EQ(&custom, g_drawnTexts[2].shader);

@@ -2,7 +2,8 @@
  * engine's drawing read-back tests. The test process selects a scene with DrawingTestSelect; the
  * next Draw calls draw it into the 32 x 32 target "scene" (or, for SCENE_BACK_BUFFER, onto the
  * screen), read the target back with CopyBitmapRenderTargetDataToPixels and report done. The test
- * compares the target's pixels with colours of its own arithmetic. */
+ * compares the target's pixels with colours of its own arithmetic. SCENE_CUSTOM runs a drawing
+ * function the test process hands over, into the 64 x 64 target "wide" (text lines). */
 #include <math.h>
 #include <string.h>
 #include <windows.h>
@@ -22,9 +23,11 @@ enum {
     SCENE_DISTANCE_FIELD = 9,
     SCENE_BUFFERS = 10,
     SCENE_BACK_BUFFER = 11,
+    SCENE_CUSTOM = 12,
 };
 
 #define SIDE 32
+#define WIDE_SIDE 64
 
 static zq_program_t* g_program;
 static zq_graphics_api_t* g;
@@ -39,6 +42,8 @@ static zq_bitmap_t* g_ramp;
 static zq_vertex_buffer_t* g_workerVertices;
 static zq_index_buffer_t* g_workerIndices;
 static volatile LONG g_workerDone;
+static zq_bitmap_t* g_wide;
+static void (*g_customDraw)(void);
 
 /* The checker's texel (x, y): every channel differs per texel. */
 __declspec(dllexport) void DrawingTestCheckerTexel(int x, int y, uint8_t out[4]) {
@@ -67,6 +72,12 @@ __declspec(dllexport) zq_bitmap_t* DrawingTestTarget(void) {
 }
 __declspec(dllexport) zq_bitmap_t* DrawingTestSmallTarget(void) {
     return g_small;
+}
+__declspec(dllexport) zq_bitmap_t* DrawingTestWideTarget(void) {
+    return g_wide;
+}
+__declspec(dllexport) void DrawingTestSetCustomDraw(void (*draw)(void)) {
+    g_customDraw = draw;
 }
 
 static void Colour(float r, float g_, float b, float a) {
@@ -113,6 +124,7 @@ static bool DrawingInit(void) {
     g_target = MakeBitmap("scene", SIDE, SIDE, ZQ_TEXTURE_FORMAT_RGBA8, 1);
     g_depth = MakeBitmap("scene-depth", SIDE, SIDE, ZQ_TEXTURE_FORMAT_D32_FLOAT, 1);
     g_small = MakeBitmap("small", 8, 8, ZQ_TEXTURE_FORMAT_RGBA8, 1);
+    g_wide = MakeBitmap("wide", WIDE_SIDE, WIDE_SIDE, ZQ_TEXTURE_FORMAT_RGBA8, 1);
     MakeTextures();
     return g_target != NULL && g_checker != NULL;
 }
@@ -366,6 +378,18 @@ static void DrawingDraw(float dt) {
                 Sleep(1);
             }
         }
+        return;
+    }
+    if (g_scene == SCENE_CUSTOM) {
+        g->PushRenderTarget(g_wide);
+        g->ClearScreenRGBA(0.2f, 0.4f, 0.6f, 1.0f);
+        if (g_customDraw != NULL) {
+            g_customDraw();
+        }
+        g->PopRenderTargets();
+        g->CopyBitmapRenderTargetDataToPixels(g_wide);
+        g_scene = SCENE_NONE;
+        g_done = 1;
         return;
     }
     if (g_scene == SCENE_DEPTH) {
