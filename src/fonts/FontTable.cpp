@@ -263,30 +263,30 @@ void ZQI_ShutdownGlobalFont(GlobalTrueTypeFont* record) {
     record->initialized = 0;
 }
 
-void ZQI_UploadGlobalFontPages() {
-    const FontGraphicsHooks& hooks = ZQI_GetFontGraphicsHooks();
-    if (hooks.uploadBitmap == nullptr) {
+namespace {
+
+// Hands each glyph bitmap of the global font's missing-glyph sets to action (when installed).
+void ForEachGlobalFontGlyphBitmap(void (*action)(zq_bitmap_t*), bool withPixelsOnly) {
+    if (action == nullptr) {
         return;
     }
     for (MissingGlyphRecord* record : ZQI_GetGlobalFont()->missing) {
         for (FontGlyphNode* node : record->glyphs->order) {
-            if (node->glyph.bitmap.pixels != nullptr) {
-                hooks.uploadBitmap(&node->glyph.bitmap);
+            if (!withPixelsOnly || node->glyph.bitmap.pixels != nullptr) {
+                action(&node->glyph.bitmap);
             }
         }
     }
 }
 
+}  // namespace
+
+void ZQI_UploadGlobalFontPages() {
+    ForEachGlobalFontGlyphBitmap(ZQI_GetFontGraphicsHooks().uploadBitmap, true);
+}
+
 void ZQI_FreeGlobalFontPages() {
-    const FontGraphicsHooks& hooks = ZQI_GetFontGraphicsHooks();
-    if (hooks.freeBitmapGpuData == nullptr) {
-        return;
-    }
-    for (MissingGlyphRecord* record : ZQI_GetGlobalFont()->missing) {
-        for (FontGlyphNode* node : record->glyphs->order) {
-            hooks.freeBitmapGpuData(&node->glyph.bitmap);
-        }
-    }
+    ForEachGlobalFontGlyphBitmap(ZQI_GetFontGraphicsHooks().freeBitmapGpuData, false);
 }
 
 MissingGlyphRecord* FindMissingGlyphRecord(Array<MissingGlyphRecord*>& list, zq_font_t* font) {

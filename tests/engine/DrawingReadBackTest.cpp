@@ -259,9 +259,9 @@ struct FontFileBytes {
         memcpy(&bits, &v, 4);
         return U32(bits);
     }
-    FontFileBytes& Header(float spread, float smoothing, uint32_t glyphs) {
+    FontFileBytes& Header(float spread, float smoothing, uint32_t glyphs, const char* encoding = "LATIN-1") {
         return Text("DIZ_Font_v7")
-            .Text("LATIN-1")
+            .Text(encoding)
             .U32(5)
             .U32(5)
             .U32(kLineHeight)
@@ -321,6 +321,14 @@ void WriteFontResources() {
         .Glyph(' ', kSpace, 0, 0);
     WriteResource("fonts/hand.mft", hand.data);
     WriteResource("fonts/worker.mft", hand.data);
+    // UTF-8: 'A' (with a kerning row the UTF-32 drawer must not apply), U+0416 2 x 5 advancing 3, a
+    // bar 1 x 5 advancing 2.
+    FontFileBytes utf8;
+    utf8.Header(0.0f, 0.0f, 3, "UTF-8")
+        .Glyph('A', kA, 3, 5, {}, 'A', 7)
+        .Glyph(0x416, kB, 2, 5)
+        .Glyph('|', 2, 1, 5);
+    WriteResource("fonts/utf8.mft", utf8.data);
     FontFileBytes field;
     field.Header(static_cast<float>(kFieldSpread), static_cast<float>(FieldSmoothing()), 1)
         .Glyph('A', 5, 4, 1, std::vector<uint8_t>(kFieldAlphas, kFieldAlphas + 4));
@@ -839,6 +847,32 @@ TEST_F(DrawingEngine, FontsGeneratedFromDejaVuDrawTheirGlyphBitmapsAtTheirPlaces
         ExpectPicture(pixels, expected, 2);
         graphics->ReleaseFont(font);
     }
+}
+
+// A UTF-8 font: code points past Latin-1, no kerning, "||" as one bar, and two lines centred
+// vertically on y (each 6 high: the block starts 6 above y, lifted by 2).
+TEST_F(DrawingEngine, AUtf8FontDrawsCodePointsWithoutKerningAndCentresItsBlock) {
+    zq_graphics_api_t* graphics = ZQI_GetApi()->graphics;
+    zq_font_t* font = graphics->LoadFont("fonts/utf8.mft");
+    ASSERT_NE(nullptr, font);
+    float width = 0.0f;
+    const uint8_t* pixels = DrawCustom([&] {
+        StartText();
+        SetTextAlignment(4);
+        width = DrawLine(font, 2, 20, "\xD0\x96|#ff0000|A||\nAA");
+        SetTextAlignment(0);
+    });
+    graphics->ReleaseFont(font);
+    const uint8_t red[4] = {255, 0, 0, 255}, white[4] = {255, 255, 255, 255};
+    Picture expected;
+    const int top = 20 - 2 - FontFileBytes::kLineHeight;
+    expected.Fill(2, top, 4, top + 5, white);
+    expected.Fill(2 + kB, top, 2 + kB + 3, top + 5, red);
+    expected.Fill(2 + kB + kA, top, 2 + kB + kA + 1, top + 5, red);
+    expected.Fill(2, top + 6, 5, top + 11, red);
+    expected.Fill(2 + kA, top + 6, 5 + kA, top + 11, red);
+    ExpectPicture(pixels, expected);
+    EXPECT_EQ(kB + kA + 2, width);
 }
 
 // The checker (4 x 4, point sampled) centred on the hand-built font's centre line: half the height

@@ -4,8 +4,11 @@
 #include <vector>
 
 #include "FontTestSupport.h"
+#include "core/CoreState.h"
 #include "fonts/FontServices.h"
+#include "fonts/TextDrawing.h"
 #include "fonts/TextLayout.h"
+#include "graphics/Drawing.h"
 
 namespace {
 
@@ -119,7 +122,12 @@ TEST_F(TextLayoutTest, TagKeysParseToTheirValues) {
         {"color=ff8000 |", {1.0f, 128 / 255.0f, 0.0f, 0.75f}, 0, 0.0f, 1.0f, false},
         {"color=#ff800080 |", {1.0f, 128 / 255.0f, 0.0f, 128 / 255.0f}, 0, 0.0f, 1.0f, false},
         {"color=ff8000|", {0.25f, 0.25f, 0.25f, 0.75f}, 0, 0.0f, 1.0f, false},  // no space: ignored
-        {"img src='icon' offset=-3 angle=90 scale='1.5'|", {0.25f, 0.25f, 0.25f, 0.75f}, -3, 1.5707964f, 1.5f, true},
+        {"img src='icon' offset=-3 angle=90 scale='1.5'|",
+         {0.25f, 0.25f, 0.25f, 0.75f},
+         -3,
+         1.5707964f,
+         1.5f,
+         true},
         {"img|x src='icon'|", {0.25f, 0.25f, 0.25f, 0.75f}, 0, 0.0f, 1.0f, false},  // src in a later tag
     };
     for (const Case& c : cases) {
@@ -168,6 +176,47 @@ TEST_F(TextLayoutTest, RenderCheckSkipsTagsAndBlanks) {
     EXPECT_FALSE(ZQI_FONTS_CanRenderText(font_, "a\xE4\xB8\x81"));
     // A character cut short at the end is dropped, not read past the text.
     EXPECT_TRUE(ZQI_FONTS_CanRenderText(font_, "a\xE4\xB8"));
+}
+
+// Without a renderer nothing reaches the screen, but the drawers still walk every tag (under the
+// sanitizers here) and answer the drawn width: advances, kerning in the byte form only, an image's
+// width, twice all of it at scale 2. Colour tags stay in force.
+TEST_F(TextLayoutTest, DrawersWalkTagsAndAnswerTheDrawnWidth) {
+    struct Case {
+        const char* text;
+        bool utf8;
+        float scale;
+        float width;
+    };
+    const Case cases[] = {
+        {"|#00ff0080|AB", false, 1.0f, 7 + 6 - 2},
+        {"AB|#ff0000|", true, 1.0f, 7 + 6},
+        {"AB", false, 2.0f, 2 * (7 + 6 - 2)},
+        {"|scale=0|AB", false, 1.0f, 7 + 6 - 2},
+        {"A|img src='icon'|B", false, 1.0f, 7 + 10 + 6},  // no kerning after an image
+        {"\xE4\xB8\x80|shader='none'|||\xE4\xB8\x80", true, 1.0f, 11 + 2 + 11},
+        {"A|#0000ff", false, 1.0f, 7},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        ZQI_GetThreadTextSettings()->scaleX = ZQI_GetThreadTextSettings()->scaleY = c.scale;
+        std::vector<char> text(c.text, c.text + strlen(c.text) + 1);
+        const float width = c.utf8 ? ZQI_FONTS_DrawTextUTF32(font_, 0, 0, text.data(), nullptr)
+                                   : ZQI_FONTS_DrawText(font_, 0, 0, text.data(), nullptr);
+        EXPECT_FLOAT_EQ(width, c.width);
+    }
+    *ZQI_GetThreadTextSettings() = ZQI_DefaultTextSettings();
+    const zq_color_t colour = ZQ_Graphics_GetColor();
+    EXPECT_FLOAT_EQ(colour.b, 1.0f);  // the last, unclosed tag still coloured
+    EXPECT_FLOAT_EQ(colour.r, 0.0f);
+
+    g_core.developerMode = 1;
+    char deprecated[] = "|scale=2|A";
+    ZQI_FONTS_DrawTextUTF32(font_, 0, 0, deprecated, nullptr);
+    g_core.developerMode = 0;
+    EXPECT_GE(CountMessagesContaining("|scale=x| tag is deprecated. Remove all references to it."), 1);
+    font_->size = 0;
+    EXPECT_EQ(ZQI_FONTS_DrawText(font_, 0, 0, deprecated, nullptr), 0.0f);
 }
 
 }  // namespace
