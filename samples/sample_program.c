@@ -1,9 +1,13 @@
 /* sample_program.c: the smallest useful program library. It clears the screen to a dark blue
  * every frame and writes a greeting and the seconds left on it, plays a chime once and loops quiet
- * music, and asks the engine to quit after a few seconds; closing the window quits at once. Built
- * as prog.dll; its manifest is prog.xml, its sounds are in sounds/ beside it and its font source
- * fonts/sample.mft.xml names DejaVu Sans (fonts/DejaVuSans.ttf): the engine generates
- * fonts/sample.mft from it on the first run and reads that file on later ones. */
+ * music, and asks the engine to quit after a few seconds; closing the window quits at once. In
+ * developer mode it takes console commands ("chime", "quit"); once the console has been opened it
+ * runs until the window is closed or "quit" is entered. Built as prog.dll; its manifest is prog.xml,
+ * its sounds are in sounds/ beside it and its font source fonts/sample.mft.xml names DejaVu Sans
+ * (fonts/DejaVuSans.ttf): the engine generates fonts/sample.mft from it on the first run and reads
+ * that file on later ones. */
+#include <string.h>
+
 #include "zorqa.h"
 
 #define SAMPLE_RUN_SECONDS 5.0f
@@ -15,6 +19,7 @@ static float g_elapsedSeconds;
 static SoundResource* g_chime;
 static SoundResource* g_music;
 static bool g_soundStarted;
+static bool g_consoleUsed; /* the console was opened: a developer is at work, keep running */
 static zq_font_t* g_font;
 
 static bool SampleInit(void) {
@@ -25,6 +30,8 @@ static bool SampleInit(void) {
     g_chime = g_program->api->audio->LoadSound("sounds/chime");
     g_music = g_program->api->audio->LoadSound("sounds/music");
     g_font = g_program->api->graphics->GetFont("fonts/sample.mft");
+    g_program->api->RegisterAutocompletion("chime", "Plays the chime again.");
+    g_program->api->RegisterAutocompletion("quit", "Ends the sample.");
     return true;
 }
 
@@ -33,18 +40,21 @@ static void SampleShutdown(void) {
     g_program->api->audio->StopMusic(0.0f);
     g_program->api->audio->ReleaseSound(g_chime);
     g_program->api->audio->ReleaseSound(g_music);
-    g_program->api->graphics->ReleaseFont(g_font);
+    /* g_font came from GetFont, which the engine counts once and keeps: it is not released. */
 }
 
 static void SampleUpdate(float dt) {
     zq_audio_api_t* audio = g_program->api->audio;
     g_elapsedSeconds += dt;
+    if (g_program->parameters.console_open) {
+        g_consoleUsed = true;
+    }
     if (!g_soundStarted) {
         g_soundStarted = true;
         audio->PlaySound(g_chime, 1.0f, 0.0f, 1.0f);
         audio->PlayMusic(g_music, 0.25f, 1.0f); /* quiet, faded in over a second, looping */
     }
-    if (g_elapsedSeconds >= SAMPLE_RUN_SECONDS && !g_program->api->IsShutdownSignalled()) {
+    if (g_elapsedSeconds >= SAMPLE_RUN_SECONDS && !g_consoleUsed && !g_program->api->IsShutdownSignalled()) {
         g_program->api->SignalShutdown();
     }
 }
@@ -69,6 +79,15 @@ static void SampleDraw(float dt) {
                        (double)left);
 }
 
+static void SampleRunCommand(const char* line) {
+    g_program->api->Log(ZQ_LOG_SYSTEM, "Sample received console command '%s'.", line);
+    if (strcmp(line, "chime") == 0) {
+        g_program->api->audio->PlaySound(g_chime, 1.0f, 0.0f, 1.0f);
+    } else if (strcmp(line, "quit") == 0) {
+        g_program->api->SignalShutdown();
+    }
+}
+
 /* The size is settled with the engine before the display starts; every other event, the close
  * request included, is answered 0, so closing the window ends the run. */
 static int32_t SampleHandleEvent(const zq_event_t* event) {
@@ -77,6 +96,8 @@ static int32_t SampleHandleEvent(const zq_event_t* event) {
         parameters->width = SAMPLE_WIDTH;
         parameters->height = SAMPLE_HEIGHT;
         parameters->windowed = 1;
+    } else if (event->type == ZQ_EVENT_CONSOLE_COMMAND) {
+        SampleRunCommand(event->console_command.line);
     }
     return 0;
 }

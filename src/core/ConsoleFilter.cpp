@@ -31,12 +31,32 @@ bool HasFilter(const Console* console) {
 
 }  // namespace
 
+// Compares in place, as if both texts were lowered into the buffers first: the console's filter
+// runs over the whole ring several times a frame, and copying every line cost more than the
+// drawing.
 bool ZQI_ContainsNoCase(const char* text, const char* part) {
-    char loweredText[kCompareBufferSize];
-    char loweredPart[kCompareBufferSize];
-    CopyLowered(loweredText, text);
-    CopyLowered(loweredPart, part);
-    return strstr(loweredText, loweredPart) != nullptr;
+    if (text == nullptr) {
+        text = "";
+    }
+    if (part == nullptr) {
+        part = "";
+    }
+    const size_t limit = kCompareBufferSize - 1;
+    const size_t partLength = strnlen(part, limit);
+    for (size_t at = 0; at + partLength <= limit; ++at) {
+        size_t matched = 0;
+        while (matched < partLength &&
+               ZQI_LowerAsciiLetter(text[at + matched]) == ZQI_LowerAsciiLetter(part[matched])) {
+            ++matched;
+        }
+        if (matched == partLength) {
+            return true;
+        }
+        if (text[at] == '\0') {
+            return false;
+        }
+    }
+    return false;
 }
 
 bool ZQI_IsConsoleLineShown(const Console* console, const ConsoleLine& line) {

@@ -19,6 +19,9 @@ const int32_t kStartGridStep = 10;
 const int32_t kStartPanelWidth = 800;
 const int32_t kStartPanelHeight = 600;
 const uint32_t kStartGridUnit = 10485760;  // 10 MB
+const int32_t kPanelMargin = 50;
+const int32_t kSmallestGridStep = 2;
+const uint32_t kScaleGrowthUnits = 2;  // grid units added per total above the scale
 
 // True when the last kEqualTotalsKept totals all equal total.
 bool TotalIsSettled(const Array<int32_t>& totals, int32_t total) {
@@ -98,5 +101,24 @@ void ZQI_SampleMemoryStatistics(MemoryOverlayState* state) {
     Record(state->vertexHistory, state->vertexPeak, vertex);
     if (static_cast<int64_t>(state->totalHistory.count) * state->barWidth > state->panelWidth) {
         DropOldestSamples(state);
+    }
+}
+
+void ZQI_LayoutMemoryOverlay(MemoryOverlayState* state, int32_t displayWidth, int32_t displayHeight) {
+    if (state == nullptr || state->gridUnit == 0) {
+        return;
+    }
+    state->panelLeft = kPanelMargin;
+    state->panelTop = kPanelMargin;
+    state->panelWidth = displayWidth - 2 * kPanelMargin;
+    state->panelHeight = displayHeight - 2 * kPanelMargin;
+    const uint32_t gridLines = state->graphScale / state->gridUnit;
+    const int32_t step =
+        gridLines > 0 ? state->panelHeight / static_cast<int32_t>(gridLines) : state->panelHeight;
+    state->gridStep = step > kSmallestGridStep ? step : kSmallestGridStep;
+    for (int32_t i = 0; i < state->totalHistory.count; ++i) {
+        if (state->totalHistory[i] > 0 && static_cast<uint32_t>(state->totalHistory[i]) > state->graphScale) {
+            state->graphScale += kScaleGrowthUnits * state->gridUnit;
+        }
     }
 }

@@ -43,3 +43,9 @@ void ZQI_FreeMemoryOverlayState(MemoryOverlayState* state);
 // records them, unless the last four totals equal the new one. Peaks follow the samples; once
 // the samples no longer fit the panel, the oldest of every history is dropped.
 void ZQI_SampleMemoryStatistics(MemoryOverlayState* state);
+
+// Before each draw: the panel fills the display but for a 50-pixel margin, the grid step fits the
+// scale's grid lines into the panel (at least 2 pixels), and the scale then grows by two grid
+// units for each recorded total above it, so the graph catches up with growing memory over a few
+// frames.
+void ZQI_LayoutMemoryOverlay(MemoryOverlayState* state, int32_t displayWidth, int32_t displayHeight);

@@ -15,7 +15,7 @@
 #include "engine/Lifecycle.h"
 #include "audio/AudioSystem.h"
 #include "audio/null/NullSoundImplementation.h"
-#include "engine/PendingSubsystems.h"
+#include "engine/SoundChannelOverlay.h"
 #include "graphics/BatchRenderer.h"
 #include "graphics/BitmapUpload.h"
 #include "graphics/BufferObjects.h"

@@ -6,6 +6,7 @@
 #include "core/ApiTable.h"
 #include "core/CoreState.h"
 #include "engine/Lifecycle.h"
+#include "engine/OverlayDrawing.h"
 #include "graphics/HighLevelRenderer.h"
 #include "engine/RuntimeState.h"
 
@@ -17,14 +18,6 @@ const float kPixelsPerSecond = 3000.0f;   // 100 pixels are 1/30 s
 
 zq_graphics_api_t* Graphics() {
     return ZQI_GetApi()->graphics;
-}
-
-void SetColor(float r, float g, float b) {
-    Graphics()->SetColor(&r, &g, &b);
-}
-
-void DrawRectangle(float x, float y, float w, float h) {
-    Graphics()->DrawRectangle(&x, &y, &w, &h);
 }
 
 zq_bitmap_desc_t ZoomTargetDescription(uint32_t format) {
@@ -77,16 +70,16 @@ void ZQI_DrawLetterboxBars() {
     }
     const float w = static_cast<float>(g_core.program->parameters.width);
     const float h = static_cast<float>(g_core.program->parameters.height);
-    SetColor(0.0f, 0.0f, 0.0f);
+    ZQI_OverlayColor(0.0f, 0.0f, 0.0f);
     if (verticalPair) {  // above and below the design area
-        DrawRectangle(-w, h, 3.0f * w, h);
-        DrawRectangle(-w, -h, 3.0f * w, h);
+        ZQI_OverlayRectangle(-w, h, 3.0f * w, h);
+        ZQI_OverlayRectangle(-w, -h, 3.0f * w, h);
     }
     if (horizontalPair) {  // left and right of it
-        DrawRectangle(w, -1.0f, w, h + 2.0f);
-        DrawRectangle(-w, -1.0f, w, h + 2.0f);
+        ZQI_OverlayRectangle(w, -1.0f, w, h + 2.0f);
+        ZQI_OverlayRectangle(-w, -1.0f, w, h + 2.0f);
     }
-    SetColor(1.0f, 1.0f, 1.0f);
+    ZQI_OverlayColor(1.0f, 1.0f, 1.0f);
 }
 
 void ZQI_DrawTimeDeltaTest(float step) {
@@ -111,25 +104,19 @@ void ZQI_DrawTimeDeltaTest(float step) {
         history.RemoveAt(history.count - 1);
     }
 
-    zq_graphics_api_t* graphics = Graphics();
-    float scaleX = 1.0f;
-    float scaleY = 1.0f;
-    float angle = 0.0f;
-    graphics->SetTextTransform(&scaleX, &scaleY, &angle);
+    ZQI_OverlayTextTransform(1.0f, 1.0f);
     uint32_t alignment = 0;
-    graphics->SetTextAlignment(&alignment);
-    float alpha = 1.0f;
-    graphics->SetAlpha(&alpha);
-    SetColor(1.0f, 1.0f, 1.0f);
-    graphics->SetBlendMode(1);
-    alpha = 0.8f;
-    graphics->SetAlpha(&alpha);
+    Graphics()->SetTextAlignment(&alignment);
+    ZQI_OverlayAlpha(1.0f);
+    ZQI_OverlayColor(1.0f, 1.0f, 1.0f);
+    ZQI_OverlayBlendMode(1);
+    ZQI_OverlayAlpha(0.8f);
     for (int32_t i = 0; i < history.count; ++i) {
-        DrawRectangle(static_cast<float>(i), 5.0f, 1.0f, history[i] * kPixelsPerSecond);
+        ZQI_OverlayRectangle(static_cast<float>(i), 5.0f, 1.0f, history[i] * kPixelsPerSecond);
     }
-    SetColor(0.0f, 1.0f, 0.0f);
-    DrawRectangle(0.0f, 105.0f, w, 1.0f);  // 1/30 s
-    DrawRectangle(0.0f, 55.0f, w, 1.0f);   // 1/60 s
+    ZQI_OverlayColor(0.0f, 1.0f, 0.0f);
+    ZQI_OverlayRectangle(0.0f, 105.0f, w, 1.0f);  // 1/30 s
+    ZQI_OverlayRectangle(0.0f, 55.0f, w, 1.0f);   // 1/60 s
     float x = w * static_cast<float>(g_runtime.timeDeltaTestTimer / kTimeDeltaTestPeriod);
-    DrawRectangle(x, h * 0.75f, 23.0f, 23.0f);
+    ZQI_OverlayRectangle(x, h * 0.75f, 23.0f, 23.0f);
 }

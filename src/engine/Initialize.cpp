@@ -15,7 +15,6 @@
 #include "audio/AudioSystem.h"
 #include "audio/null/NullSoundImplementation.h"
 #include "engine/FontGraphicsConnection.h"
-#include "engine/PendingSubsystems.h"
 #include "graphics/ShaderManager.h"
 #include "graphics/BitmapTable.h"
 #include "engine/RuntimePlatform.h"

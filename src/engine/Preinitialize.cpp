@@ -20,7 +20,6 @@
 #include "engine/Lifecycle.h"
 #include "engine/ManifestSettings.h"
 #include "engine/MemoryEstimateSources.h"
-#include "engine/PendingSubsystems.h"
 #include "engine/ReinitializeRequest.h"
 #include "engine/ResolutionSelection.h"
 #include "engine/RuntimeState.h"

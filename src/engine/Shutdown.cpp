@@ -18,7 +18,6 @@
 #include "engine/Lifecycle.h"
 #include "audio/AudioSystem.h"
 #include "audio/null/NullSoundImplementation.h"
-#include "engine/PendingSubsystems.h"
 #include "engine/RuntimePlatform.h"
 #include "engine/RuntimeState.h"
 #include "filesystem/FileSystemApi.h"

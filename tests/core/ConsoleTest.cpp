@@ -8,6 +8,7 @@
 #include "core/ConsoleAutocompletion.h"
 #include "core/ConsoleEvents.h"
 #include "core/ConsoleFilter.h"
+#include "core/ConsoleOverlay.h"
 #include "core/EventQueue.h"
 
 namespace {
@@ -214,6 +215,47 @@ TEST_F(ConsoleTest, ScrollingStopsAtTheOldestAndTheNewestLine) {
         EXPECT_EQ(step.offset, console_->scrollOffset) << step.key;
     }
     EXPECT_EQ(1u, NewestShownLineNumber());  // page up past the oldest line shows the oldest
+}
+
+// A text area of 100 pixels with lines 10 apart holds 10 of the 25 lines: the thumb is 40 pixels,
+// the view stops 15 lines back, and a drag maps the pointer's y over the area onto the lines.
+TEST_F(ConsoleTest, TheDrawnViewStopsAtTheOldestLineAndFollowsAScrollBarDrag) {
+    LogLines(25, "line %d");
+    const struct {
+        int32_t textHeight;
+        int32_t offsetBefore;
+        bool dragging;
+        int32_t pointerY;
+        int32_t visible;
+        int32_t thumb;
+        int32_t offsetAfter;
+    } frames[] = {
+        {100, 24, false, 0, 10, 40, 15},    // page up past the oldest shown line
+        {100, 3, false, 0, 10, 40, 3},      //
+        {100, 3, true, 50, 10, 40, 12},     // (1 - 50 / 100) x 25, truncated
+        {100, 3, true, 100, 10, 40, 0},     // the bottom of the bar is the newest line
+        {100, 3, true, 0, 10, 40, 15},      // its top the oldest the view can show
+        {100, 3, true, -900, 10, 40, 15},   // far above the bar
+        {100, 3, true, 5000, 10, 40, 0},    // far below
+        {1000, 9, false, 0, 25, 1000, 0},   // all lines fit
+        {0, 9, true, 50, 0, 0, 9},          // no text area: no drag, nothing visible
+        {-40, 30, true, 50, 0, 0, 25},      //
+    };
+    for (const auto& frame : frames) {
+        console_->scrollOffset = frame.offsetBefore;
+        const ConsoleView view =
+            ZQI_UpdateConsoleView(console_, frame.textHeight, 10, frame.dragging, frame.pointerY);
+        EXPECT_EQ(25, view.shownLines);
+        EXPECT_EQ(frame.visible, view.visibleLines) << frame.textHeight;
+        EXPECT_EQ(frame.thumb, view.thumbSize) << frame.textHeight;
+        EXPECT_EQ(frame.offsetAfter, console_->scrollOffset) << frame.textHeight << " " << frame.pointerY;
+    }
+    Type("no such line");
+    console_->scrollOffset = 4;
+    const ConsoleView empty = ZQI_UpdateConsoleView(console_, 100, 10, true, 50);
+    EXPECT_EQ(0, empty.shownLines);
+    EXPECT_EQ(0, empty.thumbSize);
+    EXPECT_EQ(0, console_->scrollOffset);
 }
 
 TEST_F(ConsoleTest, TheFilterShowsMatchingLinesInAnyCaseAndAClickCopiesOne) {

@@ -118,4 +118,26 @@ TEST_F(MemoryStatisticsTest, EveryThirtiethCallSamplesUntilTheTotalSettlesAndFul
     ZQI_FreeMemoryOverlayState(state);
 }
 
+TEST(MemoryOverlayLayout, ThePanelFillsTheDisplayAndTheScaleGrowsForEachTotalAboveIt) {
+    const int32_t mb = 1048576;
+    MemoryOverlayState* state = ZQI_CreateMemoryOverlayState();
+    ASSERT_NE(nullptr, state);
+    for (int32_t total : {40 * mb, 20 * mb, 50 * mb, 60 * mb}) {
+        state->totalHistory.Push(total);
+    }
+    // 32 MB in grid lines of 10 MB: 3 lines in 600 pixels. 40 MB lifts the scale to 52 MB, 60 MB
+    // (the only later total above it) to 72 MB.
+    ZQI_LayoutMemoryOverlay(state, 900, 700);
+    EXPECT_EQ((std::vector<int32_t>{50, 50, 800, 600}),
+              (std::vector<int32_t>{state->panelLeft, state->panelTop, state->panelWidth, state->panelHeight}));
+    EXPECT_EQ(200, state->gridStep);
+    EXPECT_EQ(72u * mb, state->graphScale);
+    ZQI_LayoutMemoryOverlay(state, 900, 700);  // 7 lines now; nothing above 72 MB
+    EXPECT_EQ(600 / 7, state->gridStep);
+    EXPECT_EQ(72u * mb, state->graphScale);
+    ZQI_LayoutMemoryOverlay(state, 110, 104);  // a 4-pixel panel still keeps 2 pixels per line
+    EXPECT_EQ(2, state->gridStep);
+    ZQI_FreeMemoryOverlayState(state);
+}
+
 }  // namespace

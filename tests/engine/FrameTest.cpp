@@ -9,7 +9,6 @@
 #include "engine/Lifecycle.h"
 #include "audio/AudioSystem.h"
 #include "audio/null/NullSoundImplementation.h"
-#include "engine/PendingSubsystems.h"
 #include "graphics/HighLevelRenderer.h"
 #include "engine/RuntimeState.h"
 #include "services/ExtensionModules.h"

@@ -11,6 +11,7 @@
 #include "engine/RuntimePlatform.h"
 #include "graphics/d3d11/RendererImplementation.h"
 #include "platform/windows/GameWindow.h"
+#include "platform/windows/PlatformCommands.h"
 #include "platform/windows/Popups.h"
 #include "platform/windows/ProcessGlobals.h"
 #include "platform/windows/ProgramLibrary.h"
@@ -34,6 +35,7 @@ void InstallInProcessPlatform() {
     platform.SetWindowRecreating = ZQI_SetGameWindowRecreating;
     platform.LoadSoundImplementation = LoadSoundImplementation;
     platform.UnloadProgramLibrary = UnloadProgramLibrary;
+    platform.CallPlatformCommand = CallPlatformCommand;  // the clipboard, among others
     ZQI_SetRuntimePlatform(&platform);
     ZQI_SetCommandLine("--features NO_POPUPS,LOGS_IN_WORKING_DIR");
     g_core.commandLine = const_cast<char*>(ZQI_GetCommandLine());

@@ -8,8 +8,8 @@
 
 struct RendererImplementation;
 
-// Installs the platform layer's window, popup, program-library and sound-choice functions, and
-// the command line "--features NO_POPUPS,LOGS_IN_WORKING_DIR".
+// Installs the platform layer's window, popup, program-library, sound-choice and named-command
+// (clipboard) functions, and the command line "--features NO_POPUPS,LOGS_IN_WORKING_DIR".
 void InstallInProcessPlatform();
 
 // The swap chain's current back buffer, one B8G8R8A8 word per pixel, with its width; empty when

@@ -10,7 +10,6 @@
 #include "core/Log.h"
 #include "core/NamedMutex.h"
 #include "core/Threads.h"
-#include "engine/PendingSubsystems.h"
 #include "graphics/HighLevelRenderer.h"
 #include "engine/RuntimeState.h"
 #include "graphics/d3d11/RendererImplementation.h"
