@@ -100,7 +100,7 @@ TEST(EngineExtensionsEndToEnd, AGamepadOfTheXInputLibraryReachesTheProgram) {
     ASSERT_TRUE(folder.CopyStagedFile("xinput_stub.dll", "XInput1_4.dll"));
     folder.WriteStandardManifest("zq-e2e-xinput-stub", "ZQ XInput Stub");
     NativeXInputFirst nativeFirst;
-    EngineRunResult result = folder.Run("--test-quit-after 5");
+    EngineRunResult result = folder.Run("--test-wait-gamepad");
     ASSERT_TRUE(result.finished) << Describe(result);
     EXPECT_EQ(0u, result.exitCode) << Describe(result);
     std::map<std::string, std::string> report = ReadRunReport(folder);

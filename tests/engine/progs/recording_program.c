@@ -17,7 +17,11 @@
  *                                it is given to "crash.txt"
  *   --test-resources             keeps "res://reload.tga" in memory from Init; in the first Draw
  *                                asks for a reload, moves the file's time on, asks again and
- *                                asks for the resource listing"
+ *                                asks for the resource listing
+ *   --test-wait-gamepad          instead of a frame count, quit once a gamepad key has arrived;
+ *                                pads are read only while the window is active, so meanwhile it
+ *                                brings its window to the front (other tests' windows share the
+ *                                display and may have taken the focus)
  * At shutdown it writes "run-report.txt" beside itself, one "key=value" per line; it also reports
  * the first gamepad key pressed and whether pad 0 was connected. */
 #include <stdio.h>
@@ -62,6 +66,7 @@ static int g_resources;
 static char g_extensionAnswers[1024];
 static int g_firstPadKey;
 static int g_padConnected;
+static int g_waitForGamepad;
 
 static const char* FindOption(const char* name) {
     const char* found = strstr(GetCommandLineA(), name);
@@ -98,6 +103,7 @@ static void ReadOptions(void) {
     g_askExtensionCalls = FindOption("--test-extension-calls") != NULL;
     g_crash = FindOption("--test-crash") != NULL;
     g_resources = FindOption("--test-resources") != NULL;
+    g_waitForGamepad = FindOption("--test-wait-gamepad") != NULL;
 }
 
 /* A file of the given name in the folder that holds this library. */
@@ -266,6 +272,36 @@ static void DriveSound(void) {
     }
 }
 
+static BOOL CALLBACK ForegroundOwnWindow(HWND window, LPARAM unused) {
+    (void)unused;
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != GetCurrentProcessId() || !IsWindowVisible(window)) {
+        return TRUE;
+    }
+    SetForegroundWindow(window);
+    return FALSE;
+}
+
+static int OwnWindowHasFocus(void) {
+    DWORD process = 0;
+    HWND foreground = GetForegroundWindow();
+    return foreground != NULL && GetWindowThreadProcessId(foreground, &process) != 0 &&
+           process == GetCurrentProcessId();
+}
+
+/* Quits once a pad key has come; until then, twice a second, takes the focus back. */
+static void WaitForGamepad(void) {
+    static DWORD lastFocusTry;
+    DWORD now = GetTickCount();
+    if (g_firstPadKey != 0 || now - g_startTick > WAIT_LIMIT_MILLISECONDS) {
+        Quit();
+    } else if (now - lastFocusTry >= 500 && !OwnWindowHasFocus()) {
+        lastFocusTry = now;
+        EnumWindows(ForegroundOwnWindow, 0);
+    }
+}
+
 static void RecordingDraw(float dt) {
     (void)dt;
     ++g_drawCalls;
@@ -286,6 +322,8 @@ static void RecordingDraw(float dt) {
         if (g_launchUriEvents > 0 || GetTickCount() - g_startTick > WAIT_LIMIT_MILLISECONDS) {
             Quit();
         }
+    } else if (g_waitForGamepad) {
+        WaitForGamepad();
     } else if (g_drawCalls == g_quitAfter && g_quitAfterTime == 0) {
         Quit();
     }
