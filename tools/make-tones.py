@@ -34,8 +34,8 @@ def main():
     folder = sys.argv[1]
     os.makedirs(folder, exist_ok=True)
     have_vorbis = shutil.which('oggenc') is not None and shutil.which('oggdec') is not None
-    for spec in sys.argv[2:]:
-        name, description = spec.split('=')
+    for tone in sys.argv[2:]:
+        name, description = tone.split('=')
         parts = description.split(':')
         length, channels, hz = parts[0], int(parts[1]), float(parts[2])
         rate = int(parts[3]) if len(parts) > 3 else 44100

@@ -133,7 +133,7 @@ TEST(EngineExtensionsEndToEnd, ResourcesReloadWhenTheirFileChangesAndAreListed) 
     EXPECT_TRUE(MessagesInOrder(
         log,
         {"Reloaded 1 changed bitmaps in ", "Listing Resource Usage.",
-         // Slot 0 holds the renderer's own white texture (Part 5.102).
+         // Slot 0 holds the renderer's own white texture, made when the renderer starts.
          "Bitmap #000 16x16 'WHITE_TEXTURE' refc=1", "Bitmap #001 2x2 'res://reload.tga' refc=1 sysmem=0.0KB",
          "TOP1 Memory Hogs", "#001 GFX 0.0MB 16x16 WHITE_TEXTURE"},
         &missing))
