@@ -20,6 +20,7 @@ struct ShaderDescription;
 enum : int32_t {
     ZQI_SHADER_TABLE_SIZE = 128,
     ZQI_SHADER_STAGES = 5,  // vertex, pixel, rchit, rgen, rmiss
+    ZQI_SHADER_KIND = 4,    // zq_shader_t::kind of a taken slot
 };
 
 // LoadShader's results.
