@@ -119,8 +119,6 @@ void QueueShaderLoad(zq_shader_t* shader, const ShaderTool::ShaderDescription& d
 void ProcessShaderResourceQueue();
 // The shader waits in the pending list.
 bool ZQI_IsShaderPending(zq_shader_t* shader);
-// Tests and shutdown: the pending lists emptied.
-void ZQI_ClearShaderQueue();
 
 // ---- Graphics API slots -------------------------------------------------------------------------
 
