@@ -66,10 +66,9 @@ int32_t AddPoints(int32_t points, int32_t more) {
 
 // ---- Pending answers ----
 
-// A pending answer, laid out like the leaderboard event it becomes. Its texts are its own
-// copies; the score array passes to the event.
+// A pending answer: what its leaderboard event will carry. Its texts are its own copies; the
+// score array passes to the event.
 struct SimulatedLeaderboardAnswer {
-    uint32_t type;
     uint8_t hasScores;
     char* reason;
     char* category;
@@ -112,7 +111,6 @@ SimulatedLeaderboardAnswer* NewAnswer(bool hasScores, const char* category, int3
     SimulatedLeaderboardAnswer* answer =
         static_cast<SimulatedLeaderboardAnswer*>(calloc(1, sizeof(SimulatedLeaderboardAnswer)));
     if (answer != nullptr) {
-        answer->type = ZQ_EVENT_LEADERBOARD_SCORES;
         answer->hasScores = hasScores ? 1 : 0;
         answer->category = CopyStringForProgram(category);
         answer->filter = filter;
@@ -251,13 +249,9 @@ void SimulatedLeaderboardsImplementation::FillCategory(const char* id, int32_t i
 
 void SimulatedLeaderboardsImplementation::PlaceLocalPlayers(SimulatedLeaderboardCategory* category) {
     for (int32_t player = 0; player < kLocalPlayerCount; ++player) {
-        const char* id = GetPlayerName(player);
-        if (id == nullptr) {
-            continue;
-        }
         LeaderboardScore& entry = category->scores[ZQI_ServiceRandomBelow(category->scores.count)];
         snprintf(entry.player, sizeof(entry.player), "Local Player %d", player);
-        snprintf(entry.id, sizeof(entry.id), "%s", id);
+        snprintf(entry.id, sizeof(entry.id), "%s", localPlayerIds_[player].CStr());
     }
 }
 
