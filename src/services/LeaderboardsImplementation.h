@@ -11,6 +11,8 @@
 
 // Request filters.
 enum : int32_t { LEADERBOARD_FILTER_GLOBAL = 0, LEADERBOARD_FILTER_FRIENDS = 1 };
+// Players 0 to 3 are the local players a leaderboards implementation is asked about.
+enum : int32_t { LEADERBOARD_LOCAL_PLAYER_COUNT = 4 };
 
 // "GLOBAL", "FRIENDS", or "ERROR" for any other filter.
 const char* ZQI_GetLeaderboardFilterName(int32_t filter);

@@ -11,7 +11,6 @@
 
 namespace {
 
-const int32_t kLocalPlayerCount = 4;
 const int32_t kMaximumCategoryIdLength = 31;
 const int32_t kMaximumDataLength = static_cast<int32_t>(sizeof(LeaderboardScore::data));
 
@@ -150,7 +149,7 @@ void ZQ_Leaderboards_ShowLeaderboards(int32_t player, const char* category) {
 
 const char* ZQ_Leaderboards_GetPlayerName(int32_t player) {
     LeaderboardsImplementation* implementation = ZQI_GetLeaderboardsImplementation();
-    if (implementation == nullptr || player < 0 || player >= kLocalPlayerCount) {
+    if (implementation == nullptr || player < 0 || player >= LEADERBOARD_LOCAL_PLAYER_COUNT) {
         return nullptr;
     }
     return implementation->GetPlayerName(player);

@@ -5,6 +5,7 @@
 
 #include "core/ApiTable.h"
 #include "core/NamedMutex.h"
+#include "services/ScopedLock.h"
 
 LocalLeaderboardsImplementation::LocalLeaderboardsImplementation() : counter_(1) {
     database_.database = ZQI_OpenLocalLeaderboardsDatabase();
@@ -24,12 +25,11 @@ void LocalLeaderboardsImplementation::SubmitScore(int32_t, LeaderboardScore* sco
         return;
     }
     // Submissions may come from several threads: the counter and the key text change together.
-    ZQ_Threading_LockMutex(database_.mutex);
+    ScopedLock lock(database_.mutex);
     counter_ = counter_ < INT32_MAX ? counter_ + 1 : 1;
     FormatKeyText();
     snprintf(score->id, sizeof(score->id), "%s", keyText_);
     database_.WriteScore(score, category);
-    ZQ_Threading_UnlockMutex(database_.mutex);
 }
 
 bool LocalLeaderboardsImplementation::RequestScores(int32_t firstRank, int32_t count, int32_t filter,

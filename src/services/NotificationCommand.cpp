@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/ApiTable.h"
+#include "core/Log.h"
 #include "services/ExtensionModules.h"
 
 namespace {
@@ -70,6 +72,8 @@ void SetLocalNotification(NotificationImplementation* notification, const char* 
     // Four fields of up to 1 KB each: too much for every thread's stack.
     NotificationFields* fields = static_cast<NotificationFields*>(malloc(sizeof(NotificationFields)));
     if (fields == nullptr) {
+        ZQ_Log(LOG_LEVEL_ERROR,
+               "CallNotificationCommand: out of memory; SetLocalNotification not passed on.");
         return;
     }
     SplitNotificationFields(parameters, fields);

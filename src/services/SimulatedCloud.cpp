@@ -178,8 +178,15 @@ void SimulatedCloudImplementation::Save() {
     }
     zq_file_t* file = ZQ_FileSystem_OpenFile(ZQI_SIMULATED_CLOUD_FILE, "w");
     if (file == nullptr) {
+        ZQ_Log(LOG_LEVEL_ERROR,
+               "SimulatedCloud::Save: could not open '%s' for writing; the store is not saved.",
+               ZQI_SIMULATED_CLOUD_FILE);
         return;
     }
-    ZQ_FileSystem_WriteFile(image.data, static_cast<uint64_t>(image.size), file);
+    uint64_t size = static_cast<uint64_t>(image.size);
+    if (ZQ_FileSystem_WriteFile(image.data, size, file) != size) {
+        ZQ_Log(LOG_LEVEL_ERROR, "SimulatedCloud::Save: could not write '%s'; the store is not saved.",
+               ZQI_SIMULATED_CLOUD_FILE);
+    }
     ZQ_FileSystem_CloseFile(file);
 }

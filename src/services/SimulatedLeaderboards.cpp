@@ -31,7 +31,6 @@ const char kNamePoolText[] =
     "Rossi,Schmidt,Tanaka,Ulrich,Varga,Whitfield,Yilmaz,Zeller,Novak,Haddad";
 const char* const kShortWords[] = {"A", "K", "Z", "Bo", "Max", "Sam", "Fox", "Owl", "Yak"};
 
-const int32_t kLocalPlayerCount = 4;
 const int32_t kMaximumGeneratedPlayers = 50000;  // per category at start
 const int32_t kGeneratedTimeSpread = 10000;      // seconds before now
 const int32_t kGeneratedPointStep = 10000;
@@ -66,10 +65,9 @@ int32_t AddPoints(int32_t points, int32_t more) {
 
 // ---- Pending answers ----
 
-// A pending answer, laid out like the leaderboard event it becomes. Its texts are its own
-// copies; the score array passes to the event.
+// A pending answer: what its leaderboard event will carry. Its texts are its own copies; the
+// score array passes to the event.
 struct SimulatedLeaderboardAnswer {
-    uint32_t type;
     uint8_t hasScores;
     char* reason;
     char* category;
@@ -112,7 +110,6 @@ SimulatedLeaderboardAnswer* NewAnswer(bool hasScores, const char* category, int3
     SimulatedLeaderboardAnswer* answer =
         static_cast<SimulatedLeaderboardAnswer*>(calloc(1, sizeof(SimulatedLeaderboardAnswer)));
     if (answer != nullptr) {
-        answer->type = ZQ_EVENT_LEADERBOARD_SCORES;
         answer->hasScores = hasScores ? 1 : 0;
         answer->category = CopyStringForProgram(category);
         answer->filter = filter;
@@ -148,7 +145,7 @@ SimulatedLeaderboardsImplementation::SimulatedLeaderboardsImplementation()
     for (const char* word : kShortWords) {
         namePool_.PushText(word);
     }
-    for (int32_t player = 0; player < kLocalPlayerCount; ++player) {
+    for (int32_t player = 0; player < LEADERBOARD_LOCAL_PLAYER_COUNT; ++player) {
         localPlayerIds_[player].Format("%s%d", kLocalPrefix, player);
     }
 }
@@ -190,7 +187,7 @@ void SimulatedLeaderboardsImplementation::ReleaseCategories() {
 }
 
 const char* SimulatedLeaderboardsImplementation::GetPlayerName(int32_t player) {
-    if (player < 0 || player >= kLocalPlayerCount) {
+    if (player < 0 || player >= LEADERBOARD_LOCAL_PLAYER_COUNT) {
         return nullptr;
     }
     return localPlayerIds_[player].CStr();
@@ -250,14 +247,10 @@ void SimulatedLeaderboardsImplementation::FillCategory(const char* id, int32_t i
 }
 
 void SimulatedLeaderboardsImplementation::PlaceLocalPlayers(SimulatedLeaderboardCategory* category) {
-    for (int32_t player = 0; player < kLocalPlayerCount; ++player) {
-        const char* id = GetPlayerName(player);
-        if (id == nullptr) {
-            continue;
-        }
+    for (int32_t player = 0; player < LEADERBOARD_LOCAL_PLAYER_COUNT; ++player) {
         LeaderboardScore& entry = category->scores[ZQI_ServiceRandomBelow(category->scores.count)];
         snprintf(entry.player, sizeof(entry.player), "Local Player %d", player);
-        snprintf(entry.id, sizeof(entry.id), "%s", id);
+        snprintf(entry.id, sizeof(entry.id), "%s", localPlayerIds_[player].CStr());
     }
 }
 

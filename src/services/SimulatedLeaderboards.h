@@ -62,6 +62,6 @@ private:
     StringMap<SimulatedLeaderboardCategory*> categories_;
     Array<String> friends_;
     Array<String> namePool_;
-    String localPlayerIds_[4];
+    String localPlayerIds_[LEADERBOARD_LOCAL_PLAYER_COUNT];
     NamedMutex* lock_;
 };

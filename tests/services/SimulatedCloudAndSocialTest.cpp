@@ -1,6 +1,7 @@
 // The simulated cloud's file, byte for byte and across restarts, its loader on cut data, and
 // the simulated social network's login and friends events.
 #include <cstring>
+#include <filesystem>
 #include <thread>
 
 #include "ServicesTestSupport.h"
@@ -102,6 +103,15 @@ TEST_F(SimulatedCloudTest, ADeletionReachesTheFileOnlyWithTheNextWrite) {
     EXPECT_EQ(Read("k"), "<null>");
     EXPECT_EQ(Read("z"), "<null>");
     EXPECT_EQ(ReadFile(kCloudFile), CloudFile(1, Entry("m", "mm")));
+}
+
+TEST_F(SimulatedCloudTest, AFileThatCannotBeWrittenIsLoggedAndTheBlobStaysInMemory) {
+    Start();
+    std::filesystem::create_directories(NativePath(kCloudFile));  // the file cannot be opened
+    Write("k", "kept");
+    EXPECT_TRUE(WasLogged("SimulatedCloud::Save: could not open 'user://simulated.cloud' for writing"));
+    EXPECT_EQ(Read("k"), "kept");
+    RemoveFile(kCloudFile);
 }
 
 TEST_F(SimulatedCloudTest, TheLoaderStopsAtTheEndOfTheData) {
