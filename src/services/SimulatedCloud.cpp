@@ -16,6 +16,7 @@ namespace {
 const char kHeader[] = "SIMULATED_CLOUD";
 const int32_t kHeaderSize = static_cast<int32_t>(sizeof(kHeader));  // with its NUL: 16 bytes
 const int32_t kSizeFieldBytes = 4;
+const char kTemporaryPath[] = ZQI_SIMULATED_CLOUD_FILE ".tmp";
 
 int32_t Remaining(const ByteStream& stream) {
     return stream.size - stream.readPosition;
@@ -170,23 +171,28 @@ void SimulatedCloudImplementation::Delete(const char* key) {
     store_.RemoveAt(index);  // the others keep their order; the file changes with the next write
 }
 
+// Written whole to a temporary file first, so a save cut short never damages the stored one.
 void SimulatedCloudImplementation::Save() {
     ByteStream image;
     if (!ZQI_BuildSimulatedCloudImage(store_, &image)) {
         ZQ_Log(LOG_LEVEL_ERROR, "SimulatedCloud: the store is too large to save.");
         return;
     }
-    zq_file_t* file = ZQ_FileSystem_OpenFile(ZQI_SIMULATED_CLOUD_FILE, "w");
+    zq_file_t* file = ZQ_FileSystem_OpenFile(kTemporaryPath, "w");
     if (file == nullptr) {
         ZQ_Log(LOG_LEVEL_ERROR,
                "SimulatedCloud::Save: could not open '%s' for writing; the store is not saved.",
-               ZQI_SIMULATED_CLOUD_FILE);
+               kTemporaryPath);
         return;
     }
     uint64_t size = static_cast<uint64_t>(image.size);
-    if (ZQ_FileSystem_WriteFile(image.data, size, file) != size) {
-        ZQ_Log(LOG_LEVEL_ERROR, "SimulatedCloud::Save: could not write '%s'; the store is not saved.",
-               ZQI_SIMULATED_CLOUD_FILE);
-    }
+    const bool written = ZQ_FileSystem_WriteFile(image.data, size, file) == size;
     ZQ_FileSystem_CloseFile(file);
+    if (!written) {
+        ZQ_Log(LOG_LEVEL_ERROR, "SimulatedCloud::Save: could not write '%s'; the store is not saved.",
+               kTemporaryPath);
+    } else if (!ZQI_CommitTemporaryFile(kTemporaryPath, ZQI_SIMULATED_CLOUD_FILE)) {
+        ZQ_Log(LOG_LEVEL_ERROR, "SimulatedCloud::Save: could not replace '%s' with '%s'; the store is not saved.",
+               ZQI_SIMULATED_CLOUD_FILE, kTemporaryPath);
+    }
 }

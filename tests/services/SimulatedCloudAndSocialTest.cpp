@@ -105,12 +105,16 @@ TEST_F(SimulatedCloudTest, ADeletionReachesTheFileOnlyWithTheNextWrite) {
     EXPECT_EQ(ReadFile(kCloudFile), CloudFile(1, Entry("m", "mm")));
 }
 
-TEST_F(SimulatedCloudTest, AFileThatCannotBeWrittenIsLoggedAndTheBlobStaysInMemory) {
+TEST_F(SimulatedCloudTest, ASaveThatCannotBeWrittenIsLoggedAndLeavesTheStoredFileWhole) {
     Start();
-    std::filesystem::create_directories(NativePath(kCloudFile));  // the file cannot be opened
-    Write("k", "kept");
-    EXPECT_TRUE(WasLogged("SimulatedCloud::Save: could not open 'user://simulated.cloud' for writing"));
-    EXPECT_EQ(Read("k"), "kept");
+    Write("k", "old");
+    const std::string temporary = std::string(kCloudFile) + ".tmp";
+    std::filesystem::create_directories(NativePath(temporary));  // cannot be opened
+    Write("k", "new");
+    EXPECT_TRUE(WasLogged("SimulatedCloud::Save: could not open 'user://simulated.cloud.tmp' for writing"));
+    EXPECT_EQ(Read("k"), "new");
+    EXPECT_EQ(ReadFile(kCloudFile), CloudFile(1, Entry("k", "old")));
+    std::filesystem::remove(NativePath(temporary));
     RemoveFile(kCloudFile);
 }
 
