@@ -349,12 +349,4 @@ int32_t GetVertexCount() {
     return g_batchCursor.count;
 }
 
-BatchKind GetKind() {
-    return g_batchCursor.kind;
-}
-
-int32_t GetRingIndex() {
-    return g_batch.ringIndex;
-}
-
 }  // namespace BatchRenderer
