@@ -122,6 +122,7 @@ bool CheckInputs(zq_bitmap_t** bitmaps, int32_t count) {
 bool ZQI_PackBitmaps(zq_bitmap_t* atlas, zq_bitmap_t** bitmaps, int32_t count, int32_t maxWidth,
                      int32_t maxHeight) {
     if (atlas == nullptr) {
+        ZQ_Log(2, "ZQI_PackBitmaps: no atlas record to pack into.");
         return false;
     }
     maxWidth = maxWidth > kLargestMaximum ? kLargestMaximum : maxWidth;

@@ -331,12 +331,9 @@ void DrawIndexedPrimitives(uint32_t vertexFormat, const void* vertices, int32_t 
     const bool filled = Fill(vertexBuffer, vertices, static_cast<size_t>(vertexBytes)) &&
                         Fill(indexBuffer, indices, sizeof(uint16_t) * static_cast<size_t>(indexCount));
     HighLevelRenderer::FlushBatch();
-    if (!filled) {
-        return;
+    if (filled) {
+        DrawWithCurrentState(vertexBuffer, indexBuffer, static_cast<uint32_t>(indexCount / 3));
     }
-    HighLevelRenderer::UpdateShaderAutomaticConstants(g_drawing.lastAppliedShader);
-    Device().BindGeometry(vertexBuffer, indexBuffer);
-    Device().DrawIndexed(RENDERER_TRIANGLE_LIST, static_cast<uint32_t>(indexCount / 3 * 3));
 }
 
 void DrawWithCurrentState(RendererBuffer* vertices, RendererBuffer* indices, uint32_t triangleCount) {
@@ -350,14 +347,6 @@ void DrawWithCurrentState(RendererBuffer* vertices, RendererBuffer* indices, uin
 
 int32_t GetVertexCount() {
     return g_batchCursor.count;
-}
-
-BatchKind GetKind() {
-    return g_batchCursor.kind;
-}
-
-int32_t GetRingIndex() {
-    return g_batch.ringIndex;
 }
 
 }  // namespace BatchRenderer

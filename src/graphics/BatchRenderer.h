@@ -90,9 +90,7 @@ void DrawIndexedPrimitives(uint32_t vertexFormat, const void* vertices, int32_t 
 // Automatic constants of the last applied shader, then one triangle-list draw of the buffers.
 void DrawWithCurrentState(RendererBuffer* vertices, RendererBuffer* indices, uint32_t triangleCount);
 
-// What the batch holds now (tests and benchmarks).
+// Vertices in the open batch (tests).
 int32_t GetVertexCount();
-BatchKind GetKind();
-int32_t GetRingIndex();
 
 }  // namespace BatchRenderer

@@ -80,15 +80,6 @@ void SetSize(zq_bitmap_t* bitmap, int32_t width, int32_t height) {
     bitmap->height = bitmap->pixel_height = height;
 }
 
-// Applies the bitmap's cache mode again (mode 0 counts as CACHE_TEXTURE), which loads it again.
-void ApplyCacheModeAgain(zq_bitmap_t* bitmap, int32_t mode) {
-    bitmap->cache_mode = -1;
-    ZQ_Graphics_SetBitmapCacheMode(bitmap, mode);
-    if (bitmap->cache_mode == -1) {
-        bitmap->cache_mode = static_cast<int8_t>(mode);  // refused: nothing changed
-    }
-}
-
 // Under the table lock: a count for an existing name, capped.
 void CountAgain(zq_bitmap_t* bitmap) {
     if (bitmap->reference_count < ZQI_MAX_BITMAP_REFERENCES) {
@@ -404,7 +395,8 @@ void ZQ_Graphics_IncreaseBitmapReferenceCount(zq_bitmap_t* bitmap, const int16_t
         total < 0 ? 0 : (total > ZQI_MAX_BITMAP_REFERENCES ? ZQI_MAX_BITMAP_REFERENCES : total));
     UnlockTable();
     if (IsReloadable(bitmap)) {
-        ApplyCacheModeAgain(bitmap, bitmap->cache_mode != CACHE_NOTHING ? bitmap->cache_mode : CACHE_TEXTURE);
+        ZQI_ApplyBitmapCacheModeAgain(
+            bitmap, bitmap->cache_mode != CACHE_NOTHING ? bitmap->cache_mode : CACHE_TEXTURE);
     } else if (IsRenderTarget(bitmap) && wasZero) {
         ZQI_AcquireBitmapBusy(bitmap);
         bitmap->cache_mode = CACHE_TEXTURE;

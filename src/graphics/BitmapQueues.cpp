@@ -237,12 +237,7 @@ void ZQI_RecreateLiveBitmaps() {
             ZQI_CallRendererToCreateBitmap(bitmap);
             ZQI_ReleaseBitmapBusy(bitmap);
         } else {
-            const int32_t mode = bitmap->cache_mode;
-            bitmap->cache_mode = -1;  // the same mode counts as a change, which uploads it again
-            ZQ_Graphics_SetBitmapCacheMode(bitmap, mode);
-            if (bitmap->cache_mode == -1) {
-                bitmap->cache_mode = static_cast<int8_t>(mode);  // refused: nothing changed
-            }
+            ZQI_ApplyBitmapCacheModeAgain(bitmap, bitmap->cache_mode);
         }
         ZQ_Graphics_SetBitmapFrame(bitmap, 0);
     }

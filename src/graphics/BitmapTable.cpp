@@ -294,6 +294,14 @@ void ZQ_Graphics_SetBitmapCacheMode(zq_bitmap_t* bitmap, int32_t cacheMode) {
     ZQI_ReleaseBitmapBusy(bitmap);
 }
 
+void ZQI_ApplyBitmapCacheModeAgain(zq_bitmap_t* bitmap, int32_t cacheMode) {
+    bitmap->cache_mode = -1;
+    ZQ_Graphics_SetBitmapCacheMode(bitmap, cacheMode);
+    if (bitmap->cache_mode == -1) {
+        bitmap->cache_mode = static_cast<int8_t>(cacheMode);  // refused: nothing changed
+    }
+}
+
 bool CheckBitmapDescription(const zq_bitmap_t* bitmap) {
     bool depthFormat =
         bitmap->format >= ZQ_TEXTURE_FORMAT_D16_FLOAT && bitmap->format <= ZQ_TEXTURE_FORMAT_D32_FLOAT;

@@ -65,6 +65,9 @@ zq_bitmap_t* ZQI_GetOrLoadBitmap(const char* name, int32_t cacheMode, bool getMo
 // Loads, uploads and frees the bitmap's data to match the mode (ZQ_Graphics_SetBitmapCacheMode).
 // Nothing happens for null, "!" names, repeated frames, mode 16 or the mode it already has.
 void ZQ_Graphics_SetBitmapCacheMode(zq_bitmap_t* bitmap, int32_t cacheMode);
+// Sets the mode as if the bitmap had none yet, so that the same mode loads and uploads it again.
+// When the change is refused the bitmap keeps the mode.
+void ZQI_ApplyBitmapCacheModeAgain(zq_bitmap_t* bitmap, int32_t cacheMode);
 
 // False, with a popup, for descriptions the renderer cannot make: depth formats outside 2D, a depth
 // other than 1, cube maps whose faces are not square powers of two.

@@ -2,7 +2,6 @@
 // through the queues (BitmapQueues.cpp) from any other.
 #include "graphics/BitmapUpload.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include "core/ApiTable.h"

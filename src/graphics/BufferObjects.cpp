@@ -35,6 +35,7 @@ struct BufferKind;
 
 template <>
 struct BufferKind<zq_index_buffer_t> {
+    static constexpr const char* kCreator = "ZQ_Graphics_CreateIndexBuffer";
     static uint32_t ElementSize(const zq_index_buffer_t*) { return sizeof(uint16_t); }
     static RendererBuffer* Create(const zq_index_buffer_t* object, const void* data) {
         return ZQI_GetRendererDevice().CreateIndexBuffer(object->count, object->usage,
@@ -50,6 +51,7 @@ struct BufferKind<zq_index_buffer_t> {
 
 template <>
 struct BufferKind<zq_vertex_buffer_t> {
+    static constexpr const char* kCreator = "ZQ_Graphics_CreateVertexBuffer";
     static uint32_t ElementSize(const zq_vertex_buffer_t* object) {
         return ZQI_VertexSize(object->vertex_format);
     }
@@ -143,6 +145,8 @@ template <typename T>
 T* Create(T* object, const void* data) {
     const uint64_t bytes = ByteSize(object);
     if (bytes == 0 || bytes > UINT32_MAX) {
+        ZQ_Log(2, "%s: a buffer of %u elements is empty or too large.", BufferKind<T>::kCreator,
+               object->count);
         free(object);
         return nullptr;
     }
@@ -150,6 +154,8 @@ T* Create(T* object, const void* data) {
         if (data != nullptr) {
             void* copy = malloc(static_cast<size_t>(bytes));
             if (copy == nullptr) {
+                ZQ_Log(2, "%s: out of memory for the data of a buffer of %u elements.",
+                       BufferKind<T>::kCreator, object->count);
                 free(object);
                 return nullptr;
             }

@@ -41,24 +41,6 @@ zq_vertex_t* Quad() {
     return g_drawing.quad;
 }
 
-// The axis-aligned quad (x0, y0) - (x1, y1) with texture coordinates (u0, v0) - (u1, v1) and the
-// template's colours and depths, written straight into the batch: sprites are drawn by the
-// thousand, and filling the template only to copy it costs a second pass over the bytes.
-void AddRectangle(zq_bitmap_t* bitmap, float x0, float y0, float x1, float y1, float u0, float v0, float u1,
-                  float v1) {
-    zq_vertex_t* out = BatchRenderer::BeginQuad(bitmap);
-    if (out == nullptr) {
-        return;
-    }
-    // The template's four colours and depths are the same outside DrawBitmapLine's own quad.
-    const float z = g_drawing.quad[0].z;
-    const uint32_t colour = g_drawing.quad[0].color;
-    out[TOP_LEFT] = zq_vertex_t{x0, y0, z, colour, u0, v0};
-    out[TOP_RIGHT] = zq_vertex_t{x1, y0, z, colour, u1, v0};
-    out[BOTTOM_LEFT] = zq_vertex_t{x0, y1, z, colour, u0, v1};
-    out[BOTTOM_RIGHT] = zq_vertex_t{x1, y1, z, colour, u1, v1};
-}
-
 // The axis-aligned quad (x0, y0) - (x1, y1) with the texture rectangle uv (left, top, right,
 // bottom) and one depth-and-colour pair (8 bytes: z, then the colour word). Sprites are drawn by the
 // thousand: with SSE2 the 96 bytes are six 16-byte stores assembled in registers.
@@ -90,6 +72,19 @@ inline void WriteSpriteQuad(zq_vertex_t* out, float x0, float y0, float x1, floa
 inline void WriteBitmapQuad(zq_vertex_t* out, const zq_bitmap_t* bitmap, float x, float y) {
     WriteSpriteQuad(out, x, y, x + static_cast<float>(bitmap->width), y + static_cast<float>(bitmap->height),
                     &bitmap->gpu.texture_left, &g_drawing.quad[0].z);
+}
+
+// The axis-aligned quad (x0, y0) - (x1, y1) with texture coordinates (u0, v0) - (u1, v1) and the
+// template's colour and depth, written straight into the batch: filling the template only to copy
+// it costs a second pass over the bytes. The template's four colours and depths are the same
+// outside DrawBitmapLine's own quad.
+void AddRectangle(zq_bitmap_t* bitmap, float x0, float y0, float x1, float y1, float u0, float v0, float u1,
+                  float v1) {
+    zq_vertex_t* out = BatchRenderer::BeginQuad(bitmap);
+    if (out != nullptr) {
+        const float uv[4] = {u0, v0, u1, v1};
+        WriteSpriteQuad(out, x0, y0, x1, y1, uv, &g_drawing.quad[0].z);
+    }
 }
 
 // DrawBitmap's quad when the batch must be looked at first (kept out of line, so the common path

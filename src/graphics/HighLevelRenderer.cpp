@@ -2,10 +2,8 @@
 // overlay zoom, the scissor's mapping to the back buffer, and the renderer's start and reset.
 #include "graphics/HighLevelRenderer.h"
 
-#include <cmath>
 #include <cstring>
 
-#include "core/ApiTable.h"
 #include "graphics/BatchRenderer.h"
 #include "graphics/BitmapOperations.h"
 #include "graphics/BitmapTable.h"

@@ -6,7 +6,6 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include <jpeglib.h>
 #include <jerror.h>

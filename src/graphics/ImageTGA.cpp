@@ -1,7 +1,6 @@
 // TGA: true-colour images, uncompressed (type 2) or run-length encoded (type 10), 24 or 32 bits,
 // read from memory; 32-bit uncompressed written through the file-system API.
 #include <cstdlib>
-#include <cstring>
 
 #include "core/ApiTable.h"
 #include "filesystem/FileSystemApi.h"
