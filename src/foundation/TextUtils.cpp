@@ -158,15 +158,7 @@ bool ZQI_EndsWith(const char* text, const char* suffix) {
 }
 
 char* ZQI_DuplicateText(const char* text) {
-    if (text == nullptr) {
-        return nullptr;
-    }
-    size_t length = strlen(text) + 1;
-    char* copy = static_cast<char*>(malloc(length));
-    if (copy != nullptr) {
-        memcpy(copy, text, length);
-    }
-    return copy;
+    return text != nullptr ? ZQI_DuplicateString(text) : nullptr;
 }
 
 bool ZQI_EqualsIgnoreCase(const char* a, const char* b) {
