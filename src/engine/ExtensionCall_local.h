@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 
 #include "engine/ExtensionCall.h"
 
@@ -21,6 +22,11 @@ inline ExtensionAnswer ExtensionEnds(const char* text) {
 // Ends the call only with a text; null lets it go on.
 inline ExtensionAnswer ExtensionEndsIfAnswered(const char* text) {
     return {text != nullptr, text};
+}
+
+// True when text is the expected name; false for a null text.
+inline bool Is(const char* text, const char* expected) {
+    return text != nullptr && strcmp(text, expected) == 0;
 }
 
 typedef ExtensionAnswer (*ExtensionHandler)(const char* function, const char* parameter);

@@ -21,10 +21,6 @@
 
 namespace {
 
-bool Is(const char* text, const char* expected) {
-    return text != nullptr && strcmp(text, expected) == 0;
-}
-
 // ---- Language ----
 
 struct LanguageName {

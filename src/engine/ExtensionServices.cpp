@@ -22,10 +22,6 @@ const uint64_t kLargestAlertImage = 161792;  // 158 KB
 
 int32_t g_alertCount = 0;
 
-bool Is(const char* text, const char* expected) {
-    return text != nullptr && strcmp(text, expected) == 0;
-}
-
 bool IsAvailable(BaseImplementation* implementation) {
     return implementation != nullptr && implementation->IsAvailable();
 }
