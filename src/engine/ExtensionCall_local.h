@@ -1,7 +1,6 @@
 // The named extension calls' handlers, shared by their files; nothing else may reach in.
 #pragma once
 
-#include <cstddef>
 #include <cstring>
 
 #include "engine/ExtensionCall.h"
@@ -42,6 +41,3 @@ ExtensionAnswer ZQI_HandleRendererQuery(const char* function, const char* parame
 ExtensionAnswer ZQI_HandleProgramQuery(const char* function, const char* parameter);
 ExtensionAnswer ZQI_HandlePlatformQuery(const char* function, const char* parameter);
 ExtensionAnswer ZQI_HandleDateQuery(const char* function, const char* parameter);
-
-// Field index of text split at separator, cut to size - 1 characters; "" when there is none.
-const char* ZQI_CutField(const char* text, char separator, int index, char* out, size_t size);
