@@ -13,7 +13,6 @@
 
 namespace {
 
-const uint32_t kShaderKind = 4;
 const uint32_t kPendingWaitMilliseconds = 1;
 
 bool IsLoaded(const zq_shader_t* shader) {
@@ -89,7 +88,7 @@ void ZQ_Graphics_ReloadShader(zq_shader_t* shader) {
     const uint32_t slot = shader->slot;
     memset(shader, 0, sizeof(*shader));
     shader->name = name;
-    shader->kind = kShaderKind;
+    shader->kind = ZQI_SHADER_KIND;
     shader->slot = slot;
     // A bound shader must be bound again once it has objects of its new code.
     if (g_rendererState.shader == shader || g_drawing.lastAppliedShader == shader) {

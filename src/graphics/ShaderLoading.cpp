@@ -13,6 +13,7 @@
 #include "data/DataManager.h"
 #include "filesystem/FileSystemApi.h"
 #include "foundation/String.h"
+#include "foundation/TextUtils.h"
 #include "graphics/RendererDevice.h"
 #include "graphics/ShaderManager.h"
 #include "shadertool/CompileDriver.h"
@@ -90,12 +91,6 @@ ShaderCodeSet BorrowStageBuffers(ShaderTool::State& state) {
         code.stages[stage].borrowed = 1;
     }
     return code;
-}
-
-bool EndsWith(const char* text, const char* suffix) {
-    const size_t length = strlen(text);
-    const size_t suffixLength = strlen(suffix);
-    return length >= suffixLength && strcmp(text + length - suffixLength, suffix) == 0;
 }
 
 // The developer setting debug_shaders: translated texts are also written below user://shaders.
@@ -288,7 +283,7 @@ bool InitializeShaderTranslator() {
 void ZQI_ReloadXmlShaders() {
     for (int32_t slot = 0; slot < ZQI_GetShaderUsedCount(); ++slot) {
         zq_shader_t* shader = ZQI_GetShaderRecord(slot);
-        if (shader->name != nullptr && EndsWith(shader->name, ".xml")) {
+        if (shader->name != nullptr && ZQI_EndsWith(shader->name, ".xml")) {
             LoadShader(shader, false, false);
         }
     }

@@ -20,6 +20,7 @@ struct ShaderDescription;
 enum : int32_t {
     ZQI_SHADER_TABLE_SIZE = 128,
     ZQI_SHADER_STAGES = 5,  // vertex, pixel, rchit, rgen, rmiss
+    ZQI_SHADER_KIND = 4,    // zq_shader_t::kind of a taken slot
 };
 
 // LoadShader's results.
@@ -118,8 +119,6 @@ void QueueShaderLoad(zq_shader_t* shader, const ShaderTool::ShaderDescription& d
 void ProcessShaderResourceQueue();
 // The shader waits in the pending list.
 bool ZQI_IsShaderPending(zq_shader_t* shader);
-// Tests and shutdown: the pending lists emptied.
-void ZQI_ClearShaderQueue();
 
 // ---- Graphics API slots -------------------------------------------------------------------------
 

@@ -7,6 +7,14 @@
 
 namespace {
 
+// Copies every stage's bytes into memory of the empty set's own.
+void CopyCodeSet(const ShaderCodeSet& from, ShaderCodeSet* to) {
+    for (int32_t stage = 0; stage < ZQI_SHADER_STAGES; ++stage) {
+        ZQI_AppendShaderCode(&to->stages[stage], from.stages[stage].data, from.stages[stage].size);
+    }
+    to->word = from.word;
+}
+
 // A queued creation: the shader, its own copies of the code and of the translated description.
 struct ShaderRecord {
     zq_shader_t* shader;
@@ -25,11 +33,7 @@ struct ShaderRecord {
         }
         ZQI_FreeShaderCodeSet(&code);
         shader = other.shader;
-        for (int32_t stage = 0; stage < ZQI_SHADER_STAGES; ++stage) {
-            const ShaderCode& source = other.code.stages[stage];
-            ZQI_AppendShaderCode(&code.stages[stage], source.data, source.size);
-        }
-        code.word = other.code.word;
+        CopyCodeSet(other.code, &code);
         description = other.description;
         return *this;
     }
@@ -75,10 +79,7 @@ void QueueShaderLoad(zq_shader_t* shader, const ShaderTool::ShaderDescription& d
                      const ShaderCodeSet& code) {
     ShaderRecord record;
     record.shader = shader;
-    for (int32_t stage = 0; stage < ZQI_SHADER_STAGES; ++stage) {
-        ZQI_AppendShaderCode(&record.code.stages[stage], code.stages[stage].data, code.stages[stage].size);
-    }
-    record.code.word = code.word;
+    CopyCodeSet(code, &record.code);
     record.description = description;
     LockQueue();
     if (!IsPending(shader)) {
@@ -113,11 +114,4 @@ bool ZQI_IsShaderPending(zq_shader_t* shader) {
     const bool pending = IsPending(shader);
     UnlockQueue();
     return pending;
-}
-
-void ZQI_ClearShaderQueue() {
-    LockQueue();
-    g_pending.Clear();
-    g_records.Clear();
-    UnlockQueue();
 }

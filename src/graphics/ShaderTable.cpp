@@ -14,8 +14,6 @@
 
 namespace {
 
-const uint32_t kShaderKind = 4;
-
 zq_shader_t g_shaders[ZQI_SHADER_TABLE_SIZE];
 volatile int32_t g_usedCount;
 
@@ -214,7 +212,7 @@ zq_shader_t* GetShaderSlot(const char* name, bool* existed) {
     }
     memset(vacant, 0, sizeof(*vacant));
     vacant->name = copy;
-    vacant->kind = kShaderKind;
+    vacant->kind = ZQI_SHADER_KIND;
     vacant->slot = static_cast<uint32_t>(vacant - g_shaders);
     UnlockTable();
     return vacant;

@@ -18,12 +18,11 @@ void EmptyStream(ByteStream& stream) {
 
 // Creates and starts the target's run-time compiler when the target has one (only HLSL11, and
 // only where the build has the Direct3D compiler); false when it cannot start.
-bool SetUpCompiler(State& state, TargetFlags target, VariantFlags variant) {
+bool SetUpCompiler(State& state, TargetFlags target) {
     Compiler*& slot = state.compilers[CompilerSlotOfTarget(target)];
     if (slot != nullptr || target != TARGET_HLSL11) {
         return true;
     }
-    (void)variant;  // every variant compiles with the one library
     Compiler* compiler = CreateHLSLCompiler(&state.workingLog);
     if (compiler == nullptr) {
         return true;
@@ -91,15 +90,14 @@ State& GetShaderToolState() {
     return state;
 }
 
-bool InitializeTargets(TargetFlags targets, VariantFlags variant, const char* outputDirectory,
-                       bool upToDateMode) {
+bool InitializeTargets(TargetFlags targets, VariantFlags, const char* outputDirectory, bool upToDateMode) {
     State& state = GetShaderToolState();
     for (int32_t index = 0; index < TARGET_COUNT; ++index) {
         const TargetFlags target = 1u << index;
         if ((targets & target) == 0) {
             continue;
         }
-        if (!SetUpCompiler(state, target, variant) || !SetUpTranslator(state, target)) {
+        if (!SetUpCompiler(state, target) || !SetUpTranslator(state, target)) {
             return false;
         }
     }

@@ -98,9 +98,10 @@ public:
 State& GetShaderToolState();
 
 // Creates the translators for the targets and, for HLSL11, the run-time compiler (where the
-// build has one); variant is the variant the run compiles. A non-empty output directory gets a
-// trailing '/'. Up-to-date mode skips sources not newer than the request's output time. False,
-// with the reason in the output log, when a compiler cannot start or a target has no translator.
+// build has one); the variant chooses nothing, as every variant compiles with the one library.
+// A non-empty output directory gets a trailing '/'. Up-to-date mode skips sources not newer than
+// the request's output time. False, with the reason in the output log, when a compiler cannot
+// start or a target has no translator.
 bool InitializeTargets(TargetFlags targets, VariantFlags variant, const char* outputDirectory,
                        bool upToDateMode);
 // Prepares the state for the next document.

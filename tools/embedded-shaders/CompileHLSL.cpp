@@ -10,9 +10,6 @@
 
 namespace {
 
-typedef HRESULT(WINAPI* CompileFunction)(LPCVOID, SIZE_T, LPCSTR, const D3D_SHADER_MACRO*, ID3DInclude*,
-                                         LPCSTR, LPCSTR, UINT, UINT, ID3DBlob**, ID3DBlob**);
-
 bool ReadWholeFile(const char* path, std::vector<char>* bytes) {
     FILE* file = fopen(path, "rb");
     if (file == nullptr) {
@@ -41,7 +38,7 @@ int main(int argc, char** argv) {
     }
     HMODULE library = LoadLibraryA("d3dcompiler_47.dll");
     FARPROC entry = library != nullptr ? GetProcAddress(library, "D3DCompile") : nullptr;
-    CompileFunction compile = reinterpret_cast<CompileFunction>(reinterpret_cast<void*>(entry));
+    pD3DCompile compile = reinterpret_cast<pD3DCompile>(reinterpret_cast<void*>(entry));
     if (compile == nullptr) {
         fprintf(stderr, "compile-hlsl: D3DCompile is not available\n");
         return 1;

@@ -5,6 +5,7 @@
 
 #include "core/ApiTable.h"
 #include "foundation/ComPointer.h"
+#include "graphics/ShaderManager.h"
 #include "graphics/VertexFormat.h"
 #include "graphics/d3d11/RendererBuffer.h"
 #include "graphics/d3d11/RendererImplementation.h"
@@ -171,7 +172,7 @@ void RendererImplementation::BindGeometry(RendererBuffer* vertices, RendererBuff
     RendererShader* shader =
         currentShader != nullptr ? static_cast<RendererShader*>(currentShader->renderer_data) : nullptr;
     if (shader != nullptr) {
-        const bool uploaded = (currentShader->flags & 1) != 0;
+        const bool uploaded = (currentShader->flags & SHADER_FLAG_CONSTANTS_CLEAN) != 0;
         const zq_shader_constant_table_t& vertexSet = currentShader->vertex_constants;
         const zq_shader_constant_table_t& pixelSet = currentShader->pixel_constants;
         if (shader->vertexConstants != nullptr) {
@@ -188,7 +189,7 @@ void RendererImplementation::BindGeometry(RendererBuffer* vertices, RendererBuff
             }
             context->PSSetConstantBuffers(0, 1, &shader->pixelConstants);
         }
-        currentShader->flags |= 1;
+        currentShader->flags |= SHADER_FLAG_CONSTANTS_CLEAN;
     }
     if (vertices != nullptr) {
         const UINT stride = ZQI_VertexSize(vertices->vertexFormat);

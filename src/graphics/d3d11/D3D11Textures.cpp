@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/ApiTable.h"
+#include "core/Log.h"
 #include "foundation/ComPointer.h"
 #include "graphics/BitmapPacker.h"
 #include "graphics/BitmapTable.h"
@@ -184,11 +185,13 @@ bool RendererImplementation::CreateRenderTarget(zq_bitmap_t* bitmap) {
     }
     const bool cube = bitmap->type == ZQ_TEXTURE_TYPE_CUBE;
     if (bitmap->type != ZQ_TEXTURE_TYPE_2D && !cube) {
+        ZQ_Log(LOG_LEVEL_ERROR, "CreateRenderTarget: '%s' is neither a 2D nor a cube texture.", NameOf(bitmap));
         return false;
     }
     const int32_t imageWidth = bitmap->pixel_width > 0 ? bitmap->pixel_width : bitmap->width;
     const int32_t imageHeight = bitmap->pixel_height > 0 ? bitmap->pixel_height : bitmap->height;
     if (imageWidth < 1 || imageHeight < 1) {
+        ZQ_Log(LOG_LEVEL_ERROR, "CreateRenderTarget: '%s' has no size.", NameOf(bitmap));
         return false;
     }
     UINT width = static_cast<UINT>(imageWidth);
@@ -212,6 +215,8 @@ bool RendererImplementation::CreateRenderTarget(zq_bitmap_t* bitmap) {
     desc.MiscFlags = cube ? D3D11_RESOURCE_MISC_TEXTURECUBE : 0;
     RendererTexture* record = NewTextureRecord();
     if (record == nullptr || FAILED(device->CreateTexture2D(&desc, nullptr, &record->texture))) {
+        ZQ_Log(LOG_LEVEL_ERROR, "CreateRenderTarget: the device made no %ux%u texture for '%s'.", width,
+               height, NameOf(bitmap));
         free(record);
         return false;
     }
@@ -320,11 +325,14 @@ bool RendererImplementation::ReadRenderTargetPixels(zq_bitmap_t* bitmap) {
     desc.MiscFlags = 0;
     ID3D11Texture2D* staging = nullptr;
     if (FAILED(device->CreateTexture2D(&desc, nullptr, &staging))) {
+        ZQ_Log(LOG_LEVEL_ERROR, "ReadRenderTargetPixels: no staging texture for '%s'.", NameOf(bitmap));
         return false;
     }
     context->CopyResource(staging, bitmap->gpu.texture->texture);
     D3D11_MAPPED_SUBRESOURCE mapped;
     if (FAILED(context->Map(staging, 0, D3D11_MAP_READ, 0, &mapped))) {
+        ZQ_Log(LOG_LEVEL_ERROR, "ReadRenderTargetPixels: the staging copy of '%s' could not be mapped.",
+               NameOf(bitmap));
         staging->Release();
         return false;
     }
