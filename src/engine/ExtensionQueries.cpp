@@ -112,10 +112,8 @@ const char* ScreenSizeName() {
     if (slash == nullptr) {
         return "LARGE";
     }
-    if (Is(slash + 1, "MEDIUM")) {
-        return "MEDIUM";
-    }
-    return Is(slash + 1, "LARGE") ? "LARGE" : "SMALL";
+    // Through the id and back, as for the platform: a size the engine does not know is "SMALL".
+    return ZQI_GetScreenSizeName(ZQI_GetScreenSizeIdFromName(slash + 1));
 }
 
 // ---- Dates ----
