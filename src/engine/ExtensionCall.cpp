@@ -24,10 +24,6 @@
 
 namespace {
 
-bool Is(const char* text, const char* expected) {
-    return text != nullptr && strcmp(text, expected) == 0;
-}
-
 // ---- Developer commands ----
 
 ExtensionAnswer ReloadResources(const char* function, const char* parameter) {

@@ -1,7 +1,7 @@
 // The named extension calls' handlers, shared by their files; nothing else may reach in.
 #pragma once
 
-#include <cstddef>
+#include <cstring>
 
 #include "engine/ExtensionCall.h"
 
@@ -23,6 +23,11 @@ inline ExtensionAnswer ExtensionEndsIfAnswered(const char* text) {
     return {text != nullptr, text};
 }
 
+// True when text is the expected name; false for a null text.
+inline bool Is(const char* text, const char* expected) {
+    return text != nullptr && strcmp(text, expected) == 0;
+}
+
 typedef ExtensionAnswer (*ExtensionHandler)(const char* function, const char* parameter);
 
 // ExtensionServices.cpp
@@ -36,6 +41,3 @@ ExtensionAnswer ZQI_HandleRendererQuery(const char* function, const char* parame
 ExtensionAnswer ZQI_HandleProgramQuery(const char* function, const char* parameter);
 ExtensionAnswer ZQI_HandlePlatformQuery(const char* function, const char* parameter);
 ExtensionAnswer ZQI_HandleDateQuery(const char* function, const char* parameter);
-
-// Field index of text split at separator, cut to size - 1 characters; "" when there is none.
-const char* ZQI_CutField(const char* text, char separator, int index, char* out, size_t size);

@@ -21,10 +21,6 @@
 
 namespace {
 
-bool Is(const char* text, const char* expected) {
-    return text != nullptr && strcmp(text, expected) == 0;
-}
-
 // ---- Language ----
 
 struct LanguageName {
@@ -116,10 +112,8 @@ const char* ScreenSizeName() {
     if (slash == nullptr) {
         return "LARGE";
     }
-    if (Is(slash + 1, "MEDIUM")) {
-        return "MEDIUM";
-    }
-    return Is(slash + 1, "LARGE") ? "LARGE" : "SMALL";
+    // Through the id and back, as for the platform: a size the engine does not know is "SMALL".
+    return ZQI_GetScreenSizeName(ZQI_GetScreenSizeIdFromName(slash + 1));
 }
 
 // ---- Dates ----

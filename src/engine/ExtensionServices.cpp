@@ -1,7 +1,6 @@
 // The named extension calls that reach the online services: in-app purchase, the GameCenter
 // commands over achievements and leaderboards, the extension modules, and the test extensions
 // (the custom dialog and the social services' availability) of developer builds.
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -12,6 +11,7 @@
 #include "core/Log.h"
 #include "engine/ExtensionCall_local.h"
 #include "filesystem/FileSystemApi.h"
+#include "foundation/TextUtils.h"
 #include "services/ExtensionModules.h"
 
 namespace {
@@ -21,10 +21,6 @@ const size_t kDialogFieldSize = 1023;
 const uint64_t kLargestAlertImage = 161792;  // 158 KB
 
 int32_t g_alertCount = 0;
-
-bool Is(const char* text, const char* expected) {
-    return text != nullptr && strcmp(text, expected) == 0;
-}
 
 bool IsAvailable(BaseImplementation* implementation) {
     return implementation != nullptr && implementation->IsAvailable();
@@ -117,21 +113,6 @@ void SendCustomDialog(const char* parameter) {
 }
 
 }  // namespace
-
-const char* ZQI_CutField(const char* text, char separator, int index, char* out, size_t size) {
-    out[0] = '\0';
-    const char stops[2] = {separator, '\0'};
-    const char* start = text;
-    for (int i = 0; i < index && start != nullptr; ++i) {
-        start = strchr(start, separator);
-        start = start != nullptr ? start + 1 : nullptr;
-    }
-    if (start != nullptr) {
-        size_t length = strcspn(start, stops);
-        snprintf(out, size, "%.*s", static_cast<int>(length < size ? length : size - 1), start);
-    }
-    return out;
-}
 
 ExtensionAnswer ZQI_HandlePurchaseCall(const char* function, const char* parameter) {
     InAppPurchaseImplementation* purchases = ZQI_GetInAppPurchaseImplementation();

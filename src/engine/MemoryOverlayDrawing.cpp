@@ -8,6 +8,7 @@
 #include "engine/OverlayDrawing.h"
 #include "engine/RuntimeState.h"
 #include "fonts/Font.h"
+#include "foundation/Array.h"
 
 namespace {
 
@@ -83,9 +84,8 @@ void DrawLabels(MemoryOverlayState* state) {
     }
 }
 
-}  // namespace
-
-void ZQI_DrawMemoryBar(MemoryOverlayState* state) {
+// The panel's dark background, its bottom bar, and the grid lines with their "%d MB" labels.
+void DrawMemoryBar(MemoryOverlayState* state) {
     const float left = static_cast<float>(state->panelLeft);
     const float width = static_cast<float>(state->panelWidth);
     const float bottom = PanelBottom(state);
@@ -112,8 +112,9 @@ void ZQI_DrawMemoryBar(MemoryOverlayState* state) {
     }
 }
 
-void ZQI_DrawMemoryGraph(MemoryOverlayState* state, const Array<int32_t>& history, float r, float g,
-                         float b) {
+// One history as bars standing on the stack heights of the histories drawn before it, which then
+// grow by its values. Nothing for fewer than 2 samples.
+void DrawMemoryGraph(MemoryOverlayState* state, const Array<int32_t>& history, float r, float g, float b) {
     const int32_t count = history.count;
     if (count < 2 || state->stackHeights.count < count) {
         return;
@@ -135,20 +136,22 @@ void ZQI_DrawMemoryGraph(MemoryOverlayState* state, const Array<int32_t>& histor
     }
 }
 
+}  // namespace
+
 void ZQI_DrawMemoryOverlay(MemoryOverlayState* state) {
     if (state == nullptr) {
         return;
     }
     ZQI_LayoutMemoryOverlay(state, g_runtime.displayWidth, g_runtime.displayHeight);
-    ZQI_DrawMemoryBar(state);
+    DrawMemoryBar(state);
     state->stackHeights.Clear();
     for (int32_t i = 0; i < state->totalHistory.count; ++i) {
         state->stackHeights.Push(0);
     }
-    ZQI_DrawMemoryGraph(state, state->soundHistory, kSoundColor[0], kSoundColor[1], kSoundColor[2]);
-    ZQI_DrawMemoryGraph(state, state->gpuHistory, kGpuColor[0], kGpuColor[1], kGpuColor[2]);
-    ZQI_DrawMemoryGraph(state, state->systemHistory, kSystemColor[0], kSystemColor[1], kSystemColor[2]);
-    ZQI_DrawMemoryGraph(state, state->vertexHistory, kVertexColor[0], kVertexColor[1], kVertexColor[2]);
+    DrawMemoryGraph(state, state->soundHistory, kSoundColor[0], kSoundColor[1], kSoundColor[2]);
+    DrawMemoryGraph(state, state->gpuHistory, kGpuColor[0], kGpuColor[1], kGpuColor[2]);
+    DrawMemoryGraph(state, state->systemHistory, kSystemColor[0], kSystemColor[1], kSystemColor[2]);
+    DrawMemoryGraph(state, state->vertexHistory, kVertexColor[0], kVertexColor[1], kVertexColor[2]);
     DrawLabels(state);
     ZQI_OverlayColor(1.0f, 1.0f, 1.0f);
 }

@@ -1,6 +1,7 @@
 // Text utilities (see TextUtils.h).
 #include "foundation/TextUtils.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -77,6 +78,21 @@ char* ZQI_GetFieldByChar(char* out, int32_t /*outSize*/, const char* text, char 
     }
     const char* end = next != nullptr ? next : start + strlen(start);
     return CopyField(out, kSize, start, end);
+}
+
+const char* ZQI_CutField(const char* text, char separator, int32_t index, char* out, size_t size) {
+    out[0] = '\0';
+    const char stops[2] = {separator, '\0'};
+    const char* start = text;
+    for (int32_t i = 0; i < index && start != nullptr; ++i) {
+        start = strchr(start, separator);
+        start = start != nullptr ? start + 1 : nullptr;
+    }
+    if (start != nullptr) {
+        size_t length = strcspn(start, stops);
+        snprintf(out, size, "%.*s", static_cast<int>(length < size ? length : size - 1), start);
+    }
+    return out;
 }
 
 bool ZQI_ListContainsWord(const char* list, const char* word) {
@@ -158,15 +174,7 @@ bool ZQI_EndsWith(const char* text, const char* suffix) {
 }
 
 char* ZQI_DuplicateText(const char* text) {
-    if (text == nullptr) {
-        return nullptr;
-    }
-    size_t length = strlen(text) + 1;
-    char* copy = static_cast<char*>(malloc(length));
-    if (copy != nullptr) {
-        memcpy(copy, text, length);
-    }
-    return copy;
+    return text != nullptr ? ZQI_DuplicateString(text) : nullptr;
 }
 
 bool ZQI_EqualsIgnoreCase(const char* a, const char* b) {

@@ -3,6 +3,7 @@
 // UTF-32 conversion. They never throw; problems show in the result (null, false, 0).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Field `index` (0 = first) of text split at the separator text, copied to out (outSize bytes
@@ -11,6 +12,9 @@ char* ZQI_GetField(char* out, int32_t outSize, const char* text, const char* sep
 // The same with one separator character (NUL gives null). out is always taken as 512 bytes,
 // whatever outSize says, so a field of 512 characters or more gives null.
 char* ZQI_GetFieldByChar(char* out, int32_t outSize, const char* text, char separator, int32_t index);
+// Field `index` of text split at the separator character, cut to size - 1 characters, into out
+// (size bytes, at least 1); "" for null text or a missing field. Returns out.
+const char* ZQI_CutField(const char* text, char separator, int32_t index, char* out, size_t size);
 // True when word occurs in list delimited by the list's start or end, ' ', ',' or ';'.
 bool ZQI_ListContainsWord(const char* list, const char* word);
 // 0 for null text, null separator or empty text; else 1 + the non-overlapping separator

@@ -36,23 +36,9 @@
 #include "graphics/ShaderManager.h"
 #include "graphics/d3d11/RendererImplementation.h"
 #include "platform/windows/MessagePump.h"
+#include "progs/drawing_scenes.h"
 
 namespace {
-
-enum Scene {
-    SCENE_BLEND = 1,
-    SCENE_BITMAPS = 2,
-    SCENE_LINES = 3,
-    SCENE_TRANSFORMS = 4,
-    SCENE_TARGET = 5,
-    SCENE_SCISSOR = 6,
-    SCENE_DEPTH = 7,
-    SCENE_SHADERS = 8,
-    SCENE_DISTANCE_FIELD = 9,
-    SCENE_BUFFERS = 10,
-    SCENE_BACK_BUFFER = 11,
-    SCENE_CUSTOM = 12,
-};
 
 const int kSide = 32;
 const int kWideSide = 64;

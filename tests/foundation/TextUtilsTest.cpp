@@ -43,6 +43,19 @@ TEST(GetFieldByChar, UsesA512ByteBuffer) {
     EXPECT_EQ(nullptr, ZQI_GetFieldByChar(out, 0, f512.c_str(), ',', 0));
 }
 
+// Unlike GetField, a field too long for out is cut rather than refused.
+TEST(CutField, CutsLongFieldsAndGivesEmptyForMissingOnes) {
+    const struct {
+        const char* text;
+        int32_t index;
+        const char* expected;
+    } cases[] = {{"a,bcdef,g", 1, "bcd"}, {"a,b", 0, "a"}, {"a,b", 2, ""}, {"a,,c", 1, ""}, {nullptr, 0, ""}};
+    for (const auto& test : cases) {
+        char out[4] = {'X', 'X', 'X', 'X'};
+        EXPECT_STREQ(test.expected, ZQI_CutField(test.text, ',', test.index, out, sizeof(out))) << test.index;
+    }
+}
+
 TEST(ListContainsWord, Delimiters) {
     EXPECT_TRUE(ZQI_ListContainsWord("NO_SOUND,STEAM", "STEAM"));
     EXPECT_FALSE(ZQI_ListContainsWord("STEAMY", "STEAM"));

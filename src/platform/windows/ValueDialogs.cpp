@@ -6,6 +6,7 @@
 
 #include "core/ApiTable.h"
 #include "core/Log.h"
+#include "foundation/TextUtils.h"
 #include "platform/windows/GameWindow.h"
 #include "platform/windows/Keyboard.h"
 #include "platform/windows/ProcessGlobals.h"
@@ -36,21 +37,6 @@ void ReadValueBack(HWND dialog) {
     }
 }
 
-// Copies field index of the comma-separated list into out ("" when there is none).
-void CopyListField(const char* list, int32_t index, char* out, size_t size) {
-    const char* start = list;
-    for (int32_t i = 0; i < index && start != nullptr; ++i) {
-        start = strchr(start, ',');
-        start = start != nullptr ? start + 1 : nullptr;
-    }
-    if (start == nullptr) {
-        out[0] = '\0';
-        return;
-    }
-    size_t length = strcspn(start, ",");
-    snprintf(out, size, "%.*s", static_cast<int>(length), start);
-}
-
 void FillSelectList(HWND dialog) {
     HWND list = GetDlgItem(dialog, ZQ_CONTROL_VALUE_LIST);
     snprintf(g_selectList, sizeof(g_selectList), "%s", g_valueText);
@@ -77,7 +63,7 @@ void TakeSelection(HWND dialog) {
         return;
     }
     LRESULT index = SendMessageA(list, LB_GETITEMDATA, static_cast<WPARAM>(row), 0);
-    CopyListField(g_selectList, static_cast<int32_t>(index), g_valueText, sizeof(g_valueText));
+    ZQI_CutField(g_selectList, ',', static_cast<int32_t>(index), g_valueText, sizeof(g_valueText));
 }
 
 LRESULT CALLBACK CodeEditProcedure(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
