@@ -6,6 +6,7 @@
 
 #include "filesystem/FileSystemServices.h"
 #include "filesystem/SchemeRoots.h"
+#include "foundation/TextUtils.h"
 
 namespace {
 
@@ -24,10 +25,6 @@ const SchemePrefix kSchemePrefixes[] = {
 
 const char* const kSchemeNames[SCHEME_TABLE_SIZE] = {"res", "cache", "docs", "http", "logs",
                                                      "mem", "",      "save", "user", "ugc"};
-
-bool StartsWith(const char* text, const char* prefix) {
-    return strncmp(text, prefix, strlen(prefix)) == 0;
-}
 
 // The text after the first "://", or the whole text when it has none.
 const char* RestOfPath(const char* path) {
@@ -51,7 +48,7 @@ SchemeId ZQI_GetSchemeId(const char* path) {
         return SCHEME_PLAIN;
     }
     for (const SchemePrefix& scheme : kSchemePrefixes) {
-        if (StartsWith(path, scheme.prefix)) {
+        if (ZQI_StartsWith(path, scheme.prefix)) {
             if (scheme.id == SCHEME_PROJECT && !ZQI_FileSystemIsDeveloperMode()) {
                 return SCHEME_UNKNOWN;
             }

@@ -161,6 +161,10 @@ char* ZQI_ReplaceAll(const char* text, const char* search, const char* replaceme
     return out;
 }
 
+bool ZQI_StartsWith(const char* text, const char* prefix) {
+    return text != nullptr && prefix != nullptr && strncmp(text, prefix, strlen(prefix)) == 0;
+}
+
 bool ZQI_EndsWith(const char* text, const char* suffix) {
     if (text == nullptr || suffix == nullptr) {
         return false;

@@ -25,6 +25,8 @@ int32_t ZQI_CountFields(const char* text, const char* separator);
 // not fit; stops before a lengthening replacement that would not fit. Null replacement = "".
 char* ZQI_ReplaceAll(const char* text, const char* search, const char* replacement, char* out,
                      int32_t outSize);
+// Case-sensitive prefix test; false for null arguments.
+bool ZQI_StartsWith(const char* text, const char* prefix);
 // Case-sensitive suffix test; false for null arguments or a suffix longer than the text.
 bool ZQI_EndsWith(const char* text, const char* suffix);
 // A malloc'd copy of text (free it with free); null for null text or when out of memory.

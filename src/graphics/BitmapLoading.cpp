@@ -27,10 +27,6 @@ const int32_t kDefaultManifestSide = 32;
 const double kAspectTolerance = 0.25;
 const float kDefaultFrameRate = 30.0f;
 
-bool StartsWith(const char* text, const char* prefix) {
-    return strncmp(text, prefix, strlen(prefix)) == 0;
-}
-
 // A '.' in the last path component.
 bool HasExtension(const char* name) {
     const char* slash = strrchr(name, '/');
@@ -101,7 +97,7 @@ void ScaleSequenceFrames(zq_bitmap_t* bitmap, int32_t manifestHeight) {
 
 // Step 4 of loading one file: the source by its kind.
 bool LoadSource(zq_bitmap_t* bitmap, const char* fileName) {
-    if (StartsWith(fileName, "http://")) {
+    if (ZQI_StartsWith(fileName, "http://")) {
         return ZQI_LoadBitmapHTTP(bitmap, fileName);
     }
     if (ZQI_EndsWith(fileName, ".bms")) {
@@ -204,7 +200,7 @@ bool LoadBitmapFile(zq_bitmap_t* bitmap) {
         return false;
     }
     const char* name = bitmap->name;
-    if (HasExtension(name) || StartsWith(name, "http://")) {
+    if (HasExtension(name) || ZQI_StartsWith(name, "http://")) {
         return ZQI_LoadBitmapFromFile(bitmap, name);
     }
     char fileName[ZQI_BITMAP_PATH_BUFFER];

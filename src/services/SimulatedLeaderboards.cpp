@@ -16,6 +16,7 @@
 #include "core/NamedMutex.h"
 #include "core/Threads.h"
 #include "data/DataManager.h"
+#include "foundation/TextUtils.h"
 #include "services/LeaderboardEvents.h"
 #include "services/LeaderboardsTable.h"
 #include "services/ServiceRandom.h"
@@ -46,12 +47,8 @@ const int32_t kMinimumAnswerDelay = 501;
 const char kGeneratedPrefix[] = "OTHER_PLAYER_";
 const char kLocalPrefix[] = "LOCAL_USER_";
 
-bool StartsWith(const char* text, const char* prefix) {
-    return strncmp(text, prefix, strlen(prefix)) == 0;
-}
-
 bool IsGenerated(const LeaderboardScore& entry) {
-    return StartsWith(entry.id, kGeneratedPrefix);
+    return ZQI_StartsWith(entry.id, kGeneratedPrefix);
 }
 
 int32_t CalendarTime() {
@@ -281,7 +278,7 @@ int32_t SimulatedLeaderboardsImplementation::FindEntry(const SimulatedLeaderboar
 }
 
 bool SimulatedLeaderboardsImplementation::IsFriend(const LeaderboardScore& entry) const {
-    return StartsWith(entry.id, kLocalPrefix) || friends_.IndexOf(String(entry.id)) >= 0;
+    return ZQI_StartsWith(entry.id, kLocalPrefix) || friends_.IndexOf(String(entry.id)) >= 0;
 }
 
 void SimulatedLeaderboardsImplementation::SubmitScore(int32_t player, LeaderboardScore* score,

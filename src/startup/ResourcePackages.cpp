@@ -121,10 +121,6 @@ bool IsResolutionConditionMet(const char* condition) {
            (currentWidth == height && currentHeight == width);
 }
 
-bool StartsWith(const char* text, const char* prefix) {
-    return strncmp(text, prefix, strlen(prefix)) == 0;
-}
-
 // ---- Entries ----
 
 // The name of a conditional entry "@<condition>:<name>" when its condition holds; null when it
@@ -180,16 +176,16 @@ bool ZQI_IsPackageConditionMet(const char* condition) {
         return false;
     }
     // "resolution" before "res", which it begins with.
-    if (StartsWith(condition, "resolution")) {
+    if (ZQI_StartsWith(condition, "resolution")) {
         return IsResolutionConditionMet(condition);
     }
-    if (StartsWith(condition, "res")) {
+    if (ZQI_StartsWith(condition, "res")) {
         return IsResConditionMet(condition);
     }
-    if (StartsWith(condition, "feature=")) {
+    if (ZQI_StartsWith(condition, "feature=")) {
         return ZQI_IsFeatureEnabled(condition + strlen("feature="));
     }
-    return StartsWith(condition, "open");
+    return ZQI_StartsWith(condition, "open");
 }
 
 void ZQI_AddSearchPathList(const char* name, bool first) {
