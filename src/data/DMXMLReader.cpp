@@ -9,8 +9,19 @@
 
 namespace {
 
-bool IsElement(const XMLBlock* block, const char* name) {
-    return block->name != nullptr && strcmp(block->name, name) == 0;
+// Every block is tested against these names, so the test is spelt out rather than a call.
+template <size_t N>
+bool IsElement(const XMLBlock* block, const char (&name)[N]) {
+    const char* text = block->name;
+    if (text == nullptr) {
+        return false;
+    }
+    for (size_t i = 0; i < N; ++i) {  // with the NUL, and no further than text's own NUL
+        if (text[i] != name[i]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Attribute i of the block is named "id".
@@ -49,28 +60,31 @@ DMArray* MakeArray(DMDatabase* database, const XMLBlock* block) {
 
 // A "node" block: a new node of the array holding every attribute, "id" included, as a pair;
 // its id is the value of the last "id" attribute (null without one).
+// Room is kept for one more pair: the node's text, when it has one.
 DMNode* MakeNode(DMArray* array, const XMLBlock* block) {
-    DMNode* node = array->AddNode();
+    DMLoadedPairs pairs = {block->attributeNames,        block->attributeNameLengths, block->attributeValues,
+                           block->attributeValueLengths, block->attributeCount,       block->attributeText,
+                           block->attributeTextLength};
+    DMNode* node = array->AddLoadedNode(pairs, 1);
     if (node == nullptr) {
         return nullptr;
     }
-    node->values.Reserve(block->attributeCount + 1);
-    const char* id = nullptr;  // the stored copy of the id when there is one, else the block's
+    int32_t id = -1;  // the last "id" pair
     for (int32_t i = 0; i < block->attributeCount; ++i) {
-        const char* stored = node->AppendLoadedPair(block->attributeNames[i], block->attributeNameLengths[i],
-                                                    block->attributeValues[i], block->attributeValueLengths[i]);
         if (IsIdAttribute(block, i)) {
-            id = stored != nullptr ? stored : block->attributeValues[i];
+            id = i;
         }
     }
-    node->SetLoadedId(id);
+    if (id >= 0) {
+        node->SetLoadedId(node->values[id].value, static_cast<size_t>(block->attributeValueLengths[id]));
+    }
     return node;
 }
 
 // The text of a node, stored as the pair "DATA" or "CDATA".
 void AppendText(DMNode* node, const XMLBlock* block) {
-    node->AppendLoadedPair(block->attributeNames[0], block->attributeNameLengths[0], block->attributeValues[0],
-                           block->attributeValueLengths[0]);
+    node->AppendLoadedPair(block->attributeNames[0], block->attributeNameLengths[0],
+                           block->attributeValues[0], block->attributeValueLengths[0]);
 }
 
 // Array level: reads the nodes of array up to its closing tag.

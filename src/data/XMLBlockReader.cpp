@@ -333,6 +333,8 @@ const XMLBlock* XMLBlockReader::ReadBlock() {
 }
 
 void XMLBlockReader::SetTextBlock(const char* key, const char* text, int32_t length) {
+    block_.attributeText = nullptr;
+    block_.attributeTextLength = 0;
     block_.name = nullptr;
     block_.closing = false;
     block_.attributeCount = 1;
@@ -345,6 +347,8 @@ void XMLBlockReader::SetTextBlock(const char* key, const char* text, int32_t len
 // A tag token: '<', an optional '/', the element name up to a space or '>', then attributes.
 bool XMLBlockReader::ParseTag() {
     block_.attributeCount = 0;
+    block_.attributeText = nullptr;  // texts are copied one by one
+    block_.attributeTextLength = 0;
     char* name = token_ + 1;
     if (*name == '/') {
         block_.closing = true;
