@@ -204,6 +204,10 @@ struct DMDatabase {
     ByteStream* WriteXML() const;
     // Writes the XML text to fileName ("wb"), plain or in the scrambled form.
     bool SaveFile(const char* fileName, bool scrambled) const;
+    // As SaveFile for a temporary file that is put in place of the stored one afterwards: the
+    // file's storage is reused instead of emptied first, which on a disk file system costs far
+    // less. False (reported) also when the file could not be cut to the new text's end.
+    bool RewriteFile(const char* fileName, bool scrambled) const;
 
     // CSV (CSVReader.cpp): one array without id, one node per data line.
     bool LoadCSVFile(const char* fileName);

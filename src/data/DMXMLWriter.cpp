@@ -16,12 +16,24 @@ namespace {
 // First capacity of the writer's stream; it grows by the stream's own rule.
 const int32_t kInitialCapacity = 16384;
 
-// Appends text (null counts as "") to the stream. Returns false when the stream cannot grow.
-bool Put(ByteStream* out, const char* text) {
-    if (text == nullptr) {
+// Appends n bytes. A save writes every text of the database piece by piece, so the bytes are
+// copied here while they fit; only growing goes through the stream's own Write, which keeps its
+// growth rule and reports its failures. Returns false when the stream cannot grow.
+inline bool PutBytes(ByteStream* out, const char* bytes, size_t n) {
+    if (n == 0) {
         return true;
     }
-    return out->Write(text, static_cast<int32_t>(strlen(text)));
+    if (static_cast<int64_t>(out->size) + static_cast<int64_t>(n) <= static_cast<int64_t>(out->capacity)) {
+        memcpy(out->data + out->size, bytes, n);
+        out->size += static_cast<int32_t>(n);
+        return true;
+    }
+    return out->Write(bytes, static_cast<int32_t>(n));
+}
+
+// Appends text (null counts as ""). Inlined, the length of a literal is known when compiling.
+inline bool Put(ByteStream* out, const char* text) {
+    return text == nullptr || PutBytes(out, text, strlen(text));
 }
 
 // key="value"
@@ -48,8 +60,8 @@ bool IsValidKey(const char* key) {
 
 // The first letter decides most keys at once: saves write every pair of every node.
 bool IsTextKey(const char* key) {
-    return key != nullptr && ((key[0] == 'D' && strcmp(key, "DATA") == 0) ||
-                              (key[0] == 'C' && strcmp(key, "CDATA") == 0));
+    return key != nullptr &&
+           ((key[0] == 'D' && strcmp(key, "DATA") == 0) || (key[0] == 'C' && strcmp(key, "CDATA") == 0));
 }
 
 // One node: its pairs as attributes (on one line, or one per line when there are more than
@@ -75,11 +87,12 @@ bool PutNode(ByteStream* out, const DMNode* node, const DMArray* array, uint32_t
                 ZQI_DataManagerOrNull(pair.key), ZQI_DataManagerOrNull(node->id),
                 ZQI_DataManagerOrNull(array->id));
         }
-        const char* separator = " ";
-        if (onePerLine) {
-            separator = i + 1 < pairCount ? "\n\t\t " : "\n\t\t";
+        ok = PutPair(out, pair);
+        if (!onePerLine) {
+            ok = ok && Put(out, " ");
+        } else {
+            ok = ok && (i + 1 < pairCount ? Put(out, "\n\t\t ") : Put(out, "\n\t\t"));
         }
-        ok = PutPair(out, pair) && Put(out, separator);
     }
     if (!ok) {
         return false;
@@ -110,27 +123,35 @@ bool PutArray(ByteStream* out, const DMArray* array, uint32_t maxInline) {
     return ok && Put(out, "\t</array>\n");
 }
 
-}  // namespace
-
-ByteStream* DMDatabase::WriteXML() const {
+// The XML text of database in a new stream, after head bytes left for the caller (not set);
+// null (reported) when out of memory.
+ByteStream* WriteXMLAfter(const DMDatabase& database, int32_t head) {
     ByteStream* out = new (std::nothrow) ByteStream();
     if (out == nullptr) {
         return nullptr;
     }
-    out->data = static_cast<uint8_t*>(malloc(kInitialCapacity));
-    out->capacity = out->data != nullptr ? kInitialCapacity : 0;
-    bool ok = Put(out, "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n") && Put(out, "<root>\n");
-    for (int32_t i = 0; i < arrays.count && ok; ++i) {
-        ok = PutArray(out, arrays[i], maxInlineValues);
+    out->data = static_cast<uint8_t*>(malloc(static_cast<size_t>(kInitialCapacity + head)));
+    out->capacity = out->data != nullptr ? kInitialCapacity + head : 0;
+    out->size = out->data != nullptr ? head : 0;
+    bool ok = out->size == head && Put(out, "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n") &&
+              Put(out, "<root>\n");
+    for (int32_t i = 0; i < database.arrays.count && ok; ++i) {
+        ok = PutArray(out, database.arrays[i], database.maxInlineValues);
     }
     ok = ok && Put(out, "</root>\n");
     if (!ok) {
         ZQI_DataManagerPopup("DMDatabase::WriteXML: out of memory while writing '%s'.",
-                             ZQI_DataManagerOrNull(name));
+                             ZQI_DataManagerOrNull(database.name));
         delete out;
         return nullptr;
     }
     return out;
+}
+
+}  // namespace
+
+ByteStream* DMDatabase::WriteXML() const {
+    return WriteXMLAfter(*this, 0);
 }
 
 namespace {
@@ -147,21 +168,37 @@ void ReportUnopenable(const char* fileName) {
     }
 }
 
-// The bytes to store: the text itself, or its scrambled image in *image (the caller frees it).
-// False when out of memory.
-bool FileBytes(const ByteStream* text, bool scrambled, const char* fileName, const uint8_t** bytes,
-               int32_t* size, uint8_t** image) {
-    *bytes = text->data;
-    *size = text->size;
-    *image = nullptr;
-    if (!scrambled) {
-        return true;
+// The bytes to store in one stream: the plain text, or the scrambled image, made in place behind
+// room left for its header. Null (reported) when out of memory.
+ByteStream* FileBytes(const DMDatabase& database, bool scrambled) {
+    ByteStream* bytes = WriteXMLAfter(database, scrambled ? SCRAMBLED_HEADER_SIZE : 0);
+    if (bytes != nullptr && scrambled) {
+        ZQI_ScrambleDatabaseImageInPlace(bytes->data, bytes->size - SCRAMBLED_HEADER_SIZE);
     }
-    if (!ZQI_ScrambleDatabaseText(text->data, text->size, image, size)) {
-        ZQI_DataManagerPopup("DMDatabase::SaveFile: out of memory while scrambling '%s'.", fileName);
+    return bytes;
+}
+
+}  // namespace
+
+namespace {
+
+// Writes the file image of database into file (opened for writing, closed here); false
+// (reported) when it cannot be made or not all of it was written.
+bool WriteImage(const DMDatabase& database, zq_file_t* file, bool scrambled, const char* fileName,
+                const char* function) {
+    ByteStream* bytes = FileBytes(database, scrambled);
+    if (bytes == nullptr) {
+        ZQI_DataManagerWriteAndClose(file, nullptr, 0);
         return false;
     }
-    *bytes = *image;
+    bool written = ZQI_DataManagerWriteAndClose(file, bytes->data, bytes->size);
+    delete bytes;
+    if (!written) {
+        // A short write (or old bytes left behind a rewrite) would leave a spoilt database
+        // behind while the caller believes it saved.
+        ZQI_DataManagerPopup("%s: could not write all of '%s'.", function, fileName);
+        return false;
+    }
     return true;
 }
 
@@ -179,22 +216,18 @@ bool DMDatabase::SaveFile(const char* fileName, bool scrambled) const {
         ReportUnopenable(fileName);
         return false;
     }
-    ByteStream* text = WriteXML();
-    const uint8_t* bytes = nullptr;
-    int32_t size = 0;
-    uint8_t* image = nullptr;
-    if (text == nullptr || !FileBytes(text, scrambled, fileName, &bytes, &size, &image)) {
-        ZQI_DataManagerWriteAndClose(file, nullptr, 0);
-        delete text;
+    return WriteImage(*this, file, scrambled, fileName, "DMDatabase::SaveFile");
+}
+
+bool DMDatabase::RewriteFile(const char* fileName, bool scrambled) const {
+    if (fileName == nullptr) {
+        ZQI_DataManagerPopup("DMDatabase::RewriteFile: no file name given.");
         return false;
     }
-    bool written = ZQI_DataManagerWriteAndClose(file, bytes, size);
-    free(image);
-    delete text;
-    if (!written) {
-        // A short write would leave a cut database behind while the caller believes it saved.
-        ZQI_DataManagerPopup("DMDatabase::SaveFile: could not write all of '%s'.", fileName);
+    zq_file_t* file = ZQI_DataManagerOpenForRewrite(fileName);
+    if (file == nullptr) {
+        ReportUnopenable(fileName);
         return false;
     }
-    return true;
+    return WriteImage(*this, file, scrambled, fileName, "DMDatabase::RewriteFile");
 }

@@ -183,8 +183,10 @@ void LocalLeaderboardsDatabase::WriteScore(LeaderboardScore* score, const char* 
     }
 }
 
+// The temporary file is rewritten in place: after the first saves it is the file the previous
+// save replaced, and reusing its storage spares a disk file system emptying and refilling it.
 void LocalLeaderboardsDatabase::Save() {
-    if (!database->SaveFile(kTemporaryPath, !ZQ_IsDeveloperMode())) {
+    if (!database->RewriteFile(kTemporaryPath, !ZQ_IsDeveloperMode())) {
         return;  // reported by the data manager; the stored file is untouched
     }
     if (!ZQI_CommitTemporaryFile(kTemporaryPath, ZQI_LOCAL_LEADERBOARDS_FILE)) {
