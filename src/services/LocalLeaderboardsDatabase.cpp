@@ -172,6 +172,9 @@ void LocalLeaderboardsDatabase::WriteScore(LeaderboardScore* score, const char* 
     snprintf(score->player, sizeof(score->player), "%s", player);
     char points[16];
     snprintf(points, sizeof(points), "%d", score->points);
+    // Every save reads every stored node: a pair table of the size needed (rather than the 32
+    // slots a first push reserves) keeps them close together in memory.
+    node->values.Reserve(score->dataLength > 0 ? 3 : 2);
     node->SetValue("player", player);
     node->SetValue("points", points);
     WriteData(node, *score);
