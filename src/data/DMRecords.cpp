@@ -224,9 +224,11 @@ void* DMTextPool::AllocateRecord(size_t bytes) {
     size_t used = chunks_.count > 0 ? static_cast<size_t>(cursor_ - chunks_[chunks_.count - 1].begin) : 0;
     size_t padding = (alignment - used % alignment) % alignment;
     if (padding + bytes <= static_cast<size_t>(limit_ - cursor_)) {
-        cursor_ += padding;
+        char* record = cursor_ + padding;
+        cursor_ = record + bytes;
+        return record;
     }
-    return Allocate(bytes);  // a new chunk starts aligned
+    return AllocateInNewChunk(bytes);  // a new chunk starts aligned
 }
 
 char* DMTextPool::AllocateInNewChunk(size_t bytes) {

@@ -258,3 +258,20 @@ TEST_F(data_records, LoadedNodesLiveInThePoolAndSurviveEveryChange) {
         LoadXMLText(database, "<?xml?><root><array id=\"D\"><node id=\"d\" e=\"f\"/></array></root>"));
     EXPECT_STREQ(database.GetArray("D")->GetNode("d")->GetValue("e"), "f");
 }
+
+// A record taken from the pool is aligned for any record, also when the room left in the chunk
+// holds the record but not the padding before it.
+TEST_F(data_records, PoolRecordsAreAlignedWhereverTheTextsEnded) {
+    const size_t alignment = alignof(std::max_align_t);
+    for (size_t left = 0; left < 3 * alignment; ++left) {
+        DMTextPool pool;
+        char* first = pool.Allocate(1);  // the first chunk: 16 KB
+        ASSERT_NE(first, nullptr);
+        ASSERT_NE(pool.Allocate(16 * 1024 - 1 - 48 - left), nullptr);  // 48 + left bytes remain
+        ASSERT_NE(pool.Allocate(1), nullptr);                          // the cursor off alignment
+        void* record = pool.AllocateRecord(40);
+        ASSERT_NE(record, nullptr);
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(record) % alignment, 0u) << left;
+        EXPECT_TRUE(pool.Owns(record));
+    }
+}
