@@ -98,6 +98,15 @@ HWND OwnerWindow() {
     return GetDesktopWindow();
 }
 
+// Cancel on an engine popup stops the application at once. exit() would run the exit handlers
+// and static destructors while the main and audio threads (and the "Popup" thread, which may be
+// the caller) still use those objects, so the process is terminated instead. The log loses
+// nothing: it writes every line through to its file.
+[[noreturn]] void EndProcessOnCancel() {
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(kCancelExitCode));
+    _Exit(kCancelExitCode);  // not reached: terminating the own process does not return
+}
+
 // Cancel on an engine popup means "stop the application"; on a box the program asked for with
 // explicit buttons it is an answer like the others, so the program can keep its unsaved state.
 int32_t AnswerForButton(int button, bool explicitMode) {
@@ -116,7 +125,7 @@ int32_t AnswerForButton(int button, bool explicitMode) {
             if (explicitMode) {
                 return POPUP_ANSWER_CANCEL;
             }
-            exit(kCancelExitCode);
+            EndProcessOnCancel();
         default:
             return POPUP_ANSWER_NONE;
     }
