@@ -333,6 +333,11 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             OnNcCalcSize(window, wParam, lParam);
             break;
         case WM_INPUT:
+            // Windows asks that every raw-input packet reach DefWindowProcA once it has been read
+            // (or dropped), so the system can clean up the input.
+            HandleKeyboardMessage(message, wParam, lParam);
+            DefWindowProcA(window, message, wParam, lParam);
+            return 0;
         case WM_KEYDOWN:
         case WM_KEYUP:
         case WM_CHAR:

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <vector>
 
 #include "PlatformTestSupport.h"
@@ -67,6 +68,83 @@ bool EnoughKeyEvents() {
 
 bool QuitRequested() {
     return !RecordedEventsOfType(ZQ_EVENT_QUIT_REQUEST).empty();
+}
+
+// Points one import slot of this executable (the engine's code is linked into it) at a
+// replacement for as long as it lives, so a test sees the system calls the engine makes.
+class ImportPatch {
+public:
+    ImportPatch(const char* library, const char* function, void* replacement) {
+        void* target = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(library), function));
+        slot_ = FindImportSlot(library, target);
+        if (slot_ != nullptr) {
+            original_ = *slot_;
+            Write(replacement);
+        }
+    }
+    ~ImportPatch() {
+        if (slot_ != nullptr) {
+            Write(original_);
+        }
+    }
+    ImportPatch(const ImportPatch&) = delete;
+    ImportPatch& operator=(const ImportPatch&) = delete;
+    bool Installed() const { return slot_ != nullptr; }
+    void* Original() const { return original_; }
+
+private:
+    // The slot of the library's import table that holds the target's address.
+    static void** FindImportSlot(const char* library, void* target) {
+        BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+        const IMAGE_NT_HEADERS* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+            base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& imports =
+            headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+             target != nullptr && entry->Name != 0; ++entry) {
+            if (_stricmp(reinterpret_cast<const char*>(base + entry->Name), library) != 0) {
+                continue;
+            }
+            for (auto* thunk = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
+                 thunk->u1.Function != 0; ++thunk) {
+                if (reinterpret_cast<void*>(thunk->u1.Function) == target) {
+                    return reinterpret_cast<void**>(&thunk->u1.Function);
+                }
+            }
+        }
+        return nullptr;
+    }
+    void Write(void* value) {
+        DWORD protection = 0;
+        VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &protection);
+        *slot_ = value;
+        VirtualProtect(slot_, sizeof(void*), protection, &protection);
+    }
+
+    void** slot_ = nullptr;
+    void* original_ = nullptr;
+};
+
+// Raw-input packets handed to DefWindowProcA, and how many of them the engine had read by then
+// (its reader's buffer holds the same packet).
+int g_packetsPassedOn = 0;
+int g_packetsPassedOnAfterReading = 0;
+WNDPROC g_defWindowProc = nullptr;
+
+LRESULT CALLBACK RecordPassedOnPackets(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INPUT) {
+        ++g_packetsPassedOn;
+        RAWINPUT packet;
+        UINT size = sizeof(packet);
+        const RawInputReader* reader = ZQI_GetRawInputReader();
+        UINT read = GetRawInputData(reinterpret_cast<HRAWINPUT>(lParam), RID_INPUT, &packet, &size,
+                                    sizeof(RAWINPUTHEADER));
+        if (read != static_cast<UINT>(-1) && reader->buffer != nullptr && reader->capacity >= read &&
+            memcmp(reader->buffer, &packet, read) == 0) {
+            ++g_packetsPassedOnAfterReading;
+        }
+    }
+    return g_defWindowProc(window, message, wParam, lParam);
 }
 
 const uint32_t kDown = ZQ_EVENT_KEY_DOWN;
@@ -189,6 +267,21 @@ TEST_F(KeyboardTest, DeactivationTellsTheBackEndsAndReleasesKeysAndGamepadContro
     EXPECT_EQ(0, g_core.inputStates['W']);
     EXPECT_EQ(0, g_core.inputStates[826]);
     EXPECT_EQ(0.0f, g_core.inputValues[804]);
+}
+
+TEST_F(KeyboardTest, EachRawInputPacketIsPassedOnToTheSystemAfterItIsRead) {
+    g_packetsPassedOn = 0;
+    g_packetsPassedOnAfterReading = 0;
+    {
+        ImportPatch patch("user32.dll", "DefWindowProcA", reinterpret_cast<void*>(RecordPassedOnPackets));
+        ASSERT_TRUE(patch.Installed());
+        g_defWindowProc = reinterpret_cast<WNDPROC>(patch.Original());
+        Type({Key('R', false), Key('R', true)}, 2);
+    }
+    std::vector<std::pair<uint32_t, int32_t>> expected = {{kDown, 'R'}, {kUp, 'R'}};
+    EXPECT_EQ(expected, KeyEvents());
+    EXPECT_EQ(2, g_packetsPassedOn);
+    EXPECT_EQ(2, g_packetsPassedOnAfterReading);
 }
 
 TEST_F(KeyboardTest, KeysTypedIntoAValueDialogReachItNotTheProgram) {
