@@ -77,13 +77,20 @@ TEST_F(FontTableTest, DirectArrayServesBelow2048AndTheMapAbove) {
 }
 
 TEST_F(FontTableTest, FnvHashOfTheFourBytesLowestFirst) {
-    // Computed by hand from the FNV-1a definition for the bytes 41 00 00 00.
-    uint64_t h = 0xcbf29ce484222325ull;
-    const uint8_t bytes[4] = {0x41, 0, 0, 0};
-    for (uint8_t b : bytes) {
-        h = (h ^ b) * 0x100000001b3ull;
+    // 64-bit FNV-1a of the four bytes, lowest first, worked out apart from the engine (the same
+    // arithmetic gives 0xaf63dc4c8601ec8c for the single byte 'a', the published test vector).
+    const struct {
+        uint32_t code;
+        uint64_t hash;
+    } cases[] = {
+        {0x00000000, 0x4d25767f9dce13f5ull},  // bytes 00 00 00 00
+        {0x00000041, 0xabd5cc8cd5077ba4ull},  // bytes 41 00 00 00
+        {0x12345678, 0xcccfd053e47c3365ull},  // bytes 78 56 34 12
+        {0x0010FFFF, 0x98c349653db26a6bull},  // bytes ff ff 10 00
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ZQI_HashGlyphCode(c.code), c.hash) << std::hex << c.code;
     }
-    EXPECT_EQ(ZQI_HashGlyphCode(0x41), h);
 }
 
 TEST_F(FontTableTest, LatinFontGetsLowerCaseCopiesWithSharedPixelsAndKerning) {
