@@ -8,6 +8,7 @@
 #include "fonts/FontApi.h"
 #include "fonts/FontFile.h"
 #include "fonts/FontLoading.h"
+#include "fonts/FontMessages.h"
 #include "fonts/FontServices.h"
 #include "fonts/FontTable.h"
 
@@ -166,6 +167,68 @@ TEST_F(FontTableTest, AtlasIsPackedAndUploadedThroughTheGraphicsHooks) {
     EXPECT_EQ(uploaded, 1);
     EXPECT_EQ(font->atlas.load_state, FONT_ATLAS_UPLOADED);
     EXPECT_EQ(ZQI_FONTS_GetUploadQueueLength(), 0);
+}
+
+// The main thread's upload step walks the glyph list of a queued font, so a worker must have
+// finished growing that list (the lower-case copies) before the font reaches the queue. The font
+// already waits in the queue here, so queueing it again logs, and the log line shows what the
+// list held at that moment.
+TEST_F(FontTableTest, LowerCaseCopiesExistBeforeTheFontIsQueued) {
+    static zq_font_t* font;
+    static int copiesWhenQueued;
+    copiesWhenQueued = -1;
+    FontGraphicsHooks hooks = {};
+    hooks.packBitmaps = [](zq_bitmap_t* atlas, zq_bitmap_t**, int32_t, int32_t maxWidth, int32_t) {
+        atlas->width = maxWidth;
+        return true;
+    };
+    hooks.getMaximumTextureSize = [] { return 512; };
+    ZQI_SetFontGraphicsHooks(&hooks);
+    font = NewFont();
+    font->size = 10;
+    AddGlyph(font, 'A', 5, 2, 2);
+    AddGlyph(font, 'B', 5, 2, 2);
+    ZQI_FONTS_QueueFontUpload(font);
+    ZQI_SetFontMessageObserver([](FontMessageKind, int32_t, const char* text) {
+        if (strstr(text, "already exists in upload queue") != nullptr) {
+            copiesWhenQueued = (ZQI_FindFontGlyphInMap(font->glyphs, 'a') != nullptr) +
+                               (ZQI_FindFontGlyphInMap(font->glyphs, 'b') != nullptr);
+        }
+    });
+    std::thread worker([] { EXPECT_TRUE(ZQI_RecreateFontAtlas(font)); });
+    worker.join();
+    EXPECT_EQ(copiesWhenQueued, 2);
+    EXPECT_NE(ZQI_FONTS_FindGlyph(font, 'b'), nullptr);
+    ZQI_FONTS_RemoveFromUploadQueue(font);
+}
+
+// While a font is loading (on whichever thread) its glyph table is not ready: the glyph query
+// and the render check answer nothing, and a refresh leaves the table to the loader.
+TEST_F(FontTableTest, GlyphQueriesAndRefreshWaitForTheFontToLoad) {
+    zq_api_t* api = ZQI_GetApi();
+    ZQI_InstallFontApi(api);
+    zq_graphics_api_t* graphics = api->graphics;
+    zq_font_t* font = NewFont("res://loading!NONE");
+    AddGlyph(font, 'H', 5, 2, 2);
+    FontGlyphTable* table = font->glyphs;
+    font->loaded.store(0);
+    EXPECT_EQ(graphics->GetFontGlyph(font, 'H'), nullptr);
+    EXPECT_FALSE(graphics->CanFontRenderText(font, "H"));
+    EXPECT_FALSE(graphics->RefreshFont(font));
+    EXPECT_EQ(font->glyphs, table);  // untouched: the loader still owns it
+    EXPECT_TRUE(HasMessage("ZQ_Graphics_RefreshFont: font 'res://loading!NONE' is still loading."));
+    EXPECT_EQ(font->loaded.load(), 0);
+
+    font->loaded.store(1);
+    EXPECT_NE(graphics->GetFontGlyph(font, 'H'), nullptr);
+    EXPECT_TRUE(graphics->CanFontRenderText(font, "H"));
+    // A refresh takes the font out of the upload queue first: the queued upload would walk the
+    // glyphs the refresh frees.
+    ZQI_FONTS_QueueFontUpload(font);
+    graphics->RefreshFont(font);  // the empty font has no atlas: false, yet reloaded
+    EXPECT_EQ(ZQI_FONTS_GetUploadQueueLength(), 0);
+    EXPECT_EQ(ZQI_GetFontGlyphCount(font), 256);  // reloaded as the empty font
+    EXPECT_EQ(font->loaded.load(), 1);
 }
 
 TEST_F(FontTableTest, ManifestHeightOverridesTheSize) {
