@@ -121,7 +121,9 @@ bool ReadModernGlyph(FontFileReader& reader, int32_t version, bool swap, FontGly
     }
     glyph.xOffset = xOffset;
     glyph.advance = advance;
-    if (!ZQI_EnsureGlyphKerning(&glyph)) {
+    // Only a glyph stored with a row gets one: a missing row kerns by 0 everywhere, and 256 bytes
+    // for every glyph would make a font without kerning take 16 times its file size.
+    if (hasKerning != 0 && !ZQI_EnsureGlyphKerning(&glyph)) {
         return false;
     }
     uint16_t width, height;

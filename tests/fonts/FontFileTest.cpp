@@ -75,9 +75,29 @@ TEST_F(FontFileTest, SavedFileHasTheVersion7LayoutAndReadsBackTheSame) {
     EXPECT_EQ(glyph->kerning[65], -7);
     EXPECT_EQ(memcmp(glyph->bitmap.pixels, zhe->bitmap.pixels, 8), 0);
     const FontGlyph* space = ZQI_FONTS_FindGlyph(back, ' ');
-    ASSERT_NE(space->kerning, nullptr);  // a glyph without kerning comes back with a zero row
-    EXPECT_EQ(space->kerning[65], 0);
+    EXPECT_EQ(space->kerning, nullptr);  // a glyph without kerning comes back without a row
     EXPECT_EQ(space->bitmap.pixels, nullptr);
+}
+
+// Only glyphs stored with a kerning row get one (256 bytes each), so a font without kerning
+// takes memory near its file size and is written back byte for byte as it was read.
+TEST_F(FontFileTest, OnlyGlyphsStoredWithKerningGetARow) {
+    Bytes file;
+    file.Text("DIZ_Font_v7").Text("UTF-8").U32(9).U32(10).U32(12).F32(0).F32(0).F32(1).U32(3);
+    file.U32('A').F32(1.0f).U16(0).U16(6).U8(1).Fill(256, 0).U16(0).U16(0);  // a row of zeros
+    file.U32('B').F32(2.0f).U16(0).U16(7).U8(0).U16(1).U16(1).U8(1).U8(2).U8(3).U8(4);
+    file.U32(0x4E00).F32(0.0f).U16(0).U16(11).U8(0).U16(0).U16(0);
+    zq_font_t* font = NewFont();
+    ASSERT_TRUE(ReadBytes(font, file.data));
+    EXPECT_NE(ZQI_FONTS_FindGlyph(font, 'A')->kerning, nullptr);
+    EXPECT_EQ(ZQI_FONTS_FindGlyph(font, 'B')->kerning, nullptr);
+    EXPECT_EQ(ZQI_FONTS_FindGlyph(font, 0x4E00)->kerning, nullptr);
+    size_t size = 0;
+    uint8_t* image = ZQI_WriteFontToMemory(font, &size);
+    ASSERT_NE(image, nullptr);
+    EXPECT_TRUE(std::string(reinterpret_cast<char*>(image), size) == file.data)
+        << size << " bytes written for " << file.data.size() << " read";
+    free(image);
 }
 
 TEST_F(FontFileTest, BlueFirstRendererSwapsRedAndBlueOnDiskOnly) {
