@@ -1,6 +1,7 @@
 // The font table's counting and slots, the glyph index, and font loading without a renderer.
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "FontTestSupport.h"
 #include "core/NamedMutex.h"
@@ -92,6 +93,57 @@ TEST_F(FontTableTest, FnvHashOfTheFourBytesLowestFirst) {
     for (const auto& c : cases) {
         EXPECT_EQ(ZQI_HashGlyphCode(c.code), c.hash) << std::hex << c.code;
     }
+}
+
+// Code points whose glyph-map hashes share their low 16 bits: all of them fall into one bucket
+// until the map has more than 65536 buckets. The low 16 bits of FNV-1a depend only on the low 16
+// bits of each step, so for every first three bytes at most one last byte hits the target.
+std::vector<uint32_t> CodesWithLow16Hash(uint16_t target, size_t wanted) {
+    const uint32_t prime = 0x01b3;  // the low 16 bits of the 64-bit FNV prime 0x100000001b3
+    const uint32_t basis = 0x2325;  // the low 16 bits of the offset basis
+    // The inverse of the prime modulo 2^16, found by Newton's iteration.
+    uint32_t inverse = prime;
+    for (int i = 0; i < 4; ++i) inverse = (inverse * (2 - prime * inverse)) & 0xFFFF;
+    const uint32_t beforeLast = (target * inverse) & 0xFFFF;  // state XOR last byte
+    std::vector<uint32_t> codes;
+    for (uint32_t low3 = 0; low3 < (1u << 24) && codes.size() < wanted; ++low3) {
+        uint32_t h = basis;
+        for (int i = 0; i < 3; ++i) h = ((h ^ ((low3 >> (8 * i)) & 0xFF)) * prime) & 0xFFFF;
+        const uint32_t last = h ^ beforeLast;
+        if (last <= 0xFF) codes.push_back(low3 | (last << 24));
+    }
+    return codes;
+}
+
+uint64_t InsertAndCountProbes(const std::vector<uint32_t>& codes) {
+    FontGlyphTable* table = ZQI_NewFontGlyphTable();
+    for (uint32_t code : codes) ZQI_InsertFontGlyph(table, code, ZQI_EmptyFontGlyph());
+    uint64_t probes = table->insertProbes;
+    for (uint32_t code : codes) {
+        EXPECT_NE(ZQI_FindFontGlyphInMap(table, code), nullptr);
+        probes += ZQI_CountFontGlyphProbes(table, code);
+    }
+    EXPECT_EQ(ZQI_InsertFontGlyph(table, codes[codes.size() / 2], ZQI_EmptyFontGlyph()), nullptr);
+    ZQI_DeleteFontGlyphTable(table);
+    return probes;
+}
+
+// However the code points are chosen, inserting n glyphs and looking each up again visits
+// O(n log n) glyphs. A balanced tree of n glyphs is at most 1.45 log2(n) deep; each insertion
+// searches and descends once, each lookup once, and the bucket doublings re-insert at most 2 n
+// glyphs in all: under 8 n log2(n) visits for 65536 glyphs in one bucket, where chained buckets
+// need n^2 / 2 (about 2 billion). Ordinary code points stay near one visit per lookup.
+TEST_F(FontTableTest, GlyphMapStaysNearLinearWhenEveryHashCollides) {
+    const size_t n = 65536;
+    const std::vector<uint32_t> colliding = CodesWithLow16Hash(0x5A5A, n);
+    ASSERT_EQ(colliding.size(), n);
+    for (size_t i = 0; i < n; i += 4099) {
+        ASSERT_EQ(ZQI_HashGlyphCode(colliding[i]) & 0xFFFF, 0x5A5Au) << colliding[i];
+    }
+    EXPECT_LE(InsertAndCountProbes(colliding), 8 * n * 16);
+    std::vector<uint32_t> ordinary;
+    for (uint32_t c = 0; c < n; ++c) ordinary.push_back(0x10000 + c);
+    EXPECT_LE(InsertAndCountProbes(ordinary), 6 * n);
 }
 
 TEST_F(FontTableTest, LatinFontGetsLowerCaseCopiesWithSharedPixelsAndKerning) {
