@@ -486,7 +486,8 @@ bool SaveFontFile(zq_font_t* font, const char* path) {
     }
     const char* target = path != nullptr ? path : "";
     ZQI_FontPrint("..saving font '%s'..", target);
-    const char* resolved = ZQI_GetSchemeId(target) == SCHEME_PLAIN ? ZQI_ResolveFilePath(target, true) : target;
+    const char* resolved =
+        ZQI_GetSchemeId(target) == SCHEME_PLAIN ? ZQI_ResolveFilePath(target, true) : target;
     String finalPath(resolved != nullptr ? resolved : target);
     String temporaryPath = String::FromFormat("%s.tmp", finalPath.CStr());
     zq_file_t* file = target[0] != '\0' ? ZQ_FileSystem_OpenFile(temporaryPath.CStr(), "w") : nullptr;

@@ -93,7 +93,8 @@ const char* CheckPixelSettings(Generation& g, float spacing) {
     const struct {
         const char* name;
         float value;
-    } settings[] = {{"SPACING", spacing}, {"Y_OFFSET", g.values.yOffset}, {"LINE_PADDING_OFFSET", g.values.linePadding}};
+    } settings[] = {
+        {"SPACING", spacing}, {"Y_OFFSET", g.values.yOffset}, {"LINE_PADDING_OFFSET", g.values.linePadding}};
     for (const auto& setting : settings) {
         if (!IsPixelSetting(setting.value)) {
             ToInt(g, NAN, setting.name);
@@ -465,7 +466,8 @@ void FinishMetrics(Generation& g, float top) {
     }
     // The scale is size over the distance field's render size, which may be tiny.
     font->baseMetric = ToInt(g, base * font->scale, "DISTANCE_FIELD");
-    font->lineHeight = ToInt(g, (g.values.linePadding + static_cast<float>(font->size)) * font->scale, "DISTANCE_FIELD");
+    font->lineHeight =
+        ToInt(g, (g.values.linePadding + static_cast<float>(font->size)) * font->scale, "DISTANCE_FIELD");
     font->size = ToInt(g, static_cast<float>(font->size) * font->scale, "DISTANCE_FIELD");
 }
 
@@ -497,7 +499,8 @@ const char* Generate(Generation& g) {
     }
     if (font->utf8 != 0) {
         for (FontGlyphNode* node : font->glyphs->order) {
-            if (node->code > 255) node->glyph.advance = ZQI_SaturateToInt16(node->glyph.advance + g.values.spacing);
+            if (node->code > 255)
+                node->glyph.advance = ZQI_SaturateToInt16(node->glyph.advance + g.values.spacing);
         }
     }
     float top = ApplyVerticalMetrics(g);

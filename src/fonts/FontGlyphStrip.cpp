@@ -137,7 +137,8 @@ bool CutGlyphs(zq_font_t* font, const Strip& strip, const DMArray* glyphs, float
         }
         glyph->xOffset = 0;
         glyph->yOffset = static_cast<float>(firstRow - strip.top);
-        glyph->advance = ZQI_SaturateToInt16(spacing + static_cast<float>(end - start) + static_cast<float>(a));
+        glyph->advance =
+            ZQI_SaturateToInt16(spacing + static_cast<float>(end - start) + static_cast<float>(a));
     }
     int32_t unused = CountUnusedBlocks(strip, cursor);
     if (unused > 0) {

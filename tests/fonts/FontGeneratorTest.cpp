@@ -188,7 +188,8 @@ TEST_F(FontGeneratorTest, NumbersBeyondWhatTheFontCanHoldAreRefused) {
         {field("1e10"), "Distance field spread is invalid."},
         {setting("FONT_HEIGHT_MULTIPLIER", "1e30"), "Setting 'FONT_HEIGHT_MULTIPLIER' is out of range."},
         {setting("FONT_HEIGHT_MULTIPLIER", "-1e30"), "Setting 'FONT_HEIGHT_MULTIPLIER' is out of range."},
-        {setting("SPACING", "1e30", SourceNode("OUTPUT", {{"scale", "2"}})), "Setting 'SPACING' is out of range."},
+        {setting("SPACING", "1e30", SourceNode("OUTPUT", {{"scale", "2"}})),
+         "Setting 'SPACING' is out of range."},
         {setting("SPACING", "40000"), "Setting 'SPACING' is out of range."},
         {setting("Y_OFFSET", "1e30"), "Setting 'Y_OFFSET' is out of range."},
         {setting("LINE_PADDING_OFFSET", "-1e30"), "Setting 'LINE_PADDING_OFFSET' is out of range."},
@@ -205,16 +206,19 @@ TEST_F(FontGeneratorTest, NumbersBeyondWhatTheFontCanHoldAreRefused) {
         bool ok = true;
         Generate("numbers", c.arrays, &ok);
         EXPECT_FALSE(ok);
-        EXPECT_TRUE(HasMessage("Failed to generate font from source 'res://fonts/numbers.mft.xml': " + c.reason));
+        EXPECT_TRUE(
+            HasMessage("Failed to generate font from source 'res://fonts/numbers.mft.xml': " + c.reason));
     }
     // At the limits the font is made: a spread as wide as the glyphs, large finite colours.
     bool ok = false;
     Generate("limits", field("22"), &ok);
     EXPECT_TRUE(ok);
-    zq_font_t* font = Generate("colours", Settings("") + one +
-                                              SourceArray("effects", SourceNode("e", {{"color_top", "3e38 -3e38 2"},
-                                                                                      {"color_bottom", "-3e38 3e38 0"}})),
-                               &ok);
+    zq_font_t* font = Generate(
+        "colours",
+        Settings("") + one +
+            SourceArray("effects",
+                        SourceNode("e", {{"color_top", "3e38 -3e38 2"}, {"color_bottom", "-3e38 3e38 0"}})),
+        &ok);
     EXPECT_TRUE(ok);
     EXPECT_NE(ZQI_FONTS_FindGlyph(font, 'A')->bitmap.pixels, nullptr);
 }
