@@ -357,6 +357,10 @@ bool SoundImpXAudio2::StartRecord(XAudio2Record* record, IXAudio2* engine, Sound
     record->looping = looping ? 1 : 0;
     record->playing = 0;
     record->streaming = data->kind != SOUND_DATA_PCM ? 1 : 0;
+    // The voice was flushed above: from now on it reads only what this start queues. A streamed
+    // sound reads the record's own ring, so no sound's PCM may keep the mark; a stale mark would
+    // let freeing that sound destroy the voice under the stream.
+    record->queuedData = nullptr;
     if (record->streaming) {
         record->decoder = CreateSoundDecoder(data);
         record->ringIndex = 0;
