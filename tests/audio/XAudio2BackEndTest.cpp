@@ -38,6 +38,10 @@ std::string StereoWav(uint32_t frames) {
     return wav + std::string(bytes, '\0');
 }
 
+uint32_t RefuseThread(const char*, void (*)(void*), void*, uint32_t) {
+    return 0;
+}
+
 class XAudio2BackEndTest : public AudioTest::AudioTest {
 protected:
     SoundImpXAudio2 backEnd;
@@ -209,4 +213,18 @@ TEST_F(XAudio2BackEndTest, FreeingAPlayingSoundStopsItsVoice) {
     FreeSoundData(mono);
     EXPECT_FALSE(backEnd.IsChannelPlaying(id));
     EXPECT_EQ(nullptr, mono->data);
+}
+
+// Without its update thread no stream would be refilled and no record freed: the back end must
+// not report itself ready, so the engine takes the null back end instead.
+TEST_F(XAudio2BackEndTest, AnUpdateThreadThatCannotStartFailsTheInitialisation) {
+    backEnd.Shutdown();
+    backEnd.SetThreadStarter(RefuseThread);
+    EXPECT_FALSE(backEnd.Initialize(&g_core, nullptr));
+    EXPECT_TRUE(WasLogged("XAudio2: failed to start the \"XAudio2Update\" thread."));
+    EXPECT_EQ(nullptr, backEnd.GetSoundMaster()) << "the engines are released again";
+    backEnd.SetThreadStarter(nullptr);
+    ASSERT_TRUE(backEnd.Initialize(&g_core, nullptr));
+    uint32_t id = backEnd.PlaySound(mono, 1.0f, 0.0f, 1.0f);
+    EXPECT_TRUE(WaitFor([&] { return !backEnd.IsChannelPlaying(id); })) << "the thread frees records again";
 }
