@@ -1,6 +1,6 @@
 // The sound readers over mem:// files: WAV header checks and their messages, Vorbis decoded whole
-// and streamed (compared with `oggdec -R` byte for byte), the decoded/compressed boundary, and
-// the extension search of a name without one.
+// and streamed (compared with `oggdec -R` byte for byte), the decoded/compressed boundary, the
+// extension search of a name without one, and how much opening a Vorbis stream may read.
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>

@@ -1,5 +1,6 @@
-// The simulated cloud's file, byte for byte and across restarts, its loader on cut data, and
-// the simulated social network's login and friends events.
+// The simulated cloud's file, byte for byte and across restarts (keys of any length), its loader
+// on cut data, stored files that cannot be read, what lookups cost, and the simulated social
+// network's login and friends events.
 #include <cstring>
 #include <filesystem>
 #include <thread>
