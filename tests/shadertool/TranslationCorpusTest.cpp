@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -91,6 +93,42 @@ TEST(TranslationCorpusState, NothingCarriesOverToTheNextDocument) {
             EXPECT_EQ(after.outputs.at(output.first), output.second) << output.first;
         }
     }
+}
+
+// Direct3D 12 refuses a root signature in which two resources share a register, and an unbounded
+// array ("name[]") takes every register of its class from its own up. So in the ray stages' HLSL
+// each register of a class and space is bound once, and an array's space holds nothing else of
+// its class.
+TEST(TranslationCorpusRegisters, HLSL12RayStagesBindEachRegisterOnce) {
+    const std::regex clause(R"((\[\])?\s*:\s*register\(([a-z])(\d+), space(\d+)\))");
+    int32_t checked = 0;
+    for (const std::string& file :
+         CorpusInputs(TranslationCorpusDirectory(), [](const fs::path&) { return true; })) {
+        ShaderTool::TargetFlags target = 0;
+        int32_t stage = 0;
+        const std::string stem = file.substr(0, file.find('.'));
+        if (!IsExpectedOutputName(stem, file, &target, &stage) || target != ShaderTool::TARGET_HLSL12 ||
+            stage < ShaderTool::STAGE_RCHIT) {
+            continue;
+        }
+        std::string text;
+        ASSERT_TRUE(ReadFile(TranslationCorpusDirectory() / file, &text));
+        std::map<std::string, int> uses;  // "t0 space1" and, for arrays, "t* space1"
+        for (std::sregex_iterator it(text.begin(), text.end(), clause), end; it != end; ++it) {
+            const std::string space = " space" + (*it)[4].str();
+            const std::string exact = (*it)[2].str() + (*it)[3].str() + space;
+            const std::string whole = (*it)[2].str() + "*" + space;
+            uses[exact] += 1;
+            uses[whole] += (*it)[1].matched ? 100 : 1;  // an array shares its space with nothing
+        }
+        for (const auto& use : uses) {
+            const bool wholeSpace = use.first.find('*') != std::string::npos;
+            EXPECT_TRUE(wholeSpace ? use.second <= 100 : use.second == 1)
+                << file << ": register " << use.first << " is bound more than once";
+        }
+        checked += 1;
+    }
+    EXPECT_GE(checked, 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Documents, TranslationCorpus, ::testing::ValuesIn(TranslationCorpusDocuments()),
