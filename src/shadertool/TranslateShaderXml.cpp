@@ -278,7 +278,7 @@ bool TranslateForTarget(State& state, TranslationJob& job, TargetFlags target) {
     String text;
     if (state.request.preprocessOnly) {
         text = state.analysedSource.text;
-    } else if (!WriteTranslation(state, job, target, &text)) {
+    } else if (!CheckStageOutputs(state, job, target) || !WriteTranslation(state, job, target, &text)) {
         return false;
     }
     const int32_t stage = job.source->stage;

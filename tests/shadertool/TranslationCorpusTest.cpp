@@ -131,6 +131,49 @@ TEST(TranslationCorpusRegisters, HLSL12RayStagesBindEachRegisterOnce) {
     EXPECT_GE(checked, 3);
 }
 
+// A stage variable of an N x N matrix takes N registers from its semantic index on, so the
+// next variable of that semantic starts N further: in the HLSL texts no two members of the
+// vertex-output or pixel-input structure may share a COLOR or TEXCOORD register.
+TEST(TranslationCorpusRegisters, HLSLStageVariablesNeverShareARegister) {
+    const std::regex member(R"(\t(\w+) \w+ : (COLOR|TEXCOORD)(\d+);)");
+    const std::regex matrix(R"(float(\d)x\d)");
+    int32_t checked = 0;
+    for (const std::string& file :
+         CorpusInputs(TranslationCorpusDirectory(), [](const fs::path&) { return true; })) {
+        ShaderTool::TargetFlags target = 0;
+        int32_t stage = 0;
+        const std::string stem = file.substr(0, file.find('.'));
+        if (!IsExpectedOutputName(stem, file, &target, &stage) ||
+            (target & (ShaderTool::TARGET_HLSL | ShaderTool::TARGET_PSSL)) == 0 ||
+            stage > ShaderTool::STAGE_PIXEL) {
+            continue;
+        }
+        std::string text;
+        ASSERT_TRUE(ReadFile(TranslationCorpusDirectory() / file, &text));
+        const std::string structure =
+            stage == ShaderTool::STAGE_VERTEX ? "struct VertexOutput\n" : "struct PixelInput\n";
+        const size_t start = text.find(structure);
+        if (start == std::string::npos) {
+            continue;
+        }
+        const std::string body = text.substr(start, text.find("};", start) - start);
+        std::map<std::string, int> uses;
+        for (std::sregex_iterator it(body.begin(), body.end(), member), end; it != end; ++it) {
+            std::smatch size;
+            const std::string type = (*it)[1].str();
+            const int registers = std::regex_match(type, size, matrix) ? std::stoi(size[1].str()) : 1;
+            for (int r = 0; r < registers; ++r) {
+                uses[(*it)[2].str() + std::to_string(std::stoi((*it)[3].str()) + r)] += 1;
+            }
+        }
+        for (const auto& use : uses) {
+            EXPECT_EQ(use.second, 1) << file << ": " << use.first << " is taken more than once";
+        }
+        checked += 1;
+    }
+    EXPECT_GE(checked, 100);
+}
+
 INSTANTIATE_TEST_SUITE_P(Documents, TranslationCorpus, ::testing::ValuesIn(TranslationCorpusDocuments()),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                              return CorpusTestName(info.param);

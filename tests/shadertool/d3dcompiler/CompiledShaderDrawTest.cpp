@@ -23,8 +23,9 @@ namespace {
 
 // Corpus documents whose HLSL11 text stays inside the part of HLSL that Wine's compiler knows (no
 // calls of user functions, no ternary operator, no SampleLevel).
-const char* const kWineSubset[] = {"sprite.xml", "multiple-outputs.xml", "legacy-constants.xml",
-                                   "source-specific-target.xml", "target-dependent.xml"};
+const char* const kWineSubset[] = {"sprite.xml",           "multiple-outputs.xml",
+                                   "legacy-constants.xml", "source-specific-target.xml",
+                                   "target-dependent.xml", "matrix-varyings.xml"};
 
 // Translates and compiles a corpus document for HLSL11 in the requested variants.
 bool CompileCorpusDocument(const std::string& name, VariantFlags variants) {
