@@ -115,7 +115,7 @@ bool IsCreated(const RendererBuffer* buffer) {
     return !buffer->bytes.empty();
 }
 void* Lock(RendererBuffer* buffer) {
-    return buffer->bytes.empty() ? nullptr : buffer->bytes.data();
+    return buffer->bytes.empty() || g_device.refuseLocks ? nullptr : buffer->bytes.data();
 }
 void Unlock(RendererBuffer*) {}
 void Free(RendererBuffer* buffer) {

@@ -25,6 +25,7 @@ struct RecordingDevice {
     int32_t backBufferWidth = 640;
     int32_t backBufferHeight = 480;
     bool refuseBuffers = false;  // buffers come back without storage
+    bool refuseLocks = false;    // mapping a buffer fails
     bool concurrent = false;     // creations allowed on every thread
     int32_t maximumTextureSize = 16384;
     int32_t buffersAlive = 0;
