@@ -170,7 +170,7 @@ zq_bitmap_t* TakeNewSlot(const char* name, uint32_t hash, int32_t width, int32_t
         ZQ_Popup(1, "Failed to create bitmap '%s': Zorqa is out of free bitmaps.", name);
         return nullptr;
     }
-    memset(bitmap, 0, sizeof(*bitmap));
+    ZQI_ClearBitmapRecordLocked(bitmap);
     bitmap->name = copy;
     bitmap->hash = hash;
     bitmap->kind = 1;
@@ -183,11 +183,11 @@ zq_bitmap_t* TakeNewSlot(const char* name, uint32_t hash, int32_t width, int32_t
     return bitmap;
 }
 
-// Frees the record for good (with the busy flag held), after the caller has checked the counts.
+// Frees the record for good, after the caller has checked the counts. The slot's release lowers
+// the busy flag before a new name can take the slot.
 void FreeRecord(zq_bitmap_t* bitmap) {
     ZQI_AcquireBitmapBusy(bitmap);
     ZQI_FreeBitmapSlot(bitmap);
-    ZQI_ReleaseBitmapBusy(bitmap);
 }
 
 void ReleaseForGood(zq_bitmap_t* bitmap) {
