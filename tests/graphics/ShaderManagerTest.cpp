@@ -13,6 +13,7 @@
 
 #include "RecordingDevice.h"
 #include "core/ApiTable.h"
+#include "data/DataManager.h"
 #include "filesystem/FileSystemApi.h"
 #include "filesystem/SearchPaths.h"
 #include "graphics/BitmapOperations.h"
@@ -324,6 +325,9 @@ protected:
     void TearDown() override {
         ShaderTableTest::TearDown();
         RemoveRecordingTextures();
+        for (const char* name : {"textured", "broken", "bad-texture"}) {
+            DataManager::UnloadDatabaseByName((std::string("shaders/") + name + ".xml").c_str());
+        }
         ZQI_ClearSearchPaths();
         ZQI_BuildApiTables();  // the sub-table's stand-ins again
     }
