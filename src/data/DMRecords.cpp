@@ -231,6 +231,20 @@ void* DMTextPool::AllocateRecord(size_t bytes) {
     return AllocateInNewChunk(bytes);  // a new chunk starts aligned
 }
 
+bool DMTextPool::Adopt(char* block, size_t bytes) {
+    Chunk chunk;
+    chunk.begin = block;
+    chunk.end = block + bytes;
+    int32_t before = chunks_.count;
+    chunks_.Push(chunk);
+    if (chunks_.count == before) {
+        return false;
+    }
+    cursor_ = chunk.end;
+    limit_ = chunk.end;
+    return true;
+}
+
 char* DMTextPool::AllocateInNewChunk(size_t bytes) {
     size_t chunkBytes = bytes > nextChunkBytes_ ? bytes : nextChunkBytes_;
     Chunk chunk;
@@ -459,7 +473,7 @@ bool InStretch(const DMLoadedPairs& pairs, const char* text, int32_t length) {
 
 // Bytes of the copies: the stretch once, and each text outside it with its NUL.
 size_t LoadedTextBytes(const DMLoadedPairs& pairs) {
-    size_t bytes = pairs.text != nullptr ? static_cast<size_t>(pairs.textLength) : 0;
+    size_t bytes = pairs.text != nullptr && !pairs.textPooled ? static_cast<size_t>(pairs.textLength) : 0;
     for (int32_t i = 0; i < pairs.pairCount; ++i) {
         bytes += InStretch(pairs, pairs.keys[i], pairs.keyLengths[i])
                      ? 0
@@ -502,7 +516,8 @@ DMNode* DMArray::AddLoadedNode(const DMLoadedPairs& pairs, int32_t spareSlots) {
         }
         return node;
     }
-    // One piece: the node, its pair table, the stretch, then the texts from elsewhere.
+    // One piece: the node, its pair table, the stretch (unless it is pooled already), then the
+    // texts from elsewhere.
     static_assert(sizeof(DMNode) % alignof(DMKeyValue) == 0, "the pair table follows the node");
     size_t tableBytes = sizeof(DMKeyValue) * static_cast<size_t>(slots);
     char* piece =
@@ -519,10 +534,13 @@ DMNode* DMArray::AddLoadedNode(const DMLoadedPairs& pairs, int32_t spareSlots) {
         return nullptr;
     }
     DMKeyValue* table = reinterpret_cast<DMKeyValue*>(piece + sizeof(DMNode));
-    char* stretchCopy = piece + sizeof(DMNode) + tableBytes;
-    char* room = stretchCopy;
-    if (pairs.text != nullptr && pairs.textLength > 0) {
-        memcpy(stretchCopy, pairs.text, static_cast<size_t>(pairs.textLength));
+    char* room = piece + sizeof(DMNode) + tableBytes;
+    const char* stretchCopy = pairs.text;
+    if (pairs.text != nullptr && !pairs.textPooled) {
+        stretchCopy = room;
+        if (pairs.textLength > 0) {
+            memcpy(room, pairs.text, static_cast<size_t>(pairs.textLength));
+        }
         room += pairs.textLength;
     }
     for (int32_t i = 0; i < pairs.pairCount; ++i) {

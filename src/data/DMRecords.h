@@ -42,6 +42,10 @@ public:
     char* Allocate(size_t bytes);
     // Room for bytes bytes aligned for any record; null when out of memory.
     void* AllocateRecord(size_t bytes);
+    // Takes a malloc'd block of bytes bytes in as a full chunk, freed with the pool (or by a
+    // Rewind to a mark before it); what the previous chunk had left is given up. False (block
+    // not taken) when out of memory.
+    bool Adopt(char* block, size_t bytes);
     // True when text lies in one of the pool's chunks.
     bool Owns(const void* text) const;
     Mark GetMark() const;
@@ -82,7 +86,8 @@ struct DMKeyValue {
 // The pairs of a node as a loader found them: pairCount keys and values, keys[i][0 ..
 // keyLengths[i]) and values[i][0 .. valueLengths[i]), not necessarily ending in a NUL. Texts
 // that lie inside text[0 .. textLength) and end with a NUL there may be copied with that stretch
-// in one piece (text may be null).
+// in one piece (text may be null), or, when the stretch lies in the database's pool already
+// (textPooled), be used where they are.
 struct DMLoadedPairs {
     const char* const* keys;
     const int32_t* keyLengths;
@@ -91,6 +96,7 @@ struct DMLoadedPairs {
     int32_t pairCount;
     const char* text;
     int32_t textLength;
+    bool textPooled;
 };
 
 struct DMNode {

@@ -35,6 +35,7 @@ struct XMLParse {
     XMLBlockReader& reader;
     const char* file;
     int32_t nodeCount;
+    bool documentPooled;  // the database's pool holds the reader's document
 };
 
 // A failure that the reader has already reported is not reported again by the parse.
@@ -61,10 +62,16 @@ DMArray* MakeArray(DMDatabase* database, const XMLBlock* block) {
 // A "node" block: a new node of the array holding every attribute, "id" included, as a pair;
 // its id is the value of the last "id" attribute (null without one).
 // Room is kept for one more pair: the node's text, when it has one.
-DMNode* MakeNode(DMArray* array, const XMLBlock* block) {
-    DMLoadedPairs pairs = {block->attributeNames,        block->attributeNameLengths, block->attributeValues,
-                           block->attributeValueLengths, block->attributeCount,       block->attributeText,
-                           block->attributeTextLength};
+DMNode* MakeNode(DMArray* array, const XMLBlock* block, bool documentPooled) {
+    DMLoadedPairs pairs;
+    pairs.keys = block->attributeNames;
+    pairs.keyLengths = block->attributeNameLengths;
+    pairs.values = block->attributeValues;
+    pairs.valueLengths = block->attributeValueLengths;
+    pairs.pairCount = block->attributeCount;
+    pairs.text = block->attributeText;
+    pairs.textLength = block->attributeTextLength;
+    pairs.textPooled = documentPooled;
     DMNode* node = array->AddLoadedNode(pairs, 1);
     if (node == nullptr) {
         return nullptr;
@@ -116,7 +123,7 @@ bool ParseArrayContents(XMLParse& parse, DMArray* array) {
                 parse.file, ZQI_DataManagerOrNull(block->name));
             return false;
         }
-        DMNode* node = MakeNode(array, block);
+        DMNode* node = MakeNode(array, block, parse.documentPooled);
         if (node == nullptr) {
             ZQI_DataManagerPopup("DataManager: out of memory while reading '%s'. Not loaded.", parse.file);
             return false;
@@ -196,10 +203,18 @@ bool ParseRootContents(XMLParse& parse, DMDatabase* database) {
 
 }  // namespace
 
+// The pool takes the reader's document in: the texts of plain tags are then used where they lie
+// in it instead of being copied, and a failed parse frees it with the rest.
 bool DMDatabase::ParseXML(XMLBlockReader& reader) {
-    XMLParse parse = {reader, reader.FileName(), 0};
+    XMLParse parse = {reader, reader.FileName(), 0, false};
     int32_t arraysBefore = arrays.count;
     DMTextPool::Mark poolBefore = textPool.GetMark();
+    size_t documentBytes = 0;
+    char* document = reader.OwnedDocument(&documentBytes);
+    if (document != nullptr && textPool.Adopt(document, documentBytes)) {
+        reader.DisownDocument();
+        parse.documentPooled = true;
+    }
     bool parsed = false;
     const XMLBlock* first = reader.ReadBlock();
     if (first == nullptr || !IsElement(first, "root") || first->closing) {
