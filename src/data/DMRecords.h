@@ -5,7 +5,8 @@
 //
 // Texts, nodes and pair tables made by a loader live in their database's pool instead of one
 // heap block each: a 10 MB file holds hundreds of thousands of them, and allocating and freeing
-// them one by one cost more than reading the file. A record still owns them in every other
+// them one by one cost more than reading the file. The XML reader's document joins the pool
+// too, so most loaded texts are the document's own bytes. A record still owns them in every other
 // respect: a setter that replaces a pooled text, or outgrows a pooled pair table, just lets go of
 // it, a pooled node is only destroyed when deleted (the pool recognises its storage by address),
 // and the pool itself goes when the database's arrays go.
@@ -22,9 +23,9 @@ class CSVReader;
 struct DMArray;
 struct DMDatabase;
 
-// Bump storage for what the loaders make for one database (texts, nodes and their pair tables):
-// chunks that double in size, released only all at once. Nothing in it is freed one by one;
-// Owns tells it from heap storage.
+// Bump storage for what the loaders make for one database (texts, nodes and their pair tables,
+// and the documents they read): chunks that double in size, released only all at once. Nothing
+// in it is freed one by one; Owns tells it from heap storage.
 class DMTextPool {
 public:
     // A point to go back to: everything allocated after it can be dropped at once.
@@ -153,10 +154,10 @@ struct DMArray {
     void SetValue(const char* key, const char* value);
     // A new node without id, owned by this array and appended to it; null when out of memory.
     DMNode* AddNode();
-    // As AddNode for a loader, holding copies of the pairs (file order, duplicates kept), with
-    // room for spareSlots more. The node, its pair table and the copies come from the database's
-    // pool in one piece (from the heap for an array outside a database). Its id is left to the
-    // caller. Null when out of memory.
+    // As AddNode for a loader, holding the pairs (file order, duplicates kept), with room for
+    // spareSlots more. The node, its pair table and the copies of the texts come from the
+    // database's pool in one piece (from the heap for an array outside a database); texts in a
+    // pooled stretch are not copied. Its id is left to the caller. Null when out of memory.
     DMNode* AddLoadedNode(const DMLoadedPairs& pairs, int32_t spareSlots);
     // Deletes node i and removes it from the list (the others keep their order).
     void DeleteNode(int32_t i);
@@ -171,7 +172,7 @@ struct DMDatabase {
     uint32_t nameHash;         // name hash of name
     uint32_t maxInlineValues;  // the writer puts a node's pairs on one line up to this many
     Array<DMArray*> arrays;    // owned, in file order
-    DMTextPool textPool;       // the texts, nodes and pair tables the loaders made for these arrays
+    DMTextPool textPool;       // what the loaders made and read for these arrays
 
     DMDatabase();  // no name, maxInlineValues 5, no arrays
     explicit DMDatabase(const char* fileName);

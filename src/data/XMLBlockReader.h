@@ -22,8 +22,9 @@ struct XMLBlock {
     const char* attributeValues[XML_MAX_ATTRIBUTES];
     int32_t attributeNameLengths[XML_MAX_ATTRIBUTES];   // strlen of each name
     int32_t attributeValueLengths[XML_MAX_ATTRIBUTES];  // strlen of each value
-    // Where most names and values lie one after another, each ending in a NUL: a loader may copy
-    // this stretch whole instead of text by text. Null when there is none.
+    // Where most names and values lie one after another in the document, each ending in a NUL: a
+    // loader may copy this stretch whole instead of text by text, or use the texts where they are
+    // when it keeps the document. Null when there is none.
     const char* attributeText;
     int32_t attributeTextLength;
 };
