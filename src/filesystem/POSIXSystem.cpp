@@ -13,8 +13,8 @@ namespace ZQFileSystem {
 POSIXFile::POSIXFile(uint64_t size, SchemeId scheme, bool writable, FILE* stream)
     : File(size, 0, scheme, writable), stream(stream) {}
 
-void POSIXFile::Flush() {
-    fflush(stream);
+bool POSIXFile::Flush() {
+    return fflush(stream) == 0;
 }
 
 uint64_t POSIXFile::Tell() {
@@ -121,12 +121,10 @@ bool POSIXSystem::CloseFile(File* file) {
     if (native == nullptr) {
         return false;  // not a file of this system
     }
-    if (commit_ && native->writable) {
-        fflush(native->stream);
-    }
-    fclose(native->stream);
+    const bool flushed = !(commit_ && native->writable) || native->Flush();
+    const bool closed = fclose(native->stream) == 0;
     delete native;
-    return true;
+    return flushed && closed;
 }
 
 bool POSIXSystem::FileExists(SchemeId scheme, const char* nativePath) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "FullDisk.h"
 #include "ServicesTestSupport.h"
 #include "core/ApiTable.h"
 #include "core/Buffer.h"
@@ -116,6 +117,19 @@ TEST_F(SimulatedCloudTest, ASaveThatCannotBeWrittenIsLoggedAndLeavesTheStoredFil
     EXPECT_EQ(ReadFile(kCloudFile), CloudFile(1, Entry("k", "old")));
     std::filesystem::remove(NativePath(temporary));
     RemoveFile(kCloudFile);
+}
+
+TEST_F(SimulatedCloudTest, ASaveOntoAFullDiskIsLoggedAndLeavesTheStoredFileWhole) {
+    Start();
+    Write("k", "old");
+    {
+        EngineTest::ScopedFullDisk full(SCHEME_USER, "simulated.cloud.tmp");
+        Write("k", "new");
+        EXPECT_EQ(full.System().failedOpenings, 1);
+    }
+    EXPECT_TRUE(WasLogged("SimulatedCloud::Save: could not write 'user://simulated.cloud.tmp'"));
+    EXPECT_EQ(Read("k"), "new");
+    EXPECT_EQ(ReadFile(kCloudFile), CloudFile(1, Entry("k", "old")));
 }
 
 TEST_F(SimulatedCloudTest, TheLoaderStopsAtTheEndOfTheData) {
