@@ -167,18 +167,27 @@ TEST_F(HttpClientTest, ServerThatNeverAnswersTimesOut) {
 TEST_F(HttpClientTest, AnAnswerCutByAStallOrAResetIsAFailure) {
     ZQI_SetHttpTimeout(300);
     const std::string header = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n";
-    ScriptedAnswer statusThenSilence{"HTTP/1.0 200 OK\r\n"};
-    statusThenSilence.hold = true;
-    ScriptedAnswer bodyThenSilence{header + "the first half"};
-    bodyThenSilence.hold = true;
-    ScriptedAnswer lengthThenSilence{HttpAnswer("HTTP/1.0 200 OK", {"Content-Length: 100"}, "part")};
-    lengthThenSilence.hold = true;
-    ScriptedAnswer bodyThenReset{header + std::string(200000, 'r')};
-    bodyThenReset.reset = true;
-    const ScriptedAnswer answers[] = {statusThenSilence, bodyThenSilence, lengthThenSilence, bodyThenReset};
-    for (const ScriptedAnswer& answer : answers) {
-        TestHttpServer server({answer});
-        EXPECT_EQ(HTTP_RESULT_RECEIVE_FAILED, Get(server.Url("/cut"))) << answer.bytes.substr(0, 40);
+    struct Case {
+        const char* name;
+        ScriptedAnswer answer;
+    };
+    std::vector<Case> cases = {{"status line, then silence", {"HTTP/1.0 200 OK\r\n"}},
+                               {"half a body, then silence", {header + "the first half"}},
+                               {"part of a counted body, then silence",
+                                {HttpAnswer("HTTP/1.0 200 OK", {"Content-Length: 100"}, "part")}},
+                               {"a body, then a reset", {header + std::string(200000, 'r')}}};
+    for (size_t i = 0; i < 3; ++i) {
+        cases[i].answer.hold = true;
+    }
+    cases[3].answer.reset = true;
+#if defined(_WIN32)
+    // Under Wine 8 the client sees a connection closed with a zero linger time (a reset on the
+    // host) as an ordinary close, so only the host build can make a reset.
+    cases.pop_back();
+#endif
+    for (const Case& c : cases) {
+        TestHttpServer server({c.answer});
+        EXPECT_EQ(HTTP_RESULT_RECEIVE_FAILED, Get(server.Url("/cut"))) << c.name;
         server.Stop();
     }
     EXPECT_TRUE(AnyLogContains("HttpTransfer: receiving from '"));
