@@ -26,6 +26,6 @@ DataFileWriteResult ZQI_DataManagerWriteWholeFile(const char* path, const void* 
 // The two halves of ZQI_DataManagerWriteWholeFile, for a writer that must know the file opened
 // before it makes what goes into it. Null when the file cannot be opened ("wb").
 struct zq_file_t* ZQI_DataManagerCreateFile(const char* path);
-// Writes size bytes to a file from ZQI_DataManagerCreateFile and closes it (always); true when
-// every byte was handed to the file.
+// Writes size bytes to a file from ZQI_DataManagerCreateFile, flushes and closes it (always); true
+// only when every byte was written and the flush and the close succeeded.
 bool ZQI_DataManagerWriteAndClose(struct zq_file_t* file, const void* bytes, int32_t size);
