@@ -173,7 +173,9 @@ TEST_F(ImageCodecTest, ReadersRefuseWhatTheirBytesCannotHold) {
         {"short.tga", tga.substr(0, tga.size() - 1), "ReadTGA: the data of"},
         {"short-runs.tga", rle.substr(0, rle.size() - 1), "ReadTGA: run-length data ends"},
         {"claims.tga", claimsTooMuch, "unsupported dimensions 65535x65535"},
-        {"wide.png", EncodePNG(PatternImage(70000, 1, 1, true)), "unsupported dimensions 70000x1"},
+        // Refused by libpng itself, whose size limits are the engine's.
+        {"wide.png", EncodePNG(PatternImage(70000, 1, 1, true)),
+         "PNG ERROR: Image 'NULL': Invalid IHDR data"},
         {"cut.png", EncodePNG(image).substr(0, 200), "PNG ERROR: Image"},
         {"text.png", "not a png at all", "not proper png"},
         {"huge.jpg", jpeg, "unsupported dimensions 32639x32639"},
@@ -192,6 +194,47 @@ TEST_F(ImageCodecTest, ReadersRefuseWhatTheirBytesCannotHold) {
         EXPECT_EQ(nullptr, sized.pixels);
     }
     EXPECT_EQ(3, CountLogged("ImageLoaderImp::AllocateImagePixels dimensions"));
+}
+
+const size_t kPNGHeaderSize = 33;  // the signature and the IHDR chunk
+const uint64_t kMegabyte = 1024 * 1024;
+
+TEST_F(ImageCodecTest, PNGChunksTheEngineNeverReadsAreSkippedWhateverTheyClaim) {
+    const TestImage image = PatternImage(3, 2, 12, false);
+    const std::string png = EncodePNG(image);
+    const uint64_t peakBefore = PeakResidentBytes();
+    for (const char* type : {"tEXt", "zTXt", "iTXt", "sPLT", "pCAL", "sCAL", "eXIf"}) {
+        // 42 bytes: the header, then a chunk claiming almost 2 GB of which one byte is there.
+        const std::string claims = png.substr(0, kPNGHeaderSize) + BigEndian32(0x7FFF0000) + type + "a";
+        EXPECT_FALSE(Load("claims.png", claims)) << type;
+        // A well-formed chunk of the same kind changes nothing.
+        const std::string withChunk = png.substr(0, kPNGHeaderSize) +
+                                      PNGChunk(type, std::string("Comment\0text", 12)) +
+                                      png.substr(kPNGHeaderSize);
+        ASSERT_TRUE(Load("with-chunk.png", withChunk)) << type;
+        EXPECT_TRUE(PixelsEqual(&bitmap_, image)) << type;
+    }
+    // Taking the claimed 2 GB would have shown here.
+    EXPECT_LT(PeakResidentBytes() - peakBefore, 256 * kMegabyte);
+}
+
+TEST_F(ImageCodecTest, PNGPixelsOnlyAsLargeAsItsDataCanFill) {
+    // Deflate gives at most 1032 bytes for one: 32 MB of zero rows pack into about 32 KB, a
+    // thirtieth of the 1 GiB that 16384 x 16384 RGBA pixels need.
+    const std::string zeroRows = ZeroRowsPNG(16384, 16384, 500);
+    EXPECT_LT(zeroRows.size(), 40 * 1024u);
+    EXPECT_FALSE(Load("zero-rows.png", zeroRows));
+    EXPECT_EQ(nullptr, bitmap_.pixels);
+    EXPECT_TRUE(Logged("ReadPNG: the data of 'NULL' is shorter than its 16384x16384 pixels."));
+
+    // The most compressible image there is still loads: 1024 x 1024 zero pixels in about 4 KB.
+    TestImage zeros;
+    zeros.width = zeros.height = 1024;
+    zeros.rgba.assign(size_t(1024) * 1024 * 4, 0);
+    const std::string packed = ZeroRowsPNG(1024, 1024, 1024);
+    EXPECT_LT(packed.size(), 5 * 1024u);
+    ASSERT_TRUE(Load("zeros.png", packed));
+    EXPECT_TRUE(PixelsEqual(&bitmap_, zeros));
 }
 
 TEST_F(ImageCodecTest, JPEGMatchesTheLibrarysOwnDecoding) {
