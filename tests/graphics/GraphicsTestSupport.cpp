@@ -213,7 +213,7 @@ std::string ZeroRowsPNG(uint32_t width, uint32_t height, uint32_t rowCount) {
            PNGChunk("IEND", "");
 }
 
-std::string EncodeJPEG(const TestImage& image, int quality) {
+std::string EncodeJPEG(const TestImage& image, int quality, bool progressive) {
     jpeg_compress_struct info;
     jpeg_error_mgr errors;
     info.err = jpeg_std_error(&errors);
@@ -227,6 +227,9 @@ std::string EncodeJPEG(const TestImage& image, int quality) {
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
+    if (progressive) {
+        jpeg_simple_progression(&info);
+    }
     jpeg_start_compress(&info, TRUE);
     std::vector<uint8_t> row(size_t(image.width) * 3);
     while (info.next_scanline < info.image_height) {

@@ -243,14 +243,101 @@ TEST_F(ImageCodecTest, JPEGMatchesTheLibrarysOwnDecoding) {
     ASSERT_TRUE(Load("photo.JPG", bytes));  // extensions in capitals load too
     EXPECT_TRUE(PixelsEqual(&bitmap_, DecodeJPEGReference(bytes)));
     EXPECT_FALSE(HasAlpha());
-    // Cut short: the reader supplies the end marker, the image loads with a warning.
-    ASSERT_TRUE(Load("cut.jpg", bytes.substr(0, bytes.size() / 2)));
-    EXPECT_EQ(37, bitmap_.width);
+    // Without its end marker: the reader supplies it, the image loads with a warning.
+    ASSERT_TRUE(Load("no-end.jpg", bytes.substr(0, bytes.size() - 2)));
+    EXPECT_TRUE(PixelsEqual(&bitmap_, DecodeJPEGReference(bytes)));
     EXPECT_TRUE(Logged("warnings while loading JPEG 'NULL'."));
     zq_bitmap_t dimensions = {};
     ASSERT_TRUE(ZQI_GetImageLoader()->GetImageDimensions(&dimensions, "res://photo.JPG"));
     EXPECT_EQ(37, dimensions.width);
     EXPECT_EQ(23, dimensions.height);
+}
+
+// Where the first scan's entropy-coded data ends: the next marker after its SOS segment.
+size_t EndOfFirstScan(const std::string& jpeg) {
+    const size_t sos = jpeg.find("\xFF\xDA");
+    const size_t data = sos + 2 + (size_t(uint8_t(jpeg[sos + 2])) << 8 | uint8_t(jpeg[sos + 3]));
+    size_t at = data;
+    while (!(uint8_t(jpeg[at]) == 0xFF && jpeg[at + 1] != '\0')) {
+        ++at;
+    }
+    return at;
+}
+
+int CountScans(const std::string& jpeg) {
+    int scans = 0;
+    for (size_t at = jpeg.find("\xFF\xDA"); at != std::string::npos; at = jpeg.find("\xFF\xDA", at + 2)) {
+        ++scans;
+    }
+    return scans;
+}
+
+// The JPEG with its size in the frame header replaced (the data stays that of the original).
+std::string ClaimingSize(std::string jpeg, int width, int height) {
+    const size_t sof = jpeg.find("\xFF\xC0");
+    jpeg[sof + 5] = char(height >> 8);
+    jpeg[sof + 6] = char(height);
+    jpeg[sof + 7] = char(width >> 8);
+    jpeg[sof + 8] = char(width);
+    return jpeg;
+}
+
+TEST_F(ImageCodecTest, JPEGDataThatEndsBeforeTheLastRowIsRefused) {
+    const TestImage image = PatternImage(64, 48, 3, true);
+    const std::string baseline = EncodeJPEG(image, 90);
+    const std::string progressive = EncodeJPEG(image, 90, true);
+    ASSERT_GT(CountScans(progressive), 2);
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* message;
+    } kRefused[] = {
+        {"cut.jpg", baseline.substr(0, (EndOfFirstScan(baseline) + baseline.find("\xFF\xDA")) / 2),
+         "ReadJPEG: 'NULL' ends before its last row"},
+        {"cut-progressive.jpg", progressive.substr(0, progressive.size() * 2 / 3),
+         "ReadJPEG: 'NULL' ends before its last row"},
+        // The data of 64 x 48 pixels cannot hold the blocks of these sizes, the engine's largest
+        // among them: refused before any pixel is decoded.
+        {"claims-2048.jpg", ClaimingSize(EncodeJPEG(PatternImage(16, 16, 1, true), 90), 2048, 2048),
+         "ReadJPEG: the data of 'NULL' is shorter than its 2048x2048 pixels."},
+        {"claims-16384.jpg", ClaimingSize(baseline, 16384, 16384),
+         "ReadJPEG: the data of 'NULL' is shorter than its 16384x16384 pixels."},
+    };
+    for (const auto& c : kRefused) {
+        EXPECT_FALSE(Load(c.name, c.bytes)) << c.name;
+        EXPECT_EQ(nullptr, bitmap_.pixels) << c.name;
+        EXPECT_TRUE(Logged(c.message)) << c.name;
+    }
+    EXPECT_EQ(2, CountLogged("Load JPG - setjmp failed for 'NULL'."));  // the two cut files
+
+    // Whole files load, progressive ones too.
+    ASSERT_TRUE(Load("progressive.jpg", progressive));
+    EXPECT_TRUE(PixelsEqual(&bitmap_, DecodeJPEGReference(progressive)));
+}
+
+TEST_F(ImageCodecTest, JPEGScansAreLimitedToOneHundred) {
+    const std::string progressive = EncodeJPEG(PatternImage(16, 16, 8, true), 90, true);
+    const int ownScans = CountScans(progressive);
+    // Copies of the first scan (DC values, decoded afresh each time) right after it leave the
+    // image as it was; only their number changes.
+    const size_t firstEnd = EndOfFirstScan(progressive);
+    const size_t firstStart = progressive.find("\xFF\xDA");
+    const std::string firstScan = progressive.substr(firstStart, firstEnd - firstStart);
+    const auto withScans = [&](int scans) {
+        std::string copies;
+        for (int i = ownScans; i < scans; ++i) {
+            copies += firstScan;
+        }
+        return progressive.substr(0, firstEnd) + copies + progressive.substr(firstEnd);
+    };
+    ASSERT_EQ(100, CountScans(withScans(100)));
+    ASSERT_TRUE(Load("scans-100.jpg", withScans(100)));
+    EXPECT_TRUE(PixelsEqual(&bitmap_, DecodeJPEGReference(progressive)));
+    for (int scans : {101, 100000}) {
+        EXPECT_FALSE(Load("scans.jpg", withScans(scans))) << scans;
+        EXPECT_EQ(nullptr, bitmap_.pixels) << scans;
+    }
+    EXPECT_EQ(2, CountLogged("ReadJPEG: 'NULL' has more than 100 scans."));
 }
 
 TEST_F(ImageCodecTest, SavedImagesLoadBack) {
