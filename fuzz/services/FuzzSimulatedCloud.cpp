@@ -13,11 +13,13 @@ bool SameStores(const SimulatedCloudStore& a, const SimulatedCloudStore& b) {
     if (a.count != b.count) {
         return false;
     }
-    for (int32_t i = 0; i < a.count; ++i) {
-        const ByteStream* left = a[i]->value;
-        const ByteStream* right = b[i]->value;
-        if (!a[i]->key.Equals(b[i]->key.CStr()) || left->size != right->size ||
-            (left->size > 0 && memcmp(left->data, right->data, static_cast<size_t>(left->size)) != 0)) {
+    for (const SimulatedCloudEntry *left = a.first, *right = b.first; left != nullptr && right != nullptr;
+         left = left->next, right = right->next) {
+        const ByteStream* leftBlob = left->blob;
+        const ByteStream* rightBlob = right->blob;
+        if (!left->key.Equals(right->key.CStr()) || leftBlob->size != rightBlob->size ||
+            (leftBlob->size > 0 &&
+             memcmp(leftBlob->data, rightBlob->data, static_cast<size_t>(leftBlob->size)) != 0)) {
             return false;
         }
     }

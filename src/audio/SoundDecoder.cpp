@@ -9,59 +9,24 @@
 
 #include "audio/SoundData.h"
 #include "audio/SoundReader.h"
+#include "audio/VorbisSource.h"
 #include "core/ApiTable.h"
 #include "core/Log.h"
 
 struct SoundDecoderVorbis {
     OggVorbis_File file;
-    const uint8_t* bytes;
-    uint64_t position;
-    uint64_t count;
+    VorbisSource source;
 };
 
 namespace {
-
-size_t ReadMemory(void* destination, size_t size, size_t count, void* source) {
-    SoundDecoderVorbis* stream = static_cast<SoundDecoderVorbis*>(source);
-    uint64_t wanted = static_cast<uint64_t>(size) * count;
-    uint64_t left = stream->count - stream->position;
-    uint64_t taken = wanted < left ? wanted : left;
-    memcpy(destination, stream->bytes + stream->position, static_cast<size_t>(taken));
-    stream->position += taken;
-    return static_cast<size_t>(taken);
-}
-
-// Any target outside the bytes is clamped to them, so reads never leave the block.
-int SeekMemory(void* source, ogg_int64_t offset, int origin) {
-    SoundDecoderVorbis* stream = static_cast<SoundDecoderVorbis*>(source);
-    int64_t base = 0;
-    if (origin == SEEK_CUR) {
-        base = static_cast<int64_t>(stream->position);
-    } else if (origin == SEEK_END) {
-        base = static_cast<int64_t>(stream->count);
-    }
-    int64_t target = base + offset;
-    if (target < 0) {
-        target = 0;
-    }
-    stream->position =
-        static_cast<uint64_t>(target) < stream->count ? static_cast<uint64_t>(target) : stream->count;
-    return 0;
-}
-
-long TellMemory(void* source) {
-    return static_cast<long>(static_cast<SoundDecoderVorbis*>(source)->position);
-}
 
 SoundDecoderVorbis* OpenVorbisStream(SoundData* data) {
     SoundDecoderVorbis* stream = static_cast<SoundDecoderVorbis*>(calloc(1, sizeof(SoundDecoderVorbis)));
     if (stream == nullptr) {
         return nullptr;
     }
-    stream->bytes = data->bytes.begin;
-    stream->count = ZQI_SoundByteCount(data);
-    ov_callbacks callbacks = {ReadMemory, SeekMemory, nullptr, TellMemory};
-    if (ov_open_callbacks(stream, &stream->file, nullptr, 0, callbacks) != 0) {
+    stream->source = ZQI_VorbisMemorySource(data->bytes.begin, ZQI_SoundByteCount(data));
+    if (!ZQI_OpenVorbisStream(&stream->file, &stream->source)) {
         free(stream);
         return nullptr;
     }

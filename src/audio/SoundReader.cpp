@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "audio/SoundData.h"
+#include "audio/VorbisSource.h"
 #include "core/ApiTable.h"
 #include "core/Log.h"
 #include "filesystem/FileSystemApi.h"
@@ -86,22 +87,6 @@ bool ReadWav(SoundData* data, zq_file_t* file, const char* path) {
     return true;
 }
 
-// ---- vorbisfile over an engine file -----------------------------------------------------------
-
-size_t ReadEngineFile(void* destination, size_t size, size_t count, void* source) {
-    return static_cast<size_t>(ZQ_FileSystem_ReadFile(destination, static_cast<uint64_t>(size) * count,
-                                                      static_cast<zq_file_t*>(source)));
-}
-
-int SeekEngineFile(void* source, ogg_int64_t offset, int origin) {
-    ZQ_FileSystem_SeekFile(static_cast<zq_file_t*>(source), offset, origin);
-    return 0;
-}
-
-long TellEngineFile(void* source) {
-    return static_cast<long>(ZQ_FileSystem_GetFilePosition(static_cast<zq_file_t*>(source)));
-}
-
 // Keeps the whole file in memory: the sound is decoded while it plays.
 bool KeepVorbisFile(SoundData* data, zq_file_t* file) {
     if (!ZQI_ResizeSoundBytes(data, file->size)) {
@@ -122,9 +107,9 @@ bool DecodeWholeVorbis(SoundData* data, OggVorbis_File* stream) {
 }
 
 bool ReadVorbis(SoundData* data, zq_file_t* file, const char* path) {
-    ov_callbacks callbacks = {ReadEngineFile, SeekEngineFile, nullptr, TellEngineFile};
+    VorbisSource source = ZQI_VorbisFileSource(file, file->size);
     OggVorbis_File stream;
-    if (ov_open_callbacks(file, &stream, nullptr, 0, callbacks) != 0) {
+    if (!ZQI_OpenVorbisStream(&stream, &source)) {
         ZQ_Popup(LOG_LEVEL_ERROR, "SoundReader - Vorbis: failed to read file '%s'.", path);
         return false;
     }

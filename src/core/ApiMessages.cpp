@@ -1,6 +1,7 @@
 // The message slots of the engine API: developer print, levelled log and popups, with the list of
 // popup texts already shown and the popups queued for the main loop. All three format under
-// "PRINT"; the popup lists are touched only under it.
+// "PRINT"; the popup lists are touched only under it. The foundation's error reports are sent
+// through the same slots.
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "core/NamedMutex.h"
 #include "core/Threads.h"
 #include "foundation/Array.h"
+#include "foundation/FoundationHooks.h"
 #include "foundation/String.h"
 
 namespace {
@@ -112,6 +114,15 @@ bool WasShownBefore(const char* text) {
     }
     shown.PushText(text);
     return false;
+}
+
+// The foundation hands over finished texts, which must not be read as formats.
+void LogFoundationReport(int32_t level, const char* text) {
+    ZQ_Log(level, "%s", text);
+}
+
+void PopupFoundationReport(int32_t level, const char* text) {
+    ZQ_Popup(level, "%s", text);
 }
 
 void QueuePopup(int32_t level, const char* text) {
@@ -220,4 +231,9 @@ void ZQI_ReleasePopupLists() {
     ShownPopupTexts().Clear();
     ShownPopupTexts().Reserve(0);
     ZQI_UnlockCoreMutex(CORE_MUTEX_PRINT);
+}
+
+void ZQI_InstallErrorReportSink() {
+    ZQI_ErrorReportSink sink = {LogFoundationReport, PopupFoundationReport, ZQ_IsDeveloperMode};
+    ZQI_SetErrorReportSink(&sink);
 }

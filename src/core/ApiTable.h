@@ -51,6 +51,12 @@ int32_t ZQI_GetQueuedPopupCount();
 // Shutdown: forgets the queued popups and the texts already shown.
 void ZQI_ReleasePopupLists();
 
+// Sends the foundation's error reports (renderer, DXGI and XInput failures, byte-stream refusals,
+// text conversion) through ZQ_Log and ZQ_Popup, deciding by ZQ_IsDeveloperMode, so they reach
+// the log file, its counters and the developer's message boxes instead of the standard error
+// stream. Start-up, before anything can report.
+void ZQI_InstallErrorReportSink();
+
 // ---- Clock and date (ApiClock.cpp) -------------------------------------------------------------
 
 // Slot 4: milliseconds since start-up, wrapping modulo 2^32.

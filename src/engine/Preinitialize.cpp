@@ -210,6 +210,7 @@ void ZQI_CheckResolution() {
 }
 
 bool CorePreinitialize() {
+    ZQI_InstallErrorReportSink();
     ZQI_InitializeMainThread();
     ZQI_CreateThreadRegistryLock();
     g_core.renderer = nullptr;

@@ -35,14 +35,19 @@ struct FontGlyph {
 // program's FontGlyph pointers stay valid until the table is freed.
 struct FontGlyphNode {
     uint32_t code;
-    FontGlyphNode* next;  // bucket chain
+    // A bucket holds a balanced search tree ordered by code point, not a chain: code points
+    // chosen so that their hashes collide would otherwise make every insertion walk them all.
+    FontGlyphNode* left;
+    FontGlyphNode* right;
+    int32_t height;  // of the subtree rooted here (1 for a leaf)
     FontGlyph glyph;
 };
 
 struct FontGlyphTable {
-    FontGlyphNode** buckets;  // FNV-1a of the code point's four bytes AND (bucketCount - 1)
+    FontGlyphNode** buckets;  // tree roots: FNV-1a of the code point's four bytes AND (bucketCount - 1)
     uint32_t bucketCount;     // a power of two, 8 at first; doubled when count passes it
     uint32_t count;
+    uint64_t insertProbes;        // glyphs visited by insertions (the cost the tests bound)
     Array<FontGlyphNode*> order;  // insertion order: iteration and file order
     FontGlyph* direct[FONT_DIRECT_GLYPHS];  // code points below 2048, refilled after insertions
 };
@@ -88,6 +93,8 @@ FontGlyphTable* ZQI_NewFontGlyphTable();
 FontGlyph* ZQI_InsertFontGlyph(FontGlyphTable* table, uint32_t code, const FontGlyph& glyph);
 // The map's glyph for code, without the direct array; null when absent.
 FontGlyph* ZQI_FindFontGlyphInMap(const FontGlyphTable* table, uint32_t code);
+// The number of glyphs a map lookup of code visits (the cost the tests bound).
+uint32_t ZQI_CountFontGlyphProbes(const FontGlyphTable* table, uint32_t code);
 // Points the direct array at the map's glyphs for 0..2047 (null where absent).
 void ZQI_RefillFontGlyphDirectArray(FontGlyphTable* table);
 // Direct array below 2048, the map above; null for a null font, a font without table or a

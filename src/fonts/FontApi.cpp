@@ -6,7 +6,9 @@
 #include <cstdlib>
 
 #include "core/ApiTable.h"
+#include "core/Log.h"
 #include "core/NamedMutex.h"
+#include "core/Threads.h"
 #include "fonts/FontFile.h"
 #include "fonts/FontLoading.h"
 #include "fonts/FontMessages.h"
@@ -64,7 +66,18 @@ bool RefreshFont(zq_font_t* font) {
     if (font == nullptr) {
         return false;
     }
-    font->loaded.store(0);
+    // Until a font is loaded its glyph table belongs to the thread loading it (or refreshing it).
+    int32_t loaded = 1;
+    if (!font->loaded.compare_exchange_strong(loaded, 0)) {
+        ZQI_FontLog(LOG_LEVEL_WARNING, "ZQ_Graphics_RefreshFont: font '%s' is still loading.",
+                    font->name != nullptr ? font->name : "");
+        return false;
+    }
+    // A queued upload walks the glyphs that reloading frees.
+    ZQI_FONTS_RemoveFromUploadQueue(font);
+    while (font->busy.load() != 0) {
+        ZQ_Threading_Sleep(1);
+    }
     if (!LoadFontFile(font, font->name)) {
         ZQI_FontPopup(1, "ZQ_Graphics_RefreshFont: failed to load font '%s'.", font->name);
     }
@@ -77,8 +90,9 @@ bool SaveFont(zq_font_t* font, const char* path) {
     return SaveFontFile(font, path);
 }
 
+// Null while the font is loading: its glyph table may still be growing.
 const FontGlyph* GetFontGlyph(zq_font_t* font, uint32_t code) {
-    return ZQI_FONTS_FindGlyph(font, code);
+    return font != nullptr && font->loaded.load() != 0 ? ZQI_FONTS_FindGlyph(font, code) : nullptr;
 }
 
 bool CanFontRenderText(zq_font_t* font, const char* text) {

@@ -1,4 +1,5 @@
 // Per-glyph spacing and colour effects of generated fonts, and the value readers of font sources.
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -30,16 +31,44 @@ Colour ParseColour(const char* text, Colour fallback) {
     return colour;
 }
 
+// Large finite colours can still meet as infinity minus infinity in the gradient: NaN is 0.
 uint8_t ToByte(float value) {
     float scaled = value * 255.0f;
-    return static_cast<uint8_t>(scaled < 0.0f ? 0.0f : (scaled > 255.0f ? 255.0f : scaled));
+    if (!(scaled > 0.0f)) {
+        return 0;
+    }
+    return static_cast<uint8_t>(scaled > 255.0f ? 255.0f : scaled);
 }
+
+const Colour kDefaultTop = {{1.0f, 0.0f, 0.0f}};
+const Colour kDefaultBottom = {{0.0f, 0.0f, 1.0f}};
 
 const char* FontName(const zq_font_t* font) {
     return font->name != nullptr ? font->name : "";
 }
 
 }  // namespace
+
+int16_t ZQI_SaturateToInt16(float value) {
+    if (!(value > -32768.0f)) {
+        return value < 0.0f ? static_cast<int16_t>(-32768) : 0;
+    }
+    return static_cast<int16_t>(value < 32767.0f ? value : 32767.0f);
+}
+
+bool ZQI_FontEffectsAreValid(const DMArray* effects) {
+    for (int32_t i = 0; effects != nullptr && i < effects->nodes.count; ++i) {
+        const DMNode* node = effects->nodes[i];
+        const Colour colours[2] = {ParseColour(node->GetValue("color_top"), kDefaultTop),
+                                   ParseColour(node->GetValue("color_bottom"), kDefaultBottom)};
+        for (const Colour& colour : colours) {
+            for (float component : colour.c) {
+                if (!std::isfinite(component)) return false;
+            }
+        }
+    }
+    return true;
+}
 
 const char* ZQI_FontSetting(const DMArray* settings, const char* nodeId, const char* key) {
     const DMNode* node = settings != nullptr ? settings->GetNode(nodeId) : nullptr;
@@ -109,15 +138,15 @@ bool ApplyGlyphSpacing(zq_font_t* font, const DMArray* glyphs, float spacing) {
             continue;
         }
         float s = ZQI_NodeFloat(node, "spacing", 0.0f) + spacing;
-        int32_t a = static_cast<int32_t>(s + 0.6f);
+        int32_t a = static_cast<int32_t>(ZQI_SaturateToInt16(s + 0.6f));
         if (s >= 1.0f && a < 1) {
             a = 1;
         }
         if (node->GetValue("span") != nullptr && ZQI_NodeInt(node, "span", 1) == 0) {
-            glyph->advance = static_cast<int16_t>(a);
+            glyph->advance = ZQI_SaturateToInt16(static_cast<float>(a));
             glyph->xOffset = 0;
         } else {
-            glyph->advance = static_cast<int16_t>(glyph->advance + a);
+            glyph->advance = ZQI_SaturateToInt16(static_cast<float>(glyph->advance + a));
         }
     }
     return true;
@@ -128,8 +157,8 @@ void ApplyFontEffects(zq_font_t* font, const DMArray* effects) {
         return;
     }
     for (const DMNode* node : effects->nodes) {
-        Colour top = ParseColour(node->GetValue("color_top"), Colour{{1.0f, 0.0f, 0.0f}});
-        Colour bottom = ParseColour(node->GetValue("color_bottom"), Colour{{0.0f, 0.0f, 1.0f}});
+        Colour top = ParseColour(node->GetValue("color_top"), kDefaultTop);
+        Colour bottom = ParseColour(node->GetValue("color_bottom"), kDefaultBottom);
         for (FontGlyphNode* entry : font->glyphs->order) {
             zq_bitmap_t& bitmap = entry->glyph.bitmap;
             if (bitmap.pixels == nullptr) {

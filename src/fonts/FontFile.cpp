@@ -8,8 +8,10 @@
 #include <cstring>
 
 #include "filesystem/FileSystemApi.h"
+#include "filesystem/VirtualPath.h"
 #include "fonts/FontMessages.h"
 #include "fonts/FontServices.h"
+#include "foundation/String.h"
 
 namespace {
 
@@ -119,7 +121,9 @@ bool ReadModernGlyph(FontFileReader& reader, int32_t version, bool swap, FontGly
     }
     glyph.xOffset = xOffset;
     glyph.advance = advance;
-    if (!ZQI_EnsureGlyphKerning(&glyph)) {
+    // Only a glyph stored with a row gets one: a missing row kerns by 0 everywhere, and 256 bytes
+    // for every glyph would make a font without kerning take 16 times its file size.
+    if (hasKerning != 0 && !ZQI_EnsureGlyphKerning(&glyph)) {
         return false;
     }
     uint16_t width, height;
@@ -473,13 +477,20 @@ uint8_t* ZQI_WriteFontToMemory(zq_font_t* font, size_t* size) {
     return out.data;
 }
 
+// The bytes go to "<path>.tmp", which replaces the target only once it is written whole, so a
+// failure part way (a full disk, no memory for the image) never leaves a cut or empty file that
+// later runs would refuse. A path without a scheme names the file the search paths find.
 bool SaveFontFile(zq_font_t* font, const char* path) {
     if (font == nullptr) {
         return false;
     }
     const char* target = path != nullptr ? path : "";
     ZQI_FontPrint("..saving font '%s'..", target);
-    zq_file_t* file = ZQ_FileSystem_OpenFile(target, "w");
+    const char* resolved =
+        ZQI_GetSchemeId(target) == SCHEME_PLAIN ? ZQI_ResolveFilePath(target, true) : target;
+    String finalPath(resolved != nullptr ? resolved : target);
+    String temporaryPath = String::FromFormat("%s.tmp", finalPath.CStr());
+    zq_file_t* file = target[0] != '\0' ? ZQ_FileSystem_OpenFile(temporaryPath.CStr(), "w") : nullptr;
     if (file == nullptr) {
         ZQI_FontPopup(1, "Failed to save font '%s'", target);
         return false;
@@ -489,8 +500,10 @@ bool SaveFontFile(zq_font_t* font, const char* path) {
     bool written = image != nullptr && ZQ_FileSystem_WriteFile(image, size, file) == size;
     ZQ_FileSystem_CloseFile(file);
     free(image);
-    if (!written) {
+    if (!written || !ZQI_ReplaceFile(temporaryPath.CStr(), finalPath.CStr())) {
+        ZQ_FileSystem_DeleteFile(temporaryPath.CStr());
         ZQI_FontPopup(1, "Failed to save font '%s'", target);
+        return false;
     }
-    return written;
+    return true;
 }

@@ -3,6 +3,7 @@
 #include "fonts/FontGenerator.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -30,6 +31,11 @@ const char kBadGlyphs[] = "Array 'glyphs' is missing or has bad parms - see spec
 const char kBadSize[] = "Font size_px is invalid.";
 const char kNoTrueType[] = "TrueType input could not be opened.";
 const char kNoBitmap[] = "Bitmap input could not be read.";
+const char kBadGlyphSpacing[] = "Array 'glyphs' has a spacing out of range.";
+const char kBadColour[] = "Array 'effects' has a colour out of range.";
+// Spacings and offsets are pixels of a glyph's 16-bit placement: beyond it they are nonsense,
+// and bounding them keeps every sum made of them inside an integer.
+const float kLargestPixelSetting = 32767.0f;
 // The largest side a resized bitmap input may have (the largest texture side).
 const float kLargestResizedImage = 16384.0f;
 
@@ -61,13 +67,59 @@ struct Generation {
     SourceSettings values;
     float spread;   // distance-field spread (0 for ordinary fonts)
     bool baseSet;   // the rendering set a base metric
+    const char* failure;  // the first value found out of range while converting
+    char failureText[96];
 };
+
+// A float that must become an integer: out of the int32 range (or NaN) the conversion would be
+// undefined, so the generation fails, naming the setting that led there, and 0 stands in.
+int32_t ToInt(Generation& g, float value, const char* setting) {
+    if (value > -2147483648.0f && value < 2147483648.0f) {
+        return static_cast<int32_t>(value);
+    }
+    if (g.failure == nullptr) {
+        snprintf(g.failureText, sizeof(g.failureText), "Setting '%s' is out of range.", setting);
+        g.failure = g.failureText;
+    }
+    return 0;
+}
+
+bool IsPixelSetting(float value) {
+    return fabsf(value) <= kLargestPixelSetting;
+}
+
+// Null when SPACING, Y_OFFSET and LINE_PADDING_OFFSET are pixel values, else the reason.
+const char* CheckPixelSettings(Generation& g, float spacing) {
+    const struct {
+        const char* name;
+        float value;
+    } settings[] = {
+        {"SPACING", spacing}, {"Y_OFFSET", g.values.yOffset}, {"LINE_PADDING_OFFSET", g.values.linePadding}};
+    for (const auto& setting : settings) {
+        if (!IsPixelSetting(setting.value)) {
+            ToInt(g, NAN, setting.name);
+            return g.failure;
+        }
+    }
+    return nullptr;
+}
+
+// Null when every "glyphs" node's spacing is a pixel value.
+const char* CheckGlyphSpacings(const DMArray* glyphs) {
+    for (int32_t i = 0; glyphs != nullptr && i < glyphs->nodes.count; ++i) {
+        if (!IsPixelSetting(ZQI_NodeFloat(glyphs->nodes[i], "spacing", 0.0f))) {
+            return kBadGlyphSpacing;
+        }
+    }
+    return nullptr;
+}
 
 float SettingFloat(const DMArray* settings, const char* node, float fallback) {
     return ZQI_NodeFloat(settings->GetNode(node), "value", fallback);
 }
 
-void ReadSettings(Generation& g) {
+// Null when the settings hold usable numbers, else the reason.
+const char* ReadSettings(Generation& g) {
     const DMArray* s = g.settings;
     SourceSettings& v = g.values;
     v.version = ZQI_NodeInt(s->GetNode("VERSION"), "value", 1);
@@ -85,11 +137,14 @@ void ReadSettings(Generation& g) {
     v.heightMultiplier = SettingFloat(s, "FONT_HEIGHT_MULTIPLIER", 1.0f);
     v.yOffset = SettingFloat(s, "Y_OFFSET", 0.0f);
     float spacing = SettingFloat(s, "SPACING", 0.0f);
+    if (const char* reason = CheckPixelSettings(g, spacing)) {
+        return reason;
+    }
     v.outputScale = 1.0f;
     const char* scaleText = ZQI_FontSetting(s, "OUTPUT", "scale");
     if (scaleText == nullptr) {
         v.spacing = spacing;
-        return;
+        return nullptr;
     }
     float scale = 0.0f;
     if (!ZQI_ParseFontScale(scaleText, &scale) || !(scale >= 0.001f && scale <= 10.0f)) {
@@ -102,6 +157,7 @@ void ReadSettings(Generation& g) {
     if (spacing > 0.0f && v.spacing < 1.0f) {
         v.spacing = 1.0f;
     }
+    return nullptr;
 }
 
 // A path of the source as given; one starting "../" is taken from the source's folder.
@@ -176,8 +232,10 @@ const char* ReadDistanceField(Generation& g, float size, float* renderSize, int3
     if (g.values.version < 2) return kOldVersion;
     *renderSize = ZQI_NodeFloat(node, "size_px", size);
     if (!(*renderSize > 0.0f)) return kBadFieldSize;
+    // A negative border is meaningless; one wider than the glyphs serves nothing, and the distance
+    // search costs about spread cubed per glyph (a spread of 100 took 17 s).
     float spread = ZQI_NodeFloat(node, "spread", 0.0f);
-    if (!(spread > 0.0f) || !std::isfinite(spread)) return kBadSpread;  // a negative border is meaningless
+    if (!(spread > 0.0f) || !(spread <= *renderSize)) return kBadSpread;
     float smoothing = ZQI_NodeFloat(node, "smoothing", 0.25f);
     if (smoothing < 0.0f || !std::isfinite(smoothing)) return kBadSmoothing;
     // Below 1 the supersampled image would be smaller than the output: no whole factor.
@@ -365,11 +423,13 @@ float ApplyVerticalMetrics(Generation& g) {
     }
     float size;
     if (g.values.version > 1) {
-        size = measured - static_cast<float>(static_cast<int32_t>(shift)) - g.spread - (field ? 0.0f : 2.0f);
+        size = measured - static_cast<float>(ToInt(g, shift, "Y_OFFSET")) - g.spread - (field ? 0.0f : 2.0f);
     } else {
         size = static_cast<float>(tallest) - g.spread;
     }
-    font->size = static_cast<int32_t>(size * g.values.heightMultiplier) + (field ? 1 : 0);
+    const float multiplied = size * g.values.heightMultiplier;
+    font->size = IsPixelSetting(multiplied) ? static_cast<int32_t>(multiplied) + (field ? 1 : 0)
+                                            : ToInt(g, NAN, "FONT_HEIGHT_MULTIPLIER");
     return top;
 }
 
@@ -404,9 +464,11 @@ void FinishMetrics(Generation& g, float top) {
     } else {
         base = static_cast<float>(lroundf(static_cast<float>(font->size) * 0.9f));
     }
-    font->baseMetric = static_cast<int32_t>(base * font->scale);
-    font->lineHeight = static_cast<int32_t>((g.values.linePadding + static_cast<float>(font->size)) * font->scale);
-    font->size = static_cast<int32_t>(static_cast<float>(font->size) * font->scale);
+    // The scale is size over the distance field's render size, which may be tiny.
+    font->baseMetric = ToInt(g, base * font->scale, "DISTANCE_FIELD");
+    font->lineHeight =
+        ToInt(g, (g.values.linePadding + static_cast<float>(font->size)) * font->scale, "DISTANCE_FIELD");
+    font->size = ToInt(g, static_cast<float>(font->size) * font->scale, "DISTANCE_FIELD");
 }
 
 const char* Generate(Generation& g) {
@@ -414,8 +476,10 @@ const char* Generate(Generation& g) {
     g.settings = g.database->GetArray("settings");
     if (g.settings == nullptr || g.settings->GetNode("INPUT") == nullptr) return kBadSettings;
     g.glyphs = g.database->GetArray("glyphs");
-    ReadSettings(g);
+    if (const char* reason = ReadSettings(g)) return reason;
     if (g.values.version < 1) return kBadVersion;
+    if (const char* reason = CheckGlyphSpacings(g.glyphs)) return reason;
+    if (!ZQI_FontEffectsAreValid(g.database->GetArray("effects"))) return kBadColour;
     float inputScale = 1.0f;
     if (g.values.ttf == nullptr && ChooseBitmapInput(g, &inputScale) == nullptr) {
         return kBadSettings;
@@ -435,14 +499,16 @@ const char* Generate(Generation& g) {
     }
     if (font->utf8 != 0) {
         for (FontGlyphNode* node : font->glyphs->order) {
-            if (node->code > 255) node->glyph.advance = static_cast<int16_t>(node->glyph.advance + g.values.spacing);
+            if (node->code > 255)
+                node->glyph.advance = ZQI_SaturateToInt16(node->glyph.advance + g.values.spacing);
         }
     }
     float top = ApplyVerticalMetrics(g);
+    if (g.failure != nullptr) return g.failure;
     ApplyFontEffects(font, g.database->GetArray("effects"));
     ClearDisabledKerning(font, g.glyphs);
     FinishMetrics(g, top);
-    return nullptr;
+    return g.failure;
 }
 
 }  // namespace

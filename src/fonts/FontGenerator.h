@@ -27,6 +27,8 @@ bool FindFontSourceFile(String& out, const char* name, const char* sourcePath);
 bool ApplyGlyphSpacing(zq_font_t* font, const DMArray* glyphs, float spacing);
 // Cuts the glyphs of a bitmap strip (glyphs side by side, separated by transparent columns).
 bool CutGlyphsFromBitmap(zq_font_t* font, zq_bitmap_t* image, const DMArray* glyphs, float spacing);
+// False when a colour component of an "effects" node is not a finite number.
+bool ZQI_FontEffectsAreValid(const DMArray* effects);
 // Recolours every glyph with a vertical gradient per "effects" node, keeping alpha.
 void ApplyFontEffects(zq_font_t* font, const DMArray* effects);
 // How far b may move toward a (negative): the smallest horizontal gap between their facing

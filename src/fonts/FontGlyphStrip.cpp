@@ -109,14 +109,14 @@ bool CutGlyphs(zq_font_t* font, const Strip& strip, const DMArray* glyphs, float
             continue;
         }
         float nodeSpacing = ZQI_NodeFloat(node, "spacing", 0.0f);
-        int32_t a = static_cast<int32_t>(nodeSpacing + 0.5f);
+        int32_t a = static_cast<int32_t>(ZQI_SaturateToInt16(nodeSpacing + 0.5f));
         if (nodeSpacing > 0.0f && a < 1) {
             a = 1;
         }
         int32_t span = ZQI_NodeInt(node, "span", 1);
         if (span == 0) {
             glyph->xOffset = 0;
-            glyph->advance = static_cast<int16_t>(spacing + static_cast<float>(a));
+            glyph->advance = ZQI_SaturateToInt16(spacing + static_cast<float>(a));
             continue;
         }
         while (cursor < width && strip.columnUsed[cursor] == 0) ++cursor;
@@ -137,7 +137,8 @@ bool CutGlyphs(zq_font_t* font, const Strip& strip, const DMArray* glyphs, float
         }
         glyph->xOffset = 0;
         glyph->yOffset = static_cast<float>(firstRow - strip.top);
-        glyph->advance = static_cast<int16_t>(spacing + static_cast<float>(end - start) + static_cast<float>(a));
+        glyph->advance =
+            ZQI_SaturateToInt16(spacing + static_cast<float>(end - start) + static_cast<float>(a));
     }
     int32_t unused = CountUnusedBlocks(strip, cursor);
     if (unused > 0) {

@@ -14,30 +14,109 @@ FontGlyphNode** NewBuckets(uint32_t count) {
     return static_cast<FontGlyphNode**>(calloc(count, sizeof(FontGlyphNode*)));
 }
 
-// Doubles the buckets once the load factor would pass 1.0. Failing to grow only lengthens the
-// chains, so an allocation failure is not an error here.
+uint32_t BucketOf(const FontGlyphTable* table, uint32_t code) {
+    return static_cast<uint32_t>(ZQI_HashGlyphCode(code) & (table->bucketCount - 1));
+}
+
+// ---- Bucket trees (AVL): every lookup and insertion visits O(log n) glyphs ----
+
+int32_t Height(const FontGlyphNode* node) {
+    return node != nullptr ? node->height : 0;
+}
+
+void UpdateHeight(FontGlyphNode* node) {
+    const int32_t left = Height(node->left);
+    const int32_t right = Height(node->right);
+    node->height = 1 + (left > right ? left : right);
+}
+
+FontGlyphNode* RotateRight(FontGlyphNode* node) {
+    FontGlyphNode* top = node->left;
+    node->left = top->right;
+    top->right = node;
+    UpdateHeight(node);
+    UpdateHeight(top);
+    return top;
+}
+
+FontGlyphNode* RotateLeft(FontGlyphNode* node) {
+    FontGlyphNode* top = node->right;
+    node->right = top->left;
+    top->left = node;
+    UpdateHeight(node);
+    UpdateHeight(top);
+    return top;
+}
+
+// Restores the height difference of at most 1 between node's subtrees; returns the new root.
+FontGlyphNode* Rebalance(FontGlyphNode* node) {
+    UpdateHeight(node);
+    const int32_t balance = Height(node->left) - Height(node->right);
+    if (balance > 1) {
+        if (Height(node->left->left) < Height(node->left->right)) {
+            node->left = RotateLeft(node->left);
+        }
+        return RotateRight(node);
+    }
+    if (balance < -1) {
+        if (Height(node->right->right) < Height(node->right->left)) {
+            node->right = RotateRight(node->right);
+        }
+        return RotateLeft(node);
+    }
+    return node;
+}
+
+// Adds a node whose code is not in the tree yet; the depth is about 1.44 log2(n) at most.
+FontGlyphNode* TreeInsert(FontGlyphNode* root, FontGlyphNode* node, uint64_t* probes) {
+    if (root == nullptr) {
+        return node;
+    }
+    ++*probes;
+    if (node->code < root->code) {
+        root->left = TreeInsert(root->left, node, probes);
+    } else {
+        root->right = TreeInsert(root->right, node, probes);
+    }
+    return Rebalance(root);
+}
+
+void BucketInsert(FontGlyphTable* table, FontGlyphNode* node) {
+    node->left = nullptr;
+    node->right = nullptr;
+    node->height = 1;
+    FontGlyphNode*& root = table->buckets[BucketOf(table, node->code)];
+    root = TreeInsert(root, node, &table->insertProbes);
+}
+
+const FontGlyphNode* FindNode(const FontGlyphTable* table, uint32_t code, uint32_t* probes) {
+    const FontGlyphNode* node = table->buckets[BucketOf(table, code)];
+    while (node != nullptr) {
+        ++*probes;
+        if (node->code == code) {
+            return node;
+        }
+        node = code < node->code ? node->left : node->right;
+    }
+    return nullptr;
+}
+
+// Doubles the buckets once the load factor would pass 1.0. Failing to grow only deepens the
+// trees, so an allocation failure is not an error here.
 void GrowIfNeeded(FontGlyphTable* table) {
     if (table->count < table->bucketCount) {
         return;
     }
-    uint32_t newCount = table->bucketCount * 2;
-    FontGlyphNode** buckets = NewBuckets(newCount);
+    FontGlyphNode** buckets = NewBuckets(table->bucketCount * 2);
     if (buckets == nullptr) {
         return;
     }
-    for (uint32_t b = 0; b < table->bucketCount; ++b) {
-        FontGlyphNode* node = table->buckets[b];
-        while (node != nullptr) {
-            FontGlyphNode* next = node->next;
-            uint32_t index = static_cast<uint32_t>(ZQI_HashGlyphCode(node->code) & (newCount - 1));
-            node->next = buckets[index];
-            buckets[index] = node;
-            node = next;
-        }
-    }
     free(table->buckets);
     table->buckets = buckets;
-    table->bucketCount = newCount;
+    table->bucketCount *= 2;
+    for (FontGlyphNode* node : table->order) {
+        BucketInsert(table, node);
+    }
 }
 
 }  // namespace
@@ -93,6 +172,7 @@ FontGlyphTable* ZQI_NewFontGlyphTable() {
     }
     table->bucketCount = kInitialBuckets;
     table->count = 0;
+    table->insertProbes = 0;
     memset(table->direct, 0, sizeof(table->direct));
     return table;
 }
@@ -136,37 +216,40 @@ void FreeFontGlyphTable(zq_font_t* font) {
 }
 
 FontGlyph* ZQI_InsertFontGlyph(FontGlyphTable* table, uint32_t code, const FontGlyph& glyph) {
-    if (ZQI_FindFontGlyphInMap(table, code) != nullptr) {
+    uint32_t probes = 0;
+    const bool present = FindNode(table, code, &probes) != nullptr;
+    table->insertProbes += probes;
+    if (present) {
         return nullptr;
     }
     FontGlyphNode* node = new (std::nothrow) FontGlyphNode;
     if (node == nullptr) {
         return nullptr;
     }
+    node->code = code;
+    node->glyph = glyph;
+    GrowIfNeeded(table);
     int32_t before = table->order.count;
     table->order.Push(node);
     if (table->order.count == before) {
         delete node;
         return nullptr;
     }
-    GrowIfNeeded(table);
-    node->code = code;
-    node->glyph = glyph;
-    uint32_t index = static_cast<uint32_t>(ZQI_HashGlyphCode(code) & (table->bucketCount - 1));
-    node->next = table->buckets[index];
-    table->buckets[index] = node;
+    BucketInsert(table, node);
     ++table->count;
     return &node->glyph;
 }
 
 FontGlyph* ZQI_FindFontGlyphInMap(const FontGlyphTable* table, uint32_t code) {
-    uint32_t index = static_cast<uint32_t>(ZQI_HashGlyphCode(code) & (table->bucketCount - 1));
-    for (FontGlyphNode* node = table->buckets[index]; node != nullptr; node = node->next) {
-        if (node->code == code) {
-            return &node->glyph;
-        }
-    }
-    return nullptr;
+    uint32_t probes = 0;
+    const FontGlyphNode* node = FindNode(table, code, &probes);
+    return node != nullptr ? const_cast<FontGlyph*>(&node->glyph) : nullptr;
+}
+
+uint32_t ZQI_CountFontGlyphProbes(const FontGlyphTable* table, uint32_t code) {
+    uint32_t probes = 0;
+    FindNode(table, code, &probes);
+    return probes;
 }
 
 void ZQI_RefillFontGlyphDirectArray(FontGlyphTable* table) {

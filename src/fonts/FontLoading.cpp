@@ -170,12 +170,15 @@ bool ZQI_RecreateFontAtlas(zq_font_t* font) {
         return true;
     }
     font->atlas.load_state = FONT_ATLAS_UPLOAD_PENDING;
+    // The copies share their capitals' places in the atlas, so they follow the packing; they come
+    // before the upload because a queued font's glyph list is walked by the main thread and must
+    // not grow under it.
+    ZQI_AddLowerCaseCopies(font);
     if (ZQ_Threading_IsMainThread()) {
         UploadAtlasNow(font);
     } else {
         ZQI_FONTS_QueueFontUpload(font);
     }
-    ZQI_AddLowerCaseCopies(font);
     return true;
 }
 

@@ -11,9 +11,9 @@
 // (or when reading fails) the font is generated from its source, saved where the file system
 // resolves the name, and read back on the second pass. False when nothing could be loaded.
 bool LoadFontFile(zq_font_t* font, const char* name);
-// Packs every glyph bitmap with pixels (up to 4096) into the atlas and uploads it on the render
-// thread or queues the font from any other; then gives a Latin-1 font lower-case copies of the
-// upper-case glyphs it lacks. False only for a font of size below 1.
+// Packs every glyph bitmap with pixels (up to 4096) into the atlas, gives a Latin-1 font
+// lower-case copies of the upper-case glyphs it lacks, then uploads the atlas on the render
+// thread or queues the font from any other. False only for a font of size below 1.
 bool ZQI_RecreateFontAtlas(zq_font_t* font);
 // Adds the font to the upload queue under "RESOURCE_QUEUE" (once: a second add logs and does nothing).
 void ZQI_FONTS_QueueFontUpload(zq_font_t* font);

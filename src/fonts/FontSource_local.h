@@ -15,3 +15,6 @@ bool ZQI_ParseFontScale(const char* text, float* out);
 float ZQI_NodeFloat(const DMNode* node, const char* key, float fallback);
 // An integer value of a node (decimal), else fallback.
 int32_t ZQI_NodeInt(const DMNode* node, const char* key, int32_t fallback);
+// A pixel value as a 16-bit advance or offset, held to -32768..32767 (0 for NaN): a plain
+// conversion of a float outside that range is undefined.
+int16_t ZQI_SaturateToInt16(float value);

@@ -196,6 +196,7 @@ int32_t LayoutTextLinesUTF32(zq_font_t* font, float maxWidth, uint32_t* text, Te
     const bool markup = settings->markupDisabled == 0;
     const FontGlyph* space = ZQI_FONTS_FindGlyph(font, ' ');
     const float spaceAdvance = space != nullptr ? static_cast<float>(space->advance) : kMissingSpaceAdvanceUTF32;
+    char tag[1024];
     int32_t count = 0;
     Pen pen = {0.0f, 0};
     lines->starts[0] = text;
@@ -218,6 +219,10 @@ int32_t LayoutTextLinesUTF32(zq_font_t* font, float maxWidth, uint32_t* text, Te
             continue;
         }
         if (markup && c == '|' && text[i + 1] != '|') {
+            if (text[i + 1] == 'i' || text[i + 1] == 'I') {
+                CopyTagBytes(text + i + 1, tag, sizeof(tag));
+                StepImageTag(font, tag, s, pen);
+            }
             i = ClosingBar(text, i);
             if (i < 0) break;
             continue;

@@ -37,5 +37,6 @@ uint32_t* ZQI_ConvertTextForLayout(const char* text);
 // The size in screen pixels of the laid-out text under the calling thread's text settings;
 // 0 x 0 for no font, a font still loading, or no text. A Latin-1 text is laid out in place.
 void ZQI_FONTS_GetTextSize(zq_font_t* font, char* text, float* width, float* height);
-// Whether every character outside markup tags has a glyph (with pixels, for Latin-1 fonts).
+// Whether every character outside markup tags has a glyph (with pixels, for Latin-1 fonts);
+// false for no font or a font still loading.
 bool ZQI_FONTS_CanRenderText(zq_font_t* font, const char* text);

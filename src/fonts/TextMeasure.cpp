@@ -79,7 +79,8 @@ void ZQI_FONTS_GetTextSize(zq_font_t* font, char* text, float* width, float* hei
 }
 
 bool ZQI_FONTS_CanRenderText(zq_font_t* font, const char* text) {
-    if (font == nullptr) {
+    // A font still loading has no glyphs to vouch for yet.
+    if (font == nullptr || font->loaded.load() == 0) {
         return false;
     }
     if (text == nullptr) {

@@ -30,7 +30,7 @@ bool LayOut(zq_bitmap_t** bitmaps, int32_t count, int32_t rowHeight, AtlasSize s
     int64_t x = kGap;
     int64_t y = kGap;
     for (int32_t i = 0; i < count; ++i) {
-        const int64_t width = bitmaps[i]->width;
+        const int64_t width = bitmaps[i]->pixel_width;
         if (x + kGap + width > size.width) {
             x = kGap;
             y += rowHeight + kGap;
@@ -95,10 +95,10 @@ void ResetAtlasRecord(zq_bitmap_t* atlas) {
 }
 
 void CopyInto(zq_bitmap_t* atlas, const zq_bitmap_t* bitmap, int32_t x, int32_t y) {
-    const size_t rowBytes = size_t(bitmap->width) * 4;
-    for (int32_t row = 0; row < bitmap->height; ++row) {
-        memcpy(atlas->pixels + (int64_t(y + row) * atlas->width + x) * 4, bitmap->pixels + row * rowBytes,
-               rowBytes);
+    const size_t rowBytes = size_t(bitmap->pixel_width) * 4;
+    for (int32_t row = 0; row < bitmap->pixel_height; ++row) {
+        memcpy(atlas->pixels + (int64_t(y + row) * atlas->pixel_width + x) * 4,
+               bitmap->pixels + row * rowBytes, rowBytes);
     }
 }
 
@@ -108,8 +108,8 @@ bool CheckInputs(zq_bitmap_t** bitmaps, int32_t count) {
         return false;
     }
     for (int32_t i = 0; i < count; ++i) {
-        if (bitmaps[i] == nullptr || bitmaps[i]->pixels == nullptr || bitmaps[i]->width < 1 ||
-            bitmaps[i]->height < 1) {
+        if (bitmaps[i] == nullptr || bitmaps[i]->pixels == nullptr || bitmaps[i]->pixel_width < 1 ||
+            bitmaps[i]->pixel_height < 1) {
             ZQ_Log(2, "ZQI_PackBitmaps: bitmap %d has no pixels.", i);
             return false;
         }
@@ -136,9 +136,10 @@ bool ZQI_PackBitmaps(zq_bitmap_t* atlas, zq_bitmap_t** bitmaps, int32_t count, i
     int64_t singleArea = 0;
     for (int32_t i = 0; i < count; ++i) {
         const zq_bitmap_t* bitmap = bitmaps[i];
-        rowHeight = bitmap->height > rowHeight ? bitmap->height : rowHeight;
-        usedArea += int64_t(bitmap->width) * bitmap->height;
-        singleArea += int64_t(ZQI_NextPowerOfTwo(bitmap->width)) * ZQI_NextPowerOfTwo(bitmap->height);
+        rowHeight = bitmap->pixel_height > rowHeight ? bitmap->pixel_height : rowHeight;
+        usedArea += int64_t(bitmap->pixel_width) * bitmap->pixel_height;
+        singleArea +=
+            int64_t(ZQI_NextPowerOfTwo(bitmap->pixel_width)) * ZQI_NextPowerOfTwo(bitmap->pixel_height);
     }
     AtlasSize size;
     if (!FindAtlasSize(bitmaps, count, rowHeight, usedArea, maxWidth, maxHeight, &size)) {
@@ -146,7 +147,7 @@ bool ZQI_PackBitmaps(zq_bitmap_t* atlas, zq_bitmap_t** bitmaps, int32_t count, i
                  "ZQI_PackBitmaps unable to find large enough atlas size for %d bitmaps (first bm size "
                  "%dx%d). All "
                  "bitmaps need to fit into %dx%d atlas for 100%% cross-platform compatibility.",
-                 count, bitmaps[0]->width, bitmaps[0]->height, maxWidth, maxHeight);
+                 count, bitmaps[0]->pixel_width, bitmaps[0]->pixel_height, maxWidth, maxHeight);
         return false;
     }
     ZQ_Print("Choosing %dx%d, packing pixels... (ratio %.2f vs single images)", size.width, size.height,
@@ -169,8 +170,8 @@ bool ZQI_PackBitmaps(zq_bitmap_t* atlas, zq_bitmap_t** bitmaps, int32_t count, i
         CopyInto(atlas, bitmap, xs[i], ys[i]);
         bitmap->gpu.texture_left = float(xs[i]) / size.width;
         bitmap->gpu.texture_top = float(ys[i]) / size.height;
-        bitmap->gpu.texture_right = float(xs[i] + bitmap->width) / size.width;
-        bitmap->gpu.texture_bottom = float(ys[i] + bitmap->height) / size.height;
+        bitmap->gpu.texture_right = float(xs[i] + bitmap->pixel_width) / size.width;
+        bitmap->gpu.texture_bottom = float(ys[i] + bitmap->pixel_height) / size.height;
     }
     free(xs);
     BleedTransparentPixels(atlas);

@@ -12,6 +12,7 @@
 #include "filesystem/FileSystemApi.h"
 #include "foundation/NameHash.h"
 #include "foundation/TextUtils.h"
+#include "graphics/BitmapData.h"
 #include "graphics/BitmapLoading.h"
 #include "graphics/BitmapTable.h"
 #include "graphics/BitmapUpload.h"
@@ -78,6 +79,25 @@ void ClampSize(const char* slot, const char* name, int32_t* width, int32_t* heig
 void SetSize(zq_bitmap_t* bitmap, int32_t width, int32_t height) {
     bitmap->width = bitmap->pixel_width = width;
     bitmap->height = bitmap->pixel_height = height;
+}
+
+// Only a record that owns its pixels can swap them: an animated bitmap shows one of its frames'
+// buffers, which the frames own.
+bool CanResizePixels(const zq_bitmap_t* bitmap) {
+    if (ZQI_BitmapOwnsData(bitmap)) {
+        return true;
+    }
+    if (bitmap->frames != nullptr) {
+        ZQ_Log(2,
+               "ZQ_Graphics_ResizeBitmap: bitmap '%s' has %d frames; an animated bitmap cannot be resized.",
+               NameOf(bitmap), bitmap->frame_count);
+    } else {
+        ZQ_Log(
+            2,
+            "ZQ_Graphics_ResizeBitmap: bitmap '%s' is a frame of an animated bitmap and cannot be resized.",
+            NameOf(bitmap));
+    }
+    return false;
 }
 
 // Under the table lock: a count for an existing name, capped.
@@ -150,7 +170,7 @@ zq_bitmap_t* TakeNewSlot(const char* name, uint32_t hash, int32_t width, int32_t
         ZQ_Popup(1, "Failed to create bitmap '%s': Zorqa is out of free bitmaps.", name);
         return nullptr;
     }
-    memset(bitmap, 0, sizeof(*bitmap));
+    ZQI_ClearBitmapRecordLocked(bitmap);
     bitmap->name = copy;
     bitmap->hash = hash;
     bitmap->kind = 1;
@@ -163,11 +183,11 @@ zq_bitmap_t* TakeNewSlot(const char* name, uint32_t hash, int32_t width, int32_t
     return bitmap;
 }
 
-// Frees the record for good (with the busy flag held), after the caller has checked the counts.
+// Frees the record for good, after the caller has checked the counts. The slot's release lowers
+// the busy flag before a new name can take the slot.
 void FreeRecord(zq_bitmap_t* bitmap) {
     ZQI_AcquireBitmapBusy(bitmap);
     ZQI_FreeBitmapSlot(bitmap);
-    ZQI_ReleaseBitmapBusy(bitmap);
 }
 
 void ReleaseForGood(zq_bitmap_t* bitmap) {
@@ -237,6 +257,9 @@ void ZQ_Graphics_ResizeBitmap(zq_bitmap_t* bitmap, int32_t width, int32_t height
     }
     ClampSize("ZQ_Graphics_ResizeBitmap", NameOf(bitmap), &width, &height);
     if (!IsRenderTarget(bitmap)) {
+        if (!CanResizePixels(bitmap)) {
+            return;
+        }
         zq_bitmap_t resized = {};
         if (ZQI_CreateImageResized(&resized, bitmap, width, height)) {
             ZQI_AcquireBitmapBusy(bitmap);
@@ -395,7 +418,8 @@ void ZQ_Graphics_IncreaseBitmapReferenceCount(zq_bitmap_t* bitmap, const int16_t
         total < 0 ? 0 : (total > ZQI_MAX_BITMAP_REFERENCES ? ZQI_MAX_BITMAP_REFERENCES : total));
     UnlockTable();
     if (IsReloadable(bitmap)) {
-        ZQI_ApplyBitmapCacheModeAgain(
+        // Only a hibernated bitmap (mode 0) loads again; a live one already holds what its mode asks.
+        ZQ_Graphics_SetBitmapCacheMode(
             bitmap, bitmap->cache_mode != CACHE_NOTHING ? bitmap->cache_mode : CACHE_TEXTURE);
     } else if (IsRenderTarget(bitmap) && wasZero) {
         ZQI_AcquireBitmapBusy(bitmap);

@@ -111,7 +111,7 @@ void CountReference(zq_bitmap_t* bitmap, bool getMode) {
 // Under the table lock: the new record of a name (the record is zeroed first).
 void SetUpNewRecord(zq_bitmap_t* bitmap, char* nameCopy, uint32_t hash) {
     int32_t slot = static_cast<int32_t>(bitmap - g_bitmaps);
-    memset(bitmap, 0, sizeof(*bitmap));
+    ZQI_ClearBitmapRecordLocked(bitmap);
     bitmap->name = nameCopy;
     bitmap->hash = hash;
     bitmap->kind = 1;
@@ -357,6 +357,15 @@ zq_bitmap_t* ZQI_TakeFreeBitmapSlotLocked() {
     return TakeFreeSlot();
 }
 
+void ZQI_ClearBitmapRecordLocked(zq_bitmap_t* bitmap) {
+    BusyLock& lock = GetBusyLock();
+    ZQI_SysEnterCriticalSection(lock.section);
+    const uint8_t busy = bitmap->busy;
+    memset(bitmap, 0, sizeof(*bitmap));
+    bitmap->busy = busy;
+    ZQI_SysLeaveCriticalSection(lock.section);
+}
+
 void ZQI_FreeBitmapSlot(zq_bitmap_t* bitmap) {
     FreeBitmapGPUData(bitmap);
     FreeBitmapPixels(bitmap);
@@ -368,6 +377,8 @@ void ZQI_FreeBitmapSlot(zq_bitmap_t* bitmap) {
     bitmap->source_file = nullptr;
     free(bitmap->name);
     bitmap->name = nullptr;
+    // Still under the table lock, so no new name can take the slot while the flag is up.
+    ZQI_ReleaseBitmapBusy(bitmap);
     UnlockTable();
 }
 
@@ -384,6 +395,7 @@ void ZQI_AddBitmapMemoryEstimates(MemoryEstimates* estimates) {
 void ZQI_ClearBitmapTable() {
     for (zq_bitmap_t& bitmap : g_bitmaps) {
         if (bitmap.name != nullptr) {
+            ZQI_AcquireBitmapBusy(&bitmap);
             ZQI_FreeBitmapSlot(&bitmap);
         }
         memset(&bitmap, 0, sizeof(bitmap));

@@ -86,9 +86,14 @@ void ZQI_ReleaseBitmapBusy(zq_bitmap_t* bitmap);
 zq_bitmap_t* ZQI_FindBitmapLocked(const char* name, uint32_t hash);
 // With "GET_BITMAP" held: the first free slot of the table (raising the used count), or null.
 zq_bitmap_t* ZQI_TakeFreeBitmapSlotLocked();
+// With "GET_BITMAP" held: zeroes a slot taken for a new name, all but its busy flag. A thread that
+// waited for the flag while the slot was being freed may hold it still; clearing it would let that
+// thread's release later clear the new owner's flag. The new owner acquires the flag as usual.
+void ZQI_ClearBitmapRecordLocked(zq_bitmap_t* bitmap);
 
 // Frees the record's GPU data, pixels, frames and texts and marks the slot free (load state 0), for
-// releasing a bitmap for good. The caller holds the busy flag.
+// releasing a bitmap for good. The caller holds the busy flag; it is released here before the slot
+// can be taken again.
 void ZQI_FreeBitmapSlot(zq_bitmap_t* bitmap);
 
 // Prints "'%s' ref count..." lines only with PRINT_REFERENCE_COUNT_CHANGES.

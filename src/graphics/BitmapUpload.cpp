@@ -41,8 +41,17 @@ uint16_t CountMipLevels(const zq_bitmap_t* bitmap, int32_t width, int32_t height
     return levels;
 }
 
+// A record that shows another's texture forgets it. Its rectangle stays: a sequence frame's place in
+// the atlas comes from the file and is not made again when the atlas is uploaded again.
+void ForgetSharedTexture(zq_bitmap_gpu_data_t* gpu) {
+    gpu->loaded = 0;
+    gpu->texture = nullptr;
+    gpu->texture_width = 0;
+    gpu->texture_height = 0;
+}
+
 // Calls visit for every GPU block the bitmap owns (its own, its non-repeating frames', its atlas's)
-// and clears the copies the bitmap and its frames hold of other blocks.
+// and makes the bitmap and its frames forget the textures of other blocks.
 template <typename Visit>
 void ForEachOwnedBlock(zq_bitmap_t* bitmap, const Visit& visit) {
     if (ZQI_BitmapOwnsData(bitmap)) {
@@ -50,7 +59,7 @@ void ForEachOwnedBlock(zq_bitmap_t* bitmap, const Visit& visit) {
             visit(&bitmap->gpu);
         }
     } else {
-        memset(&bitmap->gpu, 0, sizeof(bitmap->gpu));
+        ForgetSharedTexture(&bitmap->gpu);
     }
     for (int32_t i = 0; bitmap->frames != nullptr && i < bitmap->frame_count; ++i) {
         ForEachOwnedBlock(&bitmap->frames[i], visit);

@@ -36,6 +36,7 @@ struct BufferKind;
 template <>
 struct BufferKind<zq_index_buffer_t> {
     static constexpr const char* kCreator = "ZQ_Graphics_CreateIndexBuffer";
+    static constexpr const char* kLocker = "ZQ_Graphics_LockIndexBuffer";
     static uint32_t ElementSize(const zq_index_buffer_t*) { return sizeof(uint16_t); }
     static RendererBuffer* Create(const zq_index_buffer_t* object, const void* data) {
         return ZQI_GetRendererDevice().CreateIndexBuffer(object->count, object->usage,
@@ -52,6 +53,7 @@ struct BufferKind<zq_index_buffer_t> {
 template <>
 struct BufferKind<zq_vertex_buffer_t> {
     static constexpr const char* kCreator = "ZQ_Graphics_CreateVertexBuffer";
+    static constexpr const char* kLocker = "ZQ_Graphics_LockVertexBuffer";
     static uint32_t ElementSize(const zq_vertex_buffer_t* object) {
         return ZQI_VertexSize(object->vertex_format);
     }
@@ -175,23 +177,48 @@ T* Create(T* object, const void* data) {
     return object;
 }
 
+// With the queue lock held: the program writes straight into the mapped buffer.
 template <typename T>
-void Lock(T* object) {
-    LockQueue();
-    if (ZQ_Threading_IsMainThread() && object->buffer != nullptr) {
-        BufferKind<T>::SetData(object, ZQI_GetRendererDevice().LockBuffer(object->buffer));
-        object->flags |= BUFFER_FLAG_LOCKED | BUFFER_FLAG_MAPPED;
-    } else {
-        BufferKind<T>::Lists().updates.Remove(object);
-        if ((object->flags & BUFFER_FLAG_CPU_COPY) == 0) {
-            BufferKind<T>::SetData(object, malloc(static_cast<size_t>(ByteSize(object))));
-            if (BufferKind<T>::Data(object) != nullptr) {
-                object->flags |= BUFFER_FLAG_CPU_COPY;
-            }
-        }
-        object->flags |= BUFFER_FLAG_LOCKED;
+bool LockMapped(T* object) {
+    void* mapped = ZQI_GetRendererDevice().LockBuffer(object->buffer);
+    if (mapped == nullptr) {
+        ZQ_Log(2, "%s: the device could not map the buffer.", BufferKind<T>::kLocker);
+        return false;
     }
+    BufferKind<T>::SetData(object, mapped);
+    object->flags |= BUFFER_FLAG_LOCKED | BUFFER_FLAG_MAPPED;
+    return true;
+}
+
+// With the queue lock held: the program writes into the CPU copy, the one still waiting for the
+// device if there is one (it holds the data written last), else a new one of the full size.
+template <typename T>
+bool LockCpuCopy(T* object) {
+    BufferKind<T>::Lists().updates.Remove(object);
+    if ((object->flags & BUFFER_FLAG_CPU_COPY) == 0) {
+        void* copy = malloc(static_cast<size_t>(ByteSize(object)));
+        if (copy == nullptr) {
+            ZQ_Log(2, "%s: out of memory for the data of a buffer of %u elements.", BufferKind<T>::kLocker,
+                   object->count);
+            return false;
+        }
+        BufferKind<T>::SetData(object, copy);
+        object->flags |= BUFFER_FLAG_CPU_COPY;
+    }
+    object->flags |= BUFFER_FLAG_LOCKED;
+    return true;
+}
+
+// A main-thread lock maps the buffer only when no CPU copy waits: mapping over a worker's pending
+// copy would lose the pointer to it and send the device older data than the copy holds.
+template <typename T>
+bool Lock(T* object) {
+    LockQueue();
+    const bool mapped = ZQ_Threading_IsMainThread() && object->buffer != nullptr &&
+                        (object->flags & BUFFER_FLAG_CPU_COPY) == 0;
+    const bool locked = mapped ? LockMapped(object) : LockCpuCopy(object);
     UnlockQueue();
+    return locked;
 }
 
 template <typename T>
@@ -199,9 +226,12 @@ void Unlock(T* object) {
     LockQueue();
     if (ZQ_Threading_IsMainThread()) {
         const bool mapped = (object->flags & BUFFER_FLAG_MAPPED) != 0;
-        // Without a renderer buffer yet the CPU copy is kept: its creation takes it.
+        // Without a renderer buffer yet the CPU copy is kept: its creation takes it. A copy the
+        // device could not take now waits for the frame.
         if ((object->flags & BUFFER_FLAG_CPU_COPY) != 0 && object->buffer != nullptr) {
-            SendCpuCopy(object);
+            if (!SendCpuCopy(object)) {
+                PushOnce(BufferKind<T>::Lists().updates, object);
+            }
         } else if (mapped && object->buffer != nullptr) {
             ZQI_GetRendererDevice().UnlockBuffer(object->buffer);
         }
@@ -313,12 +343,12 @@ zq_vertex_buffer_t* ZQI_CreateVertexBuffer(uint32_t vertexFormat, const void* ve
     return Create(object, vertices);
 }
 
-void ZQI_LockIndexBuffer(zq_index_buffer_t* buffer) {
-    Lock(buffer);
+bool ZQI_LockIndexBuffer(zq_index_buffer_t* buffer) {
+    return Lock(buffer);
 }
 
-void ZQI_LockVertexBuffer(zq_vertex_buffer_t* buffer) {
-    Lock(buffer);
+bool ZQI_LockVertexBuffer(zq_vertex_buffer_t* buffer) {
+    return Lock(buffer);
 }
 
 void ZQI_UnlockIndexBuffer(zq_index_buffer_t* buffer) {
@@ -381,19 +411,11 @@ zq_vertex_buffer_t* ZQ_Graphics_CreateVertexBuffer(uint32_t vertexFormat, const 
 }
 
 bool ZQ_Graphics_LockIndexBuffer(zq_index_buffer_t* buffer) {
-    if (buffer == nullptr) {
-        return false;
-    }
-    ZQI_LockIndexBuffer(buffer);
-    return true;
+    return buffer != nullptr && ZQI_LockIndexBuffer(buffer);
 }
 
 bool ZQ_Graphics_LockVertexBuffer(zq_vertex_buffer_t* buffer) {
-    if (buffer == nullptr) {
-        return false;
-    }
-    ZQI_LockVertexBuffer(buffer);
-    return true;
+    return buffer != nullptr && ZQI_LockVertexBuffer(buffer);
 }
 
 void ZQ_Graphics_UnlockIndexBuffer(zq_index_buffer_t* buffer) {

@@ -22,9 +22,11 @@ enum : uint8_t {
 zq_index_buffer_t* ZQI_CreateIndexBuffer(const uint16_t* indices, uint32_t count, uint32_t usage);
 zq_vertex_buffer_t* ZQI_CreateVertexBuffer(uint32_t vertexFormat, const void* vertices, uint32_t count,
                                            uint32_t usage);
-// Afterwards the object's data pointer is where the whole buffer is written.
-void ZQI_LockIndexBuffer(zq_index_buffer_t* buffer);
-void ZQI_LockVertexBuffer(zq_vertex_buffer_t* buffer);
+// Afterwards the object's data pointer is where the whole buffer is written: the mapped buffer on
+// the main thread, otherwise (or while a CPU copy still waits for the device) that CPU copy. False,
+// logged, with the object left unlocked, when the device cannot map it or the copy cannot be made.
+bool ZQI_LockIndexBuffer(zq_index_buffer_t* buffer);
+bool ZQI_LockVertexBuffer(zq_vertex_buffer_t* buffer);
 void ZQI_UnlockIndexBuffer(zq_index_buffer_t* buffer);
 void ZQI_UnlockVertexBuffer(zq_vertex_buffer_t* buffer);
 // Called with "RESOURCE_QUEUE" held; deferred to the frame off the main thread.

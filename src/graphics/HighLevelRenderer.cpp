@@ -224,8 +224,7 @@ bool ZQI_CreateWhiteTexture() {
 void ZQI_FreeDefaultRendererResources() {
     if (g_whiteTexture != nullptr) {
         ZQI_AcquireBitmapBusy(g_whiteTexture);
-        ZQI_FreeBitmapSlot(g_whiteTexture);
-        ZQI_ReleaseBitmapBusy(g_whiteTexture);
+        ZQI_FreeBitmapSlot(g_whiteTexture);  // lowers the flag before the slot is free
         g_whiteTexture = nullptr;
     }
     FreeShaderSlot(g_drawing.distanceFieldShader);

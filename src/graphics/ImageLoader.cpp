@@ -86,7 +86,7 @@ bool SaveJPEG(zq_bitmap_t* bitmap, const char* nativePath, uint32_t quality) {
     if (bitmap->pixels == nullptr) {
         return false;
     }
-    const int64_t pixelCount = int64_t(bitmap->width) * bitmap->height;
+    const int64_t pixelCount = int64_t(bitmap->pixel_width) * bitmap->pixel_height;
     uint8_t* rgb = static_cast<uint8_t*>(malloc(static_cast<size_t>(pixelCount) * 3));
     if (rgb == nullptr) {
         ZQ_Log(2, "SaveImage: out of memory for '%s'.", nativePath);
@@ -96,7 +96,7 @@ bool SaveJPEG(zq_bitmap_t* bitmap, const char* nativePath, uint32_t quality) {
         memcpy(rgb + i * 3, bitmap->pixels + i * 4, 3);
     }
     int32_t jpegQuality = quality > 100 ? 100 : static_cast<int32_t>(quality);
-    bool written = WriteJPEG(nativePath, rgb, bitmap->width, bitmap->height, jpegQuality);
+    bool written = WriteJPEG(nativePath, rgb, bitmap->pixel_width, bitmap->pixel_height, jpegQuality);
     free(rgb);
     return written;
 }

@@ -247,9 +247,9 @@ bool Encode(png_structp png, png_infop info, zq_bitmap_t* bitmap, FILE* file, pn
         return false;
     }
     png_set_write_fn(png, file, WriteToFile, FlushFile);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(bitmap->width), static_cast<png_uint_32>(bitmap->height),
-                 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(bitmap->pixel_width),
+                 static_cast<png_uint_32>(bitmap->pixel_height), 8, PNG_COLOR_TYPE_RGB_ALPHA,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_color_8 significant = {8, 8, 8, 8, 8};
     png_set_sBIT(png, info, &significant);
     png_write_info(png, info);
@@ -278,8 +278,8 @@ bool ReadPNGDimensions(zq_bitmap_t* bitmap, const uint8_t* bytes, uint64_t size)
 }
 
 bool WritePNG(zq_bitmap_t* bitmap, FILE* file) {
-    if (bitmap == nullptr || bitmap->pixels == nullptr || file == nullptr || bitmap->width < 1 ||
-        bitmap->height < 1) {
+    if (bitmap == nullptr || bitmap->pixels == nullptr || file == nullptr || bitmap->pixel_width < 1 ||
+        bitmap->pixel_height < 1) {
         return false;
     }
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnWriteError, OnPNGWarning);
@@ -294,11 +294,11 @@ bool WritePNG(zq_bitmap_t* bitmap, FILE* file) {
         return false;
     }
     png_bytep* rows =
-        static_cast<png_bytep*>(malloc(sizeof(png_bytep) * static_cast<size_t>(bitmap->height)));
+        static_cast<png_bytep*>(malloc(sizeof(png_bytep) * static_cast<size_t>(bitmap->pixel_height)));
     bool written = false;
     if (rows != nullptr) {
-        for (int32_t y = 0; y < bitmap->height; ++y) {
-            rows[y] = bitmap->pixels + uint64_t(y) * uint64_t(bitmap->width) * 4;
+        for (int32_t y = 0; y < bitmap->pixel_height; ++y) {
+            rows[y] = bitmap->pixels + uint64_t(y) * uint64_t(bitmap->pixel_width) * 4;
         }
         written = Encode(png, info, bitmap, file, rows);
     }

@@ -163,8 +163,12 @@ bool ReadTGA(zq_bitmap_t* bitmap, const uint8_t* bytes, uint64_t size) {
 }
 
 bool WriteTGA(zq_bitmap_t* bitmap, const char* path) {
-    if (bitmap == nullptr || bitmap->pixels == nullptr || bitmap->width < 1 || bitmap->height < 1 ||
-        bitmap->width > 0xFFFF || bitmap->height > 0xFFFF) {
+    if (bitmap == nullptr || bitmap->pixels == nullptr) {
+        return false;
+    }
+    const int32_t width = bitmap->pixel_width;
+    const int32_t height = bitmap->pixel_height;
+    if (width < 1 || height < 1 || width > 0xFFFF || height > 0xFFFF) {
         return false;
     }
     zq_file_t* file = ZQ_FileSystem_OpenFile(path, "w");
@@ -173,18 +177,18 @@ bool WriteTGA(zq_bitmap_t* bitmap, const char* path) {
     }
     uint8_t header[kHeaderSize] = {};
     header[2] = kTypeTrueColor;
-    header[12] = static_cast<uint8_t>(bitmap->width & 0xFF);
-    header[13] = static_cast<uint8_t>(bitmap->width >> 8);
-    header[14] = static_cast<uint8_t>(bitmap->height & 0xFF);
-    header[15] = static_cast<uint8_t>(bitmap->height >> 8);
+    header[12] = static_cast<uint8_t>(width & 0xFF);
+    header[13] = static_cast<uint8_t>(width >> 8);
+    header[14] = static_cast<uint8_t>(height & 0xFF);
+    header[15] = static_cast<uint8_t>(height >> 8);
     header[16] = 32;
     header[17] = 8;  // 8 alpha bits, rows bottom to top
-    const uint64_t rowBytes = uint64_t(bitmap->width) * 4;
+    const uint64_t rowBytes = uint64_t(width) * 4;
     uint8_t* row = static_cast<uint8_t*>(malloc(rowBytes));
     bool written = row != nullptr && ZQ_FileSystem_WriteFile(header, kHeaderSize, file) == kHeaderSize;
-    for (int32_t y = bitmap->height - 1; written && y >= 0; --y) {
+    for (int32_t y = height - 1; written && y >= 0; --y) {
         const uint8_t* in = bitmap->pixels + uint64_t(y) * rowBytes;
-        for (int32_t x = 0; x < bitmap->width; ++x) {
+        for (int32_t x = 0; x < width; ++x) {
             row[x * 4 + 0] = in[x * 4 + 2];
             row[x * 4 + 1] = in[x * 4 + 1];
             row[x * 4 + 2] = in[x * 4 + 0];

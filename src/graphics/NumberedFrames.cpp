@@ -113,7 +113,7 @@ void OptimiseSequence(zq_bitmap_t* bitmap, const char* name) {
                     bitmap->frames[k].same_as_frame = earlier;
                 }
             }
-            savedBytes += int64_t(frame->width) * frame->height * 4;
+            savedBytes += int64_t(frame->pixel_width) * frame->pixel_height * 4;
             ZQI_GetImageLoader()->FreeImagePixels(frame);
             frame->same_as_frame = earlier;
             break;

@@ -23,7 +23,7 @@ bool HasAlpha(const zq_bitmap_t* bitmap) {
 
 RGBAPixel PixelAt(const zq_bitmap_t* bitmap, int32_t x, int32_t y) {
     RGBAPixel pixel;
-    memcpy(&pixel, bitmap->pixels + (int64_t(y) * bitmap->width + x) * 4, 4);
+    memcpy(&pixel, bitmap->pixels + (int64_t(y) * bitmap->pixel_width + x) * 4, 4);
     return pixel;
 }
 
@@ -50,8 +50,8 @@ uint8_t WeighChannel(uint8_t p00, uint8_t p10, uint8_t p01, uint8_t p11, int64_t
 }  // namespace
 
 RGBAPixel GetImagePixelClamped(const zq_bitmap_t* bitmap, int32_t x, int32_t y) {
-    int32_t cx = Clamp(x, 0, bitmap->width - 1);
-    int32_t cy = Clamp(y, 0, bitmap->height - 1);
+    int32_t cx = Clamp(x, 0, bitmap->pixel_width - 1);
+    int32_t cy = Clamp(y, 0, bitmap->pixel_height - 1);
     RGBAPixel pixel = PixelAt(bitmap, cx, cy);
     if (HasAlpha(bitmap) && (cx != x || cy != y)) {
         pixel.a = 0;
@@ -65,9 +65,9 @@ int32_t BleedTransparentPixels(zq_bitmap_t* bitmap) {
     }
     static const int32_t kNeighbours[4][2] = {{0, -1}, {1, 0}, {0, 1}, {-1, 0}};  // above, right, below, left
     int32_t changed = 0;
-    for (int32_t y = 0; y < bitmap->height; ++y) {
-        for (int32_t x = 0; x < bitmap->width; ++x) {
-            uint8_t* pixel = bitmap->pixels + (int64_t(y) * bitmap->width + x) * 4;
+    for (int32_t y = 0; y < bitmap->pixel_height; ++y) {
+        for (int32_t x = 0; x < bitmap->pixel_width; ++x) {
+            uint8_t* pixel = bitmap->pixels + (int64_t(y) * bitmap->pixel_width + x) * 4;
             if (pixel[3] != 0) {
                 continue;
             }
@@ -90,8 +90,8 @@ int32_t BleedTransparentPixels(zq_bitmap_t* bitmap) {
 }
 
 RGBAPixel SampleImageBilinear(const zq_bitmap_t* bitmap, double u, double v) {
-    const double x = bitmap->width * u;
-    const double y = bitmap->height * v;
+    const double x = bitmap->pixel_width * u;
+    const double y = bitmap->pixel_height * v;
     const int32_t x0 = static_cast<int32_t>(x);
     const int32_t y0 = static_cast<int32_t>(y);
     const RGBAPixel p00 = GetImagePixelClamped(bitmap, x0, y0);
@@ -110,14 +110,14 @@ RGBAPixel SampleImageBilinear(const zq_bitmap_t* bitmap, double u, double v) {
 
 RGBAPixel DownsampleImageBox(const zq_bitmap_t* bitmap, double u, double v, double boxWidth,
                              double boxHeight) {
-    const double x0 = bitmap->width * u;
-    const double y0 = bitmap->height * v;
+    const double x0 = bitmap->pixel_width * u;
+    const double y0 = bitmap->pixel_height * v;
     int32_t total = 0;
     int32_t opaque = 0;
     double sum[4] = {0.0, 0.0, 0.0, 0.0};
     for (double y = y0; y <= y0 + boxHeight; y += 1.0) {
         for (double x = x0; x <= x0 + boxWidth; x += 1.0) {
-            RGBAPixel sample = SampleImageBilinear(bitmap, x / bitmap->width, y / bitmap->height);
+            RGBAPixel sample = SampleImageBilinear(bitmap, x / bitmap->pixel_width, y / bitmap->pixel_height);
             ++total;
             if (sample.a > 0) {
                 ++opaque;
@@ -169,11 +169,11 @@ bool ZQI_CreateImageResized(zq_bitmap_t* target, zq_bitmap_t* source, int32_t wi
     }
     target->flags =
         static_cast<uint8_t>((target->flags & ~BITMAP_FLAG_ALPHA) | (source->flags & BITMAP_FLAG_ALPHA));
-    if (width == source->width && height == source->height) {
+    if (width == source->pixel_width && height == source->pixel_height) {
         memcpy(target->pixels, source->pixels, size_t(width) * size_t(height) * 4);
     } else {
-        const double sx = double(source->width) / width;
-        const double sy = double(source->height) / height;
+        const double sx = double(source->pixel_width) / width;
+        const double sy = double(source->pixel_height) / height;
         const bool box = sx > 1.5 || sy > 1.5;
         for (int32_t y = 0; y < height; ++y) {
             for (int32_t x = 0; x < width; ++x) {
@@ -196,11 +196,11 @@ bool BitmapPixelsMatch(const zq_bitmap_t* a, const zq_bitmap_t* b) {
         ZQ_Log(1, "BitmapPixelsMatch got bad parameters.");
         return false;
     }
-    if (a->width != b->width || a->height != b->height) {
+    if (a->pixel_width != b->pixel_width || a->pixel_height != b->pixel_height) {
         return false;
     }
     static const int kChannelOrder[4] = {2, 1, 0, 3};  // blue, green, red, alpha
-    const int64_t bytes = int64_t(a->width) * a->height * 4;
+    const int64_t bytes = int64_t(a->pixel_width) * a->pixel_height * 4;
     double total = 0.0;
     for (int64_t i = 0; i < bytes; i += 4) {
         for (int channel : kChannelOrder) {

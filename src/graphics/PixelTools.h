@@ -1,7 +1,8 @@
-// Small operations on a bitmap's RGBA pixels in memory (bytes R, G, B, A; rows top to bottom; the
-// bitmap's width x height pixels): a clamped fetch, bleeding colour into transparent pixels,
-// bilinear and box sampling, resizing into another bitmap, and comparing two bitmaps. Bitmap
-// resizing, atlas packing, sequence optimisation and the font generator use them.
+// Small operations on a bitmap's RGBA pixels in memory (bytes R, G, B, A; rows top to bottom;
+// pixel_width x pixel_height of them, whatever size a manifest entry draws the bitmap at): a
+// clamped fetch, bleeding colour into transparent pixels, bilinear and box sampling, resizing into
+// another bitmap, and comparing two bitmaps. Bitmap resizing, atlas packing, sequence optimisation
+// and the font generator use them.
 #pragma once
 
 #include <cstdint>

@@ -27,11 +27,13 @@ const char kDebugOutputFolder[] = "user://shaders";
 
 NamedMutex* g_translatorMutex;
 
-// Holds the translator mutex for a scope and resets the translator state on the way out.
+// Holds the translator mutex for a scope and resets the translator state on the way out, after
+// giving back the bitmap references its description took (a filled record holds its own).
 class TranslatorSession {
 public:
     TranslatorSession() { ZQ_Threading_LockMutex(g_translatorMutex); }
     ~TranslatorSession() {
+        ZQI_ReleaseTextureSources(&ShaderTool::GetShaderToolState().description);
         ShaderTool::ResetShaderToolState();
         ZQ_Threading_UnlockMutex(g_translatorMutex);
     }

@@ -70,11 +70,15 @@ int32_t ZQI_GetShaderUsedCount();
 void ZQI_ResetShaderTableCount();
 
 // Fills the record from the description: tag, vertex elements, the three constant tables (data
-// zeroed), the texture slots; constants count as clean.
+// zeroed), the texture slots; constants count as clean. A texture slot with a source bitmap takes
+// a reference of its own, kept while the slot is filled.
 void ZQI_FillShaderRecord(zq_shader_t* shader, const ShaderTool::ShaderDescription& description);
-// Frees the tables, texts and counts (and with rendererData the back end's objects); name and
-// slot stay.
+// Frees the tables, texts and counts, gives back the texture slots' bitmap references (and with
+// rendererData frees the back end's objects); name and slot stay.
 void FreeShader(zq_shader_t* shader, bool rendererData);
+// Gives back the references the description's texture sources hold and forgets them; the
+// translator state is reset (and the description cleared) right after.
+void ZQI_ReleaseTextureSources(ShaderTool::ShaderDescription* description);
 // FreeShader with the renderer's data, then the name under "GET_SHADER": the slot becomes free.
 void FreeShaderSlot(zq_shader_t* shader);
 

@@ -8,6 +8,8 @@
 #include "core/NamedMutex.h"
 #include "core/Sys.h"
 #include "foundation/TextUtils.h"
+#include "graphics/BitmapOperations.h"
+#include "graphics/BitmapTable.h"
 #include "graphics/RendererDevice.h"
 #include "graphics/ShaderManager.h"
 #include "shadertool/ShaderDescription.h"
@@ -122,6 +124,18 @@ void FreeConstantTable(zq_shader_constant_table_t* table) {
     *table = zq_shader_constant_table_t{};
 }
 
+zq_bitmap_t* SlotBitmap(const zq_shader_texture_t& slot) {
+    return reinterpret_cast<zq_bitmap_t*>(static_cast<uintptr_t>(slot.value));
+}
+
+// Engine-held references go back only while counting is on: without it a release frees the
+// bitmap for good, under every other holder.
+void ReleaseBitmapReference(zq_bitmap_t* bitmap) {
+    if (bitmap != nullptr && ZQI_GetBitmapSwitches().referenceCounting) {
+        ZQ_Graphics_ReleaseBitmap(bitmap);
+    }
+}
+
 void FillTextureSlots(zq_shader_t* shader, const ShaderTool::ShaderDescription& description) {
     for (const ShaderTool::TextureVariable& texture : description.pixelTextures) {
         if (shader->texture_count >= kTextureSlots) {
@@ -130,6 +144,10 @@ void FillTextureSlots(zq_shader_t* shader, const ShaderTool::ShaderDescription& 
         zq_shader_texture_t& slot = shader->textures[shader->texture_count++];
         slot.name = ZQI_DuplicateText(texture.name.CStr());
         slot.value = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(texture.source));
+        if (texture.source != nullptr) {
+            const int16_t one = 1;
+            ZQ_Graphics_IncreaseBitmapReferenceCount(texture.source, &one);
+        }
         const int32_t values[6] = {texture.addressU,  texture.addressV,  texture.addressW,
                                    texture.filterMag, texture.filterMin, texture.filterMip};
         for (int32_t i = 0; i < 6; ++i) {
@@ -249,6 +267,9 @@ void FreeShader(zq_shader_t* shader, bool rendererData) {
         shader->renderer_data = nullptr;
         shader->flags &= static_cast<uint8_t>(~SHADER_FLAG_CREATED);
     }
+    for (int32_t i = 0; i < shader->texture_count; ++i) {
+        ReleaseBitmapReference(SlotBitmap(shader->textures[i]));
+    }
     for (zq_shader_texture_t& texture : shader->textures) {
         free(texture.name);
         texture = zq_shader_texture_t{};
@@ -263,6 +284,13 @@ void FreeShader(zq_shader_t* shader, bool rendererData) {
     shader->vertex_format = 0;
     memset(shader->vertex_elements, 0, sizeof(shader->vertex_elements));
     shader->translation_word = 0;
+}
+
+void ZQI_ReleaseTextureSources(ShaderTool::ShaderDescription* description) {
+    for (ShaderTool::TextureVariable& texture : description->pixelTextures) {
+        ReleaseBitmapReference(texture.source);
+        texture.source = nullptr;
+    }
 }
 
 void FreeShaderSlot(zq_shader_t* shader) {

@@ -1,10 +1,9 @@
-// The simulated cloud: the blob store, its file image both ways, and the implementation that
-// keeps "user://simulated.cloud" in step with the store.
+// The simulated cloud: the store's file image both ways, and the implementation that keeps
+// "user://simulated.cloud" in step with the store.
 #include "services/SimulatedCloud.h"
 
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "core/ApiTable.h"
 #include "core/Buffer.h"
@@ -17,6 +16,7 @@ const char kHeader[] = "SIMULATED_CLOUD";
 const int32_t kHeaderSize = static_cast<int32_t>(sizeof(kHeader));  // with its NUL: 16 bytes
 const int32_t kSizeFieldBytes = 4;
 const char kTemporaryPath[] = ZQI_SIMULATED_CLOUD_FILE ".tmp";
+const char kUnreadablePath[] = ZQI_SIMULATED_CLOUD_FILE ".bad";
 
 int32_t Remaining(const ByteStream& stream) {
     return stream.size - stream.readPosition;
@@ -27,43 +27,19 @@ bool ReadCount(ByteStream& stream, uint32_t* value) {
     return Remaining(stream) >= kSizeFieldBytes && stream.ReadU32(value);
 }
 
-int32_t FindIndex(const SimulatedCloudStore& store, const char* key) {
-    StringMapEntry<ByteStream*>* entry = store.Find(key);
-    for (int32_t i = 0; entry != nullptr && i < store.count; ++i) {
-        if (store[i] == entry) {
-            return i;
-        }
-    }
-    return -1;
-}
-
-}  // namespace
-
-bool ZQI_StoreCloudBlob(SimulatedCloudStore& store, const char* key, const void* data, uint32_t size) {
-    if (key == nullptr || size > static_cast<uint32_t>(INT32_MAX) || (data == nullptr && size > 0)) {
+// The key at the read position, read whole up to its NUL; false when the data ends first.
+bool ReadKey(ByteStream& stream, String* key) {
+    const uint8_t* start = stream.data + stream.readPosition;
+    const void* end = memchr(start, 0, static_cast<size_t>(Remaining(stream)));
+    if (end == nullptr) {
         return false;
     }
-    ByteStream* blob = new (std::nothrow) ByteStream();
-    if (blob == nullptr || (size > 0 && !blob->Write(data, static_cast<int32_t>(size)))) {
-        delete blob;
-        return false;
-    }
-    ByteStream** slot = store.GetOrCreate(key);
-    if (slot == nullptr) {
-        delete blob;
-        return false;
-    }
-    delete *slot;  // a rewritten key keeps its place with the new bytes
-    *slot = blob;
+    key->Assign(reinterpret_cast<const char*>(start));
+    stream.readPosition += static_cast<int32_t>(static_cast<const uint8_t*>(end) - start) + 1;
     return true;
 }
 
-void ZQI_ClearCloudStore(SimulatedCloudStore& store) {
-    for (StringMapEntry<ByteStream*>* entry : store) {
-        delete entry->value;
-    }
-    store.DeleteAll();
-}
+}  // namespace
 
 int32_t ZQI_LoadSimulatedCloudImage(SimulatedCloudStore& store, const uint8_t* bytes, int32_t size) {
     if (bytes == nullptr || size < kHeaderSize) {
@@ -80,9 +56,10 @@ int32_t ZQI_LoadSimulatedCloudImage(SimulatedCloudStore& store, const uint8_t* b
     }
     int32_t stored = 0;
     for (uint32_t i = 0; i < count && Remaining(stream) > 0; ++i) {
-        String key = stream.ReadString();
+        String key;
         uint32_t blobSize = 0;
-        if (!ReadCount(stream, &blobSize) || blobSize > static_cast<uint32_t>(Remaining(stream))) {
+        if (!ReadKey(stream, &key) || !ReadCount(stream, &blobSize) ||
+            blobSize > static_cast<uint32_t>(Remaining(stream))) {
             break;  // the data ends inside the entry
         }
         if (blobSize > 0 && ZQI_StoreCloudBlob(store, key.CStr(), bytes + stream.readPosition, blobSize)) {
@@ -95,15 +72,15 @@ int32_t ZQI_LoadSimulatedCloudImage(SimulatedCloudStore& store, const uint8_t* b
 
 bool ZQI_BuildSimulatedCloudImage(const SimulatedCloudStore& store, ByteStream* image) {
     int64_t total = kHeaderSize + kSizeFieldBytes;
-    for (const StringMapEntry<ByteStream*>* entry : store) {
-        total += entry->key.Length() + 1 + kSizeFieldBytes + entry->value->size;
+    for (const SimulatedCloudEntry* entry = store.first; entry != nullptr; entry = entry->next) {
+        total += entry->key.Length() + 1 + kSizeFieldBytes + entry->blob->size;
     }
     if (total > INT32_MAX / 2) {
         return false;  // the stream doubles its storage as it grows
     }
     bool written = image->Write(kHeader, kHeaderSize) && image->WriteU32(static_cast<uint32_t>(store.count));
-    for (const StringMapEntry<ByteStream*>* entry : store) {
-        const ByteStream* blob = entry->value;
+    for (const SimulatedCloudEntry* entry = store.first; entry != nullptr; entry = entry->next) {
+        const ByteStream* blob = entry->blob;
         written = written && image->WriteString(entry->key.CStr()) &&
                   image->WriteU32(static_cast<uint32_t>(blob->size)) &&
                   (blob->size == 0 || image->Write(blob->data, blob->size));
@@ -114,7 +91,10 @@ bool ZQI_BuildSimulatedCloudImage(const SimulatedCloudStore& store, ByteStream* 
 bool SimulatedCloudImplementation::Initialize() {
     zq_file_t* file = ZQ_FileSystem_OpenFile(ZQI_SIMULATED_CLOUD_FILE, "r");
     if (file == nullptr) {
-        return true;  // no file yet: an empty store
+        if (ZQ_FileSystem_FileExists(ZQI_SIMULATED_CLOUD_FILE)) {
+            SetAsideUnreadableFile();
+        }
+        return true;  // otherwise no file yet: an empty store
     }
     uint64_t size = file->size;
     uint8_t* bytes =
@@ -122,9 +102,8 @@ bool SimulatedCloudImplementation::Initialize() {
     bool read = bytes != nullptr && ZQ_FileSystem_ReadFile(bytes, size, file) == size;
     ZQ_FileSystem_CloseFile(file);
     if (!read) {
-        ZQ_Log(LOG_LEVEL_ERROR, "SimulatedCloud: could not read '%s'; the store starts empty.",
-               ZQI_SIMULATED_CLOUD_FILE);
         free(bytes);
+        SetAsideUnreadableFile();
         return true;
     }
     int32_t stored = ZQI_LoadSimulatedCloudImage(store_, bytes, static_cast<int32_t>(size));
@@ -133,6 +112,21 @@ bool SimulatedCloudImplementation::Initialize() {
         Save();  // the file now holds exactly the entries of the store
     }
     return true;
+}
+
+// The next save would replace blobs that may still be in there: they are kept aside for the user.
+void SimulatedCloudImplementation::SetAsideUnreadableFile() {
+    if (ZQI_ReplaceFile(ZQI_SIMULATED_CLOUD_FILE, kUnreadablePath)) {
+        ZQ_Log(LOG_LEVEL_ERROR, "SimulatedCloud: '%s' could not be read; moved to '%s'.",
+               ZQI_SIMULATED_CLOUD_FILE, kUnreadablePath);
+        return;
+    }
+    ZQ_Log(
+        LOG_LEVEL_ERROR,
+        "SimulatedCloud: '%s' could not be read and could not be moved to '%s'; the store is not saved this "
+        "run.",
+        ZQI_SIMULATED_CLOUD_FILE, kUnreadablePath);
+    saveRefused_ = true;
 }
 
 void SimulatedCloudImplementation::Write(const char* key, const void* data, uint32_t size) {
@@ -145,11 +139,10 @@ void SimulatedCloudImplementation::Write(const char* key, const void* data, uint
 }
 
 zq_buffer_t* SimulatedCloudImplementation::Read(const char* key) {
-    StringMapEntry<ByteStream*>* entry = store_.Find(key);
-    if (entry == nullptr) {
+    const ByteStream* blob = ZQI_FindCloudBlob(store_, key);
+    if (blob == nullptr) {
         return nullptr;
     }
-    const ByteStream* blob = entry->value;
     zq_buffer_t* buffer = ZQ_CreateBuffer(blob->size);
     if (buffer != nullptr && blob->size > 0) {
         if (buffer->data == nullptr) {
@@ -162,17 +155,14 @@ zq_buffer_t* SimulatedCloudImplementation::Read(const char* key) {
 }
 
 void SimulatedCloudImplementation::Delete(const char* key) {
-    int32_t index = FindIndex(store_, key);
-    if (index < 0) {
-        return;
-    }
-    delete store_[index]->value;
-    delete store_[index];
-    store_.RemoveAt(index);  // the others keep their order; the file changes with the next write
+    ZQI_RemoveCloudBlob(store_, key);  // the file changes with the next write
 }
 
 // Written whole to a temporary file first, so a save cut short never damages the stored one.
 void SimulatedCloudImplementation::Save() {
+    if (saveRefused_) {
+        return;  // said once at start-up
+    }
     ByteStream image;
     if (!ZQI_BuildSimulatedCloudImage(store_, &image)) {
         ZQ_Log(LOG_LEVEL_ERROR, "SimulatedCloud: the store is too large to save.");
@@ -192,7 +182,8 @@ void SimulatedCloudImplementation::Save() {
         ZQ_Log(LOG_LEVEL_ERROR, "SimulatedCloud::Save: could not write '%s'; the store is not saved.",
                kTemporaryPath);
     } else if (!ZQI_CommitTemporaryFile(kTemporaryPath, ZQI_SIMULATED_CLOUD_FILE)) {
-        ZQ_Log(LOG_LEVEL_ERROR, "SimulatedCloud::Save: could not replace '%s' with '%s'; the store is not saved.",
+        ZQ_Log(LOG_LEVEL_ERROR,
+               "SimulatedCloud::Save: could not replace '%s' with '%s'; the store is not saved.",
                ZQI_SIMULATED_CLOUD_FILE, kTemporaryPath);
     }
 }

@@ -10,22 +10,14 @@
 #include <cstdint>
 
 #include "foundation/ByteStream.h"
-#include "foundation/StringMap.h"
 #include "services/ServiceInterfaces.h"
+#include "services/SimulatedCloudStore.h"
 
 #define ZQI_SIMULATED_CLOUD_FILE "user://simulated.cloud"
 
-// Key to blob, in insertion order; the blobs are owned.
-typedef StringMap<ByteStream*> SimulatedCloudStore;
-
-// Stores a copy of size bytes under the key: an existing key keeps its place and gets the new
-// bytes. False (nothing changed) when memory runs out.
-bool ZQI_StoreCloudBlob(SimulatedCloudStore& store, const char* key, const void* data, uint32_t size);
-// Frees every blob and empties the store.
-void ZQI_ClearCloudStore(SimulatedCloudStore& store);
-// Adds the entries of a file image to the store. Reading stops at the end of the data (counts,
-// sizes and keys that claim more are cut there); a wrong header adds nothing; entries of size 0
-// are skipped. Returns the number of entries stored.
+// Adds the entries of a file image to the store. Keys are read whole, however long. Reading stops
+// at the end of the data (counts, sizes and keys that claim more are cut there); a wrong header
+// adds nothing; entries of size 0 are skipped. Returns the number of entries stored.
 int32_t ZQI_LoadSimulatedCloudImage(SimulatedCloudStore& store, const uint8_t* bytes, int32_t size);
 // The file image of the store; false when it would not fit in memory or 32 bits.
 bool ZQI_BuildSimulatedCloudImage(const SimulatedCloudStore& store, ByteStream* image);
@@ -38,7 +30,9 @@ public:
     void Destroy(uint32_t flags) override { ZQI_DestroyEngineObject(this, flags); }
     ImplementationType GetType() override { return IMPLEMENTATION_CLOUD; }
     const char* GetName() override { return "Simulated"; }
-    // Loads the file into the store (a missing file or another header: empty store).
+    // Loads the file into the store (a missing file or another header: empty store). A file that
+    // exists but cannot be read is moved aside, never overwritten; when it cannot be moved either,
+    // this run keeps the store in memory only.
     bool Initialize() override;
 
     void Write(const char* key, const void* data, uint32_t size) override;
@@ -46,7 +40,9 @@ public:
     void Delete(const char* key) override;
 
 private:
+    void SetAsideUnreadableFile();
     void Save();
 
     SimulatedCloudStore store_;
+    bool saveRefused_ = false;  // the stored file could be neither read nor moved aside
 };

@@ -157,7 +157,7 @@ bool ReadShaderSources() {
 void FlushShaderToolLog(const char* heading) {
     State& state = GetShaderToolState();
     if (heading != nullptr && heading[0] != '\0') {
-        state.outputLog.AddLineFormat("%s:", heading);
+        state.outputLog.AddHeadingFormat("%s:", heading);
     }
     state.outputLog.text.Append(state.workingLog.text.CStr());
     state.outputLog.hasMessages |= state.workingLog.hasMessages;

@@ -16,6 +16,9 @@ bool BuildTranslationJobs(State& state);
 // Every job that is not up to date, for each of its targets.
 bool TranslateShaderSource(State& state);
 bool TranslateForTarget(State& state, TranslationJob& job, TargetFlags target);
+// Refuses, with an error at the output's use in the analysed source, each vertex output that the
+// target cannot pass from the vertex to the pixel stage.
+bool CheckStageOutputs(State& state, const TranslationJob& job, TargetFlags target);
 // Preprocesses the job's source for the target and analyses the result.
 bool PreprocessAndParse(State& state, TranslationJob& job, TargetFlags target);
 // Hands a target's text to the stage buffer (text targets) and to the output file.

@@ -130,7 +130,15 @@ bool HLSL11Translator::WriteSystemValueInput(const char* member, const char* con
     const bool direction = strcmp(member, "face_direction") == 0;
     if (direction || strcmp(member, "is_front_facing") == 0) {
         RequireBuiltin(PENDING_FACING, members[PENDING_FACING]);
-        Append(direction ? "input._facing" : "(input._facing > 0.0f)");
+        // The direction is a sign, 1 or -1. A bool facing input (SV_IsFrontFace) read as a float
+        // gives 1 or 0, so it is made a sign; a float one is a sign already. Arithmetic rather
+        // than the conditional operator, which Wine's compiler does not take.
+        const bool boolInput = strncmp(members[PENDING_FACING], "bool ", 5) == 0;
+        if (direction) {
+            Append(boolInput ? "((float)input._facing * 2.0f - 1.0f)" : "input._facing");
+        } else {
+            Append("(input._facing > 0.0f)");
+        }
         return true;
     }
     if (strcmp(member, "instance_id") == 0) {

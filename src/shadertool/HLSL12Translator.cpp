@@ -31,8 +31,21 @@ const char kRootSignatureHead[] =
 const char kStaticData[] = "flags = DATA_STATIC_WHILE_SET_AT_EXECUTE";
 const char kVisibility[] = "visibility = SHADER_VISIBILITY_";
 
-String Register(char registerClass, int32_t number, int32_t space) {
-    return String::FromFormat("register(%c%i, space%i)", registerClass, number, space);
+String Register(char registerClass, int32_t number, int64_t space) {
+    return String::FromFormat("register(%c%i, space%lld)", registerClass, number,
+                              static_cast<long long>(space));
+}
+
+// Buffers and textures are both t registers, each (or each unbounded array) at register 0 of a
+// space chosen by its slot; buffer and texture slots are numbered apart, so the two take turns:
+// buffer slot N in space 2N + 1, texture slot N in space 2N + 2. Space 0 keeps the acceleration
+// structure.
+int64_t BufferSpace(int32_t slot) {
+    return 2 * static_cast<int64_t>(slot) + 1;
+}
+
+int64_t TextureSpace(int32_t slot) {
+    return 2 * static_cast<int64_t>(slot) + 2;
 }
 
 bool IsRayStage(int32_t stage) {
@@ -234,7 +247,7 @@ void HLSL12Translator::WriteBufferDeclarations(const ShaderDescription& shaderDe
         }
         declarations.AppendFormat("%s _buf_%s%s : %s;\n", type.CStr(), buffer.name.CStr(),
                                   buffer.type.arraySize != 0 ? "[]" : "",
-                                  Register('t', 0, buffer.slot + 1).CStr());
+                                  Register('t', 0, BufferSpace(buffer.slot)).CStr());
     }
 }
 
@@ -263,7 +276,8 @@ bool HLSL12Translator::GetImageName(const char* member) {
     return true;
 }
 
-// Ray stages bind each texture and its sampler in register spaces of their own, by slot.
+// Ray stages bind each texture and its sampler in register spaces of their own, by slot (the
+// sampler in space N, the only s registers; the texture as TextureSpace gives).
 void HLSL12Translator::WriteRayTextureDeclarations(const ShaderDescription& shaderDescription) {
     if (shaderDescription.pixelTextures.count > 0) {
         if (declarations.Length() > 0) {
@@ -276,7 +290,7 @@ void HLSL12Translator::WriteRayTextureDeclarations(const ShaderDescription& shad
                                       Register('s', 0, texture.slot).CStr());
             declarations.AppendFormat("Texture%s _tex_%s : %s;\n",
                                       TextureObjectSuffix(texture.type.textureDimension), name.CStr(),
-                                      Register('t', 0, texture.slot + 1).CStr());
+                                      Register('t', 0, TextureSpace(texture.slot)).CStr());
         }
     }
     comparisonTextures.Clear();

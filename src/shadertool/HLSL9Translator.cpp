@@ -461,12 +461,18 @@ void HLSL9Translator::WriteStageVariableStructure(const ShaderDescription& shade
     }
     declarations.AppendFormat("struct %s\n{\n", pixelInput ? "PixelInput" : "VertexOutput");
     String type;
+    // A matrix takes a register per column from its semantic index on, so the next variable of
+    // its semantic starts after them rather than at the next index.
+    int32_t nextColor = 0;
+    int32_t nextTextureCoordinate = 0;
     for (const StageVariable& output : shaderDescription.vertexOutputs) {
         String semantic;
         if (output.semantic == OUTPUT_COLOR) {
-            semantic = String::FromFormat("COLOR%i", output.semanticIndex);
+            semantic = String::FromFormat("COLOR%i", nextColor);
+            nextColor += StageVariableSlotCount(output.type);
         } else if (output.semantic == OUTPUT_TEXTURE_COORDINATE) {
-            semantic = String::FromFormat("TEXCOORD%i", output.semanticIndex);
+            semantic = String::FromFormat("TEXCOORD%i", nextTextureCoordinate);
+            nextTextureCoordinate += StageVariableSlotCount(output.type);
         } else if (output.semantic == OUTPUT_POSITION) {
             semantic = pixelInput ? pixelInputPositionSemantic : vertexOutputPositionSemantic;
         }

@@ -11,7 +11,6 @@ namespace ShaderTool {
 namespace {
 
 const char kDroppedNotice[] = "too many messages, the rest are dropped.\n";
-const int32_t kDroppedNoticeLength = static_cast<int32_t>(sizeof kDroppedNotice - 1);
 
 // Formats into a stack buffer (heap for long texts), freed with the object.
 struct FormattedText {
@@ -34,21 +33,20 @@ const char* OrEmpty(const char* text) {
 
 }  // namespace
 
-MessageLog::MessageLog() : hasMessages(0), hasErrors(0) {}
+MessageLog::MessageLog() : hasMessages(0), hasErrors(0), full_(0) {}
 
 bool MessageLog::IsFull() const {
-    const int32_t current = text.data != nullptr ? text.length : 0;  // not Length(): no strlen per line
-    return current >= kDroppedNoticeLength &&
-           memcmp(text.CStr() + current - kDroppedNoticeLength, kDroppedNotice, kDroppedNoticeLength) == 0;
+    return full_ != 0;
 }
 
 void MessageLog::AppendLimited(const String& line) {
-    if (IsFull()) {
+    if (full_) {
         return;
     }
-    const int32_t current = text.data != nullptr ? text.length : 0;
+    const int32_t current = text.data != nullptr ? text.length : 0;  // not Length(): no strlen per line
     if (static_cast<int64_t>(current) + line.Length() > MESSAGE_LOG_TEXT_LIMIT) {
         text.Append(kDroppedNotice);
+        full_ = 1;
         return;
     }
     text.Append(line.CStr());
@@ -65,6 +63,20 @@ void MessageLog::AddLineFormat(const char* format, ...) {
     FormattedText line(format, args);
     va_end(args);
     AddLine(line.text);
+}
+
+void MessageLog::AddHeading(const char* line) {
+    text.Append(OrEmpty(line));
+    text.AppendChar('\n');
+    hasMessages = 1;
+}
+
+void MessageLog::AddHeadingFormat(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    FormattedText line(format, args);
+    va_end(args);
+    AddHeading(line.text);
 }
 
 void MessageLog::AddError(const char* message) {
@@ -101,6 +113,7 @@ void MessageLog::Clear() {
     text.Assign(nullptr);
     hasMessages = 0;
     hasErrors = 0;
+    full_ = 0;
 }
 
 }  // namespace ShaderTool

@@ -11,7 +11,7 @@ namespace ShaderTool {
 
 // Log text beyond which further lines are dropped (the flags are still set): appending copies
 // the whole text, so an input with an error on every line must not make logging quadratic
-// without bound. One line says that lines were dropped.
+// without bound. One line says that lines were dropped. Headings are never dropped.
 enum { MESSAGE_LOG_TEXT_LIMIT = 256 * 1024 };
 
 class MessageLog {
@@ -25,6 +25,12 @@ public:
     // A progress line: "%s\n".
     void AddLine(const char* line);
     void AddLineFormat(const char* format, ...) ZQ_PRINTF_LIKE(2, 3);
+
+    // A heading or progress line that is kept even in a full log, so that the reader still sees
+    // which source and target the messages belong to and how the run ended. Callers write only a
+    // few per source.
+    void AddHeading(const char* line);
+    void AddHeadingFormat(const char* format, ...) ZQ_PRINTF_LIKE(2, 3);
 
     // An error without source position: "Error: %s\n".
     void AddError(const char* message);
@@ -43,6 +49,8 @@ public:
     bool IsFull() const;
 
 private:
+    uint8_t full_;  // lines are being dropped (headings may follow the notice)
+
     // Appends a finished line (with its line feed) unless the text is full.
     void AppendLimited(const String& line);
 };

@@ -79,17 +79,20 @@ void SPIRVTranslator::WriteVertexInputDeclarations(const ShaderDescription& shad
     }
 }
 
-// The position is a built-in but keeps its place in the numbering, so that both stages agree.
+// The position is a built-in but keeps its place in the numbering, so that both stages agree. A
+// matrix takes a location per column.
 void SPIRVTranslator::DeclareLocatedStageVariables(const ShaderDescription& shaderDescription,
                                                    const char* direction) {
     String type;
-    for (int32_t i = 0; i < shaderDescription.vertexOutputs.count; ++i) {
-        const StageVariable& output = shaderDescription.vertexOutputs[i];
+    int32_t location = 0;
+    for (const StageVariable& output : shaderDescription.vertexOutputs) {
+        const int32_t first = location;
+        location += StageVariableSlotCount(output.type);
         if (output.semantic == OUTPUT_POSITION) {
             continue;
         }
         GetTypeName(type, output.type);
-        declarations.AppendFormat("%s %s%s %s _vary_%s;\n", Location(i).CStr(),
+        declarations.AppendFormat("%s %s%s %s _vary_%s;\n", Location(first).CStr(),
                                   IntegerInterpolation(output.type), direction, type.CStr(),
                                   output.name.CStr());
     }

@@ -46,7 +46,8 @@ struct StageVariable {
 // A pixel texture: the sampler state the document gives it and the bitmap it is bound to.
 struct TextureVariable {
     String name;
-    zq_bitmap_t* source;  // counted bitmap reference, or null when the document names none
+    zq_bitmap_t* source;  // counted bitmap reference, or null when the document names none; whoever
+                          // clears the description gives it back (the graphics shader manager)
     Type type;
     int32_t addressU, addressV, addressW;
     int32_t filterMag, filterMin, filterMip;

@@ -74,6 +74,15 @@ bool HasStage(const ShaderDescription& description, int32_t stage) {
     return false;
 }
 
+bool HasInputPayload(const ShaderDescription& description) {
+    for (const StageVariable& payload : description.rayPayloads) {
+        if (payload.inputFlag != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 ShaderXmlReader::ShaderXmlReader(MessageLog* log_, ShaderDescription* description_)
@@ -314,10 +323,18 @@ bool ShaderXmlReader::CheckCrossReferences() {
             ok = false;
         }
     }
-    if ((HasStage(*description, STAGE_RCHIT) || HasStage(*description, STAGE_RMISS)) &&
-        description->constants.count > 0) {
+    const bool hitOrMiss = HasStage(*description, STAGE_RCHIT) || HasStage(*description, STAGE_RMISS);
+    if (hitOrMiss && description->constants.count > 0) {
         log->AddErrorFormat("constants are not allowed in '%s' and '%s' shaders.", GetStageName(STAGE_RCHIT),
                             GetStageName(STAGE_RMISS));
+        ok = false;
+    }
+    // The payloads are read before the sources, so their own check only sees stages of sources
+    // read earlier; without an input payload a hit or miss shader's results never reach the
+    // tracer.
+    if (hitOrMiss && !HasInputPayload(*description)) {
+        log->AddErrorFormat("an input ray payload variable must be defined for '%s' and '%s' shaders.",
+                            GetStageName(STAGE_RCHIT), GetStageName(STAGE_RMISS));
         ok = false;
     }
     return ok;

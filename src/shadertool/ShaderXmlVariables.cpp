@@ -124,9 +124,13 @@ zq_graphics_api_t* GraphicsApi() {
     return api != nullptr ? api->graphics : nullptr;
 }
 
+// A counted reference to a texture's source bitmap, taken as a load: a load counts every call, where
+// a get counts a name only once however often it is asked for, so each description's reference can
+// be given back on its own when the description is cleared.
 zq_bitmap_t* GetBitmap(const char* name) {
     zq_graphics_api_t* graphics = GraphicsApi();
-    return graphics != nullptr && graphics->GetBitmap != nullptr ? graphics->GetBitmap(name) : nullptr;
+    return graphics != nullptr && graphics->LoadBitmap != nullptr ? graphics->LoadBitmap(name, CACHE_TEXTURE)
+                                                                  : nullptr;
 }
 
 // Gives back the reference of a texture that is not kept.

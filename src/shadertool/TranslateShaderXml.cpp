@@ -110,7 +110,7 @@ bool TranslateUpToDateSources(State& state) {
     if (upToDate < 1 || upToDate >= state.jobs.count) {
         return true;
     }
-    state.workingLog.AddLine(
+    state.workingLog.AddHeading(
         "Changes or target dependent code was detected, translating up-to-date shader sources...");
     state.upToDateMode = 0;
     const bool result = TranslateShaderSource(state);
@@ -202,8 +202,8 @@ bool TranslateShaderSource(State& state) {
             continue;
         }
         const int32_t stage = job.source->stage;
-        state.workingLog.AddLineFormat("Translating %s shader code of shader source %i...",
-                                       GetStageName(stage), job.index);
+        state.workingLog.AddHeadingFormat("Translating %s shader code of shader source %i...",
+                                          GetStageName(stage), job.index);
         const TargetFlags targets = job.source->targets & state.effectiveTargets;
         for (int32_t index = 0; index < TARGET_COUNT; ++index) {
             const TargetFlags target = 1u << index;
@@ -221,7 +221,7 @@ bool TranslateShaderSource(State& state) {
                     break;
                 }
             } else if (job.upToDate) {
-                state.workingLog.AddLine("Shader source is up to date, skipping translation...");
+                state.workingLog.AddHeading("Shader source is up to date, skipping translation...");
                 break;
             }
         }
@@ -259,7 +259,7 @@ bool PreprocessAndParse(State& state, TranslationJob& job, TargetFlags target) {
 }
 
 bool TranslateForTarget(State& state, TranslationJob& job, TargetFlags target) {
-    state.workingLog.AddLineFormat("Translating for target '%s'...", GetTargetName(target));
+    state.workingLog.AddHeadingFormat("Translating for target '%s'...", GetTargetName(target));
     if (job.needsAnalysis) {
         job.analysisSucceeded = PreprocessAndParse(state, job, target) ? 1 : 0;
     } else if (job.analysisSucceeded && !job.upToDate) {
@@ -278,7 +278,7 @@ bool TranslateForTarget(State& state, TranslationJob& job, TargetFlags target) {
     String text;
     if (state.request.preprocessOnly) {
         text = state.analysedSource.text;
-    } else if (!WriteTranslation(state, job, target, &text)) {
+    } else if (!CheckStageOutputs(state, job, target) || !WriteTranslation(state, job, target, &text)) {
         return false;
     }
     const int32_t stage = job.source->stage;
@@ -292,18 +292,18 @@ bool TranslateForTarget(State& state, TranslationJob& job, TargetFlags target) {
 
 bool TranslateShaderXml(const char* path, const ShaderTranslationRequest& request, bool reload) {
     State& state = GetShaderToolState();
-    state.outputLog.AddLineFormat("Translating Shader XML '%s'...", path != nullptr ? path : "");
+    state.outputLog.AddHeadingFormat("Translating Shader XML '%s'...", path != nullptr ? path : "");
     bool result = request.descriptionRead || ReadShaderXml(path, nullptr, reload, false);
     if (result) {
         if (state.description.version == 0) {
-            state.outputLog.AddLine("File is not a Shader XML file.\n\nTranslation SKIPPED");
+            state.outputLog.AddHeading("File is not a Shader XML file.\n\nTranslation SKIPPED");
             return true;
         }
         state.request = request;
         state.newestSourceTime = 0;
         state.effectiveTargets = request.targets & state.description.targets;
         if (state.effectiveTargets == 0) {
-            state.outputLog.AddLine(
+            state.outputLog.AddHeading(
                 "No translation targets match the targets specified in the Shader XML.\n\nTranslation "
                 "SKIPPED");
             return true;
@@ -324,7 +324,8 @@ bool TranslateShaderXml(const char* path, const ShaderTranslationRequest& reques
         }
     }
     FlushShaderToolLog(nullptr);
-    state.outputLog.AddLine(result ? "\nTranslation SUCCEEDED" : "\nTranslation FAILED");
+    // The verdict is kept past a full log: a reader must always see how the run ended.
+    state.outputLog.AddHeading(result ? "\nTranslation SUCCEEDED" : "\nTranslation FAILED");
     return result;
 }
 

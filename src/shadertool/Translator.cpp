@@ -615,6 +615,10 @@ void Translator::WriteIndentation() {
     }
 }
 
+int32_t StageVariableSlotCount(const Type& type) {
+    return type.matrixSize > 0 ? type.matrixSize : 1;
+}
+
 void Translator::ReportError(const char* format, ...) {
     String message;
     va_list args;

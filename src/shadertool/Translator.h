@@ -119,6 +119,10 @@ bool IsBitwiseOperator(int32_t operatorId);
 // texture of that dimension; "" for any other.
 const char* TextureObjectSuffix(int32_t dimension);
 
+// The interface locations or registers a stage variable takes: one per column of a matrix,
+// one for anything else. The next variable of the same kind starts after them.
+int32_t StageVariableSlotCount(const Type& type);
+
 // The assignment of a declarator that has an initialiser, or null.
 OperationNode* AsInitializerAssignment(Node* item);
 

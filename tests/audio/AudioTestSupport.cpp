@@ -11,7 +11,9 @@
 #include "EngineTestFiles.h"
 #include "audio/AudioSystem.h"
 #include "audio/SoundResource.h"
+#include "core/Console.h"
 #include "core/CoreState.h"
+#include "core/Log.h"
 #include "filesystem/FileSystemApi.h"
 
 namespace AudioTest {
@@ -27,6 +29,15 @@ zq_program_t g_program;
 int32_t CatchPopup(int32_t, const char* text) {
     g_popups.push_back(text);
     return 0;
+}
+
+void StartLogInMemory() {
+    LogSettings settings;
+    memset(&settings, 0, sizeof(settings));
+    settings.loggingEnabled = true;
+    settings.developerMode = true;
+    settings.programId = "audio";
+    ZQI_StartLog(ZQI_GetConsole(), settings);
 }
 
 uint32_t ReadClock() {
@@ -82,6 +93,18 @@ bool WaitFor(const std::function<bool()>& condition) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return condition();
+}
+
+bool WasLogged(const std::string& text) {
+    const Console* console = ZQI_GetConsole();
+    for (int32_t i = 0; i < console->lines.count; ++i) {
+        const ConsoleLine& line = console->lines.data[i];
+        if (line.lineNumber != 0 && line.text != nullptr &&
+            std::string(line.text).find(text) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
 }
 
 uint32_t& Now() {
@@ -156,6 +179,7 @@ int32_t RecordingBackEnd::Count(const std::string& prefix) const {
 void AudioTest::SetUp() {
     g_popups.clear();
     g_core.developerMode = 1;
+    g_core.consoleEnabled = 1;
     g_core.logVerboseLevel = 0;
     g_core.programInitCalled = 0;
     g_core.popupMessage = CatchPopup;
@@ -165,9 +189,11 @@ void AudioTest::SetUp() {
     ZQI_SetAudioClock(ReadClock);
     ZQI_ResetSoundPool();
     Use(ZQI_GetNullSoundImplementation());
+    StartLogInMemory();
 }
 
 void AudioTest::TearDown() {
+    ZQI_StopLog(ZQI_GetConsole());
     Use(ZQI_GetNullSoundImplementation());  // a test's own back end may be gone already
     ZQI_ResetSoundPool();
     ZQI_SetAudioClock(nullptr);

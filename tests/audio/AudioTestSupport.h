@@ -1,5 +1,6 @@
 // Shared set-up of the audio tests: the engine's file systems (sounds are written to mem://),
-// the tone fixtures made by tools/make-tones.py, popups caught in developer mode, a test clock,
+// the tone fixtures made by tools/make-tones.py, popups caught in developer mode, the log kept in
+// memory, a test clock,
 // and a back end that records what the audio system asks of it and hands out ids.
 #pragma once
 
@@ -22,6 +23,8 @@ void WriteFile(const std::string& path, const std::string& bytes);
 // The popups shown since the last Reset (developer mode, each shown at once).
 std::vector<std::string>& Popups();
 bool PopupShown(const std::string& text);
+// Whether a line logged since the last Reset holds the text.
+bool WasLogged(const std::string& text);
 
 // Polls until the condition holds, up to 10 s; for back ends that play in real time (or faster).
 bool WaitFor(const std::function<bool()>& condition);
@@ -51,8 +54,8 @@ public:
     int32_t Count(const std::string& prefix) const;
 };
 
-// Developer mode with caught popups, the test clock at 1000 ms, the given back end taken, an
-// empty pool and sound enabled; TearDown puts the null back end and the engine clock back.
+// Developer mode with caught popups, the log in memory, the test clock at 1000 ms, the given back end taken,
+// an empty pool and sound enabled; TearDown puts the null back end and the engine clock back.
 class AudioTest : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -31,6 +31,11 @@ bool IsBufferPlaying(IDirectSoundBuffer* buffer) {
     return buffer != nullptr && SUCCEEDED(buffer->GetStatus(&status)) && (status & DSBSTATUS_PLAYING) != 0;
 }
 
+void* RefuseThread(unsigned long(__stdcall*)(void*)) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+}
+
 class CtrmMixerTest : public AudioTest::AudioTest {
 protected:
     SoundImpCTRM backEnd;
@@ -114,4 +119,21 @@ TEST_F(CtrmMixerTest, FreeingASoundStopsItsChannels) {
     ASSERT_NE(0u, id);
     FreeSoundData(mono);
     EXPECT_EQ(0, CtrmGetChannelState(id));
+}
+
+// Without its refill thread no channel would be refilled or freed: the mixer must not report
+// itself ready, so the engine takes the null back end instead.
+TEST_F(CtrmMixerTest, ARefillThreadThatCannotStartFailsTheInitialisation) {
+    backEnd.Shutdown();
+    CtrmSetThreadStarter(RefuseThread);
+    EXPECT_FALSE(backEnd.Initialize(&g_core, nullptr));
+    CtrmSetThreadStarter(nullptr);
+    EXPECT_TRUE(
+        WasLogged("CtrmInitialize: Copper Trumpet error: CreateThread (0x80070008, platform error 8); "
+                  "the refill thread did not start."));
+    EXPECT_EQ(nullptr, CtrmGetSilenceBuffer()) << "everything made is released again";
+    EXPECT_EQ(0u, backEnd.PlaySound(mono, 1.0f, 0.0f, 1.0f));
+    ASSERT_TRUE(backEnd.Initialize(&g_core, nullptr));
+    uint32_t id = backEnd.PlaySound(mono, 1.0f, 0.0f, 1.0f);
+    EXPECT_TRUE(WaitFor([&] { return CtrmGetChannelState(id) == 0; })) << "the thread frees channels again";
 }

@@ -27,6 +27,10 @@ public:
     }
 };
 
+// Taken while the test program is statically initialised, before main.
+SoundImplementation* const g_nullAtStaticInitialisation = ZQI_GetNullSoundImplementation();
+const char* const g_nullNameAtStaticInitialisation = g_nullAtStaticInitialisation->GetName();
+
 int g_popupCount = 0;
 int32_t g_popupLevel = -1;
 char g_popupText[128];
@@ -65,8 +69,13 @@ TEST(NullSoundImplementation, NameIsSoundImpNull) {
     EXPECT_STREQ("SoundImp Null", ZQI_GetNullSoundImplementation()->GetName());
 }
 
-TEST(NullSoundImplementation, IsOneStaticObject) {
-    EXPECT_EQ(ZQI_GetNullSoundImplementation(), ZQI_GetNullSoundImplementation());
+// The core falls back to the null back end from anywhere, start-up included, and never deletes
+// it: it must be usable before main, from other files' static initialisation, and stay the same
+// object afterwards.
+TEST(NullSoundImplementation, IsReadyDuringStaticInitialisationAndStaysTheSameObject) {
+    ASSERT_NE(nullptr, g_nullAtStaticInitialisation);
+    EXPECT_STREQ("SoundImp Null", g_nullNameAtStaticInitialisation);
+    EXPECT_EQ(g_nullAtStaticInitialisation, ZQI_GetNullSoundImplementation());
 }
 
 TEST(NullSoundImplementation, SucceedsWithoutPlaying) {
@@ -81,24 +90,6 @@ TEST(NullSoundImplementation, SucceedsWithoutPlaying) {
     EXPECT_FALSE(sound->IsChannelPlaying(0));
     EXPECT_FALSE(sound->IsChannelPlaying(1));
     sound->Shutdown();
-}
-
-TEST(NullSoundImplementation, ChannelOperationsOnUnknownIdsDoNothing) {
-    SoundImplementation* sound = ZQI_GetNullSoundImplementation();
-    sound->StopChannel(0);
-    sound->SetChannelPan(5, -1.0f);
-    sound->SetChannelVolume(5, 0.5f);
-    sound->SetChannelPaused(5, true);
-    sound->SetChannelLooping(5, true);
-    sound->SetChannelPitch(5, 1.5f);
-    sound->PlayMusic(nullptr, 1.0f);
-    sound->SetMusicPaused(true);
-    sound->SetMusicVolume(0.25f);
-    sound->StopMusic();
-    sound->SetEngineRunning(false);
-    sound->Update();
-    sound->EndFrame();
-    EXPECT_FALSE(sound->IsChannelPlaying(5));
 }
 
 TEST(SoundImplementationLooping, LoopingPassesThePlayedChannelOn) {
@@ -137,6 +128,33 @@ TEST_F(DeprecatedSlotTest, EachLoudSlotWarnsOncePerCallAndAnswers555) {
     EXPECT_EQ(7, g_popupCount);
     EXPECT_EQ(1, g_popupLevel);
     EXPECT_STREQ("Calling deprecated Sound Imp method!", g_popupText);
+}
+
+// Only the retired slots may warn: every other operation, on ids that name no channel as on id 0,
+// passes without a popup and leaves nothing playing.
+TEST_F(DeprecatedSlotTest, EveryOtherOperationPassesWithoutAWordAndPlaysNothing) {
+    SoundImplementation* sound = ZQI_GetNullSoundImplementation();
+    for (uint32_t id : {0u, 5u}) {
+        sound->StopChannel(id);
+        sound->SetChannelPan(id, -1.0f);
+        sound->SetChannelVolume(id, 0.5f);
+        sound->SetChannelPaused(id, true);
+        sound->SetChannelLooping(id, true);
+        sound->SetChannelPitch(id, 1.5f);
+        EXPECT_FALSE(sound->IsChannelPlaying(id));
+    }
+    sound->SetMasterVolume(0.5f);
+    sound->FreeSound(nullptr);
+    sound->PlayMusic(nullptr, 1.0f);
+    sound->SetMusicPaused(true);
+    sound->SetMusicVolume(0.25f);
+    sound->StopMusic();
+    sound->SetEngineRunning(false);
+    sound->SetEngineRunning(true);
+    sound->Update();
+    sound->EndFrame();
+    EXPECT_EQ(0u, sound->PlaySoundWithLooping(nullptr, 1.0f, 0.0f, 1.0f, true));
+    EXPECT_EQ(0, g_popupCount) << g_popupText;
 }
 
 TEST_F(DeprecatedSlotTest, SilentSlotAnswers555WithoutAWord) {

@@ -1,16 +1,20 @@
 // The sound readers over mem:// files: WAV header checks and their messages, Vorbis decoded whole
-// and streamed (compared with `oggdec -R` byte for byte), the decoded/compressed boundary, and
-// the extension search of a name without one.
+// and streamed (compared with `oggdec -R` byte for byte), the decoded/compressed boundary, the
+// extension search of a name without one, and how much opening a Vorbis stream may read.
+#include <vorbis/vorbisfile.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "AudioTestSupport.h"
 #include "audio/SoundData.h"
 #include "audio/SoundDecoder.h"
 #include "audio/SoundReader.h"
 #include "audio/SoundResource.h"
+#include "audio/VorbisSource.h"
 
 using namespace AudioTest;
 
@@ -40,6 +44,84 @@ std::string Wav(uint32_t declared, uint32_t present) {
     memcpy(&bytes[36], "data", 4);
     Put32(bytes, 40, declared);
     return bytes;
+}
+
+// ---- Ogg pages, for streams the encoder would never write ----
+
+// CRC-32 of an Ogg page: polynomial 0x04C11DB7, not reflected, starting at 0, with the page's
+// own CRC field (bytes 22 to 25) counted as zeros.
+uint32_t OggCrc(const std::string& page) {
+    uint32_t crc = 0;
+    for (size_t i = 0; i < page.size(); ++i) {
+        uint8_t byte = i >= 22 && i < 26 ? 0 : static_cast<uint8_t>(page[i]);
+        crc ^= static_cast<uint32_t>(byte) << 24;
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc & 0x80000000u) != 0 ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+        }
+    }
+    return crc;
+}
+
+void SealOggPage(std::string& page) {
+    Put32(page, 22, OggCrc(page));
+}
+
+// A page without packets: flags (2 = first page of a stream), granule position -1, serial and
+// page number.
+std::string EmptyOggPage(uint8_t flags, uint32_t serial, uint32_t sequence) {
+    std::string page("OggS\0", 5);
+    page += static_cast<char>(flags);
+    page += std::string(8, '\xFF');
+    page += std::string(12, '\0');
+    page += '\0';  // no segments
+    Put32(page, 14, serial);
+    Put32(page, 18, sequence);
+    SealOggPage(page);
+    return page;
+}
+
+// The pages of an Ogg file, each whole.
+std::vector<std::string> OggPages(const std::string& file) {
+    std::vector<std::string> pages;
+    for (size_t at = 0; at + 27 <= file.size();) {
+        uint8_t segments = static_cast<uint8_t>(file[at + 26]);
+        size_t length = 27 + segments;
+        for (uint8_t i = 0; i < segments; ++i) {
+            length += static_cast<uint8_t>(file[at + 27 + i]);
+        }
+        pages.push_back(file.substr(at, length));
+        at += length;
+    }
+    return pages;
+}
+
+// The Vorbis file with a second, empty stream announced beside it whose pages, all empty and
+// all with the same page number, follow the Vorbis stream's last page.
+std::string WithTrailingEmptyPagesOfAnotherStream(const std::string& vorbis, uint32_t pageCount) {
+    std::vector<std::string> pages = OggPages(vorbis);
+    const uint32_t other = static_cast<uint32_t>(static_cast<uint8_t>(pages[0][14])) + 1;
+    std::string file = pages[0] + EmptyOggPage(2, other, 0);
+    for (size_t i = 1; i < pages.size(); ++i) {
+        file += pages[i];
+    }
+    const std::string empty = EmptyOggPage(0, other, 1);
+    for (uint32_t i = 0; i < pageCount; ++i) {
+        file += empty;
+    }
+    return file;
+}
+
+// The file repeated as a chain of links, each link its own stream (serials 1000, 1001 ...).
+std::string ChainOfLinks(const std::string& vorbis, uint32_t links) {
+    std::string chain;
+    for (uint32_t link = 0; link < links; ++link) {
+        for (std::string page : OggPages(vorbis)) {
+            Put32(page, 14, 1000 + link);
+            SealOggPage(page);
+            chain += page;
+        }
+    }
+    return chain;
 }
 
 class SoundReaderTest : public AudioTest::AudioTest {};
@@ -227,4 +309,40 @@ TEST_F(SoundReaderTest, NameWithoutExtensionSearchesWavOggMp3) {
     EXPECT_EQ(0.0f, ZQ_Audio_LoadSound("mem://music.old/boom")->duration) << "no rate: length unknown";
     EXPECT_FALSE(ZQ_Audio_SoundExists("mem://search/bang"));
     EXPECT_TRUE(ZQ_Audio_SoundExists("mem://search/boom.ogg"));
+}
+
+// Opening a stream searches back from its end for the stream's last page, a 64 KiB chunk at a
+// time; trailing pages of another stream made it re-read a chunk per page (a 10 MB file took 42
+// s). Such a file is refused, by the reader and by the per-play decoder alike, while a chain of
+// many links, which also makes the search read more than the file, still opens.
+TEST_F(SoundReaderTest, OpeningVorbisReadsBoundedlyMuchWhateverThePages) {
+    const std::string hostile = WithTrailingEmptyPagesOfAnotherStream(Fixture("tone-mono.ogg"), 11000);
+    WriteFile("mem://hostile.ogg", hostile);
+    EXPECT_EQ(nullptr, ReadSoundFile("mem://hostile.ogg"));
+    EXPECT_TRUE(PopupShown("SoundReader - Vorbis: failed to read file 'mem://hostile.ogg'."));
+
+    SoundData* kept = ZQI_NewSoundData();
+    ASSERT_TRUE(ZQI_ResizeSoundBytes(kept, hostile.size()));
+    memcpy(kept->bytes.begin, hostile.data(), hostile.size());
+    kept->kind = SOUND_DATA_VORBIS;
+    SoundDecoder* decoder = CreateSoundDecoder(kept);
+    EXPECT_EQ(0, decoder->hasStream);
+    EXPECT_TRUE(PopupShown("SoundReader - Vorbis: failed to initialize a sound instance."));
+    FreeSoundDecoder(decoder);
+    ZQI_DeleteSoundData(kept);
+
+    // What was read: at most 32 times the file and 4 MiB, then what one pass to the end takes
+    // before the next seek fails (the file once more, and one 2 KiB read).
+    OggVorbis_File stream;
+    VorbisSource source =
+        ZQI_VorbisMemorySource(reinterpret_cast<const uint8_t*>(hostile.data()), hostile.size());
+    EXPECT_FALSE(ZQI_OpenVorbisStream(&stream, &source));
+    EXPECT_LE(source.bytesRead, 33 * hostile.size() + (4u << 20) + 2048);
+
+    const uint32_t links = 40;
+    WriteFile("mem://chain.ogg", ChainOfLinks(Fixture("tone-mono.ogg"), links));
+    SoundData* chain = ReadSoundFile("mem://chain.ogg");
+    ASSERT_NE(nullptr, chain);
+    EXPECT_EQ(links * 88200u, chain->pcmSize) << "one second of mono sound per link";
+    ZQI_DeleteSoundData(chain);
 }

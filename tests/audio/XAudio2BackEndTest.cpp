@@ -1,13 +1,15 @@
 // The XAudio2 back end on Wine's XAudio2 over the null sound device: voices reach the end of
 // their samples, streamed Ogg plays out, loops keep a buffer waiting, pan reaches the output
-// matrix, the record limit and the id wrap. Waits are for states, never for wall-clock lengths
-// (the null device runs faster than real time).
+// matrix, the record limit and the id wrap, freeing a sound whose voice another sound reuses.
+// Waits are for states, never for wall-clock lengths (the null device runs faster than real time).
 #include <windows.h>
 #include <xaudio2.h>
 
 #undef PlaySound  // mmsystem.h's macro would rename the back ends' method
 
+#include <cstring>
 #include <functional>
+#include <string>
 
 #include "AudioTestSupport.h"
 #include "audio/SoundData.h"
@@ -23,6 +25,21 @@ XAUDIO2_VOICE_STATE StateOf(IXAudio2SourceVoice* voice) {
     XAUDIO2_VOICE_STATE state = {};
     voice->GetState(&state, 0);
     return state;
+}
+
+// A 16-bit stereo WAV of silence at 44100 Hz, the streamed tone's format.
+std::string StereoWav(uint32_t frames) {
+    const uint32_t bytes = frames * 4;
+    const uint32_t fields[] = {36 + bytes, 16, 0x00020001u, 44100, 44100 * 4, 0x00100004u, bytes};
+    std::string wav = "RIFF....WAVEfmt ....................data....";
+    memcpy(&wav[4], &fields[0], 4);
+    memcpy(&wav[16], &fields[1], 20);
+    memcpy(&wav[40], &fields[6], 4);
+    return wav + std::string(bytes, '\0');
+}
+
+uint32_t RefuseThread(const char*, void (*)(void*), void*, uint32_t) {
+    return 0;
 }
 
 class XAudio2BackEndTest : public AudioTest::AudioTest {
@@ -121,10 +138,93 @@ TEST_F(XAudio2BackEndTest, The129thEffectGetsNoRecordAndIdsWrap) {
     EXPECT_EQ(1u, backEnd.PlaySound(mono, 0.0f, 0.0f, 1.0f));
 }
 
+// A short effect ends on a record whose voice the next sound of the same format takes over; freeing
+// the effect afterwards must leave that voice alone, on a channel record and on the music record.
+TEST_F(XAudio2BackEndTest, FreeingAnEndedEffectLeavesTheStreamThatReusedItsVoicePlaying) {
+    struct Case {
+        const char* record;
+        std::function<void(SoundResource*)> playAndEnd;
+        std::function<uint32_t(SoundResource*)> play;
+        std::function<IXAudio2SourceVoice*(uint32_t)> voiceOf;
+        std::function<void(uint32_t)> stop;
+    };
+    const Case cases[] = {
+        {"channel",
+         [&](SoundResource* effect) {
+             uint32_t id = backEnd.PlaySound(effect, 1.0f, 0.0f, 1.0f);
+             ASSERT_NE(0u, id);
+             ASSERT_TRUE(WaitFor([&] { return !backEnd.IsChannelPlaying(id); }));
+         },
+         [&](SoundResource* sound) { return backEnd.PlaySound(sound, 1.0f, 0.0f, 1.0f); },
+         [&](uint32_t id) { return backEnd.GetChannelVoice(id); },
+         [&](uint32_t id) { backEnd.StopChannel(id); }},
+        {"music",
+         [&](SoundResource* effect) {
+             backEnd.PlayMusic(effect, 1.0f);
+             ASSERT_NE(nullptr, backEnd.GetMusicVoice());
+             backEnd.StopMusic();
+         },
+         [&](SoundResource* sound) {
+             backEnd.PlayMusic(sound, 1.0f);
+             return 1u;
+         },
+         [&](uint32_t) { return backEnd.GetMusicVoice(); }, [&](uint32_t) { backEnd.StopMusic(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.record);
+        const std::string path = std::string("mem://xa/blip-") + c.record + ".wav";
+        WriteFile(path, StereoWav(2205));
+        SoundResource* effect = ZQ_Audio_LoadSound(path.c_str());
+        ASSERT_TRUE(effect->loaded);
+        ASSERT_EQ(SOUND_DATA_PCM, effect->data->kind);
+        c.playAndEnd(effect);
+        if (HasFatalFailure()) {
+            return;
+        }
+        uint32_t id = c.play(streamed);
+        ASSERT_NE(0u, id);
+        FreeSoundData(effect);  // what a release to 0, cache mode 0 and a reload all come to
+
+        IXAudio2SourceVoice* voice = c.voiceOf(id);
+        if (voice == nullptr) {
+            ADD_FAILURE() << "the stream lost its voice";
+            continue;
+        }
+        const UINT64 played = StateOf(voice).SamplesPlayed;
+        EXPECT_TRUE(WaitFor([&] { return StateOf(voice).SamplesPlayed > played; }))
+            << "the stream went silent";
+        if (c.record == std::string("channel")) {  // the calls that met a null voice
+            EXPECT_TRUE(backEnd.IsChannelPlaying(id));
+            backEnd.SetChannelPitch(id, 1.5f);
+            float ratio = 0.0f;
+            voice->GetFrequencyRatio(&ratio);
+            EXPECT_FLOAT_EQ(1.5f, ratio);
+            backEnd.SetChannelLooping(id, true);
+            backEnd.SetChannelLooping(id, false);
+            EXPECT_TRUE(backEnd.IsChannelPlaying(id));
+        }
+        c.stop(id);
+    }
+}
+
 TEST_F(XAudio2BackEndTest, FreeingAPlayingSoundStopsItsVoice) {
     uint32_t id = backEnd.PlaySoundWithLooping(mono, 1.0f, 0.0f, 1.0f, true);
     ASSERT_NE(0u, id);
     FreeSoundData(mono);
     EXPECT_FALSE(backEnd.IsChannelPlaying(id));
     EXPECT_EQ(nullptr, mono->data);
+}
+
+// Without its update thread no stream would be refilled and no record freed: the back end must
+// not report itself ready, so the engine takes the null back end instead.
+TEST_F(XAudio2BackEndTest, AnUpdateThreadThatCannotStartFailsTheInitialisation) {
+    backEnd.Shutdown();
+    backEnd.SetThreadStarter(RefuseThread);
+    EXPECT_FALSE(backEnd.Initialize(&g_core, nullptr));
+    EXPECT_TRUE(WasLogged("XAudio2: failed to start the \"XAudio2Update\" thread."));
+    EXPECT_EQ(nullptr, backEnd.GetSoundMaster()) << "the engines are released again";
+    backEnd.SetThreadStarter(nullptr);
+    ASSERT_TRUE(backEnd.Initialize(&g_core, nullptr));
+    uint32_t id = backEnd.PlaySound(mono, 1.0f, 0.0f, 1.0f);
+    EXPECT_TRUE(WaitFor([&] { return !backEnd.IsChannelPlaying(id); })) << "the thread frees records again";
 }

@@ -5,6 +5,8 @@
 
 #include "ApiTableTestSupport.h"
 #include "core/Sys.h"
+#include "foundation/ErrorCode.h"
+#include "foundation/FoundationHooks.h"
 
 namespace {
 
@@ -184,6 +186,24 @@ TEST_F(ApiTableMessagesTest, PopupWithoutMessageBoxIsLoggedInstead) {
     g_core.popupMessage = nullptr;
     EXPECT_EQ(0, ZQ_Popup(LOG_LEVEL_ERROR, "nobody to show it"));
     EXPECT_EQ(1, CountLoggedLines("[ERROR] [POPUP] nobody to show it"));
+}
+
+// ---- The foundation's error reports ----
+
+TEST_F(ApiTableMessagesTest, FoundationErrorsAreLoggedAndCountedOrShownToTheDeveloper) {
+    const char* text = "XInput error: failed to load library (0x00050000, platform error 0).";
+    ZQI_InstallErrorReportSink();
+    ZQI_ReportPlatformError(ERRCODE_XINPUT_LOAD_LIBRARY, 0, "");
+    EXPECT_EQ(1, CountLoggedLines(std::string("[ERROR] ") + text));
+    EXPECT_EQ(1u, ZQI_GetConsole()->levelCounters[LOG_LEVEL_ERROR]);
+    EXPECT_TRUE(RecordedPopups().empty());
+
+    g_core.developerMode = 1;
+    ZQI_ReportPlatformError(ERRCODE_XINPUT_LOAD_LIBRARY, 0, "");
+    ZQI_SetErrorReportSink(nullptr);
+    ASSERT_EQ(1u, RecordedPopups().size());
+    EXPECT_EQ(LOG_LEVEL_ERROR, RecordedPopups()[0].level);
+    EXPECT_EQ(text, RecordedPopups()[0].text);
 }
 
 }  // namespace

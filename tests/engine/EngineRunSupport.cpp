@@ -93,8 +93,8 @@ EngineProcess::~EngineProcess() {
 }
 
 bool EngineProcess::Start(const std::string& folder, const std::string& arguments,
-                          const std::string& environment) {
-    std::string commandLine = "\"" + folder + "zorqa.exe\"";
+                          const std::string& environment, const std::string& executable) {
+    std::string commandLine = "\"" + folder + executable + "\"";
     if (!arguments.empty()) {
         commandLine += " " + arguments;
     }
@@ -226,12 +226,40 @@ bool EngineRunFolder::Exists(const std::string& name) const {
     return GetFileAttributesA((path_ + name).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool EngineRunFolder::RenameExecutable(const std::string& name) {
+    if (!MoveFileA((path_ + executable_).c_str(), (path_ + name).c_str())) {
+        return false;
+    }
+    executable_ = name;
+    return true;
+}
+
 EngineRunResult EngineRunFolder::Run(const std::string& arguments, const std::string& environment) const {
     EngineProcess process;
-    if (!process.Start(path_, arguments, environment)) {
+    if (!process.Start(path_, arguments, environment, executable_)) {
         return EngineRunResult();
     }
     return process.Wait();
+}
+
+WineDllOverrides::WineDllOverrides(const std::string& program,
+                                   const std::vector<std::pair<std::string, std::string>>& orders)
+    : key_("Software\\Wine\\AppDefaults\\" + program + "\\DllOverrides") {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS) {
+        return;
+    }
+    for (const auto& entry : orders) {
+        RegSetValueExA(key, entry.first.c_str(), 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(entry.second.c_str()),
+                       static_cast<DWORD>(entry.second.size() + 1));
+    }
+    RegCloseKey(key);
+}
+
+WineDllOverrides::~WineDllOverrides() {
+    RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str());
 }
 
 std::map<std::string, std::string> ReadRunReport(const EngineRunFolder& folder) {

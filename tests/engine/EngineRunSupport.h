@@ -7,6 +7,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 // How a run of the executable ended.
@@ -28,8 +29,10 @@ public:
     EngineProcess(const EngineProcess&) = delete;
     EngineProcess& operator=(const EngineProcess&) = delete;
 
-    // environment: "NAME=value" added to the process's environment, or empty.
-    bool Start(const std::string& folder, const std::string& arguments, const std::string& environment = "");
+    // environment: "NAME=value" added to the process's environment, or empty. executable: the
+    // file name of the engine's copy in the folder.
+    bool Start(const std::string& folder, const std::string& arguments, const std::string& environment = "",
+               const std::string& executable = "zorqa.exe");
     // Waits for the process to end (answering its message boxes); a process still running after
     // the time limit is terminated and reported as not finished.
     EngineRunResult Wait();
@@ -60,12 +63,32 @@ public:
     bool CopyStagedFile(const std::string& staged, const std::string& name) const;
     std::string ReadFile(const std::string& name) const;
     bool Exists(const std::string& name) const;
+    // Gives the engine's copy another file name, so that Wine's settings for that program name
+    // (WineDllOverrides) concern this folder's runs alone.
+    bool RenameExecutable(const std::string& name);
 
     EngineRunResult Run(const std::string& arguments, const std::string& environment = "") const;
 
 private:
     std::string path_;
+    std::string executable_ = "zorqa.exe";
     bool ready_ = false;
+};
+
+// Wine's DLL overrides for one program name, for as long as the object lives: each entry is a
+// library name and its load order ("" switches the library off, "native,builtin" prefers a
+// copy beside the executable). A WINEDLLOVERRIDES variable set by a test would not reach the
+// loader of the process it starts.
+class WineDllOverrides {
+public:
+    WineDllOverrides(const std::string& program,
+                     const std::vector<std::pair<std::string, std::string>>& orders);
+    ~WineDllOverrides();
+    WineDllOverrides(const WineDllOverrides&) = delete;
+    WineDllOverrides& operator=(const WineDllOverrides&) = delete;
+
+private:
+    std::string key_;
 };
 
 // "key=value" lines of the recording program's report; empty when there is none.

@@ -3,7 +3,13 @@
 // and legacy files, and refused headers and truncated or oversized files.
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <limits>
+#ifndef _WIN32
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
 
 #include "FontTestSupport.h"
 #include "fonts/FontFile.h"
@@ -69,9 +75,29 @@ TEST_F(FontFileTest, SavedFileHasTheVersion7LayoutAndReadsBackTheSame) {
     EXPECT_EQ(glyph->kerning[65], -7);
     EXPECT_EQ(memcmp(glyph->bitmap.pixels, zhe->bitmap.pixels, 8), 0);
     const FontGlyph* space = ZQI_FONTS_FindGlyph(back, ' ');
-    ASSERT_NE(space->kerning, nullptr);  // a glyph without kerning comes back with a zero row
-    EXPECT_EQ(space->kerning[65], 0);
+    EXPECT_EQ(space->kerning, nullptr);  // a glyph without kerning comes back without a row
     EXPECT_EQ(space->bitmap.pixels, nullptr);
+}
+
+// Only glyphs stored with a kerning row get one (256 bytes each), so a font without kerning
+// takes memory near its file size and is written back byte for byte as it was read.
+TEST_F(FontFileTest, OnlyGlyphsStoredWithKerningGetARow) {
+    Bytes file;
+    file.Text("DIZ_Font_v7").Text("UTF-8").U32(9).U32(10).U32(12).F32(0).F32(0).F32(1).U32(3);
+    file.U32('A').F32(1.0f).U16(0).U16(6).U8(1).Fill(256, 0).U16(0).U16(0);  // a row of zeros
+    file.U32('B').F32(2.0f).U16(0).U16(7).U8(0).U16(1).U16(1).U8(1).U8(2).U8(3).U8(4);
+    file.U32(0x4E00).F32(0.0f).U16(0).U16(11).U8(0).U16(0).U16(0);
+    zq_font_t* font = NewFont();
+    ASSERT_TRUE(ReadBytes(font, file.data));
+    EXPECT_NE(ZQI_FONTS_FindGlyph(font, 'A')->kerning, nullptr);
+    EXPECT_EQ(ZQI_FONTS_FindGlyph(font, 'B')->kerning, nullptr);
+    EXPECT_EQ(ZQI_FONTS_FindGlyph(font, 0x4E00)->kerning, nullptr);
+    size_t size = 0;
+    uint8_t* image = ZQI_WriteFontToMemory(font, &size);
+    ASSERT_NE(image, nullptr);
+    EXPECT_TRUE(std::string(reinterpret_cast<char*>(image), size) == file.data)
+        << size << " bytes written for " << file.data.size() << " read";
+    free(image);
 }
 
 TEST_F(FontFileTest, BlueFirstRendererSwapsRedAndBlueOnDiskOnly) {
@@ -190,6 +216,48 @@ TEST_F(FontFileTest, SavingWhereNoFileCanBeOpenedFails) {
     EXPECT_TRUE(HasMessage("Failed to save font 'res://no\x01valid/name.mft'"));
     EXPECT_FALSE(ReadFontFile(NewFont("res://missing.mft")));
     EXPECT_TRUE(HasMessage("Font 'res://missing.mft' file not found."));
+}
+
+// A save that fails part way leaves the font file that was there whole: the bytes go to a
+// temporary file that replaces the target only once it is complete.
+TEST_F(FontFileTest, FailedSaveLeavesThePreviousFileWhole) {
+    zq_font_t* old = NewFont();
+    old->size = 11;
+    AddGlyph(old, 'A', 4, 2, 2);
+    ASSERT_TRUE(SaveFontFile(old, "res://kept.mft"));
+    const std::string before = ReadResFile("kept.mft");
+    ASSERT_FALSE(before.empty());
+
+    zq_font_t* big = NewFont();
+    big->size = 40;
+    AddGlyph(big, 'B', 40, 128, 128);  // 64 KiB of pixels
+    // A folder where the temporary file would go: the save cannot even start.
+    WriteResFile("kept.mft.tmp/blocker", "x");
+    EXPECT_FALSE(SaveFontFile(big, "res://kept.mft"));
+    EXPECT_TRUE(HasMessage("Failed to save font 'res://kept.mft'"));
+    EXPECT_TRUE(ReadResFile("kept.mft") == before) << ReadResFile("kept.mft").size() << " bytes";
+    std::filesystem::remove_all(std::filesystem::path(ResPath("kept.mft.tmp")));
+#ifndef _WIN32
+    // The disk fills up part way through the write (a file size limit stands in for it).
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct rlimit limited = saved;
+    limited.rlim_cur = 1000;
+    void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool saved_ok = SaveFontFile(big, "res://kept.mft");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previous);
+    EXPECT_FALSE(saved_ok);
+    EXPECT_TRUE(ReadResFile("kept.mft") == before) << ReadResFile("kept.mft").size() << " bytes";
+    EXPECT_FALSE(std::filesystem::exists(ResPath("kept.mft.tmp")));  // nothing left behind
+#endif
+    // A save that succeeds replaces the file and leaves no temporary file.
+    ASSERT_TRUE(SaveFontFile(big, "res://kept.mft"));
+    zq_font_t* back = NewFont("res://kept.mft");
+    ASSERT_TRUE(ReadFontFile(back));
+    EXPECT_EQ(back->size, 40);
+    EXPECT_FALSE(std::filesystem::exists(ResPath("kept.mft.tmp")));
 }
 
 }  // namespace

@@ -166,6 +166,63 @@ TEST_F(FontGeneratorTest, EachInvalidSourceFailsWithItsReason) {
     }
 }
 
+// Numbers of a source that would make generation take minutes, or that no integer of the font
+// can hold, refuse the source before anything is rendered or converted.
+TEST_F(FontGeneratorTest, NumbersBeyondWhatTheFontCanHoldAreRefused) {
+    const Keys v2 = {{"value", "2"}};
+    const std::string one = SourceArray("glyphs", SourceNode("65", {}));
+    auto field = [&](const char* spread) {
+        return Settings(SourceNode("VERSION", v2) + SourceNode("DISTANCE_FIELD", {{"spread", spread}})) + one;
+    };
+    auto setting = [&](const char* node, const char* value, const std::string& more = "") {
+        return Settings(SourceNode(node, {{"value", value}}) + more) + one;
+    };
+    struct Case {
+        std::string arrays;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {field("23"), "Distance field spread is invalid."},  // wider than the 22-pixel glyphs
+        {field("100"), "Distance field spread is invalid."},
+        {field("40000"), "Distance field spread is invalid."},
+        {field("1e10"), "Distance field spread is invalid."},
+        {setting("FONT_HEIGHT_MULTIPLIER", "1e30"), "Setting 'FONT_HEIGHT_MULTIPLIER' is out of range."},
+        {setting("FONT_HEIGHT_MULTIPLIER", "-1e30"), "Setting 'FONT_HEIGHT_MULTIPLIER' is out of range."},
+        {setting("SPACING", "1e30", SourceNode("OUTPUT", {{"scale", "2"}})),
+         "Setting 'SPACING' is out of range."},
+        {setting("SPACING", "40000"), "Setting 'SPACING' is out of range."},
+        {setting("Y_OFFSET", "1e30"), "Setting 'Y_OFFSET' is out of range."},
+        {setting("LINE_PADDING_OFFSET", "-1e30"), "Setting 'LINE_PADDING_OFFSET' is out of range."},
+        {Settings("") + SourceArray("glyphs", SourceNode("65", {{"id", "65"}, {"spacing", "1e30"}})),
+         "Array 'glyphs' has a spacing out of range."},
+        {Settings("") + one + SourceArray("effects", SourceNode("e", {{"color_top", "1e39, 0, 0"}})),
+         "Array 'effects' has a colour out of range."},
+        {Settings("") + one + SourceArray("effects", SourceNode("e", {{"color_bottom", "0 0 -1e39"}})),
+         "Array 'effects' has a colour out of range."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        ForgetMessages();
+        bool ok = true;
+        Generate("numbers", c.arrays, &ok);
+        EXPECT_FALSE(ok);
+        EXPECT_TRUE(
+            HasMessage("Failed to generate font from source 'res://fonts/numbers.mft.xml': " + c.reason));
+    }
+    // At the limits the font is made: a spread as wide as the glyphs, large finite colours.
+    bool ok = false;
+    Generate("limits", field("22"), &ok);
+    EXPECT_TRUE(ok);
+    zq_font_t* font = Generate(
+        "colours",
+        Settings("") + one +
+            SourceArray("effects",
+                        SourceNode("e", {{"color_top", "3e38 -3e38 2"}, {"color_bottom", "-3e38 3e38 0"}})),
+        &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_NE(ZQI_FONTS_FindGlyph(font, 'A')->bitmap.pixels, nullptr);
+}
+
 TEST_F(FontGeneratorTest, OutputScaleOutOfRangeGeneratesAtScaleOne) {
     bool ok = false;
     zq_font_t* font = Generate("scaled", Settings(SourceNode("OUTPUT", {{"scale", "20"}})), &ok);

@@ -1,6 +1,7 @@
 // The font table's counting and slots, the glyph index, and font loading without a renderer.
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "FontTestSupport.h"
 #include "core/NamedMutex.h"
@@ -8,6 +9,7 @@
 #include "fonts/FontApi.h"
 #include "fonts/FontFile.h"
 #include "fonts/FontLoading.h"
+#include "fonts/FontMessages.h"
 #include "fonts/FontServices.h"
 #include "fonts/FontTable.h"
 
@@ -77,13 +79,71 @@ TEST_F(FontTableTest, DirectArrayServesBelow2048AndTheMapAbove) {
 }
 
 TEST_F(FontTableTest, FnvHashOfTheFourBytesLowestFirst) {
-    // Computed by hand from the FNV-1a definition for the bytes 41 00 00 00.
-    uint64_t h = 0xcbf29ce484222325ull;
-    const uint8_t bytes[4] = {0x41, 0, 0, 0};
-    for (uint8_t b : bytes) {
-        h = (h ^ b) * 0x100000001b3ull;
+    // 64-bit FNV-1a of the four bytes, lowest first, worked out apart from the engine (the same
+    // arithmetic gives 0xaf63dc4c8601ec8c for the single byte 'a', the published test vector).
+    const struct {
+        uint32_t code;
+        uint64_t hash;
+    } cases[] = {
+        {0x00000000, 0x4d25767f9dce13f5ull},  // bytes 00 00 00 00
+        {0x00000041, 0xabd5cc8cd5077ba4ull},  // bytes 41 00 00 00
+        {0x12345678, 0xcccfd053e47c3365ull},  // bytes 78 56 34 12
+        {0x0010FFFF, 0x98c349653db26a6bull},  // bytes ff ff 10 00
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ZQI_HashGlyphCode(c.code), c.hash) << std::hex << c.code;
     }
-    EXPECT_EQ(ZQI_HashGlyphCode(0x41), h);
+}
+
+// Code points whose glyph-map hashes share their low 16 bits: all of them fall into one bucket
+// until the map has more than 65536 buckets. The low 16 bits of FNV-1a depend only on the low 16
+// bits of each step, so for every first three bytes at most one last byte hits the target.
+std::vector<uint32_t> CodesWithLow16Hash(uint16_t target, size_t wanted) {
+    const uint32_t prime = 0x01b3;  // the low 16 bits of the 64-bit FNV prime 0x100000001b3
+    const uint32_t basis = 0x2325;  // the low 16 bits of the offset basis
+    // The inverse of the prime modulo 2^16, found by Newton's iteration.
+    uint32_t inverse = prime;
+    for (int i = 0; i < 4; ++i) inverse = (inverse * (2 - prime * inverse)) & 0xFFFF;
+    const uint32_t beforeLast = (target * inverse) & 0xFFFF;  // state XOR last byte
+    std::vector<uint32_t> codes;
+    for (uint32_t low3 = 0; low3 < (1u << 24) && codes.size() < wanted; ++low3) {
+        uint32_t h = basis;
+        for (int i = 0; i < 3; ++i) h = ((h ^ ((low3 >> (8 * i)) & 0xFF)) * prime) & 0xFFFF;
+        const uint32_t last = h ^ beforeLast;
+        if (last <= 0xFF) codes.push_back(low3 | (last << 24));
+    }
+    return codes;
+}
+
+uint64_t InsertAndCountProbes(const std::vector<uint32_t>& codes) {
+    FontGlyphTable* table = ZQI_NewFontGlyphTable();
+    for (uint32_t code : codes) ZQI_InsertFontGlyph(table, code, ZQI_EmptyFontGlyph());
+    uint64_t probes = table->insertProbes;
+    for (uint32_t code : codes) {
+        EXPECT_NE(ZQI_FindFontGlyphInMap(table, code), nullptr);
+        probes += ZQI_CountFontGlyphProbes(table, code);
+    }
+    EXPECT_EQ(ZQI_InsertFontGlyph(table, codes[codes.size() / 2], ZQI_EmptyFontGlyph()), nullptr);
+    ZQI_DeleteFontGlyphTable(table);
+    return probes;
+}
+
+// However the code points are chosen, inserting n glyphs and looking each up again visits
+// O(n log n) glyphs. A balanced tree of n glyphs is at most 1.45 log2(n) deep; each insertion
+// searches and descends once, each lookup once, and the bucket doublings re-insert at most 2 n
+// glyphs in all: under 8 n log2(n) visits for 65536 glyphs in one bucket, where chained buckets
+// need n^2 / 2 (about 2 billion). Ordinary code points stay near one visit per lookup.
+TEST_F(FontTableTest, GlyphMapStaysNearLinearWhenEveryHashCollides) {
+    const size_t n = 65536;
+    const std::vector<uint32_t> colliding = CodesWithLow16Hash(0x5A5A, n);
+    ASSERT_EQ(colliding.size(), n);
+    for (size_t i = 0; i < n; i += 4099) {
+        ASSERT_EQ(ZQI_HashGlyphCode(colliding[i]) & 0xFFFF, 0x5A5Au) << colliding[i];
+    }
+    EXPECT_LE(InsertAndCountProbes(colliding), 8 * n * 16);
+    std::vector<uint32_t> ordinary;
+    for (uint32_t c = 0; c < n; ++c) ordinary.push_back(0x10000 + c);
+    EXPECT_LE(InsertAndCountProbes(ordinary), 6 * n);
 }
 
 TEST_F(FontTableTest, LatinFontGetsLowerCaseCopiesWithSharedPixelsAndKerning) {
@@ -159,6 +219,68 @@ TEST_F(FontTableTest, AtlasIsPackedAndUploadedThroughTheGraphicsHooks) {
     EXPECT_EQ(uploaded, 1);
     EXPECT_EQ(font->atlas.load_state, FONT_ATLAS_UPLOADED);
     EXPECT_EQ(ZQI_FONTS_GetUploadQueueLength(), 0);
+}
+
+// The main thread's upload step walks the glyph list of a queued font, so a worker must have
+// finished growing that list (the lower-case copies) before the font reaches the queue. The font
+// already waits in the queue here, so queueing it again logs, and the log line shows what the
+// list held at that moment.
+TEST_F(FontTableTest, LowerCaseCopiesExistBeforeTheFontIsQueued) {
+    static zq_font_t* font;
+    static int copiesWhenQueued;
+    copiesWhenQueued = -1;
+    FontGraphicsHooks hooks = {};
+    hooks.packBitmaps = [](zq_bitmap_t* atlas, zq_bitmap_t**, int32_t, int32_t maxWidth, int32_t) {
+        atlas->width = maxWidth;
+        return true;
+    };
+    hooks.getMaximumTextureSize = [] { return 512; };
+    ZQI_SetFontGraphicsHooks(&hooks);
+    font = NewFont();
+    font->size = 10;
+    AddGlyph(font, 'A', 5, 2, 2);
+    AddGlyph(font, 'B', 5, 2, 2);
+    ZQI_FONTS_QueueFontUpload(font);
+    ZQI_SetFontMessageObserver([](FontMessageKind, int32_t, const char* text) {
+        if (strstr(text, "already exists in upload queue") != nullptr) {
+            copiesWhenQueued = (ZQI_FindFontGlyphInMap(font->glyphs, 'a') != nullptr) +
+                               (ZQI_FindFontGlyphInMap(font->glyphs, 'b') != nullptr);
+        }
+    });
+    std::thread worker([] { EXPECT_TRUE(ZQI_RecreateFontAtlas(font)); });
+    worker.join();
+    EXPECT_EQ(copiesWhenQueued, 2);
+    EXPECT_NE(ZQI_FONTS_FindGlyph(font, 'b'), nullptr);
+    ZQI_FONTS_RemoveFromUploadQueue(font);
+}
+
+// While a font is loading (on whichever thread) its glyph table is not ready: the glyph query
+// and the render check answer nothing, and a refresh leaves the table to the loader.
+TEST_F(FontTableTest, GlyphQueriesAndRefreshWaitForTheFontToLoad) {
+    zq_api_t* api = ZQI_GetApi();
+    ZQI_InstallFontApi(api);
+    zq_graphics_api_t* graphics = api->graphics;
+    zq_font_t* font = NewFont("res://loading!NONE");
+    AddGlyph(font, 'H', 5, 2, 2);
+    FontGlyphTable* table = font->glyphs;
+    font->loaded.store(0);
+    EXPECT_EQ(graphics->GetFontGlyph(font, 'H'), nullptr);
+    EXPECT_FALSE(graphics->CanFontRenderText(font, "H"));
+    EXPECT_FALSE(graphics->RefreshFont(font));
+    EXPECT_EQ(font->glyphs, table);  // untouched: the loader still owns it
+    EXPECT_TRUE(HasMessage("ZQ_Graphics_RefreshFont: font 'res://loading!NONE' is still loading."));
+    EXPECT_EQ(font->loaded.load(), 0);
+
+    font->loaded.store(1);
+    EXPECT_NE(graphics->GetFontGlyph(font, 'H'), nullptr);
+    EXPECT_TRUE(graphics->CanFontRenderText(font, "H"));
+    // A refresh takes the font out of the upload queue first: the queued upload would walk the
+    // glyphs the refresh frees.
+    ZQI_FONTS_QueueFontUpload(font);
+    graphics->RefreshFont(font);  // the empty font has no atlas: false, yet reloaded
+    EXPECT_EQ(ZQI_FONTS_GetUploadQueueLength(), 0);
+    EXPECT_EQ(ZQI_GetFontGlyphCount(font), 256);  // reloaded as the empty font
+    EXPECT_EQ(font->loaded.load(), 1);
 }
 
 TEST_F(FontTableTest, ManifestHeightOverridesTheSize) {

@@ -92,6 +92,10 @@ void FontTest::WriteResFile(const std::string& relative, const std::string& byte
     DataManager::UnloadDatabaseByName(relative.c_str());
 }
 
+std::string FontTest::ResPath(const std::string& relative) {
+    return (fs::path(g_environment->ScratchPath("res")) / relative).string();
+}
+
 std::string FontTest::ReadResFile(const std::string& relative) {
     std::ifstream in(fs::path(g_environment->ScratchPath("res")) / relative, std::ios::binary);
     std::stringstream text;

@@ -30,6 +30,8 @@ protected:
 
     void WriteResFile(const std::string& relative, const std::string& bytes);
     std::string ReadResFile(const std::string& relative);
+    // The host path of res://<relative>.
+    static std::string ResPath(const std::string& relative);
     // Copies a DejaVu font (e.g. "DejaVuSans.ttf") to res://<relative>.
     void CopyDejaVu(const char* file, const std::string& relative);
     static std::string DejaVuPath(const char* file);

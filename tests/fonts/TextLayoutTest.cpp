@@ -109,6 +109,38 @@ TEST_F(TextLayoutTest, MarkupTagsMeasureImagesAndNothingElse) {
     EXPECT_FLOAT_EQ(MeasureWord(font_, "a|b", 0.0f), 12.0f);
 }
 
+// An inline image takes its width in a line whether the font is Latin-1 or UTF-8: the same text
+// gives the same line widths and breaks in both forms, and the same measured size.
+TEST_F(TextLayoutTest, ImagesTakeTheSameWidthInBothForms) {
+    struct Case {
+        const char* text;
+        float maxWidth;
+        std::vector<float> widths;
+    };
+    const Case cases[] = {
+        {"A|img src='icon'|B", 1000.0f, {7 + 10 + 6}},
+        {"a|img src='icon' scale=2|", 1000.0f, {5 + 2 * 10}},
+        {"|img src='icon'| |img src='icon'|", 1000.0f, {10 + 3 + 10}},
+        {"ab |img src='icon'|", 20.0f, {5 + 5, 10}},  // 10 + 3 + 10 reaches the limit: the image wraps
+        {"a|img src='none'|b", 1000.0f, {5 + 5}},     // no such bitmap: nothing to measure
+    };
+    for (const Case& c : cases) {
+        for (bool utf8 : {false, true}) {
+            SCOPED_TRACE(std::string(c.text) + (utf8 ? " (UTF-8)" : " (Latin-1)"));
+            const size_t count = Lines(c.text, c.maxWidth, utf8).size();
+            ASSERT_EQ(count, c.widths.size());
+            for (size_t i = 0; i < count; ++i) EXPECT_FLOAT_EQ(lines_.widths[i], c.widths[i]) << i;
+        }
+    }
+    for (uint8_t utf8 : {0, 1}) {
+        font_->utf8 = utf8;
+        char text[] = "A|img src='icon'|B";
+        float width = 0.0f, height = 0.0f;
+        ZQI_FONTS_GetTextSize(font_, text, &width, &height);
+        EXPECT_FLOAT_EQ(width, 7 + 10 + 6) << int(utf8);
+    }
+}
+
 TEST_F(TextLayoutTest, TagKeysParseToTheirValues) {
     struct Case {
         const char* tag;

@@ -14,7 +14,9 @@
 #include "graphics/BitmapLoading.h"
 #include "graphics/BitmapSequence.h"
 #include "graphics/BitmapTable.h"
+#include "graphics/BitmapOperations.h"
 #include "graphics/GraphicsResourceApi.h"
+#include "graphics/PixelTools.h"
 #include "startup/Manifest.h"
 #include "startup/ManifestList.h"
 
@@ -113,6 +115,75 @@ TEST_F(BitmapLoadingTest, ManifestEntriesGiveSizeAndPackMode) {
     EXPECT_EQ(12, scaled->width);
     zq_bitmap_t* flat = Get("res://flat.bms");  // a zero frame height is left unscaled
     EXPECT_EQ(8, flat->frames[0].width);
+}
+
+uint32_t BigEndian32(const std::string& bytes, size_t offset) {
+    const auto* b = reinterpret_cast<const uint8_t*>(bytes.data() + offset);
+    return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
+}
+
+uint16_t LittleEndian16(const std::string& bytes, size_t offset) {
+    const auto* b = reinterpret_cast<const uint8_t*>(bytes.data() + offset);
+    return static_cast<uint16_t>(b[0] | b[1] << 8);
+}
+
+// A manifest entry without "w" and "h" draws an 8 x 8 image at 32 x 32. Everything that walks the
+// pixels goes by the 8 x 8 they are (ASan reports any step past them): saved files are 8 x 8, a
+// resize starts from the 8 x 8 pixels, bleeding and comparing see 8 x 8.
+TEST_F(BitmapLoadingTest, PixelWorkGoesByThePixelSizeNotTheDrawingSize) {
+    TestImage image = PatternImage(8, 8, 9, true);
+    image.At(5, 2)[3] = 0;   // one transparent pixel: its left neighbour is the last opaque one
+    TestImage bled = image;  // what one bleeding pass makes of it
+    memcpy(bled.At(5, 2), image.At(4, 2), 3);
+    const std::string png = EncodePNG(image);
+    std::string nodes;
+    for (const char* name : {"save", "tga", "jpg", "same", "half", "bleed", "match"}) {
+        WriteResFile(std::string("small-") + name + ".png", png);
+        nodes += std::string("<node id=\"res://small-") + name + ".png\"/>\n";
+    }
+    AddManifest("small.xml", nodes);
+    auto load = [](const char* name) {
+        zq_bitmap_t* bitmap = Get(std::string("res://small-") + name + ".png");
+        EXPECT_EQ(32, bitmap->width);
+        EXPECT_EQ(8, bitmap->pixel_width);
+        return bitmap;
+    };
+
+    ASSERT_TRUE(ZQ_Graphics_SaveBitmap(load("save"), "res://saved.png", 0));
+    const std::string savedPng = ReadNativeFile(NativeResPath("saved.png"));
+    ASSERT_GT(savedPng.size(), 24u);
+    EXPECT_EQ(8u, BigEndian32(savedPng, 16));  // IHDR width
+    EXPECT_EQ(8u, BigEndian32(savedPng, 20));  // IHDR height
+    EXPECT_TRUE(PixelsEqual(Get("res://saved.png"), image));
+
+    ASSERT_TRUE(ZQ_Graphics_SaveBitmap(load("tga"), "res://saved.tga", 0));
+    const std::string tga = ReadNativeFile(NativeResPath("saved.tga"));
+    EXPECT_EQ(18u + 8 * 8 * 4, tga.size());
+    EXPECT_EQ(8, LittleEndian16(tga, 12));
+    EXPECT_EQ(8, LittleEndian16(tga, 14));
+
+    ASSERT_TRUE(ZQ_Graphics_SaveBitmap(load("jpg"), "res://saved.jpg", 90));
+    const TestImage jpeg = DecodeJPEGReference(ReadNativeFile(NativeResPath("saved.jpg")));
+    EXPECT_EQ(8, jpeg.width);
+    EXPECT_EQ(8, jpeg.height);
+
+    zq_bitmap_t* same = load("same");
+    ZQ_Graphics_ResizeBitmap(same, 8, 8);  // the pixels' own size: copied, after a bleeding pass
+    EXPECT_EQ(8, same->width);
+    EXPECT_TRUE(PixelsEqual(same, bled));
+    zq_bitmap_t* half = load("half");
+    ZQ_Graphics_ResizeBitmap(half, 4, 4);
+    EXPECT_EQ(4, half->width);
+    EXPECT_EQ(4, half->pixel_height);
+
+    zq_bitmap_t* bleed = load("bleed");
+    EXPECT_EQ(1, BleedTransparentPixels(bleed));
+    EXPECT_TRUE(PixelsEqual(bleed, bled));
+
+    zq_bitmap_t plain = {};
+    GivePixels(&plain, image);
+    EXPECT_TRUE(BitmapPixelsMatch(load("match"), &plain));
+    free(plain.pixels);
 }
 
 TEST_F(BitmapLoadingTest, NumberedFramesLoadWithGapsAndFreeOnce) {

@@ -92,6 +92,21 @@ TEST_F(BitmapTableTest, AFullTableRefusesNewNamesAndReusesFreedSlots) {
     EXPECT_EQ(3072, ZQ_Graphics_GetNumBitmaps());
 }
 
+// Freeing a record for good lowers the busy flag its freer holds before the slot can be taken: a
+// new name that takes the slot at once then holds a flag of its own, which the freer's release
+// cannot clear under it.
+TEST_F(BitmapTableTest, AFreedSlotIsNotLeftBusy) {
+    zq_bitmap_t* bitmap = ZQ_Graphics_GetBitmapWithCacheMode("busy.png", CACHE_NOTHING);
+    ZQI_AcquireBitmapBusy(bitmap);
+    ZQI_FreeBitmapSlot(bitmap);
+    EXPECT_EQ(nullptr, bitmap->name);
+    EXPECT_EQ(0, bitmap->busy);
+    zq_bitmap_t* next = nullptr;
+    std::thread([&next] { next = ZQ_Graphics_GetBitmapWithCacheMode("next.png", CACHE_NOTHING); }).join();
+    EXPECT_EQ(bitmap, next);
+    EXPECT_EQ(0, next->busy);
+}
+
 TEST_F(BitmapTableTest, CacheModesKeepAndDropPixels) {
     const TestImage image = PatternImage(3, 5, 2, false);
     WriteResFile("modes.tga", EncodeTGA(image, false, 32, false));

@@ -111,4 +111,63 @@ TEST_F(BufferObjectsTest, AMainThreadUnlockBeforeTheBufferExistsKeepsTheWrittenD
     ZQ_Graphics_FreeIndexBuffer(buffer);
 }
 
+// Locks one after another, each on the main thread or a worker, with or without a frame between:
+// the device ends up with what was written last, and nothing frees memory it does not own (ASan).
+TEST_F(BufferObjectsTest, SequentialLocksOnAnyThreadsLeaveTheLastWrittenData) {
+    enum Step { MAIN, WORKER, FRAME };
+    const std::vector<std::vector<Step>> kCases = {
+        {WORKER, MAIN},         {MAIN, WORKER},       {WORKER, WORKER},      {MAIN, MAIN},
+        {WORKER, MAIN, WORKER}, {MAIN, WORKER, MAIN}, {WORKER, FRAME, MAIN}, {WORKER, MAIN, FRAME, WORKER},
+    };
+    zq_vertex_buffer_t* vertices = ZQ_Graphics_CreateVertexBuffer(7, nullptr, 4, 1);
+    for (size_t c = 0; c < kCases.size(); ++c) {
+        zq_index_buffer_t* buffer =
+            ZQ_Graphics_CreateIndexBuffer(std::vector<uint16_t>{0, 0, 0}.data(), 3, 1);
+        uint16_t last = 0;
+        for (Step step : kCases[c]) {
+            if (step == FRAME) {
+                ProcessPendingBufferOperations();
+                continue;
+            }
+            const uint16_t value = ++last;
+            const auto write = [buffer, value] {
+                ASSERT_TRUE(ZQ_Graphics_LockIndexBuffer(buffer));
+                for (int i = 0; i < 3; ++i) {
+                    buffer->data[i] = value;
+                }
+                ZQ_Graphics_UnlockIndexBuffer(buffer);
+            };
+            if (step == MAIN) {
+                write();
+            } else {
+                OnWorker(write);
+            }
+        }
+        ProcessPendingBufferOperations();
+        EXPECT_EQ(0, ZQI_GetPendingBufferCount()) << "case " << c;
+        device_->draws.clear();
+        ZQ_Graphics_DrawTrianglesFromBuffers(vertices, buffer, nullptr);
+        ASSERT_EQ(1u, device_->draws.size());
+        EXPECT_EQ(std::vector<uint16_t>(3, last), device_->draws[0].indices) << "case " << c;
+        ZQ_Graphics_FreeIndexBuffer(buffer);
+    }
+    ZQ_Graphics_FreeVertexBuffer(vertices);
+}
+
+// A lock whose mapping fails answers false and leaves nothing to write through.
+TEST_F(BufferObjectsTest, ALockTheDeviceCannotMapAnswersFalse) {
+    zq_vertex_buffer_t* buffer = ZQ_Graphics_CreateVertexBuffer(7, nullptr, 4, 1);
+    device_->refuseLocks = true;
+    EXPECT_FALSE(ZQ_Graphics_LockVertexBuffer(buffer));
+    EXPECT_EQ(nullptr, buffer->data);
+    EXPECT_EQ(0, buffer->flags & (BUFFER_FLAG_LOCKED | BUFFER_FLAG_MAPPED));
+    EXPECT_TRUE(Logged("ZQ_Graphics_LockVertexBuffer: the device could not map the buffer."));
+    ZQ_Graphics_UnlockVertexBuffer(buffer);  // nothing to unlock: harmless
+    device_->refuseLocks = false;
+    EXPECT_TRUE(ZQ_Graphics_LockVertexBuffer(buffer));
+    EXPECT_NE(nullptr, buffer->data);
+    ZQ_Graphics_UnlockVertexBuffer(buffer);
+    ZQ_Graphics_FreeVertexBuffer(buffer);
+}
+
 }  // namespace

@@ -1,13 +1,18 @@
 // The recording device: text lines for the state it is sent, buffers in memory, draws with copies
-// of their bound buffers.
+// of their bound buffers; and a texture back end of counted heap blocks.
 #include "RecordingDevice.h"
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
+#include "core/CoreState.h"
 #include "graphics/BatchRenderer.h"
+#include "graphics/BitmapTable.h"
+#include "graphics/BitmapUpload.h"
 #include "graphics/HighLevelRenderer.h"
+#include "graphics/RendererBackEnd.h"
 #include "graphics/RendererState.h"
 #include "graphics/TextSettings.h"
 #include "graphics/VertexFormat.h"
@@ -22,6 +27,8 @@ struct RendererBuffer {
 namespace {
 
 RecordingDevice g_device;
+RecordingTextures g_textures;
+char g_standInRenderer;  // only its address is used: the bitmap code checks for a renderer object
 RendererBuffer* g_boundVertices;
 RendererBuffer* g_boundIndices;
 
@@ -108,7 +115,7 @@ bool IsCreated(const RendererBuffer* buffer) {
     return !buffer->bytes.empty();
 }
 void* Lock(RendererBuffer* buffer) {
-    return buffer->bytes.empty() ? nullptr : buffer->bytes.data();
+    return buffer->bytes.empty() || g_device.refuseLocks ? nullptr : buffer->bytes.data();
 }
 void Unlock(RendererBuffer*) {}
 void Free(RendererBuffer* buffer) {
@@ -146,6 +153,22 @@ int32_t MaximumTextureSize() {
 bool CreateShader(zq_shader_t* shader, const void*, uint32_t, const void*, uint32_t) {
     Record("Create shader %s", shader->name);
     return true;
+}
+
+bool TexturesReady() {
+    return true;
+}
+bool AnyTextureSize() {
+    return true;
+}
+bool CreateTexture(zq_bitmap_t* bitmap, BitmapPacker*) {
+    bitmap->gpu.texture = static_cast<RendererTexture*>(malloc(1));
+    ++g_textures.created;
+    return bitmap->gpu.texture != nullptr;
+}
+void FreeTexture(RendererTexture* texture) {
+    free(texture);
+    ++g_textures.freed;
 }
 
 }  // namespace
@@ -200,6 +223,37 @@ RecordingDevice& InstallRecordingDevice() {
     device.GetMaximumTextureSize = MaximumTextureSize;
     ZQI_SetRendererDevice(&device);
     return g_device;
+}
+
+RecordingTextures& InstallRecordingTextures() {
+    g_textures = RecordingTextures();
+    ZQI_RendererBackEndCalls calls = {};
+    calls.IsReady = TexturesReady;
+    calls.SupportsNonPowerOfTwo = AnyTextureSize;
+    calls.CreateTexture = CreateTexture;
+    calls.FreeTexture = FreeTexture;
+    ZQI_SetRendererBackEnd(&calls);
+    g_core.renderer = reinterpret_cast<RendererImplementation*>(&g_standInRenderer);
+    return g_textures;
+}
+
+void RemoveRecordingTextures() {
+    while (ZQI_GetDeferredTextureFreeCount() > 0) {
+        ZQI_ProcessBitmapResourceQueues();
+    }
+    ZQI_SetRendererBackEnd(nullptr);
+    g_core.renderer = nullptr;
+}
+
+void TextureTest::SetUp() {
+    GraphicsTest::SetUp();
+    textures_ = &InstallRecordingTextures();
+}
+
+void TextureTest::TearDown() {
+    ZQI_ClearBitmapTable();
+    RemoveRecordingTextures();
+    GraphicsTest::TearDown();
 }
 
 RecordingDevice& Recorded() {

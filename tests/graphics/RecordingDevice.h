@@ -25,6 +25,7 @@ struct RecordingDevice {
     int32_t backBufferWidth = 640;
     int32_t backBufferHeight = 480;
     bool refuseBuffers = false;  // buffers come back without storage
+    bool refuseLocks = false;    // mapping a buffer fails
     bool concurrent = false;     // creations allowed on every thread
     int32_t maximumTextureSize = 16384;
     int32_t buffersAlive = 0;
@@ -43,6 +44,26 @@ RecordingDevice& Recorded();
 // A drawable bitmap record: width x height, texture rectangle (0, 0) to (1, 1), a made-up texture
 // (distinct per record content: the texture pointer is taken from the texture tag).
 zq_bitmap_t DrawableBitmap(int32_t width, int32_t height, uintptr_t textureTag);
+
+// A texture back end for the bitmap code: every texture is a heap block of its own, so ASan sees a
+// texture freed twice and LSan one never freed. Installing it also puts a stand-in renderer object
+// in place, so the bitmap code finds a ready renderer on the main thread.
+struct RecordingTextures {
+    int32_t created = 0;
+    int32_t freed = 0;
+};
+RecordingTextures& InstallRecordingTextures();
+// Frees what waits in the deferred list, then takes the back end and the stand-in away.
+void RemoveRecordingTextures();
+
+// Bitmaps that reach a (recorded) GPU: the table is emptied while the textures can still be freed.
+class TextureTest : public GraphicsTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    RecordingTextures* textures_ = nullptr;
+};
 
 // The drawing layer's fixture: the recording device, a white texture record and an internal
 // default shader record that count as made.

@@ -12,6 +12,13 @@
 #include <vector>
 
 #include "RecordingDevice.h"
+#include "core/ApiTable.h"
+#include "data/DataManager.h"
+#include "filesystem/FileSystemApi.h"
+#include "filesystem/SearchPaths.h"
+#include "graphics/BitmapOperations.h"
+#include "graphics/GraphicsApi.h"
+#include "graphics/GraphicsResourceApi.h"
 #include "graphics/HighLevelRenderer.h"
 #include "graphics/InternalShaders.h"
 #include "graphics/ShaderManager.h"
@@ -287,7 +294,7 @@ TEST_F(ShaderTableTest, InternalShadersAreMadeFromTheirXmlAndEmbeddedCode) {
 
 TEST_F(ShaderTableTest, The129thNameIsRefusedAndLookupsSeePastAFreedSlot) {
     bool existed = false;
-    for (int i = 0; i < ZQI_SHADER_TABLE_SIZE; ++i) {
+    for (int i = 0; i < 128; ++i) {
         ASSERT_NE(nullptr, GetShaderSlot(("shader-" + std::to_string(i)).c_str(), &existed));
     }
     EXPECT_EQ(nullptr, GetShaderSlot("one-too-many", &existed));
@@ -299,6 +306,89 @@ TEST_F(ShaderTableTest, The129thNameIsRefusedAndLookupsSeePastAFreedSlot) {
     EXPECT_EQ(ZQI_GetShaderRecord(5), found);
     EXPECT_EQ(ZQI_GetShaderRecord(0), GetShaderSlot(nullptr, &existed));  // "!NONE" takes the free slot
     EXPECT_STREQ("!NONE", ZQI_GetShaderRecord(0)->name);
+}
+
+// Shaders from Shader XML files whose pixel texture names a source bitmap, with code files in place
+// (no translation), through the graphics sub-table the reader calls.
+class ShaderBitmapTest : public ShaderTableTest {
+protected:
+    void SetUp() override {
+        ShaderTableTest::SetUp();
+        InstallRecordingTextures();
+        ZQI_InstallGraphicsApi(ZQI_GetApi());
+        ZQ_FileSystem_AddSearchPath("res://", false);
+        WriteResFile("shader-source.png", EncodePNG(PatternImage(4, 4, 1, true)));
+        WriteShader("textured", "");
+        WriteShader("broken", "<array id=\"pixel_output\">\n<node/>\n</array>\n");
+        WriteShader("bad-texture", "", "address_u=\"SIDEWAYS\"");
+    }
+    void TearDown() override {
+        ShaderTableTest::TearDown();
+        RemoveRecordingTextures();
+        for (const char* name : {"textured", "broken", "bad-texture"}) {
+            DataManager::UnloadDatabaseByName((std::string("shaders/") + name + ".xml").c_str());
+        }
+        ZQI_ClearSearchPaths();
+        ZQI_BuildApiTables();  // the sub-table's stand-ins again
+    }
+    // shaders/<name>.xml and its code files; extra replaces the pixel output array, attributes go on
+    // the texture node.
+    static void WriteShader(const std::string& name, const std::string& extra,
+                            const std::string& attributes = "") {
+        const std::string output =
+            extra.empty() ? "<array id=\"pixel_output\">\n<node id=\"color\"/>\n</array>\n" : extra;
+        WriteResFile(
+            "shaders/" + name + ".xml",
+            "<?xml version=\"1.0\"?>\n<root>\n"
+            "<array id=\"info\">\n<node id=\"version\" value=\"2\"/>\n<node id=\"revision\" value=\"3\"/>\n"
+            "</array>\n"
+            "<array id=\"vertex_input\">\n<node id=\"position\" semantic=\"POSITION\"/>\n"
+            "<node id=\"color\" semantic=\"COLOR\"/>\n"
+            "<node id=\"uv\" semantic=\"TEXTURE_COORDINATE_0\"/>\n</array>\n"
+            "<array id=\"vertex_output\">\n<node id=\"position\" type=\"FLOAT4\" semantic=\"POSITION\"/>\n"
+            "</array>\n"
+            "<array id=\"pixel_textures\">\n<node id=\"diffuse\" type=\"2D\" "
+            "source=\"res://shader-source.png\" " +
+                attributes + "/>\n</array>\n" + output +
+                "<array id=\"sources\">\n<node type=\"vertex\">void main() {}</node>\n"
+                "<node type=\"pixel\">void main() {}</node>\n</array>\n</root>\n");
+        WriteResFile("shaders/HLSL11/bin/" + name + "_DEFAULT.vertex", "vertex code");
+        WriteResFile("shaders/HLSL11/bin/" + name + "_DEFAULT.pixel", "pixel code");
+    }
+};
+
+// The program holds the bitmap once. A shader's texture slot holds it once more while the shader
+// lives; every read of the Shader XML, loaded, reloaded or failed, gives its reference back, and
+// freeing the shader gives back the slot's. The program's release then hibernates the bitmap.
+TEST_F(ShaderBitmapTest, ShadersGiveTheirSourceBitmapReferencesBack) {
+    zq_bitmap_t* source = ZQ_Graphics_LoadBitmap("res://shader-source.png", CACHE_TEXTURE);
+    ASSERT_EQ(1, source->reference_count);
+
+    zq_shader_t* textured = ZQ_Graphics_GetShader("shaders/textured.xml");
+    ASSERT_TRUE(ZQ_Graphics_IsShaderLoaded(textured));
+    ASSERT_EQ(1, textured->texture_count);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(source), textured->textures[0].value);
+    EXPECT_EQ(2, source->reference_count) << "loaded";
+    ZQ_Graphics_ReloadShader(textured);
+    EXPECT_EQ(2, source->reference_count) << "reloaded";
+    ZQI_ReloadXmlShaders();  // a renderer start: read again without refilling the slots
+    EXPECT_EQ(2, source->reference_count) << "read again";
+
+    for (const char* failing : {"shaders/broken.xml", "shaders/bad-texture.xml"}) {
+        zq_shader_t* shader = ZQ_Graphics_GetShader(failing);
+        EXPECT_FALSE(ZQ_Graphics_IsShaderLoaded(shader)) << failing;
+        EXPECT_EQ(0, shader->texture_count) << failing;
+        EXPECT_EQ(2, source->reference_count) << failing;
+        ZQ_Graphics_ReloadShader(shader);
+        EXPECT_EQ(2, source->reference_count) << failing << " reloaded";
+    }
+
+    FreeShaderSlot(textured);
+    EXPECT_EQ(1, source->reference_count) << "shader freed";
+    ZQ_Graphics_ReleaseBitmap(source);
+    EXPECT_EQ(0, source->reference_count);
+    EXPECT_EQ(CACHE_NOTHING, source->cache_mode);  // hibernated: nothing else holds it
+    EXPECT_FALSE(Logged("too many times"));
 }
 
 // The constant's own size is 16 bytes; the caller hands 4. Only those are read (ASan would see more).

@@ -1,8 +1,13 @@
-// The simulated cloud's file, byte for byte and across restarts, its loader on cut data, and
-// the simulated social network's login and friends events.
+// The simulated cloud's file, byte for byte and across restarts (keys of any length), its loader
+// on cut data, stored files that cannot be read, what lookups cost, and the simulated social
+// network's login and friends events.
 #include <cstring>
 #include <filesystem>
 #include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "ServicesTestSupport.h"
 #include "core/ApiTable.h"
@@ -13,6 +18,7 @@
 namespace {
 
 const char kCloudFile[] = "user://simulated.cloud";
+const char kSetAside[] = "user://simulated.cloud.bad";
 
 std::string U32(uint32_t value) {
     const char bytes[4] = {static_cast<char>(value), static_cast<char>(value >> 8),
@@ -28,11 +34,19 @@ std::string CloudFile(uint32_t count, const std::string& entries) {
     return std::string("SIMULATED_CLOUD") + std::string(1, '\0') + U32(count) + entries;
 }
 
+// A file's size; -1 when there is none.
+intmax_t SizeOf(const std::string& nativePath) {
+    std::error_code error;
+    uintmax_t size = std::filesystem::file_size(nativePath, error);
+    return error ? -1 : static_cast<intmax_t>(size);
+}
+
 class SimulatedCloudTest : public ServicesTest {
 protected:
     void SetUp() override {
         ServicesTest::SetUp();
         RemoveFile(kCloudFile);
+        RemoveFile(kSetAside);
     }
     void TearDown() override {
         Stop();
@@ -118,6 +132,96 @@ TEST_F(SimulatedCloudTest, ASaveThatCannotBeWrittenIsLoggedAndLeavesTheStoredFil
     RemoveFile(kCloudFile);
 }
 
+// Keys are as long as the program makes them: each entry, and every entry after it, survives a
+// restart, and the file keeps its bytes.
+TEST_F(SimulatedCloudTest, KeysOfAnyLengthSurviveARestart) {
+    for (size_t length : {2047u, 2048u, 5000u}) {
+        SCOPED_TRACE(length);
+        RemoveFile(kCloudFile);
+        const std::string longKey(length, 'k');
+        Start();
+        Write("a", "AA");
+        Write(longKey.c_str(), "LL");
+        Write("b", "BB");
+        const std::string saved = CloudFile(3, Entry("a", "AA") + Entry(longKey, "LL") + Entry("b", "BB"));
+        EXPECT_TRUE(ReadFile(kCloudFile) == saved);
+        Stop();
+        Start();
+        EXPECT_EQ(Read("a"), "AA");
+        EXPECT_EQ(Read(longKey.c_str()), "LL");
+        EXPECT_EQ(Read("b"), "BB");
+        EXPECT_TRUE(ReadFile(kCloudFile) == saved) << "start-up saved the store without an entry";
+        Stop();
+    }
+}
+
+// A stored file that cannot be read is never replaced by the next write: it is moved aside, or,
+// when even that fails, the store is not saved this run. A file larger than the store can hold
+// cannot be read whole (it is made sparse, so it takes no room); on Windows a file that another
+// program holds open cannot even be opened.
+TEST_F(SimulatedCloudTest, AFileThatCannotBeReadIsSetAsideNeverOverwritten) {
+    const std::string stored = CloudFile(1, Entry("k", "old"));
+    const intmax_t oversized = intmax_t{1} << 31;
+    const intmax_t newFile = static_cast<intmax_t>(CloudFile(1, Entry("m", "new")).size());
+    struct Case {
+        const char* name;
+        intmax_t storedSize;
+        bool holdOpen;
+        bool blockSetAside;
+        intmax_t sizeAfterWrite;
+    };
+    std::vector<Case> cases = {
+        {"too large, moved aside", oversized, false, false, newFile},
+        {"too large, cannot be moved", oversized, false, true, oversized},
+    };
+#ifdef _WIN32
+    cases.push_back({"held open, moved aside", static_cast<intmax_t>(stored.size()), true, false, newFile});
+#endif
+    const std::string movedLine =
+        "[ERROR] SimulatedCloud: 'user://simulated.cloud' could not be read; moved to "
+        "'user://simulated.cloud.bad'.";
+    const std::string keptLine =
+        "[ERROR] SimulatedCloud: 'user://simulated.cloud' could not be read and could not be moved to "
+        "'user://simulated.cloud.bad'; the store is not saved this run.";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RemoveFile(kSetAside);
+        WriteFile(kCloudFile, stored);
+        std::filesystem::resize_file(NativePath(kCloudFile), static_cast<uintmax_t>(c.storedSize));
+        if (c.blockSetAside) {
+            std::filesystem::create_directories(NativePath(kSetAside) + "/blocked");
+        }
+        const int32_t moved = CountLogged(movedLine);
+        const int32_t kept = CountLogged(keptLine);
+#ifdef _WIN32
+        HANDLE holder = INVALID_HANDLE_VALUE;
+        if (c.holdOpen) {  // shares nothing but renaming
+            holder = CreateFileA(NativePath(kCloudFile).c_str(), GENERIC_READ, FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        }
+        Start();
+        if (holder != INVALID_HANDLE_VALUE) {
+            CloseHandle(holder);
+        }
+#else
+        Start();
+#endif
+        EXPECT_EQ(CountLogged(movedLine), moved + (c.blockSetAside ? 0 : 1));
+        EXPECT_EQ(CountLogged(keptLine), kept + (c.blockSetAside ? 1 : 0));
+        EXPECT_EQ(Read("k"), "<null>");
+        Write("m", "new");
+        EXPECT_EQ(Read("m"), "new");
+        EXPECT_EQ(SizeOf(NativePath(kCloudFile)), c.sizeAfterWrite);
+        if (!c.blockSetAside) {
+            EXPECT_EQ(SizeOf(NativePath(kSetAside)), c.storedSize);
+        }
+        Stop();
+        RemoveFile(kCloudFile);
+    }
+    RemoveFile(kSetAside);
+}
+
 TEST_F(SimulatedCloudTest, TheLoaderStopsAtTheEndOfTheData) {
     const std::string a = Entry("a", "AAAA");
     struct Case {
@@ -146,6 +250,42 @@ TEST_F(SimulatedCloudTest, TheLoaderStopsAtTheEndOfTheData) {
         }
         ZQI_ClearCloudStore(store);
     }
+}
+
+// A file of 40,000 keys once took a minute to load: every lookup walked the whole store. Now a
+// lookup costs at most the height of a balanced tree in key comparisons, whatever the keys.
+TEST_F(SimulatedCloudTest, LoadingReadingAndDeletingKeysCostLogarithmicallyManyComparisonsEach) {
+    const uint32_t keys = 4096;
+    const uint64_t perLookup = 2 * 13 + 1;  // 2 log2(keys + 1) rounded up, and one equality test
+    std::string entries;
+    for (uint32_t i = keys; i > 0; --i) {
+        entries += Entry("shared/prefix/key-" + std::to_string(i), "b");
+    }
+    const std::string image = CloudFile(keys, entries);
+    SimulatedCloudStore store;
+    ASSERT_EQ(ZQI_LoadSimulatedCloudImage(store, reinterpret_cast<const uint8_t*>(image.data()),
+                                          static_cast<int32_t>(image.size())),
+              static_cast<int32_t>(keys));
+    EXPECT_LE(store.keyComparisons, keys * 2 * perLookup) << "a lookup, then the insertion";
+    uint64_t before = store.keyComparisons;
+    for (uint32_t i = 1; i <= keys; ++i) {
+        ASSERT_NE(ZQI_FindCloudBlob(store, ("shared/prefix/key-" + std::to_string(i)).c_str()), nullptr);
+    }
+    EXPECT_LE(store.keyComparisons - before, keys * perLookup);
+    before = store.keyComparisons;
+    for (uint32_t i = 1; i <= keys; i += 2) {
+        ASSERT_TRUE(ZQI_RemoveCloudBlob(store, ("shared/prefix/key-" + std::to_string(i)).c_str()));
+    }
+    EXPECT_LE(store.keyComparisons - before, keys / 2 * 2 * perLookup) << "a lookup, then the removal";
+    ByteStream saved;
+    ASSERT_TRUE(ZQI_BuildSimulatedCloudImage(store, &saved));
+    std::string kept;
+    for (uint32_t i = keys; i > 0; --i) {
+        kept += i % 2 == 0 ? Entry("shared/prefix/key-" + std::to_string(i), "b") : "";
+    }
+    EXPECT_TRUE(std::string(reinterpret_cast<const char*>(saved.data), saved.size) ==
+                CloudFile(keys / 2, kept))
+        << "the others keep their order";
 }
 
 using SimulatedSocialTest = ServicesTest;

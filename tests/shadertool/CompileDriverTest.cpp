@@ -238,4 +238,53 @@ TEST_F(CompileDriver, UpToDateModeSkipsUnchangedSourcesAndCompletesChangedDocume
         << OutputLog();
 }
 
+// Hit and miss shaders read what the tracer's payload carries, so they need an input payload. The
+// sources are read after the payloads: the check must still see their stages.
+TEST_F(CompileDriver, HitAndMissSourcesWithoutAnInputPayloadAreRefused) {
+    for (const char* stage : {"rchit", "rmiss"}) {
+        SCOPED_TRACE(stage);
+        ResetShaderToolState();
+        const std::string document =
+            "<?xml version=\"1.0\"?><root><array id=\"info\"><node id=\"version\" value=\"2\"/>"
+            "<node id=\"revision\" value=\"6\"/><node id=\"feature_level\" value=\"3\"/>"
+            "<node id=\"ray_tracing_group\" value=\"0\"/></array>"
+            "<array id=\"ray_payloads\"><node id=\"radiance\" type=\"FLOAT4\" slot=\"0\"/></array>"
+            "<array id=\"sources\"><node type=\"" +
+            std::string(stage) +
+            "\"><![CDATA[void main() { ray_payloads.radiance = float4(1.0, 0.0, 0.0, 1.0); }]]></node>"
+            "</array></root>";
+        EXPECT_FALSE(Translate(std::string(stage) + ".xml", document, TARGET_HLSL12 | TARGET_SPIRV));
+        EXPECT_NE(
+            OutputLog().find("Failed to read the Shader XML:\nError: an input ray payload variable must be "
+                             "defined for 'rchit' and 'rmiss' shaders.\n"),
+            std::string::npos)
+            << OutputLog();
+        EXPECT_NE(OutputLog().find("\nTranslation FAILED\n"), std::string::npos) << OutputLog();
+        EXPECT_EQ(state().producedStages, 0u);
+        EXPECT_FALSE(fs::exists(Native("out")));
+    }
+}
+
+// A source with thousands of faults fills the log: its own later messages are dropped, but the
+// next source's progress lines and the verdict are still there.
+TEST_F(CompileDriver, AFullLogStillEndsWithTheVerdictAndNamesEverySource) {
+    std::string faulty = "void main() { output.position = input.position; output.uv = input.uv;\n";
+    for (int i = 0; i < 6000; ++i) {
+        faulty += "output.uv.x = undeclared" + std::to_string(i) + ";\n";
+    }
+    faulty += "}";
+    EXPECT_FALSE(Translate("g.xml", Document(faulty, ""), TARGET_HLSL9 | TARGET_GLSL31));
+    const std::string log = OutputLog();
+    EXPECT_GT(log.size(), static_cast<size_t>(MESSAGE_LOG_TEXT_LIMIT));
+    EXPECT_NE(log.find("too many messages, the rest are dropped.\n"), std::string::npos);
+    EXPECT_NE(
+        log.find("Translating pixel shader code of shader source 2...\nTranslating for target 'GLSL31'..."),
+        std::string::npos)
+        << log.substr(0, 300) << "\n...\n"
+        << log.substr(log.size() - 300);
+    const std::string verdict = "\nTranslation FAILED\n";
+    ASSERT_GE(log.size(), verdict.size());
+    EXPECT_EQ(log.substr(log.size() - verdict.size()), verdict);
+}
+
 }  // namespace

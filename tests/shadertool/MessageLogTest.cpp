@@ -92,4 +92,22 @@ TEST(ShaderMessageLog, FullLogDropsFurtherLinesButKeepsTheFlags) {
     EXPECT_STREQ(log.text.CStr(), "after clearing\n");
 }
 
+// Headings pass a full log; ordinary lines after them are still dropped, with no second notice.
+TEST(ShaderMessageLog, HeadingsAreKeptInAFullLog) {
+    MessageLog log;
+    const std::string message(100, 'm');
+    while (!log.IsFull()) {
+        log.AddError(message.c_str());
+    }
+    const std::string full = log.text.CStr();
+    log.AddHeadingFormat("Translating for target '%s'...", "HLSL11");
+    log.AddError(message.c_str());
+    log.AddHeading("\nTranslation FAILED");
+    EXPECT_EQ(std::string(log.text.CStr()),
+              full + "Translating for target 'HLSL11'...\n\nTranslation FAILED\n");
+    EXPECT_TRUE(log.IsFull());
+    log.Clear();
+    EXPECT_FALSE(log.IsFull());
+}
+
 }  // namespace

@@ -211,8 +211,9 @@ std::vector<std::string> g_requested;
 int g_released = 0;
 zq_bitmap_t* g_bitmap = reinterpret_cast<zq_bitmap_t*>(static_cast<uintptr_t>(0x1000));
 
-zq_bitmap_t* FakeGetBitmap(const char* name) {
-    g_requested.push_back(name);
+// Each source is taken as a load (counted every call), keeping its texture.
+zq_bitmap_t* FakeLoadBitmap(const char* name, int32_t cacheMode) {
+    g_requested.push_back(name + std::string(cacheMode == CACHE_TEXTURE ? "" : " (not CACHE_TEXTURE)"));
     return std::string(name) == "missing.png" ? nullptr : g_bitmap;
 }
 
@@ -226,7 +227,7 @@ protected:
         graphics_ = ZQI_GetApi()->graphics;
         ASSERT_NE(graphics_, nullptr);
         saved_ = *graphics_;
-        graphics_->GetBitmap = FakeGetBitmap;
+        graphics_->LoadBitmap = FakeLoadBitmap;
         graphics_->ReleaseBitmap = FakeReleaseBitmap;
         g_requested.clear();
         g_released = 0;

@@ -548,15 +548,20 @@ TEST(ShaderXmlArrays, NothingIsStoredAfterTheFirstFaultyNode) {
     EXPECT_STREQ(read.description.pixelOutputs[0].CStr(), "a");
 }
 
+// Whether or not the sources were read before (as the shader manager does), the fault is
+// reported once.
 TEST(ShaderXmlRayPayloads, HitShaderNeedsAnInputPayload) {
-    ShaderXmlRead read;
-    read.description.stages = 1u << STAGE_RCHIT;  // sources read before, as the shader manager does
-    EXPECT_FALSE(read.FromText(
-        Document(2, 4, "<node id=\"ray_tracing_group\" value=\"0\"/>",
-                 "<array id=\"ray_payloads\"><node id=\"p\" type=\"FLOAT4\" slot=\"0\"/></array>"
-                 "<array id=\"sources\"><node type=\"rchit\"><![CDATA[x]]></node></array>")));
-    EXPECT_EQ(read.Messages(),
-              Error("an input ray payload variable must be defined for 'rchit' and 'rmiss' shaders."));
+    for (const bool sourcesReadBefore : {true, false}) {
+        ShaderXmlRead read;
+        read.description.stages = sourcesReadBefore ? 1u << STAGE_RCHIT : 0u;
+        EXPECT_FALSE(read.FromText(
+            Document(2, 4, "<node id=\"ray_tracing_group\" value=\"0\"/>",
+                     "<array id=\"ray_payloads\"><node id=\"p\" type=\"FLOAT4\" slot=\"0\"/></array>"
+                     "<array id=\"sources\"><node type=\"rchit\"><![CDATA[x]]></node></array>")));
+        EXPECT_EQ(read.Messages(),
+                  Error("an input ray payload variable must be defined for 'rchit' and 'rmiss' shaders."))
+            << sourcesReadBefore;
+    }
 }
 
 // ---- Sources ------------------------------------------------------------------------------------

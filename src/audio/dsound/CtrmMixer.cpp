@@ -59,6 +59,12 @@ struct CtrmMixerState {
 
 CtrmMixerState g_mixer = {};
 
+void* StartThreadWithCreateThread(unsigned long(__stdcall* body)(void*)) {
+    return CreateThread(nullptr, 0, body, nullptr, 0, nullptr);
+}
+
+CtrmThreadStarter g_startThread = StartThreadWithCreateThread;
+
 struct ScopedMixerLock {
     ScopedMixerLock() { EnterCriticalSection(&g_mixer.lock); }
     ~ScopedMixerLock() { LeaveCriticalSection(&g_mixer.lock); }
@@ -383,10 +389,18 @@ bool CtrmInitialize(uint32_t sampleRate, uint32_t channelCount, void* window, ui
         channel.buffer = CtrmCreateChannelBuffer(channel.format);
         channel.bufferSize = g_mixer.bufferSize;
     }
-    g_mixer.thread = CreateThread(nullptr, 0, CtrmUpdateThread, nullptr, 0, nullptr);
-    if (g_mixer.thread != nullptr) {
-        InterlockedExchange(&g_mixer.threadRunning, 1);  // until the thread itself says it ended
+    // Without the thread no channel is refilled and none frees itself: better no sound at all.
+    g_mixer.thread = static_cast<HANDLE>(g_startThread(CtrmUpdateThread));
+    if (g_mixer.thread == nullptr) {
+        DWORD error = GetLastError();
+        ZQ_Log(LOG_LEVEL_ERROR,
+               "CtrmInitialize: %s error: %s (0x%08X, platform error %i); the refill thread did not start.",
+               "Copper Trumpet", "CreateThread", static_cast<unsigned>(HRESULT_FROM_WIN32(error)),
+               static_cast<int>(error));
+        ReleaseEverything();
+        return false;
     }
+    InterlockedExchange(&g_mixer.threadRunning, 1);  // until the thread itself says it ended
     if (!StartSilence()) {
         ZQ_Log(LOG_LEVEL_ERROR, "CtrmInitialize: %s", g_mixer.lastError);
         InterlockedExchange(&g_mixer.initialised, 1);
@@ -415,6 +429,10 @@ void CtrmShutdown() {
     ReleaseEverything();
     DeleteCriticalSection(&g_mixer.lock);
     g_mixer.lockMade = false;
+}
+
+void CtrmSetThreadStarter(CtrmThreadStarter starter) {
+    g_startThread = starter != nullptr ? starter : StartThreadWithCreateThread;
 }
 
 void CtrmSetWindow(void* window) {

@@ -46,6 +46,12 @@ void CtrmSetRunning(bool running);
 const char* CtrmGetLastError();
 // Tests: the channel's DirectSound buffer (IDirectSoundBuffer*), null for no channel.
 void* CtrmGetChannelBuffer(uint32_t id);
+// Starts the refill thread running body; returns its handle (HANDLE), null when it did not start
+// (the reason in the thread's last error).
+typedef void* (*CtrmThreadStarter)(unsigned long(__stdcall* body)(void*));
+// Tests: how CtrmInitialize starts the refill thread (the platform's CreateThread; null restores
+// it).
+void CtrmSetThreadStarter(CtrmThreadStarter starter);
 // Benchmarks: the refill thread (HANDLE), null when not initialised.
 void* CtrmGetRefillThread();
 // Tests: the silence buffer (IDirectSoundBuffer*), null when not initialised.

@@ -94,7 +94,8 @@ SoundImpXAudio2::SoundImpXAudio2()
       nextId_(1),
       lastUpdate_(0),
       threadStop_(0),
-      threadRunning_(0) {
+      threadRunning_(0),
+      startThread_(ZQ_Threading_CreateThread) {
     memset(records_, 0, sizeof(records_));
     memset(&music_, 0, sizeof(music_));
     for (XAudio2Record& record : records_) {
@@ -164,8 +165,12 @@ bool SoundImpXAudio2::Initialize(CoreState*, const zq_parameters_t*) {
     lastUpdate_ = ZQ_GetMilliseconds();
     threadStop_ = 0;
     threadRunning_ = 1;
-    if (ZQ_Threading_CreateThread("XAudio2Update", UpdateThread, this, 0) == 0) {
+    // Without the thread no stream is refilled and no record ever frees: better no sound at all.
+    if (startThread_("XAudio2Update", UpdateThread, this, 0) == 0) {
         threadRunning_ = 0;
+        ZQ_Log(LOG_LEVEL_ERROR, "XAudio2: failed to start the \"XAudio2Update\" thread.");
+        ReleaseEngines();
+        return false;
     }
     return true;
 }
@@ -357,6 +362,10 @@ bool SoundImpXAudio2::StartRecord(XAudio2Record* record, IXAudio2* engine, Sound
     record->looping = looping ? 1 : 0;
     record->playing = 0;
     record->streaming = data->kind != SOUND_DATA_PCM ? 1 : 0;
+    // The voice was flushed above: from now on it reads only what this start queues. A streamed
+    // sound reads the record's own ring, so no sound's PCM may keep the mark; a stale mark would
+    // let freeing that sound destroy the voice under the stream.
+    record->queuedData = nullptr;
     if (record->streaming) {
         record->decoder = CreateSoundDecoder(data);
         record->ringIndex = 0;
@@ -587,6 +596,10 @@ IXAudio2SourceVoice* SoundImpXAudio2::GetChannelVoice(uint32_t channel) {
 IXAudio2SourceVoice* SoundImpXAudio2::GetMusicVoice() {
     Lock lock(this);
     return music_.sound != nullptr ? music_.voice : nullptr;
+}
+
+void SoundImpXAudio2::SetThreadStarter(XAudio2ThreadStarter starter) {
+    startThread_ = starter != nullptr ? starter : ZQ_Threading_CreateThread;
 }
 
 void SoundImpXAudio2::SetNextChannelId(uint32_t id) {

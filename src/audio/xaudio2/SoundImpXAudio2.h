@@ -38,6 +38,10 @@ struct XAudio2Record {
     SoundData* queuedData;  // whose PCM the voice may still read, until it is destroyed
 };
 
+// Starts a named engine thread; returns its engine id, 0 when it did not start.
+typedef uint32_t (*XAudio2ThreadStarter)(const char* name, void (*function)(void*), void* argument,
+                                         uint32_t flags);
+
 // Loads "xaudio2_9.dll" once (system folder only) and creates an engine. A negative result means
 // XAudio2 cannot be used; on success the caller owns one reference.
 HRESULT CreateXAudio2Engine(IXAudio2** engine);
@@ -75,6 +79,8 @@ public:
     IXAudio2SourceVoice* GetMusicVoice();
     IXAudio2MasteringVoice* GetSoundMaster() { return soundMaster_; }
     void SetNextChannelId(uint32_t id);
+    // Tests: how Initialize starts the update thread (ZQ_Threading_CreateThread; null restores it).
+    void SetThreadStarter(XAudio2ThreadStarter starter);
 
 private:
     struct Lock;
@@ -104,4 +110,5 @@ private:
     uint32_t lastUpdate_;
     volatile long threadStop_;
     volatile long threadRunning_;
+    XAudio2ThreadStarter startThread_;
 };

@@ -21,7 +21,8 @@ RawInputReader* ZQI_GetRawInputReader();
 
 // WM_INPUT, WM_KEYDOWN, WM_KEYUP, WM_CHAR, WM_SYSKEYDOWN and WM_SYSKEYUP. True when the window
 // procedure should answer 0; false sends the message to DefWindowProcA (Alt+F4, Alt+Space and
-// Alt+Tab must still reach it).
+// Alt+Tab must still reach it). The window procedure passes every WM_INPUT on to DefWindowProcA
+// after this has read it.
 bool HandleKeyboardMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
 // Reads one raw-input packet and posts its key events. A packet that cannot be read is logged

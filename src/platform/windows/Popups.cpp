@@ -15,6 +15,7 @@
 #include "core/Threads.h"
 #include "foundation/String.h"
 #include "platform/windows/GameWindow.h"
+#include "platform/windows/Keyboard.h"
 
 namespace {
 
@@ -97,6 +98,15 @@ HWND OwnerWindow() {
     return GetDesktopWindow();
 }
 
+// Cancel on an engine popup stops the application at once. exit() would run the exit handlers
+// and static destructors while the main and audio threads (and the "Popup" thread, which may be
+// the caller) still use those objects, so the process is terminated instead. The log loses
+// nothing: it writes every line through to its file.
+[[noreturn]] void EndProcessOnCancel() {
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(kCancelExitCode));
+    _Exit(kCancelExitCode);  // not reached: terminating the own process does not return
+}
+
 // Cancel on an engine popup means "stop the application"; on a box the program asked for with
 // explicit buttons it is an answer like the others, so the program can keep its unsaved state.
 int32_t AnswerForButton(int button, bool explicitMode) {
@@ -115,10 +125,26 @@ int32_t AnswerForButton(int button, bool explicitMode) {
             if (explicitMode) {
                 return POPUP_ANSWER_CANCEL;
             }
-            exit(kCancelExitCode);
+            EndProcessOnCancel();
         default:
             return POPUP_ANSWER_NONE;
     }
+}
+
+// The game window keeps receiving raw keyboard input while the box has the keys, so on the main
+// thread input is suspended around it: the Enter, Space or Escape that closes the box must not
+// reach the program as a key press too. A box shown while a dialog already suspended input
+// leaves the resuming to that dialog.
+int ShowMessageBoxWithoutInput(const char* text, const char* title, UINT type) {
+    const bool suspend = ZQ_Threading_IsMainThread() && !ZQI_IsInputSuspended();
+    if (suspend) {
+        ZQI_SuspendInput();
+    }
+    int button = MessageBoxA(OwnerWindow(), text, title, type);
+    if (suspend) {
+        ZQI_ResumeInput();
+    }
+    return button;
 }
 
 void ShowQueuedPopup(void* argument) {
@@ -188,7 +214,7 @@ int32_t ShowPopupMessageBox(int32_t level, int32_t mode, const char* text) {
     }
     char title[sizeof(g_core.programRecord.title) + 16];
     BuildTitle(level, title, sizeof(title));
-    int button = MessageBoxA(OwnerWindow(), text != nullptr ? text : "", title, type);
+    int button = ShowMessageBoxWithoutInput(text != nullptr ? text : "", title, type);
     if (button == 0) {
         ZQ_Log(LOG_LEVEL_ERROR, "%s error: %s (0x%08X, platform error %i).", "Popup", "MessageBoxA",
                static_cast<unsigned>(HRESULT_FROM_WIN32(GetLastError())), static_cast<int>(GetLastError()));

@@ -23,7 +23,8 @@ enum PopupMode : int32_t {
 };
 
 // Answers. On the engine's own popups (mode 0) Cancel has none: it ends the process with exit
-// code -1. A box with explicit buttons (the program's "ShowPopup") answers Cancel with 2.
+// code -1 at once, without exit handlers or static destructors. A box with explicit buttons (the
+// program's "ShowPopup") answers Cancel with 2.
 enum PopupAnswer : int32_t {
     POPUP_ANSWER_NONE = 0,
     POPUP_ANSWER_OK = 1,
@@ -43,7 +44,8 @@ int32_t PopupMessage(int32_t level, const char* text);
 
 // One message box. An explicit mode is shown only to a developer whose console is on and whose
 // log threshold the level reaches (otherwise answer 0), and its Cancel answers 2; mode 0 uses
-// the level's default buttons, and Cancel there ends the process.
+// the level's default buttons, and Cancel there ends the process. On the main thread input is
+// suspended while the box is open, so the keys that close it do not reach the program.
 int32_t ShowPopupMessageBox(int32_t level, int32_t mode, const char* text);
 
 // A box with the buttons on the main thread (not shown with NO_POPUPS or off the main thread:

@@ -225,28 +225,55 @@ void OnMouseWheel(WPARAM wParam) {
     ZQI_PostWindowEvent(&event);
 }
 
-// Folds each "/.." with the folder before it, in place: a/b/../c becomes a/c. The step back
-// never goes before the second character, so a drive letter survives.
-void FoldParentFolders(char* path) {
-    char* search = path;
-    for (;;) {
-        char* parent = strstr(search, "/..");
-        if (parent == nullptr) {
-            return;
+// Length of the part of a '/'-separated path that no ".." climbs above: "X:/", "//server/share/",
+// a leading "/", or nothing for a relative path.
+size_t RootLength(const char* path) {
+    if (path[0] != '\0' && path[1] == ':') {
+        return path[2] == '/' ? 3 : 2;
+    }
+    if (path[0] == '/' && path[1] == '/') {
+        const char* server = strchr(path + 2, '/');
+        const char* share = server != nullptr ? strchr(server + 1, '/') : nullptr;
+        return share != nullptr ? static_cast<size_t>(share + 1 - path) : strlen(path);
+    }
+    return path[0] == '/' ? 1 : 0;
+}
+
+// The first ".." that is a whole component (a name such as "..hidden" is not), or null.
+char* FindParentComponent(char* from) {
+    for (char* dots = strstr(from, ".."); dots != nullptr; dots = strstr(dots + 1, "..")) {
+        bool starts = dots == from || dots[-1] == '/';
+        bool ends = dots[2] == '/' || dots[2] == '\0';
+        if (starts && ends) {
+            return dots;
         }
-        char* folder = parent;
-        while (folder > path + 1) {
-            --folder;
-            if (*folder == '/') {
-                break;
+    }
+    return nullptr;
+}
+
+// Folds each ".." component with the folder before it, in place, as Windows resolves a full
+// path: C:/a/b/../c becomes C:/a/c and C:/a/b/.. becomes C:/a. At the root there is no folder
+// to go up to and the ".." goes alone: C:/../c becomes C:/c.
+void FoldParentFolders(char* path) {
+    char* root = path + RootLength(path);
+    for (char* dots = FindParentComponent(root); dots != nullptr; dots = FindParentComponent(root)) {
+        char* cutFrom = dots;
+        char* cutTo = dots[2] == '/' ? dots + 3 : dots + 2;
+        if (dots > root) {
+            cutFrom = dots - 1;  // the '/' that ends the folder before
+            while (cutFrom > root && cutFrom[-1] != '/') {
+                --cutFrom;
+            }
+            // At the end of the path the folder's own '/' goes too, unless it is the root's.
+            if (*cutTo == '\0' && cutFrom > root) {
+                --cutFrom;
             }
         }
-        memmove(folder, parent + 3, strlen(parent + 3) + 1);
-        search = folder;
+        memmove(cutFrom, cutTo, strlen(cutTo) + 1);
     }
 }
 
-// Only the first dropped file reaches the program, with '/' separators and "/.." folded.
+// Only the first dropped file reaches the program, with '/' separators and ".." folded.
 void OnDropFiles(WPARAM wParam) {
     HDROP drop = reinterpret_cast<HDROP>(wParam);
     zq_event_t event;
@@ -306,6 +333,11 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             OnNcCalcSize(window, wParam, lParam);
             break;
         case WM_INPUT:
+            // Windows asks that every raw-input packet reach DefWindowProcA once it has been read
+            // (or dropped), so the system can clean up the input.
+            HandleKeyboardMessage(message, wParam, lParam);
+            DefWindowProcA(window, message, wParam, lParam);
+            return 0;
         case WM_KEYDOWN:
         case WM_KEYUP:
         case WM_CHAR:

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <vector>
 
 #include "PlatformTestSupport.h"
@@ -17,6 +18,7 @@
 #include "platform/windows/Keyboard.h"
 #include "platform/windows/MessagePump.h"
 #include "platform/windows/PlatformCommands.h"
+#include "platform/windows/Popups.h"
 
 namespace {
 
@@ -66,6 +68,83 @@ bool EnoughKeyEvents() {
 
 bool QuitRequested() {
     return !RecordedEventsOfType(ZQ_EVENT_QUIT_REQUEST).empty();
+}
+
+// Points one import slot of this executable (the engine's code is linked into it) at a
+// replacement for as long as it lives, so a test sees the system calls the engine makes.
+class ImportPatch {
+public:
+    ImportPatch(const char* library, const char* function, void* replacement) {
+        void* target = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(library), function));
+        slot_ = FindImportSlot(library, target);
+        if (slot_ != nullptr) {
+            original_ = *slot_;
+            Write(replacement);
+        }
+    }
+    ~ImportPatch() {
+        if (slot_ != nullptr) {
+            Write(original_);
+        }
+    }
+    ImportPatch(const ImportPatch&) = delete;
+    ImportPatch& operator=(const ImportPatch&) = delete;
+    bool Installed() const { return slot_ != nullptr; }
+    void* Original() const { return original_; }
+
+private:
+    // The slot of the library's import table that holds the target's address.
+    static void** FindImportSlot(const char* library, void* target) {
+        BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+        const IMAGE_NT_HEADERS* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+            base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& imports =
+            headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+             target != nullptr && entry->Name != 0; ++entry) {
+            if (_stricmp(reinterpret_cast<const char*>(base + entry->Name), library) != 0) {
+                continue;
+            }
+            for (auto* thunk = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
+                 thunk->u1.Function != 0; ++thunk) {
+                if (reinterpret_cast<void*>(thunk->u1.Function) == target) {
+                    return reinterpret_cast<void**>(&thunk->u1.Function);
+                }
+            }
+        }
+        return nullptr;
+    }
+    void Write(void* value) {
+        DWORD protection = 0;
+        VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &protection);
+        *slot_ = value;
+        VirtualProtect(slot_, sizeof(void*), protection, &protection);
+    }
+
+    void** slot_ = nullptr;
+    void* original_ = nullptr;
+};
+
+// Raw-input packets handed to DefWindowProcA, and how many of them the engine had read by then
+// (its reader's buffer holds the same packet).
+int g_packetsPassedOn = 0;
+int g_packetsPassedOnAfterReading = 0;
+WNDPROC g_defWindowProc = nullptr;
+
+LRESULT CALLBACK RecordPassedOnPackets(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INPUT) {
+        ++g_packetsPassedOn;
+        RAWINPUT packet;
+        UINT size = sizeof(packet);
+        const RawInputReader* reader = ZQI_GetRawInputReader();
+        UINT read = GetRawInputData(reinterpret_cast<HRAWINPUT>(lParam), RID_INPUT, &packet, &size,
+                                    sizeof(RAWINPUTHEADER));
+        if (read != static_cast<UINT>(-1) && reader->buffer != nullptr && reader->capacity >= read &&
+            memcmp(reader->buffer, &packet, read) == 0) {
+            ++g_packetsPassedOnAfterReading;
+        }
+    }
+    return g_defWindowProc(window, message, wParam, lParam);
 }
 
 const uint32_t kDown = ZQ_EVENT_KEY_DOWN;
@@ -190,6 +269,21 @@ TEST_F(KeyboardTest, DeactivationTellsTheBackEndsAndReleasesKeysAndGamepadContro
     EXPECT_EQ(0.0f, g_core.inputValues[804]);
 }
 
+TEST_F(KeyboardTest, EachRawInputPacketIsPassedOnToTheSystemAfterItIsRead) {
+    g_packetsPassedOn = 0;
+    g_packetsPassedOnAfterReading = 0;
+    {
+        ImportPatch patch("user32.dll", "DefWindowProcA", reinterpret_cast<void*>(RecordPassedOnPackets));
+        ASSERT_TRUE(patch.Installed());
+        g_defWindowProc = reinterpret_cast<WNDPROC>(patch.Original());
+        Type({Key('R', false), Key('R', true)}, 2);
+    }
+    std::vector<std::pair<uint32_t, int32_t>> expected = {{kDown, 'R'}, {kUp, 'R'}};
+    EXPECT_EQ(expected, KeyEvents());
+    EXPECT_EQ(2, g_packetsPassedOn);
+    EXPECT_EQ(2, g_packetsPassedOnAfterReading);
+}
+
 TEST_F(KeyboardTest, KeysTypedIntoAValueDialogReachItNotTheProgram) {
     std::string typed;
     DialogDriver driver("EditValue", [&](HWND dialog) {
@@ -215,4 +309,51 @@ TEST_F(KeyboardTest, KeysTypedIntoAValueDialogReachItNotTheProgram) {
         EXPECT_NE(kDown, key.first) << "key " << key.second << " reached the program";
     }
     EXPECT_EQ(0, g_core.inputStates['Q']);
+}
+
+TEST_F(KeyboardTest, TheKeyThatClosesAPopupNeverReachesTheProgram) {
+    // The program's explicit boxes are a developer's tool.
+    g_core.developerMode = 1;
+    g_core.consoleEnabled = 1;
+    g_core.logVerboseLevel = 0;
+    const struct {
+        WORD key;
+        const char* mode;  // null: an engine popup; otherwise the program's ShowPopup with this mode
+        const char* answer;
+    } cases[] = {
+        {VK_RETURN, nullptr, "OK"},
+        {VK_SPACE, "OK", "OK"},
+        {VK_ESCAPE, "OK_CANCEL", "CANCEL"},
+    };
+    for (const auto& test : cases) {
+        TheRecordingProgram().events.clear();
+        // Both boxes are level 0, titled with the program's title alone.
+        DialogDriver driver("Keyboard Test", [&](HWND box) {
+            SendKey(test.key, false);
+            SendKey(test.key, true);
+            for (int i = 0; i < 200 && IsWindow(box); ++i) {
+                Sleep(10);
+            }
+            if (IsWindow(box)) {
+                PressButton(box, IDOK);  // the keys never reached the box; the answer check fails
+            }
+        });
+        std::string answer;
+        if (test.mode == nullptr) {
+            answer = PopupMessage(POPUP_LEVEL_PLAIN, "Press a key.") == POPUP_ANSWER_OK ? "OK" : "(other)";
+        } else {
+            const char* text =
+                CallPlatformCommand("ShowPopup", (std::string(test.mode) + ";Press a key.").c_str());
+            answer = text != nullptr ? text : "(null)";
+        }
+        EXPECT_TRUE(driver.Found()) << "key " << test.key;
+        EXPECT_EQ(test.answer, answer) << "key " << test.key;
+        DeliverFor(100);
+        // The release may still be queued when the box closes (every release is posted); the
+        // press belongs to the box.
+        for (const auto& key : KeyEvents()) {
+            EXPECT_NE(kDown, key.first) << "key " << key.second << " reached the program";
+        }
+    }
+    g_core.developerMode = 0;
 }

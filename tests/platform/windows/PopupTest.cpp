@@ -2,6 +2,7 @@
 // notes its title and buttons and presses the button the test chose.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -178,6 +179,22 @@ TEST_F(PopupTest, OtherThreadsOnlyLog) {
 TEST_F(PopupTest, CancelEndsTheProcessWithMinusOne) {
     EXPECT_EXIT(
         {
+            g_watch.press = IDCANCEL;
+            PopupMessage(POPUP_LEVEL_ERROR, "Cancel me.");
+        },
+        ::testing::ExitedWithCode(-1), "");
+}
+
+// An exit handler that changes the exit code: it shows whether the process ran its exit handlers
+// and static destructors, which other threads of the engine may still be using.
+void ChangeExitCodeAtExit() {
+    std::_Exit(7);
+}
+
+TEST_F(PopupTest, CancelEndsTheProcessWithoutRunningExitHandlers) {
+    EXPECT_EXIT(
+        {
+            atexit(ChangeExitCodeAtExit);
             g_watch.press = IDCANCEL;
             PopupMessage(POPUP_LEVEL_ERROR, "Cancel me.");
         },

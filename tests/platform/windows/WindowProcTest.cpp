@@ -295,6 +295,31 @@ TEST_F(WindowProcTest, SeveralParentFoldersAreFoldedInTurn) {
     EXPECT_EQ("D:/a/e.png", drops[0].text);
 }
 
+TEST_F(WindowProcTest, OnlyWholeParentComponentsAreFoldedAndNeverAboveTheRoot) {
+    const struct {
+        const char* dropped;
+        const char* expected;
+    } cases[] = {
+        {"C:\\x\\..hidden\\f.txt", "C:/x/..hidden/f.txt"},
+        {"C:\\x\\...\\f.txt", "C:/x/.../f.txt"},
+        {"C:\\x..\\f.txt", "C:/x../f.txt"},
+        {"C:\\..", "C:/"},
+        {"C:\\..\\f.txt", "C:/f.txt"},
+        {"C:\\a\\..", "C:/"},
+        {"C:\\a\\b\\..", "C:/a"},
+        {"C:\\a\\..\\..\\f.txt", "C:/f.txt"},
+        {"\\\\server\\share\\..\\f.txt", "//server/share/f.txt"},
+        {"\\\\server\\share\\a\\..\\f.txt", "//server/share/f.txt"},
+    };
+    for (const auto& test : cases) {
+        TheRecordingProgram().events.clear();
+        SendMessageA(window_, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(test.dropped, 0, 0)), 0);
+        std::vector<RecordedEvent> drops = RecordedEventsOfType(ZQ_EVENT_FILE_DROPPED);
+        ASSERT_EQ(1u, drops.size()) << test.dropped;
+        EXPECT_EQ(test.expected, drops[0].text) << test.dropped;
+    }
+}
+
 TEST_F(WindowProcTest, DestroyPostsQuitMessageUnlessRecreating) {
     MSG message;
     PumpWindowMessages();

@@ -1,11 +1,13 @@
 // Corpus shaders compiled by the compile driver at run time on Wine's compiler: every HLSL11
 // variant gives byte code, and the model 4/5 code of the sprite is accepted by Direct3D 11 and
-// draws pixels that the test computes itself.
+// draws pixels that the test computes itself; the facing sign is read back from front and back
+// faces.
 #include <windows.h>
 
 #include <d3d11.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "../CorpusSupport.h"
 #include "foundation/ComPointer.h"
 #include "shadertool/CompileDriver.h"
+#include "shadertool/d3dcompiler/HLSLCompiler.h"
 
 using namespace ShaderTool;
 
@@ -20,8 +23,9 @@ namespace {
 
 // Corpus documents whose HLSL11 text stays inside the part of HLSL that Wine's compiler knows (no
 // calls of user functions, no ternary operator, no SampleLevel).
-const char* const kWineSubset[] = {"sprite.xml", "multiple-outputs.xml", "legacy-constants.xml",
-                                   "source-specific-target.xml", "target-dependent.xml"};
+const char* const kWineSubset[] = {"sprite.xml",           "multiple-outputs.xml",
+                                   "legacy-constants.xml", "source-specific-target.xml",
+                                   "target-dependent.xml", "matrix-varyings.xml"};
 
 // Translates and compiles a corpus document for HLSL11 in the requested variants.
 bool CompileCorpusDocument(const std::string& name, VariantFlags variants) {
@@ -249,6 +253,193 @@ TEST_F(SpriteDraw, ModelFourAndFiveCodeDrawsTheTexelsTinted) {
         EXPECT_EQ(ReadTarget(), expected) << "variant " << variant;
     }
     ResetShaderToolState();
+}
+
+// ---- The facing as a sign ------------------------------------------------------------------------
+
+// Wine 8's compiler knows no SV_IsFrontFace ("E5013: Invalid semantic"), so the translated text is
+// compiled with a user semantic of the same length in its place, and the input signature of the
+// byte code is then given the system value back: Direct3D delivers the facing as a bool, as it
+// would to code compiled by Microsoft's compiler, and the translated expression has to make the
+// sign of it.
+const char kFacingSemantic[] = "SV_IsFrontFace";
+const char kStandInSemantic[] = "ZQ_IsFrontFace";
+const uint32_t kIsFrontFaceName = 9;  // D3D_NAME_IS_FRONT_FACE
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+uint32_t ReadWord(const std::vector<uint8_t>& bytes, size_t offset) {
+    uint32_t word = 0;
+    memcpy(&word, bytes.data() + offset, 4);
+    return word;
+}
+
+void WriteWord(std::vector<uint8_t>* bytes, size_t offset, uint32_t word) {
+    memcpy(bytes->data() + offset, &word, 4);
+}
+
+// The container's checksum: MD5 with its own padding of the bytes after the checksum field.
+void UpdateChecksum(std::vector<uint8_t>* container) {
+    static const uint32_t kShifts[64] = {7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22,
+                                         5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20,
+                                         4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23,
+                                         6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21};
+    uint32_t sines[64];
+    for (int i = 0; i < 64; ++i) {
+        sines[i] = static_cast<uint32_t>(static_cast<uint64_t>(fabs(sin(i + 1.0)) * 4294967296.0));
+    }
+    uint32_t state[4] = {0x67452301u, 0xefcdab89u, 0x98badcfeu, 0x10325476u};
+    auto block = [&](const uint32_t* words) {
+        uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+        for (int i = 0; i < 64; ++i) {
+            uint32_t f = 0;
+            int g = 0;
+            if (i < 16) {
+                f = (b & c) | (~b & d), g = i;
+            } else if (i < 32) {
+                f = (d & b) | (~d & c), g = (5 * i + 1) % 16;
+            } else if (i < 48) {
+                f = b ^ c ^ d, g = (3 * i + 5) % 16;
+            } else {
+                f = c ^ (b | ~d), g = (7 * i) % 16;
+            }
+            const uint32_t sum = a + f + sines[i] + words[g];
+            a = d, d = c, c = b;
+            b += (sum << kShifts[i]) | (sum >> (32 - kShifts[i]));
+        }
+        state[0] += a, state[1] += b, state[2] += c, state[3] += d;
+    };
+    const uint8_t* data = container->data() + 20;
+    const uint32_t length = static_cast<uint32_t>(container->size() - 20);
+    const uint32_t full = length & ~63u;
+    uint32_t words[16];
+    for (uint32_t offset = 0; offset < full; offset += 64) {
+        memcpy(words, data + offset, 64);
+        block(words);
+    }
+    const uint32_t rest = length - full;
+    const uint32_t bits = length * 8;
+    memset(words, 0, sizeof(words));
+    if (rest >= 56) {
+        memcpy(words, data + full, rest);
+        reinterpret_cast<uint8_t*>(words)[rest] = 0x80;
+        block(words);
+        memset(words, 0, sizeof(words));
+        words[0] = bits;
+        words[15] = (bits >> 2) | 1;
+    } else {
+        words[0] = bits;
+        memcpy(words + 1, data + full, rest);
+        reinterpret_cast<uint8_t*>(words + 1)[rest] = 0x80;
+        words[15] = (bits >> 2) | 1;
+    }
+    block(words);
+    memcpy(container->data() + 4, state, 16);
+}
+
+// Gives the input signature element of the stand-in semantic its system value and name back.
+bool RestoreFacingSemantic(std::vector<uint8_t>* container) {
+    const uint32_t chunks = ReadWord(*container, 28);
+    for (uint32_t i = 0; i < chunks; ++i) {
+        const uint32_t chunk = ReadWord(*container, 32 + 4 * i);
+        if (memcmp(container->data() + chunk, "ISGN", 4) != 0) {
+            continue;
+        }
+        const size_t base = chunk + 8;
+        const uint32_t elements = ReadWord(*container, base);
+        for (uint32_t e = 0; e < elements; ++e) {
+            const size_t element = base + 8 + 24 * e;
+            char* name = reinterpret_cast<char*>(container->data() + base + ReadWord(*container, element));
+            if (strcmp(name, kStandInSemantic) == 0) {
+                memcpy(name, kFacingSemantic, sizeof(kFacingSemantic) - 1);
+                WriteWord(container, element + 8, kIsFrontFaceName);
+                UpdateChecksum(container);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+std::vector<uint8_t> CompileCorpusStage(const char* file, int32_t stage) {
+    std::string text;
+    EXPECT_TRUE(ShaderToolTest::ReadFile(ShaderToolTest::CorpusDirectory("translation") / file, &text));
+    text = Replaced(text, kFacingSemantic, kStandInSemantic);
+    MessageLog log;
+    HLSLCompiler compiler(&log);
+    ByteStream code;
+    EXPECT_TRUE(compiler.Initialize());
+    EXPECT_TRUE(compiler.Compile(TARGET_HLSL11, VARIANT_HLSL11_DEFAULT, stage, text.c_str(), false, &code))
+        << file << ":\n"
+        << log.text.CStr();
+    return std::vector<uint8_t>(code.data, code.data + code.size);
+}
+
+// The left half of the target is covered by clockwise (front) triangles, the right half by
+// counter-clockwise (back) ones, drawn without culling: red is 255 where the sign is 1 and 0
+// where it is -1.
+TEST_F(SpriteDraw, FaceDirectionIsMinusOneOnBackFaces) {
+    const std::vector<uint8_t> vertexCode = CompileCorpusStage("face-direction.HLSL11.vertex", STAGE_VERTEX);
+    std::vector<uint8_t> pixelCode = CompileCorpusStage("face-direction.HLSL11.pixel", STAGE_PIXEL);
+    ASSERT_FALSE(vertexCode.empty());
+    ASSERT_GE(pixelCode.size(), 32u);
+    std::vector<uint8_t> recomputed = pixelCode;
+    UpdateChecksum(&recomputed);
+    ASSERT_EQ(recomputed, pixelCode) << "the checksum is the compiler's own";
+    ASSERT_TRUE(RestoreFacingSemantic(&pixelCode));
+    ID3D11VertexShader* vertexShader = nullptr;
+    ID3D11PixelShader* pixelShader = nullptr;
+    ID3D11InputLayout* layout = nullptr;
+    ID3D11RasterizerState* noCulling = nullptr;
+    ASSERT_TRUE(
+        SUCCEEDED(device_->CreateVertexShader(vertexCode.data(), vertexCode.size(), nullptr, &vertexShader)));
+    ASSERT_TRUE(
+        SUCCEEDED(device_->CreatePixelShader(pixelCode.data(), pixelCode.size(), nullptr, &pixelShader)));
+    const D3D11_INPUT_ELEMENT_DESC position = {
+        "POSITION", 0, DXGI_FORMAT_R32G32B32A32_FLOAT, 0, 0, D3D11_INPUT_PER_VERTEX_DATA, 0};
+    ASSERT_TRUE(
+        SUCCEEDED(device_->CreateInputLayout(&position, 1, vertexCode.data(), vertexCode.size(), &layout)));
+    D3D11_RASTERIZER_DESC rasterizer = {};
+    rasterizer.FillMode = D3D11_FILL_SOLID;
+    rasterizer.CullMode = D3D11_CULL_NONE;
+    rasterizer.DepthClipEnable = TRUE;
+    ASSERT_TRUE(SUCCEEDED(device_->CreateRasterizerState(&rasterizer, &noCulling)));
+    const float vertices[12][4] = {
+        {-1, 1, 0, 1}, {0, 1, 0, 1},  {-1, -1, 0, 1}, {0, 1, 0, 1}, {0, -1, 0, 1}, {-1, -1, 0, 1},  // front
+        {0, 1, 0, 1},  {0, -1, 0, 1}, {1, 1, 0, 1},   {1, 1, 0, 1}, {0, -1, 0, 1}, {1, -1, 0, 1},   // back
+    };
+    ID3D11Buffer* vertexBuffer = NewBuffer(D3D11_BIND_VERTEX_BUFFER, vertices, sizeof(vertices));
+    const UINT stride = sizeof(vertices[0]);
+    const UINT offset = 0;
+    const D3D11_VIEWPORT viewport = {0, 0, kSize, kSize, 0, 1};
+    context_->IASetInputLayout(layout);
+    context_->IASetVertexBuffers(0, 1, &vertexBuffer, &stride, &offset);
+    context_->IASetPrimitiveTopology(D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
+    context_->VSSetShader(vertexShader, nullptr, 0);
+    context_->PSSetShader(pixelShader, nullptr, 0);
+    context_->RSSetState(noCulling);
+    context_->RSSetViewports(1, &viewport);
+    context_->OMSetRenderTargets(1, &targetView_, nullptr);
+    const float clear[4] = {0, 0, 1, 1};
+    context_->ClearRenderTargetView(targetView_, clear);
+    context_->Draw(12, 0);
+    std::vector<uint32_t> expected;
+    for (UINT y = 0; y < kSize; ++y) {
+        for (UINT x = 0; x < kSize; ++x) {
+            expected.push_back(x < kSize / 2 ? 0xFF0000FFu : 0xFF000000u);
+        }
+    }
+    EXPECT_EQ(ReadTarget(), expected);
+    for (IUnknown* object : {static_cast<IUnknown*>(vertexBuffer), static_cast<IUnknown*>(noCulling),
+                             static_cast<IUnknown*>(layout), static_cast<IUnknown*>(vertexShader),
+                             static_cast<IUnknown*>(pixelShader)}) {
+        object->Release();
+    }
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 ByteAddressBuffer _buf_indices[] : register(t0, space1);
 
 SamplerState _smp_albedo : register(s0, space3);
-Texture2D _tex_albedo : register(t0, space4);
+Texture2D _tex_albedo : register(t0, space8);
 
 RaytracingAccelerationStructure _acceleration_structure : register(t0, space0);
 

@@ -1,5 +1,5 @@
 SamplerState _smp_sky : register(s0, space0);
-TextureCube _tex_sky : register(t0, space1);
+TextureCube _tex_sky : register(t0, space2);
 
 RaytracingAccelerationStructure _acceleration_structure : register(t0, space0);
 
