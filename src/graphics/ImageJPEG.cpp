@@ -162,20 +162,28 @@ void SpreadRGBRow(uint8_t* row, JDIMENSION width) {
     }
 }
 
-// Sequential Huffman data spends at least two bits on each block of its first scan (a DC
-// difference and the end of the AC coefficients, one code each), so a few bytes cannot stand for
-// the largest image: refused before its pixels are allocated. Progressive scans (runs of empty
-// blocks) and arithmetic coding have no such floor; their data ending early is caught while they
-// are decoded.
+// Huffman data spends at least one code of one bit or more on each block of a DC scan, and
+// sequential data two (a DC difference and the end of the AC coefficients), so a few bytes cannot
+// stand for the largest image: refused before its pixels, and for progressive files libjpeg's own
+// whole-image coefficient buffer, are allocated. The first scan of a progressive file is its DC
+// scan (libjpeg only warns when it is not; such a file is refused by the caller). Arithmetic
+// coding has no such floor; its data ending early is caught while it is decoded.
 bool DataCanFillImage(const jpeg_decompress_struct& info) {
-    if (info.progressive_mode || info.arith_code) {
+    if (info.arith_code) {
         return true;
     }
     uint64_t blocks = 0;
     for (int i = 0; i < info.comps_in_scan; ++i) {
         blocks += uint64_t(info.cur_comp_info[i]->width_in_blocks) * info.cur_comp_info[i]->height_in_blocks;
     }
-    return blocks * 2 <= uint64_t(info.src->bytes_in_buffer) * 8;
+    const uint64_t bitsPerBlock = info.progressive_mode ? 1 : 2;
+    return blocks * bitsPerBlock <= uint64_t(info.src->bytes_in_buffer) * 8;
+}
+
+// A progressive file whose first scan carries AC coefficients breaks the order every encoder
+// keeps; it would escape the floor above.
+bool StartsWithDCScan(const jpeg_decompress_struct& info) {
+    return !info.progressive_mode || info.arith_code || info.Ss == 0;
 }
 
 // The part of a decode that libjpeg may leave by longjmp: no destructors in here.
@@ -197,6 +205,11 @@ bool Decode(JPEGDecode* decode) {
         bitmap->width = static_cast<int32_t>(width);
         bitmap->height = static_cast<int32_t>(height);
         return true;
+    }
+    if (!StartsWithDCScan(decode->info)) {
+        ZQ_Log(2, "ReadJPEG: the first scan of '%s' is not its DC scan.", NameOf(bitmap));
+        decode->failure = JPEG_SIZE_REFUSED;
+        return false;
     }
     if (!DataCanFillImage(decode->info)) {
         ZQ_Log(2, "ReadJPEG: the data of '%s' is shorter than its %ux%u pixels.", NameOf(bitmap), width,

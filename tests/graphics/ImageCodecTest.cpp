@@ -274,11 +274,22 @@ int CountScans(const std::string& jpeg) {
 
 // The JPEG with its size in the frame header replaced (the data stays that of the original).
 std::string ClaimingSize(std::string jpeg, int width, int height) {
-    const size_t sof = jpeg.find("\xFF\xC0");
+    size_t sof = jpeg.find("\xFF\xC0");
+    if (sof == std::string::npos) {
+        sof = jpeg.find("\xFF\xC2");  // progressive
+    }
     jpeg[sof + 5] = char(height >> 8);
     jpeg[sof + 6] = char(height);
     jpeg[sof + 7] = char(width >> 8);
     jpeg[sof + 8] = char(width);
+    return jpeg;
+}
+
+// The JPEG with the first coefficient of its first scan replaced.
+std::string FirstScanStartingAt(std::string jpeg, int coefficient) {
+    const size_t sos = jpeg.find("\xFF\xDA");
+    const size_t components = uint8_t(jpeg[sos + 4]);
+    jpeg[sos + 5 + 2 * components] = char(coefficient);
     return jpeg;
 }
 
@@ -302,6 +313,12 @@ TEST_F(ImageCodecTest, JPEGDataThatEndsBeforeTheLastRowIsRefused) {
          "ReadJPEG: the data of 'NULL' is shorter than its 2048x2048 pixels."},
         {"claims-16384.jpg", ClaimingSize(baseline, 16384, 16384),
          "ReadJPEG: the data of 'NULL' is shorter than its 16384x16384 pixels."},
+        // A progressive file's DC scan codes every block too: refused before libjpeg allocates
+        // its coefficients for the whole image.
+        {"claims-16384-progressive.jpg", ClaimingSize(progressive, 16384, 16384),
+         "ReadJPEG: the data of 'NULL' is shorter than its 16384x16384 pixels."},
+        {"ac-scan-first.jpg", FirstScanStartingAt(ClaimingSize(progressive, 16384, 16384), 1),
+         "ReadJPEG: the first scan of 'NULL' is not its DC scan."},
     };
     for (const auto& c : kRefused) {
         EXPECT_FALSE(Load(c.name, c.bytes)) << c.name;
