@@ -310,6 +310,42 @@ int32_t ZQI_DispatchEvent(zq_event_t* event) {
     return program->HandleEvent(&copy);
 }
 
+namespace {
+
+// The name of the launch-URI records the engine posts. Only a record whose name points at this
+// very text owns its URI: the program may post launch-URI records of its own, whose texts the
+// engine must not free.
+const char kOwnedLaunchUriName[] = "launch-uri";
+
+void FreeOwnedLaunchUri(zq_event_t* event) {
+    if (event->launch_uri.name == kOwnedLaunchUriName) {
+        free(const_cast<char*>(event->launch_uri.uri));
+        event->launch_uri.uri = nullptr;
+    }
+}
+
+}  // namespace
+
+bool ZQI_MakeLaunchUriEvent(zq_event_t* event, const char* uri) {
+    char* copy = ZQI_DuplicateString(uri != nullptr ? uri : "");
+    if (copy == nullptr) {
+        ZQI_LogFormat(LOG_LEVEL_ERROR, "ZQI_MakeLaunchUriEvent: out of memory, launch URI '%s' dropped",
+                      uri != nullptr ? uri : "");
+        return false;
+    }
+    ZQ_InitializeEvent(event, ZQ_EVENT_LAUNCH_URI);
+    event->launch_uri.name = kOwnedLaunchUriName;
+    event->launch_uri.uri = copy;
+    return true;
+}
+
+void ZQI_PostLaunchUriEvent(const char* uri) {
+    zq_event_t event;
+    if (ZQI_MakeLaunchUriEvent(&event, uri)) {
+        ZQI_PostEvent(&event);
+    }
+}
+
 void ZQI_FreeEventPayload(zq_event_t* event) {
     if (event == nullptr) {
         return;
@@ -338,6 +374,9 @@ void ZQI_FreeEventPayload(zq_event_t* event) {
             break;
         case ZQ_EVENT_SOCIAL_FRIENDS:
             FreeSocialFriendsBlocks(event);
+            break;
+        case ZQ_EVENT_LAUNCH_URI:
+            FreeOwnedLaunchUri(event);
             break;
         default:
             break;

@@ -19,8 +19,16 @@ void ZQI_PostEvent(const zq_event_t* event);
 // (key flags, previous pointer position) and updates the core's input tables.
 int32_t ZQI_DispatchEvent(zq_event_t* event);
 
-// Frees the heap blocks of event types 18, 19, 20, 33, 34, 36, 37 and 38 and clears the freed
-// pointer fields; every other type is left alone. The record itself is not freed.
+// Makes a ZQ_EVENT_LAUNCH_URI record named "launch-uri" that carries its own copy of the URI, so
+// several hand-overs before a frame each deliver their own text; the copy is freed with the
+// record's payload. False (logged) when out of memory.
+bool ZQI_MakeLaunchUriEvent(zq_event_t* event, const char* uri);
+// ZQI_MakeLaunchUriEvent, then ZQI_PostEvent. Any thread.
+void ZQI_PostLaunchUriEvent(const char* uri);
+
+// Frees the heap blocks of event types 18, 19, 20, 33, 34, 36, 37 and 38, and the URI copy of a
+// launch-URI record posted by ZQI_PostLaunchUriEvent, and clears the freed pointer fields; every
+// other type is left alone. The record itself is not freed.
 void ZQI_FreeEventPayload(zq_event_t* event);
 
 // The frame's event step: under the lock, moves every queued record into the frame's working

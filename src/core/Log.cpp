@@ -215,7 +215,7 @@ bool ZQI_StartLog(Console* console, const LogSettings& settings) {
         console->toggleCharacter = static_cast<char>(settings.consoleToggleKey & 0xFF);
         console->overlayMode = settings.consoleOverlay ? 1 : 0;
     }
-    console->mutex = ZQ_Threading_CreateMutex("ZQ_CONSOLE");
+    console->mutex = ZQI_CreateEngineMutex("ZQ_CONSOLE");
     ZQ_Threading_LockMutex(console->mutex);
     console->open = 0;
     console->loggingStarted = 0;

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "core/ApiTable.h"
+#include "core/Console.h"
 #include "core/Log.h"
 #include "core/Sys.h"
 #include "core/Threads.h"
@@ -30,9 +31,10 @@ Array<NamedMutex*>& ApiMutexList() {
     return *list;
 }
 
-// The core mutexes and the thread registry lock belong to the engine for the whole run.
+// The core mutexes, the thread registry lock and the named mutexes the engine made for itself
+// belong to the engine for the whole run.
 bool IsEngineMutex(const NamedMutex* mutex) {
-    if (mutex == ZQI_GetThreadRegistryLock()) {
+    if (mutex == ZQI_GetThreadRegistryLock() || mutex->engineOwned) {
         return true;
     }
     for (NamedMutex* core : g_coreMutexes) {
@@ -96,7 +98,11 @@ void ZQI_CreateCoreMutexes() {
 
 void ZQI_DeleteCoreMutexes() {
     Array<NamedMutex*>& list = ApiMutexList();
+    Console* console = ZQI_GetConsole();
     for (int32_t i = 0; i < list.count; ++i) {
+        if (list[i] == console->mutex) {
+            console->mutex = nullptr;  // a line logged later runs unguarded rather than on freed memory
+        }
         ZQI_DeleteNamedMutex(list[i]);
     }
     list.Clear();
@@ -152,6 +158,24 @@ NamedMutex* ZQ_Threading_CreateMutex(const char* name) {
         ZQ_Print("Created Mutex '%s'..", name);
     }
     return mutex;
+}
+
+NamedMutex* ZQI_CreateEngineMutex(const char* name) {
+    NamedMutex* mutex = ZQ_Threading_CreateMutex(name);
+    if (mutex != nullptr) {
+        mutex->engineOwned = 1;
+    }
+    return mutex;
+}
+
+void ZQI_DestroyEngineMutex(NamedMutex* mutex) {
+    if (mutex == nullptr) {
+        return;
+    }
+    ZQI_LockCoreMutex(CORE_MUTEX_GET_MUTEX);
+    ApiMutexList().Remove(mutex);
+    ZQI_UnlockCoreMutex(CORE_MUTEX_GET_MUTEX);
+    ZQI_DeleteNamedMutex(mutex);
 }
 
 void ZQ_Threading_DestroyMutex(NamedMutex* mutex) {

@@ -14,6 +14,7 @@ struct NamedMutex {
     char* name;                       // owned copy; null when made without a name
     ZQI_SysCriticalSection* section;  // owned
     uint8_t held;                     // 1 while some thread is inside; informational only
+    uint8_t engineOwned;              // made by the engine for itself: never destroyed through the API
 };
 
 // The core mutexes in their creation order; each guards one family of shared engine state.
@@ -57,8 +58,16 @@ void ZQI_UnlockCoreMutex(CoreMutexId id);
 // here; an empty (or null) name always makes a new one. Null when out of memory.
 NamedMutex* ZQ_Threading_CreateMutex(const char* name);
 // Slot 7: removes the mutex from the API mutex list and deletes it, for every user of its name.
-// The core mutexes are refused with a logged error, because the engine keeps using them.
+// The core mutexes and the engine's own named mutexes are refused with a logged error, because
+// the engine keeps using them.
 void ZQ_Threading_DestroyMutex(NamedMutex* mutex);
+// The engine's own named mutexes ("ZQ_CONSOLE", "ShaderTranslator", "DATAMAN" and the like): made
+// (or found) by name as ZQ_Threading_CreateMutex does, so a program may share them, but marked as
+// the engine's, so that ZQ_Threading_DestroyMutex refuses them. Null when out of memory.
+NamedMutex* ZQI_CreateEngineMutex(const char* name);
+// Destroys an engine mutex, for the engine's own teardown. Null is ignored.
+void ZQI_DestroyEngineMutex(NamedMutex* mutex);
+
 // Slot 6: enters the section, then marks it held. Null is ignored.
 void ZQ_Threading_LockMutex(NamedMutex* mutex);
 // Slot 13: false for null or when another thread holds it; on success marks it held.

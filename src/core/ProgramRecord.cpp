@@ -77,6 +77,16 @@ void RestrictToFolderCharacters(char* name) {
     }
 }
 
+// The developer name keeps its spelling (blanks, punctuation) except for what would make it more
+// than one folder: separators and drive colons.
+void ReplaceFolderSeparators(char* name) {
+    for (char* c = name; *c != '\0'; ++c) {
+        if (*c == '/' || *c == '\\' || *c == ':') {
+            *c = '_';
+        }
+    }
+}
+
 void ReportMissingIdentityFields(const zq_program_t& program) {
     if (program.id[0] == '\0') {
         ZQ_Popup(LOG_LEVEL_WARNING, "Program doesn't have 'zq_program_t::id' set, set 'prog->id'");
@@ -206,6 +216,7 @@ void ZQI_CheckProgramFields() {
     CopyField(g_core.userDirName, sizeof(g_core.userDirName), program->user_dir_name,
               sizeof(program->user_dir_name));
     RestrictToFolderCharacters(g_core.userDirName);
+    ReplaceFolderSeparators(g_core.developerName);
     if (g_core.developerName[0] == '\0') {
         CopyField(g_core.developerName, sizeof(g_core.developerName), kDefaultDeveloperName,
                   sizeof(kDefaultDeveloperName));

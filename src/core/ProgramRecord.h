@@ -42,7 +42,8 @@ zq_program_t* ZQI_UseFallbackProgramRecord();
 
 // Checks the record in use (the manifest record during start-up): copies the developer name and
 // the user folder name into the core (the folder name limited to '-', letters and digits, the
-// rest turned into '_'; "Ostrel" and "unknown" when empty) and raises one warning popup per
+// rest turned into '_'; in the developer name '/', backslash and ':' turned into '_'; "Ostrel" and
+// "unknown" when empty) and raises one warning popup per
 // missing identity field. Start-up carries on in every case.
 void ZQI_CheckProgramFields();
 

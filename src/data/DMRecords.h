@@ -213,7 +213,8 @@ struct DMDatabase {
     bool SaveFile(const char* fileName, bool scrambled) const;
     // As SaveFile for a temporary file that is put in place of the stored one afterwards: the
     // file's storage is reused instead of emptied first, which on a disk file system costs far
-    // less. False (reported) also when the file could not be cut to the new text's end.
+    // less. Reports as SaveFile does; false also when the file could not be cut to the new
+    // text's end.
     bool RewriteFile(const char* fileName, bool scrambled) const;
 
     // CSV (CSVReader.cpp): one array without id, one node per data line.

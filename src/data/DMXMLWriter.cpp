@@ -223,10 +223,19 @@ ByteStream* FileBytes(const DMDatabase& database, bool scrambled) {
 
 namespace {
 
-// Writes the file image of database into file (opened for writing, closed here); false
-// (reported) when it cannot be made or not all of it was written.
-bool WriteImage(const DMDatabase& database, zq_file_t* file, bool scrambled, const char* fileName,
-                const char* function) {
+// Opens the file ("wb", or for rewriting), makes the file image and writes it. A file that
+// cannot be opened is reported alone, before the text is made (and before any key of it is
+// reported). Both ways of saving report under SaveFile's name: for the user they are one save.
+bool SaveImage(const DMDatabase& database, const char* fileName, bool scrambled, bool rewrite) {
+    if (fileName == nullptr) {
+        ZQI_DataManagerPopup("DMDatabase::SaveFile: no file name given.");
+        return false;
+    }
+    zq_file_t* file = rewrite ? ZQI_DataManagerOpenForRewrite(fileName) : ZQI_DataManagerCreateFile(fileName);
+    if (file == nullptr) {
+        ReportUnopenable(fileName);
+        return false;
+    }
     ByteStream* bytes = FileBytes(database, scrambled);
     if (bytes == nullptr) {
         ZQI_DataManagerWriteAndClose(file, nullptr, 0);
@@ -237,7 +246,7 @@ bool WriteImage(const DMDatabase& database, zq_file_t* file, bool scrambled, con
     if (!written) {
         // A short write (or old bytes left behind a rewrite) would leave a spoilt database
         // behind while the caller believes it saved.
-        ZQI_DataManagerPopup("%s: could not write all of '%s'.", function, fileName);
+        ZQI_DataManagerPopup("DMDatabase::SaveFile: could not write all of '%s'.", fileName);
         return false;
     }
     return true;
@@ -245,30 +254,10 @@ bool WriteImage(const DMDatabase& database, zq_file_t* file, bool scrambled, con
 
 }  // namespace
 
-// The file is opened first: a file that cannot be opened is reported alone, before the text is
-// made (and before any key of it is reported).
 bool DMDatabase::SaveFile(const char* fileName, bool scrambled) const {
-    if (fileName == nullptr) {
-        ZQI_DataManagerPopup("DMDatabase::SaveFile: no file name given.");
-        return false;
-    }
-    zq_file_t* file = ZQI_DataManagerCreateFile(fileName);
-    if (file == nullptr) {
-        ReportUnopenable(fileName);
-        return false;
-    }
-    return WriteImage(*this, file, scrambled, fileName, "DMDatabase::SaveFile");
+    return SaveImage(*this, fileName, scrambled, false);
 }
 
 bool DMDatabase::RewriteFile(const char* fileName, bool scrambled) const {
-    if (fileName == nullptr) {
-        ZQI_DataManagerPopup("DMDatabase::RewriteFile: no file name given.");
-        return false;
-    }
-    zq_file_t* file = ZQI_DataManagerOpenForRewrite(fileName);
-    if (file == nullptr) {
-        ReportUnopenable(fileName);
-        return false;
-    }
-    return WriteImage(*this, file, scrambled, fileName, "DMDatabase::RewriteFile");
+    return SaveImage(*this, fileName, scrambled, true);
 }

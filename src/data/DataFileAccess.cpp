@@ -115,8 +115,10 @@ bool ZQI_DataManagerWriteAndClose(zq_file_t* file, const void* bytes, int32_t si
     const uint64_t wanted = size > 0 ? static_cast<uint64_t>(size) : 0;
     const uint64_t written = wanted > 0 ? ZQ_FileSystem_WriteFile(bytes, wanted, file) : 0;
     const bool ended = written == wanted && file->file->EndRewrite();
-    ZQ_FileSystem_CloseFile(file);
-    return ended;
+    // The writes only filled a buffer: a full disk shows when it is flushed or closed.
+    const bool flushed = ZQI_FlushFile(file);
+    const bool closed = ZQI_CloseFile(file);
+    return ended && flushed && closed;
 }
 
 DataFileWriteResult ZQI_DataManagerWriteWholeFile(const char* path, const void* bytes, int32_t size) {

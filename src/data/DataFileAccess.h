@@ -30,6 +30,6 @@ struct zq_file_t* ZQI_DataManagerCreateFile(const char* path);
 // writing ended once closed (FILE_MODE_REWRITE); on systems that cannot, it is emptied as usual.
 struct zq_file_t* ZQI_DataManagerOpenForRewrite(const char* path);
 // Writes size bytes to a file from ZQI_DataManagerCreateFile or ZQI_DataManagerOpenForRewrite,
-// ends it there (File::EndRewrite) and closes it (always); true when every byte was handed to
-// the file and the file ends after them.
+// ends it there (File::EndRewrite), flushes and closes it (always); true only when every byte was
+// written, the file ends after them, and the flush and the close succeeded.
 bool ZQI_DataManagerWriteAndClose(struct zq_file_t* file, const void* bytes, int32_t size);

@@ -20,7 +20,7 @@ Array<DMDatabase*> g_loading;
 // The lock is looked up by name on every use, so it exists from the first call on, whenever
 // that happens during start-up.
 NamedMutex* LockRegistry() {
-    NamedMutex* mutex = ZQ_Threading_CreateMutex("DATAMAN");
+    NamedMutex* mutex = ZQI_CreateEngineMutex("DATAMAN");
     ZQ_Threading_LockMutex(mutex);
     return mutex;
 }

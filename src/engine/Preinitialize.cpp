@@ -30,6 +30,7 @@
 #include "graphics/BitmapTable.h"
 #include "graphics/ImageLoader.h"
 #include "services/ExtensionModules.h"
+#include "shadertool/SourceFiles.h"
 #include "services/ServiceTables.h"
 #include "startup/Manifest.h"
 #include "startup/ResourcePackages.h"
@@ -228,17 +229,26 @@ bool CorePreinitialize() {
     if (!ZQI_InitializeFileSystems()) {
         return false;
     }
+    // The shader tool reads stage sources and included files, and their times, through them.
+    ShaderTool::UseEngineFileSystem();
     g_core.program = &g_core.programRecord;
     ZQI_PrepareManifestReading();
     LoadProgXml();
     ZQI_TakeManifestSettings();
     ApplyStartupFeatureWords();
     ZQI_CheckProgramFields();
-    ZQI_InitializeUserFolders(g_core.developerName, g_core.userDirName);
+    const bool userFolders = ZQI_InitializeUserFolders(g_core.developerName, g_core.userDirName);
     g_runtime.displayWidth = g_runtime.displayHeight = 0;
     g_runtime.desktopWidth = GetSystemMetrics(SM_CXSCREEN);
     g_runtime.desktopHeight = GetSystemMetrics(SM_CYSCREEN);
     ZQI_InitializeLogging();
+    if (!userFolders) {
+        // Said again now: the user folders' own message came before there was a log to keep it.
+        ZQ_Log(LOG_LEVEL_ERROR,
+               "User folders for developer name '%s' and user folder name '%s' could not be made; logs "
+               "and saves go to the working folder.",
+               g_core.developerName, g_core.userDirName);
+    }
     LogPlatformInfo();
     if (!LoadProgramImplementation()) {
         return false;

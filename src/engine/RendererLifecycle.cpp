@@ -132,7 +132,7 @@ bool ZQI_InitializeRenderer() {
     if (result < 0) {
         return false;
     }
-    g_runtime.shaderTranslatorMutex = ZQ_Threading_CreateMutex("ShaderTranslator");
+    g_runtime.shaderTranslatorMutex = ZQI_CreateEngineMutex("ShaderTranslator");
     ZQI_SetShaderTranslatorMutex(g_runtime.shaderTranslatorMutex);
     if (!InitializeShaderTranslator()) {
         return false;
@@ -164,7 +164,7 @@ void ZQI_ShutdownRenderer() {
     g_runtime.rendererReady = 0;
     if (g_runtime.shaderTranslatorMutex != nullptr) {
         ZQI_SetShaderTranslatorMutex(nullptr);
-        ZQ_Threading_DestroyMutex(g_runtime.shaderTranslatorMutex);
+        ZQI_DestroyEngineMutex(g_runtime.shaderTranslatorMutex);
         g_runtime.shaderTranslatorMutex = nullptr;
     }
 }

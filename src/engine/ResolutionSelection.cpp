@@ -117,7 +117,9 @@ bool SelectClosestAspect(const char* text, int32_t displayIndex, bool windowed) 
         if (!ReadEntry(text, i, &entry)) {
             break;
         }
-        if (entry.width * entry.height <= 0 || entry.width > desktopWidth || entry.height > desktopHeight) {
+        // In 64 bits: a large entry's area does not fit in 32, and a wrapped one would skip it.
+        const int64_t area = static_cast<int64_t>(entry.width) * entry.height;
+        if (area <= 0 || entry.width > desktopWidth || entry.height > desktopHeight) {
             continue;
         }
         float aspect = static_cast<float>(entry.width) / static_cast<float>(entry.height);

@@ -14,6 +14,7 @@
 #include "core/Log.h"
 #include "core/NamedMutex.h"
 #include "core/Threads.h"
+#include "core/WorkerPool.h"
 #include "engine/DebugOverlay.h"
 #include "engine/Lifecycle.h"
 #include "audio/AudioSystem.h"
@@ -166,6 +167,11 @@ void CoreShutdown() {
     ZQ_SignalShutdown();
     WaitForThreads();
     ShutdownProgram();
+    // Jobs still queued run now, while their code is loaded and the engine is whole; nothing of
+    // the program may run once its library is unloaded.
+    ZQI_ShutdownWorkerPool();
+    // The program may have saved without unmounting: its saves reach the disk here.
+    ZQ_FileSystem_Unmount("save");
     ZQI_FreeDebugOverlayState();
     ZQ_Print("Performance optimization: skipping releasing resources on exit.");
     ReleaseSoundBackEnd();

@@ -24,14 +24,6 @@ bool HasLaunchUri() {
     return ZQI_GetLaunchUri()[0] != '\0';
 }
 
-void PostLaunchUriEvent() {
-    zq_event_t event;
-    ZQ_InitializeEvent(&event, ZQ_EVENT_LAUNCH_URI);
-    event.launch_uri.name = "launch-uri";
-    event.launch_uri.uri = ZQI_GetLaunchUri();  // kept until shutdown
-    ZQI_PostEvent(&event);
-}
-
 }  // namespace
 
 BOOL CALLBACK ZQI_FindOtherInstanceWindow(HWND window, LPARAM) {
@@ -61,7 +53,7 @@ void ZQI_CheckSingleInstance() {
     if (existing == nullptr) {
         g_runtime.singleInstanceMutex = CreateMutexA(nullptr, FALSE, id);
         if (HasLaunchUri()) {
-            PostLaunchUriEvent();
+            ZQI_PostLaunchUriEvent(ZQI_GetLaunchUri());
         }
         ZQ_Log(LOG_LEVEL_SYSTEM, "No other instances running.");
         return;

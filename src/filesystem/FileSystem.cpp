@@ -11,7 +11,9 @@ File::File(uint64_t size, uint32_t flags, SchemeId scheme, bool writable)
 
 File::~File() {}
 
-void File::Flush() {}
+bool File::Flush() {
+    return true;
+}
 
 int32_t File::GetNativeHandle(uint32_t* /*offset*/) {
     return -1;

@@ -39,7 +39,8 @@ public:
     File(uint64_t size, uint32_t flags, SchemeId scheme, bool writable);
     virtual ~File();
 
-    virtual void Flush();
+    // Hands buffered data on to the disk; false when that failed (the data is then lost).
+    virtual bool Flush();
     // The platform handle behind the file and the offset of its data in it; -1 (offset
     // untouched) when there is none.
     virtual int32_t GetNativeHandle(uint32_t* offset);
@@ -67,7 +68,9 @@ public:
     System();
     virtual ~System();
 
-    // Closes and deletes a file this system opened. False when the file is not one of its own.
+    // Closes and deletes a file this system opened. False when the file is not one of its own,
+    // or when data written to it could not be stored (a full disk shows only here, since writes
+    // go into a buffer first); the file is deleted all the same.
     virtual bool CloseFile(File* file) = 0;
     virtual bool CreateDirectory(SchemeId scheme, const char* nativePath);
     virtual bool CreateRootDirectory(SchemeId scheme);

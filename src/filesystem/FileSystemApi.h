@@ -48,6 +48,11 @@ void ZQI_InstallFileSystemApi(zq_api_t* api);
 
 // ---- Engine-internal operations -------------------------------------------------------------------
 
+// ZQ_FileSystem_CloseFile and ZQ_FileSystem_FlushFile with their outcome: false when data written
+// to the file could not be stored (or the handle is null). Every save checks them: writes only
+// fill a buffer, so a full disk shows first when that buffer is flushed.
+bool ZQI_CloseFile(zq_file_t* file);
+bool ZQI_FlushFile(zq_file_t* file);
 // Opens a path (plain paths through the search paths) without the open-file list.
 zq_file_t* ZQI_OpenFile(const char* path, ZQFileSystem::FileMode mode);
 // The first search path whose system holds the plain path: its native path and scheme. Empty

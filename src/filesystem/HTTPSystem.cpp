@@ -1,6 +1,8 @@
 // ZQFileSystem::HTTPSystem: downloads through the engine API's HTTP slot into cache:// files.
 #include "filesystem/HTTPSystem.h"
 
+#include <atomic>
+
 #include "core/Buffer.h"
 #include "filesystem/FileSystemServices.h"
 #include "filesystem/HttpClient.h"
@@ -12,6 +14,9 @@ namespace {
 
 // The engine's own request state word for downloads; nothing cancels them but the quit flag.
 uint32_t g_downloadState = 0;
+
+// Numbers the temporary files of downloads, so two downloads of one URL never share one.
+std::atomic<uint32_t> g_downloadCounter(0);
 
 bool IsCacheNameCharacter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
@@ -69,17 +74,38 @@ File* HTTPSystem::Download(const char* url, const String& cacheFile) {
     } else {
         ZQI_FileSystemPrint("File System: downloading file '%s' completed (%i bytes).", url,
                             static_cast<int32_t>(body->size));
-        File* target = cache_->OpenFile(SCHEME_CACHE, cacheFile.CStr(), FILE_MODE_WRITE);
-        if (target != nullptr) {
-            uint64_t written = body->size != 0 ? target->Write(body->data, body->size) : 0;
-            cache_->CloseFile(target);
-            if (written == body->size) {
-                result = cache_->OpenFile(SCHEME_CACHE, cacheFile.CStr(), FILE_MODE_READ);
-            }
+        if (StoreInCache(body, cacheFile)) {
+            result = cache_->OpenFile(SCHEME_CACHE, cacheFile.CStr(), FILE_MODE_READ);
         }
     }
     ZQ_FreeBuffer(body);
     return result;
+}
+
+// The body goes to a temporary file of this download and takes the cache file's name only when
+// it is all on disk: a cache file is always a whole download, and a reader of it (another
+// thread's opening) never sees it cut or emptied by a second download of the same URL.
+bool HTTPSystem::StoreInCache(const zq_buffer_t* body, const String& cacheFile) {
+    String temporary =
+        String::FromFormat("%s.download-%u", cacheFile.CStr(), static_cast<uint32_t>(++g_downloadCounter));
+    File* target = cache_->OpenFile(SCHEME_CACHE, temporary.CStr(), FILE_MODE_WRITE);
+    if (target == nullptr) {
+        ZQI_FileSystemLog(2, "HTTPSystem::OpenFile: could not create '%s'.", temporary.CStr());
+        return false;
+    }
+    const bool written = body->size == 0 || target->Write(body->data, body->size) == body->size;
+    const bool closed = cache_->CloseFile(target);
+    if (written && closed && cache_->ReplaceFile(SCHEME_CACHE, temporary.CStr(), cacheFile.CStr(), false)) {
+        return true;
+    }
+    cache_->DeleteFile(SCHEME_CACHE, temporary.CStr());
+    if (written && closed && cache_->FileExists(SCHEME_CACHE, cacheFile.CStr())) {
+        // Another download of the URL got there first and its file is open (Windows refuses to
+        // replace an open file); that one is just as whole.
+        return true;
+    }
+    ZQI_FileSystemLog(2, "HTTPSystem::OpenFile: could not store the download in '%s'.", cacheFile.CStr());
+    return false;
 }
 
 bool HTTPSystem::FileExists(SchemeId scheme, const char* url) {

@@ -1,5 +1,6 @@
 // ZQFileSystem::HTTPSystem: the http:// scheme. A URL is downloaded once with a GET and kept as a
-// file in cache://; later openings read that copy. Files it hands out belong to the native
+// file in cache://, written under a temporary name and renamed only once complete; later
+// openings read that copy. Files it hands out belong to the native
 // system that holds cache://, and are closed through it.
 #pragma once
 
@@ -30,6 +31,7 @@ private:
     System* cache_;
 
     File* Download(const char* url, const String& cacheFile);
+    bool StoreInCache(const zq_buffer_t* body, const String& cacheFile);
 };
 
 }  // namespace ZQFileSystem

@@ -1,5 +1,6 @@
 // The HTTP/1.0 client: building the request, one exchange over a socket (header read byte by
-// byte, body read until the server closes), redirects, and the two root slots built on them.
+// byte, body read until the server closes or its Content-Length is in), redirects, and the two
+// root slots built on them.
 #include "filesystem/HttpClient.h"
 
 #include <atomic>
@@ -207,30 +208,54 @@ bool SendRequest(ZQI_Socket* socket, const Exchange& exchange, const char* metho
     return sent;
 }
 
-// Reads the response header; false when the connection closed before it ended.
-bool ReceiveHeader(ZQI_Socket* socket, HttpHeaderText& header) {
+// A stall past the time-out or a reset cuts the answer short: whatever arrived is not the
+// answer the server meant, so it is never taken for a complete one.
+int32_t ReportReceiveFailure(const Exchange& exchange) {
+    ZQI_FileSystemLog(1, "HttpTransfer: receiving from '%s' failed (connection reset or timed out).",
+                      exchange.url);
+    return HTTP_RESULT_RECEIVE_FAILED;
+}
+
+// Reads the response header: 0 when it ended, HTTP_RESULT_HEADER_CLOSED when the connection
+// closed before, HTTP_RESULT_RECEIVE_FAILED on a receive error or time-out.
+int32_t ReceiveHeader(ZQI_Socket* socket, HttpHeaderText& header) {
     for (;;) {
         char byte;
         int32_t got = ZQI_SocketReceive(socket, &byte, 1);
         if (got == 0) {
-            return false;
+            return HTTP_RESULT_HEADER_CLOSED;
         }
-        if (got < 0 || header.Append(byte) || header.IsFull()) {
-            return true;  // a receive error (or timeout) ends the header here
+        if (got < 0) {
+            return HTTP_RESULT_RECEIVE_FAILED;
+        }
+        if (header.Append(byte) || header.IsFull()) {
+            return 0;
         }
     }
 }
 
-// Reads the body until the server closes; false when cancelled or too large.
-int32_t ReceiveBody(ZQI_Socket* socket, const Exchange& exchange, BodyBuffer& body) {
+// Reads the body until the server closes or, with a limit (the Content-Length, or -1 for none),
+// until that many bytes are in: bytes after the announced length are not the body's. 0 when
+// done; a negative result code when cancelled, cut off or too large.
+int32_t ReceiveBody(ZQI_Socket* socket, const Exchange& exchange, int64_t limit, BodyBuffer& body) {
     uint8_t piece[kBodyPiece];
     for (;;) {
+        if (limit >= 0 && body.length >= limit) {
+            return 0;
+        }
         if (IsCancelled(exchange.state)) {
             return HTTP_RESULT_CANCELLED;
         }
-        int32_t got = ZQI_SocketReceive(socket, piece, kBodyPiece);
-        if (got <= 0) {
+        int32_t wanted = kBodyPiece;
+        if (limit >= 0 && limit - body.length < wanted) {
+            wanted = static_cast<int32_t>(limit - body.length);
+        }
+        int32_t got = ZQI_SocketReceive(socket, piece, wanted);
+        if (got == 0) {
             return 0;
+        }
+        if (got < 0) {
+            return ReportReceiveFailure(exchange);
         }
         if (!body.Append(piece, static_cast<uint32_t>(got))) {
             ZQI_FileSystemLog(2, "HttpTransfer: the body from '%s' is larger than the client can hold.",
@@ -312,10 +337,15 @@ int32_t Transfer(const Exchange& exchange, int32_t redirectsLeft) {
         return HTTP_RESULT_CANCELLED;
     }
     HttpHeaderText header;
-    if (!ReceiveHeader(socket, header)) {
+    const int32_t headerResult = ReceiveHeader(socket, header);
+    if (headerResult == HTTP_RESULT_HEADER_CLOSED) {
         ZQI_FileSystemLog(1, "Zero length data packet received from '%s'. Closing connection.", url);
         ZQI_SocketClose(socket);
         return HTTP_RESULT_HEADER_CLOSED;
+    }
+    if (headerResult < 0) {
+        ZQI_SocketClose(socket);
+        return ReportReceiveFailure(exchange);
     }
     int32_t status = ZQI_ParseHttpStatus(header.Text());
     if (ZQI_IsHttpRedirect(status) &&
@@ -332,7 +362,9 @@ int32_t Transfer(const Exchange& exchange, int32_t redirectsLeft) {
     bool hasLength = ZQI_ParseHttpContentLength(header.Text(), &expected);
     if (exchange.bodyOut != nullptr) {
         BodyBuffer body;
-        int32_t bodyResult = ReceiveBody(socket, exchange, body);
+        // A HEAD answer announces a body it never sends; it is read until the server closes.
+        const int64_t limit = hasLength && exchange.type != HTTP_REQUEST_HEAD ? expected : -1;
+        int32_t bodyResult = ReceiveBody(socket, exchange, limit, body);
         exchange.bodyOut->data = body.data;
         exchange.bodyOut->size = body.length;
         exchange.bodyOut->capacity = body.length;

@@ -1,5 +1,6 @@
 // The engine's small blocking HTTP/1.0 client: one request per connection, the body read until
-// the server closes it, redirects followed. No TLS, keep-alive or chunked transfer. Any thread;
+// the server closes it or its Content-Length has arrived, redirects followed. A receive that
+// fails or times out fails the exchange. No TLS, keep-alive or chunked transfer. Any thread;
 // each request has its own socket and buffers.
 #pragma once
 
@@ -26,7 +27,8 @@ enum : int32_t {
     HTTP_RESULT_CONNECT_FAILED = -6,
     HTTP_RESULT_UNKNOWN_TYPE = -7,
     HTTP_RESULT_LENGTH_MISMATCH = -8,  // the body's length differs from Content-Length
-    HTTP_RESULT_HEADER_CLOSED = -9     // the connection closed while the header was read
+    HTTP_RESULT_HEADER_CLOSED = -9,    // the connection closed while the header was read
+    HTTP_RESULT_RECEIVE_FAILED = -10   // a receive failed or timed out before the answer ended
 };
 
 // The host and path of a URL are copied into buffers of this size.

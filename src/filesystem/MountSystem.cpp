@@ -10,6 +10,18 @@
 
 namespace ZQFileSystem {
 
+namespace {
+
+// A save is written beside its file under this added suffix and then moved over it, so the old
+// save stays whole until the new one is completely on disk.
+const char kSavingSuffix[] = ".saving";
+
+String SavingPath(const char* nativePath) {
+    return String::FromFormat("%s%s", nativePath, kSavingSuffix);
+}
+
+}  // namespace
+
 MountSystem::MountSystem(System* inner) : inner_(inner), readCount_(0), mounted_(0) {
     mountable = 1;
 }
@@ -105,13 +117,6 @@ File* MountSystem::OpenBuffered(SchemeId scheme, const char* nativePath, FileMod
     // reuses (and empties) that buffer, appending continues it. Two buffers of one path would
     // both be written at unmount, the older possibly last.
     if (Buffered* earlier = FindClosedBuffer(nativePath)) {
-        if (mode == FILE_MODE_WRITE) {
-            File* truncated = inner_->OpenFile(scheme, nativePath, FILE_MODE_WRITE);
-            if (truncated == nullptr) {
-                return nullptr;
-            }
-            inner_->CloseFile(truncated);
-        }
         earlier->file->Reopen(scheme, mode);
         earlier->open = true;
         // Moved to the end: it is now the latest opening of its path.
@@ -125,14 +130,12 @@ File* MountSystem::OpenBuffered(SchemeId scheme, const char* nativePath, FileMod
         return nullptr;
     }
     if (mode == FILE_MODE_WRITE) {
-        // Opening for writing empties the file on disk now, as a native open would. A file that
-        // cannot be opened here could not be written at unmount either: refuse it at once.
-        File* truncated = inner_->OpenFile(scheme, nativePath, FILE_MODE_WRITE);
-        if (truncated == nullptr) {
+        // The file on disk keeps its old contents until unmounting writes the new ones. A save
+        // that could not be written there (no such folder) is refused at once instead.
+        if (!CanWriteBeside(scheme, nativePath)) {
             delete buffer;
             return nullptr;
         }
-        inner_->CloseFile(truncated);
     } else {
         File* existing = inner_->OpenFile(scheme, nativePath, FILE_MODE_READ);
         if (existing != nullptr) {
@@ -177,18 +180,45 @@ bool MountSystem::CloseFile(File* file) {
     return false;
 }
 
+bool MountSystem::CanWriteBeside(SchemeId scheme, const char* nativePath) {
+    String saving = SavingPath(nativePath);
+    File* probe = inner_->OpenFile(scheme, saving.CStr(), FILE_MODE_WRITE);
+    if (probe == nullptr) {
+        return false;
+    }
+    inner_->CloseFile(probe);
+    inner_->DeleteFile(scheme, saving.CStr());
+    return true;
+}
+
+// Written whole beside the save, committed, then moved over it: a full disk, a failed write or a
+// crash meanwhile leaves the old save as it was.
 void MountSystem::Commit(MemoryFile* file, const String& nativePath) {
-    File* target = inner_->OpenFile(file->scheme, nativePath.CStr(), FILE_MODE_WRITE);
+    String saving = SavingPath(nativePath.CStr());
+    File* target = inner_->OpenFile(file->scheme, saving.CStr(), FILE_MODE_WRITE);
     if (target == nullptr) {
         ZQI_FileSystemLog(1, "MountSystem::Unmount: '%s' could not be opened for writing; its data is lost.",
-                          nativePath.CStr());
+                          saving.CStr());
         return;
     }
-    uint64_t length = file->GetLength();
-    if (length != 0 && target->Write(file->GetData(), length) != length) {
-        ZQI_FileSystemLog(2, "MountSystem::Unmount: '%s' was not written completely.", nativePath.CStr());
+    const uint64_t length = file->GetLength();
+    const bool written = length == 0 || target->Write(file->GetData(), length) == length;
+    const bool closed = inner_->CloseFile(target);  // flushes and commits first
+    if (!written || !closed) {
+        ZQI_FileSystemLog(
+            2,
+            "MountSystem::Unmount: '%s' could not be written; the old file is kept and the new data is lost.",
+            nativePath.CStr());
+        inner_->DeleteFile(file->scheme, saving.CStr());
+        return;
     }
-    inner_->CloseFile(target);
+    if (!inner_->ReplaceFile(file->scheme, saving.CStr(), nativePath.CStr(), false)) {
+        ZQI_FileSystemLog(2,
+                          "MountSystem::Unmount: '%s' could not be replaced; the old file is kept and the "
+                          "new data is lost.",
+                          nativePath.CStr());
+        inner_->DeleteFile(file->scheme, saving.CStr());
+    }
 }
 
 void MountSystem::Unmount() {

@@ -1,7 +1,8 @@
 // ZQFileSystem::MountSystem: the save:// scheme. It must be mounted before use. Files opened for
 // reading come straight from disk through the inner native system; files opened for writing or
-// appending are buffered in memory and reach the disk only when the system is unmounted, each
-// flushed and committed before it is closed.
+// appending are buffered in memory and reach the disk only when the system is unmounted: each is
+// written beside its file, flushed and committed, and then moved over it, so the old save is
+// read (and kept) until the new one is whole on disk.
 #pragma once
 
 #include <cstdint>
@@ -59,6 +60,8 @@ private:
     File* OpenBuffered(SchemeId scheme, const char* nativePath, FileMode mode);
     // The latest buffered, closed file of the path, or null.
     Buffered* FindClosedBuffer(const char* nativePath);
+    // Whether the save's companion file can be made (it is removed again).
+    bool CanWriteBeside(SchemeId scheme, const char* nativePath);
     void Commit(MemoryFile* file, const String& nativePath);
 };
 

@@ -140,20 +140,29 @@ zq_file_t* ZQ_FileSystem_OpenFile(const char* path, const char* mode) {
 }
 
 void ZQ_FileSystem_CloseFile(zq_file_t* handle) {
+    ZQI_CloseFile(handle);
+}
+
+bool ZQI_CloseFile(zq_file_t* handle) {
     if (handle == nullptr || handle->file == nullptr) {
-        return;
+        return false;
     }
     if (handle->path != nullptr && IsTracked(handle->path)) {
         Untrack(handle);
     }
     File* file = handle->file;
     System* system = ZQI_GetFileSystem(file->scheme);
-    if (system == nullptr || !system->CloseFile(file)) {
-        ZQI_FileSystemLog(2, "ZQ_FileSystem_CloseFile: '%s' could not be closed by its file system.",
-                          handle->path != nullptr ? handle->path : "");
+    const bool closed = system != nullptr && system->CloseFile(file);
+    if (!closed) {
+        ZQI_FileSystemLog(
+            2,
+            "ZQ_FileSystem_CloseFile: '%s' could not be closed by its file system; data written "
+            "to it may be lost.",
+            handle->path != nullptr ? handle->path : "");
     }
     free(handle->path);
     free(handle);
+    return closed;
 }
 
 uint64_t ZQ_FileSystem_ReadFile(void* buffer, uint64_t size, zq_file_t* handle) {
@@ -177,9 +186,11 @@ void ZQ_FileSystem_SeekFile(zq_file_t* handle, int64_t offset, int32_t origin) {
 }
 
 void ZQ_FileSystem_FlushFile(zq_file_t* handle) {
-    if (handle != nullptr && handle->file != nullptr) {
-        handle->file->Flush();
-    }
+    ZQI_FlushFile(handle);
+}
+
+bool ZQI_FlushFile(zq_file_t* handle) {
+    return handle != nullptr && handle->file != nullptr && handle->file->Flush();
 }
 
 uint64_t ZQ_FileSystem_GetFilePosition(zq_file_t* handle) {

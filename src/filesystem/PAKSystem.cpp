@@ -86,7 +86,7 @@ bool MatchesAnyWildcard(const char* candidate, const Array<String>& wildcards) {
 }  // namespace
 
 PAKSystem::PAKSystem()
-    : openLock_(ZQ_Threading_CreateMutex("PAKSystemOpenPAK")), archives_(ZQI_NAME_MAP_INITIAL_BUCKETS) {
+    : openLock_(ZQI_CreateEngineMutex("PAKSystemOpenPAK")), archives_(ZQI_NAME_MAP_INITIAL_BUCKETS) {
     archives_.max_load_factor(1.0f);
 }
 

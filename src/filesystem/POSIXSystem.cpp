@@ -2,6 +2,7 @@
 // the C runtime, after asking the PAK layer.
 #include "filesystem/POSIXSystem.h"
 
+#include <cerrno>
 #include <new>
 
 #include "filesystem/NativePlatform.h"
@@ -13,8 +14,8 @@ namespace ZQFileSystem {
 POSIXFile::POSIXFile(uint64_t size, SchemeId scheme, bool writable, FILE* stream)
     : File(size, 0, scheme, writable), stream(stream), rewriting(0) {}
 
-void POSIXFile::Flush() {
-    fflush(stream);
+bool POSIXFile::Flush() {
+    return fflush(stream) == 0;
 }
 
 uint64_t POSIXFile::Tell() {
@@ -86,6 +87,20 @@ FILE* OpenStream(const char* nativePath, FileMode mode, bool* made) {
     return stream;
 }
 
+// False when the close, or the flush of the buffer it does first, failed.
+bool CloseStream(FILE* stream, bool writable) {
+    errno = 0;
+    const bool closed = fclose(stream) == 0;
+#if defined(_WIN32)
+    // Wine's C runtime answers 0 from fclose even when the flush inside it failed (a full disk
+    // loses the buffered data unnoticed); the failure still shows in errno.
+    return closed && (!writable || errno == 0);
+#else
+    (void)writable;
+    return closed;
+#endif
+}
+
 }  // namespace
 
 POSIXSystem::POSIXSystem(bool commit) : commit_(commit ? 1 : 0) {
@@ -154,12 +169,10 @@ bool POSIXSystem::CloseFile(File* file) {
     if (native == nullptr) {
         return false;  // not a file of this system
     }
-    if (commit_ && native->writable) {
-        fflush(native->stream);
-    }
-    fclose(native->stream);
+    const bool flushed = !(commit_ && native->writable) || native->Flush();
+    const bool closed = CloseStream(native->stream, native->writable != 0);
     delete native;
-    return true;
+    return flushed && closed;
 }
 
 bool POSIXSystem::FileExists(SchemeId scheme, const char* nativePath) {

@@ -15,7 +15,7 @@ public:
 
     POSIXFile(uint64_t size, SchemeId scheme, bool writable, FILE* stream);
 
-    void Flush() override;
+    bool Flush() override;
     // The stream position; 0 when the runtime reports a negative one.
     uint64_t Tell() override;
     uint64_t Read(void* buffer, uint64_t count) override;
@@ -27,6 +27,8 @@ public:
 class POSIXSystem : public PAKSystem {
 public:
     // With commit set, a writable file is flushed (and so committed to disk) before it closes.
+    // Closing reports a failed flush or close, so a write the disk did not take is never
+    // mistaken for a saved file.
     explicit POSIXSystem(bool commit);
     // Closes every archive file this system opened.
     ~POSIXSystem() override;

@@ -187,6 +187,19 @@ bool ReadFrameRecord(Reader& reader, zq_bitmap_t* frame) {
     return read;
 }
 
+const uint64_t kRunSize = 5;  // length, then B, G, R, A
+
+// Whether the runs end exactly at the atlas's last pixel; counted before the atlas is allocated,
+// so that runs which fall short or run over cost no pixels.
+bool RunsFillExactly(Reader reader, uint64_t total) {
+    uint64_t filled = 0;
+    uint8_t run[kRunSize];
+    while (filled < total && reader.Take(run, kRunSize)) {
+        filled += run[0];
+    }
+    return filled == total;
+}
+
 // Runs of one colour, B, G, R, A, that must end exactly at the atlas's last pixel.
 bool ReadRunLengthAtlas(Reader& reader, zq_bitmap_t* atlas, const char* path) {
     int32_t width = 0;
@@ -196,20 +209,23 @@ bool ReadRunLengthAtlas(Reader& reader, zq_bitmap_t* atlas, const char* path) {
         return false;
     }
     const uint64_t total = uint64_t(width) * uint64_t(height);
-    // Each run of 5 bytes fills at most 255 pixels.
-    if (reader.Remaining() / 5 * 255 < total ||
-        !ZQI_GetImageLoader()->AllocateImagePixels(atlas, width, height)) {
+    // Each run fills at most 255 pixels.
+    if (reader.Remaining() / kRunSize * 255 < total) {
         ZQ_Log(2, "ZQI_LoadBitmapSequence: the run-length atlas of '%s' is shorter than %dx%d pixels.", path,
                width, height);
         return false;
     }
-    uint64_t filled = 0;
-    while (filled < total) {
-        uint8_t run[5];
-        if (!reader.Take(run, sizeof(run)) || filled + run[0] > total) {
-            ZQ_Log(2, "ZQI_LoadBitmapSequence: the runs of '%s' do not end at its last pixel.", path);
-            return false;
-        }
+    if (!RunsFillExactly(reader, total)) {
+        ZQ_Log(2, "ZQI_LoadBitmapSequence: the runs of '%s' do not end at its last pixel.", path);
+        return false;
+    }
+    if (!ZQI_GetImageLoader()->AllocateImagePixels(atlas, width, height)) {
+        ZQ_Log(2, "ZQI_LoadBitmapSequence: out of memory for the %dx%d atlas of '%s'.", width, height, path);
+        return false;
+    }
+    for (uint64_t filled = 0; filled < total;) {
+        uint8_t run[kRunSize];
+        reader.Take(run, kRunSize);  // the runs were counted above
         const uint8_t rgba[4] = {run[3], run[2], run[1], run[4]};
         for (uint32_t i = 0; i < run[0]; ++i, ++filled) {
             memcpy(atlas->pixels + filled * 4, rgba, 4);

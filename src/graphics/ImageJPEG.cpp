@@ -6,6 +6,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include <jpeglib.h>
 #include <jerror.h>
@@ -18,21 +19,60 @@ namespace {
 
 // The end-of-image marker handed out once the data is used up.
 const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
+// Each scan of a progressive image is decoded over the whole image, and a scan of nothing but runs
+// of empty blocks takes a few bytes: scans beyond this many stop the decode. libjpeg's own encoder
+// takes scan scripts of at most 100 scans; real files have about ten.
+const int kMostScans = 100;
+// Room for the reason a decode stopped, a library message among it.
+const size_t kReasonLength = JMSG_LENGTH_MAX + 64;
 
 struct JPEGErrors {
     jpeg_error_mgr base;
     jmp_buf jump;
     int warnings;
+    // While pixels are decoded, data that ends before the last row is an error: libjpeg only warns
+    // and goes on decoding zeros to the last row.
+    bool truncationIsError;
+    // Why the engine stopped the decode (empty for the library's own errors).
+    char stopped[kReasonLength];
 };
 
+JPEGErrors* ErrorsOf(j_common_ptr info) {
+    return reinterpret_cast<JPEGErrors*>(info->err);
+}
+
 void OnJPEGError(j_common_ptr info) {
-    longjmp(reinterpret_cast<JPEGErrors*>(info->err)->jump, 1);
+    longjmp(ErrorsOf(info)->jump, 1);
+}
+
+// The entropy-coded data ran into the end of the image (the file's own end marker or the one the
+// source supplies at the end of the bytes) while its scan still needed bits.
+bool IsTruncation(j_common_ptr info) {
+    return info->is_decompressor && info->err->msg_code == JWRN_HIT_MARKER &&
+           reinterpret_cast<j_decompress_ptr>(info)->unread_marker == JPEG_EOI;
 }
 
 // Level -1 is a warning (corrupt data, premature end); higher levels are trace messages.
 void OnJPEGMessage(j_common_ptr info, int level) {
-    if (level < 0) {
-        ++reinterpret_cast<JPEGErrors*>(info->err)->warnings;
+    JPEGErrors* errors = ErrorsOf(info);
+    if (level >= 0) {
+        return;
+    }
+    if (errors->truncationIsError && IsTruncation(info)) {
+        char text[JMSG_LENGTH_MAX];
+        info->err->format_message(info, text);
+        snprintf(errors->stopped, sizeof(errors->stopped), "ends before its last row (%s)", text);
+        longjmp(errors->jump, 1);
+    }
+    ++errors->warnings;
+}
+
+// Called between the steps of reading the input, so also at each new scan.
+void LimitScans(j_common_ptr info) {
+    if (reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > kMostScans) {
+        JPEGErrors* errors = ErrorsOf(info);
+        snprintf(errors->stopped, sizeof(errors->stopped), "has more than %d scans", kMostScans);
+        longjmp(errors->jump, 1);
     }
 }
 
@@ -41,6 +81,8 @@ void InstallErrors(JPEGErrors* errors) {
     errors->base.error_exit = OnJPEGError;
     errors->base.emit_message = OnJPEGMessage;
     errors->warnings = 0;
+    errors->truncationIsError = false;
+    errors->stopped[0] = '\0';
 }
 
 // ---- The in-memory source: the whole buffer at once, then end-of-image markers -----------------
@@ -88,6 +130,7 @@ enum JPEGFailure { JPEG_LIBRARY_ERROR = 0, JPEG_SIZE_REFUSED, JPEG_OUT_OF_MEMORY
 struct JPEGDecode {
     jpeg_decompress_struct info;
     jpeg_source_mgr source;
+    jpeg_progress_mgr progress;
     JPEGErrors errors;
     const uint8_t* bytes;
     uint64_t size;
@@ -119,6 +162,30 @@ void SpreadRGBRow(uint8_t* row, JDIMENSION width) {
     }
 }
 
+// Huffman data spends at least one code of one bit or more on each block of a DC scan, and
+// sequential data two (a DC difference and the end of the AC coefficients), so a few bytes cannot
+// stand for the largest image: refused before its pixels, and for progressive files libjpeg's own
+// whole-image coefficient buffer, are allocated. The first scan of a progressive file is its DC
+// scan (libjpeg only warns when it is not; such a file is refused by the caller). Arithmetic
+// coding has no such floor; its data ending early is caught while it is decoded.
+bool DataCanFillImage(const jpeg_decompress_struct& info) {
+    if (info.arith_code) {
+        return true;
+    }
+    uint64_t blocks = 0;
+    for (int i = 0; i < info.comps_in_scan; ++i) {
+        blocks += uint64_t(info.cur_comp_info[i]->width_in_blocks) * info.cur_comp_info[i]->height_in_blocks;
+    }
+    const uint64_t bitsPerBlock = info.progressive_mode ? 1 : 2;
+    return blocks * bitsPerBlock <= uint64_t(info.src->bytes_in_buffer) * 8;
+}
+
+// A progressive file whose first scan carries AC coefficients breaks the order every encoder
+// keeps; it would escape the floor above.
+bool StartsWithDCScan(const jpeg_decompress_struct& info) {
+    return !info.progressive_mode || info.arith_code || info.Ss == 0;
+}
+
 // The part of a decode that libjpeg may leave by longjmp: no destructors in here.
 bool Decode(JPEGDecode* decode) {
     if (setjmp(decode->errors.jump)) {
@@ -139,6 +206,20 @@ bool Decode(JPEGDecode* decode) {
         bitmap->height = static_cast<int32_t>(height);
         return true;
     }
+    if (!StartsWithDCScan(decode->info)) {
+        ZQ_Log(2, "ReadJPEG: the first scan of '%s' is not its DC scan.", NameOf(bitmap));
+        decode->failure = JPEG_SIZE_REFUSED;
+        return false;
+    }
+    if (!DataCanFillImage(decode->info)) {
+        ZQ_Log(2, "ReadJPEG: the data of '%s' is shorter than its %ux%u pixels.", NameOf(bitmap), width,
+               height);
+        decode->failure = JPEG_SIZE_REFUSED;
+        return false;
+    }
+    decode->errors.truncationIsError = true;
+    decode->progress.progress_monitor = LimitScans;
+    decode->info.progress = &decode->progress;
     decode->info.out_color_space = kOutputSpace;
     jpeg_start_decompress(&decode->info);
     if (decode->info.output_components != kOutputComponents ||
@@ -183,13 +264,18 @@ bool RunDecode(zq_bitmap_t* bitmap, const uint8_t* bytes, uint64_t size, bool he
     jpeg_destroy_decompress(&decode->info);
     const int warnings = decode->errors.warnings;
     const JPEGFailure failure = decode->failure;
+    char stopped[kReasonLength];
+    memcpy(stopped, decode->errors.stopped, sizeof(stopped));
     free(decode);
     if (!decoded) {
         if (bitmap->pixels != nullptr) {
             ZQI_GetImageLoader()->FreeImagePixels(bitmap);
         }
         if (failure == JPEG_SIZE_REFUSED) {
-            return false;  // logged by the size check
+            return false;  // logged by the size checks
+        }
+        if (stopped[0] != '\0') {
+            ZQ_Log(2, "ReadJPEG: '%s' %s.", NameOf(bitmap), stopped);
         }
         if (failure == JPEG_OUT_OF_MEMORY) {
             ZQ_Log(2, "Load JPG - JPEG out of memory while loading file '%s'.", NameOf(bitmap));

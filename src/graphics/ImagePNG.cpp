@@ -18,6 +18,15 @@ namespace {
 const double kScreenGamma = 2.2;
 const double kDefaultFileGamma = 1.0 / 2.2;
 const size_t kSignatureSize = 8;
+// Deflate makes at most 1032 bytes of one (a 258-byte match in two bits).
+const uint64_t kLargestDeflateRatio = 1032;
+// The largest chunk libpng may take in: the engine itself keeps no more than a 768-byte palette,
+// and colour profiles up to the 61 KB of the sRGB profiles that set the gamma still fit.
+const png_alloc_size_t kLargestChunk = 64 * 1024;
+// Chunks whose handlers allocate what their length claims, none of which the engine reads: five
+// bytes a name.
+const png_byte kUnreadChunks[] = "tEXt\0zTXt\0iTXt\0sPLT\0pCAL\0sCAL\0eXIf";
+const int kUnreadChunkCount = 7;
 
 const char* NameOf(const zq_bitmap_t* bitmap) {
     return bitmap->name != nullptr ? bitmap->name : "NULL";
@@ -59,6 +68,25 @@ struct PNGDecode {
     int channels;
     bool headerOnly;
 };
+
+// A chunk whose length claims gigabytes must not become a buffer of that size: libpng's limits are
+// set to what the engine can use, and the chunks it never reads are passed over unread (libpng
+// only warns about a chunk above its size limit, then takes it in all the same).
+void LimitChunks(png_structp png) {
+    png_set_user_limits(png, ZQI_MAX_IMAGE_SIDE, ZQI_MAX_IMAGE_SIDE);
+    png_set_chunk_malloc_max(png, kLargestChunk);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kUnreadChunks, kUnreadChunkCount);
+}
+
+// Whether the image data left can inflate to the declared pixels; counted in the file's own
+// sample layout, without row filter bytes or interlacing, so the estimate never exceeds the truth.
+bool DataCanFillImage(const PNGDecode* decode, png_uint_32 width, png_uint_32 height) {
+    const uint64_t bitsPerPixel =
+        uint64_t(png_get_channels(decode->png, decode->info)) * png_get_bit_depth(decode->png, decode->info);
+    const uint64_t leastInflatedBytes = uint64_t(width) * height * bitsPerPixel / 8;
+    const uint64_t remaining = decode->source.size - decode->source.position;
+    return leastInflatedBytes <= remaining * kLargestDeflateRatio;
+}
 
 // Asks libpng for RGBA output (or, for images that stay grey, what it gives) and gamma.
 void SetTransformations(PNGDecode* decode) {
@@ -126,6 +154,7 @@ bool Decode(PNGDecode* decode) {
         return false;
     }
     png_set_read_fn(decode->png, &decode->source, ReadFromMemory);
+    LimitChunks(decode->png);
     png_read_info(decode->png, decode->info);
     const png_uint_32 width = png_get_image_width(decode->png, decode->info);
     const png_uint_32 height = png_get_image_height(decode->png, decode->info);
@@ -137,6 +166,11 @@ bool Decode(PNGDecode* decode) {
         bitmap->width = static_cast<int32_t>(width);
         bitmap->height = static_cast<int32_t>(height);
         return true;
+    }
+    if (!DataCanFillImage(decode, width, height)) {
+        ZQ_Log(2, "ReadPNG: the data of '%s' is shorter than its %ux%u pixels.", NameOf(bitmap), width,
+               height);
+        return false;
     }
     SetTransformations(decode);
     const uint64_t rowBytes = png_get_rowbytes(decode->png, decode->info);

@@ -9,7 +9,7 @@
 
 LocalLeaderboardsImplementation::LocalLeaderboardsImplementation() : counter_(1) {
     database_.database = ZQI_OpenLocalLeaderboardsDatabase();
-    database_.mutex = ZQ_Threading_CreateMutex("LOCAL_LEADERBOARDS");
+    database_.mutex = ZQI_CreateEngineMutex("LOCAL_LEADERBOARDS");
     database_.ready = true;
     database_.save = true;
     FormatKeyText();

@@ -176,8 +176,10 @@ void SimulatedCloudImplementation::Save() {
         return;
     }
     uint64_t size = static_cast<uint64_t>(image.size);
-    const bool written = ZQ_FileSystem_WriteFile(image.data, size, file) == size;
-    ZQ_FileSystem_CloseFile(file);
+    // The writes only filled a buffer: a full disk shows when it is flushed or closed.
+    const bool filled = ZQ_FileSystem_WriteFile(image.data, size, file) == size;
+    const bool flushed = ZQI_FlushFile(file);
+    const bool written = ZQI_CloseFile(file) && filled && flushed;
     if (!written) {
         ZQ_Log(LOG_LEVEL_ERROR, "SimulatedCloud::Save: could not write '%s'; the store is not saved.",
                kTemporaryPath);

@@ -90,7 +90,7 @@ void SimulatedSocialImplementation::ReleaseUsers() {
 
 bool SimulatedSocialImplementation::Initialize() {
     state_ = SOCIAL_LOGGED_OUT;
-    mutex_ = ZQ_Threading_CreateMutex("SocialImplementation");
+    mutex_ = ZQI_CreateEngineMutex("SocialImplementation");
     ReleaseUsers();
     return true;
 }

@@ -156,6 +156,28 @@ std::string RingText(const Console* console, int32_t index) {
     return console->lines[index].text != nullptr ? console->lines[index].text : "<null>";
 }
 
+// ---- The console's lock ------------------------------------------------------------------------
+
+// A program can fetch the console's lock by its name; destroying it would leave every later log
+// line locking freed memory. At shutdown the engine deletes it, and the engine's console
+// forgets it then, so a line logged afterwards runs unguarded instead.
+TEST_F(LogTest, TheConsoleLockIsRefusedToTheProgramAndForgottenAtShutdown) {
+    Console* console = ZQI_GetConsole();
+    ZQI_StartLog(console, Settings(0, false));
+    NamedMutex* fetched = ZQ_Threading_CreateMutex("ZQ_CONSOLE");
+    ASSERT_EQ(console->mutex, fetched);
+    ZQ_Threading_DestroyMutex(fetched);
+    EXPECT_EQ(fetched, ZQ_Threading_CreateMutex("ZQ_CONSOLE"));
+    EXPECT_STREQ("ZQ_CONSOLE", console->mutex->name);
+    ZQI_LogWrite(console, LOG_LEVEL_INFO, "after the refused destroy");
+    EXPECT_GE(console->levelCounters[LOG_LEVEL_INFO], 1u);
+    ZQI_DeleteCoreMutexes();
+    EXPECT_EQ(nullptr, console->mutex);
+    ZQI_LogWrite(console, LOG_LEVEL_INFO, "after shutdown deleted the locks");
+    ZQI_StopLog(console);
+    ZQI_CreateCoreMutexes();
+}
+
 // ---- Levels, counters, threshold --------------------------------------------------------------
 
 TEST_F(LogTest, CountersCountEveryMessageButOnlyLevelsFromTheThresholdAreWritten) {

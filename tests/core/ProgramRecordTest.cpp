@@ -163,6 +163,26 @@ TEST_F(ProgramRecordTest, UserFolderNameReplacesBytesOutsideAscii) {
     EXPECT_STREQ("Caf__-1", g_core.userDirName);
 }
 
+// The user folders would refuse these names (a separator or a drive colon could leave the
+// application-data folder), and that refusal comes before logging starts, where nobody sees it.
+TEST_F(ProgramRecordTest, DeveloperNameLosesSeparatorsAndColonsOnly) {
+    const struct {
+        const char* given;
+        const char* kept;
+    } cases[] = {{"Studio/Games", "Studio_Games"},
+                 {"Studio\\Games", "Studio_Games"},
+                 {"C:Studio", "C_Studio"},
+                 {"../Studio", ".._Studio"},
+                 {"Studio Name & Co.", "Studio Name & Co."}};
+    for (const auto& c : cases) {
+        FillIdentity(&g_core.programRecord);
+        strcpy(g_core.programRecord.developer_name, c.given);
+        g_core.program = &g_core.programRecord;
+        ZQI_CheckProgramFields();
+        EXPECT_STREQ(c.kept, g_core.developerName) << c.given;
+    }
+}
+
 TEST_F(ProgramRecordTest, EmptyNamesTakeTheirDefaults) {
     FillIdentity(&g_core.programRecord);
     g_core.programRecord.developer_name[0] = '\0';

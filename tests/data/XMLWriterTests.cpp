@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "FullDisk.h"
 #include "data/ScrambledDatabase.h"
 #include "foundation/ByteStream.h"
 
@@ -209,6 +210,21 @@ TEST_F(data_xml_writer, SaveFileReportsAFileThatCannotBeOpened) {
     EXPECT_FALSE(database.SaveFile("user://no-such-folder/x.xml", false));
     ASSERT_EQ(Popups().size(), 1u);
     EXPECT_EQ(Popups()[0], "Unable to open file 'user://no-such-folder/x.xml' for writing.");
+}
+
+// The text fits in the C runtime's buffer, so only the flush at closing finds the disk full.
+TEST_F(data_xml_writer, SaveFileOntoAFullDiskIsNotReportedAsSaved) {
+    EngineTest::ScopedFullDisk full(SCHEME_RES, "full.xml");
+    DMDatabase database;
+    FillSample(database);
+    for (bool scrambled : {false, true}) {
+        ForgetMessages();
+        EXPECT_FALSE(database.SaveFile(ScratchPath("full.xml").c_str(), scrambled)) << scrambled;
+        ASSERT_EQ(Popups().size(), 1u) << scrambled;
+        EXPECT_EQ(Popups()[0],
+                  "DMDatabase::SaveFile: could not write all of '" + ScratchPath("full.xml") + "'.");
+    }
+    EXPECT_EQ(full.System().failedOpenings, 2);
 }
 
 TEST_F(data_xml_writer, AFileThatCannotBeOpenedIsReportedBeforeAnyKey) {

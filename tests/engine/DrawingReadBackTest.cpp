@@ -129,6 +129,26 @@ void main()
 </root>
 )";
 
+// The corpus sprite with its stages in files beside the Shader XML; the pixel stage includes a
+// file from a folder below, which halves the tint.
+void WriteShaderSourceFiles(const std::string& document) {
+    std::string files = document;
+    const size_t vertexStart = files.find("<node type=\"vertex\">");
+    const size_t sourcesEnd = files.find("</array>", vertexStart);
+    files.replace(
+        vertexStart, sourcesEnd - vertexStart,
+        "<node type=\"vertex\" file=\"files.vertex\"/>\n    <node type=\"pixel\" file=\"files.pixel\"/>\n  ");
+    WriteResource("translated/files.xml", files);
+    WriteResource("translated/files.vertex",
+                  "void main()\n{\n    output.position = input.position * constants.transform;\n"
+                  "    output.color = input.color;\n    output.uv = input.uv;\n}\n");
+    WriteResource(
+        "translated/files.pixel",
+        "#include \"lib/scale.shader\"\nvoid main()\n{\n    output.color = sampleTexture(texture.diffuse, "
+        "input.uv) * input.color * constants.tint * TINT_SCALE;\n}\n");
+    WriteResource("translated/lib/scale.shader", "#define TINT_SCALE 0.5\n");
+}
+
 // The corpus sprite (vertex colour x texture x tint) as code files, from its translated HLSL; also
 // as a document that is translated at run time, a shader whose code files are cut short and one
 // that has vertex code only.
@@ -146,6 +166,7 @@ void WriteShaderResources() {
         WriteResource(std::string("shaders/HLSL11/bin/") + name + "_DEFAULT.pixel", pixel);
     }
     WriteResource("translated/sprite.xml", document);
+    WriteShaderSourceFiles(document);
     WriteResource("shaders/short.xml", document);
     WriteResource("shaders/HLSL11/bin/short_DEFAULT.vertex", vertex.substr(0, vertex.size() / 2));
     WriteResource("shaders/HLSL11/bin/short_DEFAULT.pixel", pixel.substr(0, pixel.size() / 2));
@@ -575,6 +596,16 @@ TEST_F(DrawingEngine, ShadersFromCodeFilesAndFromTranslationTakeTheirPixelConsta
     const uint8_t first[4] = {51, 153, 255, 255}, second[4] = {255, 51, 153, 255};
     ExpectArea(pixels, 0, 0, 16, kSide, first);
     ExpectArea(pixels, 16, 0, kSide, kSide, second);
+}
+
+// Translated at run time: the stage sources and the included file are read through the engine's
+// file system. The tint (0.4, 0.8, 1.0, 1.0) comes out halved by the included definition.
+TEST_F(DrawingEngine, AShaderWithSourceFilesAndAnIncludeDraws) {
+    const uint8_t* pixels = DrawScene(SCENE_SHADER_FILES);
+    const uint8_t halved[4] = {51, 102, 128, 128};
+    ExpectArea(pixels, 0, 0, kSide, kSide, halved, 1);
+    EXPECT_EQ(0, CountPopups("failed to open or read shader source file")) << AllPopups();
+    EXPECT_EQ(0, CountPopups("include file was not found")) << AllPopups();
 }
 
 TEST_F(DrawingEngine, TheDistanceFieldShaderTurnsAlphaIntoASmoothEdge) {

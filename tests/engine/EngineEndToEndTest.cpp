@@ -351,3 +351,31 @@ TEST(EngineEndToEnd, ASecondStartThatCannotFindTheFirstWindowByTitleRunsAsAFurth
     EngineRunResult firstResult = firstProcess.Wait();
     ASSERT_TRUE(firstResult.finished) << Describe(firstResult);
 }
+
+// Jobs the program queues in its shutdown callback run to the end before its library is
+// unloaded: none is cut off or runs in unloaded code (which ends the process with a fault).
+TEST(EngineEndToEnd, JobsQueuedAtShutdownAllRunBeforeTheProgramIsUnloaded) {
+    StandardRun run("jobs", "ZQ Jobs");
+    ASSERT_TRUE(run.folder.Ready());
+    EngineRunResult result = run.folder.Run("--test-quit-after 2 --test-jobs-at-shutdown 6");
+    ASSERT_TRUE(result.finished) << Describe(result);
+    EXPECT_EQ(0u, result.exitCode) << Describe(result);
+    EXPECT_EQ("job 0\njob 1\njob 2\njob 3\njob 4\njob 5\n", run.folder.ReadFile("jobs.txt"));
+    std::string missing;
+    EXPECT_TRUE(MessagesInOrder(run.Log(), {"ZORQA Shutdown.", "Unloading ProgImp Library."}, &missing))
+        << missing;
+}
+
+// A save written without unmounting reaches the disk when the engine shuts down, and until then
+// the file keeps its old contents; the next run reads it (and removes it again).
+TEST(EngineEndToEnd, ASaveLeftMountedIsWrittenAtShutdown) {
+    StandardRun run("save", "ZQ Save");
+    ASSERT_TRUE(run.folder.Ready());
+    EngineRunResult written =
+        run.folder.Run("--test-quit-after 2 --test-save-write written-by-the-first-run");
+    ASSERT_TRUE(written.finished) << Describe(written);
+    EXPECT_EQ(0u, written.exitCode) << Describe(written);
+    EngineRunResult read = run.folder.Run("--test-quit-after 2 --test-save-read");
+    ASSERT_TRUE(read.finished) << Describe(read);
+    EXPECT_EQ("written-by-the-first-run", ReadRunReport(run.folder)["save"]);
+}

@@ -43,6 +43,15 @@ TEST_F(ResolutionSelectionTest, AnEqualAspectLaterInTheListDoesNotReplaceTheBest
     EXPECT_EQ(Pending(), "1280x720");
 }
 
+// 50000 x 50000 is 2.5e9 pixels, more than a signed 32-bit product holds.
+TEST_F(ResolutionSelectionTest, AnEntryWhoseAreaPassesThirtyTwoBitsIsStillAnEntry) {
+    Desktop(50000, 50000);
+    Modes({{50000, 50000}, {1280, 720}});
+    List("50000x50000,1280x720");
+    EXPECT_TRUE(ZQI_SelectOptimalResolution(0, false, false));
+    EXPECT_EQ(Pending(), "50000x50000");
+}
+
 TEST_F(ResolutionSelectionTest, AWindowMustLeaveRoomForItsFrame) {
     Desktop(1920, 1080);
     List("2560x1440,1680x1050,1920x1080,1280x720");

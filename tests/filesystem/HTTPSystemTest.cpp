@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "FileSystemTestSupport.h"
 #include "TestHttpServer.h"
@@ -10,6 +12,7 @@
 #include "filesystem/FileSystemTable.h"
 #include "filesystem/HTTPSystem.h"
 #include "filesystem/HttpClient.h"
+#include "filesystem/WindowsPOSIXSystem.h"
 
 using namespace ZQFileSystem;
 
@@ -29,6 +32,19 @@ protected:
     System* Http() { return ZQI_GetFileSystem(SCHEME_HTTP); }
     std::string CacheFile(const std::string& url) {
         return NativePath(SCHEME_CACHE, HTTPSystem::MakeCacheName(url.c_str()).CStr());
+    }
+    // The names in the cache folder.
+    std::vector<std::string> CacheFolderFiles() {
+        Array<String> found;
+        Array<String> wildcards;
+        wildcards.PushText("*");
+        WindowsPOSIXSystem lister(false);
+        lister.FindFiles(SCHEME_CACHE, "", Root(SCHEME_CACHE).c_str(), wildcards, false, found);
+        std::vector<std::string> names;
+        for (const String& name : found) {
+            names.push_back(name.CStr());
+        }
+        return names;
     }
     // Reads the file and closes it through the system of its scheme, as the API does.
     static std::string ReadAndClose(File* file) {
@@ -74,6 +90,50 @@ TEST_F(HTTPSystemTest, FailedDownloadsLeaveNoCacheFile) {
     EXPECT_EQ(nullptr, Http()->OpenFile(SCHEME_HTTP, cut.c_str(), FILE_MODE_READ));
     EXPECT_TRUE(AnyPrintContains("(status -8)."));
     EXPECT_FALSE(NativeFileExists(CacheFile(cut)));
+}
+
+// A download that stalls after its status line is not a file: nothing is cached, and the next
+// opening downloads again.
+TEST_F(HTTPSystemTest, ACutDownloadIsNeverCached) {
+    ZQI_SetHttpTimeout(300);
+    ScriptedAnswer stalled{"HTTP/1.0 200 OK\r\n"};
+    stalled.hold = true;
+    TestHttpServer cut({stalled});
+    std::string url = cut.Url("/cut.png");
+    EXPECT_EQ(nullptr, Http()->OpenFile(SCHEME_HTTP, url.c_str(), FILE_MODE_READ));
+    cut.Stop();
+    EXPECT_EQ(std::vector<std::string>{}, CacheFolderFiles())
+        << "a cut or temporary file was left in the cache";
+}
+
+// Both openings get the whole file, however their downloads and readings interleave.
+TEST_F(HTTPSystemTest, TwoThreadsOpeningOnePathBothGetTheWholeFile) {
+    std::string body(4 << 20, '\0');
+    for (size_t i = 0; i < body.size(); ++i) {
+        body[i] = static_cast<char>('a' + (i * 7) % 26);
+    }
+    const std::string answer =
+        HttpAnswer("HTTP/1.0 200 OK", {"Content-Length: " + std::to_string(body.size())}, body);
+    for (int round = 0; round < 3; ++round) {
+        TestHttpServer server({{answer}, {answer}});
+        std::string url = server.Url("/big" + std::to_string(round) + ".bin");
+        std::string got[2];
+        std::thread other([&] {
+            File* file = Http()->OpenFile(SCHEME_HTTP, url.c_str(), FILE_MODE_READ);
+            got[1] = file != nullptr ? ReadAndClose(file) : "<null>";
+        });
+        File* file = Http()->OpenFile(SCHEME_HTTP, url.c_str(), FILE_MODE_READ);
+        got[0] = file != nullptr ? ReadAndClose(file) : "<null>";
+        other.join();
+        server.Stop();
+        for (const std::string& bytes : got) {
+            EXPECT_EQ(body.size(), bytes.size()) << "round " << round;
+            EXPECT_TRUE(bytes == body) << "round " << round;
+        }
+        EXPECT_EQ(body.size(), ReadNativeFile(CacheFile(url)).size());
+    }
+    std::vector<std::string> cached = CacheFolderFiles();
+    EXPECT_EQ(3u, cached.size()) << "only the complete cache files stay";
 }
 
 TEST_F(HTTPSystemTest, ExistenceDownloadsAndOnlyReadingIsOffered) {

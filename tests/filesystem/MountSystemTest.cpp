@@ -2,13 +2,17 @@
 // through the API the save root made at the first mount.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "FileSystemTestSupport.h"
+#include "FullDisk.h"
 #include "filesystem/FileSystemApi.h"
 #include "filesystem/FileSystemTable.h"
 #include "filesystem/MountSystem.h"
 #include "filesystem/SchemeRoots.h"
+#include "filesystem/WindowsPOSIXSystem.h"
 
 using namespace ZQFileSystem;
 
@@ -21,6 +25,20 @@ protected:
         MakeNativeFolders(Root(SCHEME_SAVE));
     }
     std::string SaveFile(const std::string& name) const { return NativePath(SCHEME_SAVE, name); }
+    // The names in the save folder, sorted.
+    std::vector<std::string> SaveFolderFiles() const {
+        Array<String> found;
+        Array<String> wildcards;
+        wildcards.PushText("*");
+        WindowsPOSIXSystem lister(false);
+        lister.FindFiles(SCHEME_SAVE, "", Root(SCHEME_SAVE).c_str(), wildcards, false, found);
+        std::vector<std::string> names;
+        for (const String& name : found) {
+            names.push_back(name.CStr());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
 };
 
 }  // namespace
@@ -52,14 +70,42 @@ TEST_F(MountSystemTest, FirstMountMakesTheSaveRootOnce) {
     EXPECT_FALSE(NativeFolderExists(temp_->Join("second-save"))) << "the root is made once per run";
 }
 
+// Until the new save is on disk the old one stays whole, so a run that ends before unmounting
+// (a crash, a killed process) still finds it.
 TEST_F(MountSystemTest, WritesReachTheDiskOnlyAtUnmount) {
+    WriteNativeFile(SaveFile("slot.dat"), "old contents");
     ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
     ASSERT_TRUE(WriteThroughApi("save://slot.dat", "new contents"));
-    EXPECT_TRUE(NativeFileExists(SaveFile("slot.dat")));
-    EXPECT_EQ("", ReadNativeFile(SaveFile("slot.dat"))) << "opening for writing empties the disk file";
-    EXPECT_EQ("", ReadThroughApi("save://slot.dat")) << "buffered writes are not visible to readers";
+    ASSERT_TRUE(WriteThroughApi("save://fresh.dat", "fresh"));
+    EXPECT_EQ("old contents", ReadNativeFile(SaveFile("slot.dat")))
+        << "opening for writing emptied the disk file";
+    EXPECT_EQ("old contents", ReadThroughApi("save://slot.dat"))
+        << "buffered writes are not visible to readers";
+    EXPECT_FALSE(NativeFileExists(SaveFile("fresh.dat")));
     ZQ_FileSystem_Unmount("save");
     EXPECT_EQ("new contents", ReadNativeFile(SaveFile("slot.dat")));
+    EXPECT_EQ("fresh", ReadNativeFile(SaveFile("fresh.dat")));
+    EXPECT_EQ(std::vector<std::string>({"fresh.dat", "slot.dat"}), SaveFolderFiles())
+        << "no file left beside them";
+}
+
+// The new save fits in the C runtime's buffer, so only the flush at closing finds the disk full.
+TEST_F(MountSystemTest, AnUnmountOntoAFullDiskKeepsTheOldSave) {
+    const std::string slot = SaveFile("slot.dat");
+    WriteNativeFile(slot, "old save");
+    EngineTest::FullDiskSystem* disk = new EngineTest::FullDiskSystem(true, "slot.dat");
+    MountSystem save(disk);
+    ASSERT_TRUE(save.Mount(0));
+    File* file = save.OpenFile(SCHEME_SAVE, slot.c_str(), FILE_MODE_WRITE);
+    ASSERT_NE(nullptr, file);
+    EXPECT_EQ(8u, file->Write("new save", 8));
+    EXPECT_TRUE(save.CloseFile(file));
+    EXPECT_EQ("old save", ReadNativeFile(slot));
+    save.Unmount();
+    EXPECT_GE(disk->failedOpenings, 1);
+    EXPECT_EQ("old save", ReadNativeFile(slot));
+    EXPECT_TRUE(AnyLogContains("MountSystem::Unmount: '" + slot + "' could not be written"));
+    EXPECT_EQ(std::vector<std::string>({"slot.dat"}), SaveFolderFiles()) << "no file left beside it";
 }
 
 TEST_F(MountSystemTest, AppendingKeepsTheOldBytesInFront) {

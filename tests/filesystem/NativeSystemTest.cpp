@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "FileSystemTestSupport.h"
+#include "FullDisk.h"
 #include "filesystem/FileSystemApi.h"
 #include "filesystem/FileSystemTable.h"
 #include "filesystem/NativeFolders.h"
@@ -196,13 +197,65 @@ TEST_F(NativeSystemTest, AppendUniquePathKeepsTheFirstOfEqualTexts) {
     EXPECT_EQ(std::vector<std::string>({"res://a/x.png", "x.png"}), Texts(out));
 }
 
+// A native file that counts the flushes it is asked for.
+class CountingFile : public POSIXFile {
+public:
+    CountingFile(bool writable, FILE* stream) : POSIXFile(0, SCHEME_USER, writable, stream) {}
+    bool Flush() override {
+        ++flushes;
+        return POSIXFile::Flush();
+    }
+    static int flushes;
+};
+int CountingFile::flushes = 0;
+
 TEST_F(NativeSystemTest, CommitFlagFlushesBeforeClosing) {
-    WindowsPOSIXSystem committing(true);
-    File* file = committing.OpenFile(SCHEME_USER, NativePath(SCHEME_USER, "c.txt").c_str(), FILE_MODE_WRITE);
-    ASSERT_NE(nullptr, file);
-    EXPECT_EQ(3u, file->Write("abc", 3));
-    EXPECT_TRUE(committing.CloseFile(file));
-    EXPECT_EQ("abc", ReadNativeFile(NativePath(SCHEME_USER, "c.txt")));
+    struct Case {
+        bool commit;
+        bool writable;
+        int flushes;
+    };
+    const Case cases[] = {{true, true, 1}, {true, false, 0}, {false, true, 0}, {false, false, 0}};
+    WriteNativeFile(NativePath(SCHEME_USER, "c.txt"), "abc");
+    for (const Case& c : cases) {
+        WindowsPOSIXSystem system(c.commit);
+        FILE* stream = fopen(NativePath(SCHEME_USER, "c.txt").c_str(), c.writable ? "ab" : "rb");
+        ASSERT_NE(nullptr, stream);
+        CountingFile::flushes = 0;
+        EXPECT_TRUE(system.CloseFile(new CountingFile(c.writable, stream)));
+        EXPECT_EQ(c.flushes, CountingFile::flushes) << "commit " << c.commit << ", writable " << c.writable;
+    }
+}
+
+// Writes into the C runtime's buffer succeed on a full disk; the data is lost when the buffer is
+// flushed, which the closing must report.
+TEST_F(NativeSystemTest, AFullDiskFailsTheFlushAndTheClose) {
+    for (bool commit : {false, true}) {
+        WindowsPOSIXSystem system(commit);
+        File* file = system.OpenFile(SCHEME_USER, EngineTest::FullDevicePath(), FILE_MODE_WRITE);
+        ASSERT_NE(nullptr, file) << EngineTest::FullDevicePath();
+        EXPECT_EQ(3u, file->Write("abc", 3));
+        EXPECT_FALSE(system.CloseFile(file)) << "commit " << commit;
+        File* flushed = system.OpenFile(SCHEME_USER, EngineTest::FullDevicePath(), FILE_MODE_WRITE);
+        ASSERT_NE(nullptr, flushed);
+        EXPECT_EQ(3u, flushed->Write("abc", 3));
+        EXPECT_FALSE(flushed->Flush()) << "commit " << commit;
+        system.CloseFile(flushed);
+    }
+}
+
+TEST_F(FileSystemTest, ClosingThroughTheApiReportsAFullDisk) {
+    EngineTest::ScopedFullDisk full(SCHEME_USER, "full.sav");
+    zq_file_t* flushed = ZQ_FileSystem_OpenFile("user://full.sav", "w");
+    ASSERT_NE(nullptr, flushed);
+    EXPECT_EQ(3u, ZQ_FileSystem_WriteFile("abc", 3, flushed));
+    EXPECT_FALSE(ZQI_FlushFile(flushed));
+    ZQ_FileSystem_CloseFile(flushed);
+    zq_file_t* closed = ZQ_FileSystem_OpenFile("user://full.sav", "w");
+    ASSERT_NE(nullptr, closed);
+    EXPECT_EQ(3u, ZQ_FileSystem_WriteFile("abc", 3, closed));
+    EXPECT_FALSE(ZQI_CloseFile(closed));
+    EXPECT_TRUE(AnyLogContains("ZQ_FileSystem_CloseFile: 'user://full.sav' could not be closed"));
 }
 
 TEST_F(NativeSystemTest, AFileOfAnotherSystemIsRefused) {

@@ -15,6 +15,12 @@ const SocketHandle kNoSocket = INVALID_SOCKET;
 void CloseSocket(SocketHandle socket) {
     closesocket(socket);
 }
+// Closing with a zero linger time resets the connection.
+void ResetSocket(SocketHandle socket) {
+    struct linger abort = {1, 0};
+    setsockopt(socket, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof(abort));
+    closesocket(socket);
+}
 void SetReceiveTimeout(SocketHandle socket, int milliseconds) {
     DWORD timeout = static_cast<DWORD>(milliseconds);
     setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof(timeout));
@@ -32,6 +38,12 @@ typedef int SocketHandle;
 typedef socklen_t SocketLength;
 const SocketHandle kNoSocket = -1;
 void CloseSocket(SocketHandle socket) {
+    close(socket);
+}
+// Closing with a zero linger time resets the connection.
+void ResetSocket(SocketHandle socket) {
+    struct linger abort = {1, 0};
+    setsockopt(socket, SOL_SOCKET, SO_LINGER, &abort, sizeof(abort));
     close(socket);
 }
 void SetReceiveTimeout(SocketHandle socket, int milliseconds) {
@@ -200,6 +212,19 @@ void TestHttpServer::Serve() {
                 bytes.replace(at, 6, std::to_string(port_));
             }
             SendAll(connection, bytes);
+            if (answer.reset) {
+                ResetSocket(connection);
+                std::lock_guard<std::mutex> guard(lock_);
+                if (stopping_) {
+                    return;
+                }
+                continue;
+            }
+            if (answer.hold) {
+                std::unique_lock<std::mutex> guard(lock_);
+                stopped_.wait_for(guard, std::chrono::seconds(kSilentHoldSeconds),
+                                  [this] { return stopping_; });
+            }
 #if defined(_WIN32)
             shutdown(connection, SD_SEND);
 #else

@@ -15,6 +15,8 @@ struct ScriptedAnswer {
     std::string bytes;    // sent once the request has arrived ("{PORT}" becomes the server's port),
                           // then the connection closes
     bool silent = false;  // send nothing; hold the connection until the server stops
+    bool hold = false;    // after sending, hold the connection open (and silent) until the server stops
+    bool reset = false;   // after sending, reset the connection instead of closing it
 };
 
 class TestHttpServer {

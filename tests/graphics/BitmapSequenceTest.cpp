@@ -149,6 +149,45 @@ TEST_F(BitmapSequenceTest, RunLengthAtlasFillsRowOrderAndMustEndAtTheLastPixel) 
     }
 }
 
+TEST_F(BitmapSequenceTest, AtlasPixelsOnlyAsLargeAsTheFileCanFill) {
+    // A PNG atlas claiming 16384 x 16384 whose data holds no row: under 150 bytes in all.
+    const std::string claimingPNG = ZeroRowsPNG(16384, 16384, 0);
+    const std::string claims = SequenceFile(kMagic, 1, kAtlas, std::string("PNG\0", 4),
+                                            U32Bytes(uint32_t(claimingPNG.size())) + claimingPNG, 1);
+    EXPECT_LT(claims.size(), 150u);
+    // Runs of 254 where 255 would fill the atlas: 5 MB that the old bound (255 pixels a run) let
+    // through to a 1 GiB atlas before the last run showed the shortfall.
+    const uint32_t side = 16384;
+    const uint64_t runCount = uint64_t(side) * side / 255 + 1;
+    std::string runs;
+    runs.reserve(runCount * 5);
+    for (uint64_t i = 0; i < runCount; ++i) {
+        runs += RunBytes(254, 0, 0, 0, 255);
+    }
+    const std::string shortRuns =
+        SequenceFile(kMagic, 1, kAtlas, kRLE, U32Bytes(side) + U32Bytes(side) + runs, 1);
+    EXPECT_GT(shortRuns.size(), 5000000u);
+    const struct {
+        const char* name;
+        const std::string& bytes;
+        const char* message;
+    } kRefused[] = {
+        {"claims.bms", claims,
+         "ReadPNG: the data of 'atlas:res://claims.bms' is shorter than its 16384x16384 pixels."},
+        {"short-runs.bms", shortRuns,
+         "ZQI_LoadBitmapSequence: the runs of 'res://short-runs.bms' do not end"},
+    };
+    const uint64_t peakBefore = PeakResidentBytes();
+    for (const auto& c : kRefused) {
+        WriteResFile(c.name, c.bytes);
+        EXPECT_FALSE(ZQI_LoadBitmapSequence(&read_, ("res://" + std::string(c.name)).c_str())) << c.name;
+        EXPECT_EQ(nullptr, read_.atlas) << c.name;
+        EXPECT_TRUE(Logged(c.message)) << c.name;
+    }
+    // A 1 GiB atlas, taken and filled, would have shown here.
+    EXPECT_LT(PeakResidentBytes() - peakBefore, uint64_t(256) * 1024 * 1024);
+}
+
 TEST_F(BitmapSequenceTest, BadFilesAreRefused) {
     std::string zeroByteChanged = kMagic;
     zeroByteChanged[12] = '!';

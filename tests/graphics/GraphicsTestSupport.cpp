@@ -2,6 +2,7 @@
 #include "GraphicsTestSupport.h"
 
 #include <png.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -189,7 +190,30 @@ std::string EncodePNG(const TestImage& image, const PNGOptions& options) {
     return out;
 }
 
-std::string EncodeJPEG(const TestImage& image, int quality) {
+std::string BigEndian32(uint32_t value) {
+    return {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
+}
+
+std::string PNGChunk(const std::string& type, const std::string& data) {
+    const std::string covered = type + data;
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(covered.data()), uInt(covered.size()));
+    return BigEndian32(uint32_t(data.size())) + covered + BigEndian32(uint32_t(crc));
+}
+
+std::string ZeroRowsPNG(uint32_t width, uint32_t height, uint32_t rowCount) {
+    const std::string ihdr = BigEndian32(width) + BigEndian32(height) + std::string("\x08\x06\0\0\0", 5);
+    std::vector<Bytef> rows(size_t(rowCount) * (1 + size_t(width) * 4), 0);
+    uLongf packedSize = compressBound(uLong(rows.size()));
+    std::vector<Bytef> packed(packedSize);
+    if (compress2(packed.data(), &packedSize, rows.data(), uLong(rows.size()), 9) != Z_OK) {
+        return "";
+    }
+    const std::string data(reinterpret_cast<const char*>(packed.data()), packedSize);
+    return std::string("\x89PNG\r\n\x1a\n", 8) + PNGChunk("IHDR", ihdr) + PNGChunk("IDAT", data) +
+           PNGChunk("IEND", "");
+}
+
+std::string EncodeJPEG(const TestImage& image, int quality, bool progressive) {
     jpeg_compress_struct info;
     jpeg_error_mgr errors;
     info.err = jpeg_std_error(&errors);
@@ -203,6 +227,9 @@ std::string EncodeJPEG(const TestImage& image, int quality) {
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
+    if (progressive) {
+        jpeg_simple_progression(&info);
+    }
     jpeg_start_compress(&info, TRUE);
     std::vector<uint8_t> row(size_t(image.width) * 3);
     while (info.next_scanline < info.image_height) {

@@ -47,7 +47,13 @@ struct PNGOptions {
 // The image written with libpng in the given colour type (grey takes the red channel, palette
 // images index a palette of the image's distinct colours, 16-bit samples repeat each byte).
 std::string EncodePNG(const TestImage& image, const PNGOptions& options = PNGOptions());
-std::string EncodeJPEG(const TestImage& image, int quality);
+// PNG pieces made by hand: a u32 as PNG stores it, a chunk (length, type, data, CRC), and an RGBA
+// image of the given size whose data is the deflated zero rows of its first rowCount rows.
+std::string BigEndian32(uint32_t value);
+std::string PNGChunk(const std::string& type, const std::string& data);
+std::string ZeroRowsPNG(uint32_t width, uint32_t height, uint32_t rowCount);
+// Baseline, or progressive with libjpeg's standard scan script.
+std::string EncodeJPEG(const TestImage& image, int quality, bool progressive = false);
 // libjpeg's own decoding of the bytes to RGBA (alpha 255); empty on failure.
 TestImage DecodeJPEGReference(const std::string& bytes);
 // TGA bytes: type 2 or 10 (run length: one repeat packet per run of equal pixels, else raw
@@ -62,6 +68,11 @@ std::string WriteResFile(const std::string& name, const std::string& bytes);
 std::string NativeResPath(const std::string& name);
 std::string NativeCachePath(const std::string& name);
 std::string ReadNativeFile(const std::string& nativePath);
+
+// The most memory the process has had resident so far (0 where the system does not say), from
+// ResidentMemory.cpp, away from jpeglib.h, whose boolean clashes with windows.h's. Each test runs in
+// a process of its own, so its peak grows only with what the test itself touches.
+uint64_t PeakResidentBytes();
 
 // Each test starts with an empty bitmap table and queues, counting on, developer mode on (prints
 // are logged) and an empty log ring; the table is emptied again afterwards.

@@ -173,7 +173,9 @@ TEST_F(ImageCodecTest, ReadersRefuseWhatTheirBytesCannotHold) {
         {"short.tga", tga.substr(0, tga.size() - 1), "ReadTGA: the data of"},
         {"short-runs.tga", rle.substr(0, rle.size() - 1), "ReadTGA: run-length data ends"},
         {"claims.tga", claimsTooMuch, "unsupported dimensions 65535x65535"},
-        {"wide.png", EncodePNG(PatternImage(70000, 1, 1, true)), "unsupported dimensions 70000x1"},
+        // Refused by libpng itself, whose size limits are the engine's.
+        {"wide.png", EncodePNG(PatternImage(70000, 1, 1, true)),
+         "PNG ERROR: Image 'NULL': Invalid IHDR data"},
         {"cut.png", EncodePNG(image).substr(0, 200), "PNG ERROR: Image"},
         {"text.png", "not a png at all", "not proper png"},
         {"huge.jpg", jpeg, "unsupported dimensions 32639x32639"},
@@ -194,20 +196,165 @@ TEST_F(ImageCodecTest, ReadersRefuseWhatTheirBytesCannotHold) {
     EXPECT_EQ(3, CountLogged("ImageLoaderImp::AllocateImagePixels dimensions"));
 }
 
+const size_t kPNGHeaderSize = 33;  // the signature and the IHDR chunk
+const uint64_t kMegabyte = 1024 * 1024;
+
+TEST_F(ImageCodecTest, PNGChunksTheEngineNeverReadsAreSkippedWhateverTheyClaim) {
+    const TestImage image = PatternImage(3, 2, 12, false);
+    const std::string png = EncodePNG(image);
+    const uint64_t peakBefore = PeakResidentBytes();
+    for (const char* type : {"tEXt", "zTXt", "iTXt", "sPLT", "pCAL", "sCAL", "eXIf"}) {
+        // 42 bytes: the header, then a chunk claiming almost 2 GB of which one byte is there.
+        const std::string claims = png.substr(0, kPNGHeaderSize) + BigEndian32(0x7FFF0000) + type + "a";
+        EXPECT_FALSE(Load("claims.png", claims)) << type;
+        // A well-formed chunk of the same kind changes nothing.
+        const std::string withChunk = png.substr(0, kPNGHeaderSize) +
+                                      PNGChunk(type, std::string("Comment\0text", 12)) +
+                                      png.substr(kPNGHeaderSize);
+        ASSERT_TRUE(Load("with-chunk.png", withChunk)) << type;
+        EXPECT_TRUE(PixelsEqual(&bitmap_, image)) << type;
+    }
+    // Taking the claimed 2 GB would have shown here.
+    EXPECT_LT(PeakResidentBytes() - peakBefore, 256 * kMegabyte);
+}
+
+TEST_F(ImageCodecTest, PNGPixelsOnlyAsLargeAsItsDataCanFill) {
+    // Deflate gives at most 1032 bytes for one: 32 MB of zero rows pack into about 32 KB, a
+    // thirtieth of the 1 GiB that 16384 x 16384 RGBA pixels need.
+    const std::string zeroRows = ZeroRowsPNG(16384, 16384, 500);
+    EXPECT_LT(zeroRows.size(), 40 * 1024u);
+    EXPECT_FALSE(Load("zero-rows.png", zeroRows));
+    EXPECT_EQ(nullptr, bitmap_.pixels);
+    EXPECT_TRUE(Logged("ReadPNG: the data of 'NULL' is shorter than its 16384x16384 pixels."));
+
+    // The most compressible image there is still loads: 1024 x 1024 zero pixels in about 4 KB.
+    TestImage zeros;
+    zeros.width = zeros.height = 1024;
+    zeros.rgba.assign(size_t(1024) * 1024 * 4, 0);
+    const std::string packed = ZeroRowsPNG(1024, 1024, 1024);
+    EXPECT_LT(packed.size(), 5 * 1024u);
+    ASSERT_TRUE(Load("zeros.png", packed));
+    EXPECT_TRUE(PixelsEqual(&bitmap_, zeros));
+}
+
 TEST_F(ImageCodecTest, JPEGMatchesTheLibrarysOwnDecoding) {
     const TestImage image = PatternImage(37, 23, 4, true);
     const std::string bytes = EncodeJPEG(image, 90);
     ASSERT_TRUE(Load("photo.JPG", bytes));  // extensions in capitals load too
     EXPECT_TRUE(PixelsEqual(&bitmap_, DecodeJPEGReference(bytes)));
     EXPECT_FALSE(HasAlpha());
-    // Cut short: the reader supplies the end marker, the image loads with a warning.
-    ASSERT_TRUE(Load("cut.jpg", bytes.substr(0, bytes.size() / 2)));
-    EXPECT_EQ(37, bitmap_.width);
+    // Without its end marker: the reader supplies it, the image loads with a warning.
+    ASSERT_TRUE(Load("no-end.jpg", bytes.substr(0, bytes.size() - 2)));
+    EXPECT_TRUE(PixelsEqual(&bitmap_, DecodeJPEGReference(bytes)));
     EXPECT_TRUE(Logged("warnings while loading JPEG 'NULL'."));
     zq_bitmap_t dimensions = {};
     ASSERT_TRUE(ZQI_GetImageLoader()->GetImageDimensions(&dimensions, "res://photo.JPG"));
     EXPECT_EQ(37, dimensions.width);
     EXPECT_EQ(23, dimensions.height);
+}
+
+// Where the first scan's entropy-coded data ends: the next marker after its SOS segment.
+size_t EndOfFirstScan(const std::string& jpeg) {
+    const size_t sos = jpeg.find("\xFF\xDA");
+    const size_t data = sos + 2 + (size_t(uint8_t(jpeg[sos + 2])) << 8 | uint8_t(jpeg[sos + 3]));
+    size_t at = data;
+    while (!(uint8_t(jpeg[at]) == 0xFF && jpeg[at + 1] != '\0')) {
+        ++at;
+    }
+    return at;
+}
+
+int CountScans(const std::string& jpeg) {
+    int scans = 0;
+    for (size_t at = jpeg.find("\xFF\xDA"); at != std::string::npos; at = jpeg.find("\xFF\xDA", at + 2)) {
+        ++scans;
+    }
+    return scans;
+}
+
+// The JPEG with its size in the frame header replaced (the data stays that of the original).
+std::string ClaimingSize(std::string jpeg, int width, int height) {
+    size_t sof = jpeg.find("\xFF\xC0");
+    if (sof == std::string::npos) {
+        sof = jpeg.find("\xFF\xC2");  // progressive
+    }
+    jpeg[sof + 5] = char(height >> 8);
+    jpeg[sof + 6] = char(height);
+    jpeg[sof + 7] = char(width >> 8);
+    jpeg[sof + 8] = char(width);
+    return jpeg;
+}
+
+// The JPEG with the first coefficient of its first scan replaced.
+std::string FirstScanStartingAt(std::string jpeg, int coefficient) {
+    const size_t sos = jpeg.find("\xFF\xDA");
+    const size_t components = uint8_t(jpeg[sos + 4]);
+    jpeg[sos + 5 + 2 * components] = char(coefficient);
+    return jpeg;
+}
+
+TEST_F(ImageCodecTest, JPEGDataThatEndsBeforeTheLastRowIsRefused) {
+    const TestImage image = PatternImage(64, 48, 3, true);
+    const std::string baseline = EncodeJPEG(image, 90);
+    const std::string progressive = EncodeJPEG(image, 90, true);
+    ASSERT_GT(CountScans(progressive), 2);
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* message;
+    } kRefused[] = {
+        {"cut.jpg", baseline.substr(0, (EndOfFirstScan(baseline) + baseline.find("\xFF\xDA")) / 2),
+         "ReadJPEG: 'NULL' ends before its last row"},
+        {"cut-progressive.jpg", progressive.substr(0, progressive.size() * 2 / 3),
+         "ReadJPEG: 'NULL' ends before its last row"},
+        // The data of 64 x 48 pixels cannot hold the blocks of these sizes, the engine's largest
+        // among them: refused before any pixel is decoded.
+        {"claims-2048.jpg", ClaimingSize(EncodeJPEG(PatternImage(16, 16, 1, true), 90), 2048, 2048),
+         "ReadJPEG: the data of 'NULL' is shorter than its 2048x2048 pixels."},
+        {"claims-16384.jpg", ClaimingSize(baseline, 16384, 16384),
+         "ReadJPEG: the data of 'NULL' is shorter than its 16384x16384 pixels."},
+        // A progressive file's DC scan codes every block too: refused before libjpeg allocates
+        // its coefficients for the whole image.
+        {"claims-16384-progressive.jpg", ClaimingSize(progressive, 16384, 16384),
+         "ReadJPEG: the data of 'NULL' is shorter than its 16384x16384 pixels."},
+        {"ac-scan-first.jpg", FirstScanStartingAt(ClaimingSize(progressive, 16384, 16384), 1),
+         "ReadJPEG: the first scan of 'NULL' is not its DC scan."},
+    };
+    for (const auto& c : kRefused) {
+        EXPECT_FALSE(Load(c.name, c.bytes)) << c.name;
+        EXPECT_EQ(nullptr, bitmap_.pixels) << c.name;
+        EXPECT_TRUE(Logged(c.message)) << c.name;
+    }
+    EXPECT_EQ(2, CountLogged("Load JPG - setjmp failed for 'NULL'."));  // the two cut files
+
+    // Whole files load, progressive ones too.
+    ASSERT_TRUE(Load("progressive.jpg", progressive));
+    EXPECT_TRUE(PixelsEqual(&bitmap_, DecodeJPEGReference(progressive)));
+}
+
+TEST_F(ImageCodecTest, JPEGScansAreLimitedToOneHundred) {
+    const std::string progressive = EncodeJPEG(PatternImage(16, 16, 8, true), 90, true);
+    const int ownScans = CountScans(progressive);
+    // Copies of the first scan (DC values, decoded afresh each time) right after it leave the
+    // image as it was; only their number changes.
+    const size_t firstEnd = EndOfFirstScan(progressive);
+    const size_t firstStart = progressive.find("\xFF\xDA");
+    const std::string firstScan = progressive.substr(firstStart, firstEnd - firstStart);
+    const auto withScans = [&](int scans) {
+        std::string copies;
+        for (int i = ownScans; i < scans; ++i) {
+            copies += firstScan;
+        }
+        return progressive.substr(0, firstEnd) + copies + progressive.substr(firstEnd);
+    };
+    ASSERT_EQ(100, CountScans(withScans(100)));
+    ASSERT_TRUE(Load("scans-100.jpg", withScans(100)));
+    EXPECT_TRUE(PixelsEqual(&bitmap_, DecodeJPEGReference(progressive)));
+    for (int scans : {101, 100000}) {
+        EXPECT_FALSE(Load("scans.jpg", withScans(scans))) << scans;
+        EXPECT_EQ(nullptr, bitmap_.pixels) << scans;
+    }
+    EXPECT_EQ(2, CountLogged("ReadJPEG: 'NULL' has more than 100 scans."));
 }
 
 TEST_F(ImageCodecTest, SavedImagesLoadBack) {

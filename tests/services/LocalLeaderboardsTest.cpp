@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "FullDisk.h"
 #include "ServicesTestSupport.h"
 #include "core/ApiTable.h"
 #include "core/CoreState.h"
@@ -239,6 +240,27 @@ TEST_F(LocalLeaderboardsTest, AFailedSaveLeavesTheOldFileAndKeepsTheScoreInMemor
     EXPECT_EQ(Popups(),
               std::vector<std::string>{"Unable to open file 'user://leaderboards-db.xml.tmp' for writing."});
     EXPECT_EQ(Points(Request(1, 10, "daily")), (std::vector<int32_t>{2, 1}));
+}
+
+// On a full disk the temporary file is made but its data never arrives: it must not replace the
+// stored file.
+TEST_F(LocalLeaderboardsTest, ASaveOntoAFullDiskLeavesTheOldFile) {
+    Start();
+    Submit("daily", 1);
+    const std::string saved = ReadFile(kDatabase);
+    {
+        EngineTest::ScopedFullDisk full(SCHEME_USER, "leaderboards-db.xml.tmp");
+        Submit("daily", 2);
+        EXPECT_EQ(full.System().failedOpenings, 1);
+    }
+    EXPECT_EQ(ReadFile(kDatabase), saved);
+    EXPECT_EQ(Popups(),
+              std::vector<std::string>{
+                  "DMDatabase::SaveFile: could not write all of 'user://leaderboards-db.xml.tmp'."});
+    EXPECT_EQ(Points(Request(1, 10, "daily")), (std::vector<int32_t>{2, 1}));
+    Stop();
+    Start();
+    EXPECT_EQ(Points(Request(1, 10, "daily")), (std::vector<int32_t>{1}));
 }
 
 TEST_F(LocalLeaderboardsTest, SubmissionsFromSeveralThreadsAreAllCounted) {

@@ -9,6 +9,7 @@
 #include <windows.h>
 #endif
 
+#include "FullDisk.h"
 #include "ServicesTestSupport.h"
 #include "core/ApiTable.h"
 #include "core/Buffer.h"
@@ -220,6 +221,19 @@ TEST_F(SimulatedCloudTest, AFileThatCannotBeReadIsSetAsideNeverOverwritten) {
         RemoveFile(kCloudFile);
     }
     RemoveFile(kSetAside);
+}
+
+TEST_F(SimulatedCloudTest, ASaveOntoAFullDiskIsLoggedAndLeavesTheStoredFileWhole) {
+    Start();
+    Write("k", "old");
+    {
+        EngineTest::ScopedFullDisk full(SCHEME_USER, "simulated.cloud.tmp");
+        Write("k", "new");
+        EXPECT_EQ(full.System().failedOpenings, 1);
+    }
+    EXPECT_TRUE(WasLogged("SimulatedCloud::Save: could not write 'user://simulated.cloud.tmp'"));
+    EXPECT_EQ(Read("k"), "new");
+    EXPECT_EQ(ReadFile(kCloudFile), CloudFile(1, Entry("k", "old")));
 }
 
 TEST_F(SimulatedCloudTest, TheLoaderStopsAtTheEndOfTheData) {

@@ -254,5 +254,6 @@ void ZQI_PostWindowEvent(zq_event_t* event) {
         ZQI_PostEvent(event);
     } else {
         ZQI_DispatchEvent(event);
+        ZQI_FreeEventPayload(event);  // as the frame does after delivering a queued record
     }
 }

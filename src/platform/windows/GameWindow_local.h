@@ -19,7 +19,6 @@ struct GameWindowState {
     uint8_t creating;                               // CreateGameWindow is bringing up a window
     uint8_t keepClipped;                            // "ClipCursor": released buttons keep the clip
     char dropBuffer[GAME_WINDOW_DROP_BUFFER_SIZE];  // path of the last dropped file
-    String launchText;                              // text of the last launch request received as copy-data
     RECT savedRect;                                 // outer rectangle right after a fullscreen creation
     // Position of pointer 0 as last posted, as integers and as floats.
     int32_t pointerX;

@@ -27,7 +27,6 @@ const uint32_t kMouseDeviceKind = 2;
 
 // Copy-data requests with this tag carry a launch URI from a second instance.
 const ULONG_PTR kLaunchUriCopyDataTag = 666;
-const char kLaunchUriEventName[] = "launch-uri";
 
 // The engine's mapping of client positions to the program's units; none until it installs one.
 PointerMapping g_pointerMapping = nullptr;
@@ -140,8 +139,7 @@ LRESULT OnClose() {
     return g_gameWindow.recreating ? 0 : 1;
 }
 
-// A second instance hands over its launch URI; the text is kept until the next request, since
-// the event only points at it.
+// A second instance hands over its launch URI; the event carries its own copy of the text.
 void OnCopyData(LPARAM lParam) {
     const COPYDATASTRUCT* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
     if (data == nullptr || data->dwData != kLaunchUriCopyDataTag) {
@@ -154,12 +152,10 @@ void OnCopyData(LPARAM lParam) {
     for (size_t i = 0; i < length; ++i) {
         received.AppendChar(text[i]);
     }
-    g_gameWindow.launchText = received;
     zq_event_t event;
-    ZQ_InitializeEvent(&event, ZQ_EVENT_LAUNCH_URI);
-    event.launch_uri.name = kLaunchUriEventName;
-    event.launch_uri.uri = g_gameWindow.launchText.CStr();
-    ZQI_PostWindowEvent(&event);
+    if (ZQI_MakeLaunchUriEvent(&event, received.CStr())) {
+        ZQI_PostWindowEvent(&event);
+    }
 }
 
 bool ProposedSizeDiffers(HWND window, WPARAM wParam, LPARAM lParam) {

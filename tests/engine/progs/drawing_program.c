@@ -244,6 +244,20 @@ static void DrawShaders(void) {
     DrawTinted("translated/sprite.xml", second, 16.0f);
 }
 
+/* A shader whose stage sources are files, one of them with an included file, over the whole
+ * target. */
+static void DrawShaderFromFiles(void) {
+    const float tint[4] = {0.4f, 0.8f, 1.0f, 1.0f};
+    Colour(1.0f, 1.0f, 1.0f, 1.0f);
+    g->SetBlendMode(ZQ_BLEND_MODE_OPAQUE);
+    zq_shader_t* shader = g->GetShader("translated/files.xml");
+    const int32_t index = g->GetShaderPixelConstantIndex(shader, "tint");
+    g->SetShaderPixelConstant(shader, index, 16, tint);
+    g->SetShader(shader);
+    FillRectangle(0.0f, 0.0f, (float)SIDE, (float)SIDE);
+    g->SetShader(NULL);
+}
+
 /* The distance-field shader with a smoothing of 0.1, the ramp written opaque. */
 static void DrawDistanceField(void) {
     const float smoothing[4] = {0.1f, 0.0f, 0.0f, 0.0f}, zero = 0.0f;
@@ -333,6 +347,9 @@ static void DrawScene(int scene) {
             break;
         case SCENE_DISTANCE_FIELD:
             DrawDistanceField();
+            break;
+        case SCENE_SHADER_FILES:
+            DrawShaderFromFiles();
             break;
         case SCENE_BUFFERS:
             DrawBuffers();

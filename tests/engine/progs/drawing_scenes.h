@@ -15,4 +15,5 @@ enum {
     SCENE_BUFFERS = 10,
     SCENE_BACK_BUFFER = 11,
     SCENE_CUSTOM = 12,
+    SCENE_SHADER_FILES = 13,
 };

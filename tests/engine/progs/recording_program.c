@@ -22,6 +22,12 @@
  *                                pads are read only while the window is active, so meanwhile it
  *                                brings its window to the front (other tests' windows share the
  *                                display and may have taken the focus)
+ *   --test-jobs-at-shutdown N    starts one worker thread in Init and, in its shutdown callback,
+ *                                queues N jobs of 50 ms that each append a line to "jobs.txt"
+ *   --test-save-write TEXT       in Init mounts save://, writes TEXT to "save://slot.dat" and
+ *                                closes it, but never unmounts
+ *   --test-save-read             in Init mounts save://, reports the contents of
+ *                                "save://slot.dat" as save=..., deletes it and unmounts
  * At shutdown it writes "run-report.txt" beside itself, one "key=value" per line; it also reports
  * the first gamepad key pressed and whether pad 0 was connected. */
 #include <stdio.h>
@@ -67,6 +73,10 @@ static char g_extensionAnswers[1024];
 static int g_firstPadKey;
 static int g_padConnected;
 static int g_waitForGamepad;
+static int g_jobsAtShutdown;
+static char g_saveText[128];
+static int g_saveRead;
+static char g_savedText[128];
 
 static const char* FindOption(const char* name) {
     const char* found = strstr(GetCommandLineA(), name);
@@ -104,6 +114,10 @@ static void ReadOptions(void) {
     g_crash = FindOption("--test-crash") != NULL;
     g_resources = FindOption("--test-resources") != NULL;
     g_waitForGamepad = FindOption("--test-wait-gamepad") != NULL;
+    const char* jobs = FindOption("--test-jobs-at-shutdown ");
+    g_jobsAtShutdown = jobs != NULL ? atoi(jobs) : 0;
+    ReadWord("--test-save-write ", g_saveText, sizeof(g_saveText));
+    g_saveRead = FindOption("--test-save-read") != NULL;
 }
 
 /* A file of the given name in the folder that holds this library. */
@@ -129,11 +143,11 @@ static void WriteReport(void) {
             "init=%d\nupdate=%d\ndraw=%d\nshutdown=%d\ncheck_parameters=%d\nlaunch_uri_events=%d\n"
             "launch_uri=%s\nqueued_events=%d\nfirst_queued_type=%u\napi=%d\nsound_loaded=%d\n"
             "sound_channel=%u\nsound_playing=%d\nsound_channel_later=%u\nfirst_pad_key=%d\n"
-            "pad0_connected=%d\n%s",
+            "pad0_connected=%d\nsave=%s\n%s",
             g_initCalls, g_updateCalls, g_drawCalls, g_shutdownCalls, g_checkParameterEvents,
             g_launchUriEvents, g_launchUri, g_queuedEvents, g_firstQueuedType, g_program->api != NULL,
             g_soundLoaded, g_soundChannel, g_soundPlaying, g_soundChannelLater, g_firstPadKey, g_padConnected,
-            g_extensionAnswers);
+            g_savedText, g_extensionAnswers);
     fclose(file);
 }
 
@@ -163,12 +177,63 @@ static void Quit(void) {
     }
 }
 
+/* A job of the worker pool: takes its time, then leaves a line in "jobs.txt". */
+static void SlowJob(void* argument) {
+    char path[MAX_PATH];
+    FILE* file;
+    Sleep(50);
+    PathBesideLibrary("jobs.txt", path, sizeof(path));
+    file = fopen(path, "ab");
+    if (file != NULL) {
+        fprintf(file, "job %d\n", (int)(intptr_t)argument);
+        fclose(file);
+    }
+}
+
+static void WriteSave(void) {
+    const zq_filesystem_api_t* files = g_program->api->filesystem;
+    zq_file_t* file;
+    if (!files->Mount("save", 0)) {
+        return;
+    }
+    file = files->OpenFile("save://slot.dat", "w");
+    if (file != NULL) {
+        files->WriteFile(g_saveText, strlen(g_saveText), file);
+        files->CloseFile(file);
+    }
+}
+
+static void ReadSave(void) {
+    const zq_filesystem_api_t* files = g_program->api->filesystem;
+    zq_file_t* file;
+    if (!files->Mount("save", 0)) {
+        return;
+    }
+    file = files->OpenFile("save://slot.dat", "r");
+    if (file != NULL) {
+        uint64_t got = files->ReadFile(g_savedText, sizeof(g_savedText) - 1, file);
+        g_savedText[got] = '\0';
+        files->CloseFile(file);
+    }
+    files->DeleteFile("save://slot.dat");
+    files->Unmount("save");
+}
+
 static bool RecordingInit(void) {
     ++g_initCalls;
     if (g_resources) {
         g_program->api->graphics->GetBitmapWithCacheMode("res://reload.tga", CACHE_PIXELS);
     }
     g_startTick = GetTickCount();
+    if (g_jobsAtShutdown > 0) {
+        g_program->api->threading->StartWorkerThreads(1);
+    }
+    if (g_saveText[0] != '\0') {
+        WriteSave();
+    }
+    if (g_saveRead) {
+        ReadSave();
+    }
     if (g_soundName[0] != '\0') {
         g_sound = g_program->api->audio->LoadSound(g_soundName);
         g_soundLoaded = g_program->api->audio->IsSoundLoaded(g_sound);
@@ -235,7 +300,11 @@ static __attribute__((noinline)) void CrashInDraw(void) {
 }
 
 static void RecordingShutdown(void) {
+    int i;
     ++g_shutdownCalls;
+    for (i = 0; i < g_jobsAtShutdown; ++i) {
+        g_program->api->threading->QueueJob((void*)(intptr_t)i, SlowJob);
+    }
     g_padConnected = g_program->api->GetInputState(800);
     WriteReport();
 }

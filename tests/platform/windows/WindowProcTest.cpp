@@ -235,6 +235,24 @@ TEST_F(WindowProcTest, LaunchRequestTextOutlivesTheSendersBuffer) {
     EXPECT_EQ("zorqa://first", launches[0].text);
 }
 
+// Two hand-overs before a frame: each event keeps its own text. One text shared by the events
+// would show the second URI in both (a shorter text reuses the storage of a longer one), or
+// leave the first pointing at freed memory.
+TEST_F(WindowProcTest, TwoLaunchRequestsBeforeAFrameKeepTheirOwnTexts) {
+    const char* uris[] = {"zorqa://first-and-longer-than-the-second?level=12", "zorqa://second",
+                          "zorqa://third-and-longest-of-them-all-by-a-long-way?level=123456789"};
+    for (const char* uri : uris) {
+        SendLaunchRequest(666, uri);
+    }
+    Deliver();
+    std::vector<RecordedEvent> launches = RecordedEventsOfType(ZQ_EVENT_LAUNCH_URI);
+    ASSERT_EQ(3u, launches.size());
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(uris[i], launches[i].text) << i;
+        EXPECT_EQ("launch-uri", launches[i].name) << i;
+    }
+}
+
 TEST_F(WindowProcTest, CopyDataWithAnyOtherTagPostsNothing) {
     SendLaunchRequest(665, "zorqa://ignored");
     SendLaunchRequest(0, "zorqa://ignored");

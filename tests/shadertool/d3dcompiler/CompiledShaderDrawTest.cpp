@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "../CorpusSupport.h"
+#include "DxbcChecksum.h"
 #include "foundation/ComPointer.h"
 #include "shadertool/CompileDriver.h"
 #include "shadertool/d3dcompiler/HLSLCompiler.h"
@@ -283,63 +284,11 @@ void WriteWord(std::vector<uint8_t>* bytes, size_t offset, uint32_t word) {
     memcpy(bytes->data() + offset, &word, 4);
 }
 
-// The container's checksum: MD5 with its own padding of the bytes after the checksum field.
+// The container's checksum, written where the compiler keeps it.
 void UpdateChecksum(std::vector<uint8_t>* container) {
-    static const uint32_t kShifts[64] = {7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22,
-                                         5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20,
-                                         4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23,
-                                         6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21};
-    uint32_t sines[64];
-    for (int i = 0; i < 64; ++i) {
-        sines[i] = static_cast<uint32_t>(static_cast<uint64_t>(fabs(sin(i + 1.0)) * 4294967296.0));
-    }
-    uint32_t state[4] = {0x67452301u, 0xefcdab89u, 0x98badcfeu, 0x10325476u};
-    auto block = [&](const uint32_t* words) {
-        uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
-        for (int i = 0; i < 64; ++i) {
-            uint32_t f = 0;
-            int g = 0;
-            if (i < 16) {
-                f = (b & c) | (~b & d), g = i;
-            } else if (i < 32) {
-                f = (d & b) | (~d & c), g = (5 * i + 1) % 16;
-            } else if (i < 48) {
-                f = b ^ c ^ d, g = (3 * i + 5) % 16;
-            } else {
-                f = c ^ (b | ~d), g = (7 * i) % 16;
-            }
-            const uint32_t sum = a + f + sines[i] + words[g];
-            a = d, d = c, c = b;
-            b += (sum << kShifts[i]) | (sum >> (32 - kShifts[i]));
-        }
-        state[0] += a, state[1] += b, state[2] += c, state[3] += d;
-    };
-    const uint8_t* data = container->data() + 20;
-    const uint32_t length = static_cast<uint32_t>(container->size() - 20);
-    const uint32_t full = length & ~63u;
-    uint32_t words[16];
-    for (uint32_t offset = 0; offset < full; offset += 64) {
-        memcpy(words, data + offset, 64);
-        block(words);
-    }
-    const uint32_t rest = length - full;
-    const uint32_t bits = length * 8;
-    memset(words, 0, sizeof(words));
-    if (rest >= 56) {
-        memcpy(words, data + full, rest);
-        reinterpret_cast<uint8_t*>(words)[rest] = 0x80;
-        block(words);
-        memset(words, 0, sizeof(words));
-        words[0] = bits;
-        words[15] = (bits >> 2) | 1;
-    } else {
-        words[0] = bits;
-        memcpy(words + 1, data + full, rest);
-        reinterpret_cast<uint8_t*>(words + 1)[rest] = 0x80;
-        words[15] = (bits >> 2) | 1;
-    }
-    block(words);
-    memcpy(container->data() + 4, state, 16);
+    uint32_t checksum[4];
+    EngineTest::DxbcChecksum(container->data(), container->size(), checksum);
+    memcpy(container->data() + 4, checksum, sizeof(checksum));
 }
 
 // Gives the input signature element of the stand-in semantic its system value and name back.
