@@ -61,7 +61,8 @@ DMArray* MakeArray(DMDatabase* database, const XMLBlock* block) {
 
 // A "node" block: a new node of the array holding every attribute, "id" included, as a pair;
 // its id is the value of the last "id" attribute (null without one).
-// Room is kept for one more pair: the node's text, when it has one.
+// An opening tag's node gets room for one more pair, its text; a self-closing one seldom has
+// text after it, and then its pair table moves to the heap.
 DMNode* MakeNode(DMArray* array, const XMLBlock* block, bool documentPooled) {
     DMLoadedPairs pairs;
     pairs.keys = block->attributeNames;
@@ -72,7 +73,7 @@ DMNode* MakeNode(DMArray* array, const XMLBlock* block, bool documentPooled) {
     pairs.text = block->attributeText;
     pairs.textLength = block->attributeTextLength;
     pairs.textPooled = documentPooled;
-    DMNode* node = array->AddLoadedNode(pairs, 1);
+    DMNode* node = array->AddLoadedNode(pairs, block->closing ? 0 : 1);
     if (node == nullptr) {
         return nullptr;
     }
