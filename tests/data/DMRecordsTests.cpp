@@ -212,12 +212,16 @@ TEST_F(data_records, LoadedNodesLiveInThePoolAndSurviveEveryChange) {
         LoadXMLText(database,
                     "<?xml?><root><array id=\"A\">"
                     "<node id=\"a\"/><node id=\"b\" p=\"1\" q=\"2\">text</node><node id=\"c\" r=\"3\"/>"
-                    "</array></root>"));
+                    "<node id=\"d\"/>after</node></array></root>"));
     DMArray* array = database.GetArray("A");
     ASSERT_NE(array, nullptr);
-    ASSERT_EQ(array->nodes.count, 3);
+    ASSERT_EQ(array->nodes.count, 4);
     DMNode* a = array->nodes[0];
     DMNode* b = array->nodes[1];
+    // A self-closing node has no room kept for text; text after it moves its table to the heap.
+    EXPECT_STREQ(array->nodes[3]->GetValue("DATA"), "after");
+    EXPECT_FALSE(database.textPool.Owns(array->nodes[3]->values.data));
+    array->DeleteNode(3);
     EXPECT_TRUE(database.textPool.Owns(a));
     EXPECT_TRUE(database.textPool.Owns(b->values.data));
     // Forty more pairs than the table was made for: the table moves to the heap, pairs intact.
