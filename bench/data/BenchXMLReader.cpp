@@ -1,8 +1,9 @@
 // Reading speed of the data manager's XML reader on a 10 MB database file, compared in the same
-// run with pugixml building a DOM of the same file. Prints both rates in MB/s and their ratio.
+// run with pugixml building a DOM of the same file. Prints both best rates in MB/s and their ratio.
 // The file is generated at start in a temporary folder and removed at the end.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -20,7 +21,7 @@ namespace {
 
 const int64_t kTargetBytes = 10 * 1000 * 1000;
 
-std::string g_path;           // native path, for pugixml
+std::string g_path;                                     // native path, for pugixml
 const char* const kVirtualPath = "res://database.xml";  // the same file, for the engine
 int64_t g_fileBytes = 0;
 
@@ -104,10 +105,12 @@ void BM_PugiXmlDom(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * g_fileBytes);
 }
 
-BENCHMARK(BM_EngineXMLReader)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_PugiXmlDom)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+// Five runs of each; the summary compares the best of each side, which a loaded machine disturbs
+// least.
+BENCHMARK(BM_EngineXMLReader)->Unit(benchmark::kMillisecond)->MinTime(2.0)->Repetitions(5);
+BENCHMARK(BM_PugiXmlDom)->Unit(benchmark::kMillisecond)->MinTime(2.0)->Repetitions(5);
 
-// Keeps the console output and notes each benchmark's rate for the summary.
+// Keeps the console output and notes each benchmark's best rate for the summary.
 class RateReporter : public benchmark::ConsoleReporter {
 public:
     double engineRate = 0;
@@ -117,14 +120,14 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             auto rate = run.counters.find("bytes_per_second");
-            if (rate == run.counters.end() || run.error_occurred) {
-                continue;
+            if (rate == run.counters.end() || run.error_occurred || run.run_type != Run::RT_Iteration) {
+                continue;  // the mean, median and deviation rows are not runs
             }
             double megabytesPerSecond = rate->second.value / 1e6;
             if (run.benchmark_name().find("Engine") != std::string::npos) {
-                engineRate = megabytesPerSecond;
+                engineRate = std::max(engineRate, megabytesPerSecond);
             } else if (run.benchmark_name().find("Pugi") != std::string::npos) {
-                pugiRate = megabytesPerSecond;
+                pugiRate = std::max(pugiRate, megabytesPerSecond);
             }
         }
     }
@@ -141,10 +144,10 @@ int main(int argc, char** argv) {
     std::printf("file: %s, %.2f MB\n", g_path.c_str(), static_cast<double>(g_fileBytes) / 1e6);
     RateReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("engine reader: %.1f MB/s\n", reporter.engineRate);
-    std::printf("pugixml DOM:   %.1f MB/s\n", reporter.pugiRate);
+    std::printf("engine reader: %.1f MB/s (best of 5)\n", reporter.engineRate);
+    std::printf("pugixml DOM:   %.1f MB/s (best of 5)\n", reporter.pugiRate);
     if (reporter.engineRate > 0) {
-        std::printf("ratio pugixml / engine: %.2f (target: at most 2)\n",
+        std::printf("ratio pugixml / engine: %.2f (target: at most 1.1)\n",
                     reporter.pugiRate / reporter.engineRate);
     }
     std::error_code ignored;

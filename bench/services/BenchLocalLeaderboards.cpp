@@ -5,8 +5,11 @@
 // count, delete the worst past 100) with an index on (category, points), WAL and
 // synchronous=OFF (the engine's saves do not sync either), and per request the same ordered
 // LIMIT/OFFSET query and the count. Prints the time per operation of both and their ratios.
+// Files go to the temporary folder (TMPDIR): a disk file system, or tmpfs, whose target differs.
 #include <benchmark/benchmark.h>
+#include <linux/magic.h>
 #include <sqlite3.h>
+#include <sys/vfs.h>
 
 #include <cstdio>
 #include <cstring>
@@ -251,6 +254,12 @@ public:
     }
 };
 
+// True when folder lies on tmpfs (set TMPDIR to a tmpfs folder to run there).
+bool IsMemoryFileSystem(const std::filesystem::path& folder) {
+    struct statfs info;
+    return statfs(folder.string().c_str(), &info) == 0 && info.f_type == TMPFS_MAGIC;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -266,8 +275,11 @@ int main(int argc, char** argv) {
     TimeReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const double* t = reporter.microseconds;
-    std::printf("submission: engine %.1f us, SQLite %.1f us, ratio %.2f (target: at most 20)\n", t[0], t[1],
-                t[1] > 0 ? t[0] / t[1] : 0.0);
+    // Saving costs a disk file system far more than a memory one, for both sides alike.
+    bool memoryFileSystem = IsMemoryFileSystem(g_folder);
+    std::printf("submission: engine %.1f us, SQLite %.1f us, ratio %.2f (target: at most %d on %s)\n", t[0],
+                t[1], t[1] > 0 ? t[0] / t[1] : 0.0, memoryFileSystem ? 10 : 20,
+                memoryFileSystem ? "tmpfs" : "a disk file system");
     std::printf("request:    engine %.1f us, SQLite %.1f us, ratio %.2f (target: at most 1.5)\n", t[2], t[3],
                 t[3] > 0 ? t[2] / t[3] : 0.0);
     ZQI_ProcessEventQueue();

@@ -2,6 +2,7 @@
 // file extension.
 #include "data/DMRecords.h"
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -50,8 +51,8 @@ DMTextPool* PoolOf(DMNode* node) {
     return array != nullptr && array->database != nullptr ? &array->database->textPool : nullptr;
 }
 
-bool IsPooled(const DMTextPool* pool, const char* text) {
-    return pool != nullptr && pool->Owns(text);
+bool IsPooled(const DMTextPool* pool, const void* storage) {
+    return pool != nullptr && pool->Owns(storage);
 }
 
 // Frees a text of a record unless it lives in the record's pool (which frees it with the rest).
@@ -96,10 +97,31 @@ char* MakePairBlock(DMTextPool* pool, const char* key, size_t keyLength, const c
     return block;
 }
 
-// Appends a pair made from key[0 .. keyLength) and value[0 .. valueLength) (value may be null);
+// A full pair table in the pool cannot grow in place, nor be freed by the growing: the pairs move
+// to a heap block of the same size first, and the pool keeps the old one. False when out of
+// memory (the table is unchanged).
+bool MoveFullPooledTable(Array<DMKeyValue>& pairs, const DMTextPool* owner) {
+    if (pairs.count < pairs.capacity || !IsPooled(owner, pairs.data)) {
+        return true;
+    }
+    size_t bytes = sizeof(DMKeyValue) * static_cast<size_t>(pairs.capacity);
+    DMKeyValue* heap = static_cast<DMKeyValue*>(malloc(bytes > 0 ? bytes : 1));
+    if (heap == nullptr) {
+        return false;
+    }
+    memcpy(static_cast<void*>(heap), pairs.data, bytes);
+    pairs.data = heap;
+    return true;
+}
+
+// Appends a pair made from key[0 .. keyLength) and value[0 .. valueLength) (value may be null),
+// its texts in pool (on the heap when pool is null), to pairs, whose table may lie in owner;
 // returns the stored value, null when the value is null or the pair could not be stored.
-const char* AppendPairTo(Array<DMKeyValue>& pairs, DMTextPool* pool, const char* key, size_t keyLength,
-                         const char* value, size_t valueLength) {
+const char* AppendPairTo(Array<DMKeyValue>& pairs, const DMTextPool* owner, DMTextPool* pool, const char* key,
+                         size_t keyLength, const char* value, size_t valueLength) {
+    if (!MoveFullPooledTable(pairs, owner)) {
+        return nullptr;
+    }
     char* block = MakePairBlock(pool, key, keyLength, value, valueLength);
     if (block == nullptr) {
         return nullptr;
@@ -119,18 +141,18 @@ const char* AppendPairTo(Array<DMKeyValue>& pairs, DMTextPool* pool, const char*
     return pair.value;
 }
 
-void AppendCopiedPair(Array<DMKeyValue>& pairs, const char* key, const char* value) {
+void AppendCopiedPair(Array<DMKeyValue>& pairs, const DMTextPool* owner, const char* key, const char* value) {
     if (key == nullptr) {
         return;  // every stored pair has a key
     }
-    AppendPairTo(pairs, nullptr, key, strlen(key), value, value != nullptr ? strlen(value) : 0);
+    AppendPairTo(pairs, owner, nullptr, key, strlen(key), value, value != nullptr ? strlen(value) : 0);
 }
 
 // The shared rule of DMNode::SetValue and DMArray::SetValue once "id" is dealt with.
 void SetPairValue(Array<DMKeyValue>& pairs, const DMTextPool* pool, const char* key, const char* value) {
     int32_t index = FindPair(pairs, key);
     if (index < 0) {
-        AppendCopiedPair(pairs, key, value);
+        AppendCopiedPair(pairs, pool, key, value);
         return;
     }
     if (value == nullptr) {
@@ -194,6 +216,33 @@ char* DMTextPool::Allocate(size_t bytes) {
         return text;
     }
     return AllocateInNewChunk(bytes);
+}
+
+void* DMTextPool::AllocateRecord(size_t bytes) {
+    // Chunks come from malloc, so aligning the cursor aligns the address.
+    const size_t alignment = alignof(std::max_align_t);
+    size_t used = chunks_.count > 0 ? static_cast<size_t>(cursor_ - chunks_[chunks_.count - 1].begin) : 0;
+    size_t padding = (alignment - used % alignment) % alignment;
+    if (padding + bytes <= static_cast<size_t>(limit_ - cursor_)) {
+        char* record = cursor_ + padding;
+        cursor_ = record + bytes;
+        return record;
+    }
+    return AllocateInNewChunk(bytes);  // a new chunk starts aligned
+}
+
+bool DMTextPool::Adopt(char* block, size_t bytes) {
+    Chunk chunk;
+    chunk.begin = block;
+    chunk.end = block + bytes;
+    int32_t before = chunks_.count;
+    chunks_.Push(chunk);
+    if (chunks_.count == before) {
+        return false;
+    }
+    cursor_ = chunk.end;
+    limit_ = chunk.end;
+    return true;
 }
 
 char* DMTextPool::AllocateInNewChunk(size_t bytes) {
@@ -287,6 +336,9 @@ DMNode::~DMNode() {
     const DMTextPool* pool = PoolOf(this);
     ReleaseText(id, pool);
     ReleasePairs(values, pool);
+    if (IsPooled(pool, values.data)) {
+        values.data = nullptr;  // the pool frees the table with the rest
+    }
 }
 
 const char* DMNode::GetValue(const char* key) const {
@@ -325,15 +377,16 @@ void DMNode::SetValue(const char* key, const char* value) {
 }
 
 void DMNode::AppendPair(const char* key, const char* value) {
-    AppendCopiedPair(values, key, value);
+    AppendCopiedPair(values, PoolOf(this), key, value);
 }
 
 const char* DMNode::AppendLoadedPair(const char* key, size_t keyLength, const char* value,
                                      size_t valueLength) {
-    return AppendPairTo(values, PoolOf(this), key, keyLength, value, valueLength);
+    DMTextPool* pool = PoolOf(this);
+    return AppendPairTo(values, pool, pool, key, keyLength, value, valueLength);
 }
 
-void DMNode::SetLoadedId(const char* text) {
+void DMNode::SetLoadedId(const char* text, size_t length) {
     DMTextPool* pool = PoolOf(this);
     if (!IsPooled(pool, text)) {
         SetId(text);
@@ -342,7 +395,7 @@ void DMNode::SetLoadedId(const char* text) {
     // Pooled texts are never written to nor freed one by one, so the pair and the id can share it.
     ReleaseText(id, pool);
     id = const_cast<char*>(text);
-    idHash = ZQI_HashName(id);
+    idHash = ZQI_HashNameN(id, length);
 }
 
 // ---- DMArray ----------------------------------------------------------------------------------
@@ -352,7 +405,10 @@ DMArray::DMArray() : id(nullptr), idHash(0), database(nullptr) {}
 DMArray::~DMArray() {
     const DMTextPool* pool = PoolOf(this);
     ReleaseText(id, pool);
-    nodes.DeleteAll();
+    for (DMNode* node : nodes) {
+        DestroyNode(node);
+    }
+    nodes.count = 0;
     ReleasePairs(attributes, pool);
 }
 
@@ -404,8 +460,118 @@ DMNode* DMArray::AddNode() {
     return node;
 }
 
+namespace {
+
+// True when text[0 .. length] (its NUL included) lies inside the stretch of pairs.
+bool InStretch(const DMLoadedPairs& pairs, const char* text, int32_t length) {
+    uintptr_t begin = reinterpret_cast<uintptr_t>(pairs.text);
+    uintptr_t at = reinterpret_cast<uintptr_t>(text);
+    return pairs.text != nullptr && at >= begin && at - begin < static_cast<uintptr_t>(pairs.textLength) &&
+           static_cast<uintptr_t>(pairs.textLength) - (at - begin) > static_cast<uintptr_t>(length) &&
+           text[length] == '\0';
+}
+
+// Bytes of the copies: the stretch once, and each text outside it with its NUL.
+size_t LoadedTextBytes(const DMLoadedPairs& pairs) {
+    size_t bytes = pairs.text != nullptr && !pairs.textPooled ? static_cast<size_t>(pairs.textLength) : 0;
+    for (int32_t i = 0; i < pairs.pairCount; ++i) {
+        bytes += InStretch(pairs, pairs.keys[i], pairs.keyLengths[i])
+                     ? 0
+                     : static_cast<size_t>(pairs.keyLengths[i]) + 1;
+        bytes += InStretch(pairs, pairs.values[i], pairs.valueLengths[i])
+                     ? 0
+                     : static_cast<size_t>(pairs.valueLengths[i]) + 1;
+    }
+    return bytes;
+}
+
+// The copy of text: inside the copied stretch when it lies in the stretch, else made at *room.
+char* CopyLoadedText(const DMLoadedPairs& pairs, const char* stretchCopy, const char* text, int32_t length,
+                     char** room) {
+    if (InStretch(pairs, text, length)) {
+        return const_cast<char*>(stretchCopy + (text - pairs.text));
+    }
+    char* copy = *room;
+    if (length > 0) {
+        memcpy(copy, text, static_cast<size_t>(length));
+    }
+    copy[length] = '\0';
+    *room += length + 1;
+    return copy;
+}
+
+}  // namespace
+
+DMNode* DMArray::AddLoadedNode(const DMLoadedPairs& pairs, int32_t spareSlots) {
+    DMTextPool* pool = database != nullptr ? &database->textPool : nullptr;
+    int32_t slots = pairs.pairCount + spareSlots;
+    if (pool == nullptr) {
+        DMNode* node = AddNode();
+        if (node != nullptr) {
+            node->values.Reserve(slots);
+            for (int32_t i = 0; i < pairs.pairCount; ++i) {
+                node->AppendLoadedPair(pairs.keys[i], static_cast<size_t>(pairs.keyLengths[i]),
+                                       pairs.values[i], static_cast<size_t>(pairs.valueLengths[i]));
+            }
+        }
+        return node;
+    }
+    // One piece: the node, its pair table, the stretch (unless it is pooled already), then the
+    // texts from elsewhere.
+    static_assert(sizeof(DMNode) % alignof(DMKeyValue) == 0, "the pair table follows the node");
+    size_t tableBytes = sizeof(DMKeyValue) * static_cast<size_t>(slots);
+    char* piece =
+        static_cast<char*>(pool->AllocateRecord(sizeof(DMNode) + tableBytes + LoadedTextBytes(pairs)));
+    if (piece == nullptr) {
+        return nullptr;
+    }
+    DMNode* node = new (piece) DMNode();
+    node->array = this;
+    int32_t before = nodes.count;
+    nodes.Push(node);
+    if (nodes.count == before) {
+        node->~DMNode();  // its storage stays in the pool
+        return nullptr;
+    }
+    DMKeyValue* table = reinterpret_cast<DMKeyValue*>(piece + sizeof(DMNode));
+    char* room = piece + sizeof(DMNode) + tableBytes;
+    const char* stretchCopy = pairs.text;
+    if (pairs.text != nullptr && !pairs.textPooled) {
+        stretchCopy = room;
+        if (pairs.textLength > 0) {
+            memcpy(room, pairs.text, static_cast<size_t>(pairs.textLength));
+        }
+        room += pairs.textLength;
+    }
+    for (int32_t i = 0; i < pairs.pairCount; ++i) {
+        DMKeyValue& pair = table[i];
+        pair.key = CopyLoadedText(pairs, stretchCopy, pairs.keys[i], pairs.keyLengths[i], &room);
+        pair.keyHash = ZQI_HashNameN(pair.key, static_cast<size_t>(pairs.keyLengths[i]));
+        pair.value = CopyLoadedText(pairs, stretchCopy, pairs.values[i], pairs.valueLengths[i], &room);
+    }
+    node->values.data = table;
+    node->values.capacity = slots;
+    node->values.count = pairs.pairCount;
+    return node;
+}
+
+void DMArray::DestroyNode(DMNode* node) {
+    if (node == nullptr) {
+        return;
+    }
+    if (IsPooled(PoolOf(this), node)) {
+        node->~DMNode();
+    } else {
+        delete node;
+    }
+}
+
 void DMArray::DeleteNode(int32_t i) {
-    nodes.DeleteAt(i);
+    if (i < 0 || i >= nodes.count) {
+        return;
+    }
+    DestroyNode(nodes[i]);
+    nodes.RemoveAt(i);
 }
 
 // ---- DMDatabase -------------------------------------------------------------------------------

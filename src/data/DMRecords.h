@@ -3,11 +3,13 @@
 // below it; names are found by the engine's name hash first and the text second.
 // Records are not locked: one thread at a time, or read-only once loaded.
 //
-// Texts made by a loader live in their database's text pool instead of one heap block each: a
-// 10 MB file holds hundreds of thousands of them, and allocating and freeing them one by one
-// cost more than reading the file. A record still owns its texts in every other respect: a
-// setter that replaces a pooled text just lets go of it (the pool recognises its texts by their
-// address), and the pool itself goes when the database's arrays go.
+// Texts, nodes and pair tables made by a loader live in their database's pool instead of one
+// heap block each: a 10 MB file holds hundreds of thousands of them, and allocating and freeing
+// them one by one cost more than reading the file. The XML reader's document joins the pool
+// too, so most loaded texts are the document's own bytes. A record still owns them in every other
+// respect: a setter that replaces a pooled text, or outgrows a pooled pair table, just lets go of
+// it, a pooled node is only destroyed when deleted (the pool recognises its storage by address),
+// and the pool itself goes when the database's arrays go.
 #pragma once
 
 #include <cstddef>
@@ -21,8 +23,9 @@ class CSVReader;
 struct DMArray;
 struct DMDatabase;
 
-// Bump storage for the texts of one database: chunks that double in size, released only all
-// at once. Texts in it are never freed one by one; Owns tells them from heap texts.
+// Bump storage for what the loaders make for one database (texts, nodes and their pair tables,
+// and the documents they read): chunks that double in size, released only all at once. Nothing
+// in it is freed one by one; Owns tells it from heap storage.
 class DMTextPool {
 public:
     // A point to go back to: everything allocated after it can be dropped at once.
@@ -38,6 +41,12 @@ public:
 
     // Room for bytes bytes (no alignment: texts only); null when out of memory.
     char* Allocate(size_t bytes);
+    // Room for bytes bytes aligned for any record; null when out of memory.
+    void* AllocateRecord(size_t bytes);
+    // Takes a malloc'd block of bytes bytes in as a full chunk, freed with the pool (or by a
+    // Rewind to a mark before it); what the previous chunk had left is given up. False (block
+    // not taken) when out of memory.
+    bool Adopt(char* block, size_t bytes);
     // True when text lies in one of the pool's chunks.
     bool Owns(const void* text) const;
     Mark GetMark() const;
@@ -65,13 +74,30 @@ private:
 
 // One key/value pair, kept in Array<DMKeyValue> by value. Its texts belong to the record that
 // holds it: change them only through SetValue, because a pair's key and first value may share
-// one block, and both may live in the database's text pool.
+// one block, and both may live in the database's pool. So may a loaded node's pair table: add
+// pairs only through the node's own operations, never by pushing to its values directly.
 struct DMKeyValue {
     char* key;         // owned
     uint32_t keyHash;  // name hash of key
     char* value;       // owned (possibly in the key's block), may be null
 
     DMKeyValue() : key(nullptr), keyHash(0), value(nullptr) {}
+};
+
+// The pairs of a node as a loader found them: pairCount keys and values, keys[i][0 ..
+// keyLengths[i]) and values[i][0 .. valueLengths[i]), not necessarily ending in a NUL. Texts
+// that lie inside text[0 .. textLength) and end with a NUL there may be copied with that stretch
+// in one piece (text may be null), or, when the stretch lies in the database's pool already
+// (textPooled), be used where they are.
+struct DMLoadedPairs {
+    const char* const* keys;
+    const int32_t* keyLengths;
+    const char* const* values;
+    const int32_t* valueLengths;
+    int32_t pairCount;
+    const char* text;
+    int32_t textLength;
+    bool textPooled;
 };
 
 struct DMNode {
@@ -101,9 +127,9 @@ struct DMNode {
     // go to the database's text pool (to the heap for a node outside a database). Returns the
     // stored value; null when out of memory (the pair is then dropped).
     const char* AppendLoadedPair(const char* key, size_t keyLength, const char* value, size_t valueLength);
-    // As SetId(text) for a text just returned by AppendLoadedPair: a pooled text is shared by the
-    // pair and the id instead of being copied once more.
-    void SetLoadedId(const char* text);
+    // As SetId(text) for a text of one of the node's loaded pairs (length its strlen): a pooled
+    // text is shared by the pair and the id instead of being copied once more.
+    void SetLoadedId(const char* text, size_t length);
 };
 
 struct DMArray {
@@ -128,8 +154,17 @@ struct DMArray {
     void SetValue(const char* key, const char* value);
     // A new node without id, owned by this array and appended to it; null when out of memory.
     DMNode* AddNode();
+    // As AddNode for a loader, holding the pairs (file order, duplicates kept), with room for
+    // spareSlots more. The node, its pair table and the copies of the texts come from the
+    // database's pool in one piece (from the heap for an array outside a database); texts in a
+    // pooled stretch are not copied. Its id is left to the caller. Null when out of memory.
+    DMNode* AddLoadedNode(const DMLoadedPairs& pairs, int32_t spareSlots);
     // Deletes node i and removes it from the list (the others keep their order).
     void DeleteNode(int32_t i);
+
+private:
+    // Destroys a node of this array; its storage goes back to the heap unless it is pooled.
+    void DestroyNode(DMNode* node);
 };
 
 struct DMDatabase {
@@ -137,7 +172,7 @@ struct DMDatabase {
     uint32_t nameHash;         // name hash of name
     uint32_t maxInlineValues;  // the writer puts a node's pairs on one line up to this many
     Array<DMArray*> arrays;    // owned, in file order
-    DMTextPool textPool;       // the texts the loaders made for these arrays
+    DMTextPool textPool;       // what the loaders made and read for these arrays
 
     DMDatabase();  // no name, maxInlineValues 5, no arrays
     explicit DMDatabase(const char* fileName);
@@ -176,6 +211,11 @@ struct DMDatabase {
     ByteStream* WriteXML() const;
     // Writes the XML text to fileName ("wb"), plain or in the scrambled form.
     bool SaveFile(const char* fileName, bool scrambled) const;
+    // As SaveFile for a temporary file that is put in place of the stored one afterwards: the
+    // file's storage is reused instead of emptied first, which on a disk file system costs far
+    // less. Reports as SaveFile does; false also when the file could not be cut to the new
+    // text's end.
+    bool RewriteFile(const char* fileName, bool scrambled) const;
 
     // CSV (CSVReader.cpp): one array without id, one node per data line.
     bool LoadCSVFile(const char* fileName);

@@ -9,8 +9,19 @@
 
 namespace {
 
-bool IsElement(const XMLBlock* block, const char* name) {
-    return block->name != nullptr && strcmp(block->name, name) == 0;
+// Every block is tested against these names, so the test is spelt out rather than a call.
+template <size_t N>
+bool IsElement(const XMLBlock* block, const char (&name)[N]) {
+    const char* text = block->name;
+    if (text == nullptr) {
+        return false;
+    }
+    for (size_t i = 0; i < N; ++i) {  // with the NUL, and no further than text's own NUL
+        if (text[i] != name[i]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Attribute i of the block is named "id".
@@ -24,6 +35,7 @@ struct XMLParse {
     XMLBlockReader& reader;
     const char* file;
     int32_t nodeCount;
+    bool documentPooled;  // the database's pool holds the reader's document
 };
 
 // A failure that the reader has already reported is not reported again by the parse.
@@ -49,28 +61,38 @@ DMArray* MakeArray(DMDatabase* database, const XMLBlock* block) {
 
 // A "node" block: a new node of the array holding every attribute, "id" included, as a pair;
 // its id is the value of the last "id" attribute (null without one).
-DMNode* MakeNode(DMArray* array, const XMLBlock* block) {
-    DMNode* node = array->AddNode();
+// An opening tag's node gets room for one more pair, its text; a self-closing one seldom has
+// text after it, and then its pair table moves to the heap.
+DMNode* MakeNode(DMArray* array, const XMLBlock* block, bool documentPooled) {
+    DMLoadedPairs pairs;
+    pairs.keys = block->attributeNames;
+    pairs.keyLengths = block->attributeNameLengths;
+    pairs.values = block->attributeValues;
+    pairs.valueLengths = block->attributeValueLengths;
+    pairs.pairCount = block->attributeCount;
+    pairs.text = block->attributeText;
+    pairs.textLength = block->attributeTextLength;
+    pairs.textPooled = documentPooled;
+    DMNode* node = array->AddLoadedNode(pairs, block->closing ? 0 : 1);
     if (node == nullptr) {
         return nullptr;
     }
-    node->values.Reserve(block->attributeCount + 1);
-    const char* id = nullptr;  // the stored copy of the id when there is one, else the block's
+    int32_t id = -1;  // the last "id" pair
     for (int32_t i = 0; i < block->attributeCount; ++i) {
-        const char* stored = node->AppendLoadedPair(block->attributeNames[i], block->attributeNameLengths[i],
-                                                    block->attributeValues[i], block->attributeValueLengths[i]);
         if (IsIdAttribute(block, i)) {
-            id = stored != nullptr ? stored : block->attributeValues[i];
+            id = i;
         }
     }
-    node->SetLoadedId(id);
+    if (id >= 0) {
+        node->SetLoadedId(node->values[id].value, static_cast<size_t>(block->attributeValueLengths[id]));
+    }
     return node;
 }
 
 // The text of a node, stored as the pair "DATA" or "CDATA".
 void AppendText(DMNode* node, const XMLBlock* block) {
-    node->AppendLoadedPair(block->attributeNames[0], block->attributeNameLengths[0], block->attributeValues[0],
-                           block->attributeValueLengths[0]);
+    node->AppendLoadedPair(block->attributeNames[0], block->attributeNameLengths[0],
+                           block->attributeValues[0], block->attributeValueLengths[0]);
 }
 
 // Array level: reads the nodes of array up to its closing tag.
@@ -102,7 +124,7 @@ bool ParseArrayContents(XMLParse& parse, DMArray* array) {
                 parse.file, ZQI_DataManagerOrNull(block->name));
             return false;
         }
-        DMNode* node = MakeNode(array, block);
+        DMNode* node = MakeNode(array, block, parse.documentPooled);
         if (node == nullptr) {
             ZQI_DataManagerPopup("DataManager: out of memory while reading '%s'. Not loaded.", parse.file);
             return false;
@@ -182,10 +204,18 @@ bool ParseRootContents(XMLParse& parse, DMDatabase* database) {
 
 }  // namespace
 
+// The pool takes the reader's document in: the texts of plain tags are then used where they lie
+// in it instead of being copied, and a failed parse frees it with the rest.
 bool DMDatabase::ParseXML(XMLBlockReader& reader) {
-    XMLParse parse = {reader, reader.FileName(), 0};
+    XMLParse parse = {reader, reader.FileName(), 0, false};
     int32_t arraysBefore = arrays.count;
     DMTextPool::Mark poolBefore = textPool.GetMark();
+    size_t documentBytes = 0;
+    char* document = reader.OwnedDocument(&documentBytes);
+    if (document != nullptr && textPool.Adopt(document, documentBytes)) {
+        reader.DisownDocument();
+        parse.documentPooled = true;
+    }
     bool parsed = false;
     const XMLBlock* first = reader.ReadBlock();
     if (first == nullptr || !IsElement(first, "root") || first->closing) {

@@ -16,17 +16,69 @@ namespace {
 // First capacity of the writer's stream; it grows by the stream's own rule.
 const int32_t kInitialCapacity = 16384;
 
-// Appends text (null counts as "") to the stream. Returns false when the stream cannot grow.
-bool Put(ByteStream* out, const char* text) {
+// Appends n bytes. A save writes every text of the database piece by piece, so the bytes are
+// copied here while they fit; only growing goes through the stream's own Write, which keeps its
+// growth rule and reports its failures. Returns false when the stream cannot grow.
+inline bool PutBytes(ByteStream* out, const char* bytes, size_t n) {
+    if (n == 0) {
+        return true;
+    }
+    if (static_cast<int64_t>(out->size) + static_cast<int64_t>(n) <= static_cast<int64_t>(out->capacity)) {
+        memcpy(out->data + out->size, bytes, n);
+        out->size += static_cast<int32_t>(n);
+        return true;
+    }
+    return out->Write(bytes, static_cast<int32_t>(n));
+}
+
+// Appends text (null counts as ""). Inlined, the length of a literal is known when compiling.
+inline bool Put(ByteStream* out, const char* text) {
+    return text == nullptr || PutBytes(out, text, strlen(text));
+}
+
+// Appends a stored text (null counts as ""). Keys and values are mostly a few characters long:
+// copying up to the NUL while it fits costs less than measuring and then copying them.
+bool PutStored(ByteStream* out, const char* text) {
     if (text == nullptr) {
         return true;
     }
-    return out->Write(text, static_cast<int32_t>(strlen(text)));
+    uint8_t* to = out->data + out->size;
+    uint8_t* limit = out->data + out->capacity;
+    const char* from = text;
+    while (*from != '\0' && to < limit) {
+        *to++ = static_cast<uint8_t>(*from++);
+    }
+    out->size = static_cast<int32_t>(to - out->data);
+    return *from == '\0' || Put(out, from);  // the rest, once the stream has grown
+}
+
+// Writing a node reads its record, its pair table and its texts, which lie apart on the heap;
+// asking for the records of the nodes a little ahead hides most of the waiting for memory.
+void PrefetchAhead(const DMArray* array, int32_t i) {
+#if defined(__GNUC__)
+    const Array<DMNode*>& nodes = array->nodes;
+    if (i + 4 < nodes.count) {
+        __builtin_prefetch(nodes[i + 4]);
+    }
+    if (i + 2 < nodes.count) {
+        __builtin_prefetch(nodes[i + 2]->values.data);
+    }
+    if (i + 1 < nodes.count) {
+        const Array<DMKeyValue>& pairs = nodes[i + 1]->values;
+        for (int32_t k = 0; k < pairs.count; ++k) {
+            __builtin_prefetch(pairs[k].key);
+            __builtin_prefetch(pairs[k].value);
+        }
+    }
+#else
+    (void)array;
+    (void)i;
+#endif
 }
 
 // key="value"
 bool PutPair(ByteStream* out, const DMKeyValue& pair) {
-    return Put(out, pair.key) && Put(out, "=\"") && Put(out, pair.value) && Put(out, "\"");
+    return PutStored(out, pair.key) && Put(out, "=\"") && PutStored(out, pair.value) && Put(out, "\"");
 }
 
 bool IsLetter(char c) {
@@ -48,8 +100,8 @@ bool IsValidKey(const char* key) {
 
 // The first letter decides most keys at once: saves write every pair of every node.
 bool IsTextKey(const char* key) {
-    return key != nullptr && ((key[0] == 'D' && strcmp(key, "DATA") == 0) ||
-                              (key[0] == 'C' && strcmp(key, "CDATA") == 0));
+    return key != nullptr &&
+           ((key[0] == 'D' && strcmp(key, "DATA") == 0) || (key[0] == 'C' && strcmp(key, "CDATA") == 0));
 }
 
 // One node: its pairs as attributes (on one line, or one per line when there are more than
@@ -75,11 +127,12 @@ bool PutNode(ByteStream* out, const DMNode* node, const DMArray* array, uint32_t
                 ZQI_DataManagerOrNull(pair.key), ZQI_DataManagerOrNull(node->id),
                 ZQI_DataManagerOrNull(array->id));
         }
-        const char* separator = " ";
-        if (onePerLine) {
-            separator = i + 1 < pairCount ? "\n\t\t " : "\n\t\t";
+        ok = PutPair(out, pair);
+        if (!onePerLine) {
+            ok = ok && Put(out, " ");
+        } else {
+            ok = ok && (i + 1 < pairCount ? Put(out, "\n\t\t ") : Put(out, "\n\t\t"));
         }
-        ok = PutPair(out, pair) && Put(out, separator);
     }
     if (!ok) {
         return false;
@@ -105,32 +158,41 @@ bool PutArray(ByteStream* out, const DMArray* array, uint32_t maxInline) {
     }
     ok = ok && Put(out, ">\n");
     for (int32_t i = 0; i < array->nodes.count && ok; ++i) {
+        PrefetchAhead(array, i);
         ok = PutNode(out, array->nodes[i], array, maxInline);
     }
     return ok && Put(out, "\t</array>\n");
 }
 
-}  // namespace
-
-ByteStream* DMDatabase::WriteXML() const {
+// The XML text of database in a new stream, after head bytes left for the caller (not set);
+// null (reported) when out of memory.
+ByteStream* WriteXMLAfter(const DMDatabase& database, int32_t head) {
     ByteStream* out = new (std::nothrow) ByteStream();
     if (out == nullptr) {
         return nullptr;
     }
-    out->data = static_cast<uint8_t*>(malloc(kInitialCapacity));
-    out->capacity = out->data != nullptr ? kInitialCapacity : 0;
-    bool ok = Put(out, "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n") && Put(out, "<root>\n");
-    for (int32_t i = 0; i < arrays.count && ok; ++i) {
-        ok = PutArray(out, arrays[i], maxInlineValues);
+    out->data = static_cast<uint8_t*>(malloc(static_cast<size_t>(kInitialCapacity + head)));
+    out->capacity = out->data != nullptr ? kInitialCapacity + head : 0;
+    out->size = out->data != nullptr ? head : 0;
+    bool ok = out->size == head && Put(out, "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n") &&
+              Put(out, "<root>\n");
+    for (int32_t i = 0; i < database.arrays.count && ok; ++i) {
+        ok = PutArray(out, database.arrays[i], database.maxInlineValues);
     }
     ok = ok && Put(out, "</root>\n");
     if (!ok) {
         ZQI_DataManagerPopup("DMDatabase::WriteXML: out of memory while writing '%s'.",
-                             ZQI_DataManagerOrNull(name));
+                             ZQI_DataManagerOrNull(database.name));
         delete out;
         return nullptr;
     }
     return out;
+}
+
+}  // namespace
+
+ByteStream* DMDatabase::WriteXML() const {
+    return WriteXMLAfter(*this, 0);
 }
 
 namespace {
@@ -147,54 +209,55 @@ void ReportUnopenable(const char* fileName) {
     }
 }
 
-// The bytes to store: the text itself, or its scrambled image in *image (the caller frees it).
-// False when out of memory.
-bool FileBytes(const ByteStream* text, bool scrambled, const char* fileName, const uint8_t** bytes,
-               int32_t* size, uint8_t** image) {
-    *bytes = text->data;
-    *size = text->size;
-    *image = nullptr;
-    if (!scrambled) {
-        return true;
+// The bytes to store in one stream: the plain text, or the scrambled image, made in place behind
+// room left for its header. Null (reported) when out of memory.
+ByteStream* FileBytes(const DMDatabase& database, bool scrambled) {
+    ByteStream* bytes = WriteXMLAfter(database, scrambled ? SCRAMBLED_HEADER_SIZE : 0);
+    if (bytes != nullptr && scrambled) {
+        ZQI_ScrambleDatabaseImageInPlace(bytes->data, bytes->size - SCRAMBLED_HEADER_SIZE);
     }
-    if (!ZQI_ScrambleDatabaseText(text->data, text->size, image, size)) {
-        ZQI_DataManagerPopup("DMDatabase::SaveFile: out of memory while scrambling '%s'.", fileName);
+    return bytes;
+}
+
+}  // namespace
+
+namespace {
+
+// Opens the file ("wb", or for rewriting), makes the file image and writes it. A file that
+// cannot be opened is reported alone, before the text is made (and before any key of it is
+// reported). Both ways of saving report under SaveFile's name: for the user they are one save.
+bool SaveImage(const DMDatabase& database, const char* fileName, bool scrambled, bool rewrite) {
+    if (fileName == nullptr) {
+        ZQI_DataManagerPopup("DMDatabase::SaveFile: no file name given.");
         return false;
     }
-    *bytes = *image;
+    zq_file_t* file = rewrite ? ZQI_DataManagerOpenForRewrite(fileName) : ZQI_DataManagerCreateFile(fileName);
+    if (file == nullptr) {
+        ReportUnopenable(fileName);
+        return false;
+    }
+    ByteStream* bytes = FileBytes(database, scrambled);
+    if (bytes == nullptr) {
+        ZQI_DataManagerWriteAndClose(file, nullptr, 0);
+        return false;
+    }
+    bool written = ZQI_DataManagerWriteAndClose(file, bytes->data, bytes->size);
+    delete bytes;
+    if (!written) {
+        // A short write (or old bytes left behind a rewrite) would leave a spoilt database
+        // behind while the caller believes it saved.
+        ZQI_DataManagerPopup("DMDatabase::SaveFile: could not write all of '%s'.", fileName);
+        return false;
+    }
     return true;
 }
 
 }  // namespace
 
-// The file is opened first: a file that cannot be opened is reported alone, before the text is
-// made (and before any key of it is reported).
 bool DMDatabase::SaveFile(const char* fileName, bool scrambled) const {
-    if (fileName == nullptr) {
-        ZQI_DataManagerPopup("DMDatabase::SaveFile: no file name given.");
-        return false;
-    }
-    zq_file_t* file = ZQI_DataManagerCreateFile(fileName);
-    if (file == nullptr) {
-        ReportUnopenable(fileName);
-        return false;
-    }
-    ByteStream* text = WriteXML();
-    const uint8_t* bytes = nullptr;
-    int32_t size = 0;
-    uint8_t* image = nullptr;
-    if (text == nullptr || !FileBytes(text, scrambled, fileName, &bytes, &size, &image)) {
-        ZQI_DataManagerWriteAndClose(file, nullptr, 0);
-        delete text;
-        return false;
-    }
-    bool written = ZQI_DataManagerWriteAndClose(file, bytes, size);
-    free(image);
-    delete text;
-    if (!written) {
-        // A short write would leave a cut database behind while the caller believes it saved.
-        ZQI_DataManagerPopup("DMDatabase::SaveFile: could not write all of '%s'.", fileName);
-        return false;
-    }
-    return true;
+    return SaveImage(*this, fileName, scrambled, false);
+}
+
+bool DMDatabase::RewriteFile(const char* fileName, bool scrambled) const {
+    return SaveImage(*this, fileName, scrambled, true);
 }

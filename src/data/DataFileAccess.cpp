@@ -8,7 +8,9 @@
 
 #include "core/ApiTable.h"
 #include "core/Log.h"
+#include "filesystem/FileSystem.h"
 #include "filesystem/FileSystemApi.h"
+#include "filesystem/VirtualPath.h"
 #include "foundation/String.h"
 
 namespace {
@@ -99,16 +101,24 @@ zq_file_t* ZQI_DataManagerCreateFile(const char* path) {
     return ZQ_FileSystem_OpenFile(path, "wb");
 }
 
+zq_file_t* ZQI_DataManagerOpenForRewrite(const char* path) {
+    if (path == nullptr || path[0] == '\0' || !ZQI_IsPathValid(path, false, false)) {
+        return nullptr;
+    }
+    return ZQI_OpenFile(path, ZQFileSystem::FILE_MODE_REWRITE);
+}
+
 bool ZQI_DataManagerWriteAndClose(zq_file_t* file, const void* bytes, int32_t size) {
     if (file == nullptr) {
         return false;
     }
     const uint64_t wanted = size > 0 ? static_cast<uint64_t>(size) : 0;
     const uint64_t written = wanted > 0 ? ZQ_FileSystem_WriteFile(bytes, wanted, file) : 0;
+    const bool ended = written == wanted && file->file->EndRewrite();
     // The writes only filled a buffer: a full disk shows when it is flushed or closed.
     const bool flushed = ZQI_FlushFile(file);
     const bool closed = ZQI_CloseFile(file);
-    return written == wanted && flushed && closed;
+    return ended && flushed && closed;
 }
 
 DataFileWriteResult ZQI_DataManagerWriteWholeFile(const char* path, const void* bytes, int32_t size) {

@@ -26,6 +26,10 @@ DataFileWriteResult ZQI_DataManagerWriteWholeFile(const char* path, const void* 
 // The two halves of ZQI_DataManagerWriteWholeFile, for a writer that must know the file opened
 // before it makes what goes into it. Null when the file cannot be opened ("wb").
 struct zq_file_t* ZQI_DataManagerCreateFile(const char* path);
-// Writes size bytes to a file from ZQI_DataManagerCreateFile, flushes and closes it (always); true
-// only when every byte was written and the flush and the close succeeded.
+// As ZQI_DataManagerCreateFile for rewriting: the file keeps its storage and ends where the
+// writing ended once closed (FILE_MODE_REWRITE); on systems that cannot, it is emptied as usual.
+struct zq_file_t* ZQI_DataManagerOpenForRewrite(const char* path);
+// Writes size bytes to a file from ZQI_DataManagerCreateFile or ZQI_DataManagerOpenForRewrite,
+// ends it there (File::EndRewrite), flushes and closes it (always); true only when every byte was
+// written, the file ends after them, and the flush and the close succeeded.
 bool ZQI_DataManagerWriteAndClose(struct zq_file_t* file, const void* bytes, int32_t size);

@@ -68,6 +68,68 @@ bool ZQI_UnscrambleDatabaseImage(const uint8_t* image, int64_t size, uint8_t** t
     return true;
 }
 
+namespace {
+
+// A text byte's shift, key[i mod 13] + i (mod 256), repeats every 13 * 256 bytes: one table of
+// that period replaces the key index and the byte index of every step. The table also holds
+// each step's index within the period for the checksum, whose terms then fit 16-bit operands.
+const int32_t kShiftPeriod = SCRAMBLED_MARKER_LENGTH * 256;
+
+struct ShiftTable {
+    uint8_t shift[kShiftPeriod];
+    int16_t index[kShiftPeriod];
+};
+
+const ShiftTable& Shifts() {
+    static const ShiftTable table = [] {
+        ShiftTable made;
+        for (int32_t j = 0; j < kShiftPeriod; ++j) {
+            made.shift[j] = static_cast<uint8_t>(kScrambledDatabaseMarker[j % SCRAMBLED_MARKER_LENGTH] + j);
+            made.index[j] = static_cast<int16_t>(j);
+        }
+        return made;
+    }();
+    return table;
+}
+
+// Scrambles count (at most one period) bytes in place, starting at a multiple of the period;
+// adds the signed stored bytes to *byteSum and each times its index in the period to *indexSum.
+// Plain loops over 8- and 16-bit values, which compilers turn into vector code.
+void ScrambleStretch(uint8_t* bytes, int32_t count, const ShiftTable& table, int32_t* byteSum,
+                     int32_t* indexSum) {
+    int32_t sum = 0;
+    int32_t weighted = 0;  // below 128 * 3328 * 3328 / 2 in magnitude
+    for (int32_t j = 0; j < count; ++j) {
+        uint8_t stored = static_cast<uint8_t>(bytes[j] - table.shift[j]);
+        bytes[j] = stored;
+        int16_t value = static_cast<int8_t>(stored);
+        sum += value;
+        weighted += static_cast<int32_t>(value) * static_cast<int32_t>(table.index[j]);
+    }
+    *byteSum = sum;
+    *indexSum = weighted;
+}
+
+}  // namespace
+
+void ZQI_ScrambleDatabaseImageInPlace(uint8_t* image, int32_t length) {
+    const ShiftTable& table = Shifts();
+    uint8_t* payload = image + SCRAMBLED_HEADER_SIZE;
+    uint32_t checksum = 0;
+    for (int32_t base = 0; base < length; base += kShiftPeriod) {
+        int32_t count = length - base < kShiftPeriod ? length - base : kShiftPeriod;
+        int32_t byteSum = 0;
+        int32_t indexSum = 0;
+        ScrambleStretch(payload + base, count, table, &byteSum, &indexSum);
+        // The sum of s * (base + j) over the stretch, in 32-bit wrap-around arithmetic.
+        checksum +=
+            static_cast<uint32_t>(base) * static_cast<uint32_t>(byteSum) + static_cast<uint32_t>(indexSum);
+    }
+    memcpy(image, kScrambledDatabaseMarker, SCRAMBLED_MARKER_LENGTH + 1);  // with its 0 byte
+    WriteU32LE(image + 14, static_cast<uint32_t>(length));
+    WriteU32LE(image + 18, checksum);
+}
+
 bool ZQI_ScrambleDatabaseText(const uint8_t* text, int32_t length, uint8_t** image, int32_t* size) {
     *image = nullptr;
     *size = 0;
@@ -79,19 +141,10 @@ bool ZQI_ScrambleDatabaseText(const uint8_t* text, int32_t length, uint8_t** ima
     if (block == nullptr) {
         return false;
     }
-    memcpy(block, kScrambledDatabaseMarker, SCRAMBLED_MARKER_LENGTH + 1);  // with its 0 byte
-    uint8_t* payload = block + SCRAMBLED_HEADER_SIZE;
-    uint32_t checksum = 0;
-    int32_t keyIndex = 0;
-    for (int32_t i = 0; i < length; ++i) {
-        uint8_t key = static_cast<uint8_t>(kScrambledDatabaseMarker[keyIndex]);
-        keyIndex = keyIndex + 1 < SCRAMBLED_MARKER_LENGTH ? keyIndex + 1 : 0;
-        uint8_t s = static_cast<uint8_t>(text[i] - key - static_cast<uint32_t>(i));
-        payload[i] = s;
-        checksum += ChecksumTerm(s, i);
+    if (length > 0) {
+        memcpy(block + SCRAMBLED_HEADER_SIZE, text, static_cast<size_t>(length));
     }
-    WriteU32LE(block + 14, static_cast<uint32_t>(length));
-    WriteU32LE(block + 18, checksum);
+    ZQI_ScrambleDatabaseImageInPlace(block, length);
     *image = block;
     *size = total;
     return true;

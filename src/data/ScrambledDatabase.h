@@ -19,3 +19,7 @@ bool ZQI_UnscrambleDatabaseImage(const uint8_t* image, int64_t size, uint8_t** t
 // The scrambled image of length bytes of text: a malloc'd block of 22 + length bytes in *image,
 // its size in *size. False when memory runs out or the image would not fit in 32 bits.
 bool ZQI_ScrambleDatabaseText(const uint8_t* text, int32_t length, uint8_t** image, int32_t* size);
+// Turns a block of 22 + length bytes whose last length bytes hold the text into the scrambled
+// image, in one pass and without a copy: the text becomes the payload and the header is written
+// over the first 22 bytes.
+void ZQI_ScrambleDatabaseImageInPlace(uint8_t* image, int32_t length);

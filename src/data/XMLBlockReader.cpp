@@ -106,7 +106,8 @@ XMLBlockReader::XMLBlockReader()
       tokenLength_(0),
       cdata_(nullptr),
       ok_(false),
-      directReading_(true) {
+      directReading_(true),
+      ownsDocument_(false) {
     // Room for the longest token, the '>' that ends a tag and the NUL.
     token_ = static_cast<char*>(malloc(XML_TOKEN_MAX_CHARACTERS + 3));
     memset(&block_, 0, sizeof block_);
@@ -120,7 +121,10 @@ XMLBlockReader::~XMLBlockReader() {
 void XMLBlockReader::Release() {
     free(fileName_);
     free(encoding_);
-    free(document_);
+    if (ownsDocument_) {
+        free(document_);
+    }
+    ownsDocument_ = false;
     fileName_ = nullptr;
     encoding_ = nullptr;
     document_ = nullptr;
@@ -150,6 +154,7 @@ bool XMLBlockReader::OpenImage(const char* fileName, uint8_t* image, int32_t siz
     }
     fileName_ = ZQI_DataManagerCopyText(fileName);
     document_ = reinterpret_cast<char*>(image);
+    ownsDocument_ = true;
     documentSize_ = size;
     ok_ = true;
     if (ZQI_IsScrambledDatabaseImage(image, size) && !Unscramble()) {
@@ -182,12 +187,18 @@ bool XMLBlockReader::SetDocument(const char* fileName, const uint8_t* bytes, int
     if (document_ == nullptr) {
         return false;
     }
+    ownsDocument_ = true;
     memcpy(document_, bytes, static_cast<size_t>(size));
     document_[size] = '\0';
     documentSize_ = size;
     fileName_ = ZQI_DataManagerCopyText(fileName);
     ok_ = true;
     return true;
+}
+
+char* XMLBlockReader::OwnedDocument(size_t* bytes) const {
+    *bytes = ownsDocument_ && document_ != nullptr ? static_cast<size_t>(documentSize_) + 1 : 0;
+    return ownsDocument_ ? document_ : nullptr;
 }
 
 int64_t XMLBlockReader::Find(int64_t from, int64_t limit, const char* pattern) const {
@@ -333,6 +344,8 @@ const XMLBlock* XMLBlockReader::ReadBlock() {
 }
 
 void XMLBlockReader::SetTextBlock(const char* key, const char* text, int32_t length) {
+    block_.attributeText = nullptr;
+    block_.attributeTextLength = 0;
     block_.name = nullptr;
     block_.closing = false;
     block_.attributeCount = 1;
@@ -345,6 +358,8 @@ void XMLBlockReader::SetTextBlock(const char* key, const char* text, int32_t len
 // A tag token: '<', an optional '/', the element name up to a space or '>', then attributes.
 bool XMLBlockReader::ParseTag() {
     block_.attributeCount = 0;
+    block_.attributeText = nullptr;  // texts are copied one by one
+    block_.attributeTextLength = 0;
     char* name = token_ + 1;
     if (*name == '/') {
         block_.closing = true;

@@ -3,6 +3,7 @@
 // every deviation with a message giving the line and the text around it. One reader per load.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Longest token the reader builds (tags and text runs); CDATA sections are not limited.
@@ -21,6 +22,11 @@ struct XMLBlock {
     const char* attributeValues[XML_MAX_ATTRIBUTES];
     int32_t attributeNameLengths[XML_MAX_ATTRIBUTES];   // strlen of each name
     int32_t attributeValueLengths[XML_MAX_ATTRIBUTES];  // strlen of each value
+    // Where most names and values lie one after another in the document, each ending in a NUL: a
+    // loader may copy this stretch whole instead of text by text, or use the texts where they are
+    // when it keeps the document. Null when there is none.
+    const char* attributeText;
+    int32_t attributeTextLength;
 };
 
 class XMLBlockReader {
@@ -45,8 +51,16 @@ public:
     bool ReadDocumentStart();
     // The next block; null at the end of the document or after an error.
     const XMLBlock* ReadBlock();
-    // Releases the document, the name and the encoding.
+    // Releases the document (unless the reader has handed it over), the name and the encoding.
     void Release();
+    // The document block (the document and its NUL; *bytes gets its size) while the reader owns
+    // it, else null.
+    char* OwnedDocument(size_t* bytes) const;
+    // Hands the document block over to whoever took it from OwnedDocument, who frees it (with
+    // free) once the reader is done: the reader goes on reading it but no longer frees it. The
+    // names and values a plain tag's block points at lie in the document (attributeText), so
+    // they stay valid as long as the block does.
+    void DisownDocument() { ownsDocument_ = false; }
 
     const char* FileName() const { return fileName_ != nullptr ? fileName_ : ""; }
     // The prolog's encoding value, or null; kept but not applied.
@@ -103,5 +117,6 @@ private:
     const char* cdata_;  // the text of a CDATA token, inside the document
     bool ok_;
     bool directReading_;
+    bool ownsDocument_;
     XMLBlock block_;
 };

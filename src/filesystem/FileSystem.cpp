@@ -19,11 +19,15 @@ int32_t File::GetNativeHandle(uint32_t* /*offset*/) {
     return -1;
 }
 
+bool File::EndRewrite() {
+    return true;
+}
+
 uint64_t File::Write(const void* /*buffer*/, uint64_t /*count*/) {
     return 0;
 }
 
-System::System() : mountable(0) {}
+System::System() : mountable(0), rewritable(0) {}
 
 System::~System() {}
 

@@ -13,8 +13,14 @@
 namespace ZQFileSystem {
 
 // How a file is opened; the API maps the first letter of its mode text ("a", "r", "w").
+// FILE_MODE_REWRITE is the engine's own: it writes the whole file anew like FILE_MODE_WRITE, but
+// into the existing file's storage instead of emptying it first, and the file ends where the
+// writing ended once it is closed. Emptying a file and filling it again costs a disk file system
+// far more than the writing itself; saves that write a temporary file and then put it in place
+// use it. Until it is closed the file holds a mix of old and new bytes. Systems that cannot
+// rewrite (rewritable clear) are asked for FILE_MODE_WRITE instead.
 typedef int32_t FileMode;
-enum : FileMode { FILE_MODE_APPEND = 0, FILE_MODE_READ = 1, FILE_MODE_WRITE = 2 };
+enum : FileMode { FILE_MODE_APPEND = 0, FILE_MODE_READ = 1, FILE_MODE_WRITE = 2, FILE_MODE_REWRITE = 3 };
 
 // File flags.
 enum : uint32_t { FILE_FLAG_IN_PAK = 4 };  // the file is an entry inside a PAK archive
@@ -44,6 +50,10 @@ public:
     virtual void Seek(int64_t offset, int32_t origin) = 0;
     // Bytes written; 0 for files that cannot be written.
     virtual uint64_t Write(const void* buffer, uint64_t count);
+    // For a file opened with FILE_MODE_REWRITE: cuts away what it held beyond the position and
+    // starts writing it out to disk. True when the file now ends at the position; files opened
+    // otherwise (and rewrites that emptied the file) already do: true.
+    virtual bool EndRewrite();
 
     File(const File&) = delete;
     File& operator=(const File&) = delete;
@@ -52,7 +62,8 @@ public:
 // A mounted file system. The base behaviour of every optional operation is "not supported".
 class System {
 public:
-    uint8_t mountable;  // set only for the save system
+    uint8_t mountable;   // set only for the save system
+    uint8_t rewritable;  // opens FILE_MODE_REWRITE itself (the native systems)
 
     System();
     virtual ~System();
@@ -68,7 +79,8 @@ public:
     // Moves the source file onto the target path, replacing a file there in one step, so the
     // target is either the old file or the whole new one. With exchange, where the platform can
     // swap two files in one step the source then holds the replaced file instead of going.
-    virtual bool ReplaceFile(SchemeId scheme, const char* nativeSource, const char* nativeTarget, bool exchange);
+    virtual bool ReplaceFile(SchemeId scheme, const char* nativeSource, const char* nativeTarget,
+                             bool exchange);
     // Base: opens the path for reading and closes it again.
     virtual bool FileExists(SchemeId scheme, const char* nativePath);
     // Appends the matches below the native folder (no trailing "/") to out, each as the virtual

@@ -56,6 +56,13 @@ void ZQI_NativeListFolder(const char* pattern, ZQI_NativeListVisitor visit, void
 // 64-bit position of a C runtime stream (negative on failure) and seeking to one (0 on success).
 int64_t ZQI_NativeTell(FILE* stream);
 int32_t ZQI_NativeSeek(FILE* stream, int64_t offset, int32_t origin);
+// Flushes a stream open for writing and cuts its file at the stream's position; true when the
+// file now ends there.
+bool ZQI_NativeEndStreamHere(FILE* stream);
+// Starts writing the stream's file out to disk without waiting for it (Linux: sync_file_range);
+// nothing where the platform writes out by itself (Windows, whose committing streams flush to
+// disk when they close).
+void ZQI_NativeStartWritingOut(FILE* stream);
 
 // The platform's folder for a shell folder id (raw: native separators); empty when it has none.
 // The folder is made when missing.

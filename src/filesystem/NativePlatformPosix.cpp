@@ -156,3 +156,19 @@ void ZQI_NativeGetExecutablePath(String& out) {
 bool ZQI_NativeShowFileDialog(void*, const char*, char*, int32_t, bool) {
     return false;  // the host build has no desktop dialog
 }
+
+bool ZQI_NativeEndStreamHere(FILE* stream) {
+    if (fflush(stream) != 0) {
+        return false;
+    }
+    off_t position = ftello(stream);
+    return position >= 0 && ftruncate(fileno(stream), position) == 0;
+}
+
+void ZQI_NativeStartWritingOut(FILE* stream) {
+#if defined(__linux__)
+    sync_file_range(fileno(stream), 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+    (void)stream;
+#endif
+}

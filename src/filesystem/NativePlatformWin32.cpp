@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <aclapi.h>
 #include <commdlg.h>
+#include <io.h>
 #include <shlobj.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -169,3 +170,13 @@ bool ZQI_NativeShowFileDialog(void* owner, const char* filterPairs, char* fileNa
     dialog.Flags = save ? OFN_PATHMUSTEXIST : (OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST);
     return (save ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog)) != 0;
 }
+
+bool ZQI_NativeEndStreamHere(FILE* stream) {
+    if (fflush(stream) != 0) {
+        return false;
+    }
+    int64_t position = _ftelli64(stream);
+    return position >= 0 && _chsize_s(_fileno(stream), position) == 0;
+}
+
+void ZQI_NativeStartWritingOut(FILE*) {}

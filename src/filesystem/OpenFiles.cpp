@@ -62,7 +62,8 @@ void Untrack(zq_file_t* handle) {
 }
 
 bool IsWriteMode(FileMode mode) {
-    return mode == ZQFileSystem::FILE_MODE_APPEND || mode == ZQFileSystem::FILE_MODE_WRITE;
+    return mode == ZQFileSystem::FILE_MODE_APPEND || mode == ZQFileSystem::FILE_MODE_WRITE ||
+           mode == ZQFileSystem::FILE_MODE_REWRITE;
 }
 
 }  // namespace
@@ -90,6 +91,9 @@ zq_file_t* ZQI_OpenFile(const char* path, FileMode mode) {
     System* system = ZQI_GetFileSystem(scheme);
     if (system == nullptr) {
         return nullptr;
+    }
+    if (mode == ZQFileSystem::FILE_MODE_REWRITE && !system->rewritable) {
+        mode = ZQFileSystem::FILE_MODE_WRITE;
     }
     File* file = system->OpenFile(scheme, nativePath.CStr(), mode);
     if (file == nullptr) {

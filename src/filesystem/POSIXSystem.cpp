@@ -12,7 +12,7 @@ namespace ZQFileSystem {
 // ---- POSIXFile ----------------------------------------------------------------------------------
 
 POSIXFile::POSIXFile(uint64_t size, SchemeId scheme, bool writable, FILE* stream)
-    : File(size, 0, scheme, writable), stream(stream) {}
+    : File(size, 0, scheme, writable), stream(stream), rewriting(0) {}
 
 bool POSIXFile::Flush() {
     return fflush(stream) == 0;
@@ -44,6 +44,20 @@ uint64_t POSIXFile::Write(const void* buffer, uint64_t count) {
     return fwrite(buffer, 1, static_cast<size_t>(count), stream);
 }
 
+// What the file held beyond the new end goes; then its writing out to disk starts at once, as a
+// disk file system does by itself for a file that was emptied and written again, so the new
+// bytes are on their way before a save puts the file in place of the stored one.
+bool POSIXFile::EndRewrite() {
+    if (!rewriting) {
+        return true;
+    }
+    if (!ZQI_NativeEndStreamHere(stream)) {
+        return false;
+    }
+    ZQI_NativeStartWritingOut(stream);
+    return true;
+}
+
 // ---- POSIXSystem --------------------------------------------------------------------------------
 
 namespace {
@@ -55,9 +69,22 @@ const char* StreamMode(FileMode mode) {
             return "abc";
         case FILE_MODE_WRITE:
             return "wbc";
+        case FILE_MODE_REWRITE:
+            return "r+bc";  // writes over the existing file without emptying it
         default:
             return "rb";
     }
+}
+
+// A rewritten file that does not exist yet is made as in write mode (*made set).
+FILE* OpenStream(const char* nativePath, FileMode mode, bool* made) {
+    *made = false;
+    FILE* stream = fopen(nativePath, StreamMode(mode));
+    if (stream == nullptr && mode == FILE_MODE_REWRITE) {
+        stream = fopen(nativePath, StreamMode(FILE_MODE_WRITE));
+        *made = true;
+    }
+    return stream;
 }
 
 // False when the close, or the flush of the buffer it does first, failed.
@@ -76,7 +103,9 @@ bool CloseStream(FILE* stream, bool writable) {
 
 }  // namespace
 
-POSIXSystem::POSIXSystem(bool commit) : commit_(commit ? 1 : 0) {}
+POSIXSystem::POSIXSystem(bool commit) : commit_(commit ? 1 : 0) {
+    rewritable = 1;
+}
 
 POSIXSystem::~POSIXSystem() {
     CloseArchives();
@@ -110,18 +139,22 @@ File* POSIXSystem::OpenFile(SchemeId scheme, const char* nativePath, FileMode mo
     if (known && status.isFolder) {
         return nullptr;  // some C runtimes open folders as streams that fail every read
     }
-    FILE* stream = fopen(nativePath, StreamMode(mode));
+    bool made = false;
+    FILE* stream = OpenStream(nativePath, mode, &made);
     if (stream == nullptr) {
         return nullptr;
     }
     uint64_t size = 0;
-    if (mode != FILE_MODE_WRITE && ZQI_NativeStat(nativePath, &status)) {
+    bool replaced = mode == FILE_MODE_WRITE || mode == FILE_MODE_REWRITE;  // what it held does not count
+    if (!replaced && ZQI_NativeStat(nativePath, &status)) {
         size = status.size;
     }
     POSIXFile* file = new (std::nothrow) POSIXFile(size, scheme, mode != FILE_MODE_READ, stream);
     if (file == nullptr) {
         fclose(stream);
+        return nullptr;
     }
+    file->rewriting = mode == FILE_MODE_REWRITE && !made ? 1 : 0;
     return file;
 }
 

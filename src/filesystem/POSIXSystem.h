@@ -11,6 +11,7 @@ namespace ZQFileSystem {
 class POSIXFile : public File {
 public:
     FILE* stream;
+    uint8_t rewriting;  // opened with FILE_MODE_REWRITE over an existing file
 
     POSIXFile(uint64_t size, SchemeId scheme, bool writable, FILE* stream);
 
@@ -20,6 +21,7 @@ public:
     uint64_t Read(void* buffer, uint64_t count) override;
     void Seek(int64_t offset, int32_t origin) override;
     uint64_t Write(const void* buffer, uint64_t count) override;
+    bool EndRewrite() override;
 };
 
 class POSIXSystem : public PAKSystem {

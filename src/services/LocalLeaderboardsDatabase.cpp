@@ -172,6 +172,9 @@ void LocalLeaderboardsDatabase::WriteScore(LeaderboardScore* score, const char* 
     snprintf(score->player, sizeof(score->player), "%s", player);
     char points[16];
     snprintf(points, sizeof(points), "%d", score->points);
+    // Every save reads every stored node: a pair table of the size needed (rather than the 32
+    // slots a first push reserves) keeps them close together in memory.
+    node->values.Reserve(score->dataLength > 0 ? 3 : 2);
     node->SetValue("player", player);
     node->SetValue("points", points);
     WriteData(node, *score);
@@ -183,8 +186,10 @@ void LocalLeaderboardsDatabase::WriteScore(LeaderboardScore* score, const char* 
     }
 }
 
+// The temporary file is rewritten in place: after the first saves it is the file the previous
+// save replaced, and reusing its storage spares a disk file system emptying and refilling it.
 void LocalLeaderboardsDatabase::Save() {
-    if (!database->SaveFile(kTemporaryPath, !ZQ_IsDeveloperMode())) {
+    if (!database->RewriteFile(kTemporaryPath, !ZQ_IsDeveloperMode())) {
         return;  // reported by the data manager; the stored file is untouched
     }
     if (!ZQI_CommitTemporaryFile(kTemporaryPath, ZQI_LOCAL_LEADERBOARDS_FILE)) {

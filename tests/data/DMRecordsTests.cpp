@@ -2,6 +2,7 @@
 // reader by file extension.
 #include "DataTestSupport.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "foundation/NameHash.h"
@@ -200,4 +201,81 @@ TEST_F(data_records, LoadedTextsCanBeReplacedAndReleased) {
     EXPECT_NE(database.GetArray("D"), nullptr);
     database.Clear();
     EXPECT_EQ(database.arrays.count, 0);
+}
+
+// A loader's nodes and their pair tables live in the database's pool as well: a node that gains
+// more pairs than its table holds, a node deleted alone, a failed load and the database's own
+// release must each leave the pooled storage to the pool (the sanitizers watch every free).
+TEST_F(data_records, LoadedNodesLiveInThePoolAndSurviveEveryChange) {
+    DMDatabase database;
+    ASSERT_TRUE(
+        LoadXMLText(database,
+                    "<?xml?><root><array id=\"A\">"
+                    "<node id=\"a\"/><node id=\"b\" p=\"1\" q=\"2\">text</node><node id=\"c\" r=\"3\"/>"
+                    "<node id=\"d\"/>after</node></array></root>"));
+    DMArray* array = database.GetArray("A");
+    ASSERT_NE(array, nullptr);
+    ASSERT_EQ(array->nodes.count, 4);
+    DMNode* a = array->nodes[0];
+    DMNode* b = array->nodes[1];
+    // A self-closing node has no room kept for text; text after it moves its table to the heap.
+    EXPECT_STREQ(array->nodes[3]->GetValue("DATA"), "after");
+    EXPECT_FALSE(database.textPool.Owns(array->nodes[3]->values.data));
+    array->DeleteNode(3);
+    EXPECT_TRUE(database.textPool.Owns(a));
+    EXPECT_TRUE(database.textPool.Owns(b->values.data));
+    // Forty more pairs than the table was made for: the table moves to the heap, pairs intact.
+    char key[8];
+    char value[8];
+    for (int i = 0; i < 40; ++i) {
+        snprintf(key, sizeof key, "k%d", i);
+        snprintf(value, sizeof value, "%d", i * 3);
+        a->SetValue(key, value);
+    }
+    ASSERT_EQ(a->values.count, 41);
+    EXPECT_FALSE(database.textPool.Owns(a->values.data));
+    EXPECT_STREQ(a->GetKeyByIndex(0), "id");
+    EXPECT_STREQ(a->GetValue("id"), "a");
+    EXPECT_STREQ(a->GetValue("k0"), "0");
+    EXPECT_STREQ(a->GetValue("k39"), "117");
+    // The text pair used the room kept for it; a further pair grows the table.
+    EXPECT_STREQ(b->GetValue("DATA"), "text");
+    b->SetValue("s", "4");
+    EXPECT_STREQ(b->GetValue("q"), "2");
+    EXPECT_STREQ(b->GetValue("s"), "4");
+    array->DeleteNode(1);
+    ASSERT_EQ(array->nodes.count, 2);
+    EXPECT_STREQ(array->nodes[1]->GetValue("r"), "3");
+    DMNode* added = array->AddNode();  // made by a caller: on the heap, as before
+    ASSERT_NE(added, nullptr);
+    EXPECT_FALSE(database.textPool.Owns(added));
+    added->SetValue("t", "5");
+    array->DeleteNode(0);
+    EXPECT_STREQ(array->nodes[0]->GetValue("id"), "c");
+    // A failed load drops only its own nodes, whose storage came after the others'.
+    EXPECT_FALSE(LoadXMLText(database, "<?xml?><root><array id=\"C\"><node id=\"x\" y=\"z\"/><node"));
+    ASSERT_EQ(database.arrays.count, 1);
+    EXPECT_STREQ(database.arrays[0]->nodes[0]->GetValue("r"), "3");
+    EXPECT_STREQ(database.arrays[0]->nodes[1]->GetValue("t"), "5");
+    database.DeleteArrays();
+    ASSERT_TRUE(
+        LoadXMLText(database, "<?xml?><root><array id=\"D\"><node id=\"d\" e=\"f\"/></array></root>"));
+    EXPECT_STREQ(database.GetArray("D")->GetNode("d")->GetValue("e"), "f");
+}
+
+// A record taken from the pool is aligned for any record, also when the room left in the chunk
+// holds the record but not the padding before it.
+TEST_F(data_records, PoolRecordsAreAlignedWhereverTheTextsEnded) {
+    const size_t alignment = alignof(std::max_align_t);
+    for (size_t left = 0; left < 3 * alignment; ++left) {
+        DMTextPool pool;
+        char* first = pool.Allocate(1);  // the first chunk: 16 KB
+        ASSERT_NE(first, nullptr);
+        ASSERT_NE(pool.Allocate(16 * 1024 - 1 - 48 - left), nullptr);  // 48 + left bytes remain
+        ASSERT_NE(pool.Allocate(1), nullptr);                          // the cursor off alignment
+        void* record = pool.AllocateRecord(40);
+        ASSERT_NE(record, nullptr);
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(record) % alignment, 0u) << left;
+        EXPECT_TRUE(pool.Owns(record));
+    }
 }

@@ -236,3 +236,34 @@ TEST_F(data_xml_reader, MissingFileIsReportedAsNotFound) {
     EXPECT_FALSE(database.LoadXMLFile(path.c_str()));
     EXPECT_TRUE(OnlyPopupContains("XML database file '" + path + "' not found!"));
 }
+
+// The database takes the reader's document in and points into it: the texts outlive the reader,
+// the document goes with the database (or with a failed parse), and the reader frees it never.
+TEST_F(data_xml_reader, TheDocumentGoesWithTheDatabaseNotTheReader) {
+    std::string good = "<?xml?><root><array id=\"A\"><node id=\"n\" k=\"v\"/></array></root>";
+    std::string bad = "<?xml?><root><array id=\"B\"><node id=\"m\" k=\"w\"/>";
+    DMDatabase database;
+    for (bool parses : {true, false}) {
+        const std::string& text = parses ? good : bad;
+        XMLBlockReader reader;
+        ASSERT_TRUE(reader.SetDocument("doc.xml", reinterpret_cast<const uint8_t*>(text.data()),
+                                       static_cast<int32_t>(text.size())));
+        ASSERT_TRUE(reader.ReadDocumentStart());
+        EXPECT_EQ(database.ParseXML(reader), parses);
+        size_t bytes = 1;
+        EXPECT_EQ(reader.OwnedDocument(&bytes), nullptr);  // handed over, also by the failed parse
+        EXPECT_EQ(bytes, 0u);
+    }
+    ASSERT_EQ(database.arrays.count, 1);
+    EXPECT_STREQ(database.arrays[0]->GetNode("n")->GetValue("k"), "v");
+    XMLBlockReader later;  // a reader that outlives the database keeps its own document
+    ASSERT_TRUE(later.SetDocument("later.xml", reinterpret_cast<const uint8_t*>(good.data()),
+                                  static_cast<int32_t>(good.size())));
+    {
+        DMDatabase other;
+        EXPECT_TRUE(later.ReadDocumentStart());
+    }
+    size_t bytes = 0;
+    EXPECT_NE(later.OwnedDocument(&bytes), nullptr);
+    EXPECT_EQ(bytes, good.size() + 1);
+}

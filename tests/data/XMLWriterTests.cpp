@@ -258,3 +258,27 @@ TEST_F(data_xml_writer, ReadsAScrambledFileMadeByAnotherTool) {
     EXPECT_STREQ(classic->nodes[0]->GetValue("points"), "1200");
     EXPECT_STREQ(classic->nodes[0]->GetValue("data"), "1 2 3");
 }
+
+// Rewriting a file (the temporary file of a save that replaces the stored one) leaves exactly
+// what SaveFile would, whatever the file held before, plain or scrambled.
+TEST_F(data_xml_writer, RewriteFileLeavesExactlyWhatSaveFileWrites) {
+    DMDatabase database;
+    FillSample(database);
+    std::string saved = ScratchPath("saved.xml");
+    std::string rewritten = ScratchPath("rewritten.xml");
+    for (bool scrambled : {false, true}) {
+        for (const std::string& before : {std::string(), std::string(5000, 'x'), std::string("<?xml")}) {
+            ASSERT_TRUE(database.SaveFile(saved.c_str(), scrambled));
+            if (!before.empty()) {
+                WriteScratchFile("rewritten.xml", before);
+            }
+            ASSERT_TRUE(database.RewriteFile(rewritten.c_str(), scrambled));
+            EXPECT_EQ(ReadFileBytes(rewritten), ReadFileBytes(saved)) << scrambled << " " << before.size();
+        }
+    }
+    DMDatabase back;
+    ASSERT_TRUE(back.LoadXMLFile(rewritten.c_str()));
+    EXPECT_EQ(WrittenText(back), WrittenText(database));
+    EXPECT_FALSE(database.RewriteFile("user://no-such-folder/x.xml", true));
+    EXPECT_TRUE(OnlyPopupContains("Unable to open file 'user://no-such-folder/x.xml' for writing."));
+}

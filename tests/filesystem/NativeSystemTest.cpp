@@ -1,8 +1,11 @@
 // The native file system: opening modes and sizes, existence, information, folders made below a
 // scheme's root, deletion and the native listing.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -261,4 +264,55 @@ TEST_F(NativeSystemTest, AFileOfAnotherSystemIsRefused) {
     ASSERT_NE(nullptr, foreign);
     EXPECT_FALSE(Native()->CloseFile(foreign));
     EXPECT_TRUE(memory->CloseFile(foreign));
+}
+
+// Rewriting keeps the file (its storage is reused rather than emptied and allocated again) and,
+// once ended, holds exactly what was written: less or more than before, or a new file.
+TEST_F(NativeSystemTest, RewriteModeReplacesTheContentInTheSameFile) {
+    struct Case {
+        const char* before;  // null: no file yet
+        const char* written;
+    };
+    const Case cases[] = {{"0123456789", "abc"}, {"abc", "0123456789ABCDEF"}, {nullptr, "xy"}, {"old", ""}};
+    for (const Case& c : cases) {
+        std::string path = Res("rewrite.bin");
+        remove(path.c_str());
+        struct stat before = {};
+        if (c.before != nullptr) {
+            WriteNativeFile(path, c.before);
+            ASSERT_EQ(0, stat(path.c_str(), &before));
+        }
+        File* file = Native()->OpenFile(SCHEME_RES, path.c_str(), FILE_MODE_REWRITE);
+        ASSERT_NE(nullptr, file) << c.written;
+        EXPECT_TRUE(file->writable);
+        EXPECT_EQ(0u, file->size);
+        size_t length = strlen(c.written);
+        EXPECT_EQ(length, file->Write(c.written, length));
+        EXPECT_TRUE(file->EndRewrite());
+        EXPECT_TRUE(Native()->CloseFile(file));
+        EXPECT_EQ(c.written, ReadNativeFile(path));
+        struct stat after = {};
+        ASSERT_EQ(0, stat(path.c_str(), &after));
+        if (c.before != nullptr) {
+            EXPECT_EQ(before.st_ino, after.st_ino) << c.written;
+        }
+    }
+}
+
+// A system that cannot rewrite in place writes the file anew instead.
+TEST_F(NativeSystemTest, RewriteModeFallsBackToWritingElsewhere) {
+    zq_file_t* first = ZQI_OpenFile("mem://rewrite", FILE_MODE_WRITE);
+    ASSERT_NE(nullptr, first);
+    ZQ_FileSystem_WriteFile("0123456789", 10, first);
+    ZQ_FileSystem_CloseFile(first);
+    zq_file_t* again = ZQI_OpenFile("mem://rewrite", FILE_MODE_REWRITE);
+    ASSERT_NE(nullptr, again);
+    ZQ_FileSystem_WriteFile("abc", 3, again);
+    ZQ_FileSystem_CloseFile(again);
+    zq_file_t* read = ZQI_OpenFile("mem://rewrite", FILE_MODE_READ);
+    ASSERT_NE(nullptr, read);
+    char bytes[16] = {};
+    EXPECT_EQ(3u, ZQ_FileSystem_ReadFile(bytes, sizeof bytes, read));
+    EXPECT_STREQ("abc", bytes);
+    ZQ_FileSystem_CloseFile(read);
 }

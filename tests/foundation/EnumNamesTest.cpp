@@ -97,3 +97,20 @@ TEST(NameHash, Definition) {
     EXPECT_EQ(ZQI_HashName("abc"), ZQI_HashNameN("abcdef", 3));
     EXPECT_EQ(0u, ZQI_HashNameN(nullptr, 5));
 }
+
+// Every length up to a few words, so texts end at each point of a step taken several bytes at
+// a time; bytes over the whole range. The reference is the definition, one byte per step.
+TEST(NameHash, EveryLengthGivesTheDefinition) {
+    char text[41];
+    for (size_t length = 0; length < sizeof text; ++length) {
+        uint64_t h = 0;
+        for (size_t i = 0; i < length; ++i) {
+            unsigned char byte = static_cast<unsigned char>(1 + (i * 73 + length * 11) % 255);
+            text[i] = static_cast<char>(byte);
+            h = (h * 37 + byte) & 0xFFFFFFFFu;
+        }
+        text[length] = '\0';
+        EXPECT_EQ(static_cast<uint32_t>(h), ZQI_HashNameN(text, length)) << length;
+        EXPECT_EQ(static_cast<uint32_t>(h), ZQI_HashName(text)) << length;
+    }
+}
