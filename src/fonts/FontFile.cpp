@@ -498,7 +498,9 @@ bool SaveFontFile(zq_font_t* font, const char* path) {
     size_t size = 0;
     uint8_t* image = ZQI_WriteFontToMemory(font, &size);
     bool written = image != nullptr && ZQ_FileSystem_WriteFile(image, size, file) == size;
-    ZQ_FileSystem_CloseFile(file);
+    // The writes only filled a buffer: a full disk shows when it is flushed and closed.
+    written = ZQI_FlushFile(file) && written;
+    written = ZQI_CloseFile(file) && written;
     free(image);
     if (!written || !ZQI_ReplaceFile(temporaryPath.CStr(), finalPath.CStr())) {
         ZQ_FileSystem_DeleteFile(temporaryPath.CStr());

@@ -106,7 +106,11 @@ bool WriteCacheFile(const char* path, const zq_buffer_t* body) {
         return false;
     }
     bool written = ZQ_FileSystem_WriteFile(body->data, body->size, file) == body->size;
-    ZQ_FileSystem_CloseFile(file);
+    // A cut cache file would be served as the whole image by every later load.
+    written = ZQI_CloseFile(file) && written;
+    if (!written) {
+        ZQ_FileSystem_DeleteFile(path);
+    }
     return written;
 }
 

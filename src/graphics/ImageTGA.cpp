@@ -197,6 +197,5 @@ bool WriteTGA(zq_bitmap_t* bitmap, const char* path) {
         written = ZQ_FileSystem_WriteFile(row, rowBytes, file) == rowBytes;
     }
     free(row);
-    ZQ_FileSystem_CloseFile(file);
-    return written;
+    return ZQI_CloseFile(file) && written;  // a full disk shows when the buffer is flushed
 }

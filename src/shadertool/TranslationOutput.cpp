@@ -45,8 +45,8 @@ bool MakeOutputFileName(State& state, const String& text, TargetFlags target, in
     }
     const uint64_t length = static_cast<uint64_t>(text.Length());
     const uint64_t written = ZQ_FileSystem_WriteFile(text.CStr(), length, file);
-    ZQ_FileSystem_CloseFile(file);
-    if (written != length) {
+    const bool closed = ZQI_CloseFile(file);  // a full disk shows when the buffer is flushed
+    if (written != length || !closed) {
         state.workingLog.AddErrorFormat("could not write to output file '%s'.", path.CStr());
         return false;
     }

@@ -12,6 +12,7 @@
 #endif
 
 #include "FontTestSupport.h"
+#include "FullDisk.h"
 #include "fonts/FontFile.h"
 #include "fonts/FontServices.h"
 
@@ -252,6 +253,17 @@ TEST_F(FontFileTest, FailedSaveLeavesThePreviousFileWhole) {
     EXPECT_TRUE(ReadResFile("kept.mft") == before) << ReadResFile("kept.mft").size() << " bytes";
     EXPECT_FALSE(std::filesystem::exists(ResPath("kept.mft.tmp")));  // nothing left behind
 #endif
+    // A small font fits the C runtime's buffer: a full disk shows only when it is flushed.
+    zq_font_t* small = NewFont();
+    small->size = 12;
+    AddGlyph(small, 'C', 4, 2, 2);
+    {
+        EngineTest::ScopedFullDisk full(SCHEME_RES, "kept.mft.tmp");
+        EXPECT_FALSE(SaveFontFile(small, "res://kept.mft"));
+        EXPECT_EQ(full.System().failedOpenings, 1);
+    }
+    EXPECT_TRUE(ReadResFile("kept.mft") == before) << ReadResFile("kept.mft").size() << " bytes";
+    EXPECT_FALSE(std::filesystem::exists(ResPath("kept.mft.tmp")));
     // A save that succeeds replaces the file and leaves no temporary file.
     ASSERT_TRUE(SaveFontFile(big, "res://kept.mft"));
     zq_font_t* back = NewFont("res://kept.mft");

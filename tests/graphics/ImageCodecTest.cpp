@@ -3,6 +3,7 @@
 // at the end of their bytes, and saving with its round trips and refusals.
 #include <cstring>
 
+#include "FullDisk.h"
 #include "GraphicsTestSupport.h"
 #include "graphics/BitmapTable.h"
 #include "graphics/ImageLoader.h"
@@ -372,6 +373,13 @@ TEST_F(ImageCodecTest, SavedImagesLoadBack) {
     ASSERT_TRUE(ZQI_GetImageLoader()->SaveImage(&source, "res://saved.jpg", 95));
     ASSERT_TRUE(ZQI_GetImageLoader()->LoadImage(&bitmap_, "res://saved.jpg"));
     EXPECT_TRUE(PixelsEqual(&bitmap_, DecodeJPEGReference(ReadNativeFile(NativeResPath("saved.jpg")))));
+
+    // A TGA small enough for the C runtime's buffer meets a full disk only when it is closed.
+    {
+        EngineTest::ScopedFullDisk full(SCHEME_RES, "full.tga");
+        EXPECT_FALSE(ZQI_GetImageLoader()->SaveImage(&source, "res://full.tga", 0));
+        EXPECT_EQ(full.System().failedOpenings, 1);
+    }
 
     // The save path's ending is compared exactly.
     for (const char* refused : {"res://refused.PNG", "res://refused.bmp"}) {
