@@ -30,8 +30,8 @@
 #include "graphics/BitmapTable.h"
 #include "graphics/ImageLoader.h"
 #include "services/ExtensionModules.h"
-#include "shadertool/SourceFiles.h"
 #include "services/ServiceTables.h"
+#include "shadertool/SourceFiles.h"
 #include "startup/Manifest.h"
 #include "startup/ResourcePackages.h"
 
