@@ -118,10 +118,12 @@ if command -v pulseaudio >/dev/null && command -v parec >/dev/null; then
         kill "$recorder"; wait "$recorder" 2>/dev/null
         analyse "$work/$1.raw"
     }
-    # A busy machine can still make Wine miss the server once: each back end has a second go.
-    heard_in_two() { heard "$@" || heard "$@"; }
-    check "xaudio2 is heard, then silent while paused" heard_in_two xaudio2 ""
-    check "ctrm is heard, then silent while paused" heard_in_two ctrm "--features FORCE_ALT_SOUND_IMP"
+    # A busy machine can still make Wine miss the server, or start the sound so late that little
+    # of it comes before the pause (seen twice in a row once in about twenty suites, with the
+    # machine otherwise idle): each back end has three goes.
+    heard_in_three() { heard "$@" || heard "$@" || heard "$@"; }
+    check "xaudio2 is heard, then silent while paused" heard_in_three xaudio2 ""
+    check "ctrm is heard, then silent while paused" heard_in_three ctrm "--features FORCE_ALT_SOUND_IMP"
 else
     echo "pulseaudio or parec missing: tools/setup.sh installs them"
     failed=$((failed + 1))
