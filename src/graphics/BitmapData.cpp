@@ -136,6 +136,10 @@ void ZQ_Graphics_SetBitmapFrame(zq_bitmap_t* bitmap, int32_t frame) {
     bitmap->height = selected.height;
     bitmap->flags =
         static_cast<uint8_t>((bitmap->flags & ~BITMAP_FLAG_ALPHA) | (selected.flags & BITMAP_FLAG_ALPHA));
+    // The pixel size travels with the pointer: saving, sampling and uploading walk the record's
+    // pixels by it, and frames may differ in size.
     bitmap->pixels = selected.pixels;
+    bitmap->pixel_width = selected.pixel_width;
+    bitmap->pixel_height = selected.pixel_height;
     bitmap->gpu = selected.gpu;
 }

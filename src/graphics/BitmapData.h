@@ -36,5 +36,6 @@ zq_bitmap_t* ZQI_NewBitmapRecords(int32_t count);
 
 // Frame selection (the body of ZQ_Graphics_SetBitmapFrame): only for a bitmap with frames, the
 // frame max(frame, 0) mod count becomes current and the bitmap takes its logical size, alpha flag,
-// pixel pointer and GPU block.
+// pixel pointer with its pixel size, and GPU block. This is the one place where a record takes a
+// frame's pixels, so the pixel size always describes the pixels the record points at.
 void ZQ_Graphics_SetBitmapFrame(zq_bitmap_t* bitmap, int32_t frame);
