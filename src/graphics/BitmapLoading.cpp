@@ -152,8 +152,14 @@ DMNode* FindManifestEntry(const char* name) {
 }
 
 void ZQI_ApplyManifestEntry(zq_bitmap_t* bitmap, const char* source) {
-    bitmap->pixel_width = bitmap->width;
-    bitmap->pixel_height = bitmap->height;
+    if (bitmap->frames != nullptr && bitmap->frame_count > 0) {
+        // An animated bitmap shows frame 0 once loaded, with that frame's sizes; a sequence file's
+        // reader leaves the record as it was, which after a reload is a frame of the old data.
+        ZQ_Graphics_SetBitmapFrame(bitmap, 0);
+    } else {
+        bitmap->pixel_width = bitmap->width;
+        bitmap->pixel_height = bitmap->height;
+    }
     DMNode* entry = FindManifestEntry(bitmap->name);
     if (entry == nullptr) {
         return;

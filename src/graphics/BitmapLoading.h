@@ -25,8 +25,9 @@ bool ZQI_LoadBitmapFromFile(zq_bitmap_t* bitmap, const char* fileName);
 // ".jpg", ".tga", ".bms" appended; newest manifest first. Null when none has it.
 DMNode* FindManifestEntry(const char* name);
 
-// Pixel size := the decoded size; logical size and pack mode from the manifest entry when there is
-// one; in developer mode the manifest sizes are checked against the source's.
+// Pixel size := the decoded size (an animated bitmap shows frame 0 and takes its sizes); logical
+// size and pack mode from the manifest entry when there is one; in developer mode the manifest
+// sizes are checked against the source's.
 void ZQI_ApplyManifestEntry(zq_bitmap_t* bitmap, const char* name);
 
 // The pack mode a manifest "pack_mode" text names: NO_PADDING, PAD_EXPAND, PAD_EXPAND_TILED, else

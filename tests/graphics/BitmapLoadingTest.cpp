@@ -117,6 +117,30 @@ TEST_F(BitmapLoadingTest, ManifestEntriesGiveSizeAndPackMode) {
     EXPECT_EQ(8, flat->frames[0].width);
 }
 
+// A sequence under "data" must match its manifest entry exactly: the check compares the entry with
+// frame 0's pixels, also when the bitmap showed another frame before it was hibernated and loaded
+// again. Every frame shown brings its own pixel size.
+TEST_F(BitmapLoadingTest, SequencesShowEachFrameWithItsPixelSizeAcrossReloads) {
+    std::filesystem::create_directories(NativeResPath("data"));
+    WriteSequence("data/seq.bms", {{8, 8}, {4, 4}});
+    AddManifest("seq.xml", "<node id=\"res://data/seq.bms\" w=\"8\" h=\"8\"/>\n");
+    zq_bitmap_t* seq = Get("res://data/seq.bms");
+    ASSERT_EQ(2, seq->frame_count);
+    EXPECT_EQ(8, seq->pixel_width);
+    ZQ_Graphics_SetBitmapFrame(seq, 1);
+    EXPECT_EQ(4, seq->width);
+    EXPECT_EQ(4, seq->pixel_width);
+    EXPECT_EQ(4, seq->pixel_height);
+    ZQ_Graphics_SetBitmapCacheMode(seq, CACHE_NOTHING);
+    ZQ_Graphics_SetBitmapCacheMode(seq, CACHE_PIXELS);
+    ASSERT_EQ(2, seq->frame_count);
+    EXPECT_EQ(0, seq->current_frame);
+    EXPECT_EQ(8, seq->width);
+    EXPECT_EQ(8, seq->pixel_width);
+    EXPECT_EQ(8, seq->pixel_height);
+    EXPECT_FALSE(Logged("Manifest data and source have different dimensions"));
+}
+
 uint32_t BigEndian32(const std::string& bytes, size_t offset) {
     const auto* b = reinterpret_cast<const uint8_t*>(bytes.data() + offset);
     return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
