@@ -30,8 +30,9 @@ int32_t Saturated(uint64_t bytes) {
 
 ImageMemoryUse ZQI_DescribeBitmapMemory(const zq_bitmap_t& bitmap) {
     ImageMemoryUse image;
-    image.width = bitmap.width;
-    image.height = bitmap.height;
+    // The memory is the pixels' own size; a manifest entry may draw them larger or smaller.
+    image.width = bitmap.pixel_width;
+    image.height = bitmap.pixel_height;
     image.hasSystemCopy = bitmap.pixels != nullptr;
     image.uploaded = bitmap.gpu.loaded != 0;
     image.textureWidth = bitmap.gpu.texture_width;

@@ -118,9 +118,10 @@ struct ImageBytesHeld {
     uint64_t gpu;
 };
 
+// The pixels by their own size, which a manifest entry's drawing size does not change.
 ImageBytesHeld HeldBy(const zq_bitmap_t& image) {
     ImageBytesHeld held;
-    held.system = image.pixels != nullptr ? ImageBytes(image.width, image.height) : 0;
+    held.system = image.pixels != nullptr ? ImageBytes(image.pixel_width, image.pixel_height) : 0;
     held.gpu = image.gpu.loaded ? ImageBytes(image.gpu.texture_width, image.gpu.texture_height) : 0;
     return held;
 }

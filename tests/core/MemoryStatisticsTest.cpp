@@ -57,8 +57,8 @@ TEST_F(MemoryStatisticsTest, EachKindOfResourceCountsByItsRuleAndSumsAreCapped) 
     // system memory, 3 x 32768 of GPU memory and 3 x 20000 of image data.
     zq_bitmap_t strip = {};
     uint8_t pixels[4] = {};
-    strip.width = 100;
-    strip.height = 50;
+    strip.width = strip.pixel_width = 100;
+    strip.height = strip.pixel_height = 50;
     strip.pixels = pixels;
     strip.gpu.loaded = 1;
     strip.gpu.texture_width = 128;
@@ -86,6 +86,26 @@ TEST_F(MemoryStatisticsTest, EachKindOfResourceCountsByItsRuleAndSumsAreCapped) 
     EXPECT_EQ(2147483647, Stat(MEMORY_STAT_GPU));
     EXPECT_EQ(2147483647, Stat(MEMORY_STAT_TOTAL));
     EXPECT_EQ(4194304 + 1000, Stat(MEMORY_STAT_SOUND));
+}
+
+TEST_F(MemoryStatisticsTest, BitmapsCountThePixelsTheyHoldNotTheSizeTheyAreDrawnAt) {
+    // Drawn at 64 x 64 (a manifest entry's size), holding 16 x 16 pixels in a 16 x 16 texture:
+    // 16 * 16 * 4 = 1024 bytes each of system memory, GPU memory and image data.
+    zq_bitmap_t scaled = {};
+    uint8_t pixels[4] = {};
+    scaled.width = 64;
+    scaled.height = 64;
+    scaled.pixel_width = 16;
+    scaled.pixel_height = 16;
+    scaled.pixels = pixels;
+    scaled.gpu.loaded = 1;
+    scaled.gpu.texture_width = 16;
+    scaled.gpu.texture_height = 16;
+    g_images = {ZQI_DescribeBitmapMemory(scaled)};
+    ZQI_RefreshMemUsageEstimates();
+    EXPECT_EQ(1024, Stat(MEMORY_STAT_SYSTEM));
+    EXPECT_EQ(1024, Stat(MEMORY_STAT_GPU));
+    EXPECT_EQ(1024, Stat(MEMORY_STAT_IMAGE));
 }
 
 TEST_F(MemoryStatisticsTest, EveryThirtiethCallSamplesUntilTheTotalSettlesAndFullPanelsSlide) {

@@ -262,6 +262,18 @@ TEST_F(ExtensionCallTest, ServicesAnswerOnlyWhenTheirImplementationIsAvailable) 
     EXPECT_EQ(calls, made);
 }
 
+TEST_F(ExtensionCallTest, TheResourceListingCountsTheBitmapPixelsHeldNotTheDrawingSize) {
+    // Drawn at 64 x 64 (a manifest entry's size) with 16 x 16 pixels in memory: 1024 bytes held.
+    zq_bitmap_t* bitmap = ZQI_GetOrLoadBitmap("!scaled", CACHE_NOTHING, true);
+    ASSERT_NE(nullptr, bitmap);
+    bitmap->width = bitmap->height = 64;
+    bitmap->pixel_width = bitmap->pixel_height = 16;
+    bitmap->pixels = static_cast<uint8_t*>(calloc(16 * 16, 4));  // the table frees it
+    EXPECT_EQ("(null)", Call("ListResourceUsage"));
+    EXPECT_EQ(1, LoggedCount("Bitmap #000 64x64 '!scaled' refc=0 sysmem=1.0KB gpumem=0.0KB texture=0x0"));
+    ZQI_ClearBitmapTable();
+}
+
 TEST_F(ExtensionCallTest, TheResourceListingShowsAtMostEightyHogsLargestFirst) {
     // Bitmaps "on the GPU" with growing textures; the records are the test's own stand-ins.
     const int kBitmaps = 85;
