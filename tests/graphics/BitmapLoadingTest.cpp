@@ -276,6 +276,13 @@ TEST_F(BitmapLoadingTest, AnimatedBitmapsSaveTheFrameTheyShow) {
         EXPECT_EQ(frame.height, jpeg.height);
         EXPECT_TRUE(SameImage(DecodeJPEGReference(EncodeJPEG(frame, 90)), jpeg));
     }
+    // Hibernated while the small frame shows, loaded again: frame 0 shows, and saves, whole.
+    ZQ_Graphics_SetBitmapFrame(sizes, 1);
+    ZQ_Graphics_SetBitmapCacheMode(sizes, CACHE_NOTHING);
+    ZQ_Graphics_SetBitmapCacheMode(sizes, CACHE_PIXELS);
+    EXPECT_EQ(0, sizes->current_frame);
+    ASSERT_TRUE(ZQ_Graphics_SaveBitmap(sizes, "res://reloaded.png", 0));
+    EXPECT_TRUE(SameImage(frames[0], DecodePNGReference(ReadNativeFile(NativeResPath("reloaded.png")))));
 }
 
 TEST_F(BitmapLoadingTest, NumberedFramesLoadWithGapsAndFreeOnce) {
