@@ -168,6 +168,11 @@ void ZQI_FONTS_ReleaseFont(zq_font_t* font) {
     font->name = nullptr;
 }
 
+bool ZQI_ClaimLoadedFont(zq_font_t* font) {
+    int32_t loaded = 1;
+    return font != nullptr && font->loaded.compare_exchange_strong(loaded, 0);
+}
+
 zq_font_t* ZQI_GetFontSlot(int32_t index) {
     return index >= 0 && index < FONT_TABLE_SIZE ? &g_fonts[index] : nullptr;
 }

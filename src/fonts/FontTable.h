@@ -15,6 +15,11 @@ zq_font_t* ZQI_FONTS_GetOrLoadFont(const char* name, bool get);
 // "GET_FONT" (the graphics slot does). A font still in the upload queue leaves it first, and a
 // font the queue step is uploading is waited for.
 void ZQI_FONTS_ReleaseFont(zq_font_t* font);
+// Until a font is loaded its glyph table belongs to the thread loading it. Taking a loaded font
+// (loaded 1 -> 0) gives its glyphs to the caller, who marks it loaded again when done; false
+// while it is loading or another thread holds it. Entries that only read the glyphs refuse or
+// answer nothing while loaded is 0.
+bool ZQI_ClaimLoadedFont(zq_font_t* font);
 // Slot i of the table (0..31); null outside.
 zq_font_t* ZQI_GetFontSlot(int32_t index);
 // The highest slot ever used plus one.
