@@ -173,8 +173,12 @@ void ZQI_InitializeFonts(const FontRuntimeSettings& settings) {
 void ZQI_RecreateFontAtlases() {
     for (int32_t i = 0; i < ZQI_GetFontUsedCount(); ++i) {
         zq_font_t* font = ZQI_GetFontSlot(i);
-        if (font->name != nullptr) {
+        // A free slot is never loaded. A font that is loading or being refreshed is passed over:
+        // its loader builds the atlas when done and queues it, and the queue step uploads it to
+        // this renderer once the font is loaded. A font being released needs none.
+        if (ZQI_ClaimLoadedFont(font)) {
             ZQI_RecreateFontAtlas(font);
+            font->loaded.store(1);
         }
     }
 }

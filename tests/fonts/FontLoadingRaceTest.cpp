@@ -1,7 +1,7 @@
 // Font entries racing a load on another thread. The loader is held inside its atlas packing (the
 // graphics hook): its glyph table is attached by then, yet it still grows, because the Latin-1
-// font's lower-case copies follow the packing. Meanwhile another thread saves the font. Nothing
-// may walk the glyphs then.
+// font's lower-case copies follow the packing. Meanwhile another thread saves the font, or the
+// main thread rebuilds every atlas as a renderer start does. Nothing may walk the glyphs then.
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -166,6 +166,61 @@ TEST_F(FontLoadingRaceTest, ASaveDuringTheLoadIsRefusedAndASaveAfterItWritesTheW
     EXPECT_EQ(memcmp(lower->bitmap.pixels, ZQI_FONTS_FindGlyph(back, 'Q')->bitmap.pixels,
                      kGlyphSide * kGlyphSide * 4),
               0);
+}
+
+// A renderer start rebuilds every atlas on the main thread. A font that is still loading is
+// passed over (its loader builds and queues the atlas itself); the rebuild used to make the
+// lower-case copies at the same time as the loader, in the same table.
+TEST_F(FontLoadingRaceTest, AtlasRebuildPassesOverAFontThatIsLoading) {
+    const int kRounds = 40;
+    for (int round = 0; round < kRounds; ++round) {
+        ResetRace(0);
+        zq_font_t* font = nullptr;
+        std::thread loader([&] { font = graphics_->LoadFont(kRaceFont); });
+        ASSERT_TRUE(WaitFor(g_race.packing));
+        ZQI_RecreateFontAtlases();
+        EXPECT_EQ(g_race.mainPacked.load(), 0) << "round " << round;
+        g_race.otherStarted = 1;
+        loader.join();
+        ASSERT_NE(font, nullptr);
+        EXPECT_EQ(ZQI_GetFontGlyphCount(font), kLoadedGlyphs);
+        EXPECT_EQ(ZQI_FONTS_GetUploadQueueLength(), 1);  // queued by its loader
+        // Loaded now: the next rebuild packs it on the main thread and leaves it loaded.
+        ZQI_RecreateFontAtlases();
+        EXPECT_EQ(g_race.mainPacked.load(), 1);
+        EXPECT_EQ(font->loaded.load(), 1);
+        EXPECT_EQ(ZQI_GetFontGlyphCount(font), kLoadedGlyphs);
+        graphics_->ReleaseFont(font);
+        ASSERT_EQ(font->name, nullptr);
+        EXPECT_EQ(ZQI_FONTS_GetUploadQueueLength(), 0);
+    }
+}
+
+// The queue step walks a queued font's glyphs. A loader queues its font just before it marks the
+// font loaded; until then the font waits in the queue, so a renderer start that passes over a
+// loading font never finds its atlas uploaded to the renderer it has just dropped.
+TEST_F(FontLoadingRaceTest, QueueStepUploadsAFontOnlyOnceItsLoaderIsDone) {
+    static int uploads;
+    uploads = 0;
+    FontGraphicsHooks hooks = {};
+    hooks.regainRenderer = [] { return true; };
+    hooks.uploadBitmap = [](zq_bitmap_t*) { ++uploads; };
+    ZQI_SetFontGraphicsHooks(&hooks);
+    zq_font_t* loading = NewFont("res://loading.mft");
+    zq_font_t* ready = NewFont("res://ready.mft");
+    loading->loaded.store(0);
+    ZQI_FONTS_QueueFontUpload(loading);
+    ZQI_FONTS_QueueFontUpload(ready);
+    ZQI_FONTS_ProcessUploadQueue();
+    EXPECT_EQ(uploads, 1);
+    EXPECT_EQ(ready->atlas.load_state, FONT_ATLAS_UPLOADED);
+    EXPECT_EQ(loading->atlas.load_state, 0);
+    EXPECT_EQ(ZQI_FONTS_GetUploadQueueLength(), 1);
+    loading->loaded.store(1);
+    ZQI_FONTS_ProcessUploadQueue();
+    EXPECT_EQ(uploads, 2);
+    EXPECT_EQ(loading->atlas.load_state, FONT_ATLAS_UPLOADED);
+    EXPECT_EQ(ZQI_FONTS_GetUploadQueueLength(), 0);
 }
 
 }  // namespace
