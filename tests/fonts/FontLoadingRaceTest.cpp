@@ -1,7 +1,7 @@
 // Font entries racing a load on another thread. The loader is held inside its atlas packing (the
 // graphics hook): its glyph table is attached by then, yet it still grows, because the Latin-1
-// font's lower-case copies follow the packing. Meanwhile another thread saves the font, or the
-// main thread rebuilds every atlas as a renderer start does. Nothing may walk the glyphs then.
+// font's lower-case copies follow the packing. Meanwhile another thread saves the font, rebuilds
+// every atlas as a renderer start does, or releases the font. Nothing may walk the glyphs then.
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -192,6 +192,30 @@ TEST_F(FontLoadingRaceTest, AtlasRebuildPassesOverAFontThatIsLoading) {
         EXPECT_EQ(ZQI_GetFontGlyphCount(font), kLoadedGlyphs);
         graphics_->ReleaseFont(font);
         ASSERT_EQ(font->name, nullptr);
+        EXPECT_EQ(ZQI_FONTS_GetUploadQueueLength(), 0);
+    }
+}
+
+// A font obtained twice through GetFont is counted once, so one release hibernates it, even while
+// the other thread is still loading it. The release waits for the load; it used to free the
+// glyphs the loader was packing.
+TEST_F(FontLoadingRaceTest, ReleasingAFontThatIsLoadingWaitsForTheLoad) {
+    const int kRounds = 3;
+    for (int round = 0; round < kRounds; ++round) {
+        ResetRace(20000);
+        std::thread loader([this] { graphics_->GetFont(kRaceFont); });
+        zq_font_t* font = nullptr;
+        std::thread releaser([&] {
+            ASSERT_TRUE(WaitFor(g_race.packing));
+            font = graphics_->GetFont(kRaceFont);
+            g_race.otherStarted = 1;
+            graphics_->ReleaseFont(font);
+        });
+        releaser.join();
+        loader.join();
+        ASSERT_NE(font, nullptr);
+        EXPECT_EQ(font->name, nullptr) << "round " << round;  // released once loaded
+        EXPECT_EQ(font->glyphs, nullptr);
         EXPECT_EQ(ZQI_FONTS_GetUploadQueueLength(), 0);
     }
 }
