@@ -67,8 +67,7 @@ bool RefreshFont(zq_font_t* font) {
         return false;
     }
     // Until a font is loaded its glyph table belongs to the thread loading it (or refreshing it).
-    int32_t loaded = 1;
-    if (!font->loaded.compare_exchange_strong(loaded, 0)) {
+    if (!ZQI_ClaimLoadedFont(font)) {
         ZQI_FontLog(LOG_LEVEL_WARNING, "ZQ_Graphics_RefreshFont: font '%s' is still loading.",
                     font->name != nullptr ? font->name : "");
         return false;
@@ -86,7 +85,13 @@ bool RefreshFont(zq_font_t* font) {
     return result;
 }
 
+// Refused while the font is loading: the loader may still grow its glyph list or free it.
 bool SaveFont(zq_font_t* font, const char* path) {
+    if (font != nullptr && font->loaded.load() == 0) {
+        ZQI_FontLog(LOG_LEVEL_WARNING, "ZQ_Graphics_SaveFont: font '%s' is still loading.",
+                    font->name != nullptr ? font->name : "");
+        return false;
+    }
     return SaveFontFile(font, path);
 }
 
@@ -168,8 +173,12 @@ void ZQI_InitializeFonts(const FontRuntimeSettings& settings) {
 void ZQI_RecreateFontAtlases() {
     for (int32_t i = 0; i < ZQI_GetFontUsedCount(); ++i) {
         zq_font_t* font = ZQI_GetFontSlot(i);
-        if (font->name != nullptr) {
+        // A free slot is never loaded. A font that is loading or being refreshed is passed over:
+        // its loader builds the atlas when done and queues it, and the queue step uploads it to
+        // this renderer once the font is loaded. A font being released needs none.
+        if (ZQI_ClaimLoadedFont(font)) {
             ZQI_RecreateFontAtlas(font);
+            font->loaded.store(1);
         }
     }
 }

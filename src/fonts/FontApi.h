@@ -10,7 +10,8 @@ void ZQI_InstallFontApi(zq_api_t* api);
 // Start-up: takes the run-wide settings, registers the slots' filler and installs them now, and
 // hands the text drawers to the graphics text slot.
 void ZQI_InitializeFonts(const FontRuntimeSettings& settings);
-// Renderer start: every font with a name gets its atlas rebuilt (and uploaded or queued).
+// Renderer start: every loaded font gets its atlas rebuilt (and uploaded or queued); a font still
+// loading is left to its loader, which builds and queues the atlas itself.
 void ZQI_RecreateFontAtlases();
 // Renderer stop: the GPU data of every font's atlas is freed.
 void ZQI_FreeFontAtlasGpuData();

@@ -262,9 +262,18 @@ void ZQI_FONTS_UploadFontAtlas(zq_font_t* font) {
 void ZQI_FONTS_ProcessUploadQueue() {
     // The lock is held throughout, so a release on another thread waits before freeing.
     ZQI_LockCoreMutex(CORE_MUTEX_RESOURCE_QUEUE);
-    for (int32_t taken = 0; taken < kUploadsPerPass && g_uploadQueue.count > 0; ++taken) {
-        zq_font_t* font = g_uploadQueue[0];
-        g_uploadQueue.RemoveAt(0);
+    int32_t index = 0;
+    for (int32_t taken = 0; taken < kUploadsPerPass && index < g_uploadQueue.count;) {
+        zq_font_t* font = g_uploadQueue[index];
+        // A loader queues its font just before it marks it loaded. Uploaded before that, the
+        // atlas could go to a renderer that a restart then drops while passing over the loading
+        // font, and nothing would upload it again: it waits for a later pass instead.
+        if (font->name != nullptr && font->loaded.load() == 0) {
+            ++index;
+            continue;
+        }
+        g_uploadQueue.RemoveAt(index);
+        ++taken;
         if (font->name == nullptr) {
             continue;
         }

@@ -146,12 +146,19 @@ void ZQI_FONTS_ReleaseFont(zq_font_t* font) {
         return;
     }
     ZQI_FontLog(LOG_LEVEL_INFO, "Releasing font '%s'...", font->name != nullptr ? font->name : "");
+    if (font->name == nullptr) {
+        return;  // a free slot (released before): nothing left, and nobody will mark it loaded
+    }
+    // A font handed out by GetFont while another thread still loads it can be released to 0
+    // meanwhile: the loader must finish with the glyphs before they are freed.
+    while (!ZQI_ClaimLoadedFont(font)) {
+        ZQ_Threading_Sleep(1);
+    }
     // The queue step must never upload memory freed below.
     ZQI_FONTS_RemoveFromUploadQueue(font);
     while (font->busy.load() != 0) {
         ZQ_Threading_Sleep(1);
     }
-    font->loaded.store(0);
     const FontGraphicsHooks& hooks = ZQI_GetFontGraphicsHooks();
     if (font->atlas.width == 0 && font->glyphs != nullptr && hooks.freeBitmapGpuData != nullptr) {
         for (FontGlyphNode* node : font->glyphs->order) {
@@ -166,6 +173,11 @@ void ZQI_FONTS_ReleaseFont(zq_font_t* font) {
     memset(&font->atlas, 0, sizeof(font->atlas));
     free(font->name);
     font->name = nullptr;
+}
+
+bool ZQI_ClaimLoadedFont(zq_font_t* font) {
+    int32_t loaded = 1;
+    return font != nullptr && font->loaded.compare_exchange_strong(loaded, 0);
 }
 
 zq_font_t* ZQI_GetFontSlot(int32_t index) {

@@ -11,10 +11,16 @@ struct MemoryEstimates;
 // GetFont (get = true: counted once per font) and LoadFont (counted on every call). Names
 // starting with '!' are never counted. Null when all 32 slots are taken ("Out of free fonts.").
 zq_font_t* ZQI_FONTS_GetOrLoadFont(const char* name, bool get);
-// Frees the font's glyphs, atlas data and name; the slot becomes free. The caller holds
-// "GET_FONT" (the graphics slot does). A font still in the upload queue leaves it first, and a
-// font the queue step is uploading is waited for.
+// Frees the font's glyphs, atlas data and name; the slot becomes free (a free slot: nothing). The
+// caller holds "GET_FONT" (the graphics slot does). A font still loading, or held by a refresh or
+// an atlas rebuild, is waited for; none of them takes "GET_FONT". A font still in the upload
+// queue leaves it first, and a font the queue step is uploading is waited for.
 void ZQI_FONTS_ReleaseFont(zq_font_t* font);
+// Until a font is loaded its glyph table belongs to the thread loading it. Taking a loaded font
+// (loaded 1 -> 0) gives its glyphs to the caller, who marks it loaded again when done; false
+// while it is loading or another thread holds it. Entries that only read the glyphs refuse or
+// answer nothing while loaded is 0.
+bool ZQI_ClaimLoadedFont(zq_font_t* font);
 // Slot i of the table (0..31); null outside.
 zq_font_t* ZQI_GetFontSlot(int32_t index);
 // The highest slot ever used plus one.

@@ -255,7 +255,7 @@ TEST_F(FontTableTest, LowerCaseCopiesExistBeforeTheFontIsQueued) {
 }
 
 // While a font is loading (on whichever thread) its glyph table is not ready: the glyph query
-// and the render check answer nothing, and a refresh leaves the table to the loader.
+// and the render check answer nothing, and a refresh and a save leave the table to the loader.
 TEST_F(FontTableTest, GlyphQueriesAndRefreshWaitForTheFontToLoad) {
     zq_api_t* api = ZQI_GetApi();
     ZQI_InstallFontApi(api);
@@ -269,11 +269,15 @@ TEST_F(FontTableTest, GlyphQueriesAndRefreshWaitForTheFontToLoad) {
     EXPECT_FALSE(graphics->RefreshFont(font));
     EXPECT_EQ(font->glyphs, table);  // untouched: the loader still owns it
     EXPECT_TRUE(HasMessage("ZQ_Graphics_RefreshFont: font 'res://loading!NONE' is still loading."));
+    EXPECT_FALSE(graphics->SaveFont(font, "res://loading-copy.mft"));
+    EXPECT_TRUE(HasMessage("ZQ_Graphics_SaveFont: font 'res://loading!NONE' is still loading."));
+    EXPECT_EQ(ReadResFile("loading-copy.mft"), "");  // nothing written
     EXPECT_EQ(font->loaded.load(), 0);
 
     font->loaded.store(1);
     EXPECT_NE(graphics->GetFontGlyph(font, 'H'), nullptr);
     EXPECT_TRUE(graphics->CanFontRenderText(font, "H"));
+    EXPECT_TRUE(graphics->SaveFont(font, "res://loading-copy.mft"));
     // A refresh takes the font out of the upload queue first: the queued upload would walk the
     // glyphs the refresh frees.
     ZQI_FONTS_QueueFontUpload(font);
