@@ -88,8 +88,11 @@ void DeleteTree(const std::string& folder) {
             std::string path = folder + name;
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 DeleteTree(path + "\\");
-            } else if (!DeleteFileA(path.c_str())) {
-                RemoveFullDeviceLink(path);  // left by a run that did not get to remove it
+            } else if (!DeleteFileA(path.c_str()) &&
+                       GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+                // Listed, yet without attributes: a link to the full device, left by a run that
+                // did not get to remove it.
+                RemoveFullDeviceLink(path);
             }
         } while (FindNextFileA(find, &entry));
         FindClose(find);
