@@ -53,8 +53,8 @@ bool ZQI_InitializeLogging();
 // be created leaves logging in memory only.
 bool ZQI_StartLog(Console* console, const LogSettings& settings);
 
-// Writes one message (see Log.cpp for the rules). Nothing happens before logging has started.
-// Any thread may call it.
+// Writes one message (see Log.cpp for the rules). Nothing happens before logging has started,
+// nor while the calling thread logs quietly (ZQI_BeginQuietLogging). Any thread may call it.
 void ZQI_LogWrite(Console* console, uint16_t level, const char* text);
 // ZQI_LogWrite of a formatted message on the engine's console.
 void ZQI_LogFormat(uint16_t level, const char* format, ...) ZQ_PRINTF_LIKE(2, 3);
