@@ -162,6 +162,9 @@ int32_t ZQ_Popup(int32_t level, const char* format, ...) {
     if (level < g_core.logVerboseLevel) {
         return 0;
     }
+    if (ZQI_IsLoggingQuiet()) {
+        return kPopupNotShown;  // raised by code that serves the log: its line would be dropped too
+    }
     char text[kMessageBufferSize];
     va_list args;
     va_start(args, format);

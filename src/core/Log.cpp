@@ -23,6 +23,17 @@ namespace {
 const int32_t kCoreBuildNumber = 2333;
 const int32_t kThreadNameSize = 256;
 
+// How deep the calling thread is in code that serves the log itself (ZQI_BeginQuietLogging).
+thread_local int32_t t_quietDepth = 0;
+
+// The log's file operations run quiet: a failure they report concerns the log's own file.
+struct QuietScope {
+    QuietScope() { ZQI_BeginQuietLogging(); }
+    ~QuietScope() { ZQI_EndQuietLogging(); }
+    QuietScope(const QuietScope&) = delete;
+    QuietScope& operator=(const QuietScope&) = delete;
+};
+
 // The engine's console, built in zeroed static storage on first use and never destroyed: threads
 // may still log while the process exits.
 Console* EngineConsole() {
@@ -91,6 +102,7 @@ char* RingText(uint32_t level, const char* text) {
 // write, so lines from several threads interleave whole.
 void AppendToFile(const Console* console, uint32_t level, uint32_t lineNumber, const zq_date_t& time,
                   const char* threadName, bool hasThreadName, const char* text) {
+    QuietScope quiet;
     const ZQI_LogFileOps& ops = ZQI_GetLogFileOps();
     void* file = ops.open(console->logFileName, "a");
     if (file == nullptr) {
@@ -151,6 +163,7 @@ void WriteBanner(void* file) {
 
 // Creates (truncates) the log file and writes the banner. False when it cannot be created.
 bool CreateLogFile(Console* console, const char* name) {
+    QuietScope quiet;
     const ZQI_LogFileOps& ops = ZQI_GetLogFileOps();
     void* file = ops.open(name, "w");
     if (file == nullptr) {
@@ -246,7 +259,7 @@ bool ZQI_StartLog(Console* console, const LogSettings& settings) {
 }
 
 void ZQI_LogWrite(Console* console, uint16_t level, const char* text) {
-    if (console == nullptr || !console->loggingStarted) {
+    if (console == nullptr || !console->loggingStarted || t_quietDepth > 0) {
         return;
     }
     if (text == nullptr) {
@@ -323,12 +336,27 @@ String ZQI_BuildLogFileNameAt(const LogSettings& settings, const ZQI_SysDate& da
     // One file per run in developer mode: the minute it started, then a counter while taken.
     String name = String::FromFormat("%s://%s-%.4d-%.2d-%.2d-%.2d-%.2d.log", scheme, base.CStr(), date.year,
                                      date.month, date.day, date.hour, date.minute);
+    QuietScope quiet;
     const ZQI_LogFileOps& ops = ZQI_GetLogFileOps();
     for (int32_t counter = 1; counter <= 99 && ops.exists(name.CStr()); ++counter) {
         name.Format("%s://%s-%.4d-%.2d-%.2d-%.2d-%.2d-%d.log", scheme, base.CStr(), date.year, date.month,
                     date.day, date.hour, date.minute, counter);
     }
     return name;
+}
+
+void ZQI_BeginQuietLogging() {
+    ++t_quietDepth;
+}
+
+void ZQI_EndQuietLogging() {
+    if (t_quietDepth > 0) {
+        --t_quietDepth;
+    }
+}
+
+bool ZQI_IsLoggingQuiet() {
+    return t_quietDepth > 0;
 }
 
 void ZQI_LogClosingSummary() {

@@ -53,11 +53,21 @@ bool ZQI_InitializeLogging();
 // be created leaves logging in memory only.
 bool ZQI_StartLog(Console* console, const LogSettings& settings);
 
-// Writes one message (see Log.cpp for the rules). Nothing happens before logging has started.
-// Any thread may call it.
+// Writes one message (see Log.cpp for the rules). Nothing happens before logging has started,
+// nor while the calling thread logs quietly (ZQI_BeginQuietLogging). Any thread may call it.
 void ZQI_LogWrite(Console* console, uint16_t level, const char* text);
 // ZQI_LogWrite of a formatted message on the engine's console.
 void ZQI_LogFormat(uint16_t level, const char* format, ...) ZQ_PRINTF_LIKE(2, 3);
+
+// Code that serves the log itself runs between these on its thread: the log's own file
+// operations, and the console's drawing of the ring. Whatever such code reports would run it
+// again (a log file that cannot be closed reports that, which closes the log file again), so
+// messages the thread raises in between are dropped: not counted, not kept, not written, and no
+// popup is shown for them. Other threads log as usual. Pairs nest.
+void ZQI_BeginQuietLogging();
+void ZQI_EndQuietLogging();
+// True between ZQI_BeginQuietLogging and its ZQI_EndQuietLogging on the calling thread.
+bool ZQI_IsLoggingQuiet();
 
 // The log file's virtual path from the core's settings: "<scheme>://<id>-YYYY-MM-DD-hh-mm.log"
 // in developer mode (with "-1" to "-99" while the name is taken), else "<scheme>://<id>.log".

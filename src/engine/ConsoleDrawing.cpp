@@ -11,6 +11,7 @@
 #include "core/ConsoleFilter.h"
 #include "core/ConsoleOverlay.h"
 #include "core/CoreState.h"
+#include "core/Log.h"
 #include "core/NamedMutex.h"
 #include "engine/OverlayDrawing.h"
 #include "engine/RuntimeState.h"
@@ -187,6 +188,11 @@ void ZQI_DrawConsole(Console* console) {
     ZQI_ResetOverlayTextState();
     ZQI_LockCoreMutex(CORE_MUTEX_PRINT);
     ZQ_Threading_LockMutex(console->mutex);
+    // The texts are drawn as markup, and the text drawing reports what it dislikes in them (a
+    // deprecated tag, say). Logged, such a report would join the ring in the middle of this walk
+    // over it (the locks let this thread in), and next frame its own text would be drawn and
+    // reported again, more lines every frame; so what the drawing reports is dropped.
+    ZQI_BeginQuietLogging();
     const ConsoleView view = ZQI_UpdateConsoleView(console, frame.textHeight, frame.pixelSize,
                                                    IsDraggingScrollBar(frame), ZQ_GetInputState(kPointerY));
     DrawBackground(console, frame);
@@ -196,6 +202,7 @@ void ZQI_DrawConsole(Console* console) {
     // A click next frame finds the line drawn under the pointer now.
     console->drawnAreaHeight = static_cast<int32_t>(frame.areaBottom);
     console->drawnLineAdvance = static_cast<float>(frame.lineAdvance);
+    ZQI_EndQuietLogging();
     ZQ_Threading_UnlockMutex(console->mutex);
     ZQI_UnlockCoreMutex(CORE_MUTEX_PRINT);
     ZQI_OverlayColor(1.0f, 1.0f, 1.0f);

@@ -53,6 +53,9 @@ void ZQI_InstallFileSystemApi(zq_api_t* api);
 // fill a buffer, so a full disk shows first when that buffer is flushed.
 bool ZQI_CloseFile(zq_file_t* file);
 bool ZQI_FlushFile(zq_file_t* file);
+// ZQI_CloseFile without the log line about a failed close: for the log's own file, whose failure
+// cannot be written to the log (logging it would write, and close, the log file again).
+bool ZQI_CloseFileQuietly(zq_file_t* file);
 // Opens a path (plain paths through the search paths) without the open-file list.
 zq_file_t* ZQI_OpenFile(const char* path, ZQFileSystem::FileMode mode);
 // The first search path whose system holds the plain path: its native path and scheme. Empty

@@ -55,8 +55,9 @@ void LogFileFlush(void* file) {
     ZQ_FileSystem_FlushFile(static_cast<zq_file_t*>(file));
 }
 
+// Quiet as well: a close that fails is the log's own file failing, which the log cannot record.
 void LogFileClose(void* file) {
-    ZQ_FileSystem_CloseFile(static_cast<zq_file_t*>(file));
+    ZQI_CloseFileQuietly(static_cast<zq_file_t*>(file));
 }
 
 // ---- The foundation's file services over the API ----------------------------------------------

@@ -66,6 +66,29 @@ bool IsWriteMode(FileMode mode) {
            mode == ZQFileSystem::FILE_MODE_REWRITE;
 }
 
+// Closes the file through its system and frees the handle; a failed close is logged when asked.
+bool CloseAndRelease(zq_file_t* handle, bool reportFailure) {
+    if (handle == nullptr || handle->file == nullptr) {
+        return false;
+    }
+    if (handle->path != nullptr && IsTracked(handle->path)) {
+        Untrack(handle);
+    }
+    File* file = handle->file;
+    System* system = ZQI_GetFileSystem(file->scheme);
+    const bool closed = system != nullptr && system->CloseFile(file);
+    if (!closed && reportFailure) {
+        ZQI_FileSystemLog(
+            2,
+            "ZQ_FileSystem_CloseFile: '%s' could not be closed by its file system; data written "
+            "to it may be lost.",
+            handle->path != nullptr ? handle->path : "");
+    }
+    free(handle->path);
+    free(handle);
+    return closed;
+}
+
 }  // namespace
 
 zq_file_t* ZQI_OpenFile(const char* path, FileMode mode) {
@@ -144,25 +167,11 @@ void ZQ_FileSystem_CloseFile(zq_file_t* handle) {
 }
 
 bool ZQI_CloseFile(zq_file_t* handle) {
-    if (handle == nullptr || handle->file == nullptr) {
-        return false;
-    }
-    if (handle->path != nullptr && IsTracked(handle->path)) {
-        Untrack(handle);
-    }
-    File* file = handle->file;
-    System* system = ZQI_GetFileSystem(file->scheme);
-    const bool closed = system != nullptr && system->CloseFile(file);
-    if (!closed) {
-        ZQI_FileSystemLog(
-            2,
-            "ZQ_FileSystem_CloseFile: '%s' could not be closed by its file system; data written "
-            "to it may be lost.",
-            handle->path != nullptr ? handle->path : "");
-    }
-    free(handle->path);
-    free(handle);
-    return closed;
+    return CloseAndRelease(handle, true);
+}
+
+bool ZQI_CloseFileQuietly(zq_file_t* handle) {
+    return CloseAndRelease(handle, false);
 }
 
 uint64_t ZQ_FileSystem_ReadFile(void* buffer, uint64_t size, zq_file_t* handle) {

@@ -32,6 +32,9 @@ struct MemoryFiles {
     std::vector<std::string> openModes;
     int32_t closes = 0;
     bool refuseOpen = false;
+    // When set, every close reports its failure through this console's log, as the engine's
+    // file system reports a close that a full disk failed.
+    Console* closesReportTo = nullptr;
 };
 
 MemoryFiles& Files() {
@@ -72,9 +75,16 @@ int32_t MemoryWrite(void* file, const char* text, int32_t length) {
 void MemoryFlush(void*) {}
 
 void MemoryClose(void* file) {
-    FilesGuard guard;
-    ++Files().closes;
-    delete static_cast<MemoryFile*>(file);
+    Console* reportTo = nullptr;
+    {
+        FilesGuard guard;
+        ++Files().closes;
+        reportTo = Files().closesReportTo;
+        delete static_cast<MemoryFile*>(file);
+    }
+    if (reportTo != nullptr) {
+        ZQI_LogWrite(reportTo, LOG_LEVEL_ERROR, "the log file could not be closed");
+    }
 }
 
 std::string FileText(const std::string& path) {
@@ -123,6 +133,7 @@ protected:
         Files().openModes.clear();
         Files().closes = 0;
         Files().refuseOpen = false;
+        Files().closesReportTo = nullptr;
     }
     void TearDown() override {
         for (Console* console : consoles_) {
@@ -351,6 +362,26 @@ TEST_F(LogTest, ALineThatCannotBeAppendedIsOnlyMissingFromTheFile) {
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "0001: [T] first");
     EXPECT_EQ(lines[1], "0003: [T] third");
+}
+
+// Each line closes the log file, and a close that fails is reported through the log: what the
+// log's own file operations report must not be logged again, or a full disk would have every
+// report close the file and report once more, until the stack runs out.
+TEST_F(LogTest, WhatTheLogsOwnFileOperationsReportIsNotLoggedAgain) {
+    Console* console = StartedConsole(Settings(0, true));
+    Files().closesReportTo = console;
+    ZQI_LogWrite(console, LOG_LEVEL_WARNING, "first");
+    ZQI_LogWrite(console, LOG_LEVEL_INFO, "second");
+    Files().closesReportTo = nullptr;
+    ZQI_LogWrite(console, LOG_LEVEL_INFO, "third");
+    EXPECT_EQ(Files().closes, 4);  // the banner's and one per line
+    ASSERT_EQ(console->lines.count, 3);
+    EXPECT_EQ(RingText(console, 0), "[WARNING] first");
+    EXPECT_EQ(RingText(console, 1), "second");
+    EXPECT_EQ(RingText(console, 2), "third");
+    EXPECT_EQ(console->levelCounters[LOG_LEVEL_ERROR], 0u);
+    EXPECT_EQ(LoggedLines(kFileName),
+              std::vector<std::string>({"0001: [T] [WARNING] first", "0002: [T] second", "0003: [T] third"}));
 }
 
 struct ThreadLines {

@@ -69,6 +69,16 @@ int32_t RecordEvent(const zq_event_t* event) {
     return 0;
 }
 
+// The ring's newest lines, for failure messages.
+std::string RingTexts(const Console* console) {
+    std::string text;
+    for (int32_t i = console->lines.count > 12 ? console->lines.count - 12 : 0; i < console->lines.count;
+         ++i) {
+        text += std::string("\n") + (console->lines[i].text != nullptr ? console->lines[i].text : "");
+    }
+    return text;
+}
+
 }  // namespace
 
 class ConsoleEngine : public ::testing::Test {
@@ -230,6 +240,23 @@ TEST_F(OverlayPicture, TheInputLineIsWrittenInWhiteGlyphsAboveTheLowerEdge) {
     EXPECT_GE(brightPixels(10, 10 + textWidth), 4 * 8);  // four W of at least eight lit pixels
     EXPECT_EQ(0, brightPixels(0, 10));
     EXPECT_EQ(0, brightPixels(10 + textWidth + 4, 10 + textWidth + 80));
+}
+
+// The lines are drawn as marked-up text, and the text drawing reports the deprecated scale tag
+// (a popup, so a log line) of a line it draws. What drawing the console reports must not become
+// lines of the ring, which the next frame draws and reports again, more of them every frame.
+TEST_F(OverlayPicture, WhatDrawingTheLinesReportsDoesNotFeedTheRing) {
+    AddFeature("NO_POPUPS");
+    Console* console = ZQI_GetConsole();
+    console->open = 1;
+    console->openFactor = 1.0f;
+    RunFrames(2);  // the console font is made and announced
+    ZQI_GetApi()->Log(0, "%s", "an old layout: |scale=2|big");
+    const int32_t lines = console->lines.count;
+    const uint32_t warnings = console->levelCounters[LOG_LEVEL_WARNING];
+    RunFrames(5);
+    EXPECT_EQ(lines, console->lines.count) << RingTexts(console);
+    EXPECT_EQ(warnings, console->levelCounters[LOG_LEVEL_WARNING]);
 }
 
 // Ctrl-V pastes the real clipboard's first line at the cursor.

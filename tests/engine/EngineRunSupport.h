@@ -91,6 +91,14 @@ private:
     std::string key_;
 };
 
+// Under Wine: makes the file (replacing whatever is there) a symbolic link to the Unix system's
+// always-full device, which opens, takes writes into the C runtime's buffer and fails every
+// flush, as a full disk does. Windows has no such device and no way to make the link, so Wine's
+// start of a Unix program does it. False when not under Wine or the link did not appear.
+bool LinkToFullDevice(const std::string& windowsPath);
+// Removes such a link (Wine's own file deletion refuses a device); false when it is still there.
+bool RemoveFullDeviceLink(const std::string& windowsPath);
+
 // "key=value" lines of the recording program's report; empty when there is none.
 std::map<std::string, std::string> ReadRunReport(const EngineRunFolder& folder);
 int ReportNumber(const std::map<std::string, std::string>& report, const std::string& key);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "FileSystemTestSupport.h"
+#include "FullDisk.h"
 #include "core/ApiTable.h"
 #include "core/CoreState.h"
 #include "core/LogFile.h"
@@ -391,6 +392,28 @@ TEST_F(FileSystemApiTest, TheLogAndTheFoundationHelpersUseTheFileSystem) {
     WriteNativeFile(Res("found.txt"), "x");
     ZQ_FileSystem_AddSearchPath("res://", false);
     EXPECT_STREQ("res://found.txt", ZQI_FindFileInSearchPaths("found.txt").CStr());
+}
+
+// The log writes each line through these operations, and whatever they reported would be logged,
+// which writes the log file again: on a full disk their failures stay quiet, whether the buffer
+// is lost at the flush (a line) or at the close (the banner).
+TEST_F(FileSystemApiTest, TheLogsFileOperationsReportNothingOnAFullDisk) {
+    EngineTest::ScopedFullDisk full(SCHEME_LOGS, "game.log");
+    const ZQI_LogFileOps& ops = ZQI_GetLogFileOps();
+    Captured() = CapturedMessages();
+    void* banner = ops.open("logs://game.log", "w");
+    ASSERT_NE(nullptr, banner);
+    EXPECT_EQ(7, ops.write(banner, "banner\n", 7));
+    ops.close(banner);
+    void* line = ops.open("logs://game.log", "a");
+    ASSERT_NE(nullptr, line);
+    EXPECT_EQ(5, ops.write(line, "line\n", 5));
+    ops.flush(line);
+    ops.close(line);
+    EXPECT_EQ(2, full.System().failedOpenings);
+    EXPECT_TRUE(Captured().logs.empty()) << Captured().logs.front();
+    EXPECT_TRUE(Captured().popups.empty()) << Captured().popups.front();
+    EXPECT_EQ(0, ZQI_GetOpenFileCount());
 }
 
 TEST_F(FileSystemApiTest, FileDialogRefusesAnInvalidFolder) {

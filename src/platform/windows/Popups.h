@@ -22,8 +22,9 @@ enum PopupMode : int32_t {
     POPUP_MODE_CANCEL_TRY_CONTINUE = 4
 };
 
-// Answers. On the engine's own popups (mode 0) Cancel has none: it ends the process with exit
-// code -1 at once, without exit handlers or static destructors. A box with explicit buttons (the
+// Answers. On the engine's own popups (mode 0) Cancel has none: it flushes the C streams of the
+// shared C runtimes loaded in the process (waiting at most 5 s for them) and ends the process with
+// exit code -1, without exit handlers or static destructors. A box with explicit buttons (the
 // program's "ShowPopup") answers Cancel with 2.
 enum PopupAnswer : int32_t {
     POPUP_ANSWER_NONE = 0,
