@@ -92,6 +92,22 @@ TEST_F(HTTPSystemTest, FailedDownloadsLeaveNoCacheFile) {
     EXPECT_FALSE(NativeFileExists(CacheFile(cut)));
 }
 
+// The cache file is the whole body the server sent: another field that merely ends in
+// "Content-Length" does not cut it, and a Content-Length that is no number fails the download.
+TEST_F(HTTPSystemTest, OnlyTheContentLengthFieldLimitsTheCachedFile) {
+    TestHttpServer server({{HttpAnswer("HTTP/1.0 200 OK", {"X-Original-Content-Length: 4"}, "0123456789")},
+                           {HttpAnswer("HTTP/1.0 200 OK", {"Content-Length: ten"}, "0123456789")}});
+    std::string whole = server.Url("/whole.bin");
+    File* file = Http()->OpenFile(SCHEME_HTTP, whole.c_str(), FILE_MODE_READ);
+    ASSERT_NE(nullptr, file);
+    EXPECT_EQ("0123456789", ReadAndClose(file));
+    EXPECT_EQ("0123456789", ReadNativeFile(CacheFile(whole)));
+    std::string unreadable = server.Url("/unreadable.bin");
+    EXPECT_EQ(nullptr, Http()->OpenFile(SCHEME_HTTP, unreadable.c_str(), FILE_MODE_READ));
+    EXPECT_TRUE(AnyPrintContains("File System: failed to download file '" + unreadable + "' (status -8)."));
+    EXPECT_EQ(std::vector<std::string>{HTTPSystem::MakeCacheName(whole.c_str()).CStr()}, CacheFolderFiles());
+}
+
 // A download that stalls after its status line is not a file: nothing is cached, and the next
 // opening downloads again.
 TEST_F(HTTPSystemTest, ACutDownloadIsNeverCached) {

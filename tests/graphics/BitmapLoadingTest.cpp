@@ -284,6 +284,26 @@ TEST_F(HttpImageTest, DownloadedOnceIntoTheCache) {
     EXPECT_EQ(1u, server.Requests().size());
 }
 
+// The reply's fields are found by their whole names: servers commonly send
+// "X-Content-Type-Options" before "Content-Type".
+TEST_F(HttpImageTest, HeaderFieldsAreFoundByTheirWholeNames) {
+    const TestImage image = PatternImage(4, 5, 6, true);
+    const std::string png = EncodePNG(image);
+    const std::string kilobyte(1024, 'k');
+    TestHttpServer server(
+        {{HttpAnswer("HTTP/1.0 200 OK", {"X-Content-Type-Options: nosniff", "content-type: image/png"}, png)},
+         {HttpAnswer("HTTP/1.0 200 OK", {"X-Content-Type: image/png"}, png)},
+         {HttpAnswer("HTTP/1.0 200 OK", {"X-Content-Length: 4096", "Content-Length: 2048"}, kilobyte)}});
+    ASSERT_TRUE(server.IsListening());
+    zq_bitmap_t* typed = Get(server.Url("/typed"));
+    EXPECT_TRUE(PixelsEqual(typed, image));
+    EXPECT_EQ(png, ReadNativeFile(NativeCachePath(CacheFile(server.Url("/typed")).substr(8) + ".png")));
+    EXPECT_EQ(nullptr, Get(server.Url("/untyped"))->pixels);
+    EXPECT_TRUE(Logged("ZQI_LoadBitmapHTTP: No Content-Type defined in header:"));
+    EXPECT_EQ(nullptr, Get(server.Url("/half.png"))->pixels);
+    EXPECT_TRUE(Logged("Download not complete (50% of 2.0KB done, ret -8). Not saving."));
+}
+
 TEST_F(HttpImageTest, ContentTypeNamesFilesWithoutExtension) {
     const TestImage image = PatternImage(6, 6, 3, true);
     const std::string jpeg = EncodeJPEG(image, 90);
