@@ -5,9 +5,11 @@
 
 #include "core/Buffer.h"
 #include "filesystem/FileSystemServices.h"
+#include "filesystem/FileSystemTable.h"
 #include "filesystem/HttpClient.h"
 #include "filesystem/NativePlatform.h"
 #include "filesystem/SchemeRoots.h"
+#include "filesystem/VirtualPath.h"
 
 namespace ZQFileSystem {
 
@@ -142,4 +144,17 @@ bool ZQI_StoreDownloadedFile(ZQFileSystem::System* system, SchemeId scheme, cons
     }
     ZQI_FileSystemLog(2, "ZQI_StoreDownloadedFile: could not store the download in '%s'.", nativePath);
     return false;
+}
+
+bool ZQI_StoreDownloadedPath(const char* path, const void* data, uint64_t size) {
+    if (path == nullptr || !ZQI_IsPathValid(path, true, false)) {
+        return false;
+    }
+    const SchemeId scheme = ZQI_GetSchemeId(path);
+    if (scheme == SCHEME_RES && !ZQI_IsResourceWriteAllowed()) {
+        return false;
+    }
+    String nativePath;
+    ConvertPathToNativePath(nativePath, scheme, path);
+    return ZQI_StoreDownloadedFile(ZQI_GetFileSystem(scheme), scheme, nativePath.CStr(), data, size);
 }

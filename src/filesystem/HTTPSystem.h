@@ -2,7 +2,7 @@
 // file in cache://, written under a temporary name and renamed only once complete; later
 // openings read that copy. Files it hands out belong to the native system that holds cache://,
 // and are closed through it. Also the one way downloads are stored as cache files
-// (ZQI_StoreDownloadedFile).
+// (ZQI_StoreDownloadedFile), which the http:// images use too.
 #pragma once
 
 #include "filesystem/FileSystem.h"
@@ -47,3 +47,6 @@ private:
 // whole stores ever give it that name. False (logged) when the bytes could not be stored.
 bool ZQI_StoreDownloadedFile(ZQFileSystem::System* system, SchemeId scheme, const char* nativePath,
                              const void* data, uint64_t size);
+// The same for a virtual path ("cache://name"), through the system that serves its scheme.
+// False as well for a path that is not valid or whose scheme has no system.
+bool ZQI_StoreDownloadedPath(const char* path, const void* data, uint64_t size);

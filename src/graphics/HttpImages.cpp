@@ -7,6 +7,7 @@
 #include "core/ApiTable.h"
 #include "core/Buffer.h"
 #include "filesystem/FileSystemApi.h"
+#include "filesystem/HTTPSystem.h"
 #include "filesystem/HttpClient.h"
 #include "filesystem/HttpResponse.h"
 #include "foundation/TextUtils.h"
@@ -82,19 +83,14 @@ bool ExtensionFromContentType(const char* header, const char** extension) {
     return true;
 }
 
+// A cut cache file would be served as the whole image by every later load, so the file is
+// stored the way the http:// file system stores its downloads: complete, then renamed.
 bool WriteCacheFile(const char* path, const zq_buffer_t* body) {
-    zq_file_t* file = ZQ_FileSystem_OpenFile(path, "wb");
-    if (file == nullptr) {
+    if (!ZQI_StoreDownloadedPath(path, body->data, body->size)) {
         ZQ_Log(2, "Unable to open '%s'\n", path);
         return false;
     }
-    bool written = ZQ_FileSystem_WriteFile(body->data, body->size, file) == body->size;
-    // A cut cache file would be served as the whole image by every later load.
-    written = ZQI_CloseFile(file) && written;
-    if (!written) {
-        ZQ_FileSystem_DeleteFile(path);
-    }
-    return written;
+    return true;
 }
 
 // GET into the buffers; true only for status 200 with the whole body.
