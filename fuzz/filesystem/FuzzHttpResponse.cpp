@@ -1,7 +1,9 @@
 // Fuzz target: an HTTP response header arriving byte by byte, then the status, the Location and
-// the Content-Length taken from it, and the host of the bytes read as a URL.
+// the Content-Length taken from it (a value never holds a line end or outer blanks; a length is
+// never negative and is left alone unless given), and the host of the bytes read as a URL.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "filesystem/HttpClient.h"
@@ -19,9 +21,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         __builtin_trap();  // a status must never look like one of the client's error codes
     }
     String location;
-    ZQI_FindHttpHeaderValue(header.Text(), "Location: ", location);
-    int64_t length = 0;
-    if (ZQI_ParseHttpContentLength(header.Text(), &length) && length < 0) {
+    if (ZQI_FindHttpHeaderValue(header.Text(), "Location", location)) {
+        const char* value = location.CStr();
+        const size_t length = strlen(value);
+        // A value is one line without the blanks around it.
+        if (strpbrk(value, "\r\n") != nullptr ||
+            (length > 0 && (value[0] == ' ' || value[0] == '\t' || value[length - 1] == ' ' ||
+                            value[length - 1] == '\t'))) {
+            __builtin_trap();
+        }
+    }
+    int64_t length = -1;
+    const HttpContentLength announced = ZQI_ParseHttpContentLength(header.Text(), &length);
+    if ((announced == HTTP_LENGTH_GIVEN && length < 0) || (announced != HTTP_LENGTH_GIVEN && length != -1)) {
         __builtin_trap();
     }
     std::string url(reinterpret_cast<const char*>(data), size);

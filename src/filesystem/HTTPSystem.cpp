@@ -5,8 +5,11 @@
 
 #include "core/Buffer.h"
 #include "filesystem/FileSystemServices.h"
+#include "filesystem/FileSystemTable.h"
 #include "filesystem/HttpClient.h"
+#include "filesystem/NativePlatform.h"
 #include "filesystem/SchemeRoots.h"
+#include "filesystem/VirtualPath.h"
 
 namespace ZQFileSystem {
 
@@ -14,9 +17,6 @@ namespace {
 
 // The engine's own request state word for downloads; nothing cancels them but the quit flag.
 uint32_t g_downloadState = 0;
-
-// Numbers the temporary files of downloads, so two downloads of one URL never share one.
-std::atomic<uint32_t> g_downloadCounter(0);
 
 bool IsCacheNameCharacter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
@@ -74,38 +74,12 @@ File* HTTPSystem::Download(const char* url, const String& cacheFile) {
     } else {
         ZQI_FileSystemPrint("File System: downloading file '%s' completed (%i bytes).", url,
                             static_cast<int32_t>(body->size));
-        if (StoreInCache(body, cacheFile)) {
+        if (ZQI_StoreDownloadedFile(cache_, SCHEME_CACHE, cacheFile.CStr(), body->data, body->size)) {
             result = cache_->OpenFile(SCHEME_CACHE, cacheFile.CStr(), FILE_MODE_READ);
         }
     }
     ZQ_FreeBuffer(body);
     return result;
-}
-
-// The body goes to a temporary file of this download and takes the cache file's name only when
-// it is all on disk: a cache file is always a whole download, and a reader of it (another
-// thread's opening) never sees it cut or emptied by a second download of the same URL.
-bool HTTPSystem::StoreInCache(const zq_buffer_t* body, const String& cacheFile) {
-    String temporary =
-        String::FromFormat("%s.download-%u", cacheFile.CStr(), static_cast<uint32_t>(++g_downloadCounter));
-    File* target = cache_->OpenFile(SCHEME_CACHE, temporary.CStr(), FILE_MODE_WRITE);
-    if (target == nullptr) {
-        ZQI_FileSystemLog(2, "HTTPSystem::OpenFile: could not create '%s'.", temporary.CStr());
-        return false;
-    }
-    const bool written = body->size == 0 || target->Write(body->data, body->size) == body->size;
-    const bool closed = cache_->CloseFile(target);
-    if (written && closed && cache_->ReplaceFile(SCHEME_CACHE, temporary.CStr(), cacheFile.CStr(), false)) {
-        return true;
-    }
-    cache_->DeleteFile(SCHEME_CACHE, temporary.CStr());
-    if (written && closed && cache_->FileExists(SCHEME_CACHE, cacheFile.CStr())) {
-        // Another download of the URL got there first and its file is open (Windows refuses to
-        // replace an open file); that one is just as whole.
-        return true;
-    }
-    ZQI_FileSystemLog(2, "HTTPSystem::OpenFile: could not store the download in '%s'.", cacheFile.CStr());
-    return false;
 }
 
 bool HTTPSystem::FileExists(SchemeId scheme, const char* url) {
@@ -130,3 +104,57 @@ bool HTTPSystem::GetFileInfo(SchemeId scheme, const char*, zq_file_info_t*) {
 }
 
 }  // namespace ZQFileSystem
+
+namespace {
+
+// Numbers the temporary files of this process's downloads, so two of one URL never share one.
+std::atomic<uint32_t> g_downloadCounter(0);
+
+// "<target>.download-<process id>-<number>": the process id keeps apart the stores of engine
+// instances running at once over one cache folder, the number those of this process's threads.
+String MakeTemporaryName(const char* nativePath) {
+    return String::FromFormat("%s.download-%u-%u", nativePath, ZQI_NativeProcessId(),
+                              static_cast<uint32_t>(++g_downloadCounter));
+}
+
+}  // namespace
+
+bool ZQI_StoreDownloadedFile(ZQFileSystem::System* system, SchemeId scheme, const char* nativePath,
+                             const void* data, uint64_t size) {
+    using namespace ZQFileSystem;
+    if (system == nullptr || nativePath == nullptr || (data == nullptr && size != 0)) {
+        return false;
+    }
+    const String temporary = MakeTemporaryName(nativePath);
+    File* target = system->OpenFile(scheme, temporary.CStr(), FILE_MODE_WRITE);
+    if (target == nullptr) {
+        ZQI_FileSystemLog(2, "ZQI_StoreDownloadedFile: could not create '%s'.", temporary.CStr());
+        return false;
+    }
+    const bool written = size == 0 || target->Write(data, size) == size;
+    const bool closed = system->CloseFile(target);
+    if (written && closed && system->ReplaceFile(scheme, temporary.CStr(), nativePath, false)) {
+        return true;
+    }
+    system->DeleteFile(scheme, temporary.CStr());
+    if (written && closed && system->FileExists(scheme, nativePath)) {
+        // Another store of the download got there first and its file is open (Windows refuses
+        // to replace an open file); that one is just as whole.
+        return true;
+    }
+    ZQI_FileSystemLog(2, "ZQI_StoreDownloadedFile: could not store the download in '%s'.", nativePath);
+    return false;
+}
+
+bool ZQI_StoreDownloadedPath(const char* path, const void* data, uint64_t size) {
+    if (path == nullptr || !ZQI_IsPathValid(path, true, false)) {
+        return false;
+    }
+    const SchemeId scheme = ZQI_GetSchemeId(path);
+    if (scheme == SCHEME_RES && !ZQI_IsResourceWriteAllowed()) {
+        return false;
+    }
+    String nativePath;
+    ConvertPathToNativePath(nativePath, scheme, path);
+    return ZQI_StoreDownloadedFile(ZQI_GetFileSystem(scheme), scheme, nativePath.CStr(), data, size);
+}

@@ -1,7 +1,8 @@
 // ZQFileSystem::HTTPSystem: the http:// scheme. A URL is downloaded once with a GET and kept as a
 // file in cache://, written under a temporary name and renamed only once complete; later
-// openings read that copy. Files it hands out belong to the native
-// system that holds cache://, and are closed through it.
+// openings read that copy. Files it hands out belong to the native system that holds cache://,
+// and are closed through it. Also the one way downloads are stored as cache files
+// (ZQI_StoreDownloadedFile), which the http:// images use too.
 #pragma once
 
 #include "filesystem/FileSystem.h"
@@ -31,7 +32,21 @@ private:
     System* cache_;
 
     File* Download(const char* url, const String& cacheFile);
-    bool StoreInCache(const zq_buffer_t* body, const String& cacheFile);
 };
 
 }  // namespace ZQFileSystem
+
+// Stores downloaded bytes as the file nativePath of system (under scheme). They are written
+// whole to a temporary file beside it, "<nativePath>.download-<process id>-<number>" (unique
+// among every thread of every running process), which then takes the file's name in one step.
+// So the file only ever appears complete: a store that fails or is cut off (a full disk, a
+// killed process) never leaves a cut file under that name for later readers to take as whole,
+// and stores of the same download by several threads or processes never write into one file.
+// A failed store removes its temporary and leaves an earlier file as it was. When the file
+// cannot be replaced because a reader has it open (Windows), a file already there counts: only
+// whole stores ever give it that name. False (logged) when the bytes could not be stored.
+bool ZQI_StoreDownloadedFile(ZQFileSystem::System* system, SchemeId scheme, const char* nativePath,
+                             const void* data, uint64_t size);
+// The same for a virtual path ("cache://name"), through the system that serves its scheme.
+// False as well for a path that is not valid or whose scheme has no system.
+bool ZQI_StoreDownloadedPath(const char* path, const void* data, uint64_t size);

@@ -265,6 +265,25 @@ int32_t ReceiveBody(ZQI_Socket* socket, const Exchange& exchange, int64_t limit,
     }
 }
 
+// A body can be taken only where its end is known: a Content-Length that is no plain number
+// (or two that disagree) leaves it unknown, so no length is made up for it; one beyond what
+// the client can hold would only fail after the whole body has been waited for.
+bool IsUsableLength(const Exchange& exchange, HttpContentLength announced, int64_t expected) {
+    if (announced == HTTP_LENGTH_INVALID) {
+        ZQI_FileSystemLog(1,
+                          "HttpTransfer: the Content-Length of the answer from '%s' is not one plain number; "
+                          "not taking the body.",
+                          exchange.url);
+        return false;
+    }
+    if (announced == HTTP_LENGTH_GIVEN && expected > static_cast<int64_t>(ZQI_HTTP_MAX_BODY)) {
+        ZQI_FileSystemLog(2, "HttpTransfer: the body from '%s' is larger than the client can hold.",
+                          exchange.url);
+        return false;
+    }
+    return true;
+}
+
 void StoreHeader(zq_buffer_t* out, const HttpHeaderText& header) {
     uint32_t size = header.Length() + 1;
     out->data = static_cast<uint8_t*>(malloc(size));
@@ -282,7 +301,7 @@ bool FollowRedirect(const Exchange& exchange, const HttpHeaderText& header, int3
                     int32_t redirectsLeft, ZQI_Socket* socket, int32_t& result) {
     ZQI_FileSystemLog(1, "HTTP forwarding header (status code %d) received.", status);
     String location;
-    if (!ZQI_FindHttpHeaderValue(header.Text(), "Location: ", location)) {
+    if (!ZQI_FindHttpHeaderValue(header.Text(), "Location", location)) {
         return false;
     }
     if (redirectsLeft <= 0) {
@@ -359,11 +378,16 @@ int32_t Transfer(const Exchange& exchange, int32_t redirectsLeft) {
         StoreHeader(exchange.headerOut, header);
     }
     int64_t expected = 0;
-    bool hasLength = ZQI_ParseHttpContentLength(header.Text(), &expected);
+    const HttpContentLength announced = ZQI_ParseHttpContentLength(header.Text(), &expected);
+    // A HEAD answer announces a body it never sends; it is read until the server closes.
+    const bool hasLength = announced == HTTP_LENGTH_GIVEN && exchange.type != HTTP_REQUEST_HEAD;
     if (exchange.bodyOut != nullptr) {
+        if (exchange.type != HTTP_REQUEST_HEAD && !IsUsableLength(exchange, announced, expected)) {
+            ZQI_SocketClose(socket);
+            return HTTP_RESULT_LENGTH_MISMATCH;
+        }
         BodyBuffer body;
-        // A HEAD answer announces a body it never sends; it is read until the server closes.
-        const int64_t limit = hasLength && exchange.type != HTTP_REQUEST_HEAD ? expected : -1;
+        const int64_t limit = hasLength ? expected : -1;
         int32_t bodyResult = ReceiveBody(socket, exchange, limit, body);
         exchange.bodyOut->data = body.data;
         exchange.bodyOut->size = body.length;
@@ -372,8 +396,8 @@ int32_t Transfer(const Exchange& exchange, int32_t redirectsLeft) {
             ZQI_SocketClose(socket);
             return bodyResult;
         }
-        // Only a body that was read can be compared; a HEAD answer announces a body it never sends.
-        if (hasLength && exchange.type != HTTP_REQUEST_HEAD && expected != body.length) {
+        // Only a body that was read can be compared.
+        if (hasLength && expected != body.length) {
             ZQI_FileSystemPopup(
                 1, "Content-Length in header (%d bytes) doesn't match received bytes (%d bytes).",
                 expected > INT32_MAX ? INT32_MAX : static_cast<int32_t>(expected),

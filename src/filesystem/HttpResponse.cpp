@@ -75,37 +75,111 @@ int32_t ZQI_ParseHttpStatus(const char* header) {
     return status;
 }
 
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+char LowerCase(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The start of the line after the one that line is in; null after the last line.
+const char* NextLine(const char* line) {
+    const char* end = strchr(line, '\n');
+    return end != nullptr ? end + 1 : nullptr;
+}
+
+// The value of the field name when the line is that field (see ZQI_FindHttpHeaderValue): its
+// start and length, blanks around it left out.
+bool MatchField(const char* line, const char* name, const char** value, size_t* length) {
+    size_t i = 0;
+    for (; name[i] != '\0'; ++i) {
+        if (LowerCase(line[i]) != LowerCase(name[i])) {
+            return false;
+        }
+    }
+    if (line[i] != ':') {
+        return false;
+    }
+    const char* start = line + i + 1;
+    while (IsBlank(*start)) {
+        ++start;
+    }
+    size_t count = strcspn(start, "\r\n");
+    while (count > 0 && IsBlank(start[count - 1])) {
+        --count;
+    }
+    *value = start;
+    *length = count;
+    return true;
+}
+
+// The value of one Content-Length field as a number: decimal digits only, at least one, no
+// more than INT64_MAX; false otherwise.
+bool ParsePlainNumber(const char* text, size_t length, int64_t* number) {
+    if (length == 0) {
+        return false;
+    }
+    int64_t value = 0;
+    for (size_t i = 0; i < length; ++i) {
+        if (text[i] < '0' || text[i] > '9') {
+            return false;
+        }
+        const int64_t digit = text[i] - '0';
+        if (value > (INT64_MAX - digit) / 10) {
+            return false;
+        }
+        value = value * 10 + digit;
+    }
+    *number = value;
+    return true;
+}
+
+}  // namespace
+
 bool ZQI_FindHttpHeaderValue(const char* header, const char* name, String& value) {
     value = "";
     if (header == nullptr || name == nullptr || name[0] == '\0') {
         return false;
     }
-    const char* found = strstr(header, name);
-    if (found == nullptr) {
-        return false;
+    // The first line is the status line, never a field.
+    for (const char* line = NextLine(header); line != nullptr; line = NextLine(line)) {
+        const char* start = nullptr;
+        size_t length = 0;
+        if (MatchField(line, name, &start, &length)) {
+            value.Format("%.*s", static_cast<int>(length), start);
+            return true;
+        }
     }
-    const char* start = found + strlen(name);
-    size_t length = strcspn(start, "\r\n");
-    value.Format("%.*s", static_cast<int>(length), start);
-    return true;
+    return false;
 }
 
-bool ZQI_ParseHttpContentLength(const char* header, int64_t* length) {
-    String value;
-    if (!ZQI_FindHttpHeaderValue(header, "Content-Length:", value)) {
-        return false;
+HttpContentLength ZQI_ParseHttpContentLength(const char* header, int64_t* length) {
+    if (header == nullptr) {
+        return HTTP_LENGTH_ABSENT;
     }
-    const char* c = value.CStr();
-    while (*c == ' ' || *c == '\t') {
-        ++c;
+    bool found = false;
+    int64_t agreed = 0;
+    for (const char* line = NextLine(header); line != nullptr; line = NextLine(line)) {
+        const char* start = nullptr;
+        size_t count = 0;
+        if (!MatchField(line, "Content-Length", &start, &count)) {
+            continue;
+        }
+        int64_t number = 0;
+        if (!ParsePlainNumber(start, count, &number) || (found && number != agreed)) {
+            return HTTP_LENGTH_INVALID;
+        }
+        found = true;
+        agreed = number;
     }
-    int64_t number = 0;
-    for (; *c >= '0' && *c <= '9'; ++c) {
-        int64_t digit = *c - '0';
-        number = number > (INT64_MAX - digit) / 10 ? INT64_MAX : number * 10 + digit;
+    if (!found) {
+        return HTTP_LENGTH_ABSENT;
     }
-    *length = number;
-    return true;
+    *length = agreed;
+    return HTTP_LENGTH_GIVEN;
 }
 
 bool ZQI_IsHttpRedirect(int32_t status) {

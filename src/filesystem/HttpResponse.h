@@ -1,6 +1,6 @@
-// Reading an HTTP/1.0 response header as it arrives byte by byte, and the three things the client
-// takes from it: the status code, the Location of a redirect and the Content-Length. Works on
-// untrusted bytes: every search stops at the text's end.
+// Reading an HTTP/1.0 response header as it arrives byte by byte, and what is taken from it: the
+// status code, a field's value by name (the Location of a redirect, the Content-Type of an image)
+// and the Content-Length. Works on untrusted bytes: every search stops at the text's end.
 #pragma once
 
 #include <cstdint>
@@ -41,11 +41,23 @@ private:
 // the digits that follow (at most 7 characters up to a blank or the end) form the number. 0
 // without "HTTP/", without that blank, or without digits.
 int32_t ZQI_ParseHttpStatus(const char* header);
-// The text after name up to the end of its line (the first "\r" or "\n"); false when the header
-// does not contain name. Case-sensitive, as the engine has always matched header names.
+// The value of the field name: a line after the status line that begins with the whole name
+// (letters in any case) and a ":" right after it; the value is the rest of that line without
+// the blanks (spaces, tabs) around it. The first such line counts. False, with value empty,
+// when there is none: another field whose name merely contains name ("X-Original-Content-Length"
+// for "Content-Length"), a continuation line, or a name with a blank before its ":" is not it.
 bool ZQI_FindHttpHeaderValue(const char* header, const char* name, String& value);
-// The number after "Content-Length:" (blanks skipped, digits only, saturating at INT64_MAX);
-// 0 when no digits follow. False when the header has no such line.
-bool ZQI_ParseHttpContentLength(const char* header, int64_t* length);
+
+// What the header says about the body's length.
+enum HttpContentLength : int32_t {
+    HTTP_LENGTH_ABSENT = 0,  // no Content-Length field: the body runs until the server closes
+    HTTP_LENGTH_GIVEN = 1,   // one length, in *length
+    HTTP_LENGTH_INVALID = 2  // a value that is not one plain decimal number (signs, lists, text,
+                             // nothing, beyond INT64_MAX), or fields that disagree: the body's
+                             // end is unknown, so no body can be taken for whole
+};
+// Every Content-Length field of the header (see ZQI_FindHttpHeaderValue); *length is set only
+// for HTTP_LENGTH_GIVEN. Repeated fields with the same number count as one.
+HttpContentLength ZQI_ParseHttpContentLength(const char* header, int64_t* length);
 // True for the redirect statuses the client follows: 301, 302, 303 and 307.
 bool ZQI_IsHttpRedirect(int32_t status);

@@ -64,6 +64,9 @@ bool ZQI_NativeEndStreamHere(FILE* stream);
 // disk when they close).
 void ZQI_NativeStartWritingOut(FILE* stream);
 
+// The id of this process (GetCurrentProcessId, getpid): no two running processes share one.
+uint32_t ZQI_NativeProcessId();
+
 // The platform's folder for a shell folder id (raw: native separators); empty when it has none.
 // The folder is made when missing.
 void ZQI_NativeGetShellFolder(String& out, int32_t folderId);

@@ -126,6 +126,10 @@ bool MakeFolderTree(const String& path) {
 
 }  // namespace
 
+uint32_t ZQI_NativeProcessId() {
+    return static_cast<uint32_t>(getpid());
+}
+
 void ZQI_NativeGetShellFolder(String& out, int32_t folderId) {
     out = "";
     const char* home = getenv("HOME");

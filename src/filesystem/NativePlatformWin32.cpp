@@ -144,6 +144,10 @@ int32_t ZQI_NativeSeek(FILE* stream, int64_t offset, int32_t origin) {
     return _fseeki64(stream, offset, origin);
 }
 
+uint32_t ZQI_NativeProcessId() {
+    return static_cast<uint32_t>(GetCurrentProcessId());
+}
+
 void ZQI_NativeGetShellFolder(String& out, int32_t folderId) {
     char buffer[MAX_PATH] = {0};
     HRESULT result =

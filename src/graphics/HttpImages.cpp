@@ -2,13 +2,14 @@
 // GET) and loaded from there afterwards. A URL without an image extension takes its file type from
 // the reply's Content-Type.
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "core/ApiTable.h"
 #include "core/Buffer.h"
 #include "filesystem/FileSystemApi.h"
+#include "filesystem/HTTPSystem.h"
 #include "filesystem/HttpClient.h"
+#include "filesystem/HttpResponse.h"
 #include "foundation/TextUtils.h"
 #include "graphics/BitmapLoading.h"
 #include "graphics/BitmapSequence.h"
@@ -64,30 +65,13 @@ bool LoadCacheFile(zq_bitmap_t* bitmap, const char* path) {
     return ZQI_GetImageLoader()->LoadImage(bitmap, path);
 }
 
-// The value of a header line "<name>:" (case as sent), up to the end of its line; "" when absent.
-String HeaderValue(const char* header, const char* name) {
-    const char* found = strstr(header, name);
-    if (found == nullptr) {
-        return String();
-    }
-    const char* value = found + strlen(name);
-    while (*value == ':' || *value == ' ' || *value == '\t') {
-        ++value;
-    }
-    const char* end = value;
-    while (*end != '\0' && *end != '\r' && *end != '\n') {
-        ++end;
-    }
-    return String(value).Substring(0, static_cast<int32_t>(end - value));
-}
-
 // The extension the reply's Content-Type gives a URL that had none; false (reported) otherwise.
 bool ExtensionFromContentType(const char* header, const char** extension) {
-    if (strstr(header, "Content-Type") == nullptr) {
+    String type;
+    if (!ZQI_FindHttpHeaderValue(header, "Content-Type", type)) {
         ZQ_Popup(1, "ZQI_LoadBitmapHTTP: No Content-Type defined in header: '%s'", header);
         return false;
     }
-    String type = HeaderValue(header, "Content-Type");
     if (strstr(type.CStr(), "image/jpeg") != nullptr) {
         *extension = ".jpg";
     } else if (strstr(type.CStr(), "image/png") != nullptr) {
@@ -99,19 +83,14 @@ bool ExtensionFromContentType(const char* header, const char** extension) {
     return true;
 }
 
+// A cut cache file would be served as the whole image by every later load, so the file is
+// stored the way the http:// file system stores its downloads: complete, then renamed.
 bool WriteCacheFile(const char* path, const zq_buffer_t* body) {
-    zq_file_t* file = ZQ_FileSystem_OpenFile(path, "wb");
-    if (file == nullptr) {
+    if (!ZQI_StoreDownloadedPath(path, body->data, body->size)) {
         ZQ_Log(2, "Unable to open '%s'\n", path);
         return false;
     }
-    bool written = ZQ_FileSystem_WriteFile(body->data, body->size, file) == body->size;
-    // A cut cache file would be served as the whole image by every later load.
-    written = ZQI_CloseFile(file) && written;
-    if (!written) {
-        ZQ_FileSystem_DeleteFile(path);
-    }
-    return written;
+    return true;
 }
 
 // GET into the buffers; true only for status 200 with the whole body.
@@ -122,7 +101,9 @@ bool Download(const char* url, zq_buffer_t* header, zq_buffer_t* body) {
         return true;
     }
     const char* headerText = header->data != nullptr ? reinterpret_cast<const char*>(header->data) : "";
-    const double expected = atof(HeaderValue(headerText, "Content-Length").CStr());
+    int64_t announced = 0;
+    const double expected =
+        ZQI_ParseHttpContentLength(headerText, &announced) == HTTP_LENGTH_GIVEN ? double(announced) : 0.0;
     const int32_t percent = expected > 0.0 ? static_cast<int32_t>(100.0 * body->size / expected) : 0;
     ZQ_Log(1, "Download not complete (%d%% of %.1fKB done, ret %d). Not saving.\n", percent,
            expected / 1024.0, result);

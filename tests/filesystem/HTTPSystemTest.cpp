@@ -6,7 +6,9 @@
 #include <thread>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "FileSystemTestSupport.h"
+#include "FullDisk.h"
 #include "TestHttpServer.h"
 #include "filesystem/FileSystemApi.h"
 #include "filesystem/FileSystemTable.h"
@@ -92,6 +94,35 @@ TEST_F(HTTPSystemTest, FailedDownloadsLeaveNoCacheFile) {
     EXPECT_FALSE(NativeFileExists(CacheFile(cut)));
 }
 
+// The cache file is the whole body the server sent: another field that merely ends in
+// "Content-Length" does not cut it, and a Content-Length that is no number fails the download.
+TEST_F(HTTPSystemTest, OnlyTheContentLengthFieldLimitsTheCachedFile) {
+    TestHttpServer server({{HttpAnswer("HTTP/1.0 200 OK", {"X-Original-Content-Length: 4"}, "0123456789")},
+                           {HttpAnswer("HTTP/1.0 200 OK", {"Content-Length: ten"}, "0123456789")}});
+    std::string whole = server.Url("/whole.bin");
+    File* file = Http()->OpenFile(SCHEME_HTTP, whole.c_str(), FILE_MODE_READ);
+    ASSERT_NE(nullptr, file);
+    EXPECT_EQ("0123456789", ReadAndClose(file));
+    EXPECT_EQ("0123456789", ReadNativeFile(CacheFile(whole)));
+    std::string unreadable = server.Url("/unreadable.bin");
+    EXPECT_EQ(nullptr, Http()->OpenFile(SCHEME_HTTP, unreadable.c_str(), FILE_MODE_READ));
+    EXPECT_TRUE(AnyPrintContains("File System: failed to download file '" + unreadable + "' (status -8)."));
+    EXPECT_EQ(std::vector<std::string>{HTTPSystem::MakeCacheName(whole.c_str()).CStr()}, CacheFolderFiles());
+}
+
+// A download whose file cannot be stored (the disk is full) leaves neither the cache file nor
+// its temporary behind.
+TEST_F(HTTPSystemTest, AFailedStoreLeavesNoTemporary) {
+    TestHttpServer server({{HttpAnswer("HTTP/1.0 200 OK", {"Content-Length: 7"}, "picture")}});
+    std::string url = server.Url("/full.png");
+    EngineTest::FullDiskSystem full(false, HTTPSystem::MakeCacheName(url.c_str()).CStr());
+    HTTPSystem http(&full);
+    EXPECT_EQ(nullptr, http.OpenFile(SCHEME_HTTP, url.c_str(), FILE_MODE_READ));
+    EXPECT_EQ(1, full.failedOpenings);
+    EXPECT_EQ(std::vector<std::string>{}, CacheFolderFiles())
+        << "a cut or temporary file was left in the cache";
+}
+
 // A download that stalls after its status line is not a file: nothing is cached, and the next
 // opening downloads again.
 TEST_F(HTTPSystemTest, ACutDownloadIsNeverCached) {
@@ -134,6 +165,40 @@ TEST_F(HTTPSystemTest, TwoThreadsOpeningOnePathBothGetTheWholeFile) {
     }
     std::vector<std::string> cached = CacheFolderFiles();
     EXPECT_EQ(3u, cached.size()) << "only the complete cache files stay";
+}
+
+// Several instances of the engine may run at once over one cache folder: two processes opening
+// one URL at the same moment both get the whole file, and only the cache file stays behind.
+TEST_F(HTTPSystemTest, TwoProcessesOpeningOneUrlBothGetTheWholeFile) {
+    std::string body(2 << 20, '\0');
+    for (size_t i = 0; i < body.size(); ++i) {
+        body[i] = static_cast<char>('A' + (i * 11) % 26);
+    }
+    const std::string answer =
+        HttpAnswer("HTTP/1.0 200 OK", {"Content-Length: " + std::to_string(body.size())}, body);
+    const int rounds = 30;
+    int round = 0;
+    for (; round < rounds && !HasFailure(); ++round) {
+        ScriptedAnswer first{answer};
+        first.withNext = true;  // both bodies arrive together, so both downloads store at once
+        TestHttpServer server({first, {answer}});
+        const std::string url = server.Url("/shared" + std::to_string(round) + ".bin");
+        ChildProcess children[2];
+        std::string outputs[2];
+        for (int i = 0; i < 2; ++i) {
+            outputs[i] = temp_->Join("child" + std::to_string(i) + ".out");
+            ASSERT_TRUE(children[i].Start("http_fetch_child", {Root(SCHEME_CACHE), url, outputs[i]}));
+        }
+        for (int i = 0; i < 2; ++i) {
+            const int exitCode = children[i].Wait(60000);
+            const std::string got = ReadNativeFile(outputs[i]);
+            EXPECT_EQ(0, exitCode) << "round " << round << ", process " << i << ": the opening failed";
+            EXPECT_EQ(body.size(), got.size()) << "round " << round << ", process " << i;
+            EXPECT_TRUE(got == body) << "round " << round << ", process " << i;
+        }
+        server.Stop();
+    }
+    EXPECT_EQ(static_cast<size_t>(round), CacheFolderFiles().size()) << "only the complete cache files stay";
 }
 
 TEST_F(HTTPSystemTest, ExistenceDownloadsAndOnlyReadingIsOffered) {

@@ -136,6 +136,70 @@ TEST_F(HttpClientTest, HugeContentLengthDoesNotOverflow) {
     EXPECT_EQ(HTTP_RESULT_LENGTH_MISMATCH, Get(server.Url("/lie")));
 }
 
+// Only the Content-Length field itself limits the body; one that is no plain number, or two
+// that disagree, fail the exchange instead of cutting the body at a made-up length.
+TEST_F(HttpClientTest, TheBodyIsCutOnlyAtALengthTheServerSent) {
+    struct Case {
+        std::vector<std::string> fields;
+        int32_t result;
+        std::string body;
+    };
+    const Case cases[] = {
+        {{"X-Original-Content-Length: 4"}, 200, "0123456789"},
+        {{"X-Note: Content-Length: 4"}, 200, "0123456789"},
+        {{"content-length: 4"}, 200, "0123"},
+        {{"Content-Length:  10 "}, 200, "0123456789"},
+        {{"Content-Length: 10", "Content-Length: 10"}, 200, "0123456789"},
+        {{"Content-Length: abc"}, HTTP_RESULT_LENGTH_MISMATCH, ""},
+        {{"Content-Length: "}, HTTP_RESULT_LENGTH_MISMATCH, ""},
+        {{"Content-Length: 4x"}, HTTP_RESULT_LENGTH_MISMATCH, ""},
+        {{"Content-Length: -4"}, HTTP_RESULT_LENGTH_MISMATCH, ""},
+        {{"Content-Length: 10", "Content-Length: 4"}, HTTP_RESULT_LENGTH_MISMATCH, ""},
+        {{"Content-Length: 4", "Content-Length: 10"}, HTTP_RESULT_LENGTH_MISMATCH, ""},
+    };
+    std::vector<ScriptedAnswer> answers;
+    for (const Case& c : cases) {
+        answers.push_back({HttpAnswer("HTTP/1.0 200 OK", c.fields, "0123456789")});
+    }
+    TestHttpServer server(answers);
+    for (const Case& c : cases) {
+        const std::string fields = c.fields[0] + (c.fields.size() > 1 ? " | " + c.fields[1] : "");
+        EXPECT_EQ(c.result, Get(server.Url("/ten"))) << fields;
+        EXPECT_EQ(c.body, Body()) << fields;
+    }
+    EXPECT_TRUE(AnyLogContains("1:HttpTransfer: the Content-Length of the answer from '" +
+                               server.Url("/ten") + "' is not one plain number; not taking the body."));
+}
+
+// A HEAD answer's Content-Length only describes the body it does not send.
+TEST_F(HttpClientTest, HeadAnswersNeedNoUsableContentLength) {
+    TestHttpServer server({{HttpAnswer("HTTP/1.0 200 OK", {"Content-Length: many"}, "")}});
+    EXPECT_EQ(200, ZQ_SendHttpRequest(HTTP_REQUEST_HEAD, server.Url("/h").c_str(), nullptr, nullptr, 0,
+                                      &body_, nullptr));
+}
+
+TEST_F(HttpClientTest, LocationIsFoundWhateverItsCaseAndBlanks) {
+    TestHttpServer target({{HttpAnswer("HTTP/1.0 200 OK", {}, "moved here")}});
+    std::string location = "http://127.0.0.1:" + std::to_string(target.Port()) + "/new";
+    TestHttpServer origin({{HttpAnswer(
+        "HTTP/1.0 301 Moved", {"X-Location: http://elsewhere/", "location:" + location + "  "}, "")}});
+    EXPECT_EQ(200, Get(origin.Url("/old")));
+    EXPECT_EQ("moved here", Body());
+    ASSERT_EQ(1u, target.Requests().size());
+    EXPECT_EQ(0u, target.Requests()[0].find("GET /new HTTP/1.0\r\n"));
+}
+
+// A length the client could never hold fails at once, without waiting for the body.
+TEST_F(HttpClientTest, ALengthBeyondTheLargestBodyFailsAtOnce) {
+    ZQI_SetHttpTimeout(3000);
+    ScriptedAnswer held{HttpAnswer("HTTP/1.0 200 OK", {"Content-Length: 4294967296"}, "x")};
+    held.hold = true;
+    TestHttpServer server({held});
+    EXPECT_EQ(HTTP_RESULT_LENGTH_MISMATCH, Get(server.Url("/huge")));
+    EXPECT_EQ("", Body());
+    EXPECT_TRUE(AnyLogContains("larger than the client can hold"));
+}
+
 TEST_F(HttpClientTest, ServerClosingDuringTheHeader) {
     TestHttpServer server({{"HTTP/1.0 200 OK\r\nContent-"}});
     EXPECT_EQ(HTTP_RESULT_HEADER_CLOSED, Get(server.Url("/early")));

@@ -4,11 +4,18 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "../filesystem/TestHttpServer.h"
+#include "FullDisk.h"
 #include "GraphicsTestSupport.h"
 #include "data/DataManager.h"
 #include "filesystem/FileSystemApi.h"
+#include "filesystem/FileSystemTable.h"
+#include "filesystem/POSIXSystem.h"
+#include "filesystem/WindowsPOSIXSystem.h"
 #include "filesystem/SearchPaths.h"
 #include "graphics/BitmapData.h"
 #include "graphics/BitmapLoading.h"
@@ -363,6 +370,61 @@ protected:
         ZQI_GetHttpCacheName(name, sizeof(name), url.c_str());
         return name;
     }
+    // The names in the cache folder that contain part (the folder is shared by the tests).
+    static std::vector<std::string> CacheFolderNames(const std::string& part) {
+        std::vector<std::string> names;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(NativeCachePath(""), error)) {
+            const std::string name = entry.path().filename().string();
+            if (name.find(part) != std::string::npos) {
+                names.push_back(name);
+            }
+        }
+        return names;
+    }
+};
+
+// A file written in two halves, with a look at the disk between them: what another thread or
+// process would find there if this one stopped (was killed, cancelled, ran out of disk) halfway.
+class HalvedWriteFile : public ZQFileSystem::POSIXFile {
+public:
+    HalvedWriteFile(SchemeId scheme, FILE* stream, const std::function<void()>& halfway)
+        : POSIXFile(0, scheme, true, stream), halfway_(halfway) {}
+
+    uint64_t Write(const void* buffer, uint64_t count) override {
+        const uint64_t half = count / 2;
+        uint64_t written = POSIXFile::Write(buffer, half);
+        Flush();
+        halfway_();
+        return written + POSIXFile::Write(static_cast<const char*>(buffer) + half, count - half);
+    }
+
+private:
+    std::function<void()> halfway_;
+};
+
+// The cache scheme's slot, for as long as it lives, holds a native system whose written files
+// are HalvedWriteFiles.
+class ScopedHalvedWrites : public ZQFileSystem::WindowsPOSIXSystem {
+public:
+    explicit ScopedHalvedWrites(const std::function<void()>& halfway)
+        : WindowsPOSIXSystem(false), halfway_(halfway), saved_(ZQI_GetFileSystem(SCHEME_CACHE)) {
+        ZQI_SetFileSystem(SCHEME_CACHE, this);
+    }
+    ~ScopedHalvedWrites() override { ZQI_SetFileSystem(SCHEME_CACHE, saved_); }
+
+    ZQFileSystem::File* OpenFile(SchemeId scheme, const char* nativePath,
+                                 ZQFileSystem::FileMode mode) override {
+        if (mode != ZQFileSystem::FILE_MODE_WRITE) {
+            return WindowsPOSIXSystem::OpenFile(scheme, nativePath, mode);
+        }
+        FILE* stream = fopen(nativePath, "wb");
+        return stream != nullptr ? new HalvedWriteFile(scheme, stream, halfway_) : nullptr;
+    }
+
+private:
+    std::function<void()> halfway_;
+    ZQFileSystem::System* saved_;
 };
 
 TEST_F(HttpImageTest, DownloadedOnceIntoTheCache) {
@@ -381,6 +443,64 @@ TEST_F(HttpImageTest, DownloadedOnceIntoTheCache) {
     ZQ_Graphics_SetBitmapCacheMode(bitmap, CACHE_PIXELS);
     EXPECT_TRUE(PixelsEqual(bitmap, image));
     EXPECT_EQ(1u, server.Requests().size());
+}
+
+// Every load that finds the cache file serves it as the image, so the file must never be seen
+// cut: not while it is written, and not after a writer stopped halfway.
+TEST_F(HttpImageTest, TheCacheFileOnlyEverAppearsComplete) {
+    const TestImage image = PatternImage(9, 7, 2, false);
+    const std::string png = EncodePNG(image);
+    TestHttpServer server(
+        {{HttpAnswer("HTTP/1.0 200 OK", {"Content-Length: " + std::to_string(png.size())}, png)}});
+    ASSERT_TRUE(server.IsListening());
+    const std::string url = server.Url("/pics/whole.png");
+    const std::string cacheFile = NativeCachePath(CacheFile(url).substr(strlen("cache://")));
+    int halfways = 0;
+    ScopedHalvedWrites halved([&] {
+        ++halfways;
+        if (std::filesystem::exists(cacheFile)) {
+            EXPECT_EQ(png.size(), ReadNativeFile(cacheFile).size()) << "a cut image is in the cache";
+        }
+    });
+    zq_bitmap_t* bitmap = Get(url);
+    EXPECT_EQ(1, halfways);
+    EXPECT_TRUE(PixelsEqual(bitmap, image));
+    EXPECT_EQ(png, ReadNativeFile(cacheFile));
+    EXPECT_EQ(std::vector<std::string>{CacheFile(url).substr(strlen("cache://"))},
+              CacheFolderNames("_whole."))
+        << "only the cache file stays";
+}
+
+TEST_F(HttpImageTest, AFullDiskLeavesNeitherACutImageNorATemporary) {
+    const std::string png = EncodePNG(PatternImage(8, 8, 4, true));
+    TestHttpServer server(
+        {{HttpAnswer("HTTP/1.0 200 OK", {"Content-Length: " + std::to_string(png.size())}, png)}});
+    ASSERT_TRUE(server.IsListening());
+    const std::string url = server.Url("/full/a.png");
+    EngineTest::ScopedFullDisk full(SCHEME_CACHE, "_full_");
+    EXPECT_EQ(nullptr, Get(url)->pixels);
+    EXPECT_EQ(1, full.System().failedOpenings);
+    EXPECT_EQ(std::vector<std::string>{}, CacheFolderNames("_full_"));
+}
+
+// The reply's fields are found by their whole names: servers commonly send
+// "X-Content-Type-Options" before "Content-Type".
+TEST_F(HttpImageTest, HeaderFieldsAreFoundByTheirWholeNames) {
+    const TestImage image = PatternImage(4, 5, 6, true);
+    const std::string png = EncodePNG(image);
+    const std::string kilobyte(1024, 'k');
+    TestHttpServer server(
+        {{HttpAnswer("HTTP/1.0 200 OK", {"X-Content-Type-Options: nosniff", "content-type: image/png"}, png)},
+         {HttpAnswer("HTTP/1.0 200 OK", {"X-Content-Type: image/png"}, png)},
+         {HttpAnswer("HTTP/1.0 200 OK", {"X-Content-Length: 4096", "Content-Length: 2048"}, kilobyte)}});
+    ASSERT_TRUE(server.IsListening());
+    zq_bitmap_t* typed = Get(server.Url("/typed"));
+    EXPECT_TRUE(PixelsEqual(typed, image));
+    EXPECT_EQ(png, ReadNativeFile(NativeCachePath(CacheFile(server.Url("/typed")).substr(8) + ".png")));
+    EXPECT_EQ(nullptr, Get(server.Url("/untyped"))->pixels);
+    EXPECT_TRUE(Logged("ZQI_LoadBitmapHTTP: No Content-Type defined in header:"));
+    EXPECT_EQ(nullptr, Get(server.Url("/half.png"))->pixels);
+    EXPECT_TRUE(Logged("Download not complete (50% of 2.0KB done, ret -8). Not saving."));
 }
 
 TEST_F(HttpImageTest, ContentTypeNamesFilesWithoutExtension) {
