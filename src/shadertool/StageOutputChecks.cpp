@@ -1,6 +1,7 @@
-// The vertex outputs a target cannot carry from the vertex to the pixel stage. Its compiler would
-// refuse the declaration, so the translation is refused first, with the output and the target
-// named at the output's place in the source.
+// The vertex outputs a target cannot carry from the vertex to the pixel stage: those of a type it
+// has no interpolation for, and those past the interpolators it offers. Its compiler would refuse
+// the declaration, so the translation is refused first, with the output and the target named at
+// the output's place in the source.
 #include <cstring>
 
 #include "shadertool/CompileDriver_local.h"
@@ -11,7 +12,92 @@ namespace ShaderTool {
 
 namespace {
 
+const int32_t kColorSemantic = 0;     // the vertex output semantic of a colour
 const int32_t kPositionSemantic = 1;  // the vertex output semantic of the position, a built-in
+
+// How the position output counts against the interpolators.
+enum PositionUse {
+    POSITION_APART,            // a register or built-in of its own
+    POSITION_TAKES_ITS_SLOTS,  // one of the registers, wherever it stands in the list
+    POSITION_KEEPS_ITS_PLACE,  // its place in the location numbering stays unused
+};
+
+// What a target, or the level its text is compiled for, passes from the vertex to the pixel
+// stage. Registers and locations are counted as the translators assign them, one per vector
+// and per matrix column; GL drivers pack varyings, so there the components count.
+struct InterpolatorLimit {
+    const char* scope;  // "target" or "level"
+    const char* name;   // the target's or the level's name
+    const char* unit;
+    int32_t capacity;
+    const char* colorUnit;  // colours' own registers, when they have any; else null
+    int32_t colorCapacity;
+    bool countsComponents;
+    PositionUse position;
+};
+
+InterpolatorLimit TargetLimit(TargetFlags target, const char* unit, int32_t capacity, bool countsComponents,
+                              PositionUse position) {
+    return InterpolatorLimit{"target", GetTargetName(target), unit,    capacity, nullptr,
+                             0,        countsComponents,      position};
+}
+
+InterpolatorLimit LevelLimit(VariantFlags variant, int32_t capacity) {
+    return InterpolatorLimit{"level", GetVariantName(variant), "registers", capacity, nullptr, 0,
+                             false,   POSITION_TAKES_ITS_SLOTS};
+}
+
+// HLSL11's text is compiled for each requested level, or for shader model 3 without one; the
+// smallest of them decides. Level 9_1 reads texture coordinates and colours from registers of
+// their own by semantic index: TEXCOORD0 to 7 and COLOR0 and 1. Shader model 3 has ten input
+// registers in the pixel stage, the position apart; Direct3D 10 passes 16 registers and
+// Direct3D 11 32, the position's among them.
+InterpolatorLimit HLSL11Limit(VariantFlags variants) {
+    if ((variants & VARIANT_HLSL11_LOW) != 0) {
+        return InterpolatorLimit{"level",
+                                 GetVariantName(VARIANT_HLSL11_LOW),
+                                 "TEXCOORD registers",
+                                 8,
+                                 "COLOR registers",
+                                 2,
+                                 false,
+                                 POSITION_APART};
+    }
+    if ((variants & VARIANT_HLSL11_DEFAULT) != 0) {
+        return LevelLimit(VARIANT_HLSL11_DEFAULT, 16);
+    }
+    if ((variants & VARIANT_HLSL11_XBOX) != 0) {
+        return LevelLimit(VARIANT_HLSL11_XBOX, 32);
+    }
+    return TargetLimit(TARGET_HLSL11, "registers", 10, false, POSITION_APART);
+}
+
+// The least every implementation of the target offers: ESSL 1.00's eight varying vectors and
+// GLSL 1.20's 32 varying floats; ESSL 3.00's and GL 3.2's 60 varying components (GL 3.1 has 64);
+// Vulkan's 64 vertex-output components, locations 0 to 15; Direct3D 12's 32 registers, the
+// position's among them, which PSSL is held to as well.
+InterpolatorLimit LimitOf(TargetFlags target, VariantFlags variants) {
+    switch (target) {
+        case TARGET_ESSL20:
+        case TARGET_GLSL21:
+            return TargetLimit(target, "components", 32, true, POSITION_APART);
+        case TARGET_ESSL30:
+        case TARGET_GLSL31:
+            return TargetLimit(target, "components", 60, true, POSITION_APART);
+        case TARGET_HLSL9:
+            return TargetLimit(target, "registers", 10, false, POSITION_APART);
+        case TARGET_HLSL11:
+            return HLSL11Limit(variants);
+        case TARGET_SPIRV:
+            return TargetLimit(target, "locations", 16, false, POSITION_KEEPS_ITS_PLACE);
+        default:  // HLSL12, PSSL
+            return TargetLimit(target, "registers", 32, false, POSITION_TAKES_ITS_SLOTS);
+    }
+}
+
+int32_t ComponentCount(const Type& type) {
+    return type.matrixSize > 0 ? type.matrixSize * type.matrixSize : type.vectorSize;
+}
 
 // No GLSL or ESSL passes booleans between stages, and GLSL 1.20 and ESSL 1.00 have no integer
 // varyings.
@@ -49,6 +135,54 @@ const Node* PlaceOfOutput(const SemanticAnalyzer& analyzer, const char* block, c
     return use != nullptr ? use : main;
 }
 
+// Reports an output at the place where the stage's source first uses it. The place is not looked
+// for once the log drops its lines: a document with thousands of outputs past the limit would
+// otherwise search the tree once for each.
+void ReportOutput(State& state, int32_t stage, const StageVariable& output, const String& message) {
+    const Node* place =
+        state.workingLog.IsFull()
+            ? nullptr
+            : PlaceOfOutput(state.analyzer, stage == STAGE_VERTEX ? "output" : "input", output.name.CStr());
+    state.workingLog.AddPositionalError(state.analyzer.CurrentFileName(), place != nullptr ? place->line : 0,
+                                        place != nullptr ? place->column : 0, message.CStr());
+}
+
+// Each output is refused whose slots end past the interpolators, in list order (the order the
+// translators number them in).
+bool CheckInterpolatorLimit(State& state, int32_t stage, TargetFlags target) {
+    const InterpolatorLimit limit = LimitOf(target, state.request.variants);
+    int32_t used = 0;
+    int32_t colorsUsed = 0;
+    if (limit.position == POSITION_TAKES_ITS_SLOTS) {
+        for (const StageVariable& output : state.description.vertexOutputs) {
+            if (output.semantic == kPositionSemantic) {
+                used += StageVariableSlotCount(output.type);
+            }
+        }
+    }
+    bool ok = true;
+    for (const StageVariable& output : state.description.vertexOutputs) {
+        if (output.semantic == kPositionSemantic) {
+            used += limit.position == POSITION_KEEPS_ITS_PLACE ? StageVariableSlotCount(output.type) : 0;
+            continue;
+        }
+        const bool ownColors = limit.colorUnit != nullptr && output.semantic == kColorSemantic;
+        int32_t& counter = ownColors ? colorsUsed : used;
+        counter += limit.countsComponents ? ComponentCount(output.type) : StageVariableSlotCount(output.type);
+        if (counter <= (ownColors ? limit.colorCapacity : limit.capacity)) {
+            continue;
+        }
+        const String typeName = FormatTypeName(output.type, false);
+        ReportOutput(state, stage, output,
+                     String::FromFormat("vertex output '%s' of type '%s' goes past the %i %s of %s '%s'.",
+                                        output.name.CStr(), typeName.CStr(),
+                                        ownColors ? limit.colorCapacity : limit.capacity,
+                                        ownColors ? limit.colorUnit : limit.unit, limit.scope, limit.name));
+        ok = false;
+    }
+    return ok;
+}
+
 }  // namespace
 
 bool CheckStageOutputs(State& state, const TranslationJob& job, TargetFlags target) {
@@ -61,17 +195,14 @@ bool CheckStageOutputs(State& state, const TranslationJob& job, TargetFlags targ
         if (output.semantic == kPositionSemantic || CanPassBetweenStages(target, output.type)) {
             continue;
         }
-        const Node* place =
-            PlaceOfOutput(state.analyzer, stage == STAGE_VERTEX ? "output" : "input", output.name.CStr());
         const String typeName = FormatTypeName(output.type, false);
-        state.workingLog.AddPositionalErrorFormat(
-            state.analyzer.CurrentFileName(), place != nullptr ? place->line : 0,
-            place != nullptr ? place->column : 0,
-            "vertex output '%s' of type '%s' cannot pass between stages on target '%s'.", output.name.CStr(),
-            typeName.CStr(), GetTargetName(target));
+        ReportOutput(
+            state, stage, output,
+            String::FromFormat("vertex output '%s' of type '%s' cannot pass between stages on target '%s'.",
+                               output.name.CStr(), typeName.CStr(), GetTargetName(target)));
         ok = false;
     }
-    return ok;
+    return CheckInterpolatorLimit(state, stage, target) && ok;
 }
 
 }  // namespace ShaderTool
