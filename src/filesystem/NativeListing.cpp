@@ -1,6 +1,7 @@
 // The native listing over the platform's folder enumeration.
 #include "filesystem/NativeListing.h"
 
+#include "filesystem/EngineTemporaries.h"
 #include "filesystem/FileSystem.h"
 #include "filesystem/NativePlatform.h"
 
@@ -31,7 +32,9 @@ void VisitEntry(const char* name, bool isFolder, void* context) {
             ListFiles(pass.scheme, prefix.CStr(), folder.CStr(), *pass.wildcards, true, pass.depth + 1,
                       *pass.out);
         }
-    } else if (!isFolder) {
+    } else if (!isFolder && !ZQI_IsEngineTemporaryName(name)) {
+        // The engine's temporaries are no files of the folder: one left by a crash or kept on
+        // purpose would otherwise be loaded as a save or a cached download of its own.
         ZQI_AppendUniquePath(*pass.out, pass.prefix, name);
     }
 }

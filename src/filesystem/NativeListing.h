@@ -1,5 +1,6 @@
 // The native folder listing behind FindFiles: subfolders depth first, then the folder's own
-// files wildcard by wildcard, each result once.
+// files wildcard by wildcard, each result once. The engine's own temporary files
+// (EngineTemporaries.h) are never listed.
 #pragma once
 
 #include <cstdint>

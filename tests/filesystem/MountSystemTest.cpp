@@ -25,20 +25,8 @@ protected:
         MakeNativeFolders(Root(SCHEME_SAVE));
     }
     std::string SaveFile(const std::string& name) const { return NativePath(SCHEME_SAVE, name); }
-    // The names in the save folder, sorted.
-    std::vector<std::string> SaveFolderFiles() const {
-        Array<String> found;
-        Array<String> wildcards;
-        wildcards.PushText("*");
-        WindowsPOSIXSystem lister(false);
-        lister.FindFiles(SCHEME_SAVE, "", Root(SCHEME_SAVE).c_str(), wildcards, false, found);
-        std::vector<std::string> names;
-        for (const String& name : found) {
-            names.push_back(name.CStr());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    // The names in the save folder, sorted, temporaries included (listings hide those).
+    std::vector<std::string> SaveFolderFiles() const { return NativeFolderFiles(Root(SCHEME_SAVE)); }
 };
 
 }  // namespace
@@ -211,4 +199,28 @@ TEST_F(MountSystemTest, ASaveDeletedBeforeUnmountStaysDeleted) {
     EXPECT_FALSE(NativeFileExists(SaveFile("slot.dat"))) << "unmounting brought a deleted save back";
     EXPECT_FALSE(NativeFileExists(SaveFile("new.dat")));
     EXPECT_FALSE(NativeFileExists(SaveFile("old.dat")));
+}
+
+// ---- Listings ------------------------------------------------------------------------------------
+
+TEST_F(MountSystemTest, ListingsOfTheSaveFolderHideSavesLeftBesideTheirFiles) {
+    WriteNativeFile(SaveFile("slot.dat"), "old");
+    WriteNativeFile(SaveFile("slot.dat.saving"), "new");
+    WriteNativeFile(SaveFile("slots/two.dat"), "2");
+    WriteNativeFile(SaveFile("slots/two.dat.saving"), "2 new");
+    WriteNativeFile(SaveFile("savings.dat"), "a save of the program's own");
+    System* save = ZQI_GetFileSystem(SCHEME_SAVE);
+    ASSERT_TRUE(save->Mount(0));
+    Array<String> wildcards;
+    wildcards.PushText("*");
+    Array<String> found;
+    save->FindFiles(SCHEME_SAVE, "save://", Root(SCHEME_SAVE).c_str(), wildcards, true, found);
+    std::vector<std::string> names;
+    for (const String& name : found) {
+        names.push_back(name.CStr());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(std::vector<std::string>({"save://savings.dat", "save://slot.dat", "save://slots/two.dat"}),
+              names);
+    save->Unmount();
 }
