@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "filesystem/EngineTemporaries.h"
 #include "filesystem/FileSystemServices.h"
 
 namespace ZQFileSystem {
@@ -14,10 +15,8 @@ namespace {
 
 // A save is written beside its file under this added suffix and then moved over it, so the old
 // save stays whole until the new one is completely on disk.
-const char kSavingSuffix[] = ".saving";
-
 String SavingPath(const char* nativePath) {
-    return String::FromFormat("%s%s", nativePath, kSavingSuffix);
+    return String::FromFormat("%s%s", nativePath, ZQI_SAVING_SUFFIX);
 }
 
 }  // namespace
@@ -191,20 +190,28 @@ bool MountSystem::CanWriteBeside(SchemeId scheme, const char* nativePath) {
     return true;
 }
 
-// Written whole beside the save, committed, then moved over it: a full disk, a failed write or a
-// crash meanwhile leaves the old save as it was.
-void MountSystem::Commit(MemoryFile* file, const String& nativePath) {
-    String saving = SavingPath(nativePath.CStr());
-    File* target = inner_->OpenFile(file->scheme, saving.CStr(), FILE_MODE_WRITE);
+MountSystem::WriteResult MountSystem::WriteWhole(MemoryFile* file, const char* nativePath) {
+    File* target = inner_->OpenFile(file->scheme, nativePath, FILE_MODE_WRITE);
     if (target == nullptr) {
-        ZQI_FileSystemLog(1, "MountSystem::Unmount: '%s' could not be opened for writing; its data is lost.",
-                          saving.CStr());
-        return;
+        return WRITE_NOT_OPENED;
     }
     const uint64_t length = file->GetLength();
     const bool written = length == 0 || target->Write(file->GetData(), length) == length;
     const bool closed = inner_->CloseFile(target);  // flushes and commits first
-    if (!written || !closed) {
+    return written && closed ? WRITE_WHOLE : WRITE_FAILED;
+}
+
+// Written whole beside the save, committed, then moved over it: a full disk, a failed write or a
+// crash meanwhile leaves the old save as it was.
+void MountSystem::Commit(MemoryFile* file, const String& nativePath) {
+    String saving = SavingPath(nativePath.CStr());
+    const WriteResult beside = WriteWhole(file, saving.CStr());
+    if (beside == WRITE_NOT_OPENED) {
+        ZQI_FileSystemLog(1, "MountSystem::Unmount: '%s' could not be opened for writing; its data is lost.",
+                          saving.CStr());
+        return;
+    }
+    if (beside == WRITE_FAILED) {
         ZQI_FileSystemLog(
             2,
             "MountSystem::Unmount: '%s' could not be written; the old file is kept and the new data is lost.",
@@ -213,11 +220,33 @@ void MountSystem::Commit(MemoryFile* file, const String& nativePath) {
         return;
     }
     if (!inner_->ReplaceFile(file->scheme, saving.CStr(), nativePath.CStr(), false)) {
-        ZQI_FileSystemLog(2,
-                          "MountSystem::Unmount: '%s' could not be replaced; the old file is kept and the "
-                          "new data is lost.",
-                          nativePath.CStr());
+        WriteInPlace(file, nativePath, saving);
+    }
+}
+
+// Windows refuses to move a file over one that another handle holds open without sharing
+// deletion: the program reading its save, a second instance of the game. Such holders mostly
+// share writing, so the old file is written in place, from the same bytes as the whole new save
+// beside it, which goes only once that write is flushed and closed without error. Otherwise the
+// new save stays beside the old file, named in the log.
+void MountSystem::WriteInPlace(MemoryFile* file, const String& nativePath, const String& saving) {
+    const WriteResult inPlace = WriteWhole(file, nativePath.CStr());
+    if (inPlace == WRITE_WHOLE) {
         inner_->DeleteFile(file->scheme, saving.CStr());
+        ZQI_FileSystemLog(1, "MountSystem::Unmount: '%s' could not be replaced; it was written in place.",
+                          nativePath.CStr());
+    } else if (inPlace == WRITE_NOT_OPENED) {
+        ZQI_FileSystemLog(
+            2,
+            "MountSystem::Unmount: '%s' could neither be replaced nor opened for writing; it keeps "
+            "the old save and the new one is in '%s'.",
+            nativePath.CStr(), saving.CStr());
+    } else {
+        ZQI_FileSystemLog(
+            2,
+            "MountSystem::Unmount: '%s' could neither be replaced nor written in place and may be "
+            "cut; the new save is in '%s'.",
+            nativePath.CStr(), saving.CStr());
     }
 }
 

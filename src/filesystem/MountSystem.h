@@ -1,8 +1,10 @@
 // ZQFileSystem::MountSystem: the save:// scheme. It must be mounted before use. Files opened for
 // reading come straight from disk through the inner native system; files opened for writing or
 // appending are buffered in memory and reach the disk only when the system is unmounted: each is
-// written beside its file, flushed and committed, and then moved over it, so the old save is
-// read (and kept) until the new one is whole on disk.
+// written beside its file ("<file>.saving"), flushed and committed, and then moved over it, so
+// the old save is read (and kept) until the new one is whole on disk. Where the old file cannot
+// be replaced (held open elsewhere) it is written in place; where even that fails the new save
+// stays beside it.
 #pragma once
 
 #include <cstdint>
@@ -60,9 +62,15 @@ private:
     File* OpenBuffered(SchemeId scheme, const char* nativePath, FileMode mode);
     // The latest buffered, closed file of the path, or null.
     Buffered* FindClosedBuffer(const char* nativePath);
+    enum WriteResult { WRITE_WHOLE, WRITE_NOT_OPENED, WRITE_FAILED };
+
     // Whether the save's companion file can be made (it is removed again).
     bool CanWriteBeside(SchemeId scheme, const char* nativePath);
+    // The buffer's bytes as the whole file at the native path, flushed, committed and closed.
+    WriteResult WriteWhole(MemoryFile* file, const char* nativePath);
     void Commit(MemoryFile* file, const String& nativePath);
+    // After the whole new save in saving could not be moved over the file at nativePath.
+    void WriteInPlace(MemoryFile* file, const String& nativePath, const String& saving);
 };
 
 }  // namespace ZQFileSystem
