@@ -8,6 +8,8 @@
 
 #include "filesystem/EngineTemporaries.h"
 #include "filesystem/FileSystemServices.h"
+#include "filesystem/NativeListing.h"
+#include "filesystem/SchemeRoots.h"
 
 namespace ZQFileSystem {
 
@@ -17,6 +19,34 @@ namespace {
 // save stays whole until the new one is completely on disk.
 String SavingPath(const char* nativePath) {
     return String::FromFormat("%s%s", nativePath, ZQI_SAVING_SUFFIX);
+}
+
+bool IsSavingPath(const String& path) {
+    const int32_t suffixLength = static_cast<int32_t>(sizeof(ZQI_SAVING_SUFFIX) - 1);
+    return path.Length() > suffixLength &&
+           strcmp(path.CStr() + path.Length() - suffixLength, ZQI_SAVING_SUFFIX) == 0;
+}
+
+// Saves left beside their files by an earlier run: each is either a whole new save that could
+// not be put in place (the log of that run said so) or what a crash left of one being written.
+// Nothing tells the two apart, so each stays as it is, for the player or support to restore,
+// until a new save of its file replaces it; putting a cut one over its file would lose the save.
+void ReportLeftSaves() {
+    const String& root = ZQI_GetSchemeRoot(SCHEME_SAVE);
+    if (root.IsEmpty()) {
+        return;
+    }
+    Array<String> left;
+    ZQI_ListNativeTemporaries(String::FromFormat("%s/", root.CStr()).CStr(), left);
+    for (const String& path : left) {
+        if (!IsSavingPath(path)) {
+            continue;  // another kind of temporary, not the save system's
+        }
+        ZQI_FileSystemLog(1,
+                          "MountSystem::Mount: '%s' was left by an unmount that could not finish; it is kept "
+                          "as it is and may hold a newer save than its file, or a cut one.",
+                          path.CStr());
+    }
 }
 
 }  // namespace
@@ -39,6 +69,7 @@ bool MountSystem::Mount(uint32_t storage) {
         return false;
     }
     mounted_ = 1;
+    ReportLeftSaves();
     return true;
 }
 
@@ -181,6 +212,9 @@ bool MountSystem::CloseFile(File* file) {
 
 bool MountSystem::CanWriteBeside(SchemeId scheme, const char* nativePath) {
     String saving = SavingPath(nativePath);
+    if (inner_->FileExists(scheme, saving.CStr())) {
+        return true;  // a save left there by an earlier run: its folder takes files, and it stays
+    }
     File* probe = inner_->OpenFile(scheme, saving.CStr(), FILE_MODE_WRITE);
     if (probe == nullptr) {
         return false;
@@ -205,6 +239,11 @@ MountSystem::WriteResult MountSystem::WriteWhole(MemoryFile* file, const char* n
 // crash meanwhile leaves the old save as it was.
 void MountSystem::Commit(MemoryFile* file, const String& nativePath) {
     String saving = SavingPath(nativePath.CStr());
+    if (inner_->FileExists(file->scheme, saving.CStr())) {
+        ZQI_FileSystemLog(
+            1, "MountSystem::Unmount: '%s', left by an earlier unmount, gives way to the new save of '%s'.",
+            saving.CStr(), nativePath.CStr());
+    }
     const WriteResult beside = WriteWhole(file, saving.CStr());
     if (beside == WRITE_NOT_OPENED) {
         ZQI_FileSystemLog(1, "MountSystem::Unmount: '%s' could not be opened for writing; its data is lost.",
@@ -228,7 +267,7 @@ void MountSystem::Commit(MemoryFile* file, const String& nativePath) {
 // deletion: the program reading its save, a second instance of the game. Such holders mostly
 // share writing, so the old file is written in place, from the same bytes as the whole new save
 // beside it, which goes only once that write is flushed and closed without error. Otherwise the
-// new save stays beside the old file, named in the log.
+// new save stays beside the old file, named in the log, and later mounts keep it.
 void MountSystem::WriteInPlace(MemoryFile* file, const String& nativePath, const String& saving) {
     const WriteResult inPlace = WriteWhole(file, nativePath.CStr());
     if (inPlace == WRITE_WHOLE) {

@@ -57,7 +57,39 @@ void ListFiles(SchemeId scheme, const char* prefix, const char* folder, const Ar
     }
 }
 
+struct TemporarySearch {
+    const char* folder;
+    int32_t depth;
+    Array<String>* out;
+};
+
+void FindTemporaries(const char* folder, int32_t depth, Array<String>& out);
+
+void VisitForTemporaries(const char* name, bool isFolder, void* context) {
+    const TemporarySearch& search = *static_cast<const TemporarySearch*>(context);
+    if (isFolder) {
+        if (search.depth < kMaxListingDepth) {
+            String folder = String::FromFormat("%s%s/", search.folder, name);
+            FindTemporaries(folder.CStr(), search.depth + 1, *search.out);
+        }
+    } else if (ZQI_IsEngineTemporaryName(name)) {
+        search.out->Push(String::FromFormat("%s%s", search.folder, name));
+    }
+}
+
+void FindTemporaries(const char* folder, int32_t depth, Array<String>& out) {
+    String pattern = String::FromFormat("%s*", folder);
+    TemporarySearch search = {folder, depth, &out};
+    ZQI_NativeListFolder(pattern.CStr(), VisitForTemporaries, &search);
+}
+
 }  // namespace
+
+void ZQI_ListNativeTemporaries(const char* folder, Array<String>& out) {
+    if (folder != nullptr && folder[0] != '\0') {
+        FindTemporaries(folder, 0, out);
+    }
+}
 
 void ZQI_ListNativeFiles(SchemeId scheme, const char* prefix, const char* folder,
                          const Array<String>& wildcards, bool recursive, Array<String>& out) {

@@ -17,3 +17,6 @@ void ZQI_ListNativeFiles(SchemeId scheme, const char* prefix, const char* folder
 // adds the files matching wildcard i.
 void ZQI_ListNativeDirectory(SchemeId scheme, const char* prefix, const char* folder,
                              const Array<String>& wildcards, int32_t pass, Array<String>& out);
+// The native paths of the engine's temporary files in the folder (ending in "/") and every
+// folder below it, which the listings above leave out.
+void ZQI_ListNativeTemporaries(const char* folder, Array<String>& out);

@@ -1,6 +1,6 @@
 // The save system: mounting, reads straight from disk, writes buffered until unmounting, saves
-// whose old file is held open elsewhere, and through the API the save root made at the first
-// mount.
+// whose old file is held open elsewhere, saves left beside their file by an unmount that could
+// not finish, and through the API the save root made at the first mount.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -353,7 +353,7 @@ TEST_F(MountSystemTest, ASaveHeldOpenByAnotherHandleThatSharesWritingIsWrittenIn
 }
 
 // A holder that shares no writing leaves no way to store the save under its name: it stays whole
-// beside the old one, where the log says.
+// beside the old one, where the log says, and the next mount finds and keeps it.
 TEST_F(MountSystemTest, ASaveHeldOpenWithoutWriteSharingStaysRecoverable) {
     const std::string slot = SaveFile("slot.dat");
     WriteNativeFile(slot, "old save");
@@ -366,8 +366,54 @@ TEST_F(MountSystemTest, ASaveHeldOpenWithoutWriteSharingStaysRecoverable) {
     EXPECT_EQ("old save", ReadNativeFile(slot));
     EXPECT_EQ("the new save", ReadNativeFile(slot + ".saving"));
     EXPECT_TRUE(AnyLogContains("the new one is in '" + slot + ".saving'."));
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    EXPECT_TRUE(AnyLogContains("1:MountSystem::Mount: '" + slot + ".saving' was left by an unmount"));
+    ZQ_FileSystem_Unmount("save");
+    EXPECT_EQ("the new save", ReadNativeFile(slot + ".saving"));
 }
 #endif
+
+// ---- Saves left beside their file ----------------------------------------------------------------
+
+// A save left beside its file is either the whole new save that could not be put in place or
+// the cut remains of a crash while it was written; nothing tells which, so mounting deletes
+// neither nor puts one in place: it says where they are.
+TEST_F(MountSystemTest, MountingKeepsAndReportsSavesLeftBesideTheirFiles) {
+    WriteNativeFile(SaveFile("slot.dat"), "old save");
+    WriteNativeFile(SaveFile("slot.dat.saving"), "newer save");
+    WriteNativeFile(SaveFile("slots/two.dat.saving"), "second");
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    EXPECT_TRUE(AnyLogContains("1:MountSystem::Mount: '" + SaveFile("slot.dat.saving") +
+                               "' was left by an unmount that could not finish"));
+    EXPECT_TRUE(AnyLogContains("1:MountSystem::Mount: '" + SaveFile("slots/two.dat.saving") + "' was left"));
+    ZQ_FileSystem_Unmount("save");
+    EXPECT_EQ("old save", ReadNativeFile(SaveFile("slot.dat")));
+    EXPECT_EQ("newer save", ReadNativeFile(SaveFile("slot.dat.saving")));
+    EXPECT_EQ("second", ReadNativeFile(SaveFile("slots/two.dat.saving")));
+}
+
+// Opening the save for writing checks that its folder takes files, without touching the save
+// kept beside it; a run that ends before unmounting still finds that.
+TEST_F(MountSystemTest, OpeningASaveForWritingKeepsTheSaveLeftBesideIt) {
+    WriteNativeFile(SaveFile("slot.dat.saving"), "newer save");
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    ASSERT_TRUE(WriteThroughApi("save://slot.dat", "newest save"));
+    EXPECT_EQ("newer save", ReadNativeFile(SaveFile("slot.dat.saving")));
+}
+
+// A new save of the same file that reaches the disk supersedes the one left beside it.
+TEST_F(MountSystemTest, ANewSaveOfTheFileReplacesTheSaveLeftBesideIt) {
+    WriteNativeFile(SaveFile("slot.dat"), "old save");
+    WriteNativeFile(SaveFile("slot.dat.saving"), "newer save");
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    ASSERT_TRUE(WriteThroughApi("save://slot.dat", "newest"));
+    ZQ_FileSystem_Unmount("save");
+    EXPECT_EQ("newest", ReadNativeFile(SaveFile("slot.dat")));
+    EXPECT_EQ(std::vector<std::string>({"slot.dat"}), SaveFolderFiles());
+    EXPECT_TRUE(AnyLogContains("1:MountSystem::Unmount: '" + SaveFile("slot.dat.saving") +
+                               "', left by an earlier unmount, gives way to the new save of '" +
+                               SaveFile("slot.dat") + "'."));
+}
 
 // ---- Listings ------------------------------------------------------------------------------------
 
