@@ -6,7 +6,10 @@
 #include <cstring>
 #include <new>
 
+#include "filesystem/EngineTemporaries.h"
 #include "filesystem/FileSystemServices.h"
+#include "filesystem/NativeListing.h"
+#include "filesystem/SchemeRoots.h"
 
 namespace ZQFileSystem {
 
@@ -14,10 +17,36 @@ namespace {
 
 // A save is written beside its file under this added suffix and then moved over it, so the old
 // save stays whole until the new one is completely on disk.
-const char kSavingSuffix[] = ".saving";
-
 String SavingPath(const char* nativePath) {
-    return String::FromFormat("%s%s", nativePath, kSavingSuffix);
+    return String::FromFormat("%s%s", nativePath, ZQI_SAVING_SUFFIX);
+}
+
+bool IsSavingPath(const String& path) {
+    const int32_t suffixLength = static_cast<int32_t>(sizeof(ZQI_SAVING_SUFFIX) - 1);
+    return path.Length() > suffixLength &&
+           strcmp(path.CStr() + path.Length() - suffixLength, ZQI_SAVING_SUFFIX) == 0;
+}
+
+// Saves left beside their files by an earlier run: each is either a whole new save that could
+// not be put in place (the log of that run said so) or what a crash left of one being written.
+// Nothing tells the two apart, so each stays as it is, for the player or support to restore,
+// until a new save of its file replaces it; putting a cut one over its file would lose the save.
+void ReportLeftSaves() {
+    const String& root = ZQI_GetSchemeRoot(SCHEME_SAVE);
+    if (root.IsEmpty()) {
+        return;
+    }
+    Array<String> left;
+    ZQI_ListNativeTemporaries(String::FromFormat("%s/", root.CStr()).CStr(), left);
+    for (const String& path : left) {
+        if (!IsSavingPath(path)) {
+            continue;  // another kind of temporary, not the save system's
+        }
+        ZQI_FileSystemLog(1,
+                          "MountSystem::Mount: '%s' was left by an unmount that could not finish; it is kept "
+                          "as it is and may hold a newer save than its file, or a cut one.",
+                          path.CStr());
+    }
 }
 
 }  // namespace
@@ -40,6 +69,7 @@ bool MountSystem::Mount(uint32_t storage) {
         return false;
     }
     mounted_ = 1;
+    ReportLeftSaves();
     return true;
 }
 
@@ -182,6 +212,9 @@ bool MountSystem::CloseFile(File* file) {
 
 bool MountSystem::CanWriteBeside(SchemeId scheme, const char* nativePath) {
     String saving = SavingPath(nativePath);
+    if (inner_->FileExists(scheme, saving.CStr())) {
+        return true;  // a save left there by an earlier run: its folder takes files, and it stays
+    }
     File* probe = inner_->OpenFile(scheme, saving.CStr(), FILE_MODE_WRITE);
     if (probe == nullptr) {
         return false;
@@ -191,20 +224,33 @@ bool MountSystem::CanWriteBeside(SchemeId scheme, const char* nativePath) {
     return true;
 }
 
-// Written whole beside the save, committed, then moved over it: a full disk, a failed write or a
-// crash meanwhile leaves the old save as it was.
-void MountSystem::Commit(MemoryFile* file, const String& nativePath) {
-    String saving = SavingPath(nativePath.CStr());
-    File* target = inner_->OpenFile(file->scheme, saving.CStr(), FILE_MODE_WRITE);
+MountSystem::WriteResult MountSystem::WriteWhole(MemoryFile* file, const char* nativePath) {
+    File* target = inner_->OpenFile(file->scheme, nativePath, FILE_MODE_WRITE);
     if (target == nullptr) {
-        ZQI_FileSystemLog(1, "MountSystem::Unmount: '%s' could not be opened for writing; its data is lost.",
-                          saving.CStr());
-        return;
+        return WRITE_NOT_OPENED;
     }
     const uint64_t length = file->GetLength();
     const bool written = length == 0 || target->Write(file->GetData(), length) == length;
     const bool closed = inner_->CloseFile(target);  // flushes and commits first
-    if (!written || !closed) {
+    return written && closed ? WRITE_WHOLE : WRITE_FAILED;
+}
+
+// Written whole beside the save, committed, then moved over it: a full disk, a failed write or a
+// crash meanwhile leaves the old save as it was.
+void MountSystem::Commit(MemoryFile* file, const String& nativePath) {
+    String saving = SavingPath(nativePath.CStr());
+    if (inner_->FileExists(file->scheme, saving.CStr())) {
+        ZQI_FileSystemLog(
+            1, "MountSystem::Unmount: '%s', left by an earlier unmount, gives way to the new save of '%s'.",
+            saving.CStr(), nativePath.CStr());
+    }
+    const WriteResult beside = WriteWhole(file, saving.CStr());
+    if (beside == WRITE_NOT_OPENED) {
+        ZQI_FileSystemLog(1, "MountSystem::Unmount: '%s' could not be opened for writing; its data is lost.",
+                          saving.CStr());
+        return;
+    }
+    if (beside == WRITE_FAILED) {
         ZQI_FileSystemLog(
             2,
             "MountSystem::Unmount: '%s' could not be written; the old file is kept and the new data is lost.",
@@ -213,11 +259,33 @@ void MountSystem::Commit(MemoryFile* file, const String& nativePath) {
         return;
     }
     if (!inner_->ReplaceFile(file->scheme, saving.CStr(), nativePath.CStr(), false)) {
-        ZQI_FileSystemLog(2,
-                          "MountSystem::Unmount: '%s' could not be replaced; the old file is kept and the "
-                          "new data is lost.",
-                          nativePath.CStr());
+        WriteInPlace(file, nativePath, saving);
+    }
+}
+
+// Windows refuses to move a file over one that another handle holds open without sharing
+// deletion: the program reading its save, a second instance of the game. Such holders mostly
+// share writing, so the old file is written in place, from the same bytes as the whole new save
+// beside it, which goes only once that write is flushed and closed without error. Otherwise the
+// new save stays beside the old file, named in the log, and later mounts keep it.
+void MountSystem::WriteInPlace(MemoryFile* file, const String& nativePath, const String& saving) {
+    const WriteResult inPlace = WriteWhole(file, nativePath.CStr());
+    if (inPlace == WRITE_WHOLE) {
         inner_->DeleteFile(file->scheme, saving.CStr());
+        ZQI_FileSystemLog(1, "MountSystem::Unmount: '%s' could not be replaced; it was written in place.",
+                          nativePath.CStr());
+    } else if (inPlace == WRITE_NOT_OPENED) {
+        ZQI_FileSystemLog(
+            2,
+            "MountSystem::Unmount: '%s' could neither be replaced nor opened for writing; it keeps "
+            "the old save and the new one is in '%s'.",
+            nativePath.CStr(), saving.CStr());
+    } else {
+        ZQI_FileSystemLog(
+            2,
+            "MountSystem::Unmount: '%s' could neither be replaced nor written in place and may be "
+            "cut; the new save is in '%s'.",
+            nativePath.CStr(), saving.CStr());
     }
 }
 

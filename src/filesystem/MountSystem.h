@@ -1,8 +1,10 @@
 // ZQFileSystem::MountSystem: the save:// scheme. It must be mounted before use. Files opened for
 // reading come straight from disk through the inner native system; files opened for writing or
 // appending are buffered in memory and reach the disk only when the system is unmounted: each is
-// written beside its file, flushed and committed, and then moved over it, so the old save is
-// read (and kept) until the new one is whole on disk.
+// written beside its file ("<file>.saving"), flushed and committed, and then moved over it, so
+// the old save is read (and kept) until the new one is whole on disk. Where the old file cannot
+// be replaced (held open elsewhere) it is written in place; where even that fails the new save
+// stays beside it, and mounting keeps and reports every save so left.
 #pragma once
 
 #include <cstdint>
@@ -30,7 +32,7 @@ public:
     void FindFiles(SchemeId scheme, const char* virtualFolder, const char* nativeFolder,
                    const Array<String>& wildcards, bool recursive, Array<String>& out) override;
     bool GetFileInfo(SchemeId scheme, const char* nativePath, zq_file_info_t* info) override;
-    // Only storage 0.
+    // Only storage 0. Logs the saves that earlier unmounts left beside their files.
     bool Mount(uint32_t storage) override;
     // Writing or appending to a path already written during this mount continues its buffer.
     File* OpenFile(SchemeId scheme, const char* nativePath, FileMode mode) override;
@@ -60,9 +62,16 @@ private:
     File* OpenBuffered(SchemeId scheme, const char* nativePath, FileMode mode);
     // The latest buffered, closed file of the path, or null.
     Buffered* FindClosedBuffer(const char* nativePath);
-    // Whether the save's companion file can be made (it is removed again).
+    enum WriteResult { WRITE_WHOLE, WRITE_NOT_OPENED, WRITE_FAILED };
+
+    // Whether the save's companion file can be made (one made here is removed again; one left
+    // there by an earlier run stays).
     bool CanWriteBeside(SchemeId scheme, const char* nativePath);
+    // The buffer's bytes as the whole file at the native path, flushed, committed and closed.
+    WriteResult WriteWhole(MemoryFile* file, const char* nativePath);
     void Commit(MemoryFile* file, const String& nativePath);
+    // After the whole new save in saving could not be moved over the file at nativePath.
+    void WriteInPlace(MemoryFile* file, const String& nativePath, const String& saving);
 };
 
 }  // namespace ZQFileSystem

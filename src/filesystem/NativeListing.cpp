@@ -1,6 +1,7 @@
 // The native listing over the platform's folder enumeration.
 #include "filesystem/NativeListing.h"
 
+#include "filesystem/EngineTemporaries.h"
 #include "filesystem/FileSystem.h"
 #include "filesystem/NativePlatform.h"
 
@@ -31,7 +32,9 @@ void VisitEntry(const char* name, bool isFolder, void* context) {
             ListFiles(pass.scheme, prefix.CStr(), folder.CStr(), *pass.wildcards, true, pass.depth + 1,
                       *pass.out);
         }
-    } else if (!isFolder) {
+    } else if (!isFolder && !ZQI_IsEngineTemporaryName(name)) {
+        // The engine's temporaries are no files of the folder: one left by a crash or kept on
+        // purpose would otherwise be loaded as a save or a cached download of its own.
         ZQI_AppendUniquePath(*pass.out, pass.prefix, name);
     }
 }
@@ -54,7 +57,39 @@ void ListFiles(SchemeId scheme, const char* prefix, const char* folder, const Ar
     }
 }
 
+struct TemporarySearch {
+    const char* folder;
+    int32_t depth;
+    Array<String>* out;
+};
+
+void FindTemporaries(const char* folder, int32_t depth, Array<String>& out);
+
+void VisitForTemporaries(const char* name, bool isFolder, void* context) {
+    const TemporarySearch& search = *static_cast<const TemporarySearch*>(context);
+    if (isFolder) {
+        if (search.depth < kMaxListingDepth) {
+            String folder = String::FromFormat("%s%s/", search.folder, name);
+            FindTemporaries(folder.CStr(), search.depth + 1, *search.out);
+        }
+    } else if (ZQI_IsEngineTemporaryName(name)) {
+        search.out->Push(String::FromFormat("%s%s", search.folder, name));
+    }
+}
+
+void FindTemporaries(const char* folder, int32_t depth, Array<String>& out) {
+    String pattern = String::FromFormat("%s*", folder);
+    TemporarySearch search = {folder, depth, &out};
+    ZQI_NativeListFolder(pattern.CStr(), VisitForTemporaries, &search);
+}
+
 }  // namespace
+
+void ZQI_ListNativeTemporaries(const char* folder, Array<String>& out) {
+    if (folder != nullptr && folder[0] != '\0') {
+        FindTemporaries(folder, 0, out);
+    }
+}
 
 void ZQI_ListNativeFiles(SchemeId scheme, const char* prefix, const char* folder,
                          const Array<String>& wildcards, bool recursive, Array<String>& out) {

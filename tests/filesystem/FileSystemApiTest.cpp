@@ -247,6 +247,20 @@ TEST_F(FileSystemApiTest, WildcardsMayNameFoldersBelowTheListedOne) {
     EXPECT_TRUE(Captured().popups.empty());
 }
 
+// A download crashed or cut off before its temporary file took the cache file's name leaves the
+// temporary behind; it is no file of the cache.
+TEST_F(FileSystemApiTest, CacheListingsHideDownloadsLeftUnfinished) {
+    for (const char* name :
+         {"http___h_a.png", "http___h_a.png.download-17", "http___h_b.png.download-4f2a-3c9d",
+          "sub/http___h_c.png.download-1", "sub/http___h_c.png", "notes.download", "download-list.txt"}) {
+        WriteNativeFile(NativePath(SCHEME_CACHE, name), "x");
+    }
+    EXPECT_EQ(std::set<std::string>({"cache://http___h_a.png", "cache://sub/http___h_c.png",
+                                     "cache://notes.download", "cache://download-list.txt"}),
+              ListSet("cache://", "*", true));
+    EXPECT_EQ(std::set<std::string>({"cache://http___h_a.png"}), ListSet("cache://", "*.png*", false));
+}
+
 TEST_F(FileSystemApiTest, BadWildcardsAndSchemesAreRefused) {
     WriteNativeFile(Res("img/a.png"), "x");
     EXPECT_TRUE(List("res://img", "?.png", false).empty());

@@ -1,6 +1,7 @@
 // Shared set-up of the file-system tests (see the header).
 #include "FileSystemTestSupport.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
@@ -137,6 +138,19 @@ std::string ReadNativeFile(const std::string& path) {
 bool NativeFileExists(const std::string& path) {
     std::error_code error;
     return fs::is_regular_file(fs::path(path), error);
+}
+
+std::vector<std::string> NativeFolderFiles(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (fs::directory_iterator entry(fs::path(folder), error), end; !error && entry != end;
+         entry.increment(error)) {
+        if (entry->is_regular_file(error)) {
+            names.push_back(entry->path().filename().string());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 bool NativeFolderExists(const std::string& path) {

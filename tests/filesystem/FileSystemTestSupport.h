@@ -50,6 +50,8 @@ void WriteNativeFile(const std::string& path, const std::string& bytes);
 std::string ReadNativeFile(const std::string& path);
 bool NativeFileExists(const std::string& path);
 bool NativeFolderExists(const std::string& path);
+// The names of the files in the folder as the disk has them (nothing hidden), sorted.
+std::vector<std::string> NativeFolderFiles(const std::string& folder);
 void MakeNativeFolders(const std::string& path);
 
 using EngineTest::ScopedUserFolders;

@@ -35,19 +35,8 @@ protected:
     std::string CacheFile(const std::string& url) {
         return NativePath(SCHEME_CACHE, HTTPSystem::MakeCacheName(url.c_str()).CStr());
     }
-    // The names in the cache folder.
-    std::vector<std::string> CacheFolderFiles() {
-        Array<String> found;
-        Array<String> wildcards;
-        wildcards.PushText("*");
-        WindowsPOSIXSystem lister(false);
-        lister.FindFiles(SCHEME_CACHE, "", Root(SCHEME_CACHE).c_str(), wildcards, false, found);
-        std::vector<std::string> names;
-        for (const String& name : found) {
-            names.push_back(name.CStr());
-        }
-        return names;
-    }
+    // The names in the cache folder, temporaries included (listings hide those).
+    std::vector<std::string> CacheFolderFiles() { return NativeFolderFiles(Root(SCHEME_CACHE)); }
     // Reads the file and closes it through the system of its scheme, as the API does.
     static std::string ReadAndClose(File* file) {
         std::string bytes(static_cast<size_t>(file->size), '\0');

@@ -1,13 +1,16 @@
-// The save system: mounting, reads straight from disk, writes buffered until unmounting, and
-// through the API the save root made at the first mount.
+// The save system: mounting, reads straight from disk, writes buffered until unmounting, saves
+// whose old file is held open elsewhere, saves left beside their file by an unmount that could
+// not finish, and through the API the save root made at the first mount.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "FileSystemTestSupport.h"
 #include "FullDisk.h"
+#include "HeldOpenFile.h"
 #include "filesystem/FileSystemApi.h"
 #include "filesystem/FileSystemTable.h"
 #include "filesystem/MountSystem.h"
@@ -25,20 +28,45 @@ protected:
         MakeNativeFolders(Root(SCHEME_SAVE));
     }
     std::string SaveFile(const std::string& name) const { return NativePath(SCHEME_SAVE, name); }
-    // The names in the save folder, sorted.
-    std::vector<std::string> SaveFolderFiles() const {
-        Array<String> found;
-        Array<String> wildcards;
-        wildcards.PushText("*");
-        WindowsPOSIXSystem lister(false);
-        lister.FindFiles(SCHEME_SAVE, "", Root(SCHEME_SAVE).c_str(), wildcards, false, found);
-        std::vector<std::string> names;
-        for (const String& name : found) {
-            names.push_back(name.CStr());
+    // The names in the save folder, sorted, temporaries included (listings hide those).
+    std::vector<std::string> SaveFolderFiles() const { return NativeFolderFiles(Root(SCHEME_SAVE)); }
+};
+
+// A native system on which one file cannot be replaced, as on Windows while another handle holds
+// it open without sharing deletion. Writing it in place may work, fail at opening (the holder
+// shares no writing), or fail when the data reaches the disk (a full disk).
+class HeldSaveSystem : public WindowsPOSIXSystem {
+public:
+    enum InPlace { IN_PLACE_WORKS, IN_PLACE_REFUSED, IN_PLACE_DISK_FULL };
+
+    HeldSaveSystem(const std::string& held, InPlace inPlace)
+        : WindowsPOSIXSystem(true), held_(held), inPlace_(inPlace) {}
+
+    bool ReplaceFile(SchemeId scheme, const char* source, const char* target, bool exchange) override {
+        if (held_ == target) {
+            ++refusedReplaces;
+            return false;
         }
-        std::sort(names.begin(), names.end());
-        return names;
+        return WindowsPOSIXSystem::ReplaceFile(scheme, source, target, exchange);
     }
+    File* OpenFile(SchemeId scheme, const char* nativePath, FileMode mode) override {
+        if (mode == FILE_MODE_READ || held_ != nativePath || inPlace_ == IN_PLACE_WORKS) {
+            return WindowsPOSIXSystem::OpenFile(scheme, nativePath, mode);
+        }
+        if (inPlace_ == IN_PLACE_REFUSED) {
+            return nullptr;
+        }
+        // Emptied on disk as a real opening empties it; the data goes to the full device.
+        WindowsPOSIXSystem::CloseFile(WindowsPOSIXSystem::OpenFile(scheme, nativePath, mode));
+        FILE* full = fopen(EngineTest::FullDevicePath(), "wb");
+        return full != nullptr ? new POSIXFile(0, scheme, true, full) : nullptr;
+    }
+
+    int refusedReplaces = 0;
+
+private:
+    std::string held_;
+    InPlace inPlace_;
 };
 
 }  // namespace
@@ -211,4 +239,202 @@ TEST_F(MountSystemTest, ASaveDeletedBeforeUnmountStaysDeleted) {
     EXPECT_FALSE(NativeFileExists(SaveFile("slot.dat"))) << "unmounting brought a deleted save back";
     EXPECT_FALSE(NativeFileExists(SaveFile("new.dat")));
     EXPECT_FALSE(NativeFileExists(SaveFile("old.dat")));
+}
+
+// ---- Saves whose old file is held open --------------------------------------------------------
+
+// Moving the new save over the old file is refused while the old one is open elsewhere; writing
+// the file directly, as saves once did, works then, so it is written in place.
+TEST_F(MountSystemTest, ASaveThatCannotBeReplacedIsWrittenInPlace) {
+    const std::string slot = SaveFile("slot.dat");
+    WriteNativeFile(slot, "the old save, longer than the new one");
+    HeldSaveSystem* disk = new HeldSaveSystem(slot, HeldSaveSystem::IN_PLACE_WORKS);
+    MountSystem save(disk);
+    ASSERT_TRUE(save.Mount(0));
+    File* file = save.OpenFile(SCHEME_SAVE, slot.c_str(), FILE_MODE_WRITE);
+    ASSERT_NE(nullptr, file);
+    EXPECT_EQ(8u, file->Write("new save", 8));
+    EXPECT_TRUE(save.CloseFile(file));
+    save.Unmount();
+    EXPECT_EQ(1, disk->refusedReplaces);
+    EXPECT_EQ("new save", ReadNativeFile(slot));
+    EXPECT_EQ(std::vector<std::string>({"slot.dat"}), SaveFolderFiles())
+        << "the temporary goes once the save is written";
+    EXPECT_TRUE(AnyLogContains("1:MountSystem::Unmount: '" + slot +
+                               "' could not be replaced; it was written in place."));
+}
+
+// Not even writing in place works: the old save stays as it was and the new one whole beside it,
+// where the log says.
+TEST_F(MountSystemTest, ASaveThatCannotBeWrittenAtAllStaysBesideTheOldOne) {
+    const std::string slot = SaveFile("slot.dat");
+    WriteNativeFile(slot, "old save");
+    MountSystem save(new HeldSaveSystem(slot, HeldSaveSystem::IN_PLACE_REFUSED));
+    ASSERT_TRUE(save.Mount(0));
+    File* file = save.OpenFile(SCHEME_SAVE, slot.c_str(), FILE_MODE_WRITE);
+    ASSERT_NE(nullptr, file);
+    file->Write("new save", 8);
+    save.CloseFile(file);
+    save.Unmount();
+    EXPECT_EQ("old save", ReadNativeFile(slot));
+    EXPECT_EQ("new save", ReadNativeFile(slot + ".saving"));
+    EXPECT_TRUE(AnyLogContains("2:MountSystem::Unmount: '" + slot +
+                               "' could neither be replaced nor opened for writing; it keeps the old save "
+                               "and the new one is in '" +
+                               slot + ".saving'."));
+}
+
+// Writing in place fails part way: the old file may be cut, so the whole new save beside it is
+// the copy to keep.
+TEST_F(MountSystemTest, AnInPlaceWriteThatFailsKeepsTheNewSaveBesideIt) {
+    const std::string slot = SaveFile("slot.dat");
+    WriteNativeFile(slot, "old save");
+    MountSystem save(new HeldSaveSystem(slot, HeldSaveSystem::IN_PLACE_DISK_FULL));
+    ASSERT_TRUE(save.Mount(0));
+    File* file = save.OpenFile(SCHEME_SAVE, slot.c_str(), FILE_MODE_WRITE);
+    ASSERT_NE(nullptr, file);
+    file->Write("new save", 8);
+    save.CloseFile(file);
+    save.Unmount();
+    EXPECT_EQ("new save", ReadNativeFile(slot + ".saving"));
+    EXPECT_TRUE(
+        AnyLogContains("2:MountSystem::Unmount: '" + slot +
+                       "' could neither be replaced nor written in place and may be cut; the new save "
+                       "is in '" +
+                       slot + ".saving'."));
+}
+
+// The program still reads its save through save:// while it unmounts (on Windows the read
+// handle keeps the old file from being replaced).
+TEST_F(MountSystemTest, ASaveTheProgramStillReadsIsStoredAllTheSame) {
+    const std::string slot = SaveFile("slot.dat");
+    WriteNativeFile(slot, "old save");
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    zq_file_t* reader = ZQ_FileSystem_OpenFile("save://slot.dat", "r");
+    ASSERT_NE(nullptr, reader);
+    ASSERT_TRUE(WriteThroughApi("save://slot.dat", "the new save"));
+    ZQ_FileSystem_Unmount("save");
+    ZQ_FileSystem_CloseFile(reader);
+    EXPECT_EQ("the new save", ReadNativeFile(slot));
+    EXPECT_EQ(std::vector<std::string>({"slot.dat"}), SaveFolderFiles());
+}
+
+#if defined(_WIN32)
+// What a program reading its save holds: the C runtime's fopen shares reading and writing, never
+// deletion, so Windows refuses to move a file over it.
+TEST_F(MountSystemTest, ASaveReadThroughFopenMeanwhileIsWrittenInPlace) {
+    const std::string slot = SaveFile("slot.dat");
+    WriteNativeFile(slot, "old save");
+    FILE* reader = fopen(slot.c_str(), "rb");
+    ASSERT_NE(nullptr, reader);
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    ASSERT_TRUE(WriteThroughApi("save://slot.dat", "the new save"));
+    ZQ_FileSystem_Unmount("save");
+    fclose(reader);
+    EXPECT_EQ("the new save", ReadNativeFile(slot));
+    EXPECT_EQ(std::vector<std::string>({"slot.dat"}), SaveFolderFiles());
+    EXPECT_TRUE(AnyLogContains("1:MountSystem::Unmount: '" + slot +
+                               "' could not be replaced; it was written in place."));
+}
+
+TEST_F(MountSystemTest, ASaveHeldOpenByAnotherHandleThatSharesWritingIsWrittenInPlace) {
+    const std::string slot = SaveFile("slot.dat");
+    WriteNativeFile(slot, "old save");
+    HeldOpenFile holder(slot, HeldOpenFile::SHARE_READING_AND_WRITING);
+    ASSERT_TRUE(holder.IsOpen());
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    ASSERT_TRUE(WriteThroughApi("save://slot.dat", "the new save"));
+    ZQ_FileSystem_Unmount("save");
+    holder.Release();
+    EXPECT_EQ("the new save", ReadNativeFile(slot));
+    EXPECT_EQ(std::vector<std::string>({"slot.dat"}), SaveFolderFiles());
+    EXPECT_TRUE(AnyLogContains("1:MountSystem::Unmount: '" + slot +
+                               "' could not be replaced; it was written in place."));
+}
+
+// A holder that shares no writing leaves no way to store the save under its name: it stays whole
+// beside the old one, where the log says, and the next mount finds and keeps it.
+TEST_F(MountSystemTest, ASaveHeldOpenWithoutWriteSharingStaysRecoverable) {
+    const std::string slot = SaveFile("slot.dat");
+    WriteNativeFile(slot, "old save");
+    HeldOpenFile holder(slot, HeldOpenFile::SHARE_READING);
+    ASSERT_TRUE(holder.IsOpen());
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    ASSERT_TRUE(WriteThroughApi("save://slot.dat", "the new save"));
+    ZQ_FileSystem_Unmount("save");
+    holder.Release();
+    EXPECT_EQ("old save", ReadNativeFile(slot));
+    EXPECT_EQ("the new save", ReadNativeFile(slot + ".saving"));
+    EXPECT_TRUE(AnyLogContains("the new one is in '" + slot + ".saving'."));
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    EXPECT_TRUE(AnyLogContains("1:MountSystem::Mount: '" + slot + ".saving' was left by an unmount"));
+    ZQ_FileSystem_Unmount("save");
+    EXPECT_EQ("the new save", ReadNativeFile(slot + ".saving"));
+}
+#endif
+
+// ---- Saves left beside their file ----------------------------------------------------------------
+
+// A save left beside its file is either the whole new save that could not be put in place or
+// the cut remains of a crash while it was written; nothing tells which, so mounting deletes
+// neither nor puts one in place: it says where they are.
+TEST_F(MountSystemTest, MountingKeepsAndReportsSavesLeftBesideTheirFiles) {
+    WriteNativeFile(SaveFile("slot.dat"), "old save");
+    WriteNativeFile(SaveFile("slot.dat.saving"), "newer save");
+    WriteNativeFile(SaveFile("slots/two.dat.saving"), "second");
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    EXPECT_TRUE(AnyLogContains("1:MountSystem::Mount: '" + SaveFile("slot.dat.saving") +
+                               "' was left by an unmount that could not finish"));
+    EXPECT_TRUE(AnyLogContains("1:MountSystem::Mount: '" + SaveFile("slots/two.dat.saving") + "' was left"));
+    ZQ_FileSystem_Unmount("save");
+    EXPECT_EQ("old save", ReadNativeFile(SaveFile("slot.dat")));
+    EXPECT_EQ("newer save", ReadNativeFile(SaveFile("slot.dat.saving")));
+    EXPECT_EQ("second", ReadNativeFile(SaveFile("slots/two.dat.saving")));
+}
+
+// Opening the save for writing checks that its folder takes files, without touching the save
+// kept beside it; a run that ends before unmounting still finds that.
+TEST_F(MountSystemTest, OpeningASaveForWritingKeepsTheSaveLeftBesideIt) {
+    WriteNativeFile(SaveFile("slot.dat.saving"), "newer save");
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    ASSERT_TRUE(WriteThroughApi("save://slot.dat", "newest save"));
+    EXPECT_EQ("newer save", ReadNativeFile(SaveFile("slot.dat.saving")));
+}
+
+// A new save of the same file that reaches the disk supersedes the one left beside it.
+TEST_F(MountSystemTest, ANewSaveOfTheFileReplacesTheSaveLeftBesideIt) {
+    WriteNativeFile(SaveFile("slot.dat"), "old save");
+    WriteNativeFile(SaveFile("slot.dat.saving"), "newer save");
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    ASSERT_TRUE(WriteThroughApi("save://slot.dat", "newest"));
+    ZQ_FileSystem_Unmount("save");
+    EXPECT_EQ("newest", ReadNativeFile(SaveFile("slot.dat")));
+    EXPECT_EQ(std::vector<std::string>({"slot.dat"}), SaveFolderFiles());
+    EXPECT_TRUE(AnyLogContains("1:MountSystem::Unmount: '" + SaveFile("slot.dat.saving") +
+                               "', left by an earlier unmount, gives way to the new save of '" +
+                               SaveFile("slot.dat") + "'."));
+}
+
+// ---- Listings ------------------------------------------------------------------------------------
+
+TEST_F(MountSystemTest, ListingsOfTheSaveFolderHideSavesLeftBesideTheirFiles) {
+    WriteNativeFile(SaveFile("slot.dat"), "old");
+    WriteNativeFile(SaveFile("slot.dat.saving"), "new");
+    WriteNativeFile(SaveFile("slots/two.dat"), "2");
+    WriteNativeFile(SaveFile("slots/two.dat.saving"), "2 new");
+    WriteNativeFile(SaveFile("savings.dat"), "a save of the program's own");
+    System* save = ZQI_GetFileSystem(SCHEME_SAVE);
+    ASSERT_TRUE(save->Mount(0));
+    Array<String> wildcards;
+    wildcards.PushText("*");
+    Array<String> found;
+    save->FindFiles(SCHEME_SAVE, "save://", Root(SCHEME_SAVE).c_str(), wildcards, true, found);
+    std::vector<std::string> names;
+    for (const String& name : found) {
+        names.push_back(name.CStr());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(std::vector<std::string>({"save://savings.dat", "save://slot.dat", "save://slots/two.dat"}),
+              names);
+    save->Unmount();
 }
