@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "core/Buffer.h"
+#include "filesystem/EngineTemporaries.h"
 #include "filesystem/FileSystemServices.h"
 #include "filesystem/FileSystemTable.h"
 #include "filesystem/HttpClient.h"
@@ -113,7 +114,7 @@ std::atomic<uint32_t> g_downloadCounter(0);
 // "<target>.download-<process id>-<number>": the process id keeps apart the stores of engine
 // instances running at once over one cache folder, the number those of this process's threads.
 String MakeTemporaryName(const char* nativePath) {
-    return String::FromFormat("%s.download-%u-%u", nativePath, ZQI_NativeProcessId(),
+    return String::FromFormat("%s" ZQI_DOWNLOAD_INFIX "%u-%u", nativePath, ZQI_NativeProcessId(),
                               static_cast<uint32_t>(++g_downloadCounter));
 }
 
