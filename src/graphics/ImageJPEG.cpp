@@ -45,11 +45,26 @@ void OnJPEGError(j_common_ptr info) {
     longjmp(ErrorsOf(info)->jump, 1);
 }
 
-// The entropy-coded data ran into the end of the image (the file's own end marker or the one the
-// source supplies at the end of the bytes) while its scan still needed bits.
-bool IsTruncation(j_common_ptr info) {
-    return info->is_decompressor && info->err->msg_code == JWRN_HIT_MARKER &&
-           reinterpret_cast<j_decompress_ptr>(info)->unread_marker == JPEG_EOI;
+bool IsRestartMarker(int code) {
+    return code >= JPEG_RST0 && code <= JPEG_RST0 + 7;
+}
+
+// Whether a warning of the library means that a scan's data ended before its last row.
+bool EndsBeforeItsLastRow(j_common_ptr common) {
+    if (!common->is_decompressor) {
+        return false;
+    }
+    switch (common->err->msg_code) {
+    case JWRN_HIT_MARKER:
+        // Huffman-coded data needed bits past the marker that ends it, whichever marker that is: a
+        // whole file never does, restart markers included.
+        return true;
+    case JWRN_MUST_RESYNC:
+        // A restart marker was due and another marker stands there: the scan's data has ended.
+        return !IsRestartMarker(common->err->msg_parm.i[0]);
+    default:
+        return false;
+    }
 }
 
 // Level -1 is a warning (corrupt data, premature end); higher levels are trace messages.
@@ -58,13 +73,21 @@ void OnJPEGMessage(j_common_ptr info, int level) {
     if (level >= 0) {
         return;
     }
-    if (errors->truncationIsError && IsTruncation(info)) {
+    if (errors->truncationIsError && EndsBeforeItsLastRow(info)) {
         char text[JMSG_LENGTH_MAX];
         info->err->format_message(info, text);
         snprintf(errors->stopped, sizeof(errors->stopped), "ends before its last row (%s)", text);
         longjmp(errors->jump, 1);
     }
     ++errors->warnings;
+}
+
+uint64_t BlocksOfScan(const jpeg_decompress_struct& info) {
+    uint64_t blocks = 0;
+    for (int i = 0; i < info.comps_in_scan; ++i) {
+        blocks += uint64_t(info.cur_comp_info[i]->width_in_blocks) * info.cur_comp_info[i]->height_in_blocks;
+    }
+    return blocks;
 }
 
 // Called between the steps of reading the input, so also at each new scan.
@@ -162,22 +185,52 @@ void SpreadRGBRow(uint8_t* row, JDIMENSION width) {
     }
 }
 
+// The entropy-coded bytes of the scan whose data starts at bytes: up to the marker that ends it,
+// past restart markers when the scan has restart intervals (libjpeg ends a scan's data at any
+// marker, and reads restart markers only at the end of an interval). A stuffed zero byte and the
+// fill bytes before a marker carry no data.
+uint64_t ScanDataBytes(const uint8_t* bytes, size_t size, bool hasRestarts) {
+    uint64_t count = 0;
+    size_t at = 0;
+    while (at < size) {
+        if (bytes[at] != 0xFF) {
+            ++count;
+            ++at;
+            continue;
+        }
+        size_t next = at + 1;
+        while (next < size && bytes[next] == 0xFF) {
+            ++next;
+        }
+        if (next == size) {
+            break;
+        }
+        if (bytes[next] == 0) {
+            ++count;  // 0xFF 0x00 is a data byte of 0xFF
+        } else if (!hasRestarts || !IsRestartMarker(bytes[next])) {
+            break;
+        }
+        at = next + 1;
+    }
+    return count;
+}
+
 // Huffman data spends at least one code of one bit or more on each block of a DC scan, and
 // sequential data two (a DC difference and the end of the AC coefficients), so a few bytes cannot
 // stand for the largest image: refused before its pixels, and for progressive files libjpeg's own
-// whole-image coefficient buffer, are allocated. The first scan of a progressive file is its DC
-// scan (libjpeg only warns when it is not; such a file is refused by the caller). Arithmetic
-// coding has no such floor; its data ending early is caught while it is decoded.
+// whole-image coefficient buffer, are allocated. Only the first scan's entropy-coded bytes count:
+// comments, padding and bytes after the end marker stand for no block. The first scan of a
+// progressive file is its DC scan (libjpeg only warns when it is not; such a file is refused by
+// the caller). Arithmetic coding has no such floor; its data ending early is caught while it is
+// decoded.
 bool DataCanFillImage(const jpeg_decompress_struct& info) {
     if (info.arith_code) {
         return true;
     }
-    uint64_t blocks = 0;
-    for (int i = 0; i < info.comps_in_scan; ++i) {
-        blocks += uint64_t(info.cur_comp_info[i]->width_in_blocks) * info.cur_comp_info[i]->height_in_blocks;
-    }
     const uint64_t bitsPerBlock = info.progressive_mode ? 1 : 2;
-    return blocks * bitsPerBlock <= uint64_t(info.src->bytes_in_buffer) * 8;
+    const uint64_t bytes =
+        ScanDataBytes(info.src->next_input_byte, info.src->bytes_in_buffer, info.restart_interval != 0);
+    return BlocksOfScan(info) * bitsPerBlock <= bytes * 8;
 }
 
 // A progressive file whose first scan carries AC coefficients breaks the order every encoder
