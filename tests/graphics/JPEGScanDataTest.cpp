@@ -2,7 +2,6 @@
 // marker follows it, arithmetic-coded files (whose data may end early by right) are bounded in
 // what they cost, and the byte floor counts the first scan's entropy-coded bytes only. Valid
 // files come from libjpeg's encoder and must decode as libjpeg's own decoder decodes them.
-#include <cstring>
 
 #include "GraphicsTestSupport.h"
 #include "graphics/ImageLoader.h"
@@ -175,6 +174,14 @@ TEST_F(JPEGScanDataTest, ValidFilesOfEveryCodingLoadAsTheLibraryDecodesThem) {
     }
     const std::string flatArithmetic = EncodeJPEG(flat, Options(true, true));
     EXPECT_LT(flatArithmetic.size(), 1000u);
+    // A flat column with a restart marker after each of its 256 MCUs: two bytes of data between
+    // markers, 768 blocks that need 192 bytes; the floor counts the data through the markers.
+    flat = PatternImage(8, 2048, 1, true);
+    for (size_t i = 0; i < flat.rgba.size(); ++i) {
+        flat.rgba[i] = 90;
+    }
+    const std::string flatRestarts = EncodeJPEG(flat, Options(false, false, 1, true));
+    ASSERT_EQ(255u, RestartMarkers(Scans(SplitJPEG(flatRestarts))[0].data).size());
 
     const struct {
         const char* name;
@@ -189,6 +196,7 @@ TEST_F(JPEGScanDataTest, ValidFilesOfEveryCodingLoadAsTheLibraryDecodesThem) {
         {"arithmetic-progressive-restarts.jpg", EncodeJPEG(image, Options(true, true, 1, true))},
         {"arithmetic-empty-scan.jpg", small},
         {"arithmetic-flat.jpg", flatArithmetic},
+        {"flat-restarts.jpg", flatRestarts},
     };
     for (const auto& c : kValid) {
         ASSERT_TRUE(Load(c.name, c.bytes)) << c.name;
