@@ -2,6 +2,7 @@
 // marker follows it, arithmetic-coded files (whose data may end early by right) are bounded in
 // what they cost, and the byte floor counts the first scan's entropy-coded bytes only. Valid
 // files come from libjpeg's encoder and must decode as libjpeg's own decoder decodes them.
+#include <chrono>
 
 #include "GraphicsTestSupport.h"
 #include "graphics/ImageLoader.h"
@@ -112,6 +113,14 @@ std::vector<size_t> RestartMarkers(const std::string& data) {
         }
     }
     return markers;
+}
+
+// The file with the data of its first scan cut to half, and nothing after it.
+std::string CutInFirstScan(std::vector<Segment> segments) {
+    const size_t first = IndexOfScan(segments, 0);
+    segments.resize(first + 1);
+    segments[first].data.resize(segments[first].data.size() / 2);
+    return JoinJPEG(segments);
 }
 
 class JPEGScanDataTest : public GraphicsTest {
@@ -237,6 +246,63 @@ TEST_F(JPEGScanDataTest, HuffmanDataThatEndsBeforeTheLastRowIsRefusedWhateverMar
     ExpectRefused("intervals-end-at-comment.jpg", JoinJPEG(atRestart), "ReadJPEG: 'NULL' ends before its last row");
     ExpectRefused("short-interval.jpg", JoinJPEG(shortInterval), "ReadJPEG: 'NULL' ends before its last row");
     EXPECT_EQ(4, CountLogged("ReadJPEG: 'NULL' ends before its last row"));
+}
+
+TEST_F(JPEGScanDataTest, ArithmeticDataThatEndsInsideAScanIsRefused) {
+    const TestImage image = PatternImage(64, 48, 9, true);
+    const std::vector<Segment> sequential = SplitJPEG(EncodeJPEG(image, Options(false, true)));
+    const std::vector<Segment> progressive = SplitJPEG(EncodeJPEG(image, Options(true, true)));
+    const std::vector<Segment> restarts = SplitJPEG(EncodeJPEG(image, Options(false, true, 1, true)));
+    // Three of six restart intervals, then the end marker: arithmetic data may end before its
+    // interval does, but a missing restart marker ends the scan.
+    std::vector<Segment> atRestart = restarts;
+    std::string& intervals = atRestart[IndexOfScan(atRestart, 0)].data;
+    ASSERT_EQ(5u, RestartMarkers(intervals).size());
+    intervals.resize(RestartMarkers(intervals)[2]);
+
+    // The file's bytes end inside the scan's data.
+    ExpectRefused("cut-arithmetic.jpg", CutInFirstScan(sequential), "ReadJPEG: 'NULL' ends before its last row");
+    ExpectRefused("cut-arithmetic-progressive.jpg", CutInFirstScan(progressive),
+                  "ReadJPEG: 'NULL' ends before its last row");
+    ExpectRefused("arithmetic-intervals-end.jpg", JoinJPEG(atRestart), "ReadJPEG: 'NULL' ends before its last row");
+    EXPECT_EQ(3, CountLogged("ReadJPEG: 'NULL' ends before its last row"));
+}
+
+TEST_F(JPEGScanDataTest, ArithmeticFilesCostNoMoreThanTheLargestImage) {
+    // 64 x 48 with colour at full resolution: 8 x 6 blocks in each of three components, 144 in
+    // all. libjpeg's scan script decodes 672 blocks: the two DC scans 144 each, four scans of
+    // the luminance's AC coefficients and two of each chroma's 48 each.
+    const TestImage image = PatternImage(64, 48, 11, true);
+    const std::string progressive = EncodeJPEG(image, Options(true, true, 0, true));
+    const std::vector<Segment> segments = SplitJPEG(progressive);
+    ASSERT_EQ(10u, Scans(segments).size());
+    // Copies of the DC scan (144 blocks each, decoded afresh each time) right after it leave the
+    // image as it was. Ten times the image's blocks is 1440: five copies fit, six do not.
+    const auto withDCScans = [&](int copies) {
+        std::vector<Segment> more = segments;
+        const size_t first = IndexOfScan(more, 0);
+        more.insert(more.begin() + long(first) + 1, size_t(copies), more[first]);
+        return JoinJPEG(more);
+    };
+    ASSERT_TRUE(Load("five-more.jpg", withDCScans(5)));
+    EXPECT_TRUE(PixelsEqual(&bitmap_, DecodeJPEGReference(progressive)));
+    ASSERT_FALSE(Load("six-more.jpg", withDCScans(6)));
+    EXPECT_TRUE(Logged("ReadJPEG: 'NULL' decodes more than 10 times its blocks."));
+    ASSERT_FALSE(Load("ninety-more.jpg", withDCScans(90)));
+    EXPECT_EQ(2, CountLogged("ReadJPEG: 'NULL' decodes more than 10 times its blocks."));
+
+    // Claiming the largest size, the same bytes would need 1.5 GiB of coefficients (6 bytes a
+    // pixel) beside the pixels' 1 GiB, and with libjpeg's half-resolution colour 768 MiB: both
+    // are refused before libjpeg takes the memory.
+    const uint64_t peakBefore = PeakResidentBytes();
+    const auto started = std::chrono::steady_clock::now();
+    ExpectRefused("claims-16384-full-colour.jpg", ClaimingSize(withDCScans(90), 16384, 16384),
+                  "ReadJPEG: 'NULL' needs more than 1024 MB with its pixels.");
+    ExpectRefused("claims-16384.jpg", ClaimingSize(EncodeJPEG(image, Options(true, true)), 16384, 16384),
+                  "ReadJPEG: 'NULL' needs more than 1024 MB with its pixels.");
+    EXPECT_EQ(2, CountLogged("ReadJPEG: 'NULL' needs more than 1024 MB with its pixels."));
+    EXPECT_LT(PeakResidentBytes() - peakBefore, uint64_t(64) * 1024 * 1024);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
 }
 
 TEST_F(JPEGScanDataTest, TheByteFloorCountsOnlyTheFirstScansData) {
