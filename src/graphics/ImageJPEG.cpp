@@ -23,6 +23,14 @@ const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
 // of empty blocks takes a few bytes: scans beyond this many stop the decode. libjpeg's own encoder
 // takes scan scripts of at most 100 scans; real files have about ten.
 const int kMostScans = 100;
+// Arithmetic-coded data spends next to nothing on what its statistics predict (libjpeg codes a
+// flat 4096 x 4096 image in about 200 bytes), so no byte floor holds for it and its size is bounded
+// instead: its scans decode at most this many times the image's blocks (libjpeg's scan scripts
+// decode four to six times them)...
+const uint64_t kMostArithmeticPasses = 10;
+// ...and libjpeg's buffers for it (the coefficients of the whole image, 2 to 6 bytes a pixel, when
+// it has more than one scan) together with its pixels take no more than the largest image's pixels.
+const uint64_t kMostArithmeticBytes = uint64_t(ZQI_MAX_IMAGE_PIXELS) * 4;
 // Room for the reason a decode stopped, a library message among it.
 const size_t kReasonLength = JMSG_LENGTH_MAX + 64;
 
@@ -33,6 +41,8 @@ struct JPEGErrors {
     // While pixels are decoded, data that ends before the last row is an error: libjpeg only warns
     // and goes on decoding zeros to the last row.
     bool truncationIsError;
+    // libjpeg's memory is limited (arithmetic-coded files): running out of it is reported as such.
+    bool memoryIsLimited;
     // Why the engine stopped the decode (empty for the library's own errors).
     char stopped[kReasonLength];
 };
@@ -42,14 +52,41 @@ JPEGErrors* ErrorsOf(j_common_ptr info) {
 }
 
 void OnJPEGError(j_common_ptr info) {
-    longjmp(ErrorsOf(info)->jump, 1);
+    JPEGErrors* errors = ErrorsOf(info);
+    // Without a backing store, libjpeg's whole-image buffers that exceed its memory limit end here.
+    if (errors->memoryIsLimited && info->err->msg_code == JERR_NO_BACKING_STORE) {
+        snprintf(errors->stopped, sizeof(errors->stopped), "needs more than %d MB with its pixels",
+                 static_cast<int>(kMostArithmeticBytes >> 20));
+    }
+    longjmp(errors->jump, 1);
 }
 
-// The entropy-coded data ran into the end of the image (the file's own end marker or the one the
-// source supplies at the end of the bytes) while its scan still needed bits.
-bool IsTruncation(j_common_ptr info) {
-    return info->is_decompressor && info->err->msg_code == JWRN_HIT_MARKER &&
-           reinterpret_cast<j_decompress_ptr>(info)->unread_marker == JPEG_EOI;
+bool IsRestartMarker(int code) {
+    return code >= JPEG_RST0 && code <= JPEG_RST0 + 7;
+}
+
+// Whether a warning of the library means that a scan's data ended before its last row.
+bool EndsBeforeItsLastRow(j_common_ptr common) {
+    if (!common->is_decompressor) {
+        return false;
+    }
+    const j_decompress_ptr info = reinterpret_cast<j_decompress_ptr>(common);
+    switch (common->err->msg_code) {
+    case JWRN_HIT_MARKER:
+        // Huffman-coded data needed bits past the marker that ends it, whichever marker that is: a
+        // whole file never does, restart markers included.
+        return true;
+    case JWRN_MUST_RESYNC:
+        // A restart marker was due and another marker stands there: the scan's data has ended.
+        return !IsRestartMarker(common->err->msg_parm.i[0]);
+    case JWRN_JPEG_EOF:
+        // Arithmetic-coded data may end at any marker by right (its encoder leaves out trailing
+        // zero bytes, and zeros are decoded from the marker on), so libjpeg never warns there; what
+        // shows it cut is the file's bytes ending while a scan still has rows to decode.
+        return info->arith_code && info->input_iMCU_row < info->total_iMCU_rows;
+    default:
+        return false;
+    }
 }
 
 // Level -1 is a warning (corrupt data, premature end); higher levels are trace messages.
@@ -58,7 +95,7 @@ void OnJPEGMessage(j_common_ptr info, int level) {
     if (level >= 0) {
         return;
     }
-    if (errors->truncationIsError && IsTruncation(info)) {
+    if (errors->truncationIsError && EndsBeforeItsLastRow(info)) {
         char text[JMSG_LENGTH_MAX];
         info->err->format_message(info, text);
         snprintf(errors->stopped, sizeof(errors->stopped), "ends before its last row (%s)", text);
@@ -67,12 +104,55 @@ void OnJPEGMessage(j_common_ptr info, int level) {
     ++errors->warnings;
 }
 
-// Called between the steps of reading the input, so also at each new scan.
-void LimitScans(j_common_ptr info) {
-    if (reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > kMostScans) {
-        JPEGErrors* errors = ErrorsOf(info);
-        snprintf(errors->stopped, sizeof(errors->stopped), "has more than %d scans", kMostScans);
-        longjmp(errors->jump, 1);
+uint64_t BlocksOfScan(const jpeg_decompress_struct& info) {
+    uint64_t blocks = 0;
+    for (int i = 0; i < info.comps_in_scan; ++i) {
+        blocks += uint64_t(info.cur_comp_info[i]->width_in_blocks) * info.cur_comp_info[i]->height_in_blocks;
+    }
+    return blocks;
+}
+
+uint64_t BlocksOfImage(const jpeg_decompress_struct& info) {
+    uint64_t blocks = 0;
+    for (int i = 0; i < info.num_components; ++i) {
+        blocks += uint64_t(info.comp_info[i].width_in_blocks) * info.comp_info[i].height_in_blocks;
+    }
+    return blocks;
+}
+
+// libjpeg's progress monitor, with what it needs to bound the scans.
+struct ScanLimits {
+    jpeg_progress_mgr base;  // first: libjpeg hands the monitor a pointer to it
+    uint64_t mostBlocks;     // what the scans may decode together; 0 for no bound
+    uint64_t blocks;         // what the scans counted so far decode
+    int countedScans;
+};
+
+void StopDecode(j_common_ptr info, const char* reason) {
+    JPEGErrors* errors = ErrorsOf(info);
+    snprintf(errors->stopped, sizeof(errors->stopped), "%s", reason);
+    longjmp(errors->jump, 1);
+}
+
+// Called between the steps of reading the input, so also at each new scan once its header is read.
+void LimitScans(j_common_ptr common) {
+    const j_decompress_ptr info = reinterpret_cast<j_decompress_ptr>(common);
+    if (info->input_scan_number > kMostScans) {
+        char reason[64];
+        snprintf(reason, sizeof(reason), "has more than %d scans", kMostScans);
+        StopDecode(common, reason);
+    }
+    ScanLimits* limits = reinterpret_cast<ScanLimits*>(info->progress);
+    if (limits->mostBlocks == 0 || info->input_scan_number == limits->countedScans) {
+        return;
+    }
+    limits->countedScans = info->input_scan_number;
+    limits->blocks += BlocksOfScan(*info);
+    if (limits->blocks > limits->mostBlocks) {
+        char reason[64];
+        snprintf(reason, sizeof(reason), "decodes more than %d times its blocks",
+                 static_cast<int>(kMostArithmeticPasses));
+        StopDecode(common, reason);
     }
 }
 
@@ -82,6 +162,7 @@ void InstallErrors(JPEGErrors* errors) {
     errors->base.emit_message = OnJPEGMessage;
     errors->warnings = 0;
     errors->truncationIsError = false;
+    errors->memoryIsLimited = false;
     errors->stopped[0] = '\0';
 }
 
@@ -130,7 +211,7 @@ enum JPEGFailure { JPEG_LIBRARY_ERROR = 0, JPEG_SIZE_REFUSED, JPEG_OUT_OF_MEMORY
 struct JPEGDecode {
     jpeg_decompress_struct info;
     jpeg_source_mgr source;
-    jpeg_progress_mgr progress;
+    ScanLimits limits;
     JPEGErrors errors;
     const uint8_t* bytes;
     uint64_t size;
@@ -162,22 +243,64 @@ void SpreadRGBRow(uint8_t* row, JDIMENSION width) {
     }
 }
 
+// The entropy-coded bytes of the scan whose data starts at bytes: up to the marker that ends it,
+// past restart markers when the scan has restart intervals (libjpeg ends a scan's data at any
+// marker, and reads restart markers only at the end of an interval). A stuffed zero byte and the
+// fill bytes before a marker carry no data.
+uint64_t ScanDataBytes(const uint8_t* bytes, size_t size, bool hasRestarts) {
+    uint64_t count = 0;
+    size_t at = 0;
+    while (at < size) {
+        if (bytes[at] != 0xFF) {
+            ++count;
+            ++at;
+            continue;
+        }
+        size_t next = at + 1;
+        while (next < size && bytes[next] == 0xFF) {
+            ++next;
+        }
+        if (next == size) {
+            break;
+        }
+        if (bytes[next] == 0) {
+            ++count;  // 0xFF 0x00 is a data byte of 0xFF
+        } else if (!hasRestarts || !IsRestartMarker(bytes[next])) {
+            break;
+        }
+        at = next + 1;
+    }
+    return count;
+}
+
 // Huffman data spends at least one code of one bit or more on each block of a DC scan, and
 // sequential data two (a DC difference and the end of the AC coefficients), so a few bytes cannot
 // stand for the largest image: refused before its pixels, and for progressive files libjpeg's own
-// whole-image coefficient buffer, are allocated. The first scan of a progressive file is its DC
-// scan (libjpeg only warns when it is not; such a file is refused by the caller). Arithmetic
-// coding has no such floor; its data ending early is caught while it is decoded.
+// whole-image coefficient buffer, are allocated. Only the first scan's entropy-coded bytes count:
+// comments, padding and bytes after the end marker stand for no block. The first scan of a
+// progressive file is its DC scan (libjpeg only warns when it is not; such a file is refused by
+// the caller). Arithmetic coding has no such floor (see kMostArithmeticPasses).
 bool DataCanFillImage(const jpeg_decompress_struct& info) {
     if (info.arith_code) {
         return true;
     }
-    uint64_t blocks = 0;
-    for (int i = 0; i < info.comps_in_scan; ++i) {
-        blocks += uint64_t(info.cur_comp_info[i]->width_in_blocks) * info.cur_comp_info[i]->height_in_blocks;
-    }
     const uint64_t bitsPerBlock = info.progressive_mode ? 1 : 2;
-    return blocks * bitsPerBlock <= uint64_t(info.src->bytes_in_buffer) * 8;
+    const uint64_t bytes =
+        ScanDataBytes(info.src->next_input_byte, info.src->bytes_in_buffer, info.restart_interval != 0);
+    return BlocksOfScan(info) * bitsPerBlock <= bytes * 8;
+}
+
+// An arithmetic-coded file is bounded in work and in libjpeg's memory instead (the limit holds
+// libjpeg's whole-image buffers; a limit of 0 would mean none, so the largest image gets 1 byte).
+void BoundArithmeticDecode(JPEGDecode* decode) {
+    jpeg_decompress_struct& info = decode->info;
+    const uint64_t pixelBytes = uint64_t(info.image_width) * info.image_height * 4;
+    const uint64_t memory = pixelBytes < kMostArithmeticBytes ? kMostArithmeticBytes - pixelBytes : 1;
+    info.mem->max_memory_to_use = static_cast<long>(memory);
+    decode->errors.memoryIsLimited = true;
+    decode->limits.mostBlocks = kMostArithmeticPasses * BlocksOfImage(info);
+    decode->limits.blocks = BlocksOfScan(info);  // the first scan, whose header is read
+    decode->limits.countedScans = info.input_scan_number;
 }
 
 // A progressive file whose first scan carries AC coefficients breaks the order every encoder
@@ -217,9 +340,12 @@ bool Decode(JPEGDecode* decode) {
         decode->failure = JPEG_SIZE_REFUSED;
         return false;
     }
+    if (decode->info.arith_code) {
+        BoundArithmeticDecode(decode);
+    }
     decode->errors.truncationIsError = true;
-    decode->progress.progress_monitor = LimitScans;
-    decode->info.progress = &decode->progress;
+    decode->limits.base.progress_monitor = LimitScans;
+    decode->info.progress = &decode->limits.base;
     decode->info.out_color_space = kOutputSpace;
     jpeg_start_decompress(&decode->info);
     if (decode->info.output_components != kOutputComponents ||

@@ -233,6 +233,13 @@ TestImage DecodePNGReference(const std::string& bytes) {
 }
 
 std::string EncodeJPEG(const TestImage& image, int quality, bool progressive) {
+    JPEGOptions options;
+    options.quality = quality;
+    options.progressive = progressive;
+    return EncodeJPEG(image, options);
+}
+
+std::string EncodeJPEG(const TestImage& image, const JPEGOptions& options) {
     jpeg_compress_struct info;
     jpeg_error_mgr errors;
     info.err = jpeg_std_error(&errors);
@@ -245,8 +252,13 @@ std::string EncodeJPEG(const TestImage& image, int quality, bool progressive) {
     info.input_components = 3;
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, quality, TRUE);
-    if (progressive) {
+    jpeg_set_quality(&info, options.quality, TRUE);
+    info.arith_code = options.arithmetic ? TRUE : FALSE;
+    info.restart_in_rows = options.restartRows;
+    if (options.fullColour) {
+        info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1;
+    }
+    if (options.progressive) {
         jpeg_simple_progression(&info);
     }
     jpeg_start_compress(&info, TRUE);

@@ -56,6 +56,14 @@ std::string ZeroRowsPNG(uint32_t width, uint32_t height, uint32_t rowCount);
 TestImage DecodePNGReference(const std::string& bytes);
 // Baseline, or progressive with libjpeg's standard scan script.
 std::string EncodeJPEG(const TestImage& image, int quality, bool progressive = false);
+struct JPEGOptions {
+    int quality = 90;
+    bool progressive = false;  // libjpeg's standard scan script
+    bool arithmetic = false;   // arithmetic coding instead of Huffman tables
+    int restartRows = 0;       // a restart marker after every this many rows of MCUs (0: none)
+    bool fullColour = false;   // colour at full resolution, not libjpeg's half in each direction
+};
+std::string EncodeJPEG(const TestImage& image, const JPEGOptions& options);
 // libjpeg's own decoding of the bytes to RGBA (alpha 255); empty on failure.
 TestImage DecodeJPEGReference(const std::string& bytes);
 // TGA bytes: type 2 or 10 (run length: one repeat packet per run of equal pixels, else raw
