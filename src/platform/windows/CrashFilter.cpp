@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/CoreState.h"
+#include "core/Log.h"
 
 namespace {
 
@@ -73,6 +74,12 @@ LONG WINAPI CrashExceptionFilter(EXCEPTION_POINTERS*) {
     // A callback that faults would bring the process back here, over and over.
     if (g_filterEntered.exchange(1) != 0) {
         return EXCEPTION_CONTINUE_SEARCH;
+    }
+    // The fault may have stopped this thread inside code that logs quietly (the console's drawing,
+    // the log's own file writes). That code never resumes, and the callback must be able to log
+    // the trace and show a popup.
+    while (ZQI_IsLoggingQuiet()) {
+        ZQI_EndQuietLogging();
     }
     String trace = CrashStackTrace();
     program->HandleCrash(trace.CStr());

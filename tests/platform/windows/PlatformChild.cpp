@@ -2,6 +2,9 @@
 //   platform_child crash <callback|none|faulting> <file>
 //       installs the crash filter and faults; the crash callback appends the trace it is given
 //       (and a line "--") to the file; "faulting" faults again inside the callback.
+//   platform_child crash-while-quiet <file>
+//       faults while the thread logs quietly (as it does drawing the console); the callback logs
+//       a line and writes the newest line of the log's ring (or "nothing logged") to the file.
 //   platform_child xinput <file>
 //       starts the XInput back end and writes "initialized=<0|1>" and every reported message to
 //       the file; the parent picks the DLL overrides.
@@ -12,7 +15,9 @@
 #include <cstring>
 #include <string>
 
+#include "core/Console.h"
 #include "core/CoreState.h"
+#include "core/Log.h"
 #include "foundation/FoundationHooks.h"
 #include "platform/windows/CrashFilter.h"
 #include "platform/windows/InputImpXInput.h"
@@ -57,6 +62,28 @@ int Crash(const char* mode) {
     return 0;
 }
 
+// What a program's crash callback typically does with the trace: log it.
+void LogTrace(const char* trace) {
+    ZQI_LogFormat(LOG_LEVEL_SYSTEM, "crash trace of %u characters", static_cast<unsigned>(strlen(trace)));
+    const Console* console = ZQI_GetConsole();
+    Append(console->lines.count > 0 ? console->lines[console->lines.count - 1].text : "nothing logged");
+    Append("\n");
+}
+
+int CrashWhileQuiet() {
+    LogSettings settings = {};
+    settings.loggingEnabled = true;
+    ZQI_StartLog(ZQI_GetConsole(), settings);
+    memset(&g_program, 0, sizeof(g_program));
+    g_program.HandleCrash = LogTrace;
+    g_core.program = &g_program;
+    SetUnhandledExceptionFilter(CrashExceptionFilter);
+    ZQI_BeginQuietLogging();
+    CrashInOwnFrame();
+    ZQI_EndQuietLogging();
+    return 0;
+}
+
 void ReportToFile(int32_t level, const char* text) {
     char line[1024];
     snprintf(line, sizeof(line), "[%d] %s\n", static_cast<int>(level), text);
@@ -84,10 +111,15 @@ int main(int argc, char** argv) {
         g_file = argv[3];
         return Crash(argv[2]);
     }
+    if (argc == 3 && strcmp(argv[1], "crash-while-quiet") == 0) {
+        g_file = argv[2];
+        return CrashWhileQuiet();
+    }
     if (argc == 3 && strcmp(argv[1], "xinput") == 0) {
         g_file = argv[2];
         return StartXInput();
     }
-    fprintf(stderr, "usage: platform_child crash <callback|none|faulting> <file> | xinput <file>\n");
+    fprintf(stderr, "usage: platform_child crash <callback|none|faulting> <file> | crash-while-quiet <file> | "
+                    "xinput <file>\n");
     return 2;
 }

@@ -114,6 +114,17 @@ TEST(CrashTrace, ACallbackThatFaultsIsEnteredOnce) {
     EXPECT_EQ(std::string::npos, text.find("--\n", first + 1)) << text;
 }
 
+// A fault can stop a thread inside a span whose messages are dropped (the console's drawing, the
+// log's own file writes); that span never ends, yet the program's callback must be able to log
+// the trace.
+TEST(CrashTrace, TheCallbackLogsEvenWhenTheFaultStoppedAQuietSpan) {
+    std::string path = OutputFile("crash-while-quiet.txt");
+    EXPECT_EQ(static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION), RunChild("crash-while-quiet \"" + path + "\""));
+    std::vector<std::string> lines = Lines(ReadText(path));
+    ASSERT_EQ(1u, lines.size()) << ReadText(path);
+    EXPECT_EQ(0u, lines[0].find("[SYSTEM] crash trace of ")) << lines[0];
+}
+
 // Wine's per-program DLL overrides switch both XInput libraries off for the child alone. (A
 // WINEDLLOVERRIDES variable set here would not reach the child's loader.)
 class XInputSwitchedOff {
