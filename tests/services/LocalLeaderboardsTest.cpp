@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "DiskCommits.h"
 #include "FullDisk.h"
 #include "ServicesTestSupport.h"
 #include "core/ApiTable.h"
@@ -262,6 +263,24 @@ TEST_F(LocalLeaderboardsTest, ASaveOntoAFullDiskLeavesTheOldFile) {
     Start();
     EXPECT_EQ(Points(Request(1, 10, "daily")), (std::vector<int32_t>{1}));
 }
+
+#if defined(_WIN32)
+// A save reaches the disk with one commit, of the temporary file's data before it takes the
+// stored file's place; every further one would cost a submission a whole disk sync.
+TEST_F(LocalLeaderboardsTest, EachSaveCommitsToTheDiskOnce) {
+    Start();
+    Submit("daily", 1);
+    EngineTest::ScopedDiskCommitCounter commits;
+    ASSERT_GT(commits.RedirectedEntries(), 0);
+    for (int32_t points = 2; points <= 11; ++points) {
+        Submit("daily", points);
+    }
+    EXPECT_EQ(commits.Count(), 10);
+    Stop();
+    Start();
+    EXPECT_EQ(Request(1, 20, "daily").total, 11);
+}
+#endif
 
 TEST_F(LocalLeaderboardsTest, SubmissionsFromSeveralThreadsAreAllCounted) {
     Start();

@@ -9,6 +9,7 @@
 #include <windows.h>
 #endif
 
+#include "DiskCommits.h"
 #include "FullDisk.h"
 #include "ServicesTestSupport.h"
 #include "core/ApiTable.h"
@@ -235,6 +236,22 @@ TEST_F(SimulatedCloudTest, ASaveOntoAFullDiskIsLoggedAndLeavesTheStoredFileWhole
     EXPECT_EQ(Read("k"), "new");
     EXPECT_EQ(ReadFile(kCloudFile), CloudFile(1, Entry("k", "old")));
 }
+
+#if defined(_WIN32)
+// A save reaches the disk with one commit, of the temporary file's data before it takes the
+// stored file's place.
+TEST_F(SimulatedCloudTest, EachSaveCommitsToTheDiskOnce) {
+    Start();
+    EngineTest::ScopedDiskCommitCounter commits;
+    ASSERT_GT(commits.RedirectedEntries(), 0);
+    for (int i = 0; i < 10; ++i) {
+        Write(i % 2 == 0 ? "k" : "m", std::string(static_cast<size_t>(i + 1), 'x'));
+    }
+    EXPECT_EQ(commits.Count(), 10);
+    EXPECT_EQ(ReadFile(kCloudFile),
+              CloudFile(2, Entry("k", std::string(9, 'x')) + Entry("m", std::string(10, 'x'))));
+}
+#endif
 
 TEST_F(SimulatedCloudTest, TheLoaderStopsAtTheEndOfTheData) {
     const std::string a = Entry("a", "AAAA");
