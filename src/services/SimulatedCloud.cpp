@@ -9,6 +9,7 @@
 #include "core/Buffer.h"
 #include "core/Log.h"
 #include "filesystem/FileSystemApi.h"
+#include "services/SetAsideFile.h"
 
 namespace {
 
@@ -16,7 +17,6 @@ const char kHeader[] = "SIMULATED_CLOUD";
 const int32_t kHeaderSize = static_cast<int32_t>(sizeof(kHeader));  // with its NUL: 16 bytes
 const int32_t kSizeFieldBytes = 4;
 const char kTemporaryPath[] = ZQI_SIMULATED_CLOUD_FILE ".tmp";
-const char kUnreadablePath[] = ZQI_SIMULATED_CLOUD_FILE ".bad";
 
 int32_t Remaining(const ByteStream& stream) {
     return stream.size - stream.readPosition;
@@ -116,16 +116,17 @@ bool SimulatedCloudImplementation::Initialize() {
 
 // The next save would replace blobs that may still be in there: they are kept aside for the user.
 void SimulatedCloudImplementation::SetAsideUnreadableFile() {
-    if (ZQI_ReplaceFile(ZQI_SIMULATED_CLOUD_FILE, kUnreadablePath)) {
+    String setAsidePath;
+    if (ZQI_SetAsideFile(ZQI_SIMULATED_CLOUD_FILE, &setAsidePath)) {
         ZQ_Log(LOG_LEVEL_ERROR, "SimulatedCloud: '%s' could not be read; moved to '%s'.",
-               ZQI_SIMULATED_CLOUD_FILE, kUnreadablePath);
+               ZQI_SIMULATED_CLOUD_FILE, setAsidePath.CStr());
         return;
     }
     ZQ_Log(
         LOG_LEVEL_ERROR,
         "SimulatedCloud: '%s' could not be read and could not be moved to '%s'; the store is not saved this "
         "run.",
-        ZQI_SIMULATED_CLOUD_FILE, kUnreadablePath);
+        ZQI_SIMULATED_CLOUD_FILE, setAsidePath.CStr());
     saveRefused_ = true;
 }
 

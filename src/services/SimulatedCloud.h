@@ -31,8 +31,8 @@ public:
     ImplementationType GetType() override { return IMPLEMENTATION_CLOUD; }
     const char* GetName() override { return "Simulated"; }
     // Loads the file into the store (a missing file or another header: empty store). A file that
-    // exists but cannot be read is moved aside, never overwritten; when it cannot be moved either,
-    // this run keeps the store in memory only.
+    // exists but cannot be read is set aside (ZQI_SetAsideFile), never overwritten; when it cannot
+    // be moved either, this run keeps the store in memory only.
     bool Initialize() override;
 
     void Write(const char* key, const void* data, uint32_t size) override;

@@ -21,6 +21,10 @@ namespace {
 
 const char kCloudFile[] = "user://simulated.cloud";
 const char kSetAside[] = "user://simulated.cloud.bad";
+// Where later runs set their files aside while the first name is taken.
+const char kSecondSetAside[] = "user://simulated.cloud-1.bad";
+const char kThirdSetAside[] = "user://simulated.cloud-2.bad";
+
 
 std::string U32(uint32_t value) {
     const char bytes[4] = {static_cast<char>(value), static_cast<char>(value >> 8),
@@ -48,11 +52,17 @@ protected:
     void SetUp() override {
         ServicesTest::SetUp();
         RemoveFile(kCloudFile);
-        RemoveFile(kSetAside);
+        RemoveSetAsideFiles();
     }
     void TearDown() override {
         Stop();
+        RemoveSetAsideFiles();
         ServicesTest::TearDown();
+    }
+    static void RemoveSetAsideFiles() {
+        for (const char* path : {kSetAside, kSecondSetAside, kThirdSetAside}) {
+            RemoveFile(path);
+        }
     }
     void Start() {
         cloud_ = new SimulatedCloudImplementation();
@@ -222,6 +232,27 @@ TEST_F(SimulatedCloudTest, AFileThatCannotBeReadIsSetAsideNeverOverwritten) {
         RemoveFile(kCloudFile);
     }
     RemoveFile(kSetAside);
+}
+
+// Unreadable files of two runs: the second never replaces what the first set aside. The files are
+// too large to be read whole (sparse, so they take no room); their sizes tell them apart.
+TEST_F(SimulatedCloudTest, AFileSetAsideIsNeverReplacedByALaterOne) {
+    const intmax_t sizes[] = {intmax_t{1} << 31, (intmax_t{1} << 31) + 1, (intmax_t{1} << 31) + 2};
+    const char* const setAside[] = {kSetAside, kSecondSetAside, kThirdSetAside};
+    for (int run = 0; run < 3; ++run) {
+        SCOPED_TRACE(run);
+        WriteFile(kCloudFile, CloudFile(1, Entry("k", "old")));
+        std::filesystem::resize_file(NativePath(kCloudFile), static_cast<uintmax_t>(sizes[run]));
+        Start();
+        EXPECT_TRUE(
+            WasLogged(std::string("[ERROR] SimulatedCloud: 'user://simulated.cloud' could not be read; moved "
+                                  "to '") +
+                      setAside[run] + "'."));
+        Stop();
+        for (int earlier = 0; earlier <= run; ++earlier) {
+            EXPECT_EQ(SizeOf(NativePath(setAside[earlier])), sizes[earlier]) << setAside[earlier];
+        }
+    }
 }
 
 TEST_F(SimulatedCloudTest, ASaveOntoAFullDiskIsLoggedAndLeavesTheStoredFileWhole) {
