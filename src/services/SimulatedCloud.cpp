@@ -127,31 +127,18 @@ bool SimulatedCloudImplementation::Initialize() {
 
 // The next save would replace blobs that may still be in the file: it is kept for the user.
 void SimulatedCloudImplementation::SetAsideStoredFile(bool damaged, int32_t kept) {
+    const char* problem = damaged ? "is damaged" : "could not be read";
+    const String keptText =
+        damaged ? String::FromFormat(" Entries read before the damage and kept: %d.", kept) : String();
     String setAsidePath;
     if (ZQI_SetAsideFile(ZQI_SIMULATED_CLOUD_FILE, &setAsidePath)) {
-        if (damaged) {
-            ZQ_Log(LOG_LEVEL_ERROR,
-                   "SimulatedCloud: '%s' is damaged; moved to '%s'. Entries read before the damage and kept: "
-                   "%d.",
-                   ZQI_SIMULATED_CLOUD_FILE, setAsidePath.CStr(), kept);
-        } else {
-            ZQ_Log(LOG_LEVEL_ERROR, "SimulatedCloud: '%s' could not be read; moved to '%s'.",
-                   ZQI_SIMULATED_CLOUD_FILE, setAsidePath.CStr());
-        }
+        ZQ_Log(LOG_LEVEL_ERROR, "SimulatedCloud: '%s' %s; moved to '%s'.%s", ZQI_SIMULATED_CLOUD_FILE,
+               problem, setAsidePath.CStr(), keptText.CStr());
         return;
     }
-    if (damaged) {
-        ZQ_Log(LOG_LEVEL_ERROR,
-               "SimulatedCloud: '%s' is damaged and could not be moved to '%s'; the store is not saved this "
-               "run. Entries read before the damage and kept: %d.",
-               ZQI_SIMULATED_CLOUD_FILE, setAsidePath.CStr(), kept);
-    } else {
-        ZQ_Log(
-            LOG_LEVEL_ERROR,
-            "SimulatedCloud: '%s' could not be read and could not be moved to '%s'; the store is not saved "
-            "this run.",
-            ZQI_SIMULATED_CLOUD_FILE, setAsidePath.CStr());
-    }
+    ZQ_Log(LOG_LEVEL_ERROR,
+           "SimulatedCloud: '%s' %s and could not be moved to '%s'; the store is not saved this run.%s",
+           ZQI_SIMULATED_CLOUD_FILE, problem, setAsidePath.CStr(), keptText.CStr());
     saveRefused_ = true;
 }
 
