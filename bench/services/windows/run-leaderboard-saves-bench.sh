@@ -3,7 +3,8 @@
 # report, not a test): the time per submission in a run of its own, then the disk syncs (fsync,
 # fdatasync) that Wine makes for it, counted with strace over the whole Wine process tree (which
 # slows the run down). Two runs that differ only in their timed submissions are counted, so what
-# Wine's own start and end sync cancels out.
+# Wine's own start and end sync cancels out. Each submission waits for the disk, so its time
+# follows whatever else uses the disk: compare two builds by runs taken in turn, not one each.
 # Usage: bench/services/windows/run-leaderboard-saves-bench.sh [saves]
 # Builds in build/windows-release (Release, with benchmarks) unless ZQ_BENCH_BUILD names another
 # Windows build folder; runs with a Wine prefix of its own, its server started by the run itself
