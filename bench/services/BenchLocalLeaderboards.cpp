@@ -16,99 +16,27 @@
 #include <filesystem>
 #include <string>
 
-#include "core/ApiTable.h"
-#include "core/CoreState.h"
+#include "LeaderboardsBenchEngine.h"
 #include "core/EventQueue.h"
-#include "core/Features.h"
-#include "core/NamedMutex.h"
-#include "filesystem/FileSystemApi.h"
-#include "filesystem/FileSystemTable.h"
-#include "filesystem/SchemeRoots.h"
-#include "services/ExtensionModules.h"
 #include "services/LeaderboardsTable.h"
-#include "services/LocalLeaderboards.h"
-#include "services/ServiceTables.h"
 
 namespace {
 
-const int32_t kCategoryCount = 10;
-const int32_t kCapacity = 100;
 const int64_t kOperations = 100000;
 const int32_t kRequestedScores = 10;
 
 std::filesystem::path g_folder;
-std::string g_categories[kCategoryCount];
-
-// Points and ranks from a fixed sequence, the same for both sides.
-uint32_t g_seed = 12345;
-int32_t NextPoints() {
-    g_seed = g_seed * 1103515245u + 12345u;
-    return static_cast<int32_t>((g_seed >> 8) % 1000000);
-}
 
 // ---- The engine ----
 
-class BenchModule final : public ExtensionModule {
-public:
-    BaseImplementation* local = nullptr;
-    void Destroy(uint32_t) override {}
-    const char* GetName() override { return "Bench"; }
-    bool Initialize(zq_api_t*) override { return true; }
-    void Shutdown() override {}
-    void Update(float) override {}
-    BaseImplementation* GetImplementation(ImplementationType type) override {
-        return type == IMPLEMENTATION_LEADERBOARDS ? local : nullptr;
-    }
-};
-
-LocalLeaderboardsImplementation* g_local = nullptr;
-BenchModule g_module;
-
-bool StartEngine() {
-    ZQI_BuildApiTables();
-    ZQI_ConnectServiceTables();
-    ZQI_CreateCoreMutexes();
-    if (!ZQI_InitializeFileSystems()) {
-        return false;
-    }
-    std::filesystem::create_directories(g_folder / "res" / "leaderboards");
-    std::filesystem::create_directories(g_folder / "user");
-    ZQI_SetSchemeRoot(SCHEME_RES, (g_folder / "res").generic_string().c_str());
-    ZQI_SetSchemeRoot(SCHEME_USER, (g_folder / "user").generic_string().c_str());
-    std::string categories = "<?xml version=\"1.0\"?>\n<root>\n<array id=\"CATEGORIES\">\n";
-    for (int32_t i = 0; i < kCategoryCount; ++i) {
-        g_categories[i] = "category_" + std::to_string(i);
-        categories += "<node id=\"" + g_categories[i] + "\"/>\n";
-    }
-    categories += "</array>\n</root>\n";
-    FILE* file = fopen((g_folder / "res" / "leaderboards" / "leaderboards.xml").string().c_str(), "wb");
-    if (file == nullptr) {
-        return false;
-    }
-    fwrite(categories.data(), 1, categories.size(), file);
-    fclose(file);
-    ZQ_FileSystem_AddSearchPath("res://", false);
-    g_core.developerMode = 0;  // scrambled saves, as players have them
-    ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, "LEADERBOARDS");
-    g_local = new LocalLeaderboardsImplementation();
-    g_module.local = g_local;
-    RegisterExtensionModule(&g_module);
-    ResolveImplementations();
-    return ZQI_GetLeaderboardsImplementation() == g_local;
-}
-
 void EngineSubmit(int64_t i) {
-    LeaderboardScore score;
-    memset(&score, 0, sizeof(score));
-    score.points = NextPoints();
-    score.dataLength = 4;
-    memcpy(score.data, &i, 4);
-    ZQ_Leaderboards_SubmitScore(0, &score, g_categories[i % kCategoryCount].c_str());
+    SubmitBenchScore(i);
 }
 
 void EngineRequest(int64_t i) {
-    int32_t first = 1 + static_cast<int32_t>(NextPoints() % (kCapacity - kRequestedScores + 1));
-    ZQ_Leaderboards_RequestScores(first, kRequestedScores, 0, g_categories[i % kCategoryCount].c_str());
+    int32_t first =
+        1 + static_cast<int32_t>(NextBenchPoints() % (kBenchCategoryCapacity - kRequestedScores + 1));
+    ZQ_Leaderboards_RequestScores(first, kRequestedScores, 0, BenchCategory(i).c_str());
     if (i % 1000 == 999) {
         ZQI_ProcessEventQueue();  // a frame delivers and frees the answers
     }
@@ -167,14 +95,14 @@ int64_t CountScores(const std::string& category) {
 }
 
 void SqliteSubmit(int64_t i) {
-    const std::string& category = g_categories[i % kCategoryCount];
+    const std::string& category = BenchCategory(i);
     Step(g_begin);
     sqlite3_bind_text(g_insert, 1, category.c_str(), -1, SQLITE_STATIC);
-    sqlite3_bind_int(g_insert, 2, NextPoints());
+    sqlite3_bind_int(g_insert, 2, NextBenchPoints());
     sqlite3_bind_text(g_insert, 3, "2024-05-01 10:30", -1, SQLITE_STATIC);
     sqlite3_bind_blob(g_insert, 4, &i, 4, SQLITE_STATIC);
     Step(g_insert);
-    if (CountScores(category) > kCapacity) {
+    if (CountScores(category) > kBenchCategoryCapacity) {
         sqlite3_bind_text(g_deleteWorst, 1, category.c_str(), -1, SQLITE_STATIC);
         Step(g_deleteWorst);
     }
@@ -182,8 +110,9 @@ void SqliteSubmit(int64_t i) {
 }
 
 void SqliteRequest(int64_t i) {
-    const std::string& category = g_categories[i % kCategoryCount];
-    int32_t first = 1 + static_cast<int32_t>(NextPoints() % (kCapacity - kRequestedScores + 1));
+    const std::string& category = BenchCategory(i);
+    int32_t first =
+        1 + static_cast<int32_t>(NextBenchPoints() % (kBenchCategoryCapacity - kRequestedScores + 1));
     sqlite3_bind_text(g_select, 1, category.c_str(), -1, SQLITE_STATIC);
     sqlite3_bind_int(g_select, 2, kRequestedScores);
     sqlite3_bind_int(g_select, 3, first - 1);
@@ -202,7 +131,7 @@ void SqliteRequest(int64_t i) {
 
 template <void (*Submit)(int64_t)>
 void FillToCapacity() {
-    for (int64_t i = 0; i < kCategoryCount * kCapacity; ++i) {
+    for (int64_t i = 0; i < kBenchCategoryCount * kBenchCategoryCapacity; ++i) {
         Submit(i);
     }
 }
@@ -268,7 +197,7 @@ int main(int argc, char** argv) {
     std::error_code ignored;
     std::filesystem::remove_all(g_folder, ignored);
     std::filesystem::create_directories(g_folder);
-    if (!StartEngine() || !StartSqlite()) {
+    if (!StartLeaderboardsBenchEngine(g_folder) || !StartSqlite()) {
         std::fprintf(stderr, "could not set up the benchmark in %s\n", g_folder.string().c_str());
         return 1;
     }
@@ -282,9 +211,7 @@ int main(int argc, char** argv) {
                 memoryFileSystem ? "tmpfs" : "a disk file system");
     std::printf("request:    engine %.1f us, SQLite %.1f us, ratio %.2f (target: at most 1.5)\n", t[2], t[3],
                 t[3] > 0 ? t[2] / t[3] : 0.0);
-    ZQI_ProcessEventQueue();
-    ZQI_ForgetExtensionModules();
-    delete g_local;
+    StopLeaderboardsBenchEngine();
     sqlite3_close_v2(g_sqlite);
     std::filesystem::remove_all(g_folder, ignored);
     return 0;

@@ -1,5 +1,5 @@
 // Fuzz target: any bytes as "user://simulated.cloud". What the loader keeps must be written
-// back and read again to exactly the same store.
+// back and read again, whole, to exactly the same store.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -36,15 +36,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint8_t* bytes = static_cast<uint8_t*>(malloc(size > 0 ? size : 1));
     memcpy(bytes, data, size);
     SimulatedCloudStore store;
-    ZQI_LoadSimulatedCloudImage(store, bytes, static_cast<int32_t>(size));
+    ZQI_LoadSimulatedCloudImage(store, bytes, static_cast<int32_t>(size), nullptr);
     free(bytes);
     ByteStream image;
     if (!ZQI_BuildSimulatedCloudImage(store, &image)) {
         abort();
     }
     SimulatedCloudStore reloaded;
-    ZQI_LoadSimulatedCloudImage(reloaded, image.data, image.size);
-    bool same = SameStores(store, reloaded);
+    bool whole = false;
+    ZQI_LoadSimulatedCloudImage(reloaded, image.data, image.size, &whole);
+    bool same = whole && SameStores(store, reloaded);
     ZQI_ClearCloudStore(store);
     ZQI_ClearCloudStore(reloaded);
     if (!same) {

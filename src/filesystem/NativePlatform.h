@@ -60,9 +60,12 @@ int32_t ZQI_NativeSeek(FILE* stream, int64_t offset, int32_t origin);
 // file now ends there.
 bool ZQI_NativeEndStreamHere(FILE* stream);
 // Starts writing the stream's file out to disk without waiting for it (Linux: sync_file_range);
-// nothing where the platform writes out by itself (Windows, whose committing streams flush to
-// disk when they close).
+// nothing on Windows, whose flushes of written files commit them to disk.
 void ZQI_NativeStartWritingOut(FILE* stream);
+// Commits what the stream's file holds to disk and waits for it (Windows: _commit, one
+// FlushFileBuffers); true when it did. The host build's saves never waited for the disk (its C
+// runtime has no commit mode: "c" means something else to glibc), and still do not: nothing there.
+bool ZQI_NativeCommit(FILE* stream);
 
 // The id of this process (GetCurrentProcessId, getpid): no two running processes share one.
 uint32_t ZQI_NativeProcessId();

@@ -184,3 +184,7 @@ bool ZQI_NativeEndStreamHere(FILE* stream) {
 }
 
 void ZQI_NativeStartWritingOut(FILE*) {}
+
+bool ZQI_NativeCommit(FILE* stream) {
+    return _commit(_fileno(stream)) == 0;
+}

@@ -11,10 +11,12 @@ namespace ZQFileSystem {
 class POSIXFile : public File {
 public:
     FILE* stream;
-    uint8_t rewriting;  // opened with FILE_MODE_REWRITE over an existing file
+    uint8_t rewriting;    // opened with FILE_MODE_REWRITE over an existing file
+    uint8_t uncommitted;  // made, written or cut since a flush last committed it to disk
 
     POSIXFile(uint64_t size, SchemeId scheme, bool writable, FILE* stream);
 
+    // Flushes the stream and commits to disk what was changed since the last commit, once.
     bool Flush() override;
     // The stream position; 0 when the runtime reports a negative one.
     uint64_t Tell() override;

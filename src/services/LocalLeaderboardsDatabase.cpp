@@ -15,11 +15,11 @@
 #include "services/LeaderboardEvents.h"
 #include "services/LeaderboardsTable.h"
 #include "services/ScopedLock.h"
+#include "services/SetAsideFile.h"
 
 namespace {
 
 const char kTemporaryPath[] = ZQI_LOCAL_LEADERBOARDS_FILE ".tmp";
-const char kUnreadablePath[] = ZQI_LOCAL_LEADERBOARDS_FILE ".bad";
 
 const int32_t kMaximumDataLength = static_cast<int32_t>(sizeof(LeaderboardScore::data));
 // A data piece this long or longer reads as 0.
@@ -132,16 +132,17 @@ DMDatabase* ZQI_OpenLocalLeaderboardsDatabase() {
     if (database->LoadXMLFile(ZQI_LOCAL_LEADERBOARDS_FILE)) {
         return database;
     }
-    if (ZQI_ReplaceFile(ZQI_LOCAL_LEADERBOARDS_FILE, kUnreadablePath)) {
+    String setAsidePath;
+    if (ZQI_SetAsideFile(ZQI_LOCAL_LEADERBOARDS_FILE, &setAsidePath)) {
         ZQ_Log(LOG_LEVEL_ERROR, "Local leaderboards database '%s' is unreadable; moved to '%s'.",
-               ZQI_LOCAL_LEADERBOARDS_FILE, kUnreadablePath);
+               ZQI_LOCAL_LEADERBOARDS_FILE, setAsidePath.CStr());
         return database;
     }
     // Starting empty now would overwrite the file at the first submission.
     ZQ_Log(LOG_LEVEL_ERROR,
            "Local leaderboards database '%s' is unreadable and could not be moved to '%s'; local "
            "leaderboards are not available.",
-           ZQI_LOCAL_LEADERBOARDS_FILE, kUnreadablePath);
+           ZQI_LOCAL_LEADERBOARDS_FILE, setAsidePath.CStr());
     DataManager::UnloadDatabase(database);
     return nullptr;
 }

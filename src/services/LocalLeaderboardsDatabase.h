@@ -18,9 +18,10 @@ struct NamedMutex;
 enum { ZQI_LOCAL_LEADERBOARDS_CAPACITY = 100 };
 
 // The database of the local leaderboards, registered with the data manager: loaded from the
-// file when it exists, else new and empty. A file that does not read as a database is moved to
-// "user://leaderboards-db.xml.bad" (with an error line) and an empty database starts; when it
-// cannot be moved, null: the local leaderboards are then absent, and the file stays untouched.
+// file when it exists, else new and empty. A file that does not read as a database is set aside
+// (with an error line) to "user://leaderboards-db.xml.bad", or to a numbered name beside it while
+// that is taken (ZQI_SetAsideFile), and an empty database starts; when it cannot be moved, null:
+// the local leaderboards are then absent, and the file stays untouched.
 DMDatabase* ZQI_OpenLocalLeaderboardsDatabase();
 
 // Reads a stored node into a zeroed record: player (at most 63 characters), points, data, and

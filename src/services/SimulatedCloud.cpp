@@ -9,6 +9,7 @@
 #include "core/Buffer.h"
 #include "core/Log.h"
 #include "filesystem/FileSystemApi.h"
+#include "services/SetAsideFile.h"
 
 namespace {
 
@@ -16,7 +17,6 @@ const char kHeader[] = "SIMULATED_CLOUD";
 const int32_t kHeaderSize = static_cast<int32_t>(sizeof(kHeader));  // with its NUL: 16 bytes
 const int32_t kSizeFieldBytes = 4;
 const char kTemporaryPath[] = ZQI_SIMULATED_CLOUD_FILE ".tmp";
-const char kUnreadablePath[] = ZQI_SIMULATED_CLOUD_FILE ".bad";
 
 int32_t Remaining(const ByteStream& stream) {
     return stream.size - stream.readPosition;
@@ -41,7 +41,11 @@ bool ReadKey(ByteStream& stream, String* key) {
 
 }  // namespace
 
-int32_t ZQI_LoadSimulatedCloudImage(SimulatedCloudStore& store, const uint8_t* bytes, int32_t size) {
+int32_t ZQI_LoadSimulatedCloudImage(SimulatedCloudStore& store, const uint8_t* bytes, int32_t size,
+                                    bool* whole) {
+    bool unused = false;
+    bool& read = whole != nullptr ? *whole : unused;
+    read = false;
     if (bytes == nullptr || size < kHeaderSize) {
         return 0;
     }
@@ -55,7 +59,8 @@ int32_t ZQI_LoadSimulatedCloudImage(SimulatedCloudStore& store, const uint8_t* b
         return 0;
     }
     int32_t stored = 0;
-    for (uint32_t i = 0; i < count && Remaining(stream) > 0; ++i) {
+    uint32_t entries = 0;
+    for (; entries < count && Remaining(stream) > 0; ++entries) {
         String key;
         uint32_t blobSize = 0;
         if (!ReadKey(stream, &key) || !ReadCount(stream, &blobSize) ||
@@ -67,6 +72,7 @@ int32_t ZQI_LoadSimulatedCloudImage(SimulatedCloudStore& store, const uint8_t* b
         }
         stream.readPosition += static_cast<int32_t>(blobSize);
     }
+    read = entries == count && Remaining(stream) == 0;
     return stored;
 }
 
@@ -92,7 +98,7 @@ bool SimulatedCloudImplementation::Initialize() {
     zq_file_t* file = ZQ_FileSystem_OpenFile(ZQI_SIMULATED_CLOUD_FILE, "r");
     if (file == nullptr) {
         if (ZQ_FileSystem_FileExists(ZQI_SIMULATED_CLOUD_FILE)) {
-            SetAsideUnreadableFile();
+            SetAsideStoredFile(false, 0);
         }
         return true;  // otherwise no file yet: an empty store
     }
@@ -103,29 +109,36 @@ bool SimulatedCloudImplementation::Initialize() {
     ZQ_FileSystem_CloseFile(file);
     if (!read) {
         free(bytes);
-        SetAsideUnreadableFile();
+        SetAsideStoredFile(false, 0);
         return true;
     }
-    int32_t stored = ZQI_LoadSimulatedCloudImage(store_, bytes, static_cast<int32_t>(size));
+    bool whole = false;
+    int32_t stored = ZQI_LoadSimulatedCloudImage(store_, bytes, static_cast<int32_t>(size), &whole);
     free(bytes);
+    // Set aside before anything is saved over it: the entries after the damage are still in there.
+    if (!whole) {
+        SetAsideStoredFile(true, stored);
+    }
     if (stored > 0) {
         Save();  // the file now holds exactly the entries of the store
     }
     return true;
 }
 
-// The next save would replace blobs that may still be in there: they are kept aside for the user.
-void SimulatedCloudImplementation::SetAsideUnreadableFile() {
-    if (ZQI_ReplaceFile(ZQI_SIMULATED_CLOUD_FILE, kUnreadablePath)) {
-        ZQ_Log(LOG_LEVEL_ERROR, "SimulatedCloud: '%s' could not be read; moved to '%s'.",
-               ZQI_SIMULATED_CLOUD_FILE, kUnreadablePath);
+// The next save would replace blobs that may still be in the file: it is kept for the user.
+void SimulatedCloudImplementation::SetAsideStoredFile(bool damaged, int32_t kept) {
+    const char* problem = damaged ? "is damaged" : "could not be read";
+    const String keptText =
+        damaged ? String::FromFormat(" Entries read before the damage and kept: %d.", kept) : String();
+    String setAsidePath;
+    if (ZQI_SetAsideFile(ZQI_SIMULATED_CLOUD_FILE, &setAsidePath)) {
+        ZQ_Log(LOG_LEVEL_ERROR, "SimulatedCloud: '%s' %s; moved to '%s'.%s", ZQI_SIMULATED_CLOUD_FILE,
+               problem, setAsidePath.CStr(), keptText.CStr());
         return;
     }
-    ZQ_Log(
-        LOG_LEVEL_ERROR,
-        "SimulatedCloud: '%s' could not be read and could not be moved to '%s'; the store is not saved this "
-        "run.",
-        ZQI_SIMULATED_CLOUD_FILE, kUnreadablePath);
+    ZQ_Log(LOG_LEVEL_ERROR,
+           "SimulatedCloud: '%s' %s and could not be moved to '%s'; the store is not saved this run.%s",
+           ZQI_SIMULATED_CLOUD_FILE, problem, setAsidePath.CStr(), keptText.CStr());
     saveRefused_ = true;
 }
 

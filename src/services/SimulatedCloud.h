@@ -16,9 +16,14 @@
 #define ZQI_SIMULATED_CLOUD_FILE "user://simulated.cloud"
 
 // Adds the entries of a file image to the store. Keys are read whole, however long. Reading stops
-// at the end of the data (counts, sizes and keys that claim more are cut there); a wrong header
-// adds nothing; entries of size 0 are skipped. Returns the number of entries stored.
-int32_t ZQI_LoadSimulatedCloudImage(SimulatedCloudStore& store, const uint8_t* bytes, int32_t size);
+// at the first entry that does not lie whole inside the data (its size or key claims more), or
+// after the counted entries; a wrong header adds nothing; entries of size 0 are skipped. Returns
+// the number of entries stored. *whole (when given) tells whether the image was exactly what the
+// writer makes: the header, the count, that many entries and nothing after them. Otherwise it is
+// damaged: what follows the damage cannot be found in a length-prefixed file, and what was read
+// before it is all that can be trusted.
+int32_t ZQI_LoadSimulatedCloudImage(SimulatedCloudStore& store, const uint8_t* bytes, int32_t size,
+                                    bool* whole);
 // The file image of the store; false when it would not fit in memory or 32 bits.
 bool ZQI_BuildSimulatedCloudImage(const SimulatedCloudStore& store, ByteStream* image);
 
@@ -30,9 +35,10 @@ public:
     void Destroy(uint32_t flags) override { ZQI_DestroyEngineObject(this, flags); }
     ImplementationType GetType() override { return IMPLEMENTATION_CLOUD; }
     const char* GetName() override { return "Simulated"; }
-    // Loads the file into the store (a missing file or another header: empty store). A file that
-    // exists but cannot be read is moved aside, never overwritten; when it cannot be moved either,
-    // this run keeps the store in memory only.
+    // Loads the file into the store (a missing file: empty store). A file that exists but cannot
+    // be read, or is damaged, is set aside whole (ZQI_SetAsideFile), never overwritten: the
+    // entries read before the damage stay in the store and are saved anew; when the file cannot
+    // be moved either, this run keeps the store in memory only.
     bool Initialize() override;
 
     void Write(const char* key, const void* data, uint32_t size) override;
@@ -40,7 +46,9 @@ public:
     void Delete(const char* key) override;
 
 private:
-    void SetAsideUnreadableFile();
+    // Moves the stored file aside (damaged: kept entries read before the damage); when it cannot
+    // be moved, the store is not saved this run.
+    void SetAsideStoredFile(bool damaged, int32_t kept);
     void Save();
 
     SimulatedCloudStore store_;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "DiskCommits.h"
 #include "FullDisk.h"
 #include "ServicesTestSupport.h"
 #include "core/ApiTable.h"
@@ -17,6 +18,10 @@ namespace {
 
 const char kDatabase[] = "user://leaderboards-db.xml";
 const char kUnreadable[] = "user://leaderboards-db.xml.bad";
+// The name of the n-th file set aside while every earlier one is kept (n from 2 to 100).
+std::string SetAsidePath(int n) {
+    return n == 1 ? kUnreadable : "user://leaderboards-db.xml-" + std::to_string(n - 1) + ".bad";
+}
 const char kTemporary[] = "user://leaderboards-db.xml.tmp";
 
 class LocalLeaderboardsTest : public ServicesTest {
@@ -230,6 +235,51 @@ TEST_F(LocalLeaderboardsTest, AFileThatCannotBeSetAsideIsNeverOverwritten) {
     EXPECT_TRUE(WasLogged("is unreadable and could not be moved"));
 }
 
+// Every run that finds an unreadable file sets it aside under a name of its own: what an earlier
+// run set aside is never replaced.
+TEST_F(LocalLeaderboardsTest, EachUnreadableFileIsSetAsideUnderANameOfItsOwn) {
+    const std::string files[] = {"first unreadable", "second unreadable", "third unreadable"};
+    for (int run = 0; run < 3; ++run) {
+        SCOPED_TRACE(run);
+        WriteFile(kDatabase, files[run]);
+        Start();
+        EXPECT_TRUE(
+            WasLogged("[ERROR] Local leaderboards database 'user://leaderboards-db.xml' is unreadable; "
+                      "moved to '" +
+                      SetAsidePath(run + 1) + "'."));
+        Submit("daily", run);
+        EXPECT_EQ(Points(Request(1, 10, "daily")), std::vector<int32_t>{run});
+        Stop();
+        RemoveFile(kDatabase);  // the next run finds the next unreadable file
+        for (int earlier = 0; earlier <= run; ++earlier) {
+            EXPECT_EQ(ReadFile(SetAsidePath(earlier + 1)), files[earlier]);
+        }
+    }
+    for (int n = 2; n <= 3; ++n) {
+        RemoveFile(SetAsidePath(n));
+    }
+}
+
+// With every name for set-aside files taken, the unreadable file stays where it is, untouched.
+TEST_F(LocalLeaderboardsTest, AFileIsNotSetAsideOnceEveryNameIsTaken) {
+    for (int n = 1; n <= 100; ++n) {
+        WriteFile(SetAsidePath(n), "kept " + std::to_string(n));
+    }
+    WriteFile(kDatabase, "unreadable");
+    Start();
+    EXPECT_TRUE(
+        WasLogged("[ERROR] Local leaderboards database 'user://leaderboards-db.xml' is unreadable and "
+                  "could not be moved to 'user://leaderboards-db.xml-99.bad'; local leaderboards are not "
+                  "available."));
+    Submit("daily", 3);
+    EXPECT_EQ(Request(1, 10, "daily").error, "Not yet initialized.");
+    EXPECT_EQ(ReadFile(kDatabase), "unreadable");
+    for (int n = 1; n <= 100; ++n) {
+        EXPECT_EQ(ReadFile(SetAsidePath(n)), "kept " + std::to_string(n));
+        RemoveFile(SetAsidePath(n));
+    }
+}
+
 TEST_F(LocalLeaderboardsTest, AFailedSaveLeavesTheOldFileAndKeepsTheScoreInMemory) {
     Start();
     Submit("daily", 1);
@@ -262,6 +312,24 @@ TEST_F(LocalLeaderboardsTest, ASaveOntoAFullDiskLeavesTheOldFile) {
     Start();
     EXPECT_EQ(Points(Request(1, 10, "daily")), (std::vector<int32_t>{1}));
 }
+
+#if defined(_WIN32)
+// A save reaches the disk with one commit, of the temporary file's data before it takes the
+// stored file's place; every further one would cost a submission a whole disk sync.
+TEST_F(LocalLeaderboardsTest, EachSaveCommitsToTheDiskOnce) {
+    Start();
+    Submit("daily", 1);
+    EngineTest::ScopedDiskCommitCounter commits;
+    ASSERT_GT(commits.RedirectedEntries(), 0);
+    for (int32_t points = 2; points <= 11; ++points) {
+        Submit("daily", points);
+    }
+    EXPECT_EQ(commits.Count(), 10);
+    Stop();
+    Start();
+    EXPECT_EQ(Request(1, 20, "daily").total, 11);
+}
+#endif
 
 TEST_F(LocalLeaderboardsTest, SubmissionsFromSeveralThreadsAreAllCounted) {
     Start();
