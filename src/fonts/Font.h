@@ -64,8 +64,8 @@ struct zq_font_t {
     uint8_t flags;      // FONT_FLAG_*
     uint8_t utf8;       // 1: keys are code points and texts UTF-8; 0: Latin-1 bytes
     // 0 until loading and the atlas are done: text functions answer 0 meanwhile, so another
-    // thread never reads a glyph table that is still being built. A refresh, an atlas rebuild
-    // for a new renderer and a release hold the font the same way (ZQI_ClaimLoadedFont).
+    // thread never reads a glyph table that is still being built. A refresh, the atlas work of a
+    // renderer stop and start, and a release hold the font the same way (ZQI_ClaimLoadedFont).
     std::atomic<int32_t> loaded;
     int32_t baseMetric;
     int32_t size;        // nominal pixel size; below 1: no atlas, nothing drawn

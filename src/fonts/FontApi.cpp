@@ -187,8 +187,11 @@ void ZQI_FreeFontAtlasGpuData() {
     const FontGraphicsHooks& hooks = ZQI_GetFontGraphicsHooks();
     for (int32_t i = 0; i < ZQI_GetFontUsedCount() && hooks.freeBitmapGpuData != nullptr; ++i) {
         zq_font_t* font = ZQI_GetFontSlot(i);
-        if (font->name != nullptr) {
+        // A font that another thread is loading, refreshing or releasing is passed over: that
+        // thread frees the atlas's old texture itself, and freeing it here too would free it twice.
+        if (ZQI_ClaimLoadedFont(font)) {
             hooks.freeBitmapGpuData(&font->atlas);
+            font->loaded.store(1);
         }
     }
 }

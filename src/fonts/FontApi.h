@@ -13,5 +13,6 @@ void ZQI_InitializeFonts(const FontRuntimeSettings& settings);
 // Renderer start: every loaded font gets its atlas rebuilt (and uploaded or queued); a font still
 // loading is left to its loader, which builds and queues the atlas itself.
 void ZQI_RecreateFontAtlases();
-// Renderer stop: the GPU data of every font's atlas is freed.
+// Renderer stop: the GPU data of every loaded font's atlas is freed; a font another thread holds
+// (loading, refreshing, releasing) is left to that thread, which frees any old atlas texture.
 void ZQI_FreeFontAtlasGpuData();

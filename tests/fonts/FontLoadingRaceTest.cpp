@@ -220,6 +220,71 @@ TEST_F(FontLoadingRaceTest, ReleasingAFontThatIsLoadingWaitsForTheLoad) {
     }
 }
 
+// A texture as the fake renderer knows it; the count of times it was freed.
+int g_atlasTexture;
+std::atomic<int> g_atlasTextureFrees;
+
+// Frees like the engine's hook: reads the block, frees its texture, clears it. Off the main thread
+// it stops between the read and the clear until the main thread has done its part.
+void FreeWhileRacing(zq_bitmap_t* bitmap) {
+    const bool ours = bitmap->gpu.texture == reinterpret_cast<RendererTexture*>(&g_atlasTexture);
+    if (!ZQ_Threading_IsMainThread() && ours) {
+        g_race.packing = 1;
+        EXPECT_TRUE(WaitFor(g_race.otherStarted));
+    }
+    if (ours) {
+        ++g_atlasTextureFrees;
+    }
+    memset(&bitmap->gpu, 0, sizeof(bitmap->gpu));
+}
+
+// A renderer stop frees every font's atlas texture on the main thread. A font that another thread
+// holds, releasing or refreshing it, has its atlas texture freed by that thread: freed by both, the
+// texture was freed twice. A font nobody holds still has it freed by the stop, and stays loaded.
+TEST_F(FontLoadingRaceTest, RendererStopFreesTheAtlasOfAFontAnotherThreadHoldsOnlyOnce) {
+    FontGraphicsHooks hooks = ZQI_GetFontGraphicsHooks();
+    hooks.freeBitmapGpuData = FreeWhileRacing;
+    ZQI_SetFontGraphicsHooks(&hooks);
+    const char* const kHolders[] = {"release", "refresh"};
+    for (const char* holder : kHolders) {
+        SCOPED_TRACE(holder);
+        const bool release = strcmp(holder, "release") == 0;
+        zq_font_t* font = graphics_->LoadFont(kRaceFont);
+        ASSERT_NE(font, nullptr);
+        ASSERT_EQ(font->loaded.load(), 1);
+        ResetRace(0);
+        font->atlas.gpu.texture = reinterpret_cast<RendererTexture*>(&g_atlasTexture);
+        font->atlas.gpu.loaded = 1;
+        g_atlasTextureFrees = 0;
+        std::thread other([&] {
+            if (release) {
+                graphics_->ReleaseFont(font);
+            } else {
+                graphics_->RefreshFont(font);
+            }
+        });
+        ASSERT_TRUE(WaitFor(g_race.packing));  // the other thread is inside its free
+        ZQI_FreeFontAtlasGpuData();
+        g_race.otherStarted = 1;
+        other.join();
+        EXPECT_EQ(g_atlasTextureFrees.load(), 1);
+        if (!release) {
+            EXPECT_EQ(font->loaded.load(), 1);
+            graphics_->ReleaseFont(font);
+        }
+        ASSERT_EQ(font->name, nullptr);
+    }
+    // Held by nobody: the stop frees the texture and leaves the font loaded.
+    zq_font_t* font = graphics_->LoadFont(kRaceFont);
+    font->atlas.gpu.texture = reinterpret_cast<RendererTexture*>(&g_atlasTexture);
+    font->atlas.gpu.loaded = 1;
+    g_atlasTextureFrees = 0;
+    ZQI_FreeFontAtlasGpuData();
+    EXPECT_EQ(g_atlasTextureFrees.load(), 1);
+    EXPECT_EQ(font->atlas.gpu.texture, nullptr);
+    EXPECT_EQ(font->loaded.load(), 1);
+}
+
 // The queue step walks a queued font's glyphs. A loader queues its font just before it marks the
 // font loaded; until then the font waits in the queue, so a renderer start that passes over a
 // loading font never finds its atlas uploaded to the renderer it has just dropped.
