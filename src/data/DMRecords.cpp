@@ -533,7 +533,10 @@ DMNode* DMArray::AddLoadedNode(const DMLoadedPairs& pairs, int32_t spareSlots) {
         node->~DMNode();  // its storage stays in the pool
         return nullptr;
     }
-    DMKeyValue* table = reinterpret_cast<DMKeyValue*>(piece + sizeof(DMNode));
+    // An empty table gets no address: piece + sizeof(DMNode) would be the end of the record,
+    // which may be the end of its chunk, where the pool no longer recognises it as its own, and
+    // the node's release or its first push would hand it to free().
+    DMKeyValue* table = slots > 0 ? reinterpret_cast<DMKeyValue*>(piece + sizeof(DMNode)) : nullptr;
     char* room = piece + sizeof(DMNode) + tableBytes;
     const char* stretchCopy = pairs.text;
     if (pairs.text != nullptr && !pairs.textPooled) {

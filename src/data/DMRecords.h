@@ -47,7 +47,9 @@ public:
     // Rewind to a mark before it); what the previous chunk had left is given up. False (block
     // not taken) when out of memory.
     bool Adopt(char* block, size_t bytes);
-    // True when text lies in one of the pool's chunks.
+    // True when text lies in one of the pool's chunks. The address one past a chunk's end is
+    // not the pool's (another block may start there), so nothing the pool owns may be known by
+    // it: storage of no bytes, such as an empty pair table, gets no address at all.
     bool Owns(const void* text) const;
     Mark GetMark() const;
     // Drops every text allocated after mark; nothing may point at them any more.

@@ -1,6 +1,7 @@
 // Writing a database as XML text in the fixed layout the reader expects, and saving it to a
-// file, plain or scrambled. Values are written as they are: the layout is for the engine's own
-// data, whose texts hold no quotes, angle brackets or ampersands.
+// file, plain or scrambled. Every value is written so that the reader gives it back byte for
+// byte (a player's name may hold quotes, a path backslashes); a node's text is written as plain
+// text where the reader takes it back as such, else in a CDATA section.
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -9,6 +10,8 @@
 #include "data/DataFileAccess.h"
 #include "data/DataManager_local.h"
 #include "data/ScrambledDatabase.h"
+#include "data/XMLBlockReader.h"
+#include "data/XMLBlockReader_local.h"
 #include "foundation/ByteStream.h"
 
 namespace {
@@ -52,6 +55,71 @@ bool PutStored(ByteStream* out, const char* text) {
     return *from == '\0' || Put(out, from);  // the rest, once the stream has grown
 }
 
+// The characters of a value that the reader would not give back as they stand, and the NUL
+// that ends the value. The reader ends a value at a quote, decodes backslash escapes and then
+// "&quot;" and "&amp;"; line breaks would read back as they are (files are written and read in
+// binary mode) but are escaped so that each value stays on its line, whatever a text editor or
+// a line-ending conversion later does to the file.
+struct ValueStops {
+    bool stop[256];
+    constexpr ValueStops() : stop() {
+        stop[0] = true;
+        stop[static_cast<unsigned char>('"')] = true;
+        stop[static_cast<unsigned char>('&')] = true;
+        stop[static_cast<unsigned char>('\\')] = true;
+        stop[static_cast<unsigned char>('\n')] = true;
+        stop[static_cast<unsigned char>('\r')] = true;
+    }
+};
+constexpr ValueStops kValueStops;
+
+inline bool StopsValue(char c) {
+    return kValueStops.stop[static_cast<unsigned char>(c)];
+}
+
+// What the reader decodes back into c: the entities for the quote and the ampersand (decoded
+// after the escapes, so they meet no backslash of their own), escapes for the rest.
+const char* EncodedValueCharacter(char c) {
+    switch (c) {
+        case '"':
+            return "&quot;";
+        case '&':
+            return "&amp;";
+        case '\\':
+            return "\\\\";
+        case '\n':
+            return "\\n";
+        default:
+            return "\\r";
+    }
+}
+
+// Appends a value (null counts as "") so that the reader gives it back byte for byte. Other
+// characters, bytes above 127 included, are written as they are, so a value without the
+// characters above comes out as it always did. Copied while it fits, as PutStored does.
+bool PutValue(ByteStream* out, const char* text) {
+    if (text == nullptr) {
+        return true;
+    }
+    const char* from = text;
+    for (;;) {
+        uint8_t* to = out->data + out->size;
+        uint8_t* limit = out->data + out->capacity;
+        while (to < limit && !StopsValue(*from)) {
+            *to++ = static_cast<uint8_t>(*from++);
+        }
+        out->size = static_cast<int32_t>(to - out->data);
+        if (*from == '\0') {
+            return true;
+        }
+        bool ok = StopsValue(*from) ? Put(out, EncodedValueCharacter(*from)) : PutBytes(out, from, 1);
+        if (!ok) {
+            return false;  // the stream could not grow
+        }
+        ++from;
+    }
+}
+
 // Writing a node reads its record, its pair table and its texts, which lie apart on the heap;
 // asking for the records of the nodes a little ahead hides most of the waiting for memory.
 void PrefetchAhead(const DMArray* array, int32_t i) {
@@ -78,7 +146,7 @@ void PrefetchAhead(const DMArray* array, int32_t i) {
 
 // key="value"
 bool PutPair(ByteStream* out, const DMKeyValue& pair) {
-    return PutStored(out, pair.key) && Put(out, "=\"") && PutStored(out, pair.value) && Put(out, "\"");
+    return PutStored(out, pair.key) && Put(out, "=\"") && PutValue(out, pair.value) && Put(out, "\"");
 }
 
 bool IsLetter(char c) {
@@ -104,13 +172,76 @@ bool IsTextKey(const char* key) {
            ((key[0] == 'D' && strcmp(key, "DATA") == 0) || (key[0] == 'C' && strcmp(key, "CDATA") == 0));
 }
 
+// True when the reader, meeting text between a node's opening tag and its "</node>", gives it
+// back as one text run equal to it: not blanks alone (which are no text), at most one token
+// long, without '<' or '>' or a CDATA opener outside quotes, and every quote closed, by the
+// reader's rule, before a character the reader accepts after a closing quote. Scanned as the
+// reader scans it; the text's bytes are taken as they are (no escapes or entities in text).
+bool ReadsBackAsPlainText(const char* text) {
+    static const char kCDataOpener[] = "![CDATA[";
+    bool content = false;
+    bool quoted = false;
+    int32_t length = 0;
+    for (const char* p = text; *p != '\0'; ++p, ++length) {
+        if (length >= XML_TOKEN_MAX_CHARACTERS) {
+            return false;
+        }
+        char c = *p;
+        if (quoted) {
+            if (c == '"' && XMLQuoteCloses(text, length)) {
+                quoted = false;
+                char after = p[1] != '\0' ? p[1] : '<';  // the closing tag's
+                if (after != '>' && after != '?' && after != '/' && !IsXMLBlank(after)) {
+                    return false;
+                }
+            }
+            continue;
+        }
+        if (c == '<' || c == '>' || (c == '!' && strncmp(p, kCDataOpener, sizeof kCDataOpener - 1) == 0)) {
+            return false;
+        }
+        quoted = c == '"';
+        content = content || !IsXMLBlank(c);
+    }
+    return content && !quoted;
+}
+
+enum TextForm { TEXT_PLAIN, TEXT_CDATA, TEXT_LEFT_OUT };
+
+// How a node's text is written so that it reads back: a DATA text as plain text when it reads
+// back as such, else, like a CDATA text, in a CDATA section, which gives back every byte but
+// "]]>". A DATA text in CDATA reads back under the key "CDATA"; a text neither form holds is
+// left out rather than spoil the rest of the file. Both are reported.
+TextForm ChooseTextForm(const char* text, bool cdata, const DMNode* node, const DMArray* array) {
+    const char* value = text != nullptr ? text : "";
+    if (!cdata && ReadsBackAsPlainText(value)) {
+        return TEXT_PLAIN;
+    }
+    if (strstr(value, "]]>") != nullptr) {
+        ZQI_DataManagerPopup(
+            "DMDatabase: the text of node '%s' of array '%s' holds ']]>' and cannot be written; "
+            "it is left out.",
+            ZQI_DataManagerOrNull(node->id), ZQI_DataManagerOrNull(array->id));
+        return TEXT_LEFT_OUT;
+    }
+    if (!cdata) {
+        ZQI_DataManagerPopup(
+            "DMDatabase: the text of node '%s' of array '%s' would not read back as plain text; "
+            "it is written as CDATA.",
+            ZQI_DataManagerOrNull(node->id), ZQI_DataManagerOrNull(array->id));
+    }
+    return TEXT_CDATA;
+}
+
 // One node: its pairs as attributes (on one line, or one per line when there are more than
-// maxInline), then its DATA or CDATA text as content, or "/>".
+// maxInline), then its DATA or CDATA text as content, or "/>" (a closing tag for a node that
+// has neither).
 bool PutNode(ByteStream* out, const DMNode* node, const DMArray* array, uint32_t maxInline) {
     int32_t pairCount = node->values.count;
     bool onePerLine = static_cast<uint32_t>(pairCount) > maxInline;
     const DMKeyValue* text = nullptr;  // the last DATA or CDATA pair
     bool cdata = false;
+    int32_t attributes = 0;
     bool ok = Put(out, "\t\t<node ");
     for (int32_t i = 0; i < pairCount && ok; ++i) {
         const DMKeyValue& pair = node->values[i];
@@ -128,6 +259,7 @@ bool PutNode(ByteStream* out, const DMNode* node, const DMArray* array, uint32_t
                 ZQI_DataManagerOrNull(array->id));
         }
         ok = PutPair(out, pair);
+        ++attributes;
         if (!onePerLine) {
             ok = ok && Put(out, " ");
         } else {
@@ -137,11 +269,17 @@ bool PutNode(ByteStream* out, const DMNode* node, const DMArray* array, uint32_t
     if (!ok) {
         return false;
     }
-    if (text != nullptr) {
-        ok = Put(out, ">") && (!cdata || Put(out, "<![CDATA[")) && Put(out, text->value) &&
-             (!cdata || Put(out, "]]>")) && Put(out, "</node>\n");
-    } else {
+    TextForm form = text != nullptr ? ChooseTextForm(text->value, cdata, node, array) : TEXT_LEFT_OUT;
+    if (form != TEXT_LEFT_OUT) {
+        bool inCData = form == TEXT_CDATA;
+        ok = Put(out, ">") && (!inCData || Put(out, "<![CDATA[")) && Put(out, text->value) &&
+             (!inCData || Put(out, "]]>")) && Put(out, "</node>\n");
+    } else if (attributes > 0) {
         ok = Put(out, "/>\n");
+    } else {
+        // Right after a self-closing node, the reader takes a self-closing node without
+        // attributes for that node's closing tag, and the empty node would be lost.
+        ok = Put(out, "></node>\n");
     }
     return ok && (!onePerLine || Put(out, "\n"));
 }
@@ -151,7 +289,7 @@ bool PutNode(ByteStream* out, const DMNode* node, const DMArray* array, uint32_t
 bool PutArray(ByteStream* out, const DMArray* array, uint32_t maxInline) {
     bool ok = Put(out, "\n\t<array");
     if (ok && array->id != nullptr) {
-        ok = Put(out, " id=\"") && Put(out, array->id) && Put(out, "\"");
+        ok = Put(out, " id=\"") && PutValue(out, array->id) && Put(out, "\"");
     }
     for (int32_t i = 0; i < array->attributes.count && ok; ++i) {
         ok = Put(out, " ") && PutPair(out, array->attributes[i]);

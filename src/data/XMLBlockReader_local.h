@@ -1,4 +1,5 @@
-// Character rules shared by the XML reader's scanner and block decoder; private to the reader.
+// Character rules shared by the XML reader's scanner and block decoder, and by the writer, which
+// asks them how the reader will take a text back; private to the data manager.
 #pragma once
 
 #include <cstdint>
