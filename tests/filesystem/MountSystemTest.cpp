@@ -277,11 +277,11 @@ TEST_F(MountSystemTest, ASaveThatCannotBeWrittenAtAllStaysBesideTheOldOne) {
     save.CloseFile(file);
     save.Unmount();
     EXPECT_EQ("old save", ReadNativeFile(slot));
-    EXPECT_EQ("new save", ReadNativeFile(slot + ".saving"));
+    EXPECT_EQ("new save", ReadNativeFile(slot + "~.saving"));
     EXPECT_TRUE(AnyLogContains("2:MountSystem::Unmount: '" + slot +
                                "' could neither be replaced nor opened for writing; it keeps the old save "
                                "and the new one is in '" +
-                               slot + ".saving'."));
+                               slot + "~.saving'."));
 }
 
 // Writing in place fails part way: the old file may be cut, so the whole new save beside it is
@@ -296,12 +296,12 @@ TEST_F(MountSystemTest, AnInPlaceWriteThatFailsKeepsTheNewSaveBesideIt) {
     file->Write("new save", 8);
     save.CloseFile(file);
     save.Unmount();
-    EXPECT_EQ("new save", ReadNativeFile(slot + ".saving"));
+    EXPECT_EQ("new save", ReadNativeFile(slot + "~.saving"));
     EXPECT_TRUE(
         AnyLogContains("2:MountSystem::Unmount: '" + slot +
                        "' could neither be replaced nor written in place and may be cut; the new save "
                        "is in '" +
-                       slot + ".saving'."));
+                       slot + "~.saving'."));
 }
 
 // The program still reads its save through save:// while it unmounts (on Windows the read
@@ -364,12 +364,12 @@ TEST_F(MountSystemTest, ASaveHeldOpenWithoutWriteSharingStaysRecoverable) {
     ZQ_FileSystem_Unmount("save");
     holder.Release();
     EXPECT_EQ("old save", ReadNativeFile(slot));
-    EXPECT_EQ("the new save", ReadNativeFile(slot + ".saving"));
-    EXPECT_TRUE(AnyLogContains("the new one is in '" + slot + ".saving'."));
+    EXPECT_EQ("the new save", ReadNativeFile(slot + "~.saving"));
+    EXPECT_TRUE(AnyLogContains("the new one is in '" + slot + "~.saving'."));
     ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
-    EXPECT_TRUE(AnyLogContains("1:MountSystem::Mount: '" + slot + ".saving' was left by an unmount"));
+    EXPECT_TRUE(AnyLogContains("1:MountSystem::Mount: '" + slot + "~.saving' was left by an unmount"));
     ZQ_FileSystem_Unmount("save");
-    EXPECT_EQ("the new save", ReadNativeFile(slot + ".saving"));
+    EXPECT_EQ("the new save", ReadNativeFile(slot + "~.saving"));
 }
 #endif
 
@@ -380,37 +380,37 @@ TEST_F(MountSystemTest, ASaveHeldOpenWithoutWriteSharingStaysRecoverable) {
 // neither nor puts one in place: it says where they are.
 TEST_F(MountSystemTest, MountingKeepsAndReportsSavesLeftBesideTheirFiles) {
     WriteNativeFile(SaveFile("slot.dat"), "old save");
-    WriteNativeFile(SaveFile("slot.dat.saving"), "newer save");
-    WriteNativeFile(SaveFile("slots/two.dat.saving"), "second");
+    WriteNativeFile(SaveFile("slot.dat~.saving"), "newer save");
+    WriteNativeFile(SaveFile("slots/two.dat~.saving"), "second");
     ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
-    EXPECT_TRUE(AnyLogContains("1:MountSystem::Mount: '" + SaveFile("slot.dat.saving") +
+    EXPECT_TRUE(AnyLogContains("1:MountSystem::Mount: '" + SaveFile("slot.dat~.saving") +
                                "' was left by an unmount that could not finish"));
-    EXPECT_TRUE(AnyLogContains("1:MountSystem::Mount: '" + SaveFile("slots/two.dat.saving") + "' was left"));
+    EXPECT_TRUE(AnyLogContains("1:MountSystem::Mount: '" + SaveFile("slots/two.dat~.saving") + "' was left"));
     ZQ_FileSystem_Unmount("save");
     EXPECT_EQ("old save", ReadNativeFile(SaveFile("slot.dat")));
-    EXPECT_EQ("newer save", ReadNativeFile(SaveFile("slot.dat.saving")));
-    EXPECT_EQ("second", ReadNativeFile(SaveFile("slots/two.dat.saving")));
+    EXPECT_EQ("newer save", ReadNativeFile(SaveFile("slot.dat~.saving")));
+    EXPECT_EQ("second", ReadNativeFile(SaveFile("slots/two.dat~.saving")));
 }
 
 // Opening the save for writing checks that its folder takes files, without touching the save
 // kept beside it; a run that ends before unmounting still finds that.
 TEST_F(MountSystemTest, OpeningASaveForWritingKeepsTheSaveLeftBesideIt) {
-    WriteNativeFile(SaveFile("slot.dat.saving"), "newer save");
+    WriteNativeFile(SaveFile("slot.dat~.saving"), "newer save");
     ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
     ASSERT_TRUE(WriteThroughApi("save://slot.dat", "newest save"));
-    EXPECT_EQ("newer save", ReadNativeFile(SaveFile("slot.dat.saving")));
+    EXPECT_EQ("newer save", ReadNativeFile(SaveFile("slot.dat~.saving")));
 }
 
 // A new save of the same file that reaches the disk supersedes the one left beside it.
 TEST_F(MountSystemTest, ANewSaveOfTheFileReplacesTheSaveLeftBesideIt) {
     WriteNativeFile(SaveFile("slot.dat"), "old save");
-    WriteNativeFile(SaveFile("slot.dat.saving"), "newer save");
+    WriteNativeFile(SaveFile("slot.dat~.saving"), "newer save");
     ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
     ASSERT_TRUE(WriteThroughApi("save://slot.dat", "newest"));
     ZQ_FileSystem_Unmount("save");
     EXPECT_EQ("newest", ReadNativeFile(SaveFile("slot.dat")));
     EXPECT_EQ(std::vector<std::string>({"slot.dat"}), SaveFolderFiles());
-    EXPECT_TRUE(AnyLogContains("1:MountSystem::Unmount: '" + SaveFile("slot.dat.saving") +
+    EXPECT_TRUE(AnyLogContains("1:MountSystem::Unmount: '" + SaveFile("slot.dat~.saving") +
                                "', left by an earlier unmount, gives way to the new save of '" +
                                SaveFile("slot.dat") + "'."));
 }
@@ -419,9 +419,9 @@ TEST_F(MountSystemTest, ANewSaveOfTheFileReplacesTheSaveLeftBesideIt) {
 
 TEST_F(MountSystemTest, ListingsOfTheSaveFolderHideSavesLeftBesideTheirFiles) {
     WriteNativeFile(SaveFile("slot.dat"), "old");
-    WriteNativeFile(SaveFile("slot.dat.saving"), "new");
+    WriteNativeFile(SaveFile("slot.dat~.saving"), "new");
     WriteNativeFile(SaveFile("slots/two.dat"), "2");
-    WriteNativeFile(SaveFile("slots/two.dat.saving"), "2 new");
+    WriteNativeFile(SaveFile("slots/two.dat~.saving"), "2 new");
     WriteNativeFile(SaveFile("savings.dat"), "a save of the program's own");
     System* save = ZQI_GetFileSystem(SCHEME_SAVE);
     ASSERT_TRUE(save->Mount(0));
@@ -437,4 +437,22 @@ TEST_F(MountSystemTest, ListingsOfTheSaveFolderHideSavesLeftBesideTheirFiles) {
     EXPECT_EQ(std::vector<std::string>({"save://savings.dat", "save://slot.dat", "save://slots/two.dat"}),
               names);
     save->Unmount();
+}
+
+// The program names its files as it likes, also like the engine's temporaries of others: they
+// are its own, and a save of the file they seem to belong to leaves them be.
+TEST_F(MountSystemTest, TheProgramsFilesNamedLikeTemporariesAreKept) {
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    ASSERT_TRUE(WriteThroughApi("save://slot.dat.saving", "the program's backup"));
+    ASSERT_TRUE(WriteThroughApi("save://slot.dat", "first save"));
+    ZQ_FileSystem_Unmount("save");
+    EXPECT_EQ("the program's backup", ReadNativeFile(SaveFile("slot.dat.saving")));
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    ASSERT_TRUE(WriteThroughApi("save://slot.dat", "second save"));
+    ZQ_FileSystem_Unmount("save");
+    EXPECT_EQ("second save", ReadNativeFile(SaveFile("slot.dat")));
+    EXPECT_EQ("the program's backup", ReadNativeFile(SaveFile("slot.dat.saving")));
+    EXPECT_EQ(std::vector<std::string>({"slot.dat", "slot.dat.saving"}), SaveFolderFiles());
+    EXPECT_FALSE(AnyLogContains("was left by an unmount"));
+    EXPECT_FALSE(AnyLogContains("gives way"));
 }
