@@ -415,6 +415,44 @@ TEST_F(MountSystemTest, ANewSaveOfTheFileReplacesTheSaveLeftBesideIt) {
                                SaveFile("slot.dat") + "'."));
 }
 
+// A new save that does not reach the disk whole leaves the save kept beside its file as it was:
+// that one may be the newest whole save there is.
+TEST_F(MountSystemTest, ANewSaveThatCannotBeWrittenKeepsTheSaveLeftBesideIt) {
+    const std::string slot = SaveFile("slot.dat");
+    WriteNativeFile(slot, "old save");
+    WriteNativeFile(slot + "~.saving", "newer save");
+    MountSystem save(new EngineTest::FullDiskSystem(true, "slot.dat"));
+    ASSERT_TRUE(save.Mount(0));
+    File* file = save.OpenFile(SCHEME_SAVE, slot.c_str(), FILE_MODE_WRITE);
+    ASSERT_NE(nullptr, file);
+    EXPECT_EQ(6u, file->Write("newest", 6));
+    EXPECT_TRUE(save.CloseFile(file));
+    save.Unmount();
+    EXPECT_EQ("old save", ReadNativeFile(slot));
+    EXPECT_EQ("newer save", ReadNativeFile(slot + "~.saving"));
+    EXPECT_TRUE(AnyLogContains("MountSystem::Unmount: '" + slot + "' could not be written"));
+    EXPECT_EQ(std::vector<std::string>({"slot.dat", "slot.dat~.saving"}), SaveFolderFiles());
+}
+
+// The new save is whole but cannot be stored under its file's name: it takes the place of the
+// save kept beside the file, and nothing else is left there.
+TEST_F(MountSystemTest, ANewSaveThatCannotBeStoredTakesThePlaceOfTheSaveLeftBesideIt) {
+    const std::string slot = SaveFile("slot.dat");
+    WriteNativeFile(slot, "old save");
+    WriteNativeFile(slot + "~.saving", "newer save");
+    MountSystem save(new HeldSaveSystem(slot, HeldSaveSystem::IN_PLACE_REFUSED));
+    ASSERT_TRUE(save.Mount(0));
+    File* file = save.OpenFile(SCHEME_SAVE, slot.c_str(), FILE_MODE_WRITE);
+    ASSERT_NE(nullptr, file);
+    file->Write("newest", 6);
+    save.CloseFile(file);
+    save.Unmount();
+    EXPECT_EQ("old save", ReadNativeFile(slot));
+    EXPECT_EQ("newest", ReadNativeFile(slot + "~.saving"));
+    EXPECT_EQ(std::vector<std::string>({"slot.dat", "slot.dat~.saving"}), SaveFolderFiles());
+    EXPECT_TRUE(AnyLogContains("the new one is in '" + slot + "~.saving'."));
+}
+
 // ---- Listings ------------------------------------------------------------------------------------
 
 TEST_F(MountSystemTest, ListingsOfTheSaveFolderHideSavesLeftBesideTheirFiles) {
