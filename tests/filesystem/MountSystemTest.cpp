@@ -371,6 +371,25 @@ TEST_F(MountSystemTest, ASaveHeldOpenWithoutWriteSharingStaysRecoverable) {
     ZQ_FileSystem_Unmount("save");
     EXPECT_EQ("the new save", ReadNativeFile(slot + "~.saving"));
 }
+
+// The program read its longer old save and stored a shorter one: writing it in place while the
+// reader holds the file must cut what the old save held beyond the new end.
+TEST_F(MountSystemTest, AShorterSaveWrittenInPlaceLeavesNothingOfTheOldOneBehind) {
+    const std::string slot = SaveFile("slot.dat");
+    WriteNativeFile(slot, "the old save, much longer than the new one");
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    zq_file_t* reader = ZQ_FileSystem_OpenFile("save://slot.dat", "r");
+    ASSERT_NE(nullptr, reader);
+    char head[7] = {0};
+    EXPECT_EQ(7u, ZQ_FileSystem_ReadFile(head, 7, reader));
+    ASSERT_TRUE(WriteThroughApi("save://slot.dat", "short"));
+    ZQ_FileSystem_Unmount("save");
+    ZQ_FileSystem_CloseFile(reader);
+    EXPECT_EQ("short", ReadNativeFile(slot));
+    EXPECT_EQ(std::vector<std::string>({"slot.dat"}), SaveFolderFiles());
+    EXPECT_TRUE(AnyLogContains("1:MountSystem::Unmount: '" + slot +
+                               "' could not be replaced; it was written in place."));
+}
 #endif
 
 // ---- Saves left beside their file ----------------------------------------------------------------
