@@ -111,7 +111,7 @@ namespace {
 // Numbers the temporary files of this process's downloads, so two of one URL never share one.
 std::atomic<uint32_t> g_downloadCounter(0);
 
-// "<target>.download-<process id>-<number>": the process id keeps apart the stores of engine
+// "<target>~.download-<process id>-<number>": the process id keeps apart the stores of engine
 // instances running at once over one cache folder, the number those of this process's threads.
 String MakeTemporaryName(const char* nativePath) {
     return String::FromFormat("%s" ZQI_DOWNLOAD_INFIX "%u-%u", nativePath, ZQI_NativeProcessId(),

@@ -37,7 +37,7 @@ private:
 }  // namespace ZQFileSystem
 
 // Stores downloaded bytes as the file nativePath of system (under scheme). They are written
-// whole to a temporary file beside it, "<nativePath>.download-<process id>-<number>" (unique
+// whole to a temporary file beside it, "<nativePath>~.download-<process id>-<number>" (unique
 // among every thread of every running process), which then takes the file's name in one step.
 // So the file only ever appears complete: a store that fails or is cut off (a full disk, a
 // killed process) never leaves a cut file under that name for later readers to take as whole,

@@ -236,18 +236,16 @@ MountSystem::WriteResult MountSystem::WriteWhole(MemoryFile* file, const char* n
 }
 
 // Written whole beside the save, committed, then moved over it: a full disk, a failed write or a
-// crash meanwhile leaves the old save as it was.
+// crash meanwhile leaves the old save as it was. A save that an earlier unmount left beside the
+// file gives way only to a whole new one: until then the new one is written beside that.
 void MountSystem::Commit(MemoryFile* file, const String& nativePath) {
-    String saving = SavingPath(nativePath.CStr());
-    if (inner_->FileExists(file->scheme, saving.CStr())) {
-        ZQI_FileSystemLog(
-            1, "MountSystem::Unmount: '%s', left by an earlier unmount, gives way to the new save of '%s'.",
-            saving.CStr(), nativePath.CStr());
-    }
-    const WriteResult beside = WriteWhole(file, saving.CStr());
+    const String saving = SavingPath(nativePath.CStr());
+    const bool keptBeside = inner_->FileExists(file->scheme, saving.CStr());
+    String written = keptBeside ? SavingPath(saving.CStr()) : saving;
+    const WriteResult beside = WriteWhole(file, written.CStr());
     if (beside == WRITE_NOT_OPENED) {
         ZQI_FileSystemLog(1, "MountSystem::Unmount: '%s' could not be opened for writing; its data is lost.",
-                          saving.CStr());
+                          written.CStr());
         return;
     }
     if (beside == WRITE_FAILED) {
@@ -255,11 +253,17 @@ void MountSystem::Commit(MemoryFile* file, const String& nativePath) {
             2,
             "MountSystem::Unmount: '%s' could not be written; the old file is kept and the new data is lost.",
             nativePath.CStr());
-        inner_->DeleteFile(file->scheme, saving.CStr());
+        inner_->DeleteFile(file->scheme, written.CStr());
         return;
     }
-    if (!inner_->ReplaceFile(file->scheme, saving.CStr(), nativePath.CStr(), false)) {
-        WriteInPlace(file, nativePath, saving);
+    if (keptBeside && inner_->ReplaceFile(file->scheme, written.CStr(), saving.CStr(), false)) {
+        ZQI_FileSystemLog(
+            1, "MountSystem::Unmount: '%s', left by an earlier unmount, gives way to the new save of '%s'.",
+            saving.CStr(), nativePath.CStr());
+        written = saving;
+    }
+    if (!inner_->ReplaceFile(file->scheme, written.CStr(), nativePath.CStr(), false)) {
+        WriteInPlace(file, nativePath, written);
     }
 }
 

@@ -1,7 +1,7 @@
 // ZQFileSystem::MountSystem: the save:// scheme. It must be mounted before use. Files opened for
 // reading come straight from disk through the inner native system; files opened for writing or
 // appending are buffered in memory and reach the disk only when the system is unmounted: each is
-// written beside its file ("<file>.saving"), flushed and committed, and then moved over it, so
+// written beside its file ("<file>~.saving"), flushed and committed, and then moved over it, so
 // the old save is read (and kept) until the new one is whole on disk. Where the old file cannot
 // be replaced (held open elsewhere) it is written in place; where even that fails the new save
 // stays beside it, and mounting keeps and reports every save so left.

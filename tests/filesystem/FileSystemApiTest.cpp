@@ -251,14 +251,27 @@ TEST_F(FileSystemApiTest, WildcardsMayNameFoldersBelowTheListedOne) {
 // temporary behind; it is no file of the cache.
 TEST_F(FileSystemApiTest, CacheListingsHideDownloadsLeftUnfinished) {
     for (const char* name :
-         {"http___h_a.png", "http___h_a.png.download-17", "http___h_b.png.download-4f2a-3c9d",
-          "sub/http___h_c.png.download-1", "sub/http___h_c.png", "notes.download", "download-list.txt"}) {
+         {"http___h_a.png", "http___h_a.png~.download-17", "http___h_b.png~.download-4f2a-3c9d",
+          "sub/http___h_c.png~.download-1", "sub/http___h_c.png", "notes.download", "download-list.txt"}) {
         WriteNativeFile(NativePath(SCHEME_CACHE, name), "x");
     }
     EXPECT_EQ(std::set<std::string>({"cache://http___h_a.png", "cache://sub/http___h_c.png",
                                      "cache://notes.download", "cache://download-list.txt"}),
               ListSet("cache://", "*", true));
     EXPECT_EQ(std::set<std::string>({"cache://http___h_a.png"}), ListSet("cache://", "*.png*", false));
+}
+
+// Names the program or the player chose, and cache files of URLs, may look like the engine's
+// temporaries of other files; they are files of their folder all the same.
+TEST_F(FileSystemApiTest, ListingsShowFilesNamedLikeTemporaries) {
+    for (const char* name : {"report.saving", "notes.txt.saving", "a.download-b", "sub/x.download-1"}) {
+        WriteNativeFile(NativePath(SCHEME_DOCS, name), "x");
+    }
+    WriteNativeFile(NativePath(SCHEME_CACHE, "http___h_game.download-2.zip"), "x");
+    EXPECT_EQ(std::set<std::string>({"docs://report.saving", "docs://notes.txt.saving", "docs://a.download-b",
+                                     "docs://sub/x.download-1"}),
+              ListSet("docs://", "*", true));
+    EXPECT_EQ(std::set<std::string>({"cache://http___h_game.download-2.zip"}), ListSet("cache://", "*", true));
 }
 
 TEST_F(FileSystemApiTest, BadWildcardsAndSchemesAreRefused) {

@@ -277,11 +277,11 @@ TEST_F(MountSystemTest, ASaveThatCannotBeWrittenAtAllStaysBesideTheOldOne) {
     save.CloseFile(file);
     save.Unmount();
     EXPECT_EQ("old save", ReadNativeFile(slot));
-    EXPECT_EQ("new save", ReadNativeFile(slot + ".saving"));
+    EXPECT_EQ("new save", ReadNativeFile(slot + "~.saving"));
     EXPECT_TRUE(AnyLogContains("2:MountSystem::Unmount: '" + slot +
                                "' could neither be replaced nor opened for writing; it keeps the old save "
                                "and the new one is in '" +
-                               slot + ".saving'."));
+                               slot + "~.saving'."));
 }
 
 // Writing in place fails part way: the old file may be cut, so the whole new save beside it is
@@ -296,12 +296,12 @@ TEST_F(MountSystemTest, AnInPlaceWriteThatFailsKeepsTheNewSaveBesideIt) {
     file->Write("new save", 8);
     save.CloseFile(file);
     save.Unmount();
-    EXPECT_EQ("new save", ReadNativeFile(slot + ".saving"));
+    EXPECT_EQ("new save", ReadNativeFile(slot + "~.saving"));
     EXPECT_TRUE(
         AnyLogContains("2:MountSystem::Unmount: '" + slot +
                        "' could neither be replaced nor written in place and may be cut; the new save "
                        "is in '" +
-                       slot + ".saving'."));
+                       slot + "~.saving'."));
 }
 
 // The program still reads its save through save:// while it unmounts (on Windows the read
@@ -364,12 +364,31 @@ TEST_F(MountSystemTest, ASaveHeldOpenWithoutWriteSharingStaysRecoverable) {
     ZQ_FileSystem_Unmount("save");
     holder.Release();
     EXPECT_EQ("old save", ReadNativeFile(slot));
-    EXPECT_EQ("the new save", ReadNativeFile(slot + ".saving"));
-    EXPECT_TRUE(AnyLogContains("the new one is in '" + slot + ".saving'."));
+    EXPECT_EQ("the new save", ReadNativeFile(slot + "~.saving"));
+    EXPECT_TRUE(AnyLogContains("the new one is in '" + slot + "~.saving'."));
     ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
-    EXPECT_TRUE(AnyLogContains("1:MountSystem::Mount: '" + slot + ".saving' was left by an unmount"));
+    EXPECT_TRUE(AnyLogContains("1:MountSystem::Mount: '" + slot + "~.saving' was left by an unmount"));
     ZQ_FileSystem_Unmount("save");
-    EXPECT_EQ("the new save", ReadNativeFile(slot + ".saving"));
+    EXPECT_EQ("the new save", ReadNativeFile(slot + "~.saving"));
+}
+
+// The program read its longer old save and stored a shorter one: writing it in place while the
+// reader holds the file must cut what the old save held beyond the new end.
+TEST_F(MountSystemTest, AShorterSaveWrittenInPlaceLeavesNothingOfTheOldOneBehind) {
+    const std::string slot = SaveFile("slot.dat");
+    WriteNativeFile(slot, "the old save, much longer than the new one");
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    zq_file_t* reader = ZQ_FileSystem_OpenFile("save://slot.dat", "r");
+    ASSERT_NE(nullptr, reader);
+    char head[7] = {0};
+    EXPECT_EQ(7u, ZQ_FileSystem_ReadFile(head, 7, reader));
+    ASSERT_TRUE(WriteThroughApi("save://slot.dat", "short"));
+    ZQ_FileSystem_Unmount("save");
+    ZQ_FileSystem_CloseFile(reader);
+    EXPECT_EQ("short", ReadNativeFile(slot));
+    EXPECT_EQ(std::vector<std::string>({"slot.dat"}), SaveFolderFiles());
+    EXPECT_TRUE(AnyLogContains("1:MountSystem::Unmount: '" + slot +
+                               "' could not be replaced; it was written in place."));
 }
 #endif
 
@@ -380,48 +399,86 @@ TEST_F(MountSystemTest, ASaveHeldOpenWithoutWriteSharingStaysRecoverable) {
 // neither nor puts one in place: it says where they are.
 TEST_F(MountSystemTest, MountingKeepsAndReportsSavesLeftBesideTheirFiles) {
     WriteNativeFile(SaveFile("slot.dat"), "old save");
-    WriteNativeFile(SaveFile("slot.dat.saving"), "newer save");
-    WriteNativeFile(SaveFile("slots/two.dat.saving"), "second");
+    WriteNativeFile(SaveFile("slot.dat~.saving"), "newer save");
+    WriteNativeFile(SaveFile("slots/two.dat~.saving"), "second");
     ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
-    EXPECT_TRUE(AnyLogContains("1:MountSystem::Mount: '" + SaveFile("slot.dat.saving") +
+    EXPECT_TRUE(AnyLogContains("1:MountSystem::Mount: '" + SaveFile("slot.dat~.saving") +
                                "' was left by an unmount that could not finish"));
-    EXPECT_TRUE(AnyLogContains("1:MountSystem::Mount: '" + SaveFile("slots/two.dat.saving") + "' was left"));
+    EXPECT_TRUE(AnyLogContains("1:MountSystem::Mount: '" + SaveFile("slots/two.dat~.saving") + "' was left"));
     ZQ_FileSystem_Unmount("save");
     EXPECT_EQ("old save", ReadNativeFile(SaveFile("slot.dat")));
-    EXPECT_EQ("newer save", ReadNativeFile(SaveFile("slot.dat.saving")));
-    EXPECT_EQ("second", ReadNativeFile(SaveFile("slots/two.dat.saving")));
+    EXPECT_EQ("newer save", ReadNativeFile(SaveFile("slot.dat~.saving")));
+    EXPECT_EQ("second", ReadNativeFile(SaveFile("slots/two.dat~.saving")));
 }
 
 // Opening the save for writing checks that its folder takes files, without touching the save
 // kept beside it; a run that ends before unmounting still finds that.
 TEST_F(MountSystemTest, OpeningASaveForWritingKeepsTheSaveLeftBesideIt) {
-    WriteNativeFile(SaveFile("slot.dat.saving"), "newer save");
+    WriteNativeFile(SaveFile("slot.dat~.saving"), "newer save");
     ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
     ASSERT_TRUE(WriteThroughApi("save://slot.dat", "newest save"));
-    EXPECT_EQ("newer save", ReadNativeFile(SaveFile("slot.dat.saving")));
+    EXPECT_EQ("newer save", ReadNativeFile(SaveFile("slot.dat~.saving")));
 }
 
 // A new save of the same file that reaches the disk supersedes the one left beside it.
 TEST_F(MountSystemTest, ANewSaveOfTheFileReplacesTheSaveLeftBesideIt) {
     WriteNativeFile(SaveFile("slot.dat"), "old save");
-    WriteNativeFile(SaveFile("slot.dat.saving"), "newer save");
+    WriteNativeFile(SaveFile("slot.dat~.saving"), "newer save");
     ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
     ASSERT_TRUE(WriteThroughApi("save://slot.dat", "newest"));
     ZQ_FileSystem_Unmount("save");
     EXPECT_EQ("newest", ReadNativeFile(SaveFile("slot.dat")));
     EXPECT_EQ(std::vector<std::string>({"slot.dat"}), SaveFolderFiles());
-    EXPECT_TRUE(AnyLogContains("1:MountSystem::Unmount: '" + SaveFile("slot.dat.saving") +
+    EXPECT_TRUE(AnyLogContains("1:MountSystem::Unmount: '" + SaveFile("slot.dat~.saving") +
                                "', left by an earlier unmount, gives way to the new save of '" +
                                SaveFile("slot.dat") + "'."));
+}
+
+// A new save that does not reach the disk whole leaves the save kept beside its file as it was:
+// that one may be the newest whole save there is.
+TEST_F(MountSystemTest, ANewSaveThatCannotBeWrittenKeepsTheSaveLeftBesideIt) {
+    const std::string slot = SaveFile("slot.dat");
+    WriteNativeFile(slot, "old save");
+    WriteNativeFile(slot + "~.saving", "newer save");
+    MountSystem save(new EngineTest::FullDiskSystem(true, "slot.dat"));
+    ASSERT_TRUE(save.Mount(0));
+    File* file = save.OpenFile(SCHEME_SAVE, slot.c_str(), FILE_MODE_WRITE);
+    ASSERT_NE(nullptr, file);
+    EXPECT_EQ(6u, file->Write("newest", 6));
+    EXPECT_TRUE(save.CloseFile(file));
+    save.Unmount();
+    EXPECT_EQ("old save", ReadNativeFile(slot));
+    EXPECT_EQ("newer save", ReadNativeFile(slot + "~.saving"));
+    EXPECT_TRUE(AnyLogContains("MountSystem::Unmount: '" + slot + "' could not be written"));
+    EXPECT_EQ(std::vector<std::string>({"slot.dat", "slot.dat~.saving"}), SaveFolderFiles());
+}
+
+// The new save is whole but cannot be stored under its file's name: it takes the place of the
+// save kept beside the file, and nothing else is left there.
+TEST_F(MountSystemTest, ANewSaveThatCannotBeStoredTakesThePlaceOfTheSaveLeftBesideIt) {
+    const std::string slot = SaveFile("slot.dat");
+    WriteNativeFile(slot, "old save");
+    WriteNativeFile(slot + "~.saving", "newer save");
+    MountSystem save(new HeldSaveSystem(slot, HeldSaveSystem::IN_PLACE_REFUSED));
+    ASSERT_TRUE(save.Mount(0));
+    File* file = save.OpenFile(SCHEME_SAVE, slot.c_str(), FILE_MODE_WRITE);
+    ASSERT_NE(nullptr, file);
+    file->Write("newest", 6);
+    save.CloseFile(file);
+    save.Unmount();
+    EXPECT_EQ("old save", ReadNativeFile(slot));
+    EXPECT_EQ("newest", ReadNativeFile(slot + "~.saving"));
+    EXPECT_EQ(std::vector<std::string>({"slot.dat", "slot.dat~.saving"}), SaveFolderFiles());
+    EXPECT_TRUE(AnyLogContains("the new one is in '" + slot + "~.saving'."));
 }
 
 // ---- Listings ------------------------------------------------------------------------------------
 
 TEST_F(MountSystemTest, ListingsOfTheSaveFolderHideSavesLeftBesideTheirFiles) {
     WriteNativeFile(SaveFile("slot.dat"), "old");
-    WriteNativeFile(SaveFile("slot.dat.saving"), "new");
+    WriteNativeFile(SaveFile("slot.dat~.saving"), "new");
     WriteNativeFile(SaveFile("slots/two.dat"), "2");
-    WriteNativeFile(SaveFile("slots/two.dat.saving"), "2 new");
+    WriteNativeFile(SaveFile("slots/two.dat~.saving"), "2 new");
     WriteNativeFile(SaveFile("savings.dat"), "a save of the program's own");
     System* save = ZQI_GetFileSystem(SCHEME_SAVE);
     ASSERT_TRUE(save->Mount(0));
@@ -437,4 +494,22 @@ TEST_F(MountSystemTest, ListingsOfTheSaveFolderHideSavesLeftBesideTheirFiles) {
     EXPECT_EQ(std::vector<std::string>({"save://savings.dat", "save://slot.dat", "save://slots/two.dat"}),
               names);
     save->Unmount();
+}
+
+// The program names its files as it likes, also like the engine's temporaries of others: they
+// are its own, and a save of the file they seem to belong to leaves them be.
+TEST_F(MountSystemTest, TheProgramsFilesNamedLikeTemporariesAreKept) {
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    ASSERT_TRUE(WriteThroughApi("save://slot.dat.saving", "the program's backup"));
+    ASSERT_TRUE(WriteThroughApi("save://slot.dat", "first save"));
+    ZQ_FileSystem_Unmount("save");
+    EXPECT_EQ("the program's backup", ReadNativeFile(SaveFile("slot.dat.saving")));
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    ASSERT_TRUE(WriteThroughApi("save://slot.dat", "second save"));
+    ZQ_FileSystem_Unmount("save");
+    EXPECT_EQ("second save", ReadNativeFile(SaveFile("slot.dat")));
+    EXPECT_EQ("the program's backup", ReadNativeFile(SaveFile("slot.dat.saving")));
+    EXPECT_EQ(std::vector<std::string>({"slot.dat", "slot.dat.saving"}), SaveFolderFiles());
+    EXPECT_FALSE(AnyLogContains("was left by an unmount"));
+    EXPECT_FALSE(AnyLogContains("gives way"));
 }

@@ -189,16 +189,19 @@ TEST_F(NativeSystemTest, FlatListingSkipsSubfoldersAndMissingFoldersListNothing)
     EXPECT_EQ(0, none.count);
 }
 
-// The files the engine writes beside others for a moment: a save's "<file>.saving" and a
-// download's "<cache file>.download-<unique>", however the unique part is made.
+// The files the engine writes beside others for a moment: a save's "<file>~.saving" and a
+// download's "<cache file>~.download-<unique>", however the unique part is made. Names without
+// the "~", which any path may hold, are the program's own.
 TEST(EngineTemporaryNames, AreTheSavesAndDownloadsWrittenBesideTheirFiles) {
-    for (const char* name : {"slot.dat.saving", "a.saving", "http___h_a.png.download-17",
-                             "http___h_a.png.download-4f2a-3c9d", "x.download-y", "a.saving.download-1"}) {
+    for (const char* name : {"slot.dat~.saving", "a~.saving", "http___h_a.png~.download-17",
+                             "http___h_a.png~.download-4f2a-3c9d", "x~.download-y", "a~.saving~.download-1",
+                             "slot.dat~.saving~.saving"}) {
         EXPECT_TRUE(ZQI_IsEngineTemporaryName(name)) << name;
     }
-    for (const char* name : {"slot.dat", ".saving", "saving", "slot.saving.bak", "slot.savings",
-                             "slot.dat.Saving", "notes.download", "download-list.txt", ".download-1",
-                             "a.download-", "a_download-1", "a.downloads-1", ""}) {
+    for (const char* name : {"slot.dat", "~.saving", "saving", "slot~.saving.bak", "slot~.savings",
+                             "slot.dat~.Saving", "notes~.download", "download-list.txt", "~.download-1",
+                             "a~.download-", "a_download-1", "a~.downloads-1", "slot.dat.saving",
+                             "a.saving", "x.download-y", "a.png.download-17", ""}) {
         EXPECT_FALSE(ZQI_IsEngineTemporaryName(name)) << name;
     }
     EXPECT_FALSE(ZQI_IsEngineTemporaryName(nullptr));
@@ -206,9 +209,9 @@ TEST(EngineTemporaryNames, AreTheSavesAndDownloadsWrittenBesideTheirFiles) {
 
 TEST_F(NativeSystemTest, ListingsHideEngineTemporariesInEveryScheme) {
     WriteNativeFile(Res("list/a.png"), "x");
-    WriteNativeFile(Res("list/a.png.download-2"), "x");
+    WriteNativeFile(Res("list/a.png~.download-2"), "x");
     WriteNativeFile(Res("list/sub/b.png"), "x");
-    WriteNativeFile(Res("list/sub/b.png.saving"), "x");
+    WriteNativeFile(Res("list/sub/b.png~.saving"), "x");
     Array<String> out;
     Native()->FindFiles(SCHEME_RES, "res://list/", Res("list").c_str(), Wildcards({"*"}), true, out);
     std::vector<std::string> found = Texts(out);
