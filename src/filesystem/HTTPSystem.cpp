@@ -110,11 +110,20 @@ namespace {
 // Numbers the temporary files of this process's downloads, so two of one URL never share one.
 std::atomic<uint32_t> g_downloadCounter(0);
 
-// "<target>.download-<process id>-<number>": the process id keeps apart the stores of engine
-// instances running at once over one cache folder, the number those of this process's threads.
+// ".download-<process id>-<number>" in the target's folder: the process id keeps apart the
+// stores of engine instances running at once over one cache folder, the number those of this
+// process's threads. The name does not grow with the target's, so a cache file whose name is
+// close to the longest file name or path the platform takes can still be stored, and a name
+// that begins with "." is never the cache name of a URL.
 String MakeTemporaryName(const char* nativePath) {
-    return String::FromFormat("%s.download-%u-%u", nativePath, ZQI_NativeProcessId(),
-                              static_cast<uint32_t>(++g_downloadCounter));
+    const char* name = nativePath;
+    for (const char* c = nativePath; *c != '\0'; ++c) {
+        if (*c == '/' || *c == '\\') {
+            name = c + 1;
+        }
+    }
+    return String::FromFormat("%.*s.download-%u-%u", static_cast<int>(name - nativePath), nativePath,
+                              ZQI_NativeProcessId(), static_cast<uint32_t>(++g_downloadCounter));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // file, and the operations it does not have.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -115,12 +116,38 @@ TEST_F(HTTPSystemTest, OnlyTheContentLengthFieldLimitsTheCachedFile) {
 TEST_F(HTTPSystemTest, AFailedStoreLeavesNoTemporary) {
     TestHttpServer server({{HttpAnswer("HTTP/1.0 200 OK", {"Content-Length: 7"}, "picture")}});
     std::string url = server.Url("/full.png");
-    EngineTest::FullDiskSystem full(false, HTTPSystem::MakeCacheName(url.c_str()).CStr());
+    EngineTest::FullDiskSystem full(false, ".download-");  // where every store writes first
     HTTPSystem http(&full);
     EXPECT_EQ(nullptr, http.OpenFile(SCHEME_HTTP, url.c_str(), FILE_MODE_READ));
     EXPECT_EQ(1, full.failedOpenings);
     EXPECT_EQ(std::vector<std::string>{}, CacheFolderFiles())
         << "a cut or temporary file was left in the cache";
+}
+
+// Every URL whose cache file the folder can hold is cached, up to the longest file name (255
+// characters; on Windows also the longest path, 259): storing it through a temporary needs no
+// longer name than the cache file's own.
+TEST_F(HTTPSystemTest, CacheFilesWithTheLongestNamesAreStored) {
+    size_t longest = 255;
+#if defined(_WIN32)
+    longest = std::min<size_t>(longest, 259 - (Root(SCHEME_CACHE).size() + 1));
+#endif
+    std::vector<ScriptedAnswer> answers;
+    const size_t lengths[] = {100, longest - 25, longest - 15, longest - 5, longest};
+    for (size_t i = 0; i < sizeof(lengths) / sizeof(lengths[0]); ++i) {
+        answers.push_back({HttpAnswer("HTTP/1.0 200 OK", {"Content-Length: 4"}, "long")});
+    }
+    TestHttpServer server(answers);
+    for (size_t length : lengths) {
+        std::string url = server.Url("/");
+        url += std::string(length - url.size(), 'n');
+        ASSERT_EQ(length, HTTPSystem::MakeCacheName(url.c_str()).Length());
+        File* file = Http()->OpenFile(SCHEME_HTTP, url.c_str(), FILE_MODE_READ);
+        ASSERT_NE(nullptr, file) << "a cache name of " << length << " characters";
+        EXPECT_EQ("long", ReadAndClose(file));
+        EXPECT_EQ("long", ReadNativeFile(CacheFile(url)));
+    }
+    EXPECT_EQ(sizeof(lengths) / sizeof(lengths[0]), CacheFolderFiles().size()) << "only the cache files stay";
 }
 
 // A download that stalls after its status line is not a file: nothing is cached, and the next
