@@ -216,11 +216,12 @@ TEST_F(HttpClientTest, AHeaderThatDoesNotEndWithinTheLimitIsNoAnswer) {
     std::string cutField = "HTTP/1.0 200 OK\r\nX-Pad: ";
     const std::string lengthField = "\r\nContent-Length: 1";
     cutField += std::string(65534 - cutField.size() - lengthField.size(), 'p') + lengthField;
-    TestHttpServer server({{"HTTP/1.0 200 OK\r\nX-Pad: " + pad + "\r\n\r\nbody"},
-                           {cutField + "0\r\n\r\n0123456789"}});
+    TestHttpServer server(
+        {{"HTTP/1.0 200 OK\r\nX-Pad: " + pad + "\r\n\r\nbody"}, {cutField + "0\r\n\r\n0123456789"}});
     EXPECT_EQ(HTTP_RESULT_RECEIVE_FAILED, Get(server.Url("/long")));
     EXPECT_EQ("", Body());
-    EXPECT_TRUE(AnyLogContains("HttpTransfer: the header from '" + server.Url("/long") + "' has not ended within"));
+    EXPECT_TRUE(
+        AnyLogContains("HttpTransfer: the header from '" + server.Url("/long") + "' has not ended within"));
     EXPECT_EQ(HTTP_RESULT_RECEIVE_FAILED, Get(server.Url("/cut")));
     EXPECT_EQ("", Body());
 }
