@@ -32,6 +32,9 @@ private:
     System* cache_;
 
     File* Download(const char* url, const String& cacheFile);
+    // The cache file for reading; while it is there but cannot be opened (another instance is
+    // replacing it), tried again for up to half a second.
+    File* OpenCacheFile(const String& cacheFile);
 };
 
 }  // namespace ZQFileSystem

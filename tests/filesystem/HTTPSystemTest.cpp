@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "ExclusiveFileHold.h"
 #include "FileSystemTestSupport.h"
 #include "FullDisk.h"
 #include "TestHttpServer.h"
@@ -227,6 +228,44 @@ TEST_F(HTTPSystemTest, TwoProcessesOpeningOneUrlBothGetTheWholeFile) {
     }
     EXPECT_EQ(static_cast<size_t>(round), CacheFolderFiles().size()) << "only the complete cache files stay";
 }
+
+#if defined(_WIN32)
+// A cache system on which, right after each store's rename, another instance of the engine
+// replaces the cache file too: Windows lets nobody open the file for a moment.
+class ReplacedAgainSystem : public WindowsPOSIXSystem {
+public:
+    ReplacedAgainSystem() : WindowsPOSIXSystem(false) {}
+    bool ReplaceFile(SchemeId scheme, const char* source, const char* target, bool exchange) override {
+        const bool replaced = WindowsPOSIXSystem::ReplaceFile(scheme, source, target, exchange);
+        holds += replaced && hold.Start(target, 150) ? 1 : 0;
+        return replaced;
+    }
+    ExclusiveFileHold hold;
+    int holds = 0;
+};
+
+// While another engine instance replaces the cache file, it cannot be opened for a moment; the
+// file is there all the same (a whole one), so the opening waits for it rather than failing,
+// both right after this download's store and when the file was there already.
+TEST_F(HTTPSystemTest, ACacheFileBeingReplacedIsOpenedOnceItCanBe) {
+    TestHttpServer server({{HttpAnswer("HTTP/1.0 200 OK", {"Content-Length: 5"}, "whole")}});
+    const std::string url = server.Url("/replaced.bin");
+    {
+        ReplacedAgainSystem cache;
+        HTTPSystem http(&cache);
+        File* file = http.OpenFile(SCHEME_HTTP, url.c_str(), FILE_MODE_READ);
+        EXPECT_EQ(1, cache.holds);
+        ASSERT_NE(nullptr, file) << "the opening right after the store failed";
+        EXPECT_EQ("whole", ReadAndClose(file));
+    }
+    ExclusiveFileHold hold;
+    ASSERT_TRUE(hold.Start(CacheFile(url), 150));
+    File* again = Http()->OpenFile(SCHEME_HTTP, url.c_str(), FILE_MODE_READ);
+    ASSERT_NE(nullptr, again) << "the opening of the cached copy failed";
+    EXPECT_EQ("whole", ReadAndClose(again));
+    EXPECT_EQ(1u, server.Requests().size());
+}
+#endif
 
 TEST_F(HTTPSystemTest, ExistenceDownloadsAndOnlyReadingIsOffered) {
     TestHttpServer server({{HttpAnswer("HTTP/1.0 200 OK", {}, "data")}});
