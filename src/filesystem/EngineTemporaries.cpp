@@ -10,12 +10,12 @@ bool IsLeftSave(const char* name, size_t length) {
     return length > suffixLength && strcmp(name + length - suffixLength, ZQI_SAVING_SUFFIX) == 0;
 }
 
-// The unique part after the infix is the downloader's own business: any text counts.
+// The unique part after the prefix is the downloader's own business: any text counts.
 bool IsLeftDownload(const char* name) {
-    const size_t infixLength = sizeof(ZQI_DOWNLOAD_INFIX) - 1;
-    for (const char* found = strstr(name, ZQI_DOWNLOAD_INFIX); found != nullptr;
-         found = strstr(found + 1, ZQI_DOWNLOAD_INFIX)) {
-        if (found > name && found[infixLength] != '\0') {
+    const size_t prefixLength = sizeof(ZQI_DOWNLOAD_PREFIX) - 1;
+    for (const char* found = strstr(name, ZQI_DOWNLOAD_PREFIX); found != nullptr;
+         found = strstr(found + 1, ZQI_DOWNLOAD_PREFIX)) {
+        if (found[prefixLength] != '\0') {
             return true;
         }
     }

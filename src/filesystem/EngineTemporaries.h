@@ -1,6 +1,6 @@
 // The files the engine itself writes beside others for a moment and then moves into their
-// place: a save's "<file>~.saving" (save://) and a download's "<cache file>~.download-<unique>"
-// (cache://). One test decides for every listing whether a name is one of them.
+// place: a save's "<file>~.saving" (save://) and a download's "~.download-<unique>" in its cache
+// file's folder (cache://). One test decides for every listing whether a name is one of them.
 #pragma once
 
 // Both names carry a "~", which no path the file-system API takes may hold: a file the program
@@ -9,9 +9,9 @@
 
 // Added to a save's file name for the file its new contents are written to first.
 #define ZQI_SAVING_SUFFIX "~.saving"
-// Put between a cache file's name and what makes one download's temporary file its own.
-#define ZQI_DOWNLOAD_INFIX "~.download-"
+// Begins a download's temporary file name; what follows makes it that download's own.
+#define ZQI_DOWNLOAD_PREFIX "~.download-"
 
 // True for a file name (the last part of a path) that is one of the engine's temporaries: a
-// name ending in "~.saving", or one with "~.download-" inside and text on both sides of it.
+// name ending in "~.saving" with text before it, or one holding "~.download-" with text after it.
 bool ZQI_IsEngineTemporaryName(const char* name);

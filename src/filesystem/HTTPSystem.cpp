@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "core/Buffer.h"
+#include "core/Sys.h"
 #include "filesystem/EngineTemporaries.h"
 #include "filesystem/FileSystemServices.h"
 #include "filesystem/FileSystemTable.h"
@@ -18,6 +19,10 @@ namespace {
 
 // The engine's own request state word for downloads; nothing cancels them but the quit flag.
 uint32_t g_downloadState = 0;
+
+// How long an opening of a cache file that is there waits for it to be openable.
+const int32_t kCacheOpenAttempts = 50;
+const uint32_t kCacheOpenPauseMilliseconds = 10;
 
 bool IsCacheNameCharacter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
@@ -55,9 +60,23 @@ File* HTTPSystem::OpenFile(SchemeId, const char* url, FileMode mode) {
     }
     String cacheFile = String::FromFormat("%s/%s", cacheRoot.CStr(), MakeCacheName(url).CStr());
     if (cache_->FileExists(SCHEME_CACHE, cacheFile.CStr())) {
-        return cache_->OpenFile(SCHEME_CACHE, cacheFile.CStr(), FILE_MODE_READ);
+        return OpenCacheFile(cacheFile);
     }
     return Download(url, cacheFile);
+}
+
+// Another engine instance storing the same download renames its copy onto the cache file, and
+// Windows lets nobody open a file for the moment it is being replaced. The file is there (a
+// whole one: only whole stores give it its name), so the opening is tried again for a while.
+File* HTTPSystem::OpenCacheFile(const String& cacheFile) {
+    for (int32_t attempt = 1;; ++attempt) {
+        File* file = cache_->OpenFile(SCHEME_CACHE, cacheFile.CStr(), FILE_MODE_READ);
+        if (file != nullptr || attempt == kCacheOpenAttempts ||
+            !cache_->FileExists(SCHEME_CACHE, cacheFile.CStr())) {
+            return file;
+        }
+        ZQI_SysSleep(kCacheOpenPauseMilliseconds);
+    }
 }
 
 File* HTTPSystem::Download(const char* url, const String& cacheFile) {
@@ -76,7 +95,7 @@ File* HTTPSystem::Download(const char* url, const String& cacheFile) {
         ZQI_FileSystemPrint("File System: downloading file '%s' completed (%i bytes).", url,
                             static_cast<int32_t>(body->size));
         if (ZQI_StoreDownloadedFile(cache_, SCHEME_CACHE, cacheFile.CStr(), body->data, body->size)) {
-            result = cache_->OpenFile(SCHEME_CACHE, cacheFile.CStr(), FILE_MODE_READ);
+            result = OpenCacheFile(cacheFile);
         }
     }
     ZQ_FreeBuffer(body);
@@ -111,11 +130,20 @@ namespace {
 // Numbers the temporary files of this process's downloads, so two of one URL never share one.
 std::atomic<uint32_t> g_downloadCounter(0);
 
-// "<target>~.download-<process id>-<number>": the process id keeps apart the stores of engine
-// instances running at once over one cache folder, the number those of this process's threads.
+// "~.download-<process id>-<number>" in the target's folder: the process id keeps apart the
+// stores of engine instances running at once over one cache folder, the number those of this
+// process's threads. The name does not grow with the target's, so a cache file whose name is
+// close to the longest file name or path the platform takes can still be stored, and the "~",
+// which no virtual path holds, keeps it from ever being the cache name of a URL.
 String MakeTemporaryName(const char* nativePath) {
-    return String::FromFormat("%s" ZQI_DOWNLOAD_INFIX "%u-%u", nativePath, ZQI_NativeProcessId(),
-                              static_cast<uint32_t>(++g_downloadCounter));
+    const char* name = nativePath;
+    for (const char* c = nativePath; *c != '\0'; ++c) {
+        if (*c == '/' || *c == '\\') {
+            name = c + 1;
+        }
+    }
+    return String::FromFormat("%.*s" ZQI_DOWNLOAD_PREFIX "%u-%u", static_cast<int>(name - nativePath),
+                              nativePath, ZQI_NativeProcessId(), static_cast<uint32_t>(++g_downloadCounter));
 }
 
 }  // namespace

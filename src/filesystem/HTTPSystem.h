@@ -32,13 +32,17 @@ private:
     System* cache_;
 
     File* Download(const char* url, const String& cacheFile);
+    // The cache file for reading; while it is there but cannot be opened (another instance is
+    // replacing it), tried again for up to half a second.
+    File* OpenCacheFile(const String& cacheFile);
 };
 
 }  // namespace ZQFileSystem
 
 // Stores downloaded bytes as the file nativePath of system (under scheme). They are written
-// whole to a temporary file beside it, "<nativePath>~.download-<process id>-<number>" (unique
-// among every thread of every running process), which then takes the file's name in one step.
+// whole to a temporary file beside it, "~.download-<process id>-<number>" in its folder (unique
+// among every thread of every running process, its length whatever the file's name), which
+// then takes the file's name in one step.
 // So the file only ever appears complete: a store that fails or is cut off (a full disk, a
 // killed process) never leaves a cut file under that name for later readers to take as whole,
 // and stores of the same download by several threads or processes never write into one file.

@@ -217,8 +217,10 @@ int32_t ReportReceiveFailure(const Exchange& exchange) {
 }
 
 // Reads the response header: 0 when it ended, HTTP_RESULT_HEADER_CLOSED when the connection
-// closed before, HTTP_RESULT_RECEIVE_FAILED on a receive error or time-out.
-int32_t ReceiveHeader(ZQI_Socket* socket, HttpHeaderText& header) {
+// closed before, HTTP_RESULT_RECEIVE_FAILED on a receive error or time-out, and also when the
+// header has not ended within its limit: the rest of it would be taken for the body, and a
+// field cut at the limit for a whole one.
+int32_t ReceiveHeader(ZQI_Socket* socket, const Exchange& exchange, HttpHeaderText& header) {
     for (;;) {
         char byte;
         int32_t got = ZQI_SocketReceive(socket, &byte, 1);
@@ -226,10 +228,15 @@ int32_t ReceiveHeader(ZQI_Socket* socket, HttpHeaderText& header) {
             return HTTP_RESULT_HEADER_CLOSED;
         }
         if (got < 0) {
-            return HTTP_RESULT_RECEIVE_FAILED;
+            return ReportReceiveFailure(exchange);
         }
-        if (header.Append(byte) || header.IsFull()) {
+        if (header.Append(byte)) {
             return 0;
+        }
+        if (header.IsFull()) {
+            ZQI_FileSystemLog(1, "HttpTransfer: the header from '%s' has not ended within %u bytes.",
+                              exchange.url, header.Length());
+            return HTTP_RESULT_RECEIVE_FAILED;
         }
     }
 }
@@ -356,7 +363,7 @@ int32_t Transfer(const Exchange& exchange, int32_t redirectsLeft) {
         return HTTP_RESULT_CANCELLED;
     }
     HttpHeaderText header;
-    const int32_t headerResult = ReceiveHeader(socket, header);
+    const int32_t headerResult = ReceiveHeader(socket, exchange, header);
     if (headerResult == HTTP_RESULT_HEADER_CLOSED) {
         ZQI_FileSystemLog(1, "Zero length data packet received from '%s'. Closing connection.", url);
         ZQI_SocketClose(socket);
@@ -364,7 +371,7 @@ int32_t Transfer(const Exchange& exchange, int32_t redirectsLeft) {
     }
     if (headerResult < 0) {
         ZQI_SocketClose(socket);
-        return ReportReceiveFailure(exchange);
+        return headerResult;
     }
     int32_t status = ZQI_ParseHttpStatus(header.Text());
     if (ZQI_IsHttpRedirect(status) &&

@@ -7,7 +7,7 @@
 
 #include "foundation/String.h"
 
-// Longest response header the client accepts; a longer one ends the header reading.
+// Longest response header the client accepts; an answer whose header runs longer fails.
 enum { ZQI_HTTP_MAX_HEADER = 65536 };
 
 // The header text as it grows: a buffer of 512 bytes first, doubling whenever it is not larger

@@ -251,8 +251,8 @@ TEST_F(FileSystemApiTest, WildcardsMayNameFoldersBelowTheListedOne) {
 // temporary behind; it is no file of the cache.
 TEST_F(FileSystemApiTest, CacheListingsHideDownloadsLeftUnfinished) {
     for (const char* name :
-         {"http___h_a.png", "http___h_a.png~.download-17", "http___h_b.png~.download-4f2a-3c9d",
-          "sub/http___h_c.png~.download-1", "sub/http___h_c.png", "notes.download", "download-list.txt"}) {
+         {"http___h_a.png", "~.download-17-2", "~.download-4f2a-3c9d", "sub/~.download-1-1",
+          "sub/http___h_c.png", "notes.download", "download-list.txt"}) {
         WriteNativeFile(NativePath(SCHEME_CACHE, name), "x");
     }
     EXPECT_EQ(std::set<std::string>({"cache://http___h_a.png", "cache://sub/http___h_c.png",

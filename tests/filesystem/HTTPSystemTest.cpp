@@ -2,11 +2,13 @@
 // file, and the operations it does not have.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "ChildProcess.h"
+#include "ExclusiveFileHold.h"
 #include "FileSystemTestSupport.h"
 #include "FullDisk.h"
 #include "TestHttpServer.h"
@@ -104,12 +106,38 @@ TEST_F(HTTPSystemTest, OnlyTheContentLengthFieldLimitsTheCachedFile) {
 TEST_F(HTTPSystemTest, AFailedStoreLeavesNoTemporary) {
     TestHttpServer server({{HttpAnswer("HTTP/1.0 200 OK", {"Content-Length: 7"}, "picture")}});
     std::string url = server.Url("/full.png");
-    EngineTest::FullDiskSystem full(false, HTTPSystem::MakeCacheName(url.c_str()).CStr());
+    EngineTest::FullDiskSystem full(false, ".download-");  // where every store writes first
     HTTPSystem http(&full);
     EXPECT_EQ(nullptr, http.OpenFile(SCHEME_HTTP, url.c_str(), FILE_MODE_READ));
     EXPECT_EQ(1, full.failedOpenings);
     EXPECT_EQ(std::vector<std::string>{}, CacheFolderFiles())
         << "a cut or temporary file was left in the cache";
+}
+
+// Every URL whose cache file the folder can hold is cached, up to the longest file name (255
+// characters; on Windows also the longest path, 259): storing it through a temporary needs no
+// longer name than the cache file's own.
+TEST_F(HTTPSystemTest, CacheFilesWithTheLongestNamesAreStored) {
+    size_t longest = 255;
+#if defined(_WIN32)
+    longest = std::min<size_t>(longest, 259 - (Root(SCHEME_CACHE).size() + 1));
+#endif
+    std::vector<ScriptedAnswer> answers;
+    const size_t lengths[] = {100, longest - 25, longest - 15, longest - 5, longest};
+    for (size_t i = 0; i < sizeof(lengths) / sizeof(lengths[0]); ++i) {
+        answers.push_back({HttpAnswer("HTTP/1.0 200 OK", {"Content-Length: 4"}, "long")});
+    }
+    TestHttpServer server(answers);
+    for (size_t length : lengths) {
+        std::string url = server.Url("/");
+        url += std::string(length - url.size(), 'n');
+        ASSERT_EQ(length, HTTPSystem::MakeCacheName(url.c_str()).Length());
+        File* file = Http()->OpenFile(SCHEME_HTTP, url.c_str(), FILE_MODE_READ);
+        ASSERT_NE(nullptr, file) << "a cache name of " << length << " characters";
+        EXPECT_EQ("long", ReadAndClose(file));
+        EXPECT_EQ("long", ReadNativeFile(CacheFile(url)));
+    }
+    EXPECT_EQ(sizeof(lengths) / sizeof(lengths[0]), CacheFolderFiles().size()) << "only the cache files stay";
 }
 
 // A download that stalls after its status line is not a file: nothing is cached, and the next
@@ -189,6 +217,44 @@ TEST_F(HTTPSystemTest, TwoProcessesOpeningOneUrlBothGetTheWholeFile) {
     }
     EXPECT_EQ(static_cast<size_t>(round), CacheFolderFiles().size()) << "only the complete cache files stay";
 }
+
+#if defined(_WIN32)
+// A cache system on which, right after each store's rename, another instance of the engine
+// replaces the cache file too: Windows lets nobody open the file for a moment.
+class ReplacedAgainSystem : public WindowsPOSIXSystem {
+public:
+    ReplacedAgainSystem() : WindowsPOSIXSystem(false) {}
+    bool ReplaceFile(SchemeId scheme, const char* source, const char* target, bool exchange) override {
+        const bool replaced = WindowsPOSIXSystem::ReplaceFile(scheme, source, target, exchange);
+        holds += replaced && hold.Start(target, 150) ? 1 : 0;
+        return replaced;
+    }
+    ExclusiveFileHold hold;
+    int holds = 0;
+};
+
+// While another engine instance replaces the cache file, it cannot be opened for a moment; the
+// file is there all the same (a whole one), so the opening waits for it rather than failing,
+// both right after this download's store and when the file was there already.
+TEST_F(HTTPSystemTest, ACacheFileBeingReplacedIsOpenedOnceItCanBe) {
+    TestHttpServer server({{HttpAnswer("HTTP/1.0 200 OK", {"Content-Length: 5"}, "whole")}});
+    const std::string url = server.Url("/replaced.bin");
+    {
+        ReplacedAgainSystem cache;
+        HTTPSystem http(&cache);
+        File* file = http.OpenFile(SCHEME_HTTP, url.c_str(), FILE_MODE_READ);
+        EXPECT_EQ(1, cache.holds);
+        ASSERT_NE(nullptr, file) << "the opening right after the store failed";
+        EXPECT_EQ("whole", ReadAndClose(file));
+    }
+    ExclusiveFileHold hold;
+    ASSERT_TRUE(hold.Start(CacheFile(url), 150));
+    File* again = Http()->OpenFile(SCHEME_HTTP, url.c_str(), FILE_MODE_READ);
+    ASSERT_NE(nullptr, again) << "the opening of the cached copy failed";
+    EXPECT_EQ("whole", ReadAndClose(again));
+    EXPECT_EQ(1u, server.Requests().size());
+}
+#endif
 
 TEST_F(HTTPSystemTest, ExistenceDownloadsAndOnlyReadingIsOffered) {
     TestHttpServer server({{HttpAnswer("HTTP/1.0 200 OK", {}, "data")}});

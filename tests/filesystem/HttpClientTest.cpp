@@ -10,6 +10,7 @@
 #include "core/Buffer.h"
 #include "core/CoreState.h"
 #include "filesystem/HttpClient.h"
+#include "filesystem/HttpResponse.h"
 
 namespace {
 
@@ -205,6 +206,24 @@ TEST_F(HttpClientTest, ServerClosingDuringTheHeader) {
     EXPECT_EQ(HTTP_RESULT_HEADER_CLOSED, Get(server.Url("/early")));
     EXPECT_TRUE(AnyLogContains("1:Zero length data packet received from '" + server.Url("/early") +
                                "'. Closing connection."));
+}
+
+// A header that has not ended within the client's limit is no answer: the rest of it would
+// otherwise be taken for the body (and a field cut at the limit for a whole one).
+TEST_F(HttpClientTest, AHeaderThatDoesNotEndWithinTheLimitIsNoAnswer) {
+    const std::string pad(ZQI_HTTP_MAX_HEADER, 'p');
+    // The first 65534 bytes fill the header text; the field is cut there, after "Content-Length: 1".
+    std::string cutField = "HTTP/1.0 200 OK\r\nX-Pad: ";
+    const std::string lengthField = "\r\nContent-Length: 1";
+    cutField += std::string(65534 - cutField.size() - lengthField.size(), 'p') + lengthField;
+    TestHttpServer server(
+        {{"HTTP/1.0 200 OK\r\nX-Pad: " + pad + "\r\n\r\nbody"}, {cutField + "0\r\n\r\n0123456789"}});
+    EXPECT_EQ(HTTP_RESULT_RECEIVE_FAILED, Get(server.Url("/long")));
+    EXPECT_EQ("", Body());
+    EXPECT_TRUE(
+        AnyLogContains("HttpTransfer: the header from '" + server.Url("/long") + "' has not ended within"));
+    EXPECT_EQ(HTTP_RESULT_RECEIVE_FAILED, Get(server.Url("/cut")));
+    EXPECT_EQ("", Body());
 }
 
 TEST_F(HttpClientTest, MalformedStatusLinesGiveStatusZero) {

@@ -190,16 +190,16 @@ TEST_F(NativeSystemTest, FlatListingSkipsSubfoldersAndMissingFoldersListNothing)
 }
 
 // The files the engine writes beside others for a moment: a save's "<file>~.saving" and a
-// download's "<cache file>~.download-<unique>", however the unique part is made. Names without
+// download's "~.download-<unique>", however the unique part is made. Names without
 // the "~", which any path may hold, are the program's own.
 TEST(EngineTemporaryNames, AreTheSavesAndDownloadsWrittenBesideTheirFiles) {
     for (const char* name : {"slot.dat~.saving", "a~.saving", "http___h_a.png~.download-17",
                              "http___h_a.png~.download-4f2a-3c9d", "x~.download-y", "a~.saving~.download-1",
-                             "slot.dat~.saving~.saving"}) {
+                             "slot.dat~.saving~.saving", "~.download-1", "~.download-4f2a-3c9d"}) {
         EXPECT_TRUE(ZQI_IsEngineTemporaryName(name)) << name;
     }
     for (const char* name : {"slot.dat", "~.saving", "saving", "slot~.saving.bak", "slot~.savings",
-                             "slot.dat~.Saving", "notes~.download", "download-list.txt", "~.download-1",
+                             "slot.dat~.Saving", "notes~.download", "download-list.txt", "~.download-",
                              "a~.download-", "a_download-1", "a~.downloads-1", "slot.dat.saving",
                              "a.saving", "x.download-y", "a.png.download-17", ""}) {
         EXPECT_FALSE(ZQI_IsEngineTemporaryName(name)) << name;

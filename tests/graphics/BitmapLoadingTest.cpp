@@ -1,6 +1,7 @@
 // Loading bitmaps by name: the extension search, manifest entries, numbered frames (and the
 // sequences built from them), and images over http:// kept in cache://. Everything loads with
 // CACHE_PIXELS, which needs no GPU.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -445,6 +446,27 @@ TEST_F(HttpImageTest, DownloadedOnceIntoTheCache) {
     EXPECT_EQ(1u, server.Requests().size());
 }
 
+// A URL whose cache file name is as long as a file name can be (255 characters; on Windows also
+// within the longest path, 259) is cached and loaded like any other.
+TEST_F(HttpImageTest, URLsWithTheLongestCacheNamesAreCached) {
+    const TestImage image = PatternImage(6, 4, 3, false);
+    const std::string png = EncodePNG(image);
+    TestHttpServer server(
+        {{HttpAnswer("HTTP/1.0 200 OK", {"Content-Length: " + std::to_string(png.size())}, png)}});
+    ASSERT_TRUE(server.IsListening());
+    size_t longest = 255;
+#if defined(_WIN32)
+    longest = std::min<size_t>(longest, 260 - NativeCachePath("x").size());
+#endif
+    std::string url = server.Url("/long_");
+    url += std::string(longest - url.size() - strlen(".png"), 'g') + ".png";
+    const std::string cacheName = CacheFile(url).substr(strlen("cache://"));
+    ASSERT_EQ(longest, cacheName.size());
+    EXPECT_TRUE(PixelsEqual(Get(url), image));
+    EXPECT_EQ(png, ReadNativeFile(NativeCachePath(cacheName)));
+    EXPECT_EQ(std::vector<std::string>{}, CacheFolderNames(".download-")) << "a temporary stays";
+}
+
 // Every load that finds the cache file serves it as the image, so the file must never be seen
 // cut: not while it is written, and not after a writer stopped halfway.
 TEST_F(HttpImageTest, TheCacheFileOnlyEverAppearsComplete) {
@@ -469,6 +491,7 @@ TEST_F(HttpImageTest, TheCacheFileOnlyEverAppearsComplete) {
     EXPECT_EQ(std::vector<std::string>{CacheFile(url).substr(strlen("cache://"))},
               CacheFolderNames("_whole."))
         << "only the cache file stays";
+    EXPECT_EQ(std::vector<std::string>{}, CacheFolderNames(".download-")) << "a temporary stays";
 }
 
 TEST_F(HttpImageTest, AFullDiskLeavesNeitherACutImageNorATemporary) {
@@ -477,10 +500,11 @@ TEST_F(HttpImageTest, AFullDiskLeavesNeitherACutImageNorATemporary) {
         {{HttpAnswer("HTTP/1.0 200 OK", {"Content-Length: " + std::to_string(png.size())}, png)}});
     ASSERT_TRUE(server.IsListening());
     const std::string url = server.Url("/full/a.png");
-    EngineTest::ScopedFullDisk full(SCHEME_CACHE, "_full_");
+    EngineTest::ScopedFullDisk full(SCHEME_CACHE, ".download-");  // where every store writes first
     EXPECT_EQ(nullptr, Get(url)->pixels);
     EXPECT_EQ(1, full.System().failedOpenings);
     EXPECT_EQ(std::vector<std::string>{}, CacheFolderNames("_full_"));
+    EXPECT_EQ(std::vector<std::string>{}, CacheFolderNames(".download-"));
 }
 
 // The reply's fields are found by their whole names: servers commonly send
