@@ -26,6 +26,7 @@ enum PositionUse {
 enum Counting {
     COUNT_SLOTS,       // one per vector and per matrix column, as the translators assign them
     COUNT_COMPONENTS,  // GL drivers pack varyings
+    COUNT_ES_ROWS,     // GLSL ES places varyings in rows of four by a fixed packing
     COUNT_PACKED,      // shader model 4 and later compilers pack vectors into shared registers
 };
 
@@ -79,15 +80,17 @@ InterpolatorLimit HLSL11Limit(VariantFlags variants) {
 }
 
 // The least every implementation of the target offers: ESSL 1.00's eight varying vectors and
-// GLSL 1.20's 32 varying floats; ESSL 3.00's and GL 3.2's 60 varying components (GL 3.1 has 64);
-// Vulkan's 64 vertex-output components, locations 0 to 15; Direct3D 12's 32 registers, the
-// position's among them, which PSSL is held to as well.
+// GLSL 1.20's 32 varying floats; ESSL 3.00's fifteen varying vectors and GL 3.2's 60 varying
+// components (GL 3.1 has 64); Vulkan's 64 vertex-output components, locations 0 to 15;
+// Direct3D 12's 32 registers, the position's among them, which PSSL is held to as well.
 InterpolatorLimit LimitOf(TargetFlags target, VariantFlags variants) {
     switch (target) {
         case TARGET_ESSL20:
+            return TargetLimit(target, "varying vectors", 8, COUNT_ES_ROWS, POSITION_APART);
         case TARGET_GLSL21:
             return TargetLimit(target, "components", 32, COUNT_COMPONENTS, POSITION_APART);
         case TARGET_ESSL30:
+            return TargetLimit(target, "varying vectors", 15, COUNT_ES_ROWS, POSITION_APART);
         case TARGET_GLSL31:
             return TargetLimit(target, "components", 60, COUNT_COMPONENTS, POSITION_APART);
         case TARGET_HLSL9:
@@ -107,8 +110,9 @@ int32_t ComponentCount(const Type& type) {
 
 // The outputs counted so far against one kind of interpolator.
 struct SlotCount {
-    int32_t used = 0;
-    int32_t rowsOfWidth[5] = {0, 0, 0, 0, 0};  // packed counting: register rows of 1 to 4 components
+    int32_t used = 0;                          // slots, components or registers
+    int32_t rowsOfWidth[5] = {0, 0, 0, 0, 0};  // rows of 1 to 4 components (vectors, matrix columns)
+    int32_t matrix2Rows = 0;                   // GLSL ES: the rows of 2x2 matrices
 };
 
 // The fewest registers of four components the rows fit in, however the compiler arranges them:
@@ -120,17 +124,42 @@ int32_t FewestRegisters(const int32_t* rowsOfWidth) {
     return rowsOfWidth[4] + rowsOfWidth[3] + (2 * rowsOfWidth[2] + singlesLeft + 3) / 4;
 }
 
-// Adds an output's slots; returns the slots used with it.
-int32_t AddSlots(SlotCount& count, Counting counting, const Type& type) {
-    if (counting == COUNT_COMPONENTS) {
-        return count.used += ComponentCount(type);
-    }
-    if (counting == COUNT_SLOTS) {
-        return count.used += StageVariableSlotCount(type);
-    }
+// Whether GLSL ES's packing places the varyings in its rows of four. Vectors and matrix columns
+// of three and four components take a row each from the top, as 2x2 matrices' columns do in the
+// first two components; 2-vectors take the rows left, two to a row, and the last two components
+// beside the 2x2 matrices; single floats any free component. Whatever it places every driver
+// links; past that one offering no more rows than the least may refuse the program.
+bool FitsESRows(const SlotCount& count, int32_t rows) {
+    const int32_t rowsTaken = count.rowsOfWidth[4] + count.rowsOfWidth[3] + count.matrix2Rows;
+    return rowsTaken <= rows && count.rowsOfWidth[2] <= 2 * (rows - rowsTaken) + count.matrix2Rows &&
+           count.used <= 4 * rows;
+}
+
+// The components of one row an output takes: a vector's, or a matrix column's.
+int32_t RowWidth(const Type& type) {
     const int32_t width = type.matrixSize > 0 ? type.matrixSize : type.vectorSize;
-    count.rowsOfWidth[width >= 1 && width <= 4 ? width : 4] += StageVariableSlotCount(type);
-    return count.used = FewestRegisters(count.rowsOfWidth);
+    return width >= 1 && width <= 4 ? width : 4;
+}
+
+// Adds an output's slots; false when the outputs so far need more than the capacity.
+bool AddSlots(SlotCount& count, Counting counting, int32_t capacity, const Type& type) {
+    switch (counting) {
+        case COUNT_COMPONENTS:
+            return (count.used += ComponentCount(type)) <= capacity;
+        case COUNT_ES_ROWS:
+            count.used += ComponentCount(type);
+            if (type.matrixSize == 2) {
+                count.matrix2Rows += 2;
+            } else {
+                count.rowsOfWidth[RowWidth(type)] += StageVariableSlotCount(type);
+            }
+            return FitsESRows(count, capacity);
+        case COUNT_PACKED:
+            count.rowsOfWidth[RowWidth(type)] += StageVariableSlotCount(type);
+            return (count.used = FewestRegisters(count.rowsOfWidth)) <= capacity;
+        default:
+            return (count.used += StageVariableSlotCount(type)) <= capacity;
+    }
 }
 
 // No GLSL or ESSL passes booleans between stages, and GLSL 1.20 and ESSL 1.00 have no integer
@@ -190,7 +219,7 @@ bool CheckInterpolatorLimit(State& state, int32_t stage, TargetFlags target) {
     if (limit.position == POSITION_TAKES_ITS_SLOTS) {
         for (const StageVariable& output : state.description.vertexOutputs) {
             if (output.semantic == kPositionSemantic) {
-                AddSlots(slots, limit.counting, output.type);
+                AddSlots(slots, limit.counting, limit.capacity, output.type);
             }
         }
     }
@@ -198,20 +227,19 @@ bool CheckInterpolatorLimit(State& state, int32_t stage, TargetFlags target) {
     for (const StageVariable& output : state.description.vertexOutputs) {
         if (output.semantic == kPositionSemantic) {
             if (limit.position == POSITION_KEEPS_ITS_PLACE) {
-                AddSlots(slots, limit.counting, output.type);
+                AddSlots(slots, limit.counting, limit.capacity, output.type);
             }
             continue;
         }
         const bool ownColors = limit.colorUnit != nullptr && output.semantic == kColorSemantic;
-        const int32_t used = AddSlots(ownColors ? colors : slots, limit.counting, output.type);
-        if (used <= (ownColors ? limit.colorCapacity : limit.capacity)) {
+        const int32_t capacity = ownColors ? limit.colorCapacity : limit.capacity;
+        if (AddSlots(ownColors ? colors : slots, limit.counting, capacity, output.type)) {
             continue;
         }
         const String typeName = FormatTypeName(output.type, false);
         ReportOutput(state, stage, output,
                      String::FromFormat("vertex output '%s' of type '%s' goes past the %i %s of %s '%s'.",
-                                        output.name.CStr(), typeName.CStr(),
-                                        ownColors ? limit.colorCapacity : limit.capacity,
+                                        output.name.CStr(), typeName.CStr(), capacity,
                                         ownColors ? limit.colorUnit : limit.unit, limit.scope, limit.name));
         ok = false;
     }
