@@ -110,8 +110,8 @@ TEST(CompiledCorpusShaders, EveryVariantGivesByteCode) {
     ResetShaderToolState();
 }
 
-// Vertex outputs that fill a level's registers exactly compile for it; with one matrix column more
-// the translation is refused, naming the level, and nothing reaches the compiler.
+// Vertex outputs that fill a level's registers exactly compile for it; with one matrix column or
+// vector more the translation is refused, naming the level, and nothing reaches the compiler.
 TEST(CompiledCorpusShaders, StageVariablesUpToTheLevelsRegistersCompile) {
     const struct {
         const char* full;
@@ -126,6 +126,11 @@ TEST(CompiledCorpusShaders, StageVariablesUpToTheLevelsRegistersCompile) {
         {"interpolators-full-model4.xml", "interpolators-past-model4.xml", VARIANT_HLSL11_DEFAULT,
          "goes past the 16 registers of level 'HLSL11_DEFAULT'."},
         {"interpolators-full-model5.xml", "interpolators-past-model5.xml", VARIANT_HLSL11_XBOX,
+         "goes past the 32 registers of level 'HLSL11_XBOX'."},
+        // Vectors narrower than four components share registers from shader model 4 on.
+        {"interpolators-packed-model4.xml", "interpolators-packed-past-model4.xml", VARIANT_HLSL11_DEFAULT,
+         "goes past the 16 registers of level 'HLSL11_DEFAULT'."},
+        {"interpolators-packed-model5.xml", "interpolators-past-model5.xml", VARIANT_HLSL11_XBOX,
          "goes past the 32 registers of level 'HLSL11_XBOX'."},
     };
     for (const auto& c : cases) {
