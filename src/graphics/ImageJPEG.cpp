@@ -82,8 +82,10 @@ bool EndsBeforeItsLastRow(j_common_ptr common) {
     case JWRN_JPEG_EOF:
         // Arithmetic-coded data may end at any marker by right (its encoder leaves out trailing
         // zero bytes, and zeros are decoded from the marker on), so libjpeg never warns there; what
-        // shows it cut is the file's bytes ending while a scan still has rows to decode.
-        return info->arith_code && info->input_iMCU_row < info->total_iMCU_rows;
+        // shows it cut is the file's bytes ending before a scan's last row of blocks. In that row
+        // they end by right when the file lacks only its end marker: the decoder reads ahead of
+        // what it decodes, past the end of a whole file.
+        return info->arith_code && info->input_iMCU_row + 1 < info->total_iMCU_rows;
     default:
         return false;
     }

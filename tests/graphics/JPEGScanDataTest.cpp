@@ -268,6 +268,30 @@ TEST_F(JPEGScanDataTest, ArithmeticDataThatEndsInsideAScanIsRefused) {
     EXPECT_EQ(3, CountLogged("ReadJPEG: 'NULL' ends before its last row"));
 }
 
+TEST_F(JPEGScanDataTest, WholeArithmeticFilesWithoutTheirEndMarkerLoad) {
+    // Like a Huffman-coded file without its end marker, these load with a warning. libjpeg's
+    // arithmetic decoder reads ahead of what it decodes, so for each of these files it asks for
+    // bytes past the end while it decodes the last row of blocks of the last scan.
+    const TestImage image = PatternImage(64, 48, 15, true);
+    const struct {
+        const char* name;
+        JPEGOptions options;
+    } kFiles[] = {
+        {"arithmetic-no-end.jpg", Options(false, true)},
+        {"arithmetic-progressive-no-end.jpg", Options(true, true)},
+        {"arithmetic-restarts-no-end.jpg", Options(false, true, 1)},
+        {"arithmetic-progressive-full-colour-no-end.jpg", Options(true, true, 0, true)},
+    };
+    for (const auto& file : kFiles) {
+        const std::string whole = EncodeJPEG(image, file.options);
+        ASSERT_EQ(std::string("\xFF\xD9"), whole.substr(whole.size() - 2));
+        EXPECT_TRUE(Load(file.name, whole.substr(0, whole.size() - 2))) << file.name;
+        EXPECT_TRUE(PixelsEqual(&bitmap_, DecodeJPEGReference(whole))) << file.name;
+    }
+    EXPECT_EQ(4, CountLogged("WARNING: 1 warnings while loading JPEG 'NULL'."));
+    EXPECT_FALSE(Logged("ends before its last row"));
+}
+
 TEST_F(JPEGScanDataTest, ArithmeticFilesCostNoMoreThanTheLargestImage) {
     // 64 x 48 with colour at full resolution: 8 x 6 blocks in each of three components, 144 in
     // all. libjpeg's scan script decodes 672 blocks: the two DC scans 144 each, four scans of
