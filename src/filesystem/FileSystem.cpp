@@ -51,6 +51,10 @@ bool System::ReplaceFile(SchemeId, const char*, const char*, bool) {
     return false;
 }
 
+bool System::MoveToFreePath(SchemeId, const char*, const char*) {
+    return false;
+}
+
 bool System::FileExists(SchemeId scheme, const char* nativePath) {
     File* file = OpenFile(scheme, nativePath, FILE_MODE_READ);
     if (file == nullptr) {

@@ -81,6 +81,9 @@ public:
     // swap two files in one step the source then holds the replaced file instead of going.
     virtual bool ReplaceFile(SchemeId scheme, const char* nativeSource, const char* nativeTarget,
                              bool exchange);
+    // Moves the source file onto a target path where nothing is yet, in one step that fails when
+    // something is there, however shortly before it came.
+    virtual bool MoveToFreePath(SchemeId scheme, const char* nativeSource, const char* nativeTarget);
     // Base: opens the path for reading and closes it again.
     virtual bool FileExists(SchemeId scheme, const char* nativePath);
     // Appends the matches below the native folder (no trailing "/") to out, each as the virtual

@@ -127,20 +127,30 @@ bool ZQ_FileSystem_DeleteFile(const char* path) {
 
 namespace {
 
-bool MoveOntoFile(const char* sourcePath, const char* targetPath, bool exchange) {
+// The system that moves a file between the two paths, with their scheme and native paths; null
+// when a path is not valid, they lie in different schemes or the scheme's files cannot change.
+System* SystemForMove(const char* sourcePath, const char* targetPath, SchemeId* scheme, String* nativeSource,
+                      String* nativeTarget) {
     if (!ZQI_IsPathValid(sourcePath, true, false) || !ZQI_IsPathValid(targetPath, true, false)) {
-        return false;
+        return nullptr;
     }
-    SchemeId scheme = ZQI_GetSchemeId(sourcePath);
-    System* system = ChangeableSystem(scheme);
-    if (system == nullptr || ZQI_GetSchemeId(targetPath) != scheme) {
-        return false;
+    *scheme = ZQI_GetSchemeId(sourcePath);
+    System* system = ChangeableSystem(*scheme);
+    if (system == nullptr || ZQI_GetSchemeId(targetPath) != *scheme) {
+        return nullptr;
     }
+    ConvertPathToNativePath(*nativeSource, *scheme, sourcePath);
+    ConvertPathToNativePath(*nativeTarget, *scheme, targetPath);
+    return system;
+}
+
+bool MoveOntoFile(const char* sourcePath, const char* targetPath, bool exchange) {
+    SchemeId scheme = SCHEME_PLAIN;
     String nativeSource;
     String nativeTarget;
-    ConvertPathToNativePath(nativeSource, scheme, sourcePath);
-    ConvertPathToNativePath(nativeTarget, scheme, targetPath);
-    return system->ReplaceFile(scheme, nativeSource.CStr(), nativeTarget.CStr(), exchange);
+    System* system = SystemForMove(sourcePath, targetPath, &scheme, &nativeSource, &nativeTarget);
+    return system != nullptr &&
+           system->ReplaceFile(scheme, nativeSource.CStr(), nativeTarget.CStr(), exchange);
 }
 
 }  // namespace
@@ -151,6 +161,14 @@ bool ZQI_ReplaceFile(const char* sourcePath, const char* targetPath) {
 
 bool ZQI_CommitTemporaryFile(const char* temporaryPath, const char* targetPath) {
     return MoveOntoFile(temporaryPath, targetPath, true);
+}
+
+bool ZQI_MoveFileToFreePath(const char* sourcePath, const char* targetPath) {
+    SchemeId scheme = SCHEME_PLAIN;
+    String nativeSource;
+    String nativeTarget;
+    System* system = SystemForMove(sourcePath, targetPath, &scheme, &nativeSource, &nativeTarget);
+    return system != nullptr && system->MoveToFreePath(scheme, nativeSource.CStr(), nativeTarget.CStr());
 }
 
 bool ZQ_FileSystem_GetFileInfo(const char* path, zq_file_info_t* info) {

@@ -72,6 +72,10 @@ bool ZQI_ReplaceFile(const char* sourcePath, const char* targetPath);
 // can exchange two files in one step, it becomes the temporary file, which the writer's next
 // save overwrites instead of making a new file. As ZQI_ReplaceFile otherwise.
 bool ZQI_CommitTemporaryFile(const char* temporaryPath, const char* targetPath);
+// Moves the file at sourcePath onto targetPath, where no file is yet, in one step: false, with
+// both as they were, when a file is there (however shortly before it came) or the system refuses.
+// Both paths need the same scheme, served by a native system. No popup.
+bool ZQI_MoveFileToFreePath(const char* sourcePath, const char* targetPath);
 // Splits "*.png;*.jpg" into its wildcards; false for a wildcard of 512 characters or more, one
 // with characters other than "*" and the path characters, or one holding "..", "//" or a
 // leading "/". A wildcard may name a folder below the listed one: "sub/*.png".

@@ -46,6 +46,10 @@ bool ZQI_NativeRemoveFile(const char* path);
 // so the source keeps its file and no new one is made: a file system that keeps deleted files'
 // inodes from reuse for a while (ext4) makes each new file slower to create than the last.
 bool ZQI_NativeReplaceFile(const char* source, const char* target, bool exchange);
+// Moves a file onto a path where nothing is yet, in one step that fails when something is there
+// (MoveFileEx without replacing, renameat2 RENAME_NOREPLACE): a file another process makes under
+// that name just before is never replaced. True when the system call succeeded.
+bool ZQI_NativeMoveToFreePath(const char* source, const char* target);
 
 // Lists the entries matching pattern: a folder followed by "*" or by a wildcard ("a/b/*.png").
 // Calls visit for each entry except "." and ".." with its name and whether it is a folder.

@@ -59,6 +59,10 @@ bool ZQI_NativeReplaceFile(const char* source, const char* target, bool exchange
     return rename(source, target) == 0;  // also when there is no target to exchange with yet
 }
 
+bool ZQI_NativeMoveToFreePath(const char* source, const char* target) {
+    return renameat2(AT_FDCWD, source, AT_FDCWD, target, RENAME_NOREPLACE) == 0;
+}
+
 namespace {
 
 bool IsFolderEntry(const String& folder, const struct dirent* entry) {

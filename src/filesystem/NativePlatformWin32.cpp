@@ -121,6 +121,10 @@ bool ZQI_NativeReplaceFile(const char* source, const char* target, bool) {
     return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
+bool ZQI_NativeMoveToFreePath(const char* source, const char* target) {
+    return MoveFileExA(source, target, 0) != 0;
+}
+
 void ZQI_NativeListFolder(const char* pattern, ZQI_NativeListVisitor visit, void* context) {
     WIN32_FIND_DATAA entry;
     HANDLE search = FindFirstFileA(pattern, &entry);

@@ -32,6 +32,11 @@ bool WindowsPOSIXSystem::ReplaceFile(SchemeId, const char* nativeSource, const c
            nativeTarget[0] != '\0' && ZQI_NativeReplaceFile(nativeSource, nativeTarget, exchange);
 }
 
+bool WindowsPOSIXSystem::MoveToFreePath(SchemeId, const char* nativeSource, const char* nativeTarget) {
+    return nativeSource != nullptr && nativeSource[0] != '\0' && nativeTarget != nullptr &&
+           nativeTarget[0] != '\0' && ZQI_NativeMoveToFreePath(nativeSource, nativeTarget);
+}
+
 bool WindowsPOSIXSystem::FileExists(SchemeId scheme, const char* nativePath) {
     if (nativePath == nullptr || nativePath[0] == '\0') {
         return false;

@@ -20,6 +20,7 @@ public:
     bool DeleteDirectory(SchemeId scheme, const char* nativePath) override;
     bool DeleteFile(SchemeId scheme, const char* nativePath) override;
     bool ReplaceFile(SchemeId scheme, const char* nativeSource, const char* nativeTarget, bool exchange) override;
+    bool MoveToFreePath(SchemeId scheme, const char* nativeSource, const char* nativeTarget) override;
     // Archives first, then stat, then (Windows) the file attributes.
     bool FileExists(SchemeId scheme, const char* nativePath) override;
     // Archive entries, then the native folder.

@@ -1,4 +1,5 @@
-// Setting aside stored files that cannot be read: the first free numbered name, then one move.
+// Setting aside stored files that cannot be read: the first free numbered name, then a move that
+// never replaces a file.
 #include "services/SetAsideFile.h"
 
 #include "filesystem/FileSystemApi.h"
@@ -11,15 +12,23 @@ const int32_t kMaximumCounter = 99;
 }  // namespace
 
 bool ZQI_SetAsideFile(const char* path, String* setAsidePath) {
-    setAsidePath->Format("%s.bad", path);
-    for (int32_t counter = 1; counter <= kMaximumCounter && ZQ_FileSystem_FileExists(setAsidePath->CStr());
-         ++counter) {
-        setAsidePath->Format("%s-%d.bad", path, counter);
+    for (int32_t counter = 0; counter <= kMaximumCounter; ++counter) {
+        if (counter == 0) {
+            setAsidePath->Format("%s.bad", path);
+        } else {
+            setAsidePath->Format("%s-%d.bad", path, counter);
+        }
+        if (ZQ_FileSystem_FileExists(setAsidePath->CStr())) {
+            continue;  // set aside before
+        }
+        // A move that never replaces: another instance of the game may set its own file aside
+        // under this name between the look above and the move.
+        if (ZQI_MoveFileToFreePath(path, setAsidePath->CStr())) {
+            return true;
+        }
+        if (!ZQ_FileSystem_FileExists(setAsidePath->CStr())) {
+            return false;  // the move itself failed, not the name
+        }
     }
-    if (ZQ_FileSystem_FileExists(setAsidePath->CStr())) {
-        return false;  // every name is taken
-    }
-    // Checked, then moved: a file that another process makes under that name in between would be
-    // replaced.
-    return ZQI_ReplaceFile(path, setAsidePath->CStr());
+    return false;  // every name is taken
 }

@@ -7,6 +7,8 @@
 
 // Moves the file at path (a virtual path) to the first name under which no file is kept:
 // "<path>.bad", then "<path>-1.bad" up to "<path>-99.bad". setAsidePath receives that name, or
-// the last one tried. False, the file left where it is, when every name is taken or the move
-// fails (a folder in the way, a file held open). No message: the caller says what the file was.
+// the last one tried. A file that another process makes under the chosen name meanwhile is never
+// replaced: the next name is taken instead. False, the file left where it is, when every name is
+// taken or the move fails (a folder in the way, a file held open). No message: the caller says
+// what the file was.
 bool ZQI_SetAsideFile(const char* path, String* setAsidePath);
