@@ -10,11 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "PlatformTestSupport.h"
 
 namespace {
 
-const DWORD kChildTimeLimitMilliseconds = 60000;
+const int kChildTimeLimitMilliseconds = 60000;
 
 std::string ReadText(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -35,32 +36,12 @@ std::vector<std::string> Lines(const std::string& text) {
 
 // Runs the child with the arguments; its output (Wine's crash report among it) goes nowhere.
 // Returns its exit code, or 0xFFFFFFFF when it could not run or did not end.
-DWORD RunChild(const std::string& arguments) {
-    std::string commandLine = "\"" + TestExecutableFolder() + "platform_child.exe\" " + arguments;
-    SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE nowhere = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                                 OPEN_EXISTING, 0, nullptr);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = nowhere;
-    startup.hStdError = nowhere;
-    PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                  &startup, &process);
-    CloseHandle(nowhere);
-    if (!started) {
+DWORD RunChild(const std::vector<std::string>& arguments) {
+    ChildProcess child;
+    if (!child.Start("platform_child", arguments)) {
         return 0xFFFFFFFFu;
     }
-    DWORD exitCode = 0xFFFFFFFFu;
-    if (WaitForSingleObject(process.hProcess, kChildTimeLimitMilliseconds) == WAIT_OBJECT_0) {
-        GetExitCodeProcess(process.hProcess, &exitCode);
-    } else {
-        TerminateProcess(process.hProcess, 99);
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return exitCode;
+    return static_cast<DWORD>(child.Wait(kChildTimeLimitMilliseconds));
 }
 
 std::string OutputFile(const char* name) {
@@ -80,7 +61,7 @@ bool IsTraceLine(const std::string& line, int index) {
 
 TEST(CrashTrace, TheCallbackGetsOneLinePerFrameWithOwnFramesNamed) {
     std::string path = OutputFile("crash-callback.txt");
-    DWORD exitCode = RunChild("crash callback \"" + path + "\"");
+    DWORD exitCode = RunChild({"crash", "callback", path});
     // After the filter the system's handling ends the process with the fault's code (Wine's own
     // exit status 5 is its low byte).
     EXPECT_EQ(static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION), exitCode);
@@ -101,13 +82,13 @@ TEST(CrashTrace, TheCallbackGetsOneLinePerFrameWithOwnFramesNamed) {
 
 TEST(CrashTrace, NoCallbackMeansNoTrace) {
     std::string path = OutputFile("crash-none.txt");
-    EXPECT_EQ(static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION), RunChild("crash none \"" + path + "\""));
+    EXPECT_EQ(static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION), RunChild({"crash", "none", path}));
     EXPECT_EQ("", ReadText(path));
 }
 
 TEST(CrashTrace, ACallbackThatFaultsIsEnteredOnce) {
     std::string path = OutputFile("crash-faulting.txt");
-    EXPECT_EQ(static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION), RunChild("crash faulting \"" + path + "\""));
+    EXPECT_EQ(static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION), RunChild({"crash", "faulting", path}));
     std::string text = ReadText(path);
     size_t first = text.find("--\n");
     ASSERT_NE(std::string::npos, first) << text;
@@ -119,7 +100,7 @@ TEST(CrashTrace, ACallbackThatFaultsIsEnteredOnce) {
 // the trace.
 TEST(CrashTrace, TheCallbackLogsEvenWhenTheFaultStoppedAQuietSpan) {
     std::string path = OutputFile("crash-while-quiet.txt");
-    EXPECT_EQ(static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION), RunChild("crash-while-quiet \"" + path + "\""));
+    EXPECT_EQ(static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION), RunChild({"crash-while-quiet", path}));
     std::vector<std::string> lines = Lines(ReadText(path));
     ASSERT_EQ(1u, lines.size()) << ReadText(path);
     EXPECT_EQ(0u, lines[0].find("[SYSTEM] crash trace of ")) << lines[0];
@@ -148,7 +129,7 @@ private:
 TEST(XInputLoading, WithoutEitherLibraryTheBackEndReportsAndStaysOff) {
     std::string path = OutputFile("xinput-off.txt");
     XInputSwitchedOff switchedOff;
-    EXPECT_EQ(0u, RunChild("xinput \"" + path + "\""));
+    EXPECT_EQ(0u, RunChild({"xinput", path}));
     EXPECT_EQ(
         "[2] XInput error: failed to load library (0x00050000, platform error 0).\n"
         "initialized=0\n",
