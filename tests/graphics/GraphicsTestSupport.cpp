@@ -22,6 +22,7 @@
 #include "core/Threads.h"
 #include "graphics/BitmapTable.h"
 #include "graphics/BitmapUpload.h"
+#include "graphics/ImageLoader.h"
 #include "graphics/RendererBackEnd.h"
 
 namespace {
@@ -398,6 +399,17 @@ int GraphicsTest::CountLogged(const std::string& text) {
         }
     }
     return count;
+}
+
+void ImageLoadingTest::TearDown() {
+    ZQI_GetImageLoader()->FreeImagePixels(&bitmap_);
+    GraphicsTest::TearDown();
+}
+
+bool ImageLoadingTest::Load(const std::string& name, const std::string& bytes) {
+    ZQI_GetImageLoader()->FreeImagePixels(&bitmap_);
+    bitmap_ = zq_bitmap_t();
+    return ZQI_GetImageLoader()->LoadImage(&bitmap_, WriteResFile(name, bytes).c_str());
 }
 
 void GivePixels(zq_bitmap_t* bitmap, const TestImage& image) {

@@ -96,5 +96,15 @@ protected:
     static bool Logged(const std::string& text) { return CountLogged(text) > 0; }
 };
 
+// Loads image files written by the test into one record, which it frees between loads and after.
+class ImageLoadingTest : public GraphicsTest {
+protected:
+    void TearDown() override;
+    // Writes the bytes as res://<name> and loads them; the loader's answer.
+    bool Load(const std::string& name, const std::string& bytes);
+
+    zq_bitmap_t bitmap_ = {};
+};
+
 // Bytes of a zq_bitmap_t-shaped record's pixels made for a test (malloc'd: the table frees them).
 void GivePixels(zq_bitmap_t* bitmap, const TestImage& image);

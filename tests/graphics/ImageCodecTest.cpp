@@ -10,20 +10,9 @@
 
 namespace {
 
-class ImageCodecTest : public GraphicsTest {
+class ImageCodecTest : public ImageLoadingTest {
 protected:
-    void TearDown() override {
-        ZQI_GetImageLoader()->FreeImagePixels(&bitmap_);
-        GraphicsTest::TearDown();
-    }
-    bool Load(const std::string& name, const std::string& bytes) {
-        ZQI_GetImageLoader()->FreeImagePixels(&bitmap_);
-        bitmap_ = zq_bitmap_t();
-        return ZQI_GetImageLoader()->LoadImage(&bitmap_, WriteResFile(name, bytes).c_str());
-    }
     bool HasAlpha() const { return (bitmap_.flags & BITMAP_FLAG_ALPHA) != 0; }
-
-    zq_bitmap_t bitmap_ = {};
 };
 
 // The pixels a grey PNG of the image's red channel decodes to (bit depths below 8 expanded).

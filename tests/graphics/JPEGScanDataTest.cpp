@@ -123,25 +123,14 @@ std::string CutInFirstScan(std::vector<Segment> segments) {
     return JoinJPEG(segments);
 }
 
-class JPEGScanDataTest : public GraphicsTest {
+class JPEGScanDataTest : public ImageLoadingTest {
 protected:
-    void TearDown() override {
-        ZQI_GetImageLoader()->FreeImagePixels(&bitmap_);
-        GraphicsTest::TearDown();
-    }
-    bool Load(const std::string& name, const std::string& bytes) {
-        ZQI_GetImageLoader()->FreeImagePixels(&bitmap_);
-        bitmap_ = zq_bitmap_t();
-        return ZQI_GetImageLoader()->LoadImage(&bitmap_, WriteResFile(name, bytes).c_str());
-    }
     // Refused without pixels, the reason logged.
     void ExpectRefused(const std::string& name, const std::string& bytes, const std::string& reason) {
         EXPECT_FALSE(Load(name, bytes)) << name;
         EXPECT_EQ(nullptr, bitmap_.pixels) << name;
         EXPECT_TRUE(Logged(reason)) << name << ": " << reason;
     }
-
-    zq_bitmap_t bitmap_ = {};
 };
 
 JPEGOptions Options(bool progressive, bool arithmetic, int restartRows = 0, bool fullColour = false) {
