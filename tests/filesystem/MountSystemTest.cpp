@@ -30,6 +30,31 @@ protected:
     std::string SaveFile(const std::string& name) const { return NativePath(SCHEME_SAVE, name); }
     // The names in the save folder, sorted, temporaries included (listings hide those).
     std::vector<std::string> SaveFolderFiles() const { return NativeFolderFiles(Root(SCHEME_SAVE)); }
+
+    // A program's save of `slot` through a mount of its own: written, closed, stored at unmount.
+    static void StoreSave(MountSystem& save, const std::string& slot, const std::string& text) {
+        ASSERT_TRUE(save.Mount(0));
+        File* file = save.OpenFile(SCHEME_SAVE, slot.c_str(), FILE_MODE_WRITE);
+        ASSERT_NE(nullptr, file);
+        EXPECT_EQ(text.size(), file->Write(text.data(), text.size()));
+        EXPECT_TRUE(save.CloseFile(file));
+        save.Unmount();
+    }
+    // The same through save://, while the test holds the old "slot.dat" open its own way.
+    static void StoreNewSaveThroughApi() {
+        ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+        ASSERT_TRUE(WriteThroughApi("save://slot.dat", "the new save"));
+        ZQ_FileSystem_Unmount("save");
+    }
+    // A save that could not be moved over its held file: its bytes under its own name, nothing
+    // left beside it, and the log saying how it got there.
+    void ExpectWrittenInPlace(const std::string& slot, const std::string& text) const {
+        EXPECT_EQ(text, ReadNativeFile(slot));
+        EXPECT_EQ(std::vector<std::string>({"slot.dat"}), SaveFolderFiles())
+            << "the temporary goes once the save is written";
+        EXPECT_TRUE(AnyLogContains("1:MountSystem::Unmount: '" + slot +
+                                   "' could not be replaced; it was written in place."));
+    }
 };
 
 // A native system on which one file cannot be replaced, as on Windows while another handle holds
@@ -250,18 +275,9 @@ TEST_F(MountSystemTest, ASaveThatCannotBeReplacedIsWrittenInPlace) {
     WriteNativeFile(slot, "the old save, longer than the new one");
     HeldSaveSystem* disk = new HeldSaveSystem(slot, HeldSaveSystem::IN_PLACE_WORKS);
     MountSystem save(disk);
-    ASSERT_TRUE(save.Mount(0));
-    File* file = save.OpenFile(SCHEME_SAVE, slot.c_str(), FILE_MODE_WRITE);
-    ASSERT_NE(nullptr, file);
-    EXPECT_EQ(8u, file->Write("new save", 8));
-    EXPECT_TRUE(save.CloseFile(file));
-    save.Unmount();
+    StoreSave(save, slot, "new save");
     EXPECT_EQ(1, disk->refusedReplaces);
-    EXPECT_EQ("new save", ReadNativeFile(slot));
-    EXPECT_EQ(std::vector<std::string>({"slot.dat"}), SaveFolderFiles())
-        << "the temporary goes once the save is written";
-    EXPECT_TRUE(AnyLogContains("1:MountSystem::Unmount: '" + slot +
-                               "' could not be replaced; it was written in place."));
+    ExpectWrittenInPlace(slot, "new save");
 }
 
 // Not even writing in place works: the old save stays as it was and the new one whole beside it,
@@ -270,12 +286,7 @@ TEST_F(MountSystemTest, ASaveThatCannotBeWrittenAtAllStaysBesideTheOldOne) {
     const std::string slot = SaveFile("slot.dat");
     WriteNativeFile(slot, "old save");
     MountSystem save(new HeldSaveSystem(slot, HeldSaveSystem::IN_PLACE_REFUSED));
-    ASSERT_TRUE(save.Mount(0));
-    File* file = save.OpenFile(SCHEME_SAVE, slot.c_str(), FILE_MODE_WRITE);
-    ASSERT_NE(nullptr, file);
-    file->Write("new save", 8);
-    save.CloseFile(file);
-    save.Unmount();
+    StoreSave(save, slot, "new save");
     EXPECT_EQ("old save", ReadNativeFile(slot));
     EXPECT_EQ("new save", ReadNativeFile(slot + "~.saving"));
     EXPECT_TRUE(AnyLogContains("2:MountSystem::Unmount: '" + slot +
@@ -290,12 +301,7 @@ TEST_F(MountSystemTest, AnInPlaceWriteThatFailsKeepsTheNewSaveBesideIt) {
     const std::string slot = SaveFile("slot.dat");
     WriteNativeFile(slot, "old save");
     MountSystem save(new HeldSaveSystem(slot, HeldSaveSystem::IN_PLACE_DISK_FULL));
-    ASSERT_TRUE(save.Mount(0));
-    File* file = save.OpenFile(SCHEME_SAVE, slot.c_str(), FILE_MODE_WRITE);
-    ASSERT_NE(nullptr, file);
-    file->Write("new save", 8);
-    save.CloseFile(file);
-    save.Unmount();
+    StoreSave(save, slot, "new save");
     EXPECT_EQ("new save", ReadNativeFile(slot + "~.saving"));
     EXPECT_TRUE(
         AnyLogContains("2:MountSystem::Unmount: '" + slot +
@@ -327,14 +333,9 @@ TEST_F(MountSystemTest, ASaveReadThroughFopenMeanwhileIsWrittenInPlace) {
     WriteNativeFile(slot, "old save");
     FILE* reader = fopen(slot.c_str(), "rb");
     ASSERT_NE(nullptr, reader);
-    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
-    ASSERT_TRUE(WriteThroughApi("save://slot.dat", "the new save"));
-    ZQ_FileSystem_Unmount("save");
+    StoreNewSaveThroughApi();
     fclose(reader);
-    EXPECT_EQ("the new save", ReadNativeFile(slot));
-    EXPECT_EQ(std::vector<std::string>({"slot.dat"}), SaveFolderFiles());
-    EXPECT_TRUE(AnyLogContains("1:MountSystem::Unmount: '" + slot +
-                               "' could not be replaced; it was written in place."));
+    ExpectWrittenInPlace(slot, "the new save");
 }
 
 TEST_F(MountSystemTest, ASaveHeldOpenByAnotherHandleThatSharesWritingIsWrittenInPlace) {
@@ -342,14 +343,9 @@ TEST_F(MountSystemTest, ASaveHeldOpenByAnotherHandleThatSharesWritingIsWrittenIn
     WriteNativeFile(slot, "old save");
     HeldOpenFile holder(slot, HeldOpenFile::SHARE_READING_AND_WRITING);
     ASSERT_TRUE(holder.IsOpen());
-    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
-    ASSERT_TRUE(WriteThroughApi("save://slot.dat", "the new save"));
-    ZQ_FileSystem_Unmount("save");
+    StoreNewSaveThroughApi();
     holder.Release();
-    EXPECT_EQ("the new save", ReadNativeFile(slot));
-    EXPECT_EQ(std::vector<std::string>({"slot.dat"}), SaveFolderFiles());
-    EXPECT_TRUE(AnyLogContains("1:MountSystem::Unmount: '" + slot +
-                               "' could not be replaced; it was written in place."));
+    ExpectWrittenInPlace(slot, "the new save");
 }
 
 // A holder that shares no writing leaves no way to store the save under its name: it stays whole
@@ -359,9 +355,7 @@ TEST_F(MountSystemTest, ASaveHeldOpenWithoutWriteSharingStaysRecoverable) {
     WriteNativeFile(slot, "old save");
     HeldOpenFile holder(slot, HeldOpenFile::SHARE_READING);
     ASSERT_TRUE(holder.IsOpen());
-    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
-    ASSERT_TRUE(WriteThroughApi("save://slot.dat", "the new save"));
-    ZQ_FileSystem_Unmount("save");
+    StoreNewSaveThroughApi();
     holder.Release();
     EXPECT_EQ("old save", ReadNativeFile(slot));
     EXPECT_EQ("the new save", ReadNativeFile(slot + "~.saving"));
@@ -385,10 +379,7 @@ TEST_F(MountSystemTest, AShorterSaveWrittenInPlaceLeavesNothingOfTheOldOneBehind
     ASSERT_TRUE(WriteThroughApi("save://slot.dat", "short"));
     ZQ_FileSystem_Unmount("save");
     ZQ_FileSystem_CloseFile(reader);
-    EXPECT_EQ("short", ReadNativeFile(slot));
-    EXPECT_EQ(std::vector<std::string>({"slot.dat"}), SaveFolderFiles());
-    EXPECT_TRUE(AnyLogContains("1:MountSystem::Unmount: '" + slot +
-                               "' could not be replaced; it was written in place."));
+    ExpectWrittenInPlace(slot, "short");
 }
 #endif
 
