@@ -81,13 +81,13 @@ bool RefreshFont(zq_font_t* font) {
         ZQI_FontPopup(1, "ZQ_Graphics_RefreshFont: failed to load font '%s'.", font->name);
     }
     bool result = ZQI_RecreateFontAtlas(font);
-    font->loaded.store(1);
+    font->loaded.store(FONT_LOADED);
     return result;
 }
 
 // Refused while the font is loading: the loader may still grow its glyph list or free it.
 bool SaveFont(zq_font_t* font, const char* path) {
-    if (font != nullptr && font->loaded.load() == 0) {
+    if (font != nullptr && !ZQI_IsFontLoaded(font)) {
         ZQI_FontLog(LOG_LEVEL_WARNING, "ZQ_Graphics_SaveFont: font '%s' is still loading.",
                     font->name != nullptr ? font->name : "");
         return false;
@@ -97,7 +97,7 @@ bool SaveFont(zq_font_t* font, const char* path) {
 
 // Null while the font is loading: its glyph table may still be growing.
 const FontGlyph* GetFontGlyph(zq_font_t* font, uint32_t code) {
-    return font != nullptr && font->loaded.load() != 0 ? ZQI_FONTS_FindGlyph(font, code) : nullptr;
+    return ZQI_IsFontLoaded(font) ? ZQI_FONTS_FindGlyph(font, code) : nullptr;
 }
 
 bool CanFontRenderText(zq_font_t* font, const char* text) {
@@ -176,9 +176,9 @@ void ZQI_RecreateFontAtlases() {
         // A free slot is never loaded. A font that is loading or being refreshed is passed over:
         // its loader builds the atlas when done and queues it, and the queue step uploads it to
         // this renderer once the font is loaded. A font being released needs none.
-        if (ZQI_ClaimLoadedFont(font)) {
+        if (ZQI_HoldFontForRendererPass(font)) {
             ZQI_RecreateFontAtlas(font);
-            font->loaded.store(1);
+            font->loaded.store(FONT_LOADED);
         }
     }
 }
@@ -189,9 +189,9 @@ void ZQI_FreeFontAtlasGpuData() {
         zq_font_t* font = ZQI_GetFontSlot(i);
         // A font that another thread is loading, refreshing or releasing is passed over: that
         // thread frees the atlas's old texture itself, and freeing it here too would free it twice.
-        if (ZQI_ClaimLoadedFont(font)) {
+        if (ZQI_HoldFontForRendererPass(font)) {
             hooks.freeBitmapGpuData(&font->atlas);
-            font->loaded.store(1);
+            font->loaded.store(FONT_LOADED);
         }
     }
 }

@@ -268,7 +268,7 @@ void ZQI_FONTS_ProcessUploadQueue() {
         // A loader queues its font just before it marks it loaded. Uploaded before that, the
         // atlas could go to a renderer that a restart then drops while passing over the loading
         // font, and nothing would upload it again: it waits for a later pass instead.
-        if (font->name != nullptr && font->loaded.load() == 0) {
+        if (font->name != nullptr && font->loaded.load() == FONT_LOADING) {
             ++index;
             continue;
         }

@@ -40,7 +40,7 @@ void ClearFontRecord(zq_font_t* font) {
     font->fileTime = 0;
     font->flags = 0;
     font->utf8 = 0;
-    font->loaded.store(0);
+    font->loaded.store(FONT_LOADING);
     font->baseMetric = 0;
     font->size = 0;
     font->lineHeight = 0;
@@ -88,7 +88,7 @@ void LoadNewFont(zq_font_t* font) {
         ZQI_FontPopup(1, "ZQ_Graphics_RefreshFont: failed to load font '%s'.", font->name);
     }
     ZQI_RecreateFontAtlas(font);
-    font->loaded.store(1);
+    font->loaded.store(FONT_LOADED);
 }
 
 }  // namespace
@@ -175,9 +175,42 @@ void ZQI_FONTS_ReleaseFont(zq_font_t* font) {
     font->name = nullptr;
 }
 
+namespace {
+
+// The font's state once no renderer pass holds it; the main thread never waits for its own pass.
+int32_t WaitOutRendererPass(const zq_font_t* font) {
+    int32_t state = font->loaded.load();
+    while (state == FONT_IN_RENDERER_PASS && !ZQ_Threading_IsMainThread()) {
+        ZQ_Threading_Sleep(1);
+        state = font->loaded.load();
+    }
+    return state;
+}
+
+}  // namespace
+
 bool ZQI_ClaimLoadedFont(zq_font_t* font) {
-    int32_t loaded = 1;
-    return font != nullptr && font->loaded.compare_exchange_strong(loaded, 0);
+    if (font == nullptr) {
+        return false;
+    }
+    for (;;) {
+        int32_t state = FONT_LOADED;
+        if (font->loaded.compare_exchange_strong(state, FONT_LOADING)) {
+            return true;
+        }
+        if (state != FONT_IN_RENDERER_PASS || WaitOutRendererPass(font) == FONT_IN_RENDERER_PASS) {
+            return false;
+        }
+    }
+}
+
+bool ZQI_IsFontLoaded(const zq_font_t* font) {
+    return font != nullptr && WaitOutRendererPass(font) != FONT_LOADING;
+}
+
+bool ZQI_HoldFontForRendererPass(zq_font_t* font) {
+    int32_t state = FONT_LOADED;
+    return font != nullptr && font->loaded.compare_exchange_strong(state, FONT_IN_RENDERER_PASS);
 }
 
 zq_font_t* ZQI_GetFontSlot(int32_t index) {

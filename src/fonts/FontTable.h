@@ -17,10 +17,16 @@ zq_font_t* ZQI_FONTS_GetOrLoadFont(const char* name, bool get);
 // queue leaves it first, and a font the queue step is uploading is waited for.
 void ZQI_FONTS_ReleaseFont(zq_font_t* font);
 // Until a font is loaded its glyph table belongs to the thread loading it. Taking a loaded font
-// (loaded 1 -> 0) gives its glyphs to the caller, who marks it loaded again when done; false
-// while it is loading or another thread holds it. Entries that only read the glyphs refuse or
-// answer nothing while loaded is 0.
+// (FONT_LOADED -> FONT_LOADING) gives its glyphs to the caller, who marks it loaded again when
+// done; false while it is loading or another thread holds it. A renderer pass is waited out.
 bool ZQI_ClaimLoadedFont(zq_font_t* font);
+// Entries that only read the glyphs refuse or answer nothing unless this is true. A loaded font
+// that a renderer pass holds is waited for off the main thread: it is loaded, and the pass ends
+// soon (the main thread itself cannot be waiting inside its own pass).
+bool ZQI_IsFontLoaded(const zq_font_t* font);
+// The renderer stop's or start's hold on a loaded font, main thread only, ended by marking it
+// FONT_LOADED; false when the font is loading or another thread holds it.
+bool ZQI_HoldFontForRendererPass(zq_font_t* font);
 // Slot i of the table (0..31); null outside.
 zq_font_t* ZQI_GetFontSlot(int32_t index);
 // The highest slot ever used plus one.

@@ -10,6 +10,7 @@
 
 #include "core/ApiTable.h"
 #include "fonts/FontMessages.h"
+#include "fonts/FontTable.h"
 #include "fonts/TextLayout.h"
 #include "foundation/Matrix4x4.h"
 #include "graphics/BatchRenderer.h"
@@ -321,7 +322,7 @@ float LayoutWidth(const TextRun& run) {
 
 uint32_t DescribeFont(const zq_font_t* font) {
     uint32_t description = 0;
-    if (font->loaded.load() != 0) {
+    if (ZQI_IsFontLoaded(font)) {
         description |= ZQI_FONT_LOADED;
     }
     if (IsDistanceField(font)) {

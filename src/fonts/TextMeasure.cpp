@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "fonts/FontServices.h"
+#include "fonts/FontTable.h"
 #include "fonts/TextLayout.h"
 #include "foundation/TextUtils.h"
 
@@ -42,7 +43,7 @@ bool EveryCharacterRenders(const Char* text, bool skipTags, GlyphOk glyphOk) {
 
 void ZQI_FONTS_GetTextSize(zq_font_t* font, char* text, float* width, float* height) {
     float w = 0.0f, h = 0.0f;
-    if (font != nullptr && font->loaded.load() != 0 && text != nullptr && text[0] != '\0') {
+    if (ZQI_IsFontLoaded(font) && text != nullptr && text[0] != '\0') {
         const ThreadTextSettings* settings = ZQI_GetThreadTextSettings();
         const float fs = font->scale;
         const float sx = settings->scaleX * fs;
@@ -80,7 +81,7 @@ void ZQI_FONTS_GetTextSize(zq_font_t* font, char* text, float* width, float* hei
 
 bool ZQI_FONTS_CanRenderText(zq_font_t* font, const char* text) {
     // A font still loading has no glyphs to vouch for yet.
-    if (font == nullptr || font->loaded.load() == 0) {
+    if (!ZQI_IsFontLoaded(font)) {
         return false;
     }
     if (text == nullptr) {

@@ -285,6 +285,95 @@ TEST_F(FontLoadingRaceTest, RendererStopFreesTheAtlasOfAFontAnotherThreadHoldsOn
     EXPECT_EQ(font->loaded.load(), 1);
 }
 
+// Another thread's queries of a loaded font, begun while a renderer pass on the main thread holds
+// the font (from inside the pass's graphics hook), and what they answered.
+struct QueriesDuringPass {
+    std::thread thread;
+    std::atomic<int> started;
+    zq_graphics_api_t* graphics;
+    zq_font_t* font;
+    const FontGlyph* glyph;
+    float width;
+    bool renders;
+    bool saved;
+    bool refreshed;
+};
+QueriesDuringPass g_queries;
+
+// Called from the pass's hooks: on the main thread the first time, it starts the queries and gives
+// them time to be asked before the pass goes on. Off the main thread (the refresh asked for) the
+// hooks free and pack plainly.
+void AskFromAnotherThreadDuringThePass() {
+    if (!ZQ_Threading_IsMainThread() || g_queries.thread.joinable()) {
+        return;
+    }
+    g_queries.thread = std::thread([] {
+        QueriesDuringPass& q = g_queries;
+        q.started = 1;
+        q.glyph = q.graphics->GetFontGlyph(q.font, 'A');
+        q.width = q.graphics->GetTextWidth(q.font, "%s", "AB");
+        q.renders = q.graphics->CanFontRenderText(q.font, "AB");
+        q.saved = q.graphics->SaveFont(q.font, "res://race-copy.mft");
+        q.refreshed = q.graphics->RefreshFont(q.font);
+    });
+    WaitFor(g_queries.started);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+void FreeDuringAsking(zq_bitmap_t* bitmap) {
+    AskFromAnotherThreadDuringThePass();
+    memset(&bitmap->gpu, 0, sizeof(bitmap->gpu));
+}
+
+bool PackDuringAsking(zq_bitmap_t* atlas, zq_bitmap_t**, int32_t count, int32_t maxWidth, int32_t) {
+    AskFromAnotherThreadDuringThePass();
+    atlas->width = maxWidth;
+    return count > 0;
+}
+
+// A renderer stop or start holds each loaded font on the main thread while it frees or rebuilds
+// its atlas. Another thread asking about the font meanwhile gets the loaded font's answers once
+// the pass is done; it used to be told the font was still loading (no glyph, width 0, save and
+// refresh refused).
+TEST_F(FontLoadingRaceTest, ALoadedFontAnswersOtherThreadsDuringARendererStopOrStart) {
+    struct Pass {
+        const char* name;
+        void (*run)();
+    };
+    const Pass kPasses[] = {{"stop", ZQI_FreeFontAtlasGpuData}, {"start", ZQI_RecreateFontAtlases}};
+    for (const Pass& pass : kPasses) {
+        SCOPED_TRACE(pass.name);
+        zq_font_t* font = graphics_->LoadFont(kRaceFont);
+        ASSERT_NE(font, nullptr);
+        const float width = graphics_->GetTextWidth(font, "%s", "AB");
+        ASSERT_GT(width, 0.0f);
+        font->atlas.gpu.texture = reinterpret_cast<RendererTexture*>(&g_atlasTexture);
+        ResetRace(0);
+        g_queries.started = 0;
+        g_queries.graphics = graphics_;
+        g_queries.font = font;
+        // The asking hook is there for the pass only: the release below frees the atlas too.
+        const FontGraphicsHooks before = ZQI_GetFontGraphicsHooks();
+        FontGraphicsHooks asking = before;
+        asking.freeBitmapGpuData = FreeDuringAsking;
+        asking.packBitmaps = PackDuringAsking;
+        ZQI_SetFontGraphicsHooks(&asking);
+        pass.run();
+        ASSERT_TRUE(g_queries.thread.joinable()) << "the pass never reached its hook";
+        g_queries.thread.join();
+        ZQI_SetFontGraphicsHooks(&before);
+        EXPECT_NE(g_queries.glyph, nullptr);
+        EXPECT_EQ(g_queries.width, width);
+        EXPECT_TRUE(g_queries.renders);
+        EXPECT_TRUE(g_queries.saved);
+        EXPECT_TRUE(g_queries.refreshed);
+        EXPECT_EQ(g_race.refusals.load(), 0);
+        EXPECT_EQ(font->loaded.load(), 1);
+        graphics_->ReleaseFont(font);
+        ASSERT_EQ(font->name, nullptr);
+    }
+}
+
 // The queue step walks a queued font's glyphs. A loader queues its font just before it marks the
 // font loaded; until then the font waits in the queue, so a renderer start that passes over a
 // loading font never finds its atlas uploaded to the renderer it has just dropped.
