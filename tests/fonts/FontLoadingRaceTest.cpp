@@ -293,6 +293,7 @@ struct QueriesDuringPass {
     zq_graphics_api_t* graphics;
     zq_font_t* font;
     const FontGlyph* glyph;
+    int32_t stateAnswered;  // the font's state once the glyph query had answered
     float width;
     bool renders;
     bool saved;
@@ -311,6 +312,7 @@ void AskFromAnotherThreadDuringThePass() {
         QueriesDuringPass& q = g_queries;
         q.started = 1;
         q.glyph = q.graphics->GetFontGlyph(q.font, 'A');
+        q.stateAnswered = q.font->loaded.load();
         q.width = q.graphics->GetTextWidth(q.font, "%s", "AB");
         q.renders = q.graphics->CanFontRenderText(q.font, "AB");
         q.saved = q.graphics->SaveFont(q.font, "res://race-copy.mft");
@@ -363,6 +365,7 @@ TEST_F(FontLoadingRaceTest, ALoadedFontAnswersOtherThreadsDuringARendererStopOrS
         g_queries.thread.join();
         ZQI_SetFontGraphicsHooks(&before);
         EXPECT_NE(g_queries.glyph, nullptr);
+        EXPECT_EQ(g_queries.stateAnswered, FONT_LOADED) << "answered before the pass was done";
         EXPECT_EQ(g_queries.width, width);
         EXPECT_TRUE(g_queries.renders);
         EXPECT_TRUE(g_queries.saved);
