@@ -5,11 +5,6 @@
 
 namespace {
 
-bool IsLeftSave(const char* name, size_t length) {
-    const size_t suffixLength = sizeof(ZQI_SAVING_SUFFIX) - 1;
-    return length > suffixLength && strcmp(name + length - suffixLength, ZQI_SAVING_SUFFIX) == 0;
-}
-
 // The unique part after the prefix is the downloader's own business: any text counts.
 bool IsLeftDownload(const char* name) {
     const size_t prefixLength = sizeof(ZQI_DOWNLOAD_PREFIX) - 1;
@@ -28,5 +23,11 @@ bool ZQI_IsEngineTemporaryName(const char* name) {
     if (name == nullptr) {
         return false;
     }
-    return IsLeftSave(name, strlen(name)) || IsLeftDownload(name);
+    return ZQI_IsSavingName(name) || IsLeftDownload(name);
+}
+
+bool ZQI_IsSavingName(const char* name) {
+    const size_t suffixLength = sizeof(ZQI_SAVING_SUFFIX) - 1;
+    const size_t length = name != nullptr ? strlen(name) : 0;
+    return length > suffixLength && strcmp(name + length - suffixLength, ZQI_SAVING_SUFFIX) == 0;
 }

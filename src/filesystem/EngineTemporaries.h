@@ -15,3 +15,5 @@
 // True for a file name (the last part of a path) that is one of the engine's temporaries: a
 // name ending in "~.saving" with text before it, or one holding "~.download-" with text after it.
 bool ZQI_IsEngineTemporaryName(const char* name);
+// True for a name or path ending in "~.saving" with text before it: a save's temporary.
+bool ZQI_IsSavingName(const char* name);

@@ -21,12 +21,6 @@ String SavingPath(const char* nativePath) {
     return String::FromFormat("%s%s", nativePath, ZQI_SAVING_SUFFIX);
 }
 
-bool IsSavingPath(const String& path) {
-    const int32_t suffixLength = static_cast<int32_t>(sizeof(ZQI_SAVING_SUFFIX) - 1);
-    return path.Length() > suffixLength &&
-           strcmp(path.CStr() + path.Length() - suffixLength, ZQI_SAVING_SUFFIX) == 0;
-}
-
 // Saves left beside their files by an earlier run: each is either a whole new save that could
 // not be put in place (the log of that run said so) or what a crash left of one being written.
 // Nothing tells the two apart, so each stays as it is, for the player or support to restore,
@@ -39,7 +33,7 @@ void ReportLeftSaves() {
     Array<String> left;
     ZQI_ListNativeTemporaries(String::FromFormat("%s/", root.CStr()).CStr(), left);
     for (const String& path : left) {
-        if (!IsSavingPath(path)) {
+        if (!ZQI_IsSavingName(path.CStr())) {
             continue;  // another kind of temporary, not the save system's
         }
         ZQI_FileSystemLog(1,
