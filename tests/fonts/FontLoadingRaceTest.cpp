@@ -1,11 +1,10 @@
-// Font entries racing a load on another thread. The loader is held inside its atlas packing (the
-// graphics hook): its glyph table is attached by then, yet it still grows, because the Latin-1
-// font's lower-case copies follow the packing. Meanwhile another thread saves the font, rebuilds
-// every atlas as a renderer start does, or releases the font. Nothing may walk the glyphs then.
+// Font entries racing a load, refresh or release on another thread, or a renderer pass on the main
+// thread. The loader is held inside its atlas packing (graphics hook): its glyph table is attached
+// then, yet still grows (the Latin-1 lower-case copies follow the packing).
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <string>
+#include <functional>
 #include <thread>
 
 #include "FontTestSupport.h"
@@ -21,74 +20,60 @@
 namespace {
 
 const char kRaceFont[] = "res://race.mft";
-// 26 capitals and 6 digits: the glyph list is full at 32 entries, so the first lower-case copy
-// moves it to a new block.
-const char kRaceCodes[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345";
-const int32_t kRaceGlyphs = 32;
-const int32_t kLoadedGlyphs = kRaceGlyphs + 26;  // with the lower-case copies
-// Large glyphs make a save's walk long enough for the loader's copies to fall inside it.
-const int32_t kGlyphSide = 96;
+const char kCopy[] = "res://race-copy.mft";
+const int32_t kLoadedGlyphs = 32 + 26;  // 32 fill the glyph list; the lower-case copies move it
 
-// Shared by the test's threads and the hooks; messages arrive on every thread.
-struct RaceState {
-    std::atomic<int> packing;       // the loader is inside its packing hook
-    std::atomic<int> otherStarted;  // the other thread has begun its entry: the loader may go on
-    std::atomic<int> delayMicros;   // how long the loader then stays in the hook
-    std::atomic<int> mainPacked;    // the packing hook ran on the main thread
-    std::atomic<int> refusals;      // "is still loading" messages
-};
-RaceState g_race;
+int g_texture;  // the fake renderer's atlas texture
+RendererTexture* const kOurTexture = reinterpret_cast<RendererTexture*>(&g_texture);
 
-void ResetRace(int delayMicros) {
-    g_race.packing = 0;
-    g_race.otherStarted = 0;
-    g_race.delayMicros = delayMicros;
-    g_race.mainPacked = 0;
-    g_race.refusals = 0;
+// Off the main thread a hook holds (g_held) until g_released, then g_delayMicros longer. On the main
+// thread it counts itself and runs g_inPass once. g_frees counts kOurTexture's frees, g_refusals
+// the "is still loading" messages.
+std::atomic<int> g_held, g_released, g_delayMicros, g_mainHooks, g_frees, g_refusals;
+std::function<void()> g_inPass;
+
+void ResetRace(int delayMicros, int released = 0) {
+    g_held = g_mainHooks = g_frees = g_refusals = 0;
+    g_released = released;
+    g_delayMicros = delayMicros;
 }
 
 // A stuck wait fails the test instead of hanging it.
 bool WaitFor(const std::atomic<int>& flag) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (flag.load() == 0) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
+    while (flag.load() == 0 && std::chrono::steady_clock::now() < end) {
         std::this_thread::yield();
     }
-    return true;
+    return flag.load() != 0;
 }
 
-void SpinFor(int micros) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::microseconds(micros);
-    while (std::chrono::steady_clock::now() < end) {
-    }
-}
-
-// The loader waits here (table attached, copies not yet made) until the other thread has begun,
-// then a little longer; on the main thread (an atlas rebuild) it lets the loader go at once.
-// Like the real packer it reads every bitmap it is handed.
-bool PackWhileRacing(zq_bitmap_t* atlas, zq_bitmap_t** bitmaps, int32_t count, int32_t maxWidth, int32_t) {
+void OnHook(bool holdOffMain) {
     if (ZQ_Threading_IsMainThread()) {
-        g_race.mainPacked = 1;
-        g_race.otherStarted = 1;
-    } else {
-        g_race.packing = 1;
-        EXPECT_TRUE(WaitFor(g_race.otherStarted));
-        SpinFor(g_race.delayMicros.load());
+        ++g_mainHooks;
+        std::function<void()> run = std::move(g_inPass);
+        g_inPass = nullptr;
+        if (run) run();
+    } else if (holdOffMain) {
+        g_held = 1;
+        EXPECT_TRUE(WaitFor(g_released));
+        std::this_thread::sleep_for(std::chrono::microseconds(g_delayMicros.load()));
     }
+}
+
+// Like the real packer it reads every bitmap it is handed.
+bool Pack(zq_bitmap_t* atlas, zq_bitmap_t** bitmaps, int32_t count, int32_t maxWidth, int32_t) {
+    OnHook(true);
     int32_t width = 0;
-    for (int32_t i = 0; i < count; ++i) {
-        width += bitmaps[i]->width;
-    }
+    for (int32_t i = 0; i < count; ++i) width += bitmaps[i]->width;
     atlas->width = maxWidth;
     return width > 0;
 }
 
-void ObserveRace(FontMessageKind, int32_t, const char* text) {
-    if (strstr(text, "is still loading") != nullptr) {
-        ++g_race.refusals;
-    }
+void Free(zq_bitmap_t* bitmap) {
+    const bool ours = bitmap->gpu.texture == kOurTexture;
+    OnHook(ours);
+    g_frees += ours ? 1 : 0;
+    memset(&bitmap->gpu, 0, sizeof(bitmap->gpu));
 }
 
 class FontLoadingRaceTest : public FontTest {
@@ -97,311 +82,158 @@ protected:
         FontTest::SetUp();
         ResetRace(0);
         ZQI_InstallFontApi(ZQI_GetApi());
-        graphics_ = ZQI_GetApi()->graphics;
         zq_font_t* source = NewFont("res://race-source.mft");
         source->size = 10;
         source->lineHeight = 12;
-        for (int32_t i = 0; i < kRaceGlyphs; ++i) {
-            AddGlyph(source, static_cast<uint8_t>(kRaceCodes[i]), 7, kGlyphSide, kGlyphSide);
+        for (const char* c = "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345"; *c != '\0'; ++c) {
+            AddGlyph(source, static_cast<uint8_t>(*c), 7, 96, 96);  // large: a save's walk takes long
         }
         ASSERT_TRUE(SaveFontFile(source, kRaceFont));
         FontGraphicsHooks hooks = {};
-        hooks.packBitmaps = PackWhileRacing;
+        hooks.packBitmaps = Pack;
+        hooks.freeBitmapGpuData = Free;
         hooks.getMaximumTextureSize = [] { return 4096; };
         ZQI_SetFontGraphicsHooks(&hooks);
-        // Messages come from two threads at once: only the atomic counter sees them.
-        ZQI_SetFontMessageObserver(ObserveRace);
+        // Messages come from two threads at once: only an atomic counter sees them.
+        ZQI_SetFontMessageObserver([](FontMessageKind, int32_t, const char* text) {
+            g_refusals += strstr(text, "is still loading") != nullptr ? 1 : 0;
+        });
     }
 
-    // The font as a file holds it: null when it cannot be read.
-    zq_font_t* ReadBack(const char* path) {
-        zq_font_t* font = NewFont(path);
-        return ReadFontFile(font) ? font : nullptr;
+    // Loads the font on another thread (GetFont or LoadFont); once the loader is held in its
+    // packing, opens it here too and runs entry, letting the loader go on after delayMicros.
+    zq_font_t* RaceTheLoad(bool get, int delayMicros, const std::function<void(zq_font_t*)>& entry) {
+        ResetRace(delayMicros);
+        auto open = [this, get] { return get ? g_->GetFont(kRaceFont) : g_->LoadFont(kRaceFont); };
+        std::thread loader(open);
+        EXPECT_TRUE(WaitFor(g_held));
+        zq_font_t* font = open();
+        g_released = 1;
+        entry(font);
+        loader.join();
+        return font;
     }
 
-    zq_graphics_api_t* graphics_ = nullptr;
+    int32_t SavedGlyphs() {
+        zq_font_t* back = NewFont(kCopy);
+        return ReadFontFile(back) ? ZQI_GetFontGlyphCount(back) : -1;
+    }
+
+    zq_graphics_api_t* const g_ = ZQI_GetApi()->graphics;
 };
 
-// A save on another thread while the font loads, at many moments of the load: refused while it
-// loads, whole once loaded. Walking the list the loader grows was a heap-use-after-free.
+// A save while the font loads is refused; walking the list the loader grows was a use-after-free.
 TEST_F(FontLoadingRaceTest, ASaveDuringTheLoadIsRefusedAndASaveAfterItWritesTheWholeFont) {
-    const int kRounds = 60;
-    const int kStepMicros = 40;
     int refused = 0;
-    for (int round = 0; round < kRounds; ++round) {
-        ResetRace((round % 30) * kStepMicros);
-        std::thread loader([this] { graphics_->LoadFont(kRaceFont); });
+    for (int delay : {0, 1000, 30000}) {
+        SCOPED_TRACE(delay);
         bool saved = false;
-        zq_font_t* font = nullptr;
-        std::thread saver([&] {
-            ASSERT_TRUE(WaitFor(g_race.packing));
-            font = graphics_->LoadFont(kRaceFont);
-            g_race.otherStarted = 1;
-            saved = graphics_->SaveFont(font, "res://race-copy.mft");
-        });
-        saver.join();
-        loader.join();
-        ASSERT_NE(font, nullptr);
+        zq_font_t* font = RaceTheLoad(false, delay, [&](zq_font_t* f) { saved = g_->SaveFont(f, kCopy); });
+        EXPECT_EQ(g_refusals.load(), saved ? 0 : 1);
+        refused += saved ? 0 : 1;
         if (saved) {
-            zq_font_t* back = ReadBack("res://race-copy.mft");
-            ASSERT_NE(back, nullptr) << "round " << round;
-            EXPECT_EQ(ZQI_GetFontGlyphCount(back), kLoadedGlyphs) << "round " << round;
-        } else {
-            ++refused;
-            EXPECT_EQ(g_race.refusals.load(), 1) << "round " << round;
+            EXPECT_EQ(SavedGlyphs(), kLoadedGlyphs);
         }
-        graphics_->ReleaseFont(font);
-        graphics_->ReleaseFont(font);
-        ASSERT_EQ(font->name, nullptr);
+        ASSERT_TRUE(g_->SaveFont(font, kCopy));  // loaded now
+        EXPECT_EQ(SavedGlyphs(), kLoadedGlyphs);
+        g_->ReleaseFont(font);
+        g_->ReleaseFont(font);  // loaded twice
     }
     EXPECT_GT(refused, 0);
-    // Loaded: saved on the spot, with every glyph.
-    zq_font_t* font = graphics_->LoadFont(kRaceFont);
-    ASSERT_TRUE(graphics_->SaveFont(font, "res://race-copy.mft"));
-    zq_font_t* back = ReadBack("res://race-copy.mft");
-    ASSERT_NE(back, nullptr);
-    EXPECT_EQ(ZQI_GetFontGlyphCount(back), kLoadedGlyphs);
-    const FontGlyph* lower = ZQI_FONTS_FindGlyph(back, 'q');
-    ASSERT_NE(lower, nullptr);
-    EXPECT_EQ(memcmp(lower->bitmap.pixels, ZQI_FONTS_FindGlyph(back, 'Q')->bitmap.pixels,
-                     kGlyphSide * kGlyphSide * 4),
-              0);
 }
 
-// A renderer start rebuilds every atlas on the main thread. A font that is still loading is
-// passed over (its loader builds and queues the atlas itself); the rebuild used to make the
-// lower-case copies at the same time as the loader, in the same table.
+// A renderer start's atlas rebuild passes over a font that is loading (it used to make the
+// lower-case copies in the loader's table at the same time); the loader queues the atlas itself.
 TEST_F(FontLoadingRaceTest, AtlasRebuildPassesOverAFontThatIsLoading) {
-    const int kRounds = 40;
-    for (int round = 0; round < kRounds; ++round) {
-        ResetRace(0);
-        zq_font_t* font = nullptr;
-        std::thread loader([&] { font = graphics_->LoadFont(kRaceFont); });
-        ASSERT_TRUE(WaitFor(g_race.packing));
-        ZQI_RecreateFontAtlases();
-        EXPECT_EQ(g_race.mainPacked.load(), 0) << "round " << round;
-        g_race.otherStarted = 1;
-        loader.join();
-        ASSERT_NE(font, nullptr);
-        EXPECT_EQ(ZQI_GetFontGlyphCount(font), kLoadedGlyphs);
-        EXPECT_EQ(ZQI_FONTS_GetUploadQueueLength(), 1);  // queued by its loader
-        // Loaded now: the next rebuild packs it on the main thread and leaves it loaded.
-        ZQI_RecreateFontAtlases();
-        EXPECT_EQ(g_race.mainPacked.load(), 1);
-        EXPECT_EQ(font->loaded.load(), 1);
-        EXPECT_EQ(ZQI_GetFontGlyphCount(font), kLoadedGlyphs);
-        graphics_->ReleaseFont(font);
-        ASSERT_EQ(font->name, nullptr);
-        EXPECT_EQ(ZQI_FONTS_GetUploadQueueLength(), 0);
-    }
+    zq_font_t* font = RaceTheLoad(true, 30000, [](zq_font_t*) { ZQI_RecreateFontAtlases(); });
+    EXPECT_EQ(g_mainHooks.load(), 0);
+    EXPECT_EQ(ZQI_GetFontGlyphCount(font), kLoadedGlyphs);
+    EXPECT_EQ(ZQI_FONTS_GetUploadQueueLength(), 1);
 }
 
-// A font obtained twice through GetFont is counted once, so one release hibernates it, even while
-// the other thread is still loading it. The release waits for the load; it used to free the
-// glyphs the loader was packing.
+// GetFont counts a font once, so one release frees it even while another thread loads it: the
+// release waits for the load; it used to free the glyphs the loader was packing.
 TEST_F(FontLoadingRaceTest, ReleasingAFontThatIsLoadingWaitsForTheLoad) {
-    const int kRounds = 3;
-    for (int round = 0; round < kRounds; ++round) {
-        ResetRace(20000);
-        std::thread loader([this] { graphics_->GetFont(kRaceFont); });
-        zq_font_t* font = nullptr;
-        std::thread releaser([&] {
-            ASSERT_TRUE(WaitFor(g_race.packing));
-            font = graphics_->GetFont(kRaceFont);
-            g_race.otherStarted = 1;
-            graphics_->ReleaseFont(font);
-        });
-        releaser.join();
-        loader.join();
-        ASSERT_NE(font, nullptr);
-        EXPECT_EQ(font->name, nullptr) << "round " << round;  // released once loaded
-        EXPECT_EQ(font->glyphs, nullptr);
-        EXPECT_EQ(ZQI_FONTS_GetUploadQueueLength(), 0);
-    }
+    zq_font_t* font = RaceTheLoad(true, 20000, [this](zq_font_t* f) { g_->ReleaseFont(f); });
+    EXPECT_EQ(font->name, nullptr);
+    EXPECT_EQ(font->glyphs, nullptr);
+    EXPECT_EQ(ZQI_FONTS_GetUploadQueueLength(), 0);
 }
 
-// A texture as the fake renderer knows it; the count of times it was freed.
-int g_atlasTexture;
-std::atomic<int> g_atlasTextureFrees;
-
-// Frees like the engine's hook: reads the block, frees its texture, clears it. Off the main thread
-// it stops between the read and the clear until the main thread has done its part.
-void FreeWhileRacing(zq_bitmap_t* bitmap) {
-    const bool ours = bitmap->gpu.texture == reinterpret_cast<RendererTexture*>(&g_atlasTexture);
-    if (!ZQ_Threading_IsMainThread() && ours) {
-        g_race.packing = 1;
-        EXPECT_TRUE(WaitFor(g_race.otherStarted));
-    }
-    if (ours) {
-        ++g_atlasTextureFrees;
-    }
-    memset(&bitmap->gpu, 0, sizeof(bitmap->gpu));
-}
-
-// A renderer stop frees every font's atlas texture on the main thread. A font that another thread
-// holds, releasing or refreshing it, has its atlas texture freed by that thread: freed by both, the
-// texture was freed twice. A font nobody holds still has it freed by the stop, and stays loaded.
+// A renderer stop leaves the atlas of a font another thread holds (releasing, refreshing) to that
+// thread: freed by both, the texture was freed twice. A font nobody holds is freed and stays loaded.
 TEST_F(FontLoadingRaceTest, RendererStopFreesTheAtlasOfAFontAnotherThreadHoldsOnlyOnce) {
-    FontGraphicsHooks hooks = ZQI_GetFontGraphicsHooks();
-    hooks.freeBitmapGpuData = FreeWhileRacing;
-    ZQI_SetFontGraphicsHooks(&hooks);
-    const char* const kHolders[] = {"release", "refresh"};
-    for (const char* holder : kHolders) {
+    for (const char* holder : {"release", "refresh", "nobody"}) {
         SCOPED_TRACE(holder);
-        const bool release = strcmp(holder, "release") == 0;
-        zq_font_t* font = graphics_->LoadFont(kRaceFont);
-        ASSERT_NE(font, nullptr);
-        ASSERT_EQ(font->loaded.load(), 1);
+        zq_font_t* font = g_->LoadFont(kRaceFont);
         ResetRace(0);
-        font->atlas.gpu.texture = reinterpret_cast<RendererTexture*>(&g_atlasTexture);
+        font->atlas.gpu.texture = kOurTexture;
         font->atlas.gpu.loaded = 1;
-        g_atlasTextureFrees = 0;
-        std::thread other([&] {
-            if (release) {
-                graphics_->ReleaseFont(font);
-            } else {
-                graphics_->RefreshFont(font);
-            }
-        });
-        ASSERT_TRUE(WaitFor(g_race.packing));  // the other thread is inside its free
-        ZQI_FreeFontAtlasGpuData();
-        g_race.otherStarted = 1;
-        other.join();
-        EXPECT_EQ(g_atlasTextureFrees.load(), 1);
-        if (!release) {
-            EXPECT_EQ(font->loaded.load(), 1);
-            graphics_->ReleaseFont(font);
+        std::thread other;
+        if (holder[0] == 'r') {
+            other =
+                std::thread([&] { holder[2] == 'l' ? g_->ReleaseFont(font) : (void)g_->RefreshFont(font); });
+            ASSERT_TRUE(WaitFor(g_held));  // inside its free
         }
-        ASSERT_EQ(font->name, nullptr);
-    }
-    // Held by nobody: the stop frees the texture and leaves the font loaded.
-    zq_font_t* font = graphics_->LoadFont(kRaceFont);
-    font->atlas.gpu.texture = reinterpret_cast<RendererTexture*>(&g_atlasTexture);
-    font->atlas.gpu.loaded = 1;
-    g_atlasTextureFrees = 0;
-    ZQI_FreeFontAtlasGpuData();
-    EXPECT_EQ(g_atlasTextureFrees.load(), 1);
-    EXPECT_EQ(font->atlas.gpu.texture, nullptr);
-    EXPECT_EQ(font->loaded.load(), 1);
-}
-
-// Another thread's queries of a loaded font, begun while a renderer pass on the main thread holds
-// the font (from inside the pass's graphics hook), and what they answered.
-struct QueriesDuringPass {
-    std::thread thread;
-    std::atomic<int> started;
-    zq_graphics_api_t* graphics;
-    zq_font_t* font;
-    const FontGlyph* glyph;
-    int32_t stateAnswered;  // the font's state once the glyph query had answered
-    float width;
-    bool renders;
-    bool saved;
-    bool refreshed;
-};
-QueriesDuringPass g_queries;
-
-// Called from the pass's hooks: on the main thread the first time, it starts the queries and gives
-// them time to be asked before the pass goes on. Off the main thread (the refresh asked for) the
-// hooks free and pack plainly.
-void AskFromAnotherThreadDuringThePass() {
-    if (!ZQ_Threading_IsMainThread() || g_queries.thread.joinable()) {
-        return;
-    }
-    g_queries.thread = std::thread([] {
-        QueriesDuringPass& q = g_queries;
-        q.started = 1;
-        q.glyph = q.graphics->GetFontGlyph(q.font, 'A');
-        q.stateAnswered = q.font->loaded.load();
-        q.width = q.graphics->GetTextWidth(q.font, "%s", "AB");
-        q.renders = q.graphics->CanFontRenderText(q.font, "AB");
-        q.saved = q.graphics->SaveFont(q.font, "res://race-copy.mft");
-        q.refreshed = q.graphics->RefreshFont(q.font);
-    });
-    WaitFor(g_queries.started);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-}
-
-void FreeDuringAsking(zq_bitmap_t* bitmap) {
-    AskFromAnotherThreadDuringThePass();
-    memset(&bitmap->gpu, 0, sizeof(bitmap->gpu));
-}
-
-bool PackDuringAsking(zq_bitmap_t* atlas, zq_bitmap_t**, int32_t count, int32_t maxWidth, int32_t) {
-    AskFromAnotherThreadDuringThePass();
-    atlas->width = maxWidth;
-    return count > 0;
-}
-
-// A renderer stop or start holds each loaded font on the main thread while it frees or rebuilds
-// its atlas. Another thread asking about the font meanwhile gets the loaded font's answers once
-// the pass is done; it used to be told the font was still loading (no glyph, width 0, save and
-// refresh refused).
-TEST_F(FontLoadingRaceTest, ALoadedFontAnswersOtherThreadsDuringARendererStopOrStart) {
-    struct Pass {
-        const char* name;
-        void (*run)();
-    };
-    const Pass kPasses[] = {{"stop", ZQI_FreeFontAtlasGpuData}, {"start", ZQI_RecreateFontAtlases}};
-    for (const Pass& pass : kPasses) {
-        SCOPED_TRACE(pass.name);
-        zq_font_t* font = graphics_->LoadFont(kRaceFont);
-        ASSERT_NE(font, nullptr);
-        const float width = graphics_->GetTextWidth(font, "%s", "AB");
-        ASSERT_GT(width, 0.0f);
-        font->atlas.gpu.texture = reinterpret_cast<RendererTexture*>(&g_atlasTexture);
-        ResetRace(0);
-        g_queries.started = 0;
-        g_queries.graphics = graphics_;
-        g_queries.font = font;
-        // The asking hook is there for the pass only: the release below frees the atlas too.
-        const FontGraphicsHooks before = ZQI_GetFontGraphicsHooks();
-        FontGraphicsHooks asking = before;
-        asking.freeBitmapGpuData = FreeDuringAsking;
-        asking.packBitmaps = PackDuringAsking;
-        ZQI_SetFontGraphicsHooks(&asking);
-        pass.run();
-        ASSERT_TRUE(g_queries.thread.joinable()) << "the pass never reached its hook";
-        g_queries.thread.join();
-        ZQI_SetFontGraphicsHooks(&before);
-        EXPECT_NE(g_queries.glyph, nullptr);
-        EXPECT_EQ(g_queries.stateAnswered, FONT_LOADED) << "answered before the pass was done";
-        EXPECT_EQ(g_queries.width, width);
-        EXPECT_TRUE(g_queries.renders);
-        EXPECT_TRUE(g_queries.saved);
-        EXPECT_TRUE(g_queries.refreshed);
-        EXPECT_EQ(g_race.refusals.load(), 0);
-        EXPECT_EQ(font->loaded.load(), 1);
-        graphics_->ReleaseFont(font);
-        ASSERT_EQ(font->name, nullptr);
+        ZQI_FreeFontAtlasGpuData();
+        g_released = 1;
+        if (other.joinable()) other.join();
+        EXPECT_EQ(g_frees.load(), 1);
+        if (font->name != nullptr) {
+            EXPECT_EQ(font->loaded.load(), FONT_LOADED);
+            g_->ReleaseFont(font);
+        }
     }
 }
 
-// The queue step walks a queued font's glyphs. A loader queues its font just before it marks the
-// font loaded; until then the font waits in the queue, so a renderer start that passes over a
-// loading font never finds its atlas uploaded to the renderer it has just dropped.
+// A loader queues its font just before it marks it loaded; the queue step keeps it until then, so
+// a renderer start that passed over the loading font never has its atlas go to the dropped renderer.
 TEST_F(FontLoadingRaceTest, QueueStepUploadsAFontOnlyOnceItsLoaderIsDone) {
-    static int uploads;
-    uploads = 0;
     FontGraphicsHooks hooks = {};
     hooks.regainRenderer = [] { return true; };
-    hooks.uploadBitmap = [](zq_bitmap_t*) { ++uploads; };
+    hooks.uploadBitmap = [](zq_bitmap_t*) {};
     ZQI_SetFontGraphicsHooks(&hooks);
     zq_font_t* loading = NewFont("res://loading.mft");
     zq_font_t* ready = NewFont("res://ready.mft");
-    loading->loaded.store(0);
+    loading->loaded.store(FONT_LOADING);
     ZQI_FONTS_QueueFontUpload(loading);
     ZQI_FONTS_QueueFontUpload(ready);
     ZQI_FONTS_ProcessUploadQueue();
-    EXPECT_EQ(uploads, 1);
     EXPECT_EQ(ready->atlas.load_state, FONT_ATLAS_UPLOADED);
-    EXPECT_EQ(loading->atlas.load_state, 0);
-    EXPECT_EQ(ZQI_FONTS_GetUploadQueueLength(), 1);
-    loading->loaded.store(1);
+    EXPECT_NE(loading->atlas.load_state, FONT_ATLAS_UPLOADED);
+    loading->loaded.store(FONT_LOADED);
     ZQI_FONTS_ProcessUploadQueue();
-    EXPECT_EQ(uploads, 2);
     EXPECT_EQ(loading->atlas.load_state, FONT_ATLAS_UPLOADED);
     EXPECT_EQ(ZQI_FONTS_GetUploadQueueLength(), 0);
+}
+
+// Other threads asking about a loaded font while a renderer stop or start works on its atlas get
+// the loaded font's answers once the pass is done; they used to be told it was still loading.
+TEST_F(FontLoadingRaceTest, ALoadedFontAnswersOtherThreadsDuringARendererStopOrStart) {
+    for (void (*pass)() : {ZQI_FreeFontAtlasGpuData, ZQI_RecreateFontAtlases}) {
+        SCOPED_TRACE(pass == ZQI_FreeFontAtlasGpuData ? "stop" : "start");
+        zq_font_t* font = g_->LoadFont(kRaceFont);
+        const float width = g_->GetTextWidth(font, "%s", "AB");
+        ASSERT_GT(width, 0.0f);
+        ResetRace(0, 1);  // the refresh asked for packs without being held
+        std::thread asker;
+        g_inPass = [&] {  // asks from inside the pass
+            asker = std::thread([&] {
+                EXPECT_NE(g_->GetFontGlyph(font, 'A'), nullptr);
+                EXPECT_EQ(font->loaded.load(), FONT_LOADED) << "answered before the pass was done";
+                EXPECT_EQ(g_->GetTextWidth(font, "%s", "AB"), width);
+                EXPECT_TRUE(g_->SaveFont(font, kCopy));
+                EXPECT_TRUE(g_->RefreshFont(font));
+            });
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));  // asked before the pass goes on
+        };
+        pass();
+        ASSERT_TRUE(asker.joinable()) << "the pass never reached its hook";
+        asker.join();
+        EXPECT_EQ(g_refusals.load(), 0);
+        EXPECT_EQ(font->loaded.load(), FONT_LOADED);
+        g_->ReleaseFont(font);
+    }
 }
 
 }  // namespace

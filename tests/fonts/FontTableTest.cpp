@@ -271,13 +271,11 @@ TEST_F(FontTableTest, GlyphQueriesAndRefreshWaitForTheFontToLoad) {
     EXPECT_TRUE(HasMessage("ZQ_Graphics_RefreshFont: font 'res://loading!NONE' is still loading."));
     EXPECT_FALSE(graphics->SaveFont(font, "res://loading-copy.mft"));
     EXPECT_TRUE(HasMessage("ZQ_Graphics_SaveFont: font 'res://loading!NONE' is still loading."));
-    EXPECT_EQ(ReadResFile("loading-copy.mft"), "");  // nothing written
     EXPECT_EQ(font->loaded.load(), 0);
 
     font->loaded.store(1);
     EXPECT_NE(graphics->GetFontGlyph(font, 'H'), nullptr);
     EXPECT_TRUE(graphics->CanFontRenderText(font, "H"));
-    EXPECT_TRUE(graphics->SaveFont(font, "res://loading-copy.mft"));
     // A refresh takes the font out of the upload queue first: the queued upload would walk the
     // glyphs the refresh frees.
     ZQI_FONTS_QueueFontUpload(font);
