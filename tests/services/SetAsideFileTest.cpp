@@ -1,5 +1,5 @@
-// Setting aside stored files that cannot be read, when another instance of the game sets its own
-// file aside into the same folder at the same moment: neither replaces what the other set aside.
+// Stored files set aside: each under a name of its own, never replacing one an earlier run or
+// another instance of the game set aside.
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -13,13 +13,17 @@ namespace {
 
 const char kStored[] = "user://stored.dat";
 
-// user:// as another instance sees it too: at the first move onto a ".bad" name, that instance
-// has just set a file aside under that very name (after this one found the name free): a file of
-// its own, or the very file this one is setting aside, which both found unreadable.
+std::string SetAsideName(int n) {
+    return n == 0 ? "user://stored.dat.bad" : "user://stored.dat-" + std::to_string(n) + ".bad";
+}
+
+enum Rival { kNoRival, kRivalSetsAsideItsOwnFile, kRivalSetsAsideThisFile };
+
+// user:// as another instance sees it too: at the first move, after this one found the name free,
+// the rival has just set a file aside under that name.
 class RacingSystem : public ZQFileSystem::WindowsPOSIXSystem {
 public:
     RacingSystem() : WindowsPOSIXSystem(false) {}
-
     bool ReplaceFile(SchemeId scheme, const char* source, const char* target, bool exchange) override {
         Race(source, target);
         return WindowsPOSIXSystem::ReplaceFile(scheme, source, target, exchange);
@@ -28,68 +32,67 @@ public:
         Race(source, target);
         return WindowsPOSIXSystem::MoveToFreePath(scheme, source, target);
     }
-
-    bool rivalMovesTheSameFile = false;
-    std::string rivalPath;  // native path of the file the other instance set aside
+    Rival rival = kNoRival;
 
 private:
     void Race(const char* source, const char* target) {
-        const std::string name(target);
-        if (!rivalPath.empty() || name.size() < 4 || name.compare(name.size() - 4, 4, ".bad") != 0) {
-            return;
+        if (rival == kRivalSetsAsideThisFile) {
+            std::filesystem::rename(source, target);
+        } else if (rival == kRivalSetsAsideItsOwnFile) {
+            std::ofstream(target, std::ios::binary) << "the rival's";
         }
-        if (rivalMovesTheSameFile) {
-            std::filesystem::rename(source, name);
-        } else {
-            std::ofstream(name, std::ios::binary) << "set aside by another instance";
-        }
-        rivalPath = name;
+        rival = kNoRival;
     }
 };
 
-class SetAsideFileTest : public ServicesTest {
-protected:
-    void SetUp() override {
-        ServicesTest::SetUp();
-        RemoveFiles();
-        saved_ = ZQI_GetFileSystem(SCHEME_USER);
-        ZQI_SetFileSystem(SCHEME_USER, &racing_);
-    }
-    void TearDown() override {
-        ZQI_SetFileSystem(SCHEME_USER, saved_);
-        RemoveFiles();
-        ServicesTest::TearDown();
-    }
-    void RemoveFiles() {
-        for (const char* path : {kStored, "user://stored.dat.bad", "user://stored.dat-1.bad"}) {
-            RemoveFile(path);
+using SetAsideFileTest = ServicesTest;
+
+// With names taken by earlier runs, or by a rival at the moment of the move, the file takes the
+// next free name; with every name taken, or the file gone to the rival, it is left where it is.
+TEST_F(SetAsideFileTest, EachFileKeepsANameOfItsOwn) {
+    struct Case {
+        int taken;  // names set aside before
+        Rival rival;
+        int movedTo;  // -1: not moved
+    };
+    const Case cases[] = {{1, kNoRival, 1},
+                          {99, kNoRival, 99},
+                          {100, kNoRival, -1},
+                          {0, kRivalSetsAsideItsOwnFile, 1},
+                          {0, kRivalSetsAsideThisFile, -1}};
+    auto removeFiles = [] {
+        RemoveFile(kStored);
+        for (int n = 0; n <= 99; ++n) {
+            RemoveFile(SetAsideName(n));
+        }
+    };
+    RacingSystem racing;
+    ZQFileSystem::System* saved = ZQI_GetFileSystem(SCHEME_USER);
+    ZQI_SetFileSystem(SCHEME_USER, &racing);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.taken) + " taken, rival " + std::to_string(c.rival));
+        removeFiles();
+        for (int n = 0; n < c.taken; ++n) {
+            WriteFile(SetAsideName(n), "earlier " + std::to_string(n));
+        }
+        WriteFile(kStored, "unreadable");
+        racing.rival = c.rival;
+        String setAsidePath;
+        EXPECT_EQ(ZQI_SetAsideFile(kStored, &setAsidePath), c.movedTo >= 0);
+        for (int n = 0; n < c.taken; ++n) {
+            EXPECT_EQ(ReadFile(SetAsideName(n)), "earlier " + std::to_string(n));
+        }
+        if (c.movedTo >= 0) {
+            EXPECT_EQ(setAsidePath.CStr(), SetAsideName(c.movedTo));
+            EXPECT_EQ(ReadFile(SetAsideName(c.movedTo)), "unreadable");
+        }
+        EXPECT_EQ(ReadFile(kStored), c.movedTo < 0 && c.rival == kNoRival ? "unreadable" : "");
+        if (c.rival != kNoRival) {  // the rival's file is kept whole
+            EXPECT_EQ(ReadFile(SetAsideName(0)), c.movedTo < 0 ? "unreadable" : "the rival's");
         }
     }
-
-    RacingSystem racing_;
-    ZQFileSystem::System* saved_ = nullptr;
-};
-
-TEST_F(SetAsideFileTest, AFileAnotherInstanceSetsAsideUnderTheSameNameMeanwhileIsKept) {
-    WriteFile(kStored, "unreadable here");
-    String setAsidePath;
-    EXPECT_TRUE(ZQI_SetAsideFile(kStored, &setAsidePath));
-    ASSERT_EQ(racing_.rivalPath, NativePath("user://stored.dat.bad"));
-    EXPECT_EQ(ReadFile("user://stored.dat.bad"), "set aside by another instance");
-    EXPECT_STREQ(setAsidePath.CStr(), "user://stored.dat-1.bad");
-    EXPECT_EQ(ReadFile("user://stored.dat-1.bad"), "unreadable here");
-    EXPECT_EQ(ReadFile(kStored), "");
-}
-
-TEST_F(SetAsideFileTest, AFileAnotherInstanceSetAsideFirstIsLeftAsItIs) {
-    racing_.rivalMovesTheSameFile = true;
-    WriteFile(kStored, "unreadable in both");
-    String setAsidePath;
-    EXPECT_FALSE(ZQI_SetAsideFile(kStored, &setAsidePath));
-    ASSERT_EQ(racing_.rivalPath, NativePath("user://stored.dat.bad"));
-    EXPECT_EQ(ReadFile("user://stored.dat.bad"), "unreadable in both");
-    EXPECT_FALSE(std::filesystem::exists(NativePath("user://stored.dat-1.bad")));
-    EXPECT_FALSE(std::filesystem::exists(NativePath(kStored)));
+    ZQI_SetFileSystem(SCHEME_USER, saved);
+    removeFiles();
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The simulated cloud's file, byte for byte and across restarts (keys of any length), its loader
-// on cut data, stored files that cannot be read or are damaged, what lookups cost, and the
-// simulated social network's login and friends events.
+// on cut data, stored files that cannot be read, what lookups cost, and the simulated social
+// network's login and friends events.
 #include <cstring>
 #include <filesystem>
 #include <thread>
@@ -9,7 +9,6 @@
 #include <windows.h>
 #endif
 
-#include "DiskCommits.h"
 #include "FullDisk.h"
 #include "ServicesTestSupport.h"
 #include "core/ApiTable.h"
@@ -21,9 +20,7 @@ namespace {
 
 const char kCloudFile[] = "user://simulated.cloud";
 const char kSetAside[] = "user://simulated.cloud.bad";
-// Where later runs set their files aside while the first name is taken.
-const char kSecondSetAside[] = "user://simulated.cloud-1.bad";
-const char kThirdSetAside[] = "user://simulated.cloud-2.bad";
+const char kSecondSetAside[] = "user://simulated.cloud-1.bad";  // while the first name is taken
 
 std::string U32(uint32_t value) {
     const char bytes[4] = {static_cast<char>(value), static_cast<char>(value >> 8),
@@ -51,17 +48,12 @@ protected:
     void SetUp() override {
         ServicesTest::SetUp();
         RemoveFile(kCloudFile);
-        RemoveSetAsideFiles();
+        RemoveFile(kSetAside);
+        RemoveFile(kSecondSetAside);
     }
     void TearDown() override {
         Stop();
-        RemoveSetAsideFiles();
         ServicesTest::TearDown();
-    }
-    static void RemoveSetAsideFiles() {
-        for (const char* path : {kSetAside, kSecondSetAside, kThirdSetAside}) {
-            RemoveFile(path);
-        }
     }
     void Start() {
         cloud_ = new SimulatedCloudImplementation();
@@ -233,104 +225,39 @@ TEST_F(SimulatedCloudTest, AFileThatCannotBeReadIsSetAsideNeverOverwritten) {
     RemoveFile(kSetAside);
 }
 
-// Unreadable files of two runs: the second never replaces what the first set aside. The files are
-// too large to be read whole (sparse, so they take no room); their sizes tell them apart.
-TEST_F(SimulatedCloudTest, AFileSetAsideIsNeverReplacedByALaterOne) {
-    const intmax_t sizes[] = {intmax_t{1} << 31, (intmax_t{1} << 31) + 1, (intmax_t{1} << 31) + 2};
-    const char* const setAside[] = {kSetAside, kSecondSetAside, kThirdSetAside};
-    for (int run = 0; run < 3; ++run) {
-        SCOPED_TRACE(run);
-        WriteFile(kCloudFile, CloudFile(1, Entry("k", "old")));
-        std::filesystem::resize_file(NativePath(kCloudFile), static_cast<uintmax_t>(sizes[run]));
+// A damaged file keeps the entries before the damage and is set aside whole before anything is
+// saved over it (here under the next name, an earlier run's file keeping the first), or, when it
+// cannot be moved, is never written over. The loader's test covers the kinds of damage.
+TEST_F(SimulatedCloudTest, ADamagedFileIsSetAsideWholeAndItsReadableEntriesKept) {
+    const std::string stored =
+        CloudFile(3, Entry("a", "AA") + "b" + std::string(1, '\0') + U32(1000) + "0123" + Entry("c", "CC"));
+    for (bool blocked : {false, true}) {
+        SCOPED_TRACE(blocked);
+        WriteFile(kCloudFile, stored);
+        WriteFile(kSetAside, "set aside before");
+        if (blocked) {
+            std::filesystem::create_directories(NativePath(kSecondSetAside) + "/blocked");
+        }
         Start();
         EXPECT_TRUE(
-            WasLogged(std::string("[ERROR] SimulatedCloud: 'user://simulated.cloud' could not be read; moved "
-                                  "to '") +
-                      setAside[run] + "'."));
-        Stop();
-        for (int earlier = 0; earlier <= run; ++earlier) {
-            EXPECT_EQ(SizeOf(NativePath(setAside[earlier])), sizes[earlier]) << setAside[earlier];
-        }
-    }
-}
-
-// A damaged entry stops the loader: what came before it is kept, and the damaged file is set aside
-// whole (with an error line) before the store is saved over it. The files are built from the
-// format: "SIMULATED_CLOUD" and its NUL, u32 count, then per entry the key, its NUL, u32 size and
-// the bytes.
-TEST_F(SimulatedCloudTest, ADamagedFileIsSetAsideWholeAndItsReadableEntriesKept) {
-    const std::string a = Entry("a", "AA");
-    const std::string c = Entry("c", "CC");
-    struct Case {
-        const char* name;
-        std::string stored;
-        std::string kept;  // the entries the store keeps, as the saved file lists them
-        int32_t keptCount;
-    };
-    const Case cases[] = {
-        {"a size past the end", CloudFile(3, a + "b" + std::string(1, '\0') + U32(1000) + "0123456789" + c),
-         a, 1},
-        {"cut inside a size", CloudFile(2, a + "b" + std::string(1, '\0') + std::string("\x05\x00", 2)), a,
-         1},
-        {"a key without its end", CloudFile(2, a + "bbbb"), a, 1},
-        {"fewer entries than counted", CloudFile(3, a + c), a + c, 2},
-        {"bytes after the counted entries", CloudFile(1, a + c), a, 1},
-        {"another header", "SIMULATED_CLOUX" + CloudFile(1, a).substr(15), "", 0},
-        {"cut inside the count", CloudFile(1, a).substr(0, 18), "", 0},
-    };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.name);
-        RemoveSetAsideFiles();
-        WriteFile(kCloudFile, k.stored);
-        const int32_t logged = CountLogged(
-            "[ERROR] SimulatedCloud: 'user://simulated.cloud' is damaged; moved to "
-            "'user://simulated.cloud.bad'");
-        Start();
-        EXPECT_EQ(ReadFile(kSetAside), k.stored);
-        EXPECT_EQ(CountLogged("[ERROR] SimulatedCloud: 'user://simulated.cloud' is damaged; moved to "
-                              "'user://simulated.cloud.bad'"),
-                  logged + 1);
-        EXPECT_EQ(Read("a"), k.keptCount > 0 ? "AA" : "<null>");
-        EXPECT_EQ(Read("c"), k.keptCount > 1 ? "CC" : "<null>");
-        if (k.keptCount > 0) {
-            EXPECT_EQ(ReadFile(kCloudFile), CloudFile(static_cast<uint32_t>(k.keptCount), k.kept));
-        } else {
-            EXPECT_EQ(SizeOf(NativePath(kCloudFile)), -1);
-        }
+            WasLogged(std::string("[ERROR] SimulatedCloud: 'user://simulated.cloud' is damaged") +
+                      (blocked ? " and could not be moved to 'user://simulated.cloud-1.bad'; the store "
+                                 "is not saved this run."
+                               : "; moved to 'user://simulated.cloud-1.bad'.") +
+                      " Entries read before the damage and kept: 1."));
         Write("m", "new");
+        EXPECT_EQ(Read("a"), "AA");
         EXPECT_EQ(ReadFile(kCloudFile),
-                  CloudFile(static_cast<uint32_t>(k.keptCount) + 1, k.kept + Entry("m", "new")));
-        EXPECT_EQ(ReadFile(kSetAside), k.stored);
+                  blocked ? stored : CloudFile(2, Entry("a", "AA") + Entry("m", "new")));
+        EXPECT_EQ(ReadFile(kSetAside), "set aside before");
+        if (!blocked) {
+            EXPECT_EQ(ReadFile(kSecondSetAside), stored);
+        }
         Stop();
-        RemoveFile(kCloudFile);
+        RemoveFile(kSecondSetAside);
     }
-}
-
-// A file read whole stays where it is, and nothing is set aside.
-TEST_F(SimulatedCloudTest, AWholeFileIsNotSetAside) {
-    const std::string stored = CloudFile(2, Entry("a", "AA") + Entry("c", "CC"));
-    WriteFile(kCloudFile, stored);
-    Start();
-    EXPECT_EQ(ReadFile(kCloudFile), stored);
-    EXPECT_EQ(SizeOf(NativePath(kSetAside)), -1);
-    EXPECT_FALSE(WasLogged("SimulatedCloud"));
-}
-
-// When the damaged file cannot be moved, its readable entries serve this run from memory and the
-// file is never written over.
-TEST_F(SimulatedCloudTest, ADamagedFileThatCannotBeSetAsideIsNeverOverwritten) {
-    const std::string stored = CloudFile(2, Entry("a", "AA") + "b" + std::string(1, '\0') + U32(99) + "B");
-    WriteFile(kCloudFile, stored);
-    std::filesystem::create_directories(NativePath(kSetAside) + "/blocked");
-    Start();
-    EXPECT_TRUE(
-        WasLogged("[ERROR] SimulatedCloud: 'user://simulated.cloud' is damaged and could not be moved to "
-                  "'user://simulated.cloud.bad'; the store is not saved this run. Entries read before the "
-                  "damage and kept: 1."));
-    EXPECT_EQ(Read("a"), "AA");
-    Write("m", "new");
-    EXPECT_EQ(Read("m"), "new");
-    EXPECT_EQ(ReadFile(kCloudFile), stored);
+    RemoveFile(kSetAside);
+    RemoveFile(kCloudFile);
 }
 
 TEST_F(SimulatedCloudTest, ASaveOntoAFullDiskIsLoggedAndLeavesTheStoredFileWhole) {
@@ -345,22 +272,6 @@ TEST_F(SimulatedCloudTest, ASaveOntoAFullDiskIsLoggedAndLeavesTheStoredFileWhole
     EXPECT_EQ(Read("k"), "new");
     EXPECT_EQ(ReadFile(kCloudFile), CloudFile(1, Entry("k", "old")));
 }
-
-#if defined(_WIN32)
-// A save reaches the disk with one commit, of the temporary file's data before it takes the
-// stored file's place.
-TEST_F(SimulatedCloudTest, EachSaveCommitsToTheDiskOnce) {
-    Start();
-    EngineTest::ScopedDiskCommitCounter commits;
-    ASSERT_GT(commits.RedirectedEntries(), 0);
-    for (int i = 0; i < 10; ++i) {
-        Write(i % 2 == 0 ? "k" : "m", std::string(static_cast<size_t>(i + 1), 'x'));
-    }
-    EXPECT_EQ(commits.Count(), 10);
-    EXPECT_EQ(ReadFile(kCloudFile),
-              CloudFile(2, Entry("k", std::string(9, 'x')) + Entry("m", std::string(10, 'x'))));
-}
-#endif
 
 // Only an image exactly as the writer makes it reads whole; anything else is damaged, and the
 // loader keeps what lies before the damage.
