@@ -1,22 +1,28 @@
-// A native file held open with no sharing for a while: what Windows (and Wine) does to a file
-// that another process is replacing with a rename, when nobody else can open it for a moment.
-// Only Windows has such holds; elsewhere Start is false.
+// Native files held open by someone else, as another program or engine instance holds them
+// (Windows only; <windows.h> stays out of the tests, whose engine classes it would rename).
 #pragma once
 
+#if defined(_WIN32)
 #include <string>
 #include <thread>
 
+// Opens the existing file for reading sharing reading, and writing too if asked, never deletion:
+// Windows then moves no file over it. Null if it cannot be opened.
+void* HoldOpenFile(const std::string& path, bool shareWriting);
+void ReleaseHeldFile(void* held);  // null is nothing to release
+
+// Holds the file with no sharing for a while, as Windows does to a file another process is
+// replacing; a thread of its own lets go, and the destructor waits for that.
 class ExclusiveFileHold {
 public:
-    ExclusiveFileHold() = default;
-    ~ExclusiveFileHold();  // waits until the hold has ended
-    ExclusiveFileHold(const ExclusiveFileHold&) = delete;
-    ExclusiveFileHold& operator=(const ExclusiveFileHold&) = delete;
-
-    // Holds the file from now on for the given time (a thread of its own lets it go). False when
-    // it could not be held.
-    bool Start(const std::string& path, int milliseconds);
+    ~ExclusiveFileHold() {
+        if (release_.joinable()) {
+            release_.join();
+        }
+    }
+    bool Start(const std::string& path, int milliseconds);  // false if it could not be held
 
 private:
     std::thread release_;
 };
+#endif
