@@ -3,12 +3,14 @@
 // root made at the first mount.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "ExclusiveFileHold.h"
+#if defined(_WIN32)
+#include <share.h>
+#endif
+
 #include "FileSystemTestSupport.h"
 #include "FullDisk.h"
 #include "filesystem/FileSystemApi.h"
@@ -28,7 +30,7 @@ protected:
         MakeNativeFolders(Root(SCHEME_SAVE));
     }
     std::string SaveFile(const std::string& name) const { return NativePath(SCHEME_SAVE, name); }
-    // The names in the save folder, sorted, temporaries included (listings hide those).
+    // Sorted, temporaries included (listings hide those).
     std::vector<std::string> SaveFolderFiles() const { return NativeFolderFiles(Root(SCHEME_SAVE)); }
 };
 
@@ -241,18 +243,16 @@ TEST_F(MountSystemTest, ASaveThatCannotReplaceItsFileIsWrittenInPlaceOrKeptBesid
     };
     const Case cases[] = {
         {IN_PLACE_WORKS, false, "new save", nullptr, "' could not be replaced; it was written in place."},
-        {IN_PLACE_REFUSED, false, "the old save, longer", "new save",
-         "' could neither be replaced nor opened for writing; it keeps the old save and the new one is in '"},
-        {IN_PLACE_DISK_FULL, false, nullptr, "new save",
-         "' could neither be replaced nor written in place and may be cut; the new save is in '"},
-        {IN_PLACE_REFUSED, true, "the old save, longer", "new save",
+        {IN_PLACE_REFUSED, false, "older save", "new save", "' could neither be replaced nor opened"},
+        {IN_PLACE_DISK_FULL, false, nullptr, "new save", "' could neither be replaced nor written in place"},
+        {IN_PLACE_REFUSED, true, "older save", "new save",
          "~.saving', left by an earlier unmount, gives way"},
-        {TEMPORARY_DISK_FULL, true, "the old save, longer", "left save", "' could not be written"},
+        {TEMPORARY_DISK_FULL, true, "older save", "left save", "' could not be written"},
     };
     const std::string slot = SaveFile("slot.dat");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.log);
-        WriteNativeFile(slot, "the old save, longer");
+        WriteNativeFile(slot, "older save");
         std::remove((slot + "~.saving").c_str());
         if (c.leftBeside) {
             WriteNativeFile(slot + "~.saving", "left save");
@@ -274,28 +274,23 @@ TEST_F(MountSystemTest, ASaveThatCannotReplaceItsFileIsWrittenInPlaceOrKeptBesid
 }
 
 #if defined(_WIN32)
-// Real holders of the old save (fopen is also how the program reads it through save://): fopen and
-// CreateFile sharing writing let the shorter new save be written in place, leaving nothing of the
-// old one; a holder sharing reading only leaves it whole beside the file.
-TEST_F(MountSystemTest, ASaveHeldOpenByAnotherHandleIsWrittenInPlaceOrKeptBesideIt) {
-    enum Holder { FOPEN, SHARES_WRITING, SHARES_READING };
+// Real readers of the old save: one sharing writing, as fopen (and so the program's reader through
+// save://) does, lets the shorter new save be written in place, leaving nothing of the old one;
+// one sharing reading only leaves the new save whole beside the file.
+TEST_F(MountSystemTest, ASaveHeldOpenByAReaderIsWrittenInPlaceOrKeptBesideIt) {
     const std::string slot = SaveFile("slot.dat");
-    for (Holder holder : {FOPEN, SHARES_WRITING, SHARES_READING}) {
-        SCOPED_TRACE(holder);
-        WriteNativeFile(slot, "the old save, longer");
+    for (int sharing : {_SH_DENYNO, _SH_DENYWR}) {
+        WriteNativeFile(slot, "older save");
         std::remove((slot + "~.saving").c_str());
-        FILE* reader = holder == FOPEN ? fopen(slot.c_str(), "rb") : nullptr;
-        void* handle = holder == FOPEN ? nullptr : HoldOpenFile(slot, holder == SHARES_WRITING);
-        ASSERT_TRUE(reader != nullptr || handle != nullptr);
+        FILE* reader = _fsopen(slot.c_str(), "rb", sharing);
+        ASSERT_NE(nullptr, reader);
         ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
         ASSERT_TRUE(WriteThroughApi("save://slot.dat", "new save"));
         ZQ_FileSystem_Unmount("save");
-        if (reader != nullptr) {
-            fclose(reader);
-        }
-        ReleaseHeldFile(handle);
-        EXPECT_EQ(holder == SHARES_READING ? "the old save, longer" : "new save", ReadNativeFile(slot));
-        EXPECT_EQ(holder == SHARES_READING ? "new save" : "", ReadNativeFile(slot + "~.saving"));
+        fclose(reader);
+        const bool inPlace = sharing == _SH_DENYNO;
+        EXPECT_EQ(inPlace ? "new save" : "older save", ReadNativeFile(slot));
+        EXPECT_EQ(inPlace ? "" : "new save", ReadNativeFile(slot + "~.saving"));
     }
 }
 #endif
@@ -312,9 +307,8 @@ TEST_F(MountSystemTest, SavesLeftBesideTheirFilesStayUntilAWholeNewSaveReplacesT
         EXPECT_TRUE(AnyLogContains("1:MountSystem::Mount: '" + SaveFile(left) + "' was left by an unmount"));
     }
     EXPECT_FALSE(AnyLogContains("slot.dat.saving'"));
-    Array<String> all;
+    Array<String> all, listed;
     all.PushText("*");
-    Array<String> listed;
     ZQI_GetFileSystem(SCHEME_SAVE)
         ->FindFiles(SCHEME_SAVE, "save://", Root(SCHEME_SAVE).c_str(), all, true, listed);
     EXPECT_EQ(2, listed.count) << "save://slot.dat and save://slot.dat.saving only";

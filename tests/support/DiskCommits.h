@@ -13,8 +13,6 @@ class ScopedDiskCommitCounter {
 public:
     ScopedDiskCommitCounter();
     ~ScopedDiskCommitCounter();
-    ScopedDiskCommitCounter(const ScopedDiskCommitCounter&) = delete;
-    ScopedDiskCommitCounter& operator=(const ScopedDiskCommitCounter&) = delete;
 
     int Count() const;  // commits since the counter was made
     // The import entries redirected; 0 means nothing can be counted.
