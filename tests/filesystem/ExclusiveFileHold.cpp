@@ -1,11 +1,10 @@
-// Exclusive holds of native files (Windows only).
+// Exclusive holds of native files (see the header).
+#if defined(_WIN32)
 #include "ExclusiveFileHold.h"
 
-#include <chrono>
-
-#if defined(_WIN32)
 #include <windows.h>
-#endif
+
+#include <chrono>
 
 ExclusiveFileHold::~ExclusiveFileHold() {
     if (release_.joinable()) {
@@ -14,12 +13,9 @@ ExclusiveFileHold::~ExclusiveFileHold() {
 }
 
 bool ExclusiveFileHold::Start(const std::string& path, int milliseconds) {
-#if defined(_WIN32)
-    if (release_.joinable()) {
-        return false;
-    }
-    HANDLE held =
-        CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE held = release_.joinable() ? INVALID_HANDLE_VALUE
+                                      : CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                                    FILE_ATTRIBUTE_NORMAL, nullptr);
     if (held == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -28,9 +24,5 @@ bool ExclusiveFileHold::Start(const std::string& path, int milliseconds) {
         CloseHandle(held);
     });
     return true;
-#else
-    (void)path;
-    (void)milliseconds;
-    return false;
-#endif
 }
+#endif

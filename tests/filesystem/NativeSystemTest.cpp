@@ -11,7 +11,6 @@
 
 #include "FileSystemTestSupport.h"
 #include "FullDisk.h"
-#include "filesystem/EngineTemporaries.h"
 #include "filesystem/FileSystemApi.h"
 #include "filesystem/FileSystemTable.h"
 #include "filesystem/NativeFolders.h"
@@ -187,36 +186,6 @@ TEST_F(NativeSystemTest, FlatListingSkipsSubfoldersAndMissingFoldersListNothing)
     Array<String> none;
     Native()->FindFiles(SCHEME_RES, "", Res("no-such-folder").c_str(), Wildcards({"*"}), true, none);
     EXPECT_EQ(0, none.count);
-}
-
-// The files the engine writes beside others for a moment: a save's "<file>~.saving" and a
-// download's "~.download-<unique>", however the unique part is made. Names without
-// the "~", which any path may hold, are the program's own.
-TEST(EngineTemporaryNames, AreTheSavesAndDownloadsWrittenBesideTheirFiles) {
-    for (const char* name : {"slot.dat~.saving", "a~.saving", "http___h_a.png~.download-17",
-                             "http___h_a.png~.download-4f2a-3c9d", "x~.download-y", "a~.saving~.download-1",
-                             "slot.dat~.saving~.saving", "~.download-1", "~.download-4f2a-3c9d"}) {
-        EXPECT_TRUE(ZQI_IsEngineTemporaryName(name)) << name;
-    }
-    for (const char* name : {"slot.dat", "~.saving", "saving", "slot~.saving.bak", "slot~.savings",
-                             "slot.dat~.Saving", "notes~.download", "download-list.txt", "~.download-",
-                             "a~.download-", "a_download-1", "a~.downloads-1", "slot.dat.saving",
-                             "a.saving", "x.download-y", "a.png.download-17", ""}) {
-        EXPECT_FALSE(ZQI_IsEngineTemporaryName(name)) << name;
-    }
-    EXPECT_FALSE(ZQI_IsEngineTemporaryName(nullptr));
-}
-
-TEST_F(NativeSystemTest, ListingsHideEngineTemporariesInEveryScheme) {
-    WriteNativeFile(Res("list/a.png"), "x");
-    WriteNativeFile(Res("list/a.png~.download-2"), "x");
-    WriteNativeFile(Res("list/sub/b.png"), "x");
-    WriteNativeFile(Res("list/sub/b.png~.saving"), "x");
-    Array<String> out;
-    Native()->FindFiles(SCHEME_RES, "res://list/", Res("list").c_str(), Wildcards({"*"}), true, out);
-    std::vector<std::string> found = Texts(out);
-    std::sort(found.begin(), found.end());
-    EXPECT_EQ(std::vector<std::string>({"res://list/a.png", "res://list/sub/b.png"}), found);
 }
 
 TEST_F(NativeSystemTest, AppendUniquePathKeepsTheFirstOfEqualTexts) {
