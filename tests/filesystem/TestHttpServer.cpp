@@ -25,6 +25,9 @@ void SetReceiveTimeout(SocketHandle socket, int milliseconds) {
     DWORD timeout = static_cast<DWORD>(milliseconds);
     setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof(timeout));
 }
+void ShutSending(SocketHandle socket) {
+    shutdown(socket, SD_SEND);
+}
 const int kSendFlags = 0;
 }  // namespace
 #else
@@ -51,6 +54,9 @@ void SetReceiveTimeout(SocketHandle socket, int milliseconds) {
     timeout.tv_sec = milliseconds / 1000;
     timeout.tv_usec = (milliseconds % 1000) * 1000;
     setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
+}
+void ShutSending(SocketHandle socket) {
+    shutdown(socket, SHUT_WR);
 }
 const int kSendFlags = MSG_NOSIGNAL;
 }  // namespace
@@ -183,8 +189,8 @@ void TestHttpServer::Stop() {
     }
 }
 
-std::string TestHttpServer::AnswerBytes(const ScriptedAnswer& answer) const {
-    std::string bytes = answer.bytes;
+std::string TestHttpServer::AnswerBytes(size_t index) const {
+    std::string bytes = answers_[index].bytes;
     for (size_t at = bytes.find("{PORT}"); at != std::string::npos; at = bytes.find("{PORT}")) {
         bytes.replace(at, 6, std::to_string(port_));
     }
@@ -197,41 +203,15 @@ intptr_t TestHttpServer::TakeConnection() {
         return stopping_;
     };
     SocketHandle listener = static_cast<SocketHandle>(listener_);
-    if (!WaitForConnection(listener, stopRequested)) {
-        return static_cast<intptr_t>(kNoSocket);
+    SocketHandle connection =
+        WaitForConnection(listener, stopRequested) ? accept(listener, nullptr, nullptr) : kNoSocket;
+    if (connection != kNoSocket) {
+        SetReceiveTimeout(connection, kReceiveMilliseconds);
+        std::string request = ReceiveRequest(connection);
+        std::lock_guard<std::mutex> guard(lock_);
+        requests_.push_back(request);
     }
-    SocketHandle connection = accept(listener, nullptr, nullptr);
-    if (connection == kNoSocket) {
-        return static_cast<intptr_t>(kNoSocket);
-    }
-    SetReceiveTimeout(connection, kReceiveMilliseconds);
-    std::string request = ReceiveRequest(connection);
-    std::lock_guard<std::mutex> guard(lock_);
-    requests_.push_back(request);
     return static_cast<intptr_t>(connection);
-}
-
-// Both connections get their answer a piece at a time, in turns; both are shut for sending and
-// the second is closed (the first is the caller's to close).
-void TestHttpServer::AnswerTogether(intptr_t first, const std::string& firstBytes, intptr_t second,
-                                    const std::string& secondBytes) {
-    const size_t piece = 4096;
-    for (size_t at = 0; at < firstBytes.size() || at < secondBytes.size(); at += piece) {
-        if (at < firstBytes.size()) {
-            SendAll(static_cast<SocketHandle>(first), firstBytes.substr(at, piece));
-        }
-        if (at < secondBytes.size()) {
-            SendAll(static_cast<SocketHandle>(second), secondBytes.substr(at, piece));
-        }
-    }
-    for (intptr_t connection : {first, second}) {
-#if defined(_WIN32)
-        shutdown(static_cast<SocketHandle>(connection), SD_SEND);
-#else
-        shutdown(static_cast<SocketHandle>(connection), SHUT_WR);
-#endif
-    }
-    CloseSocket(static_cast<SocketHandle>(second));
 }
 
 void TestHttpServer::Serve() {
@@ -243,17 +223,20 @@ void TestHttpServer::Serve() {
         }
         if (answer.withNext && index + 1 < answers_.size()) {
             SocketHandle next = static_cast<SocketHandle>(TakeConnection());
-            if (next == kNoSocket) {
-                CloseSocket(connection);
-                return;
+            const std::string bytes[2] = {AnswerBytes(index), AnswerBytes(index + 1)};
+            ++index;
+            for (size_t at = 0; at < bytes[0].size() || at < bytes[1].size(); at += 4096) {
+                SendAll(connection, at < bytes[0].size() ? bytes[0].substr(at, 4096) : "");
+                SendAll(next, at < bytes[1].size() ? bytes[1].substr(at, 4096) : "");
             }
-            AnswerTogether(static_cast<intptr_t>(connection), AnswerBytes(answer),
-                           static_cast<intptr_t>(next), AnswerBytes(answers_[++index]));
+            ShutSending(connection);
+            ShutSending(next);
+            CloseSocket(next);
         } else if (answer.silent) {
             std::unique_lock<std::mutex> guard(lock_);
             stopped_.wait_for(guard, std::chrono::seconds(kSilentHoldSeconds), [this] { return stopping_; });
         } else {
-            SendAll(connection, AnswerBytes(answer));
+            SendAll(connection, AnswerBytes(index));
             if (answer.reset) {
                 ResetSocket(connection);
                 std::lock_guard<std::mutex> guard(lock_);
@@ -267,11 +250,7 @@ void TestHttpServer::Serve() {
                 stopped_.wait_for(guard, std::chrono::seconds(kSilentHoldSeconds),
                                   [this] { return stopping_; });
             }
-#if defined(_WIN32)
-            shutdown(connection, SD_SEND);
-#else
-            shutdown(connection, SHUT_WR);
-#endif
+            ShutSending(connection);
         }
         CloseSocket(connection);
         std::lock_guard<std::mutex> guard(lock_);
