@@ -1,6 +1,7 @@
 // The scripted loopback HTTP server of the client tests (Winsock or BSD sockets).
 #include "TestHttpServer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -24,9 +25,6 @@ void ResetSocket(SocketHandle socket) {
 void SetReceiveTimeout(SocketHandle socket, int milliseconds) {
     DWORD timeout = static_cast<DWORD>(milliseconds);
     setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof(timeout));
-}
-void ShutSending(SocketHandle socket) {
-    shutdown(socket, SD_SEND);
 }
 const int kSendFlags = 0;
 }  // namespace
@@ -54,9 +52,6 @@ void SetReceiveTimeout(SocketHandle socket, int milliseconds) {
     timeout.tv_sec = milliseconds / 1000;
     timeout.tv_usec = (milliseconds % 1000) * 1000;
     setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
-}
-void ShutSending(SocketHandle socket) {
-    shutdown(socket, SHUT_WR);
 }
 const int kSendFlags = MSG_NOSIGNAL;
 }  // namespace
@@ -189,54 +184,51 @@ void TestHttpServer::Stop() {
     }
 }
 
-std::string TestHttpServer::AnswerBytes(size_t index) const {
-    std::string bytes = answers_[index].bytes;
-    for (size_t at = bytes.find("{PORT}"); at != std::string::npos; at = bytes.find("{PORT}")) {
-        bytes.replace(at, 6, std::to_string(port_));
-    }
-    return bytes;
-}
-
-intptr_t TestHttpServer::TakeConnection() {
-    auto stopRequested = [this] {
-        std::lock_guard<std::mutex> guard(lock_);
-        return stopping_;
-    };
-    SocketHandle listener = static_cast<SocketHandle>(listener_);
-    SocketHandle connection =
-        WaitForConnection(listener, stopRequested) ? accept(listener, nullptr, nullptr) : kNoSocket;
-    if (connection != kNoSocket) {
-        SetReceiveTimeout(connection, kReceiveMilliseconds);
-        std::string request = ReceiveRequest(connection);
-        std::lock_guard<std::mutex> guard(lock_);
-        requests_.push_back(request);
-    }
-    return static_cast<intptr_t>(connection);
-}
-
 void TestHttpServer::Serve() {
-    for (size_t index = 0; index < answers_.size(); ++index) {
-        const ScriptedAnswer& answer = answers_[index];
-        SocketHandle connection = static_cast<SocketHandle>(TakeConnection());
+    SocketHandle listener = static_cast<SocketHandle>(listener_);
+    SocketHandle waiting = kNoSocket;  // a withNext answer's connection, and its answer
+    std::string waitingBytes;
+    for (const ScriptedAnswer& answer : answers_) {
+        auto stopRequested = [this] {
+            std::lock_guard<std::mutex> guard(lock_);
+            return stopping_;
+        };
+        if (!WaitForConnection(listener, stopRequested)) {
+            return;
+        }
+        SocketHandle connection = accept(listener, nullptr, nullptr);
         if (connection == kNoSocket) {
             return;
         }
-        if (answer.withNext && index + 1 < answers_.size()) {
-            SocketHandle next = static_cast<SocketHandle>(TakeConnection());
-            const std::string bytes[2] = {AnswerBytes(index), AnswerBytes(index + 1)};
-            ++index;
-            for (size_t at = 0; at < bytes[0].size() || at < bytes[1].size(); at += 4096) {
-                SendAll(connection, at < bytes[0].size() ? bytes[0].substr(at, 4096) : "");
-                SendAll(next, at < bytes[1].size() ? bytes[1].substr(at, 4096) : "");
-            }
-            ShutSending(connection);
-            ShutSending(next);
-            CloseSocket(next);
-        } else if (answer.silent) {
+        SetReceiveTimeout(connection, kReceiveMilliseconds);
+        std::string request = ReceiveRequest(connection);
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            requests_.push_back(request);
+        }
+        if (answer.silent) {
             std::unique_lock<std::mutex> guard(lock_);
             stopped_.wait_for(guard, std::chrono::seconds(kSilentHoldSeconds), [this] { return stopping_; });
         } else {
-            SendAll(connection, AnswerBytes(index));
+            std::string bytes = answer.bytes;
+            for (size_t at = bytes.find("{PORT}"); at != std::string::npos; at = bytes.find("{PORT}")) {
+                bytes.replace(at, 6, std::to_string(port_));
+            }
+            if (answer.withNext) {
+                waiting = connection;
+                waitingBytes = bytes;
+                continue;
+            }
+            size_t at = 0;  // with a waiting answer, both go out a piece of each in turn
+            for (; waiting != kNoSocket && at < waitingBytes.size(); at += 4096) {
+                SendAll(waiting, waitingBytes.substr(at, 4096));
+                SendAll(connection, bytes.substr(std::min(at, bytes.size()), 4096));
+            }
+            if (waiting != kNoSocket) {
+                CloseSocket(waiting);
+                waiting = kNoSocket;
+            }
+            SendAll(connection, bytes.substr(std::min(at, bytes.size())));
             if (answer.reset) {
                 ResetSocket(connection);
                 std::lock_guard<std::mutex> guard(lock_);
@@ -250,7 +242,11 @@ void TestHttpServer::Serve() {
                 stopped_.wait_for(guard, std::chrono::seconds(kSilentHoldSeconds),
                                   [this] { return stopping_; });
             }
-            ShutSending(connection);
+#if defined(_WIN32)
+            shutdown(connection, SD_SEND);
+#else
+            shutdown(connection, SHUT_WR);
+#endif
         }
         CloseSocket(connection);
         std::lock_guard<std::mutex> guard(lock_);

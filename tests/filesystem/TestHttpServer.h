@@ -17,8 +17,8 @@ struct ScriptedAnswer {
     bool silent = false;    // send nothing; hold the connection until the server stops
     bool hold = false;      // after sending, hold the connection open (and silent) until the server stops
     bool reset = false;     // after sending, reset the connection instead of closing it
-    bool withNext = false;  // waits for the next answer's connection too, then sends both plain
-                            // answers a few kilobytes at a time in turns, so both arrive together
+    bool withNext = false;  // sent with the next (plain) answer, once its connection came, a few
+                            // kilobytes of each in turn, so both arrive together
 };
 
 class TestHttpServer {
@@ -37,9 +37,6 @@ public:
 
 private:
     void Serve();
-    // The next connection, its request received and recorded; no socket when none came.
-    intptr_t TakeConnection();
-    std::string AnswerBytes(size_t index) const;
 
     std::vector<ScriptedAnswer> answers_;
     intptr_t listener_;
