@@ -22,18 +22,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     String location;
     if (ZQI_FindHttpHeaderValue(header.Text(), "Location", location)) {
-        const char* value = location.CStr();
-        const size_t length = strlen(value);
-        // A value is one line without the blanks around it.
-        if (strpbrk(value, "\r\n") != nullptr ||
-            (length > 0 && (value[0] == ' ' || value[0] == '\t' || value[length - 1] == ' ' ||
-                            value[length - 1] == '\t'))) {
+        const std::string value = location.CStr();
+        if (value.find_first_of("\r\n") != std::string::npos ||
+            (!value.empty() && (strchr(" \t", value.front()) || strchr(" \t", value.back())))) {
             __builtin_trap();
         }
     }
     int64_t length = -1;
-    const HttpContentLength announced = ZQI_ParseHttpContentLength(header.Text(), &length);
-    if ((announced == HTTP_LENGTH_GIVEN && length < 0) || (announced != HTTP_LENGTH_GIVEN && length != -1)) {
+    if (ZQI_ParseHttpContentLength(header.Text(), &length) == HTTP_LENGTH_GIVEN ? length < 0 : length != -1) {
         __builtin_trap();
     }
     std::string url(reinterpret_cast<const char*>(data), size);

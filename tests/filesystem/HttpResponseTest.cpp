@@ -62,81 +62,38 @@ TEST(HttpResponseTest, LocationAndContentLength) {
     EXPECT_EQ(HTTP_LENGTH_ABSENT, ZQI_ParseHttpContentLength("HTTP/1.0 200 OK\r\n\r\n", &length));
 }
 
-// A field is found by its whole name at the start of a line after the status line, whatever
-// the case of its letters; its value loses the blanks around it.
-TEST(HttpResponseTest, HeaderFieldsAreMatchedByTheirWholeName) {
-    struct Case {
-        const char* header;
-        const char* name;
-        bool found;
-        const char* value;
-    };
-    const Case cases[] = {
-        {"HTTP/1.0 200 OK\r\nX-Original-Content-Length: 4\r\n\r\n", "Content-Length", false, ""},
-        {"HTTP/1.0 200 OK\r\nContent-Length-Range: 4\r\n\r\n", "Content-Length", false, ""},
-        {"HTTP/1.0 200 OK\r\nX-Note: Content-Length: 4\r\n\r\n", "Content-Length", false, ""},
-        {"HTTP/1.0 200 OK Content-Length: 4\r\n\r\n", "Content-Length", false, ""},
-        {"Content-Length: 4\r\n\r\n", "Content-Length", false, ""},
-        {"HTTP/1.0 200 OK\r\nX: a\r\n Content-Length: 4\r\n\r\n", "Content-Length", false, ""},
-        {"HTTP/1.0 200 OK\r\nContent-Length : 4\r\n\r\n", "Content-Length", false, ""},
-        {"HTTP/1.0 200 OK\r\ncontent-LENGTH: 4\r\n\r\n", "Content-Length", true, "4"},
-        {"HTTP/1.0 200 OK\nX-Content-Type-Options: nosniff\nContent-Type: image/png\n\n", "Content-Type",
-         true, "image/png"},
-        {"HTTP/1.0 302 Found\nlocation:http://a/b \t\n\n", "Location", true, "http://a/b"},
-        {"HTTP/1.0 302 Found\r\nLocation: \t \r\n\r\n", "Location", true, ""},
-        {"HTTP/1.0 302 Found\r\nLocation: http://first/\r\nLocation: http://second/\r\n\r\n", "Location",
-         true, "http://first/"},
-        {"HTTP/1.0 302 Found\r\nLocation: http://a/b c\r\n\r\n", "Location", true, "http://a/b c"},
-        {"HTTP/1.0 302 Found\r\nLocation: http://end", "Location", true, "http://end"},
-    };
-    for (const Case& c : cases) {
-        String value("previous");
-        EXPECT_EQ(c.found, ZQI_FindHttpHeaderValue(c.header, c.name, value)) << c.header;
-        EXPECT_STREQ(c.value, value.CStr()) << c.header;
-    }
-    String value;
-    EXPECT_FALSE(ZQI_FindHttpHeaderValue(nullptr, "Location", value));
-    EXPECT_FALSE(ZQI_FindHttpHeaderValue("HTTP/1.0 200 OK\r\n: x\r\n", "", value));
-}
-
-// A body is cut only at a length the server really sent: a Content-Length that is not one plain
-// number, or two that disagree, make the length unusable rather than some other number.
-TEST(HttpResponseTest, ContentLengthIsOnePlainNumber) {
-    struct Case {
+// A field counts only by its whole name at the start of a line after the status line, in any
+// case, and only one plain number is a length ("X-Original-Content-Length: 4" once cut bodies).
+TEST(HttpResponseTest, ContentLengthIsOnePlainNumberInItsOwnField) {
+    const struct {
         const char* fields;
         HttpContentLength result;
         int64_t length;
-    };
-    const Case cases[] = {
-        {"", HTTP_LENGTH_ABSENT, -1},
+    } cases[] = {
         {"X-Original-Content-Length: 4\r\n", HTTP_LENGTH_ABSENT, -1},
-        {"Content-Length: 10\r\n", HTTP_LENGTH_GIVEN, 10},
-        {"Content-Length:10\r\n", HTTP_LENGTH_GIVEN, 10},
-        {"content-length: \t 10 \t\r\n", HTTP_LENGTH_GIVEN, 10},
-        {"Content-Length: 0\r\n", HTTP_LENGTH_GIVEN, 0},
-        {"Content-Length: 007\r\n", HTTP_LENGTH_GIVEN, 7},
+        {"Content-Length-Range: 4\r\n", HTTP_LENGTH_ABSENT, -1},
+        {"X-Note: Content-Length: 4\r\n", HTTP_LENGTH_ABSENT, -1},
+        {"content-LENGTH: \t 10 \t\r\n", HTTP_LENGTH_GIVEN, 10},
         {"Content-Length: 9223372036854775807\r\n", HTTP_LENGTH_GIVEN, INT64_MAX},
         {"Content-Length: 7\r\nX: y\r\ncontent-length: 7\r\n", HTTP_LENGTH_GIVEN, 7},
         {"Content-Length: abc\r\n", HTTP_LENGTH_INVALID, -1},
-        {"Content-Length:\r\n", HTTP_LENGTH_INVALID, -1},
         {"Content-Length:   \r\n", HTTP_LENGTH_INVALID, -1},
         {"Content-Length: 4x\r\n", HTTP_LENGTH_INVALID, -1},
-        {"Content-Length: 4 5\r\n", HTTP_LENGTH_INVALID, -1},
-        {"Content-Length: 4, 4\r\n", HTTP_LENGTH_INVALID, -1},
         {"Content-Length: -4\r\n", HTTP_LENGTH_INVALID, -1},
-        {"Content-Length: +4\r\n", HTTP_LENGTH_INVALID, -1},
-        {"Content-Length: 0x10\r\n", HTTP_LENGTH_INVALID, -1},
         {"Content-Length: 9223372036854775808\r\n", HTTP_LENGTH_INVALID, -1},
-        {"Content-Length: 99999999999999999999999999\r\n", HTTP_LENGTH_INVALID, -1},
         {"Content-Length: 7\r\nContent-Length: 4\r\n", HTTP_LENGTH_INVALID, -1},
-        {"Content-Length: 7\r\nContent-Length: x\r\n", HTTP_LENGTH_INVALID, -1},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const std::string header = std::string("HTTP/1.0 200 OK\r\n") + c.fields + "\r\n";
         int64_t length = -1;
         EXPECT_EQ(c.result, ZQI_ParseHttpContentLength(header.c_str(), &length)) << c.fields;
         EXPECT_EQ(c.length, length) << c.fields;
     }
+    String value;
+    EXPECT_FALSE(ZQI_FindHttpHeaderValue("HTTP/1.0 200 OK Location: x\r\n\r\n", "Location", value));
+    ASSERT_TRUE(
+        ZQI_FindHttpHeaderValue("HTTP/1.0 302 Found\nX-Location: a\nlocation:b \t\n\n", "Location", value));
+    EXPECT_STREQ("b", value.CStr());
 }
 
 TEST(HttpResponseTest, RedirectStatuses) {

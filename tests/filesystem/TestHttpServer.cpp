@@ -1,6 +1,7 @@
 // The scripted loopback HTTP server of the client tests (Winsock or BSD sockets).
 #include "TestHttpServer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -183,77 +184,51 @@ void TestHttpServer::Stop() {
     }
 }
 
-std::string TestHttpServer::AnswerBytes(const ScriptedAnswer& answer) const {
-    std::string bytes = answer.bytes;
-    for (size_t at = bytes.find("{PORT}"); at != std::string::npos; at = bytes.find("{PORT}")) {
-        bytes.replace(at, 6, std::to_string(port_));
-    }
-    return bytes;
-}
-
-intptr_t TestHttpServer::TakeConnection() {
-    auto stopRequested = [this] {
-        std::lock_guard<std::mutex> guard(lock_);
-        return stopping_;
-    };
-    SocketHandle listener = static_cast<SocketHandle>(listener_);
-    if (!WaitForConnection(listener, stopRequested)) {
-        return static_cast<intptr_t>(kNoSocket);
-    }
-    SocketHandle connection = accept(listener, nullptr, nullptr);
-    if (connection == kNoSocket) {
-        return static_cast<intptr_t>(kNoSocket);
-    }
-    SetReceiveTimeout(connection, kReceiveMilliseconds);
-    std::string request = ReceiveRequest(connection);
-    std::lock_guard<std::mutex> guard(lock_);
-    requests_.push_back(request);
-    return static_cast<intptr_t>(connection);
-}
-
-// Both connections get their answer a piece at a time, in turns; both are shut for sending and
-// the second is closed (the first is the caller's to close).
-void TestHttpServer::AnswerTogether(intptr_t first, const std::string& firstBytes, intptr_t second,
-                                    const std::string& secondBytes) {
-    const size_t piece = 4096;
-    for (size_t at = 0; at < firstBytes.size() || at < secondBytes.size(); at += piece) {
-        if (at < firstBytes.size()) {
-            SendAll(static_cast<SocketHandle>(first), firstBytes.substr(at, piece));
-        }
-        if (at < secondBytes.size()) {
-            SendAll(static_cast<SocketHandle>(second), secondBytes.substr(at, piece));
-        }
-    }
-    for (intptr_t connection : {first, second}) {
-#if defined(_WIN32)
-        shutdown(static_cast<SocketHandle>(connection), SD_SEND);
-#else
-        shutdown(static_cast<SocketHandle>(connection), SHUT_WR);
-#endif
-    }
-    CloseSocket(static_cast<SocketHandle>(second));
-}
-
 void TestHttpServer::Serve() {
-    for (size_t index = 0; index < answers_.size(); ++index) {
-        const ScriptedAnswer& answer = answers_[index];
-        SocketHandle connection = static_cast<SocketHandle>(TakeConnection());
+    SocketHandle listener = static_cast<SocketHandle>(listener_);
+    SocketHandle waiting = kNoSocket;  // a withNext answer's connection, and its answer
+    std::string waitingBytes;
+    for (const ScriptedAnswer& answer : answers_) {
+        auto stopRequested = [this] {
+            std::lock_guard<std::mutex> guard(lock_);
+            return stopping_;
+        };
+        if (!WaitForConnection(listener, stopRequested)) {
+            return;
+        }
+        SocketHandle connection = accept(listener, nullptr, nullptr);
         if (connection == kNoSocket) {
             return;
         }
-        if (answer.withNext && index + 1 < answers_.size()) {
-            SocketHandle next = static_cast<SocketHandle>(TakeConnection());
-            if (next == kNoSocket) {
-                CloseSocket(connection);
-                return;
-            }
-            AnswerTogether(static_cast<intptr_t>(connection), AnswerBytes(answer),
-                           static_cast<intptr_t>(next), AnswerBytes(answers_[++index]));
-        } else if (answer.silent) {
+        SetReceiveTimeout(connection, kReceiveMilliseconds);
+        std::string request = ReceiveRequest(connection);
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            requests_.push_back(request);
+        }
+        if (answer.silent) {
             std::unique_lock<std::mutex> guard(lock_);
             stopped_.wait_for(guard, std::chrono::seconds(kSilentHoldSeconds), [this] { return stopping_; });
         } else {
-            SendAll(connection, AnswerBytes(answer));
+            std::string bytes = answer.bytes;
+            for (size_t at = bytes.find("{PORT}"); at != std::string::npos; at = bytes.find("{PORT}")) {
+                bytes.replace(at, 6, std::to_string(port_));
+            }
+            if (answer.withNext) {
+                waiting = connection;
+                waitingBytes = bytes;
+                continue;
+            }
+            size_t at = 0;  // with a waiting answer, both go out a piece of each in turn
+            for (; waiting != kNoSocket && at < waitingBytes.size(); at += 4096) {
+                SendAll(waiting, waitingBytes.substr(at, 4096));
+                SendAll(connection, bytes.substr(std::min(at, bytes.size()), 4096));
+            }
+            if (waiting != kNoSocket) {
+                CloseSocket(waiting);
+                waiting = kNoSocket;
+            }
+            SendAll(connection, bytes.substr(std::min(at, bytes.size())));
             if (answer.reset) {
                 ResetSocket(connection);
                 std::lock_guard<std::mutex> guard(lock_);

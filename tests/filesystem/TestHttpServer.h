@@ -17,9 +17,8 @@ struct ScriptedAnswer {
     bool silent = false;    // send nothing; hold the connection until the server stops
     bool hold = false;      // after sending, hold the connection open (and silent) until the server stops
     bool reset = false;     // after sending, reset the connection instead of closing it
-    bool withNext = false;  // waits for the next answer's connection too, then sends both answers
-                            // in turns of a few kilobytes, so both arrive at the same time
-                            // (plain answers: the other flags count for neither)
+    bool withNext = false;  // sent with the next (plain) answer, once its connection came, a few
+                            // kilobytes of each in turn, so both arrive together
 };
 
 class TestHttpServer {
@@ -38,12 +37,6 @@ public:
 
 private:
     void Serve();
-    // Waits for the next connection and receives (and records) its request; -1 (no socket) when
-    // none came or the server stops.
-    intptr_t TakeConnection();
-    std::string AnswerBytes(const ScriptedAnswer& answer) const;
-    void AnswerTogether(intptr_t first, const std::string& firstBytes, intptr_t second,
-                        const std::string& secondBytes);
 
     std::vector<ScriptedAnswer> answers_;
     intptr_t listener_;

@@ -1,9 +1,6 @@
 // Child processes of the tests.
 #include "ChildProcess.h"
 
-#include <chrono>
-#include <thread>
-
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -13,6 +10,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <thread>
+
 extern char** environ;
 #endif
 
@@ -21,21 +21,15 @@ namespace {
 std::string TestExecutableFolder() {
     char path[4096] = {};
 #if defined(_WIN32)
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));
-    std::string full(path, length);
+    const std::string full(path, GetModuleFileNameA(nullptr, path, sizeof(path)));
 #else
-    ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
-    std::string full(path, length > 0 ? static_cast<size_t>(length) : 0);
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
+    const std::string full(path, length > 0 ? static_cast<size_t>(length) : 0);
 #endif
-    size_t slash = full.find_last_of("/\\");
-    return slash == std::string::npos ? std::string() : full.substr(0, slash + 1);
+    return full.substr(0, full.find_last_of("/\\") + 1);
 }
 
 }  // namespace
-
-ChildProcess::~ChildProcess() {
-    End();
-}
 
 #if defined(_WIN32)
 
@@ -50,41 +44,35 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = nowhere;
-    startup.hStdError = nowhere;
+    startup.hStdOutput = startup.hStdError = nowhere;
     PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                  &startup, &process);
+    const BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                        &startup, &process);
     CloseHandle(nowhere);
     if (!started) {
         return false;
     }
     CloseHandle(process.hThread);
-    process_ = process.hProcess;
+    child_ = reinterpret_cast<intptr_t>(process.hProcess);
     return true;
 }
 
 int ChildProcess::Wait(int limitMilliseconds) {
-    if (process_ == nullptr) {
-        return -1;
-    }
     DWORD exitCode = 0;
-    if (WaitForSingleObject(process_, static_cast<DWORD>(limitMilliseconds)) != WAIT_OBJECT_0 ||
-        !GetExitCodeProcess(process_, &exitCode)) {
-        End();
-        return -1;
-    }
-    CloseHandle(process_);
-    process_ = nullptr;
-    return static_cast<int>(exitCode);
+    const bool ended = child_ != -1 &&
+                       WaitForSingleObject(reinterpret_cast<HANDLE>(child_),
+                                           static_cast<DWORD>(limitMilliseconds)) == WAIT_OBJECT_0 &&
+                       GetExitCodeProcess(reinterpret_cast<HANDLE>(child_), &exitCode);
+    End();  // for a child that ended, only lets its handle go
+    return ended ? static_cast<int>(exitCode) : -1;
 }
 
 void ChildProcess::End() {
-    if (process_ != nullptr) {
-        TerminateProcess(process_, 99);
-        WaitForSingleObject(process_, 5000);
-        CloseHandle(process_);
-        process_ = nullptr;
+    if (child_ != -1) {
+        TerminateProcess(reinterpret_cast<HANDLE>(child_), 99);
+        WaitForSingleObject(reinterpret_cast<HANDLE>(child_), 5000);
+        CloseHandle(reinterpret_cast<HANDLE>(child_));
+        child_ = -1;
     }
 }
 
@@ -92,9 +80,8 @@ void ChildProcess::End() {
 
 bool ChildProcess::Start(const std::string& program, const std::vector<std::string>& arguments) {
     std::string path = TestExecutableFolder() + program;
-    std::vector<char*> argv;
-    argv.push_back(&path[0]);
     std::vector<std::string> copies(arguments);
+    std::vector<char*> argv{&path[0]};
     for (std::string& argument : copies) {
         argv.push_back(&argument[0]);
     }
@@ -102,43 +89,34 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
     pid_t pid = -1;
-    int failed = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+    const bool started = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ) == 0;
     posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0) {
-        return false;
-    }
-    pid_ = pid;
-    return true;
+    child_ = started ? pid : -1;
+    return started;
 }
 
 int ChildProcess::Wait(int limitMilliseconds) {
-    if (pid_ < 0) {
-        return -1;
-    }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMilliseconds);
-    for (;;) {
+    while (child_ != -1 && std::chrono::steady_clock::now() < deadline) {
         int status = 0;
-        pid_t ended = waitpid(pid_, &status, WNOHANG);
-        if (ended == pid_) {
-            pid_ = -1;
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        if (ended < 0 || std::chrono::steady_clock::now() >= deadline) {
-            End();
-            return -1;
+        const pid_t ended = waitpid(static_cast<pid_t>(child_), &status, WNOHANG);
+        if (ended != 0) {
+            child_ = -1;
+            return ended > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+    End();
+    return -1;
 }
 
 void ChildProcess::End() {
-    if (pid_ >= 0) {
-        kill(pid_, SIGKILL);
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        pid_ = -1;
+    if (child_ != -1) {
+        kill(static_cast<pid_t>(child_), SIGKILL);
+        waitpid(static_cast<pid_t>(child_), nullptr, 0);
+        child_ = -1;
     }
 }
 
