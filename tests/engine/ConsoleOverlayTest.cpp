@@ -69,16 +69,6 @@ int32_t RecordEvent(const zq_event_t* event) {
     return 0;
 }
 
-// The ring's newest lines, for failure messages.
-std::string RingTexts(const Console* console) {
-    std::string text;
-    for (int32_t i = console->lines.count > 12 ? console->lines.count - 12 : 0; i < console->lines.count;
-         ++i) {
-        text += std::string("\n") + (console->lines[i].text != nullptr ? console->lines[i].text : "");
-    }
-    return text;
-}
-
 }  // namespace
 
 class ConsoleEngine : public ::testing::Test {
@@ -92,9 +82,14 @@ protected:
         ASSERT_TRUE(started_);
         ASSERT_TRUE(g_core.developerMode);
     }
-    static void RunFrames(int count) {
+    // heldKey (0: none) is held down through every frame: another test's window on the shared
+    // display may take the focus, and the engine then lets go of every key.
+    static void RunFrames(int count, int heldKey = 0) {
         for (int i = 0; i < count; ++i) {
             PumpWindowMessages();
+            if (heldKey != 0) {
+                g_core.inputStates[heldKey] = 1;
+            }
             RunFrame();
         }
     }
@@ -171,16 +166,8 @@ protected:
     void AddFeature(const char* word) {
         ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, (features_ + "," + word).c_str());
     }
-    // heldKey (0: none) is held down through every frame: the window may lose the focus to
-    // another test's window on the shared display, and the engine then lets go of every key.
     void Draw(int heldKey = 0) {
-        for (int i = 0; i < 3; ++i) {
-            PumpWindowMessages();
-            if (heldKey != 0) {
-                g_core.inputStates[heldKey] = 1;
-            }
-            RunFrame();
-        }
+        RunFrames(3, heldKey);
         uint32_t width = 0;
         pixels_ = ReadBackBuffer(*g_core.renderer, &width);
         ASSERT_EQ(static_cast<uint32_t>(g_runtime.displayWidth), width);
@@ -250,9 +237,8 @@ TEST_F(OverlayPicture, TheInputLineIsWrittenInWhiteGlyphsAboveTheLowerEdge) {
     EXPECT_EQ(0, brightPixels(10 + textWidth + 4, 10 + textWidth + 80));
 }
 
-// The lines are drawn as marked-up text, and the text drawing reports the deprecated scale tag
-// (a popup, so a log line) of a line it draws. What drawing the console reports must not become
-// lines of the ring, which the next frame draws and reports again, more of them every frame.
+// Drawing a line reports its deprecated scale tag (a popup, so a log line); were that added to the
+// ring, the next frame would draw and report it again, more lines every frame.
 TEST_F(OverlayPicture, WhatDrawingTheLinesReportsDoesNotFeedTheRing) {
     AddFeature("NO_POPUPS");
     Console* console = ZQI_GetConsole();
@@ -261,10 +247,8 @@ TEST_F(OverlayPicture, WhatDrawingTheLinesReportsDoesNotFeedTheRing) {
     RunFrames(2);  // the console font is made and announced
     ZQI_GetApi()->Log(0, "%s", "an old layout: |scale=2|big");
     const int32_t lines = console->lines.count;
-    const uint32_t warnings = console->levelCounters[LOG_LEVEL_WARNING];
     RunFrames(5);
-    EXPECT_EQ(lines, console->lines.count) << RingTexts(console);
-    EXPECT_EQ(warnings, console->levelCounters[LOG_LEVEL_WARNING]);
+    EXPECT_EQ(lines, console->lines.count);
 }
 
 // Ctrl-V pastes the real clipboard's first line at the cursor.

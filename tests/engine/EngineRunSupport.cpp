@@ -1,7 +1,6 @@
 // Running zorqa.exe from end to end (see EngineRunSupport.h).
 #include "EngineRunSupport.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -24,57 +23,6 @@ std::string StagingFolder() {
     return ExecutableFolder() + "e2e-files\\";
 }
 
-bool FileOpensForReading(const std::string& path) {
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return false;
-    }
-    fclose(file);
-    return true;
-}
-
-// Wine's Unix path of a Windows path; "" when not under Wine.
-std::string UnixPathOf(const std::string& windowsPath) {
-    typedef char*(CDECL * UnixFileName)(const WCHAR*);
-    UnixFileName unixFileName = reinterpret_cast<UnixFileName>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    if (unixFileName == nullptr) {
-        return "";
-    }
-    std::wstring wide(windowsPath.begin(), windowsPath.end());
-    char* unixPath = unixFileName(wide.c_str());
-    if (unixPath == nullptr) {
-        return "";
-    }
-    std::string text = unixPath;
-    HeapFree(GetProcessHeap(), 0, unixPath);
-    return text;
-}
-
-// Starts the Unix program (Wine runs one given by its absolute Unix path) and waits until
-// finished() holds: the process handle Wine gives back for it cannot be waited for.
-template <typename Finished>
-bool RunUnixCommand(std::string commandLine, Finished finished) {
-    STARTUPINFOA startup;
-    ZeroMemory(&startup, sizeof(startup));
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        return false;
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    const DWORD start = GetTickCount();
-    while (!finished()) {
-        if (GetTickCount() - start > 10000) {
-            return false;
-        }
-        Sleep(kPollMilliseconds);
-    }
-    return true;
-}
-
 // Deletes the folder's files and sub-folders, then the folder.
 void DeleteTree(const std::string& folder) {
     WIN32_FIND_DATAA entry;
@@ -90,9 +38,7 @@ void DeleteTree(const std::string& folder) {
                 DeleteTree(path + "\\");
             } else if (!DeleteFileA(path.c_str()) &&
                        GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-                // Listed, yet without attributes: a link to the full device, left by a run that
-                // did not get to remove it.
-                RemoveFullDeviceLink(path);
+                SetFullDeviceLink(path, false);  // listed yet without attributes: a run's leftover link
             }
         } while (FindNextFileA(find, &entry));
         FindClose(find);
@@ -317,22 +263,28 @@ WineDllOverrides::~WineDllOverrides() {
     RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str());
 }
 
-bool LinkToFullDevice(const std::string& windowsPath) {
-    const std::string unixPath = UnixPathOf(windowsPath);
-    if (unixPath.empty()) {
+bool SetFullDeviceLink(const std::string& windowsPath, bool linked) {
+    typedef char*(CDECL * UnixFileName)(const WCHAR*);
+    UnixFileName unixFileName = reinterpret_cast<UnixFileName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    const std::wstring wide(windowsPath.begin(), windowsPath.end());
+    char* unixPath = unixFileName != nullptr ? unixFileName(wide.c_str()) : nullptr;
+    if (unixPath == nullptr) {
         return false;
     }
-    return RunUnixCommand("/bin/ln -sf /dev/full \"" + unixPath + "\"",
-                          [&windowsPath] { return FileOpensForReading(windowsPath); });
-}
-
-bool RemoveFullDeviceLink(const std::string& windowsPath) {
-    const std::string unixPath = UnixPathOf(windowsPath);
-    if (unixPath.empty()) {
+    // Wine starts a Unix program given by its absolute path; it cannot be waited for, so watch the file.
+    const std::string command =
+        (linked ? "/bin/ln -sf /dev/full \"" : "/bin/rm -f \"") + std::string(unixPath) + "\"";
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    if (WinExec(command.c_str(), SW_HIDE) <= 31) {
         return false;
     }
-    return RunUnixCommand("/bin/rm -f \"" + unixPath + "\"",
-                          [&windowsPath] { return !FileOpensForReading(windowsPath); });
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(kPollMilliseconds)) {
+        if (std::ifstream(windowsPath).is_open() == linked) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::map<std::string, std::string> ReadRunReport(const EngineRunFolder& folder) {

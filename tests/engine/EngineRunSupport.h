@@ -91,13 +91,10 @@ private:
     std::string key_;
 };
 
-// Under Wine: makes the file (replacing whatever is there) a symbolic link to the Unix system's
-// always-full device, which opens, takes writes into the C runtime's buffer and fails every
-// flush, as a full disk does. Windows has no such device and no way to make the link, so Wine's
-// start of a Unix program does it. False when not under Wine or the link did not appear.
-bool LinkToFullDevice(const std::string& windowsPath);
-// Removes such a link (Wine's own file deletion refuses a device); false when it is still there.
-bool RemoveFullDeviceLink(const std::string& windowsPath);
+// Under Wine: makes the file a symbolic link to the Unix always-full device (which takes writes
+// into the C runtime's buffer and fails every flush, as a full disk does), or removes that link.
+// False when not under Wine or the change did not show.
+bool SetFullDeviceLink(const std::string& windowsPath, bool linked);
 
 // "key=value" lines of the recording program's report; empty when there is none.
 std::map<std::string, std::string> ReadRunReport(const EngineRunFolder& folder);

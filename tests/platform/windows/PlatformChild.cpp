@@ -3,8 +3,7 @@
 //       installs the crash filter and faults; the crash callback appends the trace it is given
 //       (and a line "--") to the file; "faulting" faults again inside the callback.
 //   platform_child crash-while-quiet <file>
-//       faults while the thread logs quietly (as it does drawing the console); the callback logs
-//       a line and writes the newest line of the log's ring (or "nothing logged") to the file.
+//       faults inside a quiet-logging span; the callback logs and writes the ring's newest line.
 //   platform_child xinput <file>
 //       starts the XInput back end and writes "initialized=<0|1>" and every reported message to
 //       the file; the parent picks the DLL overrides.
@@ -49,19 +48,6 @@ __attribute__((noinline)) void CrashInOwnFrame() {
     *static_cast<volatile int*>(nullptr) = 1;
 }
 
-int Crash(const char* mode) {
-    memset(&g_program, 0, sizeof(g_program));
-    if (strcmp(mode, "callback") == 0) {
-        g_program.HandleCrash = WriteTrace;
-    } else if (strcmp(mode, "faulting") == 0) {
-        g_program.HandleCrash = FaultInCallback;
-    }
-    g_core.program = &g_program;
-    SetUnhandledExceptionFilter(CrashExceptionFilter);
-    CrashInOwnFrame();
-    return 0;
-}
-
 // What a program's crash callback typically does with the trace: log it.
 void LogTrace(const char* trace) {
     ZQI_LogFormat(LOG_LEVEL_SYSTEM, "crash trace of %u characters", static_cast<unsigned>(strlen(trace)));
@@ -70,17 +56,22 @@ void LogTrace(const char* trace) {
     Append("\n");
 }
 
-int CrashWhileQuiet() {
-    LogSettings settings = {};
-    settings.loggingEnabled = true;
-    ZQI_StartLog(ZQI_GetConsole(), settings);
+int Crash(const char* mode) {
     memset(&g_program, 0, sizeof(g_program));
-    g_program.HandleCrash = LogTrace;
+    if (strcmp(mode, "callback") == 0) {
+        g_program.HandleCrash = WriteTrace;
+    } else if (strcmp(mode, "faulting") == 0) {
+        g_program.HandleCrash = FaultInCallback;
+    } else if (strcmp(mode, "while-quiet") == 0) {
+        LogSettings settings = {};
+        settings.loggingEnabled = true;
+        ZQI_StartLog(ZQI_GetConsole(), settings);
+        g_program.HandleCrash = LogTrace;
+        ZQI_BeginQuietLogging();  // as the console's drawing does
+    }
     g_core.program = &g_program;
     SetUnhandledExceptionFilter(CrashExceptionFilter);
-    ZQI_BeginQuietLogging();
     CrashInOwnFrame();
-    ZQI_EndQuietLogging();
     return 0;
 }
 
@@ -113,13 +104,14 @@ int main(int argc, char** argv) {
     }
     if (argc == 3 && strcmp(argv[1], "crash-while-quiet") == 0) {
         g_file = argv[2];
-        return CrashWhileQuiet();
+        return Crash("while-quiet");
     }
     if (argc == 3 && strcmp(argv[1], "xinput") == 0) {
         g_file = argv[2];
         return StartXInput();
     }
-    fprintf(stderr, "usage: platform_child crash <callback|none|faulting> <file> | crash-while-quiet <file> | "
-                    "xinput <file>\n");
+    fprintf(stderr,
+            "usage: platform_child crash <callback|none|faulting> <file> | crash-while-quiet <file> | "
+            "xinput <file>\n");
     return 2;
 }

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -202,103 +204,46 @@ TEST_F(PopupTest, CancelEndsTheProcessWithoutRunningExitHandlers) {
         ::testing::ExitedWithCode(-1), "");
 }
 
-// A file beside the test executable, emptied.
-std::string FreshFileBesideTheTest(const char* name) {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));
-    std::string folder(path, length);
-    std::string file = folder.substr(0, folder.find_last_of("\\/") + 1) + name;
-    DeleteFileA(file.c_str());
-    return file;
-}
-
 std::string FileText(const std::string& path) {
-    std::string text;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return "<no file>";
-    }
-    char buffer[256];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof(buffer), file)) > 0) {
-        text.append(buffer, got);
-    }
-    fclose(file);
-    return text;
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-// Text written to a stream of the Universal C runtime (the shared runtime of libraries built with
-// current Microsoft compilers), left in its buffer; false when that runtime is not there.
-bool WriteThroughTheUniversalRuntime(const std::string& path, const char* text) {
-    HMODULE runtime = LoadLibraryA("ucrtbase.dll");
-    if (runtime == nullptr) {
-        return false;
-    }
-    typedef FILE*(__cdecl * OpenFunction)(const char*, const char*);
-    typedef int(__cdecl * PutsFunction)(const char*, FILE*);
-    OpenFunction openFile =
-        reinterpret_cast<OpenFunction>(reinterpret_cast<void*>(GetProcAddress(runtime, "fopen")));
-    PutsFunction putText =
-        reinterpret_cast<PutsFunction>(reinterpret_cast<void*>(GetProcAddress(runtime, "fputs")));
-    FILE* file = openFile != nullptr && putText != nullptr ? openFile(path.c_str(), "wb") : nullptr;
-    return file != nullptr && putText(text, file) >= 0;
+template <typename Function>
+Function Export(const char* library, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(LoadLibraryA(library), name)));
 }
 
-// Cancel ends the process without the exit handlers that would flush the C streams; what the
-// process wrote to them and had not flushed yet is written all the same: through the engine's
-// own runtime, and through another shared runtime loaded in the process (as a program library
-// built with another compiler has its streams there).
+// Terminating drops what the C streams still buffer: Cancel must flush those of the engine's own
+// runtime and of other shared runtimes (a program library built with another compiler uses one).
 TEST_F(PopupTest, CancelKeepsWhatTheCStreamsStillHeld) {
-    const std::string own = FreshFileBesideTheTest("zq-cancel-own-runtime.txt");
-    const std::string universal = FreshFileBesideTheTest("zq-cancel-universal-runtime.txt");
-    EXPECT_EXIT(
-        {
-            FILE* file = fopen(own.c_str(), "wb");
-            if (file == nullptr || fputs("written, never flushed", file) < 0 ||
-                !WriteThroughTheUniversalRuntime(universal, "held by the other runtime")) {
-                std::_Exit(3);
-            }
-            g_watch.press = IDCANCEL;
-            PopupMessage(POPUP_LEVEL_ERROR, "Cancel me.");
-        },
-        ::testing::ExitedWithCode(-1), "");
-    EXPECT_EQ("written, never flushed", FileText(own));
-    EXPECT_EQ("held by the other runtime", FileText(universal));
+    const std::string own = TestExecutableFolder() + "zq-cancel-own-runtime.txt";
+    const std::string universal = TestExecutableFolder() + "zq-cancel-universal-runtime.txt";
     DeleteFileA(own.c_str());
     DeleteFileA(universal.c_str());
-}
-
-// A stream another thread keeps locked (as one blocked reading from it does) cannot be flushed;
-// Cancel still ends the process.
-TEST_F(PopupTest, CancelEndsTheProcessWhileAnotherThreadHoldsAStream) {
-    const std::string path = FreshFileBesideTheTest("zq-cancel-held-stream.txt");
     EXPECT_EXIT(
         {
-            FILE* file = fopen(path.c_str(), "wb");
-            if (file == nullptr) {
-                std::_Exit(3);
-            }
-            fputs("held", file);
-            HANDLE locked = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-            // The runtime's own lock: the C library's header may put a lock of its own there.
-            typedef void(__cdecl * LockFunction)(FILE*);
-            LockFunction lockFile = reinterpret_cast<LockFunction>(
-                reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("msvcrt.dll"), "_lock_file")));
-            if (lockFile == nullptr) {
-                std::_Exit(4);
-            }
-            std::thread holder([file, locked, lockFile] {
-                lockFile(file);
-                SetEvent(locked);
-                Sleep(INFINITE);
-            });
-            holder.detach();
-            WaitForSingleObject(locked, INFINITE);
+            fputs("own runtime", fopen(own.c_str(), "wb"));
+            FILE* other = Export<decltype(&fopen)>("ucrtbase.dll", "fopen")(universal.c_str(), "wb");
+            Export<decltype(&fputs)>("ucrtbase.dll", "fputs")("universal runtime", other);
             g_watch.press = IDCANCEL;
             PopupMessage(POPUP_LEVEL_ERROR, "Cancel me.");
         },
         ::testing::ExitedWithCode(-1), "");
-    DeleteFileA(path.c_str());
+    EXPECT_EQ("own runtime", FileText(own));
+    EXPECT_EQ("universal runtime", FileText(universal));
+}
+
+// A stream whose lock another thread holds (here one that ended holding it) cannot be flushed;
+// Cancel still ends the process. The runtime's own lock: the header may put a lock of its own there.
+TEST_F(PopupTest, CancelEndsTheProcessWhileAnotherThreadHoldsAStream) {
+    EXPECT_EXIT(
+        {
+            std::thread(Export<decltype(&_lock_file)>("msvcrt.dll", "_lock_file"), stdout).join();
+            g_watch.press = IDCANCEL;
+            PopupMessage(POPUP_LEVEL_ERROR, "Cancel me.");
+        },
+        ::testing::ExitedWithCode(-1), "");
 }
 
 TEST_F(PopupTest, InstalledBoxServesTheCoresPopups) {
