@@ -214,25 +214,6 @@ std::string ZeroRowsPNG(uint32_t width, uint32_t height, uint32_t rowCount) {
            PNGChunk("IEND", "");
 }
 
-TestImage DecodePNGReference(const std::string& bytes) {
-    png_image png = {};
-    png.version = PNG_IMAGE_VERSION;
-    TestImage image;
-    if (!png_image_begin_read_from_memory(&png, bytes.data(), bytes.size())) {
-        return image;
-    }
-    png.format = PNG_FORMAT_RGBA;
-    std::vector<uint8_t> rgba(PNG_IMAGE_SIZE(png));
-    if (!png_image_finish_read(&png, nullptr, rgba.data(), 0, nullptr)) {
-        png_image_free(&png);
-        return image;
-    }
-    image.width = int32_t(png.width);
-    image.height = int32_t(png.height);
-    image.rgba = std::move(rgba);
-    return image;
-}
-
 std::string EncodeJPEG(const TestImage& image, int quality, bool progressive) {
     JPEGOptions options;
     options.quality = quality;

@@ -52,8 +52,6 @@ std::string EncodePNG(const TestImage& image, const PNGOptions& options = PNGOpt
 std::string BigEndian32(uint32_t value);
 std::string PNGChunk(const std::string& type, const std::string& data);
 std::string ZeroRowsPNG(uint32_t width, uint32_t height, uint32_t rowCount);
-// libpng's own decoding of PNG bytes to 8-bit RGBA; empty on failure.
-TestImage DecodePNGReference(const std::string& bytes);
 // Baseline, or progressive with libjpeg's standard scan script.
 std::string EncodeJPEG(const TestImage& image, int quality, bool progressive = false);
 struct JPEGOptions {
