@@ -154,9 +154,6 @@ TEST_F(HttpClientTest, OnlyAWholeHeaderWithAPlainLengthGivesABody) {
         {{HttpAnswer("HTTP/1.0 200 OK", {"Content-Length: 10", "Content-Length: 4"}, "0123456789")},
          HTTP_RESULT_LENGTH_MISMATCH,
          ""},
-        {{"HTTP/1.0 200 OK\r\nX-Pad: " + std::string(ZQI_HTTP_MAX_HEADER, 'p') + "\r\n\r\nbody"},
-         HTTP_RESULT_RECEIVE_FAILED,
-         ""},
         {huge, HTTP_RESULT_LENGTH_MISMATCH, ""},
     };
     std::vector<ScriptedAnswer> answers;
@@ -168,8 +165,12 @@ TEST_F(HttpClientTest, OnlyAWholeHeaderWithAPlainLengthGivesABody) {
         EXPECT_EQ(c.result, Get(server.Url("/x"))) << c.answer.bytes.substr(0, 50);
         EXPECT_EQ(c.body, Body()) << c.answer.bytes.substr(0, 50);
     }
+    // On a server of its own: the client hangs up on the rest of it, which can hold up the next answer.
+    TestHttpServer longHeader(
+        {{"HTTP/1.0 200 OK\r\nX-Pad: " + std::string(ZQI_HTTP_MAX_HEADER, 'p') + "\r\n\r\nbody"}});
+    EXPECT_EQ(HTTP_RESULT_RECEIVE_FAILED, Get(longHeader.Url("/x")));
     EXPECT_TRUE(
-        AnyLogContains("HttpTransfer: the header from '" + server.Url("/x") + "' has not ended within"));
+        AnyLogContains("HttpTransfer: the header from '" + longHeader.Url("/x") + "' has not ended within"));
 }
 
 TEST_F(HttpClientTest, ServerClosingDuringTheHeader) {
