@@ -186,16 +186,38 @@ TEST_F(HTTPSystemTest, TwoProcessesOpeningOneUrlBothGetTheWholeFile) {
 }
 
 #if defined(_WIN32)
+// Right after each store's rename, another instance of the engine replaces the cache file too.
+class ReplacedAgainSystem : public WindowsPOSIXSystem {
+public:
+    ReplacedAgainSystem() : WindowsPOSIXSystem(false) {}
+    bool ReplaceFile(SchemeId scheme, const char* source, const char* target, bool exchange) override {
+        const bool replaced = WindowsPOSIXSystem::ReplaceFile(scheme, source, target, exchange);
+        holds += replaced && hold.Start(target, 150) ? 1 : 0;
+        return replaced;
+    }
+    ExclusiveFileHold hold;
+    int holds = 0;
+};
+
 // Windows lets nobody open a cache file for the moment another instance replaces it; the file is
-// whole all the same, so the opening waits for it rather than failing.
+// whole all the same, so the opening waits for it, right after this download's store and when the
+// file was there already.
 TEST_F(HTTPSystemTest, ACacheFileBeingReplacedIsOpenedOnceItCanBe) {
-    const std::string url = "http://127.0.0.1:1/replaced.bin";  // never downloaded: it is cached
-    WriteNativeFile(CacheFile(url), "whole");
+    TestHttpServer server({{HttpAnswer("HTTP/1.0 200 OK", {"Content-Length: 5"}, "whole")}});
+    const std::string url = server.Url("/replaced.bin");
+    {
+        ReplacedAgainSystem cache;
+        HTTPSystem http(&cache);
+        File* file = http.OpenFile(SCHEME_HTTP, url.c_str(), FILE_MODE_READ);
+        EXPECT_EQ(1, cache.holds);
+        ASSERT_NE(nullptr, file) << "the opening right after the store failed";
+        EXPECT_EQ("whole", ReadAndClose(file));
+    }
     ExclusiveFileHold hold;
     ASSERT_TRUE(hold.Start(CacheFile(url), 150));
-    File* file = Http()->OpenFile(SCHEME_HTTP, url.c_str(), FILE_MODE_READ);
-    ASSERT_NE(nullptr, file);
-    EXPECT_EQ("whole", ReadAndClose(file));
+    File* again = Http()->OpenFile(SCHEME_HTTP, url.c_str(), FILE_MODE_READ);
+    ASSERT_NE(nullptr, again) << "the opening of the cached copy failed";
+    EXPECT_EQ("whole", ReadAndClose(again));
 }
 #endif
 

@@ -23,7 +23,8 @@ TEST(NativeCommitTest, AFlushCommitsWhatChangedSinceTheLastOneAndClosingAddsNoth
         {false, FILE_MODE_WRITE, "wf", 1},  {false, FILE_MODE_WRITE, "w", 0},
         {false, FILE_MODE_WRITE, "wff", 1}, {false, FILE_MODE_WRITE, "wfwf", 2},
         {false, FILE_MODE_WRITE, "f", 1},   {false, FILE_MODE_REWRITE, "wef", 1},
-        {false, FILE_MODE_READ, "f", 0},    {true, FILE_MODE_WRITE, "w", 1},
+        {false, FILE_MODE_READ, "f", 0},    {false, FILE_MODE_APPEND, "wf", 1},
+        {true, FILE_MODE_WRITE, "w", 1},
         {true, FILE_MODE_WRITE, "wf", 1},
     };
     TempFolder temp;

@@ -217,14 +217,17 @@ TEST_F(FontLoadingRaceTest, ALoadedFontAnswersOtherThreadsDuringARendererStopOrS
         ASSERT_GT(width, 0.0f);
         ResetRace(0, 1);  // the refresh asked for packs without being held
         std::thread asker;
+        std::atomic<int> asking(0);
         g_inPass = [&] {  // asks from inside the pass
             asker = std::thread([&] {
+                asking = 1;
                 EXPECT_NE(g_->GetFontGlyph(font, 'A'), nullptr);
                 EXPECT_EQ(font->loaded.load(), FONT_LOADED) << "answered before the pass was done";
                 EXPECT_EQ(g_->GetTextWidth(font, "%s", "AB"), width);
                 EXPECT_TRUE(g_->SaveFont(font, kCopy));
                 EXPECT_TRUE(g_->RefreshFont(font));
             });
+            EXPECT_TRUE(WaitFor(asking));
             std::this_thread::sleep_for(std::chrono::milliseconds(20));  // asked before the pass goes on
         };
         pass();

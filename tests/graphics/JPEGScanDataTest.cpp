@@ -125,6 +125,7 @@ TEST_F(JPEGScanDataTest, FilesThatEndEarlyOrCostMoreThanTheyHoldAreRefused) {
     const std::string progressive = Encode(image, true, false);
     const std::string restarts = Encode(image, false, false, 1, true);
     const std::string arithmetic = Encode(image, false, true);
+    const std::string arithmeticRestarts = Encode(image, false, true, 1, true);
     const std::vector<size_t> intervals = RestartMarkers(Data(restarts));
     ASSERT_EQ(5u, intervals.size());
     // The second of six restart intervals halved, the markers kept.
@@ -153,6 +154,7 @@ TEST_F(JPEGScanDataTest, FilesThatEndEarlyOrCostMoreThanTheyHoldAreRefused) {
         {"intervals-end-at-comment.jpg", Cut(restarts, intervals[2], Comment(20)), kEnds},
         // Arithmetic data (which may end early by right) whose bytes end inside a scan.
         {"arithmetic-cut.jpg", Cut(arithmetic, Data(arithmetic).size() / 2, "", true), kEnds},
+        {"arithmetic-intervals-end.jpg", Cut(arithmeticRestarts, RestartMarkers(Data(arithmeticRestarts))[2]), kEnds},
         // Padding and comments do not meet the floor of 1024 x 1024 (6144 bytes of baseline scan).
         {"padded-by-comment.jpg", Claiming(Cut(baseline, SIZE_MAX, Comment(12000)), 1024, 1024), kFloor},
         {"padded-after-end.jpg", Claiming(baseline, 1024, 1024) + std::string(12000, '\0'), kFloor},
