@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "../filesystem/TestHttpServer.h"
+#if defined(_WIN32)
+#include "DiskCommits.h"
+#endif
 #include "GraphicsTestSupport.h"
 #include "data/DataManager.h"
 #include "filesystem/FileSystemApi.h"
@@ -318,11 +321,16 @@ protected:
 };
 
 // The cache scheme's slot, for as long as it lives, holds a native system that calls opened()
-// right after each opening of a file for writing: what a reader would find if the writer stopped.
+// right after each opening of a file for writing (what a reader would find if the writer
+// stopped), and renaming() right before each rename.
 class ScopedWriteWatch : public ZQFileSystem::WindowsPOSIXSystem {
 public:
-    explicit ScopedWriteWatch(const std::function<void()>& opened)
-        : WindowsPOSIXSystem(false), opened_(opened), saved_(ZQI_GetFileSystem(SCHEME_CACHE)) {
+    explicit ScopedWriteWatch(
+        const std::function<void()>& opened, const std::function<void()>& renaming = [] {})
+        : WindowsPOSIXSystem(false),
+          opened_(opened),
+          renaming_(renaming),
+          saved_(ZQI_GetFileSystem(SCHEME_CACHE)) {
         ZQI_SetFileSystem(SCHEME_CACHE, this);
     }
     ~ScopedWriteWatch() override { ZQI_SetFileSystem(SCHEME_CACHE, saved_); }
@@ -335,9 +343,14 @@ public:
         }
         return file;
     }
+    bool ReplaceFile(SchemeId scheme, const char* source, const char* target, bool exchange) override {
+        renaming_();
+        return WindowsPOSIXSystem::ReplaceFile(scheme, source, target, exchange);
+    }
 
 private:
     std::function<void()> opened_;
+    std::function<void()> renaming_;
     ZQFileSystem::System* saved_;
 };
 
@@ -376,6 +389,23 @@ TEST_F(HttpImageTest, TheCacheFileOnlyEverAppearsComplete) {
     EXPECT_EQ(1, writes);
     EXPECT_EQ(png, ReadNativeFile(cacheFile));
 }
+
+#if defined(_WIN32)
+// A rename that reaches the disk before the data would leave, after a power cut, an empty or cut
+// cache file that every later load serves as the image.
+TEST_F(HttpImageTest, TheCacheFileIsOnTheDiskBeforeItTakesItsName) {
+    const std::string png = EncodePNG(PatternImage(5, 3, 4, false));
+    TestHttpServer server(
+        {{HttpAnswer("HTTP/1.0 200 OK", {"Content-Length: " + std::to_string(png.size())}, png)}});
+    EngineTest::ScopedDiskCommitCounter commits;
+    ASSERT_GT(commits.RedirectedEntries(), 0);
+    std::vector<int> commitsAtRename;
+    ScopedWriteWatch watch([] {}, [&] { commitsAtRename.push_back(commits.Count()); });
+    EXPECT_NE(nullptr, Get(server.Url("/pics/committed.png"))->pixels);
+    EXPECT_EQ(std::vector<int>{1}, commitsAtRename);
+    EXPECT_EQ(1, commits.Count());
+}
+#endif
 
 // Servers commonly send "X-Content-Type-Options" before "Content-Type".
 TEST_F(HttpImageTest, HeaderFieldsAreFoundByTheirWholeNames) {
