@@ -9,6 +9,7 @@ namespace {
 const uint32_t kInitialHeaderCapacity = 512;
 const int32_t kStatusSearchWindow = 16;
 const int32_t kStatusMaxCharacters = 7;
+const char kContentLength[] = "Content-Length";
 
 }  // namespace
 
@@ -49,71 +50,79 @@ bool HttpHeaderText::Append(char byte) {
     return false;
 }
 
-int32_t ZQI_ParseHttpStatus(const char* header) {
-    if (header == nullptr) {
-        return 0;
-    }
-    const char* version = strstr(header, "HTTP/");
-    if (version == nullptr) {
-        return 0;
-    }
-    const char* blank = nullptr;
-    for (int32_t i = 0; i < kStatusSearchWindow && version[i] != '\0'; ++i) {
-        if (version[i] == ' ') {
-            blank = version + i;
-            break;
-        }
-    }
-    if (blank == nullptr) {
-        return 0;
-    }
-    // Digits only: a sign would turn a malformed line into one of the client's own error codes.
-    int32_t status = 0;
-    for (int32_t i = 1; i <= kStatusMaxCharacters && blank[i] >= '0' && blank[i] <= '9'; ++i) {
-        status = status * 10 + (blank[i] - '0');
-    }
-    return status;
-}
-
 namespace {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
+// Bytes that no status and no field value holds: the C0 controls other than the tab, and DEL.
+bool IsControl(char c) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    return (byte < 0x20 && c != '\t') || byte == 0x7F;
+}
+
 char LowerCase(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// The start of the line after the one that line is in; null after the last line.
-const char* NextLine(const char* line) {
-    const char* end = strchr(line, '\n');
-    return end != nullptr ? end + 1 : nullptr;
+// True where a line ends at c: its "\n", or a "\r" right before it (or before the text's end,
+// where a header cut short stops).
+bool IsLineEnd(const char* c, const char* textEnd) {
+    return *c == '\n' || (*c == '\r' && (c + 1 == textEnd || c[1] == '\n'));
 }
 
-// The value of the field name when the line is that field (see ZQI_FindHttpHeaderValue): its
-// start and length, blanks around it left out.
-bool MatchField(const char* line, const char* name, const char** value, size_t* length) {
-    size_t i = 0;
-    for (; name[i] != '\0'; ++i) {
-        if (LowerCase(line[i]) != LowerCase(name[i])) {
+// One line of the header's bytes.
+struct Line {
+    const char* start;
+    const char* end;   // where its content ends: at its line end, or at the text's end
+    const char* next;  // the next line's start; null after the last line
+};
+
+Line LineAt(const char* start, const char* textEnd) {
+    Line line;
+    line.start = start;
+    const char* newline = static_cast<const char*>(memchr(start, '\n', static_cast<size_t>(textEnd - start)));
+    line.end = newline != nullptr ? newline : textEnd;
+    line.next = newline != nullptr ? newline + 1 : nullptr;
+    if (line.end > start && line.end[-1] == '\r') {
+        --line.end;
+    }
+    return line;
+}
+
+// The bytes at text (up to end) begin with name, letters in any case; *after is where it ends.
+bool StartsWithName(const char* text, const char* end, const char* name, const char** after) {
+    for (; *name != '\0'; ++name, ++text) {
+        if (text == end || LowerCase(*text) != LowerCase(*name)) {
             return false;
         }
     }
-    if (line[i] != ':') {
-        return false;
-    }
-    const char* start = line + i + 1;
-    while (IsBlank(*start)) {
+    *after = text;
+    return true;
+}
+
+// A field's value: from valueStart (after its ":") to the end of its line, blanks around it left
+// out. False when it holds a control byte or goes on in a folded line (the next line begins with
+// a blank): a reader stopping at that byte or at that line's end would take another value.
+bool TakeValue(const Line& line, const char* valueStart, const char* textEnd, const char** value,
+               size_t* length) {
+    const char* start = valueStart;
+    const char* stop = line.end;
+    while (start < stop && IsBlank(*start)) {
         ++start;
     }
-    size_t count = strcspn(start, "\r\n");
-    while (count > 0 && IsBlank(start[count - 1])) {
-        --count;
+    while (stop > start && IsBlank(stop[-1])) {
+        --stop;
     }
     *value = start;
-    *length = count;
-    return true;
+    *length = static_cast<size_t>(stop - start);
+    for (const char* c = start; c < stop; ++c) {
+        if (IsControl(*c)) {
+            return false;
+        }
+    }
+    return line.next == nullptr || line.next == textEnd || !IsBlank(*line.next);
 }
 
 // The value of one Content-Length field as a number: decimal digits only, at least one, no
@@ -137,48 +146,137 @@ bool ParsePlainNumber(const char* text, size_t length, int64_t* number) {
     return true;
 }
 
-}  // namespace
-
-bool ZQI_FindHttpHeaderValue(const char* header, const char* name, String& value) {
-    value = "";
-    if (header == nullptr || name == nullptr || name[0] == '\0') {
-        return false;
+// The ":" after the name Content-Length at text and any blanks: a field to a reader that starts
+// one there. Null when the bytes there are no such name.
+const char* ContentLengthColon(const char* text, const char* textEnd) {
+    const char* colon = nullptr;
+    if (!StartsWithName(text, textEnd, kContentLength, &colon)) {
+        return nullptr;
     }
-    // The first line is the status line, never a field.
-    for (const char* line = NextLine(header); line != nullptr; line = NextLine(line)) {
-        const char* start = nullptr;
-        size_t length = 0;
-        if (MatchField(line, name, &start, &length)) {
-            value.Format("%.*s", static_cast<int>(length), start);
-            return true;
-        }
+    while (colon < textEnd && IsBlank(*colon)) {
+        ++colon;
     }
-    return false;
+    return colon < textEnd && *colon == ':' ? colon : nullptr;
 }
 
-HttpContentLength ZQI_ParseHttpContentLength(const char* header, int64_t* length) {
+const char* FindBytes(const char* text, const char* textEnd, const char* wanted) {
+    const size_t length = strlen(wanted);
+    for (const char* c = text; static_cast<size_t>(textEnd - c) >= length; ++c) {
+        if (memcmp(c, wanted, length) == 0) {
+            return c;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+int32_t ZQI_ParseHttpStatus(const char* header, size_t length) {
+    if (header == nullptr) {
+        return 0;
+    }
+    const char* textEnd = header + length;
+    const char* version = FindBytes(header, textEnd, "HTTP/");
+    if (version == nullptr) {
+        return 0;
+    }
+    // The blank is looked for on the status line only: a control byte (its end, a NUL) stops it.
+    const char* blank = nullptr;
+    for (int32_t i = 0; i < kStatusSearchWindow && version + i < textEnd && !IsControl(version[i]); ++i) {
+        if (version[i] == ' ') {
+            blank = version + i;
+            break;
+        }
+    }
+    if (blank == nullptr) {
+        return 0;
+    }
+    // Digits only: a sign would turn a malformed line into one of the client's own error codes.
+    int32_t status = 0;
+    const char* digit = blank + 1;
+    for (int32_t i = 0; i < kStatusMaxCharacters && digit < textEnd && *digit >= '0' && *digit <= '9';
+         ++i, ++digit) {
+        status = status * 10 + (*digit - '0');
+    }
+    // Digits cut short by a bare CR or a NUL are not a status the server sent.
+    if (digit < textEnd && IsControl(*digit) && !IsLineEnd(digit, textEnd)) {
+        return 0;
+    }
+    return status;
+}
+
+HttpField ZQI_FindHttpHeaderValue(const char* header, size_t length, const char* name, String& value) {
+    value = "";
+    if (header == nullptr || name == nullptr || name[0] == '\0') {
+        return HTTP_FIELD_ABSENT;
+    }
+    const char* textEnd = header + length;
+    // The first line is the status line, never a field.
+    for (const char* start = LineAt(header, textEnd).next; start != nullptr;) {
+        const Line line = LineAt(start, textEnd);
+        start = line.next;
+        const char* after = nullptr;
+        if (!StartsWithName(line.start, line.end, name, &after) || after == line.end || *after != ':') {
+            continue;
+        }
+        const char* text = nullptr;
+        size_t count = 0;
+        if (!TakeValue(line, after + 1, textEnd, &text, &count)) {
+            return HTTP_FIELD_MALFORMED;
+        }
+        value.Format("%.*s", static_cast<int>(count), text);
+        return HTTP_FIELD_FOUND;
+    }
+    return HTTP_FIELD_ABSENT;
+}
+
+HttpContentLength ZQI_ParseHttpContentLength(const char* header, size_t length, int64_t* out) {
     if (header == nullptr) {
         return HTTP_LENGTH_ABSENT;
     }
+    const char* textEnd = header + length;
     bool found = false;
     int64_t agreed = 0;
-    for (const char* line = NextLine(header); line != nullptr; line = NextLine(line)) {
-        const char* start = nullptr;
-        size_t count = 0;
-        if (!MatchField(line, "Content-Length", &start, &count)) {
+    for (const char* start = LineAt(header, textEnd).next; start != nullptr;) {
+        const Line line = LineAt(start, textEnd);
+        start = line.next;
+        const char* name = line.start;
+        while (name < line.end && IsBlank(*name)) {
+            ++name;
+        }
+        const char* colon = ContentLengthColon(name, line.end);
+        if (colon == nullptr) {
             continue;
         }
+        if (name != line.start || colon != name + strlen(kContentLength)) {
+            return HTTP_LENGTH_INVALID;  // blanks before the name or its ":"
+        }
+        const char* text = nullptr;
+        size_t count = 0;
         int64_t number = 0;
-        if (!ParsePlainNumber(start, count, &number) || (found && number != agreed)) {
+        if (!TakeValue(line, colon + 1, textEnd, &text, &count) || !ParsePlainNumber(text, count, &number) ||
+            (found && number != agreed)) {
             return HTTP_LENGTH_INVALID;
         }
         found = true;
         agreed = number;
     }
+    // A reader that ends lines at a bare CR would find a field right after it.
+    for (const char* c = header; c < textEnd; ++c) {
+        if (*c == '\r' && !IsLineEnd(c, textEnd)) {
+            const char* name = c + 1;
+            while (name < textEnd && IsBlank(*name)) {
+                ++name;
+            }
+            if (ContentLengthColon(name, textEnd) != nullptr) {
+                return HTTP_LENGTH_INVALID;
+            }
+        }
+    }
     if (!found) {
         return HTTP_LENGTH_ABSENT;
     }
-    *length = agreed;
+    *out = agreed;
     return HTTP_LENGTH_GIVEN;
 }
 

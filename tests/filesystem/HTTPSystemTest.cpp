@@ -90,6 +90,26 @@ TEST_F(HTTPSystemTest, FailedDownloadsLeaveNoCacheFile) {
     EXPECT_FALSE(NativeFileExists(CacheFile(cut)));
 }
 
+// A Content-Length that is not one plain number up to the end of its line fails the download:
+// the body it came with may be cut, so nothing is cached.
+TEST_F(HTTPSystemTest, ADownloadWithAnUnclearLengthCachesNothing) {
+    const std::string nul(1, '\0');
+    const std::vector<std::string> fields = {
+        "Content-Length: 4\r10", "X-Note: a" + nul + "b\r\nContent-Length: 10", "Content-Length: 1\r\n 0"};
+    std::vector<ScriptedAnswer> answers;
+    for (const std::string& field : fields) {
+        answers.push_back({"HTTP/1.0 200 OK\r\n" + field + "\r\n\r\n0123"});
+    }
+    TestHttpServer server(answers);
+    for (size_t i = 0; i < fields.size(); ++i) {
+        SCOPED_TRACE(::testing::PrintToString(fields[i]));
+        const std::string url = server.Url("/unclear" + std::to_string(i) + ".bin");
+        EXPECT_EQ(nullptr, Http()->OpenFile(SCHEME_HTTP, url.c_str(), FILE_MODE_READ));
+        EXPECT_TRUE(AnyPrintContains("File System: failed to download file '" + url + "' (status -8)."));
+    }
+    EXPECT_EQ(std::vector<std::string>{}, CacheFolderFiles());
+}
+
 // A store that fails (the disk is full) leaves neither the cache file nor its temporary behind.
 TEST_F(HTTPSystemTest, AFailedStoreLeavesNoTemporary) {
     TestHttpServer server({{HttpAnswer("HTTP/1.0 200 OK", {"Content-Length: 7"}, "picture")}});

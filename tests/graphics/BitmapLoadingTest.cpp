@@ -407,18 +407,25 @@ TEST_F(HttpImageTest, TheCacheFileIsOnTheDiskBeforeItTakesItsName) {
 }
 #endif
 
-// Servers commonly send "X-Content-Type-Options" before "Content-Type".
+// Servers commonly send "X-Content-Type-Options" before "Content-Type". The fields are read from
+// the bytes the server sent: a NUL in an earlier field hides none, and a type cut by a bare CR is
+// no type.
 TEST_F(HttpImageTest, HeaderFieldsAreFoundByTheirWholeNames) {
     const TestImage image = PatternImage(4, 5, 6, true);
     const std::string png = EncodePNG(image);
     const std::string kilobyte(1024, 'k');
     TestHttpServer server(
         {{HttpAnswer("HTTP/1.0 200 OK", {"X-Content-Type-Options: nosniff", "content-type: image/png"}, png)},
-         {HttpAnswer("HTTP/1.0 200 OK", {"X-Content-Length: 4096", "Content-Length: 2048"}, kilobyte)}});
+         {HttpAnswer("HTTP/1.0 200 OK", {"X-Content-Length: 4096", "Content-Length: 2048"}, kilobyte)},
+         {HttpAnswer("HTTP/1.0 200 OK", {std::string("X-Note: a\0b", 11), "Content-Type: image/png"}, png)},
+         {HttpAnswer("HTTP/1.0 200 OK", {"Content-Type: image/png\rtext/html"}, png)}});
     ASSERT_TRUE(server.IsListening());
     EXPECT_TRUE(PixelsEqual(Get(server.Url("/typed")), image));
     EXPECT_EQ(nullptr, Get(server.Url("/half.png"))->pixels);
     EXPECT_TRUE(Logged("Download not complete (50% of 2.0KB done, ret -8). Not saving."));
+    EXPECT_TRUE(PixelsEqual(Get(server.Url("/after-a-nul")), image));
+    EXPECT_EQ(nullptr, Get(server.Url("/cut-type"))->pixels);
+    EXPECT_TRUE(Logged("ZQI_LoadBitmapHTTP: Unknown image type. Header:"));
 }
 
 TEST_F(HttpImageTest, ContentTypeNamesFilesWithoutExtension) {
