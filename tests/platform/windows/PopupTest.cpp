@@ -235,15 +235,26 @@ TEST_F(PopupTest, CancelKeepsWhatTheCStreamsStillHeld) {
 }
 
 // A stream whose lock another thread holds (here one that ended holding it) cannot be flushed;
-// Cancel still ends the process. The runtime's own lock: the header may put a lock of its own there.
+// Cancel still ends the process, and that stream costs only itself: the streams after it in its
+// runtime and those of other runtimes keep what they held. The runtime's own lock: the header
+// may put a lock of its own there.
 TEST_F(PopupTest, CancelEndsTheProcessWhileAnotherThreadHoldsAStream) {
+    const std::string own = TestExecutableFolder() + "zq-cancel-held-own-runtime.txt";
+    const std::string universal = TestExecutableFolder() + "zq-cancel-held-universal-runtime.txt";
+    DeleteFileA(own.c_str());
+    DeleteFileA(universal.c_str());
     EXPECT_EXIT(
         {
+            fputs("own runtime", fopen(own.c_str(), "wb"));
+            FILE* other = Export<decltype(&fopen)>("ucrtbase.dll", "fopen")(universal.c_str(), "wb");
+            Export<decltype(&fputs)>("ucrtbase.dll", "fputs")("universal runtime", other);
             std::thread(Export<decltype(&_lock_file)>("msvcrt.dll", "_lock_file"), stdout).join();
             g_watch.press = IDCANCEL;
             PopupMessage(POPUP_LEVEL_ERROR, "Cancel me.");
         },
         ::testing::ExitedWithCode(-1), "");
+    EXPECT_EQ("own runtime", FileText(own));
+    EXPECT_EQ("universal runtime", FileText(universal));
 }
 
 TEST_F(PopupTest, InstalledBoxServesTheCoresPopups) {
