@@ -310,8 +310,7 @@ bool FollowRedirect(const Exchange& exchange, const HttpHeaderText& header, int3
     String location;
     const HttpField field = ZQI_FindHttpHeaderValue(header.Text(), header.Length(), "Location", location);
     if (field == HTTP_FIELD_MALFORMED) {
-        // The part before a bare CR or a NUL, or the first line of a folded value, is not
-        // where the server sends the client.
+        // The part before a bare CR or a NUL is not where the server sends the client.
         ZQI_FileSystemLog(
             1, "HttpTransfer: the Location of the answer from '%s' is not one URL; not forwarding.",
             exchange.url);

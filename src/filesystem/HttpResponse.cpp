@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "filesystem/FileSystemServices.h"
+
 namespace {
 
 const uint32_t kInitialHeaderCapacity = 512;
@@ -66,10 +68,20 @@ char LowerCase(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// True where a line ends at c: its "\n", or a "\r" right before it (or before the text's end,
-// where a header cut short stops).
+// Where the "\r"s from c on end (c itself when there is none).
+const char* SkipCarriageReturns(const char* c, const char* textEnd) {
+    while (c < textEnd && *c == '\r') {
+        ++c;
+    }
+    return c;
+}
+
+// True where a line ends at c: its "\n", or "\r"s right before it (or before the text's end, where
+// a header cut short stops). The header reader counts no "\r" in a line, so the lines of a server
+// that writes them through a text-mode stream ("\r\r\n") end here as well.
 bool IsLineEnd(const char* c, const char* textEnd) {
-    return *c == '\n' || (*c == '\r' && (c + 1 == textEnd || c[1] == '\n'));
+    const char* after = SkipCarriageReturns(c, textEnd);
+    return after == textEnd || *after == '\n';
 }
 
 // One line of the header's bytes.
@@ -85,7 +97,7 @@ Line LineAt(const char* start, const char* textEnd) {
     const char* newline = static_cast<const char*>(memchr(start, '\n', static_cast<size_t>(textEnd - start)));
     line.end = newline != nullptr ? newline : textEnd;
     line.next = newline != nullptr ? newline + 1 : nullptr;
-    if (line.end > start && line.end[-1] == '\r') {
+    while (line.end > start && line.end[-1] == '\r') {
         --line.end;
     }
     return line;
@@ -102,27 +114,84 @@ bool StartsWithName(const char* text, const char* end, const char* name, const c
     return true;
 }
 
-// A field's value: from valueStart (after its ":") to the end of its line, blanks around it left
-// out. False when it holds a control byte or goes on in a folded line (the next line begins with
-// a blank): a reader stopping at that byte or at that line's end would take another value.
-bool TakeValue(const Line& line, const char* valueStart, const char* textEnd, const char** value,
-               size_t* length) {
-    const char* start = valueStart;
-    const char* stop = line.end;
-    while (start < stop && IsBlank(*start)) {
-        ++start;
+// The part of a value from start to stop without the blanks around it; false when it holds a
+// control byte (a bare CR, a NUL): a reader stopping at that byte would take another value.
+bool TrimValuePart(const char** start, const char** stop) {
+    while (*start < *stop && IsBlank(**start)) {
+        ++*start;
     }
-    while (stop > start && IsBlank(stop[-1])) {
-        --stop;
+    while (*stop > *start && IsBlank((*stop)[-1])) {
+        --*stop;
     }
-    *value = start;
-    *length = static_cast<size_t>(stop - start);
-    for (const char* c = start; c < stop; ++c) {
+    for (const char* c = *start; c < *stop; ++c) {
         if (IsControl(*c)) {
             return false;
         }
     }
-    return line.next == nullptr || line.next == textEnd || !IsBlank(*line.next);
+    return true;
+}
+
+// True when the line at start goes on with the value before it (it begins with a blank).
+bool IsFoldedLine(const char* start, const char* textEnd) {
+    return start != nullptr && start < textEnd && IsBlank(*start);
+}
+
+// A folded value: its parts (from valueStart, then each folded line) joined by one blank each,
+// parts of blanks only adding nothing. The joined value is never longer than the lines it spans.
+bool JoinFoldedValue(const Line& line, const char* valueStart, const char* textEnd, String& value) {
+    const char* spanEnd = line.end;
+    for (Line part = line; IsFoldedLine(part.next, textEnd);) {
+        part = LineAt(part.next, textEnd);
+        spanEnd = part.end;
+    }
+    char* joined = static_cast<char*>(malloc(static_cast<size_t>(spanEnd - valueStart) + 1));
+    if (joined == nullptr) {
+        ZQI_FileSystemLog(2, "JoinFoldedValue: out of memory.");
+        return false;
+    }
+    size_t length = 0;
+    bool clean = true;
+    Line part = line;
+    for (const char* start = valueStart;; start = part.start) {
+        const char* stop = part.end;
+        if (!TrimValuePart(&start, &stop)) {
+            clean = false;
+            break;
+        }
+        if (start < stop) {
+            if (length > 0) {
+                joined[length++] = ' ';
+            }
+            memcpy(joined + length, start, static_cast<size_t>(stop - start));
+            length += static_cast<size_t>(stop - start);
+        }
+        if (!IsFoldedLine(part.next, textEnd)) {
+            break;
+        }
+        part = LineAt(part.next, textEnd);
+    }
+    if (clean) {
+        value.Format("%.*s", static_cast<int>(length), joined);
+    }
+    free(joined);
+    return clean;
+}
+
+// A field's value: from valueStart (after its ":") to the end of its line, without the blanks
+// around it. HTTP/1.0 lets a value go on in the lines after it that begin with a blank; each such
+// fold reads as one blank. False, with value empty, when it holds a control byte (see
+// TrimValuePart).
+bool TakeValue(const Line& line, const char* valueStart, const char* textEnd, String& value) {
+    value = "";
+    if (IsFoldedLine(line.next, textEnd)) {
+        return JoinFoldedValue(line, valueStart, textEnd, value);
+    }
+    const char* stop = line.end;
+    if (!TrimValuePart(&valueStart, &stop)) {
+        return false;
+    }
+    value.Format("%.*s", static_cast<int>(stop - valueStart), valueStart);
+    return true;
 }
 
 // The value of one Content-Length field as a number: decimal digits only, at least one, no
@@ -219,13 +288,7 @@ HttpField ZQI_FindHttpHeaderValue(const char* header, size_t length, const char*
         if (!StartsWithName(line.start, line.end, name, &after) || after == line.end || *after != ':') {
             continue;
         }
-        const char* text = nullptr;
-        size_t count = 0;
-        if (!TakeValue(line, after + 1, textEnd, &text, &count)) {
-            return HTTP_FIELD_MALFORMED;
-        }
-        value.Format("%.*s", static_cast<int>(count), text);
-        return HTTP_FIELD_FOUND;
+        return TakeValue(line, after + 1, textEnd, value) ? HTTP_FIELD_FOUND : HTTP_FIELD_MALFORMED;
     }
     return HTTP_FIELD_ABSENT;
 }
@@ -251,26 +314,33 @@ HttpContentLength ZQI_ParseHttpContentLength(const char* header, size_t length, 
         if (name != line.start || colon != name + strlen(kContentLength)) {
             return HTTP_LENGTH_INVALID;  // blanks before the name or its ":"
         }
-        const char* text = nullptr;
-        size_t count = 0;
+        String text;
         int64_t number = 0;
-        if (!TakeValue(line, colon + 1, textEnd, &text, &count) || !ParsePlainNumber(text, count, &number) ||
+        if (!TakeValue(line, colon + 1, textEnd, text) ||
+            !ParsePlainNumber(text.CStr(), static_cast<size_t>(text.Length()), &number) ||
             (found && number != agreed)) {
             return HTTP_LENGTH_INVALID;
         }
         found = true;
         agreed = number;
     }
-    // A reader that ends lines at a bare CR would find a field right after it.
-    for (const char* c = header; c < textEnd; ++c) {
-        if (*c == '\r' && !IsLineEnd(c, textEnd)) {
-            const char* name = c + 1;
-            while (name < textEnd && IsBlank(*name)) {
-                ++name;
-            }
-            if (ContentLengthColon(name, textEnd) != nullptr) {
-                return HTTP_LENGTH_INVALID;
-            }
+    // A reader that ends lines at a bare CR would find a field right after it. A run of "\r"s is
+    // passed in one step, so the search stays linear.
+    for (const char* c = header; c < textEnd;) {
+        if (*c != '\r') {
+            ++c;
+            continue;
+        }
+        const char* name = SkipCarriageReturns(c, textEnd);
+        c = name;
+        if (name == textEnd || *name == '\n') {
+            continue;  // the line's end
+        }
+        while (name < textEnd && IsBlank(*name)) {
+            ++name;
+        }
+        if (ContentLengthColon(name, textEnd) != nullptr) {
+            return HTTP_LENGTH_INVALID;
         }
     }
     if (!found) {

@@ -39,8 +39,9 @@ private:
 };
 
 // The parsers below read the header's bytes as the server sent them, length given: a NUL is a
-// byte like any other and hides nothing after it. A line ends at its "\n" (a "\r" right before
-// it belongs to the ending); a "\r" anywhere else (a bare CR) is part of the line.
+// byte like any other and hides nothing after it. A line ends at its "\n"; the "\r"s right before
+// it belong to the ending (as the header reader counts none, "\r\r\n" ends a line too); a "\r"
+// anywhere else (a bare CR) is part of the line.
 
 // The status: after "HTTP/", skip to just after the first blank within the next 16 bytes of its
 // line; the digits that follow (at most 7) form the number. 0 without "HTTP/", without that
@@ -53,15 +54,16 @@ enum HttpField : int32_t {
     HTTP_FIELD_ABSENT = 0,
     HTTP_FIELD_FOUND = 1,     // one value, in value
     HTTP_FIELD_MALFORMED = 2  // the field is there, but its value holds a control byte (a bare CR,
-                              // a NUL) or goes on in a folded line: no one value the server sent,
-                              // and a reader that stopped short of its end would take another
+                              // a NUL): no one value the server sent, and a reader that stopped
+                              // at that byte would take another
 };
 // The value of the field name: a line after the status line that begins with the whole name
 // (letters in any case) and a ":" right after it; the value is the rest of that line without
-// the blanks (spaces, tabs) around it. The first such line counts. Another field whose name
-// merely contains name ("X-Original-Content-Length" for "Content-Length"), a folded line, or a
-// name with a blank before its ":" is not it. value is empty unless the result is
-// HTTP_FIELD_FOUND.
+// the blanks (spaces, tabs) around it. HTTP/1.0 lets a value go on in the lines after it that
+// begin with a blank: each such fold reads as one blank. The first such field counts. Another
+// field whose name merely contains name ("X-Original-Content-Length" for "Content-Length"), a
+// folded line, or a name with a blank before its ":" is not it. value is empty unless the result
+// is HTTP_FIELD_FOUND.
 HttpField ZQI_FindHttpHeaderValue(const char* header, size_t length, const char* name, String& value);
 
 // What the header says about the body's length.
@@ -69,10 +71,10 @@ enum HttpContentLength : int32_t {
     HTTP_LENGTH_ABSENT = 0,  // no Content-Length field: the body runs until the server closes
     HTTP_LENGTH_GIVEN = 1,   // one length, in *out
     HTTP_LENGTH_INVALID = 2  // a value that is not one plain decimal number up to the end of its
-                             // line (signs, lists, text, nothing, control bytes, a folded line,
-                             // beyond INT64_MAX), fields that disagree, or a Content-Length that
-                             // some reader would see and another would not: the body's end is
-                             // unknown, so no body can be taken for whole
+                             // line (signs, lists, text, nothing, control bytes, a second number
+                             // in a folded line, beyond INT64_MAX), fields that disagree, or a
+                             // Content-Length that some reader would see and another would not:
+                             // the body's end is unknown, so no body can be taken for whole
 };
 // Every Content-Length field of the header (see ZQI_FindHttpHeaderValue); *out is set only
 // for HTTP_LENGTH_GIVEN. Repeated fields with the same number count as one. The name anywhere

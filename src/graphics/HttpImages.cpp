@@ -72,7 +72,7 @@ const char* HeaderText(const zq_buffer_t* header, size_t* length) {
 }
 
 // The extension the reply's Content-Type gives a URL that had none; false (reported) otherwise.
-// A value cut by a control byte or folded is no type the server sent.
+// A value cut by a control byte is no type the server sent.
 bool ExtensionFromContentType(const zq_buffer_t* header, const char** extension) {
     size_t length = 0;
     const char* text = HeaderText(header, &length);

@@ -212,8 +212,8 @@ TEST_F(HttpClientTest, AContentLengthIsAPlainNumberUpToTheEndOfItsLine) {
 }
 
 // A redirect is followed only to one URL up to the end of its Location line: not to the part
-// before a bare CR or a NUL, nor to the first line of a folded value; and a NUL in an earlier
-// field hides no Location.
+// before a bare CR or a NUL; a folded value is followed whole, never to its first line alone; and
+// a NUL in an earlier field hides no Location.
 TEST_F(HttpClientTest, ALocationIsOneUrlUpToTheEndOfItsLine) {
     const std::string nul(1, '\0');
     const std::string moved = HttpAnswer("HTTP/1.0 200 OK", {}, "moved here");
@@ -225,7 +225,7 @@ TEST_F(HttpClientTest, ALocationIsOneUrlUpToTheEndOfItsLine) {
     } cases[] = {
         {"Location: " + location + "\rx\r\n", 302},
         {"Location: " + location + nul + "x\r\n", 302},
-        {"Location: " + location + "\r\n /more\r\n", 302},
+        {"Location: " + location + "\r\n /more\r\n", 200},
         {"X-Note: a" + nul + "\r\nLocation: " + location + "\r\n", 200},
     };
     std::vector<ScriptedAnswer> answers;
@@ -239,9 +239,22 @@ TEST_F(HttpClientTest, ALocationIsOneUrlUpToTheEndOfItsLine) {
         EXPECT_EQ(c.result == 200 ? "moved here" : "old", Body());
     }
     target.Stop();
-    EXPECT_EQ(1u, target.Requests().size());
+    const std::vector<std::string> requests = target.Requests();
+    ASSERT_EQ(2u, requests.size());
+    EXPECT_EQ(0u, requests[0].find("GET /new /more HTTP/1.0\r\n"));
+    EXPECT_EQ(0u, requests[1].find("GET /new HTTP/1.0\r\n"));
     EXPECT_TRUE(AnyLogContains("HttpTransfer: the Location of the answer from '" + origin.Url("/old") +
                                "' is not one URL; not forwarding."));
+}
+
+// A server that writes its lines through a text-mode stream ends each with "\r\r\n": its status
+// and its length are read as any other's, so a whole body is taken and a cut one is not.
+TEST_F(HttpClientTest, LinesEndingInTwoCarriageReturnsAreReadAsAnyOthers) {
+    TestHttpServer server({{"HTTP/1.0 200\r\r\nContent-Length: 4\r\r\n\r\r\nbody"},
+                           {"HTTP/1.0 200 OK\r\r\nContent-Length: 10\r\r\n\r\r\nbody"}});
+    EXPECT_EQ(200, Get(server.Url("/whole")));
+    EXPECT_EQ("body", Body());
+    EXPECT_EQ(HTTP_RESULT_LENGTH_MISMATCH, Get(server.Url("/cut")));
 }
 
 TEST_F(HttpClientTest, ServerClosingDuringTheHeader) {

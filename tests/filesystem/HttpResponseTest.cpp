@@ -103,9 +103,9 @@ TEST(HttpResponseTest, LocationAndContentLength) {
 
 // A field counts only by its whole name at the start of a line after the status line, in any
 // case, and only one plain number is a length ("X-Original-Content-Length: 4" once cut bodies).
-// The number runs to the end of its line: a bare CR, a NUL or a folded line in it, or a
-// Content-Length that a reader taking a bare CR for a line's end, or ignoring blanks, would see
-// where others see none, leave the length unknown. A NUL elsewhere hides no field.
+// The number runs to the end of its line: a bare CR, a NUL or a second number in a folded line,
+// or a Content-Length that a reader taking a bare CR for a line's end, or ignoring blanks, would
+// see where others see none, leave the length unknown. A NUL elsewhere hides no field.
 TEST(HttpResponseTest, ContentLengthIsOnePlainNumberInItsOwnField) {
     const struct {
         std::string fields;
@@ -130,11 +130,11 @@ TEST(HttpResponseTest, ContentLengthIsOnePlainNumberInItsOwnField) {
         {"Content-Length: 9223372036854775808\r\n", HTTP_LENGTH_INVALID, -1},
         {"Content-Length: 7\r\nContent-Length: 4\r\n", HTTP_LENGTH_INVALID, -1},
         {"Content-Length: 4\r10\r\n", HTTP_LENGTH_INVALID, -1},
-        {"Content-Length: 4\r\r\n", HTTP_LENGTH_INVALID, -1},
+        {"Content-Length: 4\r\r\n", HTTP_LENGTH_GIVEN, 4},
         {"Content-Length: 4" + kNul + "0\r\n", HTTP_LENGTH_INVALID, -1},
         {"X-Note: a" + kNul + "b\r\nContent-Length: 4" + kNul + "\r\n", HTTP_LENGTH_INVALID, -1},
         {"Content-Length: 1\r\n 0\r\n", HTTP_LENGTH_INVALID, -1},
-        {"Content-Length: 1\r\n\t\r\n", HTTP_LENGTH_INVALID, -1},
+        {"Content-Length: 1\r\n\t\r\n", HTTP_LENGTH_GIVEN, 1},
         {"X-Note: a\rContent-Length: 10\r\n", HTTP_LENGTH_INVALID, -1},
         {"X-Note: a\r content-length\t: 10\r\n", HTTP_LENGTH_INVALID, -1},
         {"Content-Length : 10\r\n", HTTP_LENGTH_INVALID, -1},
@@ -152,8 +152,8 @@ TEST(HttpResponseTest, ContentLengthIsOnePlainNumberInItsOwnField) {
         << "a bare CR in the status line";
 }
 
-// A value runs to the end of its line: one holding a bare CR or a NUL, or going on in a folded
-// line, is no value the server sent.
+// A value runs to the end of its line (and on through its folded lines): one holding a bare CR
+// or a NUL is no value the server sent.
 TEST(HttpResponseTest, FieldsAreFoundByTheirWholeNameAndReadToTheEndOfTheirLine) {
     const struct {
         std::string fields;
@@ -169,7 +169,7 @@ TEST(HttpResponseTest, FieldsAreFoundByTheirWholeNameAndReadToTheEndOfTheirLine)
         {"Location: http://a/b\rc\r\n", HTTP_FIELD_MALFORMED, ""},
         {"Location: http://a/b" + kNul + "c\r\n", HTTP_FIELD_MALFORMED, ""},
         {"Location: http://a/b\x7f\r\n", HTTP_FIELD_MALFORMED, ""},
-        {"Location: http://a/b\r\n c\r\n", HTTP_FIELD_MALFORMED, ""},
+        {"Location: http://a/b\r\n c\r\n", HTTP_FIELD_FOUND, "http://a/b c"},
         {"Location: http://a/b\r\nLocation: http://c/d\r\n", HTTP_FIELD_FOUND, "http://a/b"},
     };
     for (const auto& c : cases) {
@@ -181,6 +181,56 @@ TEST(HttpResponseTest, FieldsAreFoundByTheirWholeNameAndReadToTheEndOfTheirLine)
     String value;
     EXPECT_EQ(HTTP_FIELD_ABSENT, Field("HTTP/1.0 200 OK Location: x\r\n\r\n", "Location", value));
     EXPECT_EQ(HTTP_FIELD_ABSENT, ZQI_FindHttpHeaderValue(nullptr, 0, "Location", value));
+}
+
+// A server that writes its lines through a text-mode stream ends each with "\r\r\n". The header
+// reader counts no "\r" in a line, so the empty line "\r\r\n" ends such a header; the "\r"s
+// right before a line's "\n" end its fields and its status the same way.
+TEST(HttpResponseTest, CarriageReturnsRightBeforeALinesEndBelongToTheEnd) {
+    const std::string header =
+        "HTTP/1.0 302\r\r\nContent-Type: image/png\r\r\nLocation: http://a/b \r\r\r\n"
+        "Content-Length: 4\r\r\n\r\r\n";
+    HttpHeaderText received;
+    ASSERT_EQ(header.size(), Feed(received, header + "body"));
+    EXPECT_EQ(302, Status(header));
+    String value;
+    EXPECT_EQ(HTTP_FIELD_FOUND, Field(header, "Content-Type", value));
+    EXPECT_STREQ("image/png", value.CStr());
+    EXPECT_EQ(HTTP_FIELD_FOUND, Field(header, "Location", value));
+    EXPECT_STREQ("http://a/b", value.CStr());
+    int64_t length = -1;
+    EXPECT_EQ(HTTP_LENGTH_GIVEN, Length(header, &length));
+    EXPECT_EQ(4, length);
+    // Not at a line's end, a "\r" is still a bare CR.
+    EXPECT_EQ(0, Status("HTTP/1.0 200\r\rOK\r\n\r\n"));
+    EXPECT_EQ(HTTP_LENGTH_INVALID, Length("HTTP/1.0 200 OK\r\nContent-Length: 4\r\r0\r\n\r\n", &length));
+    EXPECT_EQ(HTTP_LENGTH_INVALID, Length("HTTP/1.0 200 OK\r\nX: a\r\rContent-Length: 9\r\n\r\n", &length));
+}
+
+// HTTP/1.0 lets a value go on in lines that begin with a blank; each fold reads as one blank. A
+// folded line of blanks only adds nothing.
+TEST(HttpResponseTest, AFoldedValueIsItsLinesJoinedByOneBlank) {
+    const struct {
+        std::string fields;
+        HttpField result;
+        const char* value;
+    } cases[] = {
+        {"Content-Type: image/png;\r\n charset=x\r\n", HTTP_FIELD_FOUND, "image/png; charset=x"},
+        {"Content-Type: image/png;\n\t \n \t q=1 \t\nX: y\n", HTTP_FIELD_FOUND, "image/png; q=1"},
+        {"Content-Type:\r\n image/png\r\n", HTTP_FIELD_FOUND, "image/png"},
+        {"Content-Type: image/png\r\n \r\n", HTTP_FIELD_FOUND, "image/png"},
+        {"Content-Type: image/png\r\n b\rc\r\n", HTTP_FIELD_MALFORMED, ""},
+        {"Content-Type: image/png\r\n b" + kNul + "\r\n", HTTP_FIELD_MALFORMED, ""},
+    };
+    for (const auto& c : cases) {
+        String value("stale");
+        EXPECT_EQ(c.result, Field("HTTP/1.0 200 OK\r\n" + c.fields + "\r\n", "Content-Type", value))
+            << ::testing::PrintToString(c.fields);
+        EXPECT_STREQ(c.value, value.CStr()) << ::testing::PrintToString(c.fields);
+    }
+    int64_t length = -1;
+    EXPECT_EQ(HTTP_LENGTH_GIVEN, Length("HTTP/1.0 200 OK\r\nContent-Length: 4\r\n \t\r\n\r\n", &length));
+    EXPECT_EQ(4, length);
 }
 
 TEST(HttpResponseTest, RedirectStatuses) {

@@ -449,4 +449,16 @@ TEST_F(HttpImageTest, ContentTypeNamesFilesWithoutExtension) {
     EXPECT_TRUE(Logged("Asterisk character ('*') isn't allowed in http:// url file names such as"));
 }
 
+// HTTP/1.0 lets a value go on in a folded line, and a server writing through a text-mode stream
+// ends its lines with "\r\r\n": either way the type is the one the server sent.
+TEST_F(HttpImageTest, AFoldedTypeOrOneEndingInTwoCarriageReturnsNamesTheFile) {
+    const TestImage image = PatternImage(5, 4, 2, true);
+    const std::string png = EncodePNG(image);
+    TestHttpServer server({{HttpAnswer("HTTP/1.0 200 OK", {"Content-Type: image/png;", " charset=binary"}, png)},
+                           {"HTTP/1.0 200 OK\r\r\nContent-Type: image/png\r\r\n\r\r\n" + png}});
+    ASSERT_TRUE(server.IsListening());
+    EXPECT_TRUE(PixelsEqual(Get(server.Url("/folded")), image));
+    EXPECT_TRUE(PixelsEqual(Get(server.Url("/text-mode")), image));
+}
+
 }  // namespace
