@@ -97,11 +97,13 @@ LegacyStream* StreamTable(HMODULE runtime) {
     return reinterpret_cast<LegacyStream*>(GetProcAddress(runtime, "_iob"));
 }
 
-// The engine's own runtime, when it is not one of the shared ones (linked in statically).
+// The module that holds the engine's own runtime: the one its stdout lives in (a shared runtime,
+// or the engine itself when linked in statically). The address of fflush would not tell: it is
+// the import stub in the engine's executable.
 HMODULE OwnRuntime() {
     HMODULE own = nullptr;
     GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCSTR>(reinterpret_cast<void*>(&fflush)), &own);
+                       reinterpret_cast<LPCSTR>(stdout), &own);
     return own;
 }
 
