@@ -160,7 +160,10 @@ bool ZQI_StoreDownloadedFile(ZQFileSystem::System* system, SchemeId scheme, cons
         ZQI_FileSystemLog(2, "ZQI_StoreDownloadedFile: could not create '%s'.", temporary.CStr());
         return false;
     }
-    const bool written = size == 0 || target->Write(data, size) == size;
+    // The bytes reach the disk before the temporary takes the file's name: the disk may otherwise
+    // keep the rename and lose the data at a power cut, leaving an empty or cut file under the
+    // name that every later opening would take for whole. One commit (the flush's).
+    const bool written = (size == 0 || target->Write(data, size) == size) && target->Flush();
     const bool closed = system->CloseFile(target);
     if (written && closed && system->ReplaceFile(scheme, temporary.CStr(), nativePath, false)) {
         return true;

@@ -41,8 +41,8 @@ private:
 
 // Stores downloaded bytes as the file nativePath of system (under scheme). They are written
 // whole to a temporary file beside it, "~.download-<process id>-<number>" in its folder (unique
-// among every thread of every running process, its length whatever the file's name), which
-// then takes the file's name in one step.
+// among every thread of every running process, its length whatever the file's name), flushed and
+// committed to disk, which then takes the file's name in one step.
 // So the file only ever appears complete: a store that fails or is cut off (a full disk, a
 // killed process) never leaves a cut file under that name for later readers to take as whole,
 // and stores of the same download by several threads or processes never write into one file.

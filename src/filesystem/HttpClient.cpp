@@ -308,7 +308,14 @@ bool FollowRedirect(const Exchange& exchange, const HttpHeaderText& header, int3
                     int32_t redirectsLeft, ZQI_Socket* socket, int32_t& result) {
     ZQI_FileSystemLog(1, "HTTP forwarding header (status code %d) received.", status);
     String location;
-    if (!ZQI_FindHttpHeaderValue(header.Text(), "Location", location)) {
+    const HttpField field = ZQI_FindHttpHeaderValue(header.Text(), header.Length(), "Location", location);
+    if (field == HTTP_FIELD_MALFORMED) {
+        // The part before a bare CR or a NUL is not where the server sends the client.
+        ZQI_FileSystemLog(
+            1, "HttpTransfer: the Location of the answer from '%s' is not one URL; not forwarding.",
+            exchange.url);
+    }
+    if (field != HTTP_FIELD_FOUND) {
         return false;
     }
     if (redirectsLeft <= 0) {
@@ -373,7 +380,7 @@ int32_t Transfer(const Exchange& exchange, int32_t redirectsLeft) {
         ZQI_SocketClose(socket);
         return headerResult;
     }
-    int32_t status = ZQI_ParseHttpStatus(header.Text());
+    int32_t status = ZQI_ParseHttpStatus(header.Text(), header.Length());
     if (ZQI_IsHttpRedirect(status) &&
         FollowRedirect(exchange, header, status, redirectsLeft, socket, result)) {
         return result;
@@ -385,7 +392,7 @@ int32_t Transfer(const Exchange& exchange, int32_t redirectsLeft) {
         StoreHeader(exchange.headerOut, header);
     }
     int64_t expected = 0;
-    const HttpContentLength announced = ZQI_ParseHttpContentLength(header.Text(), &expected);
+    const HttpContentLength announced = ZQI_ParseHttpContentLength(header.Text(), header.Length(), &expected);
     // A HEAD answer announces a body it never sends; it is read until the server closes.
     const bool hasLength = announced == HTTP_LENGTH_GIVEN && exchange.type != HTTP_REQUEST_HEAD;
     if (exchange.bodyOut != nullptr) {

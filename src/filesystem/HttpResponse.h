@@ -3,6 +3,7 @@
 // and the Content-Length. Works on untrusted bytes: every search stops at the text's end.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "foundation/String.h"
@@ -37,27 +38,48 @@ private:
     bool full_;
 };
 
-// The status: after "HTTP/", skip to just after the first blank within the next 16 characters;
-// the digits that follow (at most 7 characters up to a blank or the end) form the number. 0
-// without "HTTP/", without that blank, or without digits.
-int32_t ZQI_ParseHttpStatus(const char* header);
+// The parsers below read the header's bytes as the server sent them, length given: a NUL is a
+// byte like any other and hides nothing after it. A line ends at its "\n"; the "\r"s right before
+// it belong to the ending (as the header reader counts none, "\r\r\n" ends a line too); a "\r"
+// anywhere else (a bare CR) is part of the line.
+
+// The status: after "HTTP/", skip to just after the first blank within the next 16 bytes of its
+// line; the digits that follow (at most 7) form the number. 0 without "HTTP/", without that
+// blank, without digits, or when a control byte other than the line's end (a bare CR, a NUL)
+// follows the digits.
+int32_t ZQI_ParseHttpStatus(const char* header, size_t length);
+
+// What the header holds of a field.
+enum HttpField : int32_t {
+    HTTP_FIELD_ABSENT = 0,
+    HTTP_FIELD_FOUND = 1,     // one value, in value
+    HTTP_FIELD_MALFORMED = 2  // the field is there, but its value holds a control byte (a bare CR,
+                              // a NUL): no one value the server sent, and a reader that stopped
+                              // at that byte would take another
+};
 // The value of the field name: a line after the status line that begins with the whole name
 // (letters in any case) and a ":" right after it; the value is the rest of that line without
-// the blanks (spaces, tabs) around it. The first such line counts. False, with value empty,
-// when there is none: another field whose name merely contains name ("X-Original-Content-Length"
-// for "Content-Length"), a continuation line, or a name with a blank before its ":" is not it.
-bool ZQI_FindHttpHeaderValue(const char* header, const char* name, String& value);
+// the blanks (spaces, tabs) around it. HTTP/1.0 lets a value go on in the lines after it that
+// begin with a blank: each such fold reads as one blank. The first such field counts. Another
+// field whose name merely contains name ("X-Original-Content-Length" for "Content-Length"), a
+// folded line, or a name with a blank before its ":" is not it. value is empty unless the result
+// is HTTP_FIELD_FOUND.
+HttpField ZQI_FindHttpHeaderValue(const char* header, size_t length, const char* name, String& value);
 
 // What the header says about the body's length.
 enum HttpContentLength : int32_t {
     HTTP_LENGTH_ABSENT = 0,  // no Content-Length field: the body runs until the server closes
-    HTTP_LENGTH_GIVEN = 1,   // one length, in *length
-    HTTP_LENGTH_INVALID = 2  // a value that is not one plain decimal number (signs, lists, text,
-                             // nothing, beyond INT64_MAX), or fields that disagree: the body's
-                             // end is unknown, so no body can be taken for whole
+    HTTP_LENGTH_GIVEN = 1,   // one length, in *out
+    HTTP_LENGTH_INVALID = 2  // a value that is not one plain decimal number up to the end of its
+                             // line (signs, lists, text, nothing, control bytes, a second number
+                             // in a folded line, beyond INT64_MAX), fields that disagree, or a
+                             // Content-Length that some reader would see and another would not:
+                             // the body's end is unknown, so no body can be taken for whole
 };
-// Every Content-Length field of the header (see ZQI_FindHttpHeaderValue); *length is set only
-// for HTTP_LENGTH_GIVEN. Repeated fields with the same number count as one.
-HttpContentLength ZQI_ParseHttpContentLength(const char* header, int64_t* length);
+// Every Content-Length field of the header (see ZQI_FindHttpHeaderValue); *out is set only
+// for HTTP_LENGTH_GIVEN. Repeated fields with the same number count as one. The name anywhere
+// a reader could take for the start of a field, without being the start of one, makes the
+// length invalid: after a bare CR, after blanks at a line's start, or with blanks before its ":".
+HttpContentLength ZQI_ParseHttpContentLength(const char* header, size_t length, int64_t* out);
 // True for the redirect statuses the client follows: 301, 302, 303 and 307.
 bool ZQI_IsHttpRedirect(int32_t status);

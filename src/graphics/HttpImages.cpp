@@ -65,19 +65,29 @@ bool LoadCacheFile(zq_bitmap_t* bitmap, const char* path) {
     return ZQI_GetImageLoader()->LoadImage(bitmap, path);
 }
 
+// The reply's header text and its length (the buffer holds a NUL after it); "" when none came.
+const char* HeaderText(const zq_buffer_t* header, size_t* length) {
+    *length = header->data != nullptr && header->size > 0 ? header->size - 1 : 0;
+    return header->data != nullptr ? reinterpret_cast<const char*>(header->data) : "";
+}
+
 // The extension the reply's Content-Type gives a URL that had none; false (reported) otherwise.
-bool ExtensionFromContentType(const char* header, const char** extension) {
+// A value cut by a control byte is no type the server sent.
+bool ExtensionFromContentType(const zq_buffer_t* header, const char** extension) {
+    size_t length = 0;
+    const char* text = HeaderText(header, &length);
     String type;
-    if (!ZQI_FindHttpHeaderValue(header, "Content-Type", type)) {
-        ZQ_Popup(1, "ZQI_LoadBitmapHTTP: No Content-Type defined in header: '%s'", header);
+    const HttpField field = ZQI_FindHttpHeaderValue(text, length, "Content-Type", type);
+    if (field == HTTP_FIELD_ABSENT) {
+        ZQ_Popup(1, "ZQI_LoadBitmapHTTP: No Content-Type defined in header: '%s'", text);
         return false;
     }
-    if (strstr(type.CStr(), "image/jpeg") != nullptr) {
+    if (field == HTTP_FIELD_FOUND && strstr(type.CStr(), "image/jpeg") != nullptr) {
         *extension = ".jpg";
-    } else if (strstr(type.CStr(), "image/png") != nullptr) {
+    } else if (field == HTTP_FIELD_FOUND && strstr(type.CStr(), "image/png") != nullptr) {
         *extension = ".png";
     } else {
-        ZQ_Popup(1, "ZQI_LoadBitmapHTTP: Unknown image type. Header: '%s'", header);
+        ZQ_Popup(1, "ZQI_LoadBitmapHTTP: Unknown image type. Header: '%s'", text);
         return false;
     }
     return true;
@@ -100,10 +110,13 @@ bool Download(const char* url, zq_buffer_t* header, zq_buffer_t* body) {
     if (result == 200) {
         return true;
     }
-    const char* headerText = header->data != nullptr ? reinterpret_cast<const char*>(header->data) : "";
+    size_t headerLength = 0;
+    const char* headerText = HeaderText(header, &headerLength);
     int64_t announced = 0;
     const double expected =
-        ZQI_ParseHttpContentLength(headerText, &announced) == HTTP_LENGTH_GIVEN ? double(announced) : 0.0;
+        ZQI_ParseHttpContentLength(headerText, headerLength, &announced) == HTTP_LENGTH_GIVEN
+            ? double(announced)
+            : 0.0;
     const int32_t percent = expected > 0.0 ? static_cast<int32_t>(100.0 * body->size / expected) : 0;
     ZQ_Log(1, "Download not complete (%d%% of %.1fKB done, ret %d). Not saving.\n", percent,
            expected / 1024.0, result);
@@ -144,9 +157,8 @@ bool ZQI_LoadBitmapHTTP(zq_bitmap_t* bitmap, const char* url) {
     zq_buffer_t* body = ZQ_CreateBuffer(0);
     bool loaded = false;
     if (header != nullptr && body != nullptr && Download(url, header, body)) {
-        const char* headerText = header->data != nullptr ? reinterpret_cast<const char*>(header->data) : "";
         const char* extension = "";
-        if (HasImageExtension(cacheName) || ExtensionFromContentType(headerText, &extension)) {
+        if (HasImageExtension(cacheName) || ExtensionFromContentType(header, &extension)) {
             snprintf(cacheFile, sizeof(cacheFile), "%s%s", cacheName, extension);
             if (WriteCacheFile(cacheFile, body)) {
                 ZQ_Print("Done downloading %d bytes for '%s'\n", static_cast<int32_t>(body->size), url);

@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "../filesystem/TestHttpServer.h"
+#if defined(_WIN32)
+#include "DiskCommits.h"
+#endif
 #include "GraphicsTestSupport.h"
 #include "data/DataManager.h"
 #include "filesystem/FileSystemApi.h"
@@ -318,11 +321,16 @@ protected:
 };
 
 // The cache scheme's slot, for as long as it lives, holds a native system that calls opened()
-// right after each opening of a file for writing: what a reader would find if the writer stopped.
+// right after each opening of a file for writing (what a reader would find if the writer
+// stopped), and renaming() right before each rename.
 class ScopedWriteWatch : public ZQFileSystem::WindowsPOSIXSystem {
 public:
-    explicit ScopedWriteWatch(const std::function<void()>& opened)
-        : WindowsPOSIXSystem(false), opened_(opened), saved_(ZQI_GetFileSystem(SCHEME_CACHE)) {
+    explicit ScopedWriteWatch(
+        const std::function<void()>& opened, const std::function<void()>& renaming = [] {})
+        : WindowsPOSIXSystem(false),
+          opened_(opened),
+          renaming_(renaming),
+          saved_(ZQI_GetFileSystem(SCHEME_CACHE)) {
         ZQI_SetFileSystem(SCHEME_CACHE, this);
     }
     ~ScopedWriteWatch() override { ZQI_SetFileSystem(SCHEME_CACHE, saved_); }
@@ -335,9 +343,14 @@ public:
         }
         return file;
     }
+    bool ReplaceFile(SchemeId scheme, const char* source, const char* target, bool exchange) override {
+        renaming_();
+        return WindowsPOSIXSystem::ReplaceFile(scheme, source, target, exchange);
+    }
 
 private:
     std::function<void()> opened_;
+    std::function<void()> renaming_;
     ZQFileSystem::System* saved_;
 };
 
@@ -377,18 +390,42 @@ TEST_F(HttpImageTest, TheCacheFileOnlyEverAppearsComplete) {
     EXPECT_EQ(png, ReadNativeFile(cacheFile));
 }
 
-// Servers commonly send "X-Content-Type-Options" before "Content-Type".
+#if defined(_WIN32)
+// A rename that reaches the disk before the data would leave, after a power cut, an empty or cut
+// cache file that every later load serves as the image.
+TEST_F(HttpImageTest, TheCacheFileIsOnTheDiskBeforeItTakesItsName) {
+    const std::string png = EncodePNG(PatternImage(5, 3, 4, false));
+    TestHttpServer server(
+        {{HttpAnswer("HTTP/1.0 200 OK", {"Content-Length: " + std::to_string(png.size())}, png)}});
+    EngineTest::ScopedDiskCommitCounter commits;
+    ASSERT_GT(commits.RedirectedEntries(), 0);
+    std::vector<int> commitsAtRename;
+    ScopedWriteWatch watch([] {}, [&] { commitsAtRename.push_back(commits.Count()); });
+    EXPECT_NE(nullptr, Get(server.Url("/pics/committed.png"))->pixels);
+    EXPECT_EQ(std::vector<int>{1}, commitsAtRename);
+    EXPECT_EQ(1, commits.Count());
+}
+#endif
+
+// Servers commonly send "X-Content-Type-Options" before "Content-Type". The fields are read from
+// the bytes the server sent: a NUL in an earlier field hides none, and a type cut by a bare CR is
+// no type.
 TEST_F(HttpImageTest, HeaderFieldsAreFoundByTheirWholeNames) {
     const TestImage image = PatternImage(4, 5, 6, true);
     const std::string png = EncodePNG(image);
     const std::string kilobyte(1024, 'k');
     TestHttpServer server(
         {{HttpAnswer("HTTP/1.0 200 OK", {"X-Content-Type-Options: nosniff", "content-type: image/png"}, png)},
-         {HttpAnswer("HTTP/1.0 200 OK", {"X-Content-Length: 4096", "Content-Length: 2048"}, kilobyte)}});
+         {HttpAnswer("HTTP/1.0 200 OK", {"X-Content-Length: 4096", "Content-Length: 2048"}, kilobyte)},
+         {HttpAnswer("HTTP/1.0 200 OK", {std::string("X-Note: a\0b", 11), "Content-Type: image/png"}, png)},
+         {HttpAnswer("HTTP/1.0 200 OK", {"Content-Type: image/png\rtext/html"}, png)}});
     ASSERT_TRUE(server.IsListening());
     EXPECT_TRUE(PixelsEqual(Get(server.Url("/typed")), image));
     EXPECT_EQ(nullptr, Get(server.Url("/half.png"))->pixels);
     EXPECT_TRUE(Logged("Download not complete (50% of 2.0KB done, ret -8). Not saving."));
+    EXPECT_TRUE(PixelsEqual(Get(server.Url("/after-a-nul")), image));
+    EXPECT_EQ(nullptr, Get(server.Url("/cut-type"))->pixels);
+    EXPECT_TRUE(Logged("ZQI_LoadBitmapHTTP: Unknown image type. Header:"));
 }
 
 TEST_F(HttpImageTest, ContentTypeNamesFilesWithoutExtension) {
@@ -410,6 +447,18 @@ TEST_F(HttpImageTest, ContentTypeNamesFilesWithoutExtension) {
     EXPECT_TRUE(Logged("Download not complete (0% of 0.0KB done, ret 404). Not saving."));
     EXPECT_EQ(nullptr, Get(server.Url("/frames*.png"))->pixels);
     EXPECT_TRUE(Logged("Asterisk character ('*') isn't allowed in http:// url file names such as"));
+}
+
+// HTTP/1.0 lets a value go on in a folded line, and a server writing through a text-mode stream
+// ends its lines with "\r\r\n": either way the type is the one the server sent.
+TEST_F(HttpImageTest, AFoldedTypeOrOneEndingInTwoCarriageReturnsNamesTheFile) {
+    const TestImage image = PatternImage(5, 4, 2, true);
+    const std::string png = EncodePNG(image);
+    TestHttpServer server({{HttpAnswer("HTTP/1.0 200 OK", {"Content-Type: image/png;", " charset=binary"}, png)},
+                           {"HTTP/1.0 200 OK\r\r\nContent-Type: image/png\r\r\n\r\r\n" + png}});
+    ASSERT_TRUE(server.IsListening());
+    EXPECT_TRUE(PixelsEqual(Get(server.Url("/folded")), image));
+    EXPECT_TRUE(PixelsEqual(Get(server.Url("/text-mode")), image));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "core/Log.h"
 #include "core/Threads.h"
 #include "foundation/String.h"
+#include "platform/windows/CStreamFlush.h"
 #include "platform/windows/GameWindow.h"
 #include "platform/windows/Keyboard.h"
 
@@ -98,34 +99,9 @@ HWND OwnerWindow() {
     return GetDesktopWindow();
 }
 
-// The shared C runtimes a library of the process may keep its streams in: the engine's own is
-// one of them, and a program library built with another compiler uses another. A runtime linked
-// into a library statically has no exports, so its streams cannot be reached from here.
-const char* const kSharedRuntimes[] = {"msvcrt.dll",    "ucrtbase.dll", "ucrtbased.dll", "msvcr120.dll",
-                                       "msvcr120d.dll", "msvcr110.dll", "msvcr110d.dll", "msvcr100.dll",
-                                       "msvcr100d.dll", "msvcr90.dll",  "msvcr90d.dll",  "msvcr80.dll",
-                                       "msvcr80d.dll",  "msvcr71.dll",  "msvcr70.dll"};
-
 // How long the streams may take to reach their files before the process ends anyway: a stream
-// that another thread holds (one blocked reading, say) must not keep Cancel from ending it.
-const DWORD kFlushWaitMilliseconds = 5000;
-
-DWORD WINAPI FlushEveryCStream(void*) {
-    fflush(nullptr);
-    for (const char* name : kSharedRuntimes) {
-        HMODULE runtime = GetModuleHandleA(name);  // only runtimes already loaded
-        if (runtime == nullptr) {
-            continue;
-        }
-        typedef int(__cdecl * FlushFunction)(FILE*);
-        FlushFunction flush =
-            reinterpret_cast<FlushFunction>(reinterpret_cast<void*>(GetProcAddress(runtime, "fflush")));
-        if (flush != nullptr) {
-            flush(nullptr);
-        }
-    }
-    return 0;
-}
+// that another thread holds must not keep Cancel from ending it.
+const uint32_t kFlushWaitMilliseconds = 5000;
 
 // Cancel on an engine popup stops the application at once. exit() would run the exit handlers
 // and static destructors while the main and audio threads (and the "Popup" thread, which may be
@@ -134,13 +110,7 @@ DWORD WINAPI FlushEveryCStream(void*) {
 // have: a file the engine or the program wrote and had not flushed keeps its data. The log loses
 // nothing either way: it writes every line through to its file.
 [[noreturn]] void EndProcessOnCancel() {
-    HANDLE flusher = CreateThread(nullptr, 0, FlushEveryCStream, nullptr, 0, nullptr);
-    if (flusher != nullptr) {
-        WaitForSingleObject(flusher, kFlushWaitMilliseconds);
-        CloseHandle(flusher);
-    } else {
-        FlushEveryCStream(nullptr);
-    }
+    ZQI_FlushEveryCStream(kFlushWaitMilliseconds);
     TerminateProcess(GetCurrentProcess(), static_cast<UINT>(kCancelExitCode));
     _Exit(kCancelExitCode);  // not reached: terminating the own process does not return
 }
