@@ -21,26 +21,10 @@ String SavingPath(const char* nativePath) {
     return String::FromFormat("%s%s", nativePath, ZQI_SAVING_SUFFIX);
 }
 
-// Saves left beside their files by an earlier run: each is either a whole new save that could
-// not be put in place (the log of that run said so) or what a crash left of one being written.
-// Nothing tells the two apart, so each stays as it is, for the player or support to restore,
-// until a new save of its file replaces it; putting a cut one over its file would lose the save.
-void ReportLeftSaves() {
-    const String& root = ZQI_GetSchemeRoot(SCHEME_SAVE);
-    if (root.IsEmpty()) {
-        return;
-    }
-    Array<String> left;
-    ZQI_ListNativeTemporaries(String::FromFormat("%s/", root.CStr()).CStr(), left);
-    for (const String& path : left) {
-        if (!ZQI_IsSavingName(path.CStr())) {
-            continue;  // another kind of temporary, not the save system's
-        }
-        ZQI_FileSystemLog(1,
-                          "MountSystem::Mount: '%s' was left by an unmount that could not finish; it is kept "
-                          "as it is and may hold a newer save than its file, or a cut one.",
-                          path.CStr());
-    }
+// A whole, committed save that could not take its file's place at once is kept under this name:
+// reads find it instead of the file until it can.
+String SavedPath(const char* nativePath) {
+    return String::FromFormat("%s%s", nativePath, ZQI_SAVED_SUFFIX);
 }
 
 }  // namespace
@@ -63,8 +47,49 @@ bool MountSystem::Mount(uint32_t storage) {
         return false;
     }
     mounted_ = 1;
-    ReportLeftSaves();
+    SettleLeftSaves();
     return true;
+}
+
+// A save kept beside its file is whole and newer than the file: it goes into the file's place
+// as soon as nothing holds the file any more. A save being written when the run ended (a crash,
+// a full disk) is never read: nothing tells a whole one from a cut one. It stays as it is, for
+// the player or support to look at, until a whole new save of its file replaces it. (An older
+// version of the engine also left whole saves so, and said so in its log.)
+void MountSystem::SettleLeftSaves() {
+    const String& root = ZQI_GetSchemeRoot(SCHEME_SAVE);
+    if (root.IsEmpty()) {
+        return;
+    }
+    Array<String> left;
+    ZQI_ListNativeTemporaries(String::FromFormat("%s/", root.CStr()).CStr(), left);
+    for (const String& path : left) {
+        if (ZQI_IsSavedName(path.CStr())) {
+            const String file =
+                path.Substring(0, path.Length() - static_cast<int32_t>(sizeof(ZQI_SAVED_SUFFIX) - 1));
+            if (inner_->ReplaceFile(SCHEME_SAVE, path.CStr(), file.CStr(), false)) {
+                ZQI_FileSystemLog(0, "MountSystem::Mount: the save kept in '%s' now takes the place of '%s'.",
+                                  path.CStr(), file.CStr());
+            } else {
+                ZQI_FileSystemLog(
+                    1,
+                    "MountSystem::Mount: '%s' cannot be replaced yet; its latest save, in '%s', "
+                    "is read in its place.",
+                    file.CStr(), path.CStr());
+            }
+        } else if (ZQI_IsSavingName(path.CStr())) {
+            ZQI_FileSystemLog(1,
+                              "MountSystem::Mount: '%s' was left by an unmount that could not finish; it is "
+                              "never read, since it may be cut, and is kept as it is until a whole new save "
+                              "of its file replaces it.",
+                              path.CStr());
+        }
+    }
+}
+
+String MountSystem::ReadPath(SchemeId scheme, const char* nativePath) {
+    String saved = SavedPath(nativePath);
+    return inner_->FileExists(scheme, saved.CStr()) ? saved : String(nativePath);
 }
 
 bool MountSystem::CreateDirectory(SchemeId scheme, const char* nativePath) {
@@ -93,12 +118,22 @@ bool MountSystem::DeleteFile(SchemeId scheme, const char* nativePath) {
             droppedBuffer = true;
         }
     }
-    bool deletedOnDisk = inner_->DeleteFile(scheme, nativePath);
-    return deletedOnDisk || droppedBuffer;
+    const String saved = SavedPath(nativePath);
+    if (!inner_->FileExists(scheme, saved.CStr())) {
+        return inner_->DeleteFile(scheme, nativePath) || droppedBuffer;
+    }
+    // The file goes first: were the newer save beside it deleted and the file then refused, the
+    // older save would be read again.
+    if (inner_->FileExists(scheme, nativePath) && !inner_->DeleteFile(scheme, nativePath)) {
+        return false;
+    }
+    return inner_->DeleteFile(scheme, saved.CStr());
 }
 
 bool MountSystem::FileExists(SchemeId scheme, const char* nativePath) {
-    return mounted_ && inner_->FileExists(scheme, nativePath);
+    return mounted_ && nativePath != nullptr &&
+           (inner_->FileExists(scheme, nativePath) ||
+            inner_->FileExists(scheme, SavedPath(nativePath).CStr()));
 }
 
 void MountSystem::FindFiles(SchemeId scheme, const char* virtualFolder, const char* nativeFolder,
@@ -109,7 +144,8 @@ void MountSystem::FindFiles(SchemeId scheme, const char* virtualFolder, const ch
 }
 
 bool MountSystem::GetFileInfo(SchemeId scheme, const char* nativePath, zq_file_info_t* info) {
-    return mounted_ && inner_->GetFileInfo(scheme, nativePath, info);
+    return mounted_ && nativePath != nullptr &&
+           inner_->GetFileInfo(scheme, ReadPath(scheme, nativePath).CStr(), info);
 }
 
 File* MountSystem::OpenFile(SchemeId scheme, const char* nativePath, FileMode mode) {
@@ -117,7 +153,7 @@ File* MountSystem::OpenFile(SchemeId scheme, const char* nativePath, FileMode mo
         return nullptr;
     }
     if (mode == FILE_MODE_READ) {
-        File* file = inner_->OpenFile(scheme, nativePath, mode);
+        File* file = inner_->OpenFile(scheme, ReadPath(scheme, nativePath).CStr(), mode);
         if (file != nullptr) {
             ++readCount_;
         }
@@ -161,7 +197,7 @@ File* MountSystem::OpenBuffered(SchemeId scheme, const char* nativePath, FileMod
             return nullptr;
         }
     } else {
-        File* existing = inner_->OpenFile(scheme, nativePath, FILE_MODE_READ);
+        File* existing = inner_->OpenFile(scheme, ReadPath(scheme, nativePath).CStr(), FILE_MODE_READ);
         if (existing != nullptr) {
             bool copied = buffer->CopyFromFile(existing, false);
             inner_->CloseFile(existing);
@@ -229,67 +265,135 @@ MountSystem::WriteResult MountSystem::WriteWhole(MemoryFile* file, const char* n
     return written && closed ? WRITE_WHOLE : WRITE_FAILED;
 }
 
-// Written whole beside the save, committed, then moved over it: a full disk, a failed write or a
-// crash meanwhile leaves the old save as it was. A save that an earlier unmount left beside the
-// file gives way only to a whole new one: until then the new one is written beside that.
-void MountSystem::Commit(MemoryFile* file, const String& nativePath) {
+// Written whole beside the save, committed and closed, then moved over it: a full disk, a failed
+// write or a crash meanwhile leaves the old save as it was. A save that an earlier unmount left
+// unfinished beside the file gives way only to a whole new one: until then the new one is written
+// beside that.
+bool MountSystem::Commit(MemoryFile* file, const String& nativePath) {
+    const SchemeId scheme = file->scheme;
     const String saving = SavingPath(nativePath.CStr());
-    const bool keptBeside = inner_->FileExists(file->scheme, saving.CStr());
-    String written = keptBeside ? SavingPath(saving.CStr()) : saving;
+    const String saved = SavedPath(nativePath.CStr());
+    const bool leftSaving = inner_->FileExists(scheme, saving.CStr());
+    const String written = leftSaving ? SavingPath(saving.CStr()) : saving;
     const WriteResult beside = WriteWhole(file, written.CStr());
-    if (beside == WRITE_NOT_OPENED) {
-        ZQI_FileSystemLog(1, "MountSystem::Unmount: '%s' could not be opened for writing; its data is lost.",
-                          written.CStr());
-        return;
+    if (beside != WRITE_WHOLE) {
+        if (beside == WRITE_FAILED) {
+            inner_->DeleteFile(scheme, written.CStr());
+        }
+        ZQI_FileSystemLog(2,
+                          "MountSystem::Unmount: '%s' could not be saved, since '%s' could not be %s; it "
+                          "keeps its previous save and the new one is lost.",
+                          nativePath.CStr(), written.CStr(),
+                          beside == WRITE_FAILED ? "written whole" : "made");
+        return false;
     }
-    if (beside == WRITE_FAILED) {
-        ZQI_FileSystemLog(
-            2,
-            "MountSystem::Unmount: '%s' could not be written; the old file is kept and the new data is lost.",
-            nativePath.CStr());
-        inner_->DeleteFile(file->scheme, written.CStr());
-        return;
+    // Straight into the file's place, unless a newer save waits beside the file: that one must
+    // give way first, or it would be read instead of this one.
+    bool inPlace = false;
+    if (!inner_->FileExists(scheme, saved.CStr()) &&
+        inner_->ReplaceFile(scheme, written.CStr(), nativePath.CStr(), false)) {
+        inPlace = true;
+    } else if (!inner_->ReplaceFile(scheme, written.CStr(), saved.CStr(), false)) {
+        inner_->DeleteFile(scheme, written.CStr());
+        ZQI_FileSystemLog(2,
+                          "MountSystem::Unmount: '%s' could not be saved, since '%s' could not be renamed "
+                          "'%s'; it keeps its previous save and the new one is lost.",
+                          nativePath.CStr(), written.CStr(), saved.CStr());
+        return false;
     }
-    if (keptBeside && inner_->ReplaceFile(file->scheme, written.CStr(), saving.CStr(), false)) {
+    if (leftSaving && inner_->DeleteFile(scheme, saving.CStr())) {
         ZQI_FileSystemLog(
             1, "MountSystem::Unmount: '%s', left by an earlier unmount, gives way to the new save of '%s'.",
             saving.CStr(), nativePath.CStr());
-        written = saving;
     }
-    if (!inner_->ReplaceFile(file->scheme, written.CStr(), nativePath.CStr(), false)) {
-        WriteInPlace(file, nativePath, written);
+    if (!inPlace) {
+        PutInPlace(file, nativePath, saved);
     }
+    return true;
 }
 
 // Windows refuses to move a file over one that another handle holds open without sharing
 // deletion: the program reading its save, a second instance of the game. Such holders mostly
-// share writing, so the old file is written in place, from the same bytes as the whole new save
-// beside it, which goes only once that write is flushed and closed without error. Otherwise the
-// new save stays beside the old file, named in the log, and later mounts keep it.
-void MountSystem::WriteInPlace(MemoryFile* file, const String& nativePath, const String& saving) {
-    const WriteResult inPlace = WriteWhole(file, nativePath.CStr());
+// share writing, so the old file is written in place from the same bytes as the whole new save,
+// which goes only once that write is committed and closed without error. Otherwise the new save
+// stays beside the old file, and reads find it there.
+void MountSystem::PutInPlace(MemoryFile* file, const String& nativePath, const String& saved) {
+    const SchemeId scheme = file->scheme;
+    if (inner_->ReplaceFile(scheme, saved.CStr(), nativePath.CStr(), false)) {
+        return;
+    }
+    const WriteResult inPlace = RewriteInPlace(file, nativePath.CStr());
     if (inPlace == WRITE_WHOLE) {
-        inner_->DeleteFile(file->scheme, saving.CStr());
+        inner_->DeleteFile(scheme, saved.CStr());
         ZQI_FileSystemLog(1, "MountSystem::Unmount: '%s' could not be replaced; it was written in place.",
                           nativePath.CStr());
-    } else if (inPlace == WRITE_NOT_OPENED) {
-        ZQI_FileSystemLog(
-            2,
-            "MountSystem::Unmount: '%s' could neither be replaced nor opened for writing; it keeps "
-            "the old save and the new one is in '%s'.",
-            nativePath.CStr(), saving.CStr());
-    } else {
-        ZQI_FileSystemLog(
-            2,
-            "MountSystem::Unmount: '%s' could neither be replaced nor written in place and may be "
-            "cut; the new save is in '%s'.",
-            nativePath.CStr(), saving.CStr());
+        return;
+    }
+    ZQI_FileSystemLog(1,
+                      "MountSystem::Unmount: '%s' could neither be replaced nor %s; its new save is kept "
+                      "whole in '%s', which is read in its place until a mount can put it there.",
+                      nativePath.CStr(), inPlace == WRITE_FAILED ? "written in place" : "opened for writing",
+                      saved.CStr());
+}
+
+MountSystem::WriteResult MountSystem::RewriteInPlace(MemoryFile* file, const char* nativePath) {
+    const SchemeId scheme = file->scheme;
+    // Emptying the file first ("wb") would leave it cut if the disk filled after that; a system
+    // that cannot write over a file without emptying it is not asked to.
+    zq_file_info_t old;
+    if (!inner_->rewritable || !inner_->GetFileInfo(scheme, nativePath, &old)) {
+        return WRITE_NOT_OPENED;
+    }
+    File* target = inner_->OpenFile(scheme, nativePath, FILE_MODE_REWRITE);
+    if (target == nullptr) {
+        return WRITE_NOT_OPENED;
+    }
+    const uint8_t* data = file->GetData();
+    const uint64_t length = file->GetLength();
+    target->Seek(0, SEEK_ORIGIN_END);
+    const uint64_t oldLength = target->Tell();
+    if (oldLength != old.size) {
+        inner_->CloseFile(target);  // not at the old end: writing here could cut the old save
+        return WRITE_FAILED;
+    }
+    // The new bytes past the old end go first, and reach the disk, before anything of the old save
+    // is written over: a disk too full for the new save fails here, with the old one whole.
+    if (length > oldLength) {
+        const uint64_t growth = length - oldLength;
+        if (target->Write(data + oldLength, growth) != growth || !target->Flush()) {
+            inner_->CloseFile(target);
+            CutBack(scheme, nativePath, oldLength);
+            return WRITE_FAILED;
+        }
+    }
+    target->Seek(0, SEEK_ORIGIN_START);
+    const bool written = (length == 0 || target->Write(data, length) == length) && target->EndRewrite();
+    const bool closed = inner_->CloseFile(target);  // flushes and commits first
+    return written && closed ? WRITE_WHOLE : WRITE_FAILED;
+}
+
+// The stream that failed to grow the file is closed before this, so none of its buffered bytes
+// can reach the file afterwards.
+void MountSystem::CutBack(SchemeId scheme, const char* nativePath, uint64_t length) {
+    File* target = inner_->OpenFile(scheme, nativePath, FILE_MODE_REWRITE);
+    bool cut = target != nullptr;
+    if (cut) {
+        target->Seek(static_cast<int64_t>(length), SEEK_ORIGIN_START);
+        cut = target->EndRewrite();
+        cut = inner_->CloseFile(target) && cut;
+    }
+    if (!cut) {
+        ZQI_FileSystemLog(1,
+                          "MountSystem::Unmount: '%s' could not be cut back to its old length after the disk "
+                          "refused its new save; bytes of the new save follow the old one (the new save is "
+                          "read from beside it).",
+                          nativePath);
     }
 }
 
 void MountSystem::Unmount() {
     for (Buffered& item : buffered_) {
-        Commit(item.file, item.nativePath);
+        Commit(item.file, item.nativePath);  // a failure is logged; the file keeps its previous save
         if (item.open) {
             detached_.Push(item.file);  // a handle still uses it: delete it when that closes
         } else {

@@ -1,9 +1,11 @@
 // The save system: mounting, reads straight from disk, writes buffered until unmounting, saves
-// whose old file is held open elsewhere or left beside their file, and through the API the save
-// root made at the first mount.
+// whose old file is held open elsewhere or left beside their file, every step of a save failing
+// or cut short by a crash, and through the API the save root made at the first mount.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,7 @@
 
 #include "FileSystemTestSupport.h"
 #include "FullDisk.h"
+#include "SmallDisk.h"
 #include "filesystem/FileSystemApi.h"
 #include "filesystem/FileSystemTable.h"
 #include "filesystem/MountSystem.h"
@@ -58,6 +61,212 @@ private:
     std::string held_;
     Hold hold_;
 };
+
+// A save's bytes, different at every position, so that a cut or mixed file never passes for it.
+std::string SaveBytes(char tag, size_t size) {
+    std::string bytes;
+    while (bytes.size() < size) {
+        bytes += tag + std::to_string(bytes.size()) + ",";
+    }
+    bytes.resize(size);
+    return bytes;
+}
+
+// The files below a folder, relative name -> bytes: what a crash leaves is one of these.
+typedef std::map<std::string, std::string> Image;
+
+Image TakeImage(const std::string& folder) {
+    namespace fs = std::filesystem;
+    Image image;
+    std::error_code error;
+    for (fs::recursive_directory_iterator entry(fs::path(folder), error), end; !error && entry != end;
+         entry.increment(error)) {
+        if (entry->is_regular_file(error)) {
+            image[fs::relative(entry->path(), fs::path(folder)).generic_string()] =
+                ReadNativeFile(entry->path().generic_string());
+        }
+    }
+    return image;
+}
+
+void PutImage(const std::string& folder, const Image& image) {
+    std::error_code error;
+    std::filesystem::remove_all(std::filesystem::path(folder), error);
+    MakeNativeFolders(folder);
+    for (const auto& file : image) {
+        WriteNativeFile(folder + "/" + file.first, file.second);
+    }
+}
+
+// The steps a save took on a StepDisk; it outlives the disk, which the save system deletes.
+struct StepRecord {
+    std::vector<std::string> steps;
+    Image crashImage;  // the folder just before the chosen step
+};
+
+// A native system on which the held file cannot be moved over, as on Windows while another
+// handle holds it without sharing deletion, and with refusing cannot be opened for writing either
+// (a holder sharing reading only). With a record, every step a save takes on disk is counted
+// (each opening for writing, write, flush, cut, close, move and deletion): the chosen one fails
+// (a write stops halfway, as on a full disk; the others do nothing) or, for a crash, the folder is
+// imaged just before it.
+class StepDisk : public WindowsPOSIXSystem {
+public:
+    StepDisk(const std::string& held, bool refusing, StepRecord* record = nullptr, size_t chosen = 0,
+             bool crash = false, const std::string& folder = "")
+        : WindowsPOSIXSystem(true),
+          held_(held),
+          refusing_(refusing),
+          record_(record),
+          chosen_(chosen),
+          crash_(crash),
+          folder_(folder) {}
+
+    // False for the step that fails.
+    bool Step(const std::string& what, const std::string& path) {
+        if (record_ == nullptr) {
+            return true;
+        }
+        const bool inFolder = !folder_.empty() && path.compare(0, folder_.size() + 1, folder_ + "/") == 0;
+        record_->steps.push_back(what + " " + (inFolder ? path.substr(folder_.size() + 1) : path));
+        if (record_->steps.size() == chosen_ && crash_) {
+            record_->crashImage = TakeImage(folder_);
+        }
+        return record_->steps.size() != chosen_ || crash_;
+    }
+    File* OpenFile(SchemeId scheme, const char* nativePath, FileMode mode) override;
+    bool CloseFile(File* file) override;
+    bool ReplaceFile(SchemeId scheme, const char* source, const char* target, bool exchange) override {
+        return Step("move", std::string(source) + " > " + target) && held_ != target &&
+               WindowsPOSIXSystem::ReplaceFile(scheme, source, target, exchange);
+    }
+    bool DeleteFile(SchemeId scheme, const char* nativePath) override {
+        return Step("delete", nativePath) && WindowsPOSIXSystem::DeleteFile(scheme, nativePath);
+    }
+
+private:
+    std::string held_;
+    bool refusing_;
+    StepRecord* record_;
+    size_t chosen_;
+    bool crash_;
+    std::string folder_;
+};
+
+class StepFile : public File {
+public:
+    StepFile(File* inner, StepDisk* disk, const std::string& path)
+        : File(0, 0, inner->scheme, true), inner(inner), disk(disk), path(path) {}
+    uint64_t Tell() override { return inner->Tell(); }
+    uint64_t Read(void* buffer, uint64_t count) override { return inner->Read(buffer, count); }
+    void Seek(int64_t offset, int32_t origin) override { inner->Seek(offset, origin); }
+    uint64_t Write(const void* buffer, uint64_t count) override {
+        return inner->Write(buffer, disk->Step("write", path) ? count : count / 2);
+    }
+    bool Flush() override { return disk->Step("flush", path) && inner->Flush(); }
+    bool EndRewrite() override { return disk->Step("cut", path) && inner->EndRewrite(); }
+
+    File* inner;
+    StepDisk* disk;
+    std::string path;
+};
+
+File* StepDisk::OpenFile(SchemeId scheme, const char* nativePath, FileMode mode) {
+    if (mode == FILE_MODE_READ) {
+        return WindowsPOSIXSystem::OpenFile(scheme, nativePath, mode);
+    }
+    if (!Step(mode == FILE_MODE_WRITE     ? "open(w)"
+              : mode == FILE_MODE_REWRITE ? "open(r+)"
+                                          : "open(a)",
+              nativePath) ||
+        (refusing_ && held_ == nativePath)) {
+        return nullptr;
+    }
+    File* file = WindowsPOSIXSystem::OpenFile(scheme, nativePath, mode);
+    return file != nullptr ? new StepFile(file, this, nativePath) : nullptr;
+}
+
+bool StepDisk::CloseFile(File* file) {
+    StepFile* stepFile = dynamic_cast<StepFile*>(file);
+    if (stepFile == nullptr) {
+        return WindowsPOSIXSystem::CloseFile(file);
+    }
+    const bool step = Step("close", stepFile->path);
+    const bool closed = WindowsPOSIXSystem::CloseFile(stepFile->inner);
+    delete stepFile;
+    return step && closed;
+}
+
+// Another holder of the old save while the program saves: a reader sharing writing (as fopen,
+// and so the program's own reader through save://, does) or sharing reading only. The Windows
+// build holds it with a real C-runtime reader; the host build, where nothing refuses the move,
+// gives its runs a disk that behaves so.
+enum Sharing { SHARES_WRITING, SHARES_READING_ONLY };
+
+class HeldSave {
+public:
+    HeldSave(const std::string& path, Sharing sharing)
+        : path_(path), refusing_(sharing == SHARES_READING_ONLY) {
+#if defined(_WIN32)
+        reader_ = _fsopen(path.c_str(), "rb", refusing_ ? _SH_DENYWR : _SH_DENYNO);
+        EXPECT_NE(nullptr, reader_) << "the old save could not be held";
+#endif
+    }
+    ~HeldSave() {
+        Release();
+    }
+    void Release() {
+        if (reader_ != nullptr) {
+            fclose(reader_);
+        }
+        reader_ = nullptr;
+        path_.clear();
+    }
+    // The native system a run of the engine meets while the save is held (or after the release).
+    System* Disk() const {
+#if defined(_WIN32)
+        return new WindowsPOSIXSystem(true);
+#else
+        return new StepDisk(path_, refusing_);
+#endif
+    }
+
+private:
+    std::string path_;
+    bool refusing_;
+    FILE* reader_ = nullptr;
+};
+
+// One run of the engine that saves: mount, write the whole save, unmount. False when the save
+// answered failure: the opening for writing was refused, or unmounting logged that it could not
+// be saved.
+bool RunThatSaves(System* disk, const std::string& path, const std::string& bytes) {
+    Captured() = CapturedMessages();
+    MountSystem save(disk);
+    EXPECT_TRUE(save.Mount(0));
+    File* file = save.OpenFile(SCHEME_SAVE, path.c_str(), FILE_MODE_WRITE);
+    if (file == nullptr) {
+        return false;
+    }
+    EXPECT_EQ(bytes.size(), file->Write(bytes.data(), bytes.size()));
+    EXPECT_TRUE(save.CloseFile(file));
+    save.Unmount();
+    return !AnyLogContains("2:MountSystem::Unmount: '" + path + "' could not be saved");
+}
+
+// What one run of the engine reads as its save ("<none>" when it cannot open one).
+std::string RunThatReads(System* disk, const std::string& path) {
+    MountSystem save(disk);
+    EXPECT_TRUE(save.Mount(0));
+    File* file = save.OpenFile(SCHEME_SAVE, path.c_str(), FILE_MODE_READ);
+    if (file == nullptr) {
+        return "<none>";
+    }
+    std::string bytes(static_cast<size_t>(file->size), '\0');
+    bytes.resize(static_cast<size_t>(file->Read(&bytes[0], bytes.size())));
+    save.CloseFile(file);
+    return bytes;
+}
 
 }  // namespace
 
@@ -122,7 +331,7 @@ TEST_F(MountSystemTest, AnUnmountOntoAFullDiskKeepsTheOldSave) {
     save.Unmount();
     EXPECT_GE(disk->failedOpenings, 1);
     EXPECT_EQ("old save", ReadNativeFile(slot));
-    EXPECT_TRUE(AnyLogContains("MountSystem::Unmount: '" + slot + "' could not be written"));
+    EXPECT_TRUE(AnyLogContains("2:MountSystem::Unmount: '" + slot + "' could not be saved"));
     EXPECT_EQ(std::vector<std::string>({"slot.dat"}), SaveFolderFiles()) << "no file left beside it";
 }
 
@@ -231,29 +440,34 @@ TEST_F(MountSystemTest, ASaveDeletedBeforeUnmountStaysDeleted) {
     EXPECT_FALSE(NativeFileExists(SaveFile("old.dat")));
 }
 
-// A new save goes whole under its file's name or, failing that, whole into "<file>~.saving" with a
-// log line; a save left there earlier gives way only to a whole new one.
+// A new save goes whole under its file's name or, failing that, whole into "<file>~.saved" with a
+// log line; a save left unfinished in "<file>~.saving" gives way only to a whole new one.
 TEST_F(MountSystemTest, ASaveThatCannotReplaceItsFileIsWrittenInPlaceOrKeptBesideIt) {
     struct Case {
         Hold hold;
         bool leftBeside;     // "<file>~.saving" holds "left save" before
-        const char* stored;  // the file afterwards (nullptr: may be cut)
-        const char* beside;  // "<file>~.saving" afterwards (nullptr: gone)
+        const char* stored;  // the file afterwards
+        const char* saving;  // "<file>~.saving" afterwards (nullptr: gone)
+        const char* saved;   // "<file>~.saved" afterwards (nullptr: gone)
         const char* log;     // after "MountSystem::Unmount: '<file>"
     };
     const Case cases[] = {
-        {IN_PLACE_WORKS, false, "new save", nullptr, "' could not be replaced; it was written in place."},
-        {IN_PLACE_REFUSED, false, "older save", "new save", "' could neither be replaced nor opened"},
-        {IN_PLACE_DISK_FULL, false, nullptr, "new save", "' could neither be replaced nor written in place"},
-        {IN_PLACE_REFUSED, true, "older save", "new save",
+        {IN_PLACE_WORKS, false, "new save", nullptr, nullptr,
+         "' could not be replaced; it was written in place."},
+        {IN_PLACE_REFUSED, false, "older save", nullptr, "new save",
+         "' could neither be replaced nor opened for writing; its new save is kept whole in"},
+        {IN_PLACE_DISK_FULL, false, "older save", nullptr, "new save",
+         "' could neither be replaced nor written in place"},
+        {IN_PLACE_REFUSED, true, "older save", nullptr, "new save",
          "~.saving', left by an earlier unmount, gives way"},
-        {TEMPORARY_DISK_FULL, true, "older save", "left save", "' could not be written"},
+        {TEMPORARY_DISK_FULL, true, "older save", "left save", nullptr, "' could not be saved"},
     };
     const std::string slot = SaveFile("slot.dat");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.log);
         WriteNativeFile(slot, "older save");
         std::remove((slot + "~.saving").c_str());
+        std::remove((slot + "~.saved").c_str());
         if (c.leftBeside) {
             WriteNativeFile(slot + "~.saving", "left save");
         }
@@ -264,36 +478,14 @@ TEST_F(MountSystemTest, ASaveThatCannotReplaceItsFileIsWrittenInPlaceOrKeptBesid
         EXPECT_EQ(8u, file->Write("new save", 8));
         EXPECT_TRUE(save.CloseFile(file));
         save.Unmount();
-        if (c.stored != nullptr) {
-            EXPECT_EQ(c.stored, ReadNativeFile(slot));
-        }
-        EXPECT_EQ(c.beside != nullptr ? c.beside : "", ReadNativeFile(slot + "~.saving"));
-        EXPECT_EQ(c.beside != nullptr ? 2u : 1u, SaveFolderFiles().size()) << "no other temporary stays";
+        EXPECT_EQ(c.stored, ReadNativeFile(slot));
+        EXPECT_EQ(c.saving != nullptr ? c.saving : "", ReadNativeFile(slot + "~.saving"));
+        EXPECT_EQ(c.saved != nullptr ? c.saved : "", ReadNativeFile(slot + "~.saved"));
+        EXPECT_EQ(1u + (c.saving != nullptr) + (c.saved != nullptr), SaveFolderFiles().size())
+            << "no other temporary stays";
         EXPECT_TRUE(AnyLogContains("MountSystem::Unmount: '" + slot + c.log));
     }
 }
-
-#if defined(_WIN32)
-// Real readers of the old save: one sharing writing, as fopen (and so the program's reader through
-// save://) does, lets the shorter new save be written in place, leaving nothing of the old one;
-// one sharing reading only leaves the new save whole beside the file.
-TEST_F(MountSystemTest, ASaveHeldOpenByAReaderIsWrittenInPlaceOrKeptBesideIt) {
-    const std::string slot = SaveFile("slot.dat");
-    for (int sharing : {_SH_DENYNO, _SH_DENYWR}) {
-        WriteNativeFile(slot, "older save");
-        std::remove((slot + "~.saving").c_str());
-        FILE* reader = _fsopen(slot.c_str(), "rb", sharing);
-        ASSERT_NE(nullptr, reader);
-        ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
-        ASSERT_TRUE(WriteThroughApi("save://slot.dat", "new save"));
-        ZQ_FileSystem_Unmount("save");
-        fclose(reader);
-        const bool inPlace = sharing == _SH_DENYNO;
-        EXPECT_EQ(inPlace ? "new save" : "older save", ReadNativeFile(slot));
-        EXPECT_EQ(inPlace ? "" : "new save", ReadNativeFile(slot + "~.saving"));
-    }
-}
-#endif
 
 // A save left beside its file is a whole newer save or a cut one, and nothing tells which: mounts
 // keep and report it, listings hide it, opening the file for writing keeps it, and only a whole
@@ -320,4 +512,178 @@ TEST_F(MountSystemTest, SavesLeftBesideTheirFilesStayUntilAWholeNewSaveReplacesT
     EXPECT_EQ("slot.dat.saving", ReadNativeFile(SaveFile("slot.dat.saving")));
     EXPECT_EQ("slots/two.dat~.saving", ReadNativeFile(SaveFile("slots/two.dat~.saving")));
     EXPECT_TRUE(AnyLogContains("1:MountSystem::Unmount: '" + SaveFile("slot.dat~.saving") + "', left by"));
+}
+
+// A save that cannot take its file's place while a reader holds the file is still what the next
+// runs read, save after save, however long the reader holds on. A reader sharing writing lets
+// each save be written in place, a shorter one leaving nothing of the old; one sharing reading
+// only leaves the old file as it is. Once it lets go, a mount puts the latest save in place.
+TEST_F(MountSystemTest, EachRunReadsTheLatestSaveWhileAReaderHoldsTheFile) {
+    const std::string slot = SaveFile("slot.dat");
+    for (Sharing sharing : {SHARES_READING_ONLY, SHARES_WRITING}) {
+        const bool inPlace = sharing == SHARES_WRITING;
+        SCOPED_TRACE(inPlace ? "the reader shares writing" : "the reader shares reading only");
+        WriteNativeFile(slot, SaveBytes('a', 10));
+        HeldSave held(slot, sharing);
+        for (size_t size : {20, 30, 5}) {
+            EXPECT_TRUE(RunThatSaves(held.Disk(), slot, SaveBytes('b', size)));
+            EXPECT_EQ(SaveBytes('b', size), RunThatReads(held.Disk(), slot))
+                << "after the " << size << "-byte save";
+            EXPECT_EQ(SaveBytes(inPlace ? 'b' : 'a', inPlace ? size : 10), ReadNativeFile(slot));
+            EXPECT_EQ(inPlace ? 1u : 2u, SaveFolderFiles().size()) << "slot.dat, and slot.dat~.saved";
+        }
+        held.Release();
+        EXPECT_EQ(SaveBytes('b', 5), RunThatReads(held.Disk(), slot));
+        EXPECT_EQ(Image({{"slot.dat", SaveBytes('b', 5)}}), TakeImage(Root(SCHEME_SAVE)));
+    }
+}
+
+// While a newer save waits beside its held file, existence, size and appending find it too; a
+// newer save beside a file nothing holds takes its place at the mount.
+TEST_F(MountSystemTest, ASaveKeptBesideItsFileIsWhatExistenceSizeAndAppendingFind) {
+    const std::string slot = SaveFile("slot.dat"), other = SaveFile("other.dat");
+    PutImage(Root(SCHEME_SAVE),
+             {{"slot.dat", "old"}, {"slot.dat~.saved", "newer"}, {"other.dat~.saved", "beside"}});
+    MountSystem save(new StepDisk(slot, false));
+    ASSERT_TRUE(save.Mount(0));
+    EXPECT_TRUE(AnyLogContains("1:MountSystem::Mount: '" + slot + "' cannot be replaced yet"));
+    EXPECT_EQ(Image({{"other.dat", "beside"}, {"slot.dat", "old"}, {"slot.dat~.saved", "newer"}}),
+              TakeImage(Root(SCHEME_SAVE)));
+    std::rename(other.c_str(), (other + "~.saved").c_str());
+    EXPECT_TRUE(save.FileExists(SCHEME_SAVE, other.c_str())) << "a save kept beside a missing file";
+    zq_file_info_t info = {};
+    EXPECT_TRUE(save.GetFileInfo(SCHEME_SAVE, slot.c_str(), &info));
+    EXPECT_EQ(5u, info.size);
+    File* file = save.OpenFile(SCHEME_SAVE, slot.c_str(), FILE_MODE_APPEND);
+    ASSERT_NE(nullptr, file);
+    EXPECT_EQ(5u, file->Write("+more", 5));
+    EXPECT_TRUE(save.CloseFile(file));
+    save.Unmount();
+    EXPECT_EQ("newer+more", ReadNativeFile(slot)) << "written in place";
+    EXPECT_FALSE(NativeFileExists(slot + "~.saved"));
+}
+
+// The disk fills while a save is written over an old one that a reader holds sharing writing:
+// 16 KiB old, 32 KiB new, 40 KiB free, so the new save fits beside the file but not in it too.
+// The next run reads the new save, whole, and the file is cut back to the whole old save.
+TEST_F(MountSystemTest, ADiskThatFillsDuringAnInPlaceSaveLeavesAWholeSaveToRead) {
+    SmallDisk disk(64);
+    if (!disk.Mounted()) {
+        GTEST_SKIP() << disk.Refusal();
+    }
+    ZQI_SetSchemeRoot(SCHEME_SAVE, disk.Folder().c_str());
+    const std::string slot = disk.Folder() + "/slot.dat";
+    const std::string oldSave = SaveBytes('o', 16 * 1024), newSave = SaveBytes('n', 32 * 1024);
+    WriteNativeFile(slot, oldSave);
+    auto free = [&] { return std::filesystem::space(disk.Folder() + "/").available; };
+    ASSERT_GT(free(), 40u * 1024);
+    WriteNativeFile(disk.Folder() + "/filler", std::string(static_cast<size_t>(free() - 40 * 1024), 'f'));
+    ASSERT_EQ(40u * 1024, free());
+    HeldSave held(slot, SHARES_WRITING);
+    EXPECT_TRUE(RunThatSaves(held.Disk(), slot, newSave));
+    EXPECT_TRUE(
+        AnyLogContains("1:MountSystem::Unmount: '" + slot + "' could neither be replaced nor written"));
+    const std::string read = RunThatReads(held.Disk(), slot);
+    EXPECT_TRUE(read == newSave) << "the run after the save read a " << read.size() << "-byte file";
+    EXPECT_TRUE(ReadNativeFile(slot) == oldSave)
+        << "the file was left at " << ReadNativeFile(slot).size() << " bytes";
+    held.Release();
+    EXPECT_TRUE(RunThatReads(held.Disk(), slot) == newSave);
+    EXPECT_TRUE(ReadNativeFile(slot) == newSave);
+}
+
+// Every step of a save fails, or a crash cuts it short just before the step, in turn. The run
+// after it, with the old file still held and then let go, reads the save that last answered
+// success, whole; after a crash (no answer) the old save or the new one. The save after that
+// leaves nothing beside its file.
+TEST_F(MountSystemTest, EveryStepOfASaveFailsOrCrashesAndTheNextRunReadsAWholeSave) {
+    const std::string none = "<none>", old = SaveBytes('o', 3000), mid = SaveBytes('m', 4000),
+                      longer = SaveBytes('n', 5000), shorter = SaveBytes('s', 1000);
+    const std::string folder = Root(SCHEME_SAVE), slot = SaveFile("slot.dat");
+    struct Scenario {
+        Image before;
+        std::string previous;  // the save before this one
+        bool held, refusing;   // the old file cannot be moved over / nor opened for writing
+        std::string saved;
+    };
+    const Scenario scenarios[] = {
+        {{{"slot.dat", old}}, old, false, false, longer},
+        {{}, none, false, false, longer},
+        {{{"slot.dat", old}}, old, true, false, longer},
+        {{{"slot.dat", old}}, old, true, false, shorter},
+        {{{"slot.dat", old}}, old, true, true, longer},
+        {{{"slot.dat", old}, {"slot.dat~.saved", mid}}, mid, false, false, longer},
+        {{{"slot.dat", old}, {"slot.dat~.saved", mid}}, mid, true, false, shorter},
+        {{{"slot.dat", old}, {"slot.dat~.saving", shorter}}, old, false, false, longer},
+    };
+    auto what = [&](const std::string& bytes) {
+        for (const std::string* known : {&none, &old, &mid, &longer, &shorter}) {
+            if (bytes == *known) {
+                return known == &none ? std::string("no save") : bytes.substr(0, 1) + " save";
+            }
+        }
+        return "a " + std::to_string(bytes.size()) + "-byte file";
+    };
+    size_t rows = 0;
+    for (size_t i = 0; i < sizeof(scenarios) / sizeof(scenarios[0]); ++i) {
+        const Scenario& s = scenarios[i];
+        const std::string held = s.held ? slot : "";
+        PutImage(folder, s.before);
+        StepRecord dry;
+        EXPECT_TRUE(RunThatSaves(new StepDisk(held, s.refusing, &dry, 0, false, folder), slot, s.saved));
+        for (size_t k = 1; k <= dry.steps.size(); ++k) {
+            for (bool crash : {false, true}) {
+                SCOPED_TRACE("scenario " + std::to_string(i) + (crash ? ", crash before " : ", failure of ") +
+                             "step " + std::to_string(k) + " '" + dry.steps[k - 1] + "'");
+                ++rows;
+                PutImage(folder, s.before);
+                StepRecord record;
+                const bool answered =
+                    RunThatSaves(new StepDisk(held, s.refusing, &record, k, crash, folder), slot, s.saved);
+                std::string expected = answered ? s.saved : s.previous;
+                if (crash) {
+                    PutImage(folder, record.crashImage);
+                    expected = RunThatReads(new WindowsPOSIXSystem(true), slot);
+                    EXPECT_TRUE(expected == s.previous || expected == s.saved) << "read " << what(expected);
+                    PutImage(folder, record.crashImage);
+                }
+                EXPECT_EQ(what(expected), what(RunThatReads(new StepDisk(slot, true), slot))) << "held still";
+                EXPECT_EQ(what(expected), what(RunThatReads(new WindowsPOSIXSystem(true), slot)));
+                EXPECT_EQ(what(expected), what(RunThatReads(new WindowsPOSIXSystem(true), slot)));
+                EXPECT_TRUE(RunThatSaves(new WindowsPOSIXSystem(true), slot, mid));
+                EXPECT_EQ(Image({{"slot.dat", mid}}), TakeImage(folder))
+                    << "something stayed beside the file";
+            }
+        }
+    }
+    EXPECT_GT(rows, 150u);
+}
+
+// Deleting a save with a newer one kept beside its (held) file: the mount's attempt to put the
+// newer save in place, then two deletions. Whichever fails, or a crash before it, the next run
+// never reads the older save: the newer one where the deletion did not answer success, else none.
+TEST_F(MountSystemTest, EveryStepOfDeletingASaveKeptBesideItsFileFailsOrCrashes) {
+    const std::string folder = Root(SCHEME_SAVE), slot = SaveFile("slot.dat");
+    const Image before = {{"slot.dat", "old"}, {"slot.dat~.saved", "newer"}};
+    for (size_t k = 0; k <= 3; ++k) {
+        for (bool crash : {false, true}) {
+            SCOPED_TRACE((crash ? "crash before step " : "failure of step ") + std::to_string(k));
+            PutImage(folder, before);
+            StepRecord record;
+            MountSystem save(new StepDisk(slot, true, &record, k, crash, folder));
+            ASSERT_TRUE(save.Mount(0));
+            const bool deleted = save.DeleteFile(SCHEME_SAVE, slot.c_str());
+            EXPECT_EQ(k <= 1 || crash, deleted);
+            EXPECT_EQ(k == 2 && !crash ? 2u : 3u, record.steps.size());
+            if (crash && k > 0) {
+                PutImage(folder, record.crashImage);
+            }
+            const std::string read = RunThatReads(new WindowsPOSIXSystem(true), slot);
+            if (crash && k > 0) {
+                EXPECT_TRUE(read == "newer" || read == "<none>") << read;
+            } else {
+                EXPECT_EQ(deleted ? "<none>" : "newer", read);
+            }
+        }
+    }
 }
