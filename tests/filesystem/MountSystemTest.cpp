@@ -598,7 +598,8 @@ TEST_F(MountSystemTest, ADiskThatFillsDuringAnInPlaceSaveLeavesAWholeSaveToRead)
 // leaves nothing beside its file.
 TEST_F(MountSystemTest, EveryStepOfASaveFailsOrCrashesAndTheNextRunReadsAWholeSave) {
     const std::string none = "<none>", old = SaveBytes('o', 3000), mid = SaveBytes('m', 4000),
-                      longer = SaveBytes('n', 5000), shorter = SaveBytes('s', 1000);
+                      longer = SaveBytes('n', 5000), shorter = SaveBytes('s', 1000),
+                      cut = SaveBytes('c', 1500);
     const std::string folder = Root(SCHEME_SAVE), slot = SaveFile("slot.dat");
     struct Scenario {
         Image before;
@@ -614,7 +615,7 @@ TEST_F(MountSystemTest, EveryStepOfASaveFailsOrCrashesAndTheNextRunReadsAWholeSa
         {{{"slot.dat", old}}, old, true, true, longer},
         {{{"slot.dat", old}, {"slot.dat~.saved", mid}}, mid, false, false, longer},
         {{{"slot.dat", old}, {"slot.dat~.saved", mid}}, mid, true, false, shorter},
-        {{{"slot.dat", old}, {"slot.dat~.saving", shorter}}, old, false, false, longer},
+        {{{"slot.dat", old}, {"slot.dat~.saving", cut}}, old, false, false, longer},
     };
     auto what = [&](const std::string& bytes) {
         for (const std::string* known : {&none, &old, &mid, &longer, &shorter}) {
