@@ -87,9 +87,19 @@ void MountSystem::SettleLeftSaves() {
     }
 }
 
-String MountSystem::ReadPath(SchemeId scheme, const char* nativePath) {
-    String saved = SavedPath(nativePath);
-    return inner_->FileExists(scheme, saved.CStr()) ? saved : String(nativePath);
+// The kept save is tried first and the file only where there is none: another instance of the
+// game may put the kept save in the file's place at any moment, so a look at which of the two
+// exists could be out of date by the time it is opened. A kept save that is there but cannot be
+// read is not passed over for the older file.
+File* MountSystem::OpenLatest(SchemeId scheme, const char* nativePath) {
+    const String saved = SavedPath(nativePath);
+    if (File* kept = inner_->OpenFile(scheme, saved.CStr(), FILE_MODE_READ)) {
+        return kept;
+    }
+    if (inner_->FileExists(scheme, saved.CStr())) {
+        return nullptr;
+    }
+    return inner_->OpenFile(scheme, nativePath, FILE_MODE_READ);
 }
 
 bool MountSystem::CreateDirectory(SchemeId scheme, const char* nativePath) {
@@ -132,8 +142,8 @@ bool MountSystem::DeleteFile(SchemeId scheme, const char* nativePath) {
 
 bool MountSystem::FileExists(SchemeId scheme, const char* nativePath) {
     return mounted_ && nativePath != nullptr &&
-           (inner_->FileExists(scheme, nativePath) ||
-            inner_->FileExists(scheme, SavedPath(nativePath).CStr()));
+           (inner_->FileExists(scheme, SavedPath(nativePath).CStr()) ||
+            inner_->FileExists(scheme, nativePath));
 }
 
 void MountSystem::FindFiles(SchemeId scheme, const char* virtualFolder, const char* nativeFolder,
@@ -145,7 +155,8 @@ void MountSystem::FindFiles(SchemeId scheme, const char* virtualFolder, const ch
 
 bool MountSystem::GetFileInfo(SchemeId scheme, const char* nativePath, zq_file_info_t* info) {
     return mounted_ && nativePath != nullptr &&
-           inner_->GetFileInfo(scheme, ReadPath(scheme, nativePath).CStr(), info);
+           (inner_->GetFileInfo(scheme, SavedPath(nativePath).CStr(), info) ||
+            inner_->GetFileInfo(scheme, nativePath, info));
 }
 
 File* MountSystem::OpenFile(SchemeId scheme, const char* nativePath, FileMode mode) {
@@ -153,7 +164,7 @@ File* MountSystem::OpenFile(SchemeId scheme, const char* nativePath, FileMode mo
         return nullptr;
     }
     if (mode == FILE_MODE_READ) {
-        File* file = inner_->OpenFile(scheme, ReadPath(scheme, nativePath).CStr(), mode);
+        File* file = OpenLatest(scheme, nativePath);
         if (file != nullptr) {
             ++readCount_;
         }
@@ -197,14 +208,17 @@ File* MountSystem::OpenBuffered(SchemeId scheme, const char* nativePath, FileMod
             return nullptr;
         }
     } else {
-        File* existing = inner_->OpenFile(scheme, ReadPath(scheme, nativePath).CStr(), FILE_MODE_READ);
+        // Only a save that is not there starts empty: one that cannot be read now (held by a
+        // holder sharing nothing) would be replaced by the appended bytes alone.
+        File* existing = OpenLatest(scheme, nativePath);
+        bool copied =
+            existing != nullptr ? buffer->CopyFromFile(existing, false) : !FileExists(scheme, nativePath);
         if (existing != nullptr) {
-            bool copied = buffer->CopyFromFile(existing, false);
             inner_->CloseFile(existing);
-            if (!copied) {
-                delete buffer;
-                return nullptr;
-            }
+        }
+        if (!copied) {
+            delete buffer;
+            return nullptr;
         }
     }
     buffered_.push_back(Buffered{buffer, String(nativePath), true});

@@ -73,8 +73,8 @@ private:
     Buffered* FindClosedBuffer(const char* nativePath);
     enum WriteResult { WRITE_WHOLE, WRITE_NOT_OPENED, WRITE_FAILED };
 
-    // The file reads find for the native path: its newer save kept beside it, or the file.
-    String ReadPath(SchemeId scheme, const char* nativePath);
+    // The file's latest save opened for reading: the newer save kept beside it, or the file.
+    File* OpenLatest(SchemeId scheme, const char* nativePath);
     // Moves each save kept beside its file into the file's place where it can now.
     void SettleLeftSaves();
     // Whether the save's companion file can be made (one made here is removed again; one left

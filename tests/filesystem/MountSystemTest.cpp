@@ -104,19 +104,24 @@ struct StepRecord {
     Image crashImage;  // the folder just before the chosen step
 };
 
+// Another holder of the old save while the program saves: a reader sharing writing (as fopen,
+// and so the program's own reader through save://, does), sharing reading only, or sharing
+// nothing.
+enum Sharing { SHARES_WRITING, SHARES_READING_ONLY, SHARES_NOTHING };
+
 // A native system on which the held file cannot be moved over, as on Windows while another
-// handle holds it without sharing deletion, and with refusing cannot be opened for writing either
-// (a holder sharing reading only). With a record, every step a save takes on disk is counted
-// (each opening for writing, write, flush, cut, close, move and deletion): the chosen one fails
-// (a write stops halfway, as on a full disk; the others do nothing) or, for a crash, the folder is
-// imaged just before it.
+// handle holds it without sharing deletion; nor opened for writing where the holder shares
+// reading only, nor opened at all where it shares nothing. With a record, every step a save takes on disk is
+// counted (each opening for writing, write, flush, cut, close, move and deletion): the chosen one fails (a
+// write stops halfway, as on a full disk; the others do nothing) or, for a crash, the folder is imaged just
+// before it.
 class StepDisk : public WindowsPOSIXSystem {
 public:
-    StepDisk(const std::string& held, bool refusing, StepRecord* record = nullptr, size_t chosen = 0,
+    StepDisk(const std::string& held, Sharing sharing, StepRecord* record = nullptr, size_t chosen = 0,
              bool crash = false, const std::string& folder = "")
         : WindowsPOSIXSystem(true),
           held_(held),
-          refusing_(refusing),
+          sharing_(sharing),
           record_(record),
           chosen_(chosen),
           crash_(crash),
@@ -137,7 +142,7 @@ public:
     File* OpenFile(SchemeId scheme, const char* nativePath, FileMode mode) override;
     bool CloseFile(File* file) override;
     bool ReplaceFile(SchemeId scheme, const char* source, const char* target, bool exchange) override {
-        return Step("move", std::string(source) + " > " + target) && held_ != target &&
+        return Step("move", std::string(source) + " > " + target) && held_ != target && held_ != source &&
                WindowsPOSIXSystem::ReplaceFile(scheme, source, target, exchange);
     }
     bool DeleteFile(SchemeId scheme, const char* nativePath) override {
@@ -146,7 +151,7 @@ public:
 
 private:
     std::string held_;
-    bool refusing_;
+    Sharing sharing_;
     StepRecord* record_;
     size_t chosen_;
     bool crash_;
@@ -172,14 +177,16 @@ public:
 };
 
 File* StepDisk::OpenFile(SchemeId scheme, const char* nativePath, FileMode mode) {
+    const bool held = held_ == nativePath;
     if (mode == FILE_MODE_READ) {
-        return WindowsPOSIXSystem::OpenFile(scheme, nativePath, mode);
+        return held && sharing_ == SHARES_NOTHING ? nullptr
+                                                  : WindowsPOSIXSystem::OpenFile(scheme, nativePath, mode);
     }
     if (!Step(mode == FILE_MODE_WRITE     ? "open(w)"
               : mode == FILE_MODE_REWRITE ? "open(r+)"
                                           : "open(a)",
               nativePath) ||
-        (refusing_ && held_ == nativePath)) {
+        (held && sharing_ != SHARES_WRITING)) {
         return nullptr;
     }
     File* file = WindowsPOSIXSystem::OpenFile(scheme, nativePath, mode);
@@ -197,18 +204,16 @@ bool StepDisk::CloseFile(File* file) {
     return step && closed;
 }
 
-// Another holder of the old save while the program saves: a reader sharing writing (as fopen,
-// and so the program's own reader through save://, does) or sharing reading only. The Windows
-// build holds it with a real C-runtime reader; the host build, where nothing refuses the move,
-// gives its runs a disk that behaves so.
-enum Sharing { SHARES_WRITING, SHARES_READING_ONLY };
-
+// The Windows build holds the old save with a real C-runtime reader; the host build, where nothing
+// refuses the move, gives its runs a disk that behaves so.
 class HeldSave {
 public:
-    HeldSave(const std::string& path, Sharing sharing)
-        : path_(path), refusing_(sharing == SHARES_READING_ONLY) {
+    HeldSave(const std::string& path, Sharing sharing) : path_(path), sharing_(sharing) {
 #if defined(_WIN32)
-        reader_ = _fsopen(path.c_str(), "rb", refusing_ ? _SH_DENYWR : _SH_DENYNO);
+        const int denied = sharing == SHARES_WRITING        ? _SH_DENYNO
+                           : sharing == SHARES_READING_ONLY ? _SH_DENYWR
+                                                            : _SH_DENYRW;
+        reader_ = _fsopen(path.c_str(), "rb", denied);
         EXPECT_NE(nullptr, reader_) << "the old save could not be held";
 #endif
     }
@@ -227,13 +232,13 @@ public:
 #if defined(_WIN32)
         return new WindowsPOSIXSystem(true);
 #else
-        return new StepDisk(path_, refusing_);
+        return new StepDisk(path_, sharing_);
 #endif
     }
 
 private:
     std::string path_;
-    bool refusing_;
+    Sharing sharing_;
     FILE* reader_ = nullptr;
 };
 
@@ -544,7 +549,7 @@ TEST_F(MountSystemTest, ASaveKeptBesideItsFileIsWhatExistenceSizeAndAppendingFin
     const std::string slot = SaveFile("slot.dat"), other = SaveFile("other.dat");
     PutImage(Root(SCHEME_SAVE),
              {{"slot.dat", "old"}, {"slot.dat~.saved", "newer"}, {"other.dat~.saved", "beside"}});
-    MountSystem save(new StepDisk(slot, false));
+    MountSystem save(new StepDisk(slot, SHARES_WRITING));
     ASSERT_TRUE(save.Mount(0));
     EXPECT_TRUE(AnyLogContains("1:MountSystem::Mount: '" + slot + "' cannot be replaced yet"));
     EXPECT_EQ(Image({{"other.dat", "beside"}, {"slot.dat", "old"}, {"slot.dat~.saved", "newer"}}),
@@ -604,18 +609,19 @@ TEST_F(MountSystemTest, EveryStepOfASaveFailsOrCrashesAndTheNextRunReadsAWholeSa
     struct Scenario {
         Image before;
         std::string previous;  // the save before this one
-        bool held, refusing;   // the old file cannot be moved over / nor opened for writing
+        bool held;             // the old file cannot be moved over
+        Sharing sharing;       // and what else its holder lets the save do
         std::string saved;
     };
     const Scenario scenarios[] = {
-        {{{"slot.dat", old}}, old, false, false, longer},
-        {{}, none, false, false, longer},
-        {{{"slot.dat", old}}, old, true, false, longer},
-        {{{"slot.dat", old}}, old, true, false, shorter},
-        {{{"slot.dat", old}}, old, true, true, longer},
-        {{{"slot.dat", old}, {"slot.dat~.saved", mid}}, mid, false, false, longer},
-        {{{"slot.dat", old}, {"slot.dat~.saved", mid}}, mid, true, false, shorter},
-        {{{"slot.dat", old}, {"slot.dat~.saving", cut}}, old, false, false, longer},
+        {{{"slot.dat", old}}, old, false, SHARES_WRITING, longer},
+        {{}, none, false, SHARES_WRITING, longer},
+        {{{"slot.dat", old}}, old, true, SHARES_WRITING, longer},
+        {{{"slot.dat", old}}, old, true, SHARES_WRITING, shorter},
+        {{{"slot.dat", old}}, old, true, SHARES_READING_ONLY, longer},
+        {{{"slot.dat", old}, {"slot.dat~.saved", mid}}, mid, false, SHARES_WRITING, longer},
+        {{{"slot.dat", old}, {"slot.dat~.saved", mid}}, mid, true, SHARES_WRITING, shorter},
+        {{{"slot.dat", old}, {"slot.dat~.saving", cut}}, old, false, SHARES_WRITING, longer},
     };
     auto what = [&](const std::string& bytes) {
         for (const std::string* known : {&none, &old, &mid, &longer, &shorter}) {
@@ -631,7 +637,7 @@ TEST_F(MountSystemTest, EveryStepOfASaveFailsOrCrashesAndTheNextRunReadsAWholeSa
         const std::string held = s.held ? slot : "";
         PutImage(folder, s.before);
         StepRecord dry;
-        EXPECT_TRUE(RunThatSaves(new StepDisk(held, s.refusing, &dry, 0, false, folder), slot, s.saved));
+        EXPECT_TRUE(RunThatSaves(new StepDisk(held, s.sharing, &dry, 0, false, folder), slot, s.saved));
         for (size_t k = 1; k <= dry.steps.size(); ++k) {
             for (bool crash : {false, true}) {
                 SCOPED_TRACE("scenario " + std::to_string(i) + (crash ? ", crash before " : ", failure of ") +
@@ -640,7 +646,7 @@ TEST_F(MountSystemTest, EveryStepOfASaveFailsOrCrashesAndTheNextRunReadsAWholeSa
                 PutImage(folder, s.before);
                 StepRecord record;
                 const bool answered =
-                    RunThatSaves(new StepDisk(held, s.refusing, &record, k, crash, folder), slot, s.saved);
+                    RunThatSaves(new StepDisk(held, s.sharing, &record, k, crash, folder), slot, s.saved);
                 std::string expected = answered ? s.saved : s.previous;
                 if (crash) {
                     PutImage(folder, record.crashImage);
@@ -648,7 +654,8 @@ TEST_F(MountSystemTest, EveryStepOfASaveFailsOrCrashesAndTheNextRunReadsAWholeSa
                     EXPECT_TRUE(expected == s.previous || expected == s.saved) << "read " << what(expected);
                     PutImage(folder, record.crashImage);
                 }
-                EXPECT_EQ(what(expected), what(RunThatReads(new StepDisk(slot, true), slot))) << "held still";
+                EXPECT_EQ(what(expected), what(RunThatReads(new StepDisk(slot, SHARES_READING_ONLY), slot)))
+                    << "held still";
                 EXPECT_EQ(what(expected), what(RunThatReads(new WindowsPOSIXSystem(true), slot)));
                 EXPECT_EQ(what(expected), what(RunThatReads(new WindowsPOSIXSystem(true), slot)));
                 EXPECT_TRUE(RunThatSaves(new WindowsPOSIXSystem(true), slot, mid));
@@ -671,7 +678,7 @@ TEST_F(MountSystemTest, EveryStepOfDeletingASaveKeptBesideItsFileFailsOrCrashes)
             SCOPED_TRACE((crash ? "crash before step " : "failure of step ") + std::to_string(k));
             PutImage(folder, before);
             StepRecord record;
-            MountSystem save(new StepDisk(slot, true, &record, k, crash, folder));
+            MountSystem save(new StepDisk(slot, SHARES_READING_ONLY, &record, k, crash, folder));
             ASSERT_TRUE(save.Mount(0));
             const bool deleted = save.DeleteFile(SCHEME_SAVE, slot.c_str());
             EXPECT_EQ(k <= 1 || crash, deleted);
@@ -685,6 +692,131 @@ TEST_F(MountSystemTest, EveryStepOfDeletingASaveKeptBesideItsFileFailsOrCrashes)
             } else {
                 EXPECT_EQ(deleted ? "<none>" : "newer", read);
             }
+        }
+    }
+}
+
+// A save that exists but cannot be read at the moment (a holder sharing nothing) is not appended
+// to: the appended bytes alone would become the whole save.
+TEST_F(MountSystemTest, AppendingToASaveThatCannotBeReadIsRefused) {
+    const std::string slot = SaveFile("slot.dat");
+    for (const std::string kept : {"", "newer"}) {
+        SCOPED_TRACE(kept.empty() ? "the file is held" : "the newer save kept beside it is held");
+        Image before = {{"slot.dat", "old"}};
+        if (!kept.empty()) {
+            before["slot.dat~.saved"] = kept;
+        }
+        PutImage(Root(SCHEME_SAVE), before);
+        HeldSave held(kept.empty() ? slot : slot + "~.saved", SHARES_NOTHING);
+        {
+            MountSystem save(held.Disk());
+            ASSERT_TRUE(save.Mount(0));
+            File* file = save.OpenFile(SCHEME_SAVE, slot.c_str(), FILE_MODE_APPEND);
+            EXPECT_EQ(nullptr, file);
+            if (file != nullptr) {
+                file->Write("+more", 5);
+                save.CloseFile(file);
+            }
+            save.Unmount();
+        }
+        held.Release();
+        EXPECT_EQ(kept.empty() ? "old" : kept, RunThatReads(held.Disk(), slot));
+    }
+}
+
+// Another instance of the game over the same folder puts the save kept beside the file in the
+// file's place (its holder has just let go) right after this instance first looks at the save.
+class PlacedMeanwhileDisk : public WindowsPOSIXSystem {
+public:
+    explicit PlacedMeanwhileDisk(const std::string& file) : WindowsPOSIXSystem(true), file_(file) {}
+    File* OpenFile(SchemeId scheme, const char* nativePath, FileMode mode) override {
+        return Placed(WindowsPOSIXSystem::OpenFile(scheme, nativePath, mode));
+    }
+    bool FileExists(SchemeId scheme, const char* nativePath) override {
+        return Placed(WindowsPOSIXSystem::FileExists(scheme, nativePath));
+    }
+    bool GetFileInfo(SchemeId scheme, const char* nativePath, zq_file_info_t* info) override {
+        return Placed(WindowsPOSIXSystem::GetFileInfo(scheme, nativePath, info));
+    }
+    // Held until this instance has mounted.
+    bool ReplaceFile(SchemeId scheme, const char* source, const char* target, bool exchange) override {
+        return letGo && WindowsPOSIXSystem::ReplaceFile(scheme, source, target, exchange);
+    }
+    bool letGo = false;
+
+private:
+    template <typename Result>
+    Result Placed(Result result) {
+        if (letGo && !placed_) {
+            placed_ = true;
+            std::error_code error;  // refused while this instance holds the kept save open
+            std::filesystem::rename(file_ + "~.saved", file_, error);
+        }
+        return result;
+    }
+    std::string file_;
+    bool placed_ = false;
+};
+
+// Whatever this instance does with the save, it meets the latest one.
+TEST_F(MountSystemTest, ASaveAnotherInstancePutsInPlaceMeanwhileIsStillTheOneFound) {
+    const std::string slot = SaveFile("slot.dat");
+    struct Row {
+        const char* what;
+        std::string (*run)(MountSystem& save, const std::string& slot);
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"read",
+         [](MountSystem& save, const std::string& path) {
+             File* file = save.OpenFile(SCHEME_SAVE, path.c_str(), FILE_MODE_READ);
+             std::string bytes(file != nullptr ? static_cast<size_t>(file->size) : 0, '\0');
+             if (file == nullptr) {
+                 return std::string("<none>");
+             }
+             bytes.resize(static_cast<size_t>(file->Read(&bytes[0], bytes.size())));
+             save.CloseFile(file);
+             return bytes;
+         },
+         "newer"},
+        {"append",
+         [](MountSystem& save, const std::string& path) {
+             File* file = save.OpenFile(SCHEME_SAVE, path.c_str(), FILE_MODE_APPEND);
+             if (file == nullptr) {
+                 return std::string("<refused>");
+             }
+             file->Write("+more", 5);
+             save.CloseFile(file);
+             save.Unmount();
+             return ReadNativeFile(path);
+         },
+         "newer+more"},
+        {"exists",
+         [](MountSystem& save, const std::string& path) {
+             return std::string(save.FileExists(SCHEME_SAVE, path.c_str()) ? "yes" : "no");
+         },
+         "yes"},
+        {"size",
+         [](MountSystem& save, const std::string& path) {
+             zq_file_info_t info = {};
+             return save.GetFileInfo(SCHEME_SAVE, path.c_str(), &info) ? std::to_string(info.size)
+                                                                       : std::string("<none>");
+         },
+         "5"},
+    };
+    for (const Row& row : rows) {
+        for (bool fileThere : {true, false}) {
+            SCOPED_TRACE(std::string(row.what) + (fileThere ? ", old file there" : ", no file"));
+            Image before = {{"slot.dat~.saved", "newer"}};
+            if (fileThere) {
+                before["slot.dat"] = "old";
+            }
+            PutImage(Root(SCHEME_SAVE), before);
+            PlacedMeanwhileDisk* disk = new PlacedMeanwhileDisk(slot);
+            MountSystem save(disk);
+            ASSERT_TRUE(save.Mount(0));
+            disk->letGo = true;
+            EXPECT_EQ(row.expected, row.run(save, slot));
         }
     }
 }
