@@ -370,15 +370,19 @@ MountSystem::WriteResult MountSystem::RewriteInPlace(MemoryFile* file, const cha
         inner_->CloseFile(target);  // not at the old end: writing here could cut the old save
         return WRITE_FAILED;
     }
-    // The new bytes past the old end go first, and reach the disk, before anything of the old save
-    // is written over: a disk too full for the new save fails here, with the old one whole.
-    if (length > oldLength) {
-        const uint64_t growth = length - oldLength;
-        if (target->Write(data + oldLength, growth) != growth || !target->Flush()) {
-            inner_->CloseFile(target);
+    // The new bytes past the old end go first, then a commit, before anything of the old save is
+    // written over: a disk too full for the new save fails here, with the old one whole. The
+    // commit comes even when the file does not grow: on a journaling file system it writes out
+    // the journal, which holds the rename that marked the new save whole, so a power cut during
+    // the overwrite cannot leave a mixed file beside nothing but an unmarked temporary.
+    const uint64_t growth = length > oldLength ? length - oldLength : 0;
+    const bool grown = growth == 0 || target->Write(data + oldLength, growth) == growth;
+    if (!grown || !target->Flush()) {
+        inner_->CloseFile(target);
+        if (growth > 0) {
             CutBack(scheme, nativePath, oldLength);
-            return WRITE_FAILED;
         }
+        return WRITE_FAILED;
     }
     target->Seek(0, SEEK_ORIGIN_START);
     const bool written = (length == 0 || target->Write(data, length) == length) && target->EndRewrite();

@@ -3,6 +3,7 @@
 // or cut short by a crash, and through the API the save root made at the first mount.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -638,6 +639,12 @@ TEST_F(MountSystemTest, EveryStepOfASaveFailsOrCrashesAndTheNextRunReadsAWholeSa
         PutImage(folder, s.before);
         StepRecord dry;
         EXPECT_TRUE(RunThatSaves(new StepDisk(held, s.sharing, &dry, 0, false, folder), slot, s.saved));
+        // Written in place: nothing of the old save is written over before a commit, which has the
+        // disk keep all that came before it (the new save under its kept name included).
+        const auto lastWrite = std::find(dry.steps.rbegin(), dry.steps.rend(), "write slot.dat");
+        EXPECT_EQ(lastWrite != dry.steps.rend(),
+                  std::find(lastWrite, dry.steps.rend(), "flush slot.dat") != dry.steps.rend())
+            << "scenario " << i;
         for (size_t k = 1; k <= dry.steps.size(); ++k) {
             for (bool crash : {false, true}) {
                 SCOPED_TRACE("scenario " + std::to_string(i) + (crash ? ", crash before " : ", failure of ") +
