@@ -260,10 +260,8 @@ bool RunThatSaves(System* disk, const std::string& path, const std::string& byte
     return !AnyLogContains("2:MountSystem::Unmount: '" + path + "' could not be saved");
 }
 
-// What one run of the engine reads as its save ("<none>" when it cannot open one).
-std::string RunThatReads(System* disk, const std::string& path) {
-    MountSystem save(disk);
-    EXPECT_TRUE(save.Mount(0));
+// What the mounted save system reads as the save ("<none>" when it cannot open one).
+std::string ReadSave(MountSystem& save, const std::string& path) {
     File* file = save.OpenFile(SCHEME_SAVE, path.c_str(), FILE_MODE_READ);
     if (file == nullptr) {
         return "<none>";
@@ -272,6 +270,13 @@ std::string RunThatReads(System* disk, const std::string& path) {
     bytes.resize(static_cast<size_t>(file->Read(&bytes[0], bytes.size())));
     save.CloseFile(file);
     return bytes;
+}
+
+// What one run of the engine reads as its save.
+std::string RunThatReads(System* disk, const std::string& path) {
+    MountSystem save(disk);
+    EXPECT_TRUE(save.Mount(0));
+    return ReadSave(save, path);
 }
 
 }  // namespace
@@ -775,18 +780,7 @@ TEST_F(MountSystemTest, ASaveAnotherInstancePutsInPlaceMeanwhileIsStillTheOneFou
         const char* expected;
     };
     const Row rows[] = {
-        {"read",
-         [](MountSystem& save, const std::string& path) {
-             File* file = save.OpenFile(SCHEME_SAVE, path.c_str(), FILE_MODE_READ);
-             std::string bytes(file != nullptr ? static_cast<size_t>(file->size) : 0, '\0');
-             if (file == nullptr) {
-                 return std::string("<none>");
-             }
-             bytes.resize(static_cast<size_t>(file->Read(&bytes[0], bytes.size())));
-             save.CloseFile(file);
-             return bytes;
-         },
-         "newer"},
+        {"read", ReadSave, "newer"},
         {"append",
          [](MountSystem& save, const std::string& path) {
              File* file = save.OpenFile(SCHEME_SAVE, path.c_str(), FILE_MODE_APPEND);
