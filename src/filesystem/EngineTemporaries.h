@@ -4,7 +4,7 @@
 // whether a name is one of them.
 #pragma once
 
-// Both names carry a "~", which no path the file-system API takes may hold: a file the program
+// Every such name carries a "~", which no path the file-system API takes may hold: a file the program
 // or the player named, or the cache file of a URL, is never taken for one of them, neither
 // hidden from a listing nor written over by a save of the file it seems to belong to.
 
