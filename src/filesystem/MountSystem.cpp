@@ -15,16 +15,33 @@ namespace ZQFileSystem {
 
 namespace {
 
+// The file's name with the suffix added, for a file beside it. Windows drops the dots and spaces
+// that end a file name ("slot.dat." is "slot.dat"), so they are dropped here as well: a save made
+// through one spelling of the file is then found through every other.
+String BesidePath(const char* nativePath, const char* suffix) {
+    const size_t whole = strlen(nativePath);
+    size_t length = whole;
+#if defined(_WIN32)
+    while (length > 0 && (nativePath[length - 1] == '.' || nativePath[length - 1] == ' ')) {
+        --length;
+    }
+    if (length == 0 || nativePath[length - 1] == '/' || nativePath[length - 1] == '\\') {
+        length = whole;  // a name of dots and spaces only is no file's name: kept as it is
+    }
+#endif
+    return String::FromFormat("%.*s%s", static_cast<int>(length), nativePath, suffix);
+}
+
 // A save is written beside its file under this added suffix and then moved over it, so the old
 // save stays whole until the new one is completely on disk.
 String SavingPath(const char* nativePath) {
-    return String::FromFormat("%s%s", nativePath, ZQI_SAVING_SUFFIX);
+    return BesidePath(nativePath, ZQI_SAVING_SUFFIX);
 }
 
 // A whole, committed save that could not take its file's place at once is kept under this name:
 // reads find it instead of the file until it can.
 String SavedPath(const char* nativePath) {
-    return String::FromFormat("%s%s", nativePath, ZQI_SAVED_SUFFIX);
+    return BesidePath(nativePath, ZQI_SAVED_SUFFIX);
 }
 
 }  // namespace

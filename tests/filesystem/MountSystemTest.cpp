@@ -822,3 +822,22 @@ TEST_F(MountSystemTest, ASaveAnotherInstancePutsInPlaceMeanwhileIsStillTheOneFou
         }
     }
 }
+
+#if defined(_WIN32)
+// Windows names one file by every spelling that differs in case or in dots and spaces at the end
+// of its name: a save made through one spelling while its file is held is what a read through
+// another finds.
+TEST_F(MountSystemTest, ASaveKeptBesideItsFileIsFoundThroughEverySpellingOfItsName) {
+    const std::string slot = SaveFile("Slot.dat");
+    for (const char* spelling : {"SLOT.DAT", "slot.dat.", "slot.dat ", "slot.dat. ."}) {
+        SCOPED_TRACE(spelling);
+        PutImage(Root(SCHEME_SAVE), {{"Slot.dat", "old"}});
+        HeldSave held(slot, SHARES_READING_ONLY);
+        EXPECT_TRUE(RunThatSaves(held.Disk(), SaveFile(spelling), "new"));
+        EXPECT_EQ("new", RunThatReads(held.Disk(), slot));
+        held.Release();
+        EXPECT_EQ("new", RunThatReads(held.Disk(), slot));
+        EXPECT_EQ(1u, SaveFolderFiles().size());
+    }
+}
+#endif
