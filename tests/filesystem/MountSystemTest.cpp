@@ -113,19 +113,19 @@ enum Sharing { SHARES_WRITING, SHARES_READING_ONLY, SHARES_NOTHING };
 // A native system on which the held file cannot be moved over, as on Windows while another
 // handle holds it without sharing deletion; nor opened for writing where the holder shares
 // reading only, nor opened at all where it shares nothing. With a record, every step a save takes on disk is
-// counted (each opening for writing, write, flush, cut, close, move and deletion): the chosen one fails (a
-// write stops halfway, as on a full disk; the others do nothing) or, for a crash, the folder is imaged just
-// before it.
+// counted (each opening for writing, write, flush, cut, close, move and deletion): one chosen step fails (a
+// write stops halfway, as on a full disk; the others do nothing), and for a crash the folder is imaged just
+// before another, as the process would leave it there.
 class StepDisk : public WindowsPOSIXSystem {
 public:
-    StepDisk(const std::string& held, Sharing sharing, StepRecord* record = nullptr, size_t chosen = 0,
-             bool crash = false, const std::string& folder = "")
+    StepDisk(const std::string& held, Sharing sharing, StepRecord* record = nullptr, size_t failAt = 0,
+             size_t crashAt = 0, const std::string& folder = "")
         : WindowsPOSIXSystem(true),
           held_(held),
           sharing_(sharing),
           record_(record),
-          chosen_(chosen),
-          crash_(crash),
+          failAt_(failAt),
+          crashAt_(crashAt),
           folder_(folder) {}
 
     // False for the step that fails.
@@ -135,10 +135,10 @@ public:
         }
         const bool inFolder = !folder_.empty() && path.compare(0, folder_.size() + 1, folder_ + "/") == 0;
         record_->steps.push_back(what + " " + (inFolder ? path.substr(folder_.size() + 1) : path));
-        if (record_->steps.size() == chosen_ && crash_) {
+        if (record_->steps.size() == crashAt_) {
             record_->crashImage = TakeImage(folder_);
         }
-        return record_->steps.size() != chosen_ || crash_;
+        return record_->steps.size() != failAt_;
     }
     File* OpenFile(SchemeId scheme, const char* nativePath, FileMode mode) override;
     bool CloseFile(File* file) override;
@@ -154,8 +154,8 @@ private:
     std::string held_;
     Sharing sharing_;
     StepRecord* record_;
-    size_t chosen_;
-    bool crash_;
+    size_t failAt_;   // the step that fails (counted from 1; 0: none)
+    size_t crashAt_;  // the step the process ends before (0: none)
     std::string folder_;
 };
 
@@ -644,40 +644,53 @@ TEST_F(MountSystemTest, EveryStepOfASaveFailsOrCrashesAndTheNextRunReadsAWholeSa
         const std::string held = s.held ? slot : "";
         PutImage(folder, s.before);
         StepRecord dry;
-        EXPECT_TRUE(RunThatSaves(new StepDisk(held, s.sharing, &dry, 0, false, folder), slot, s.saved));
+        EXPECT_TRUE(RunThatSaves(new StepDisk(held, s.sharing, &dry, 0, 0, folder), slot, s.saved));
         // Written in place: nothing of the old save is written over before a commit, which has the
         // disk keep all that came before it (the new save under its kept name included).
         const auto lastWrite = std::find(dry.steps.rbegin(), dry.steps.rend(), "write slot.dat");
         EXPECT_EQ(lastWrite != dry.steps.rend(),
                   std::find(lastWrite, dry.steps.rend(), "flush slot.dat") != dry.steps.rend())
             << "scenario " << i;
+        // One run with the step failAt failing and the process ending before the step crashAt.
+        auto row = [&](size_t failAt, size_t crashAt, const std::string& label) {
+            SCOPED_TRACE("scenario " + std::to_string(i) + ", " + label);
+            ++rows;
+            PutImage(folder, s.before);
+            StepRecord record;
+            const bool answered =
+                RunThatSaves(new StepDisk(held, s.sharing, &record, failAt, crashAt, folder), slot, s.saved);
+            std::string expected = answered ? s.saved : s.previous;
+            if (crashAt > 0) {
+                PutImage(folder, record.crashImage);
+                expected = RunThatReads(new WindowsPOSIXSystem(true), slot);
+                EXPECT_TRUE(expected == s.previous || expected == s.saved) << "read " << what(expected);
+                PutImage(folder, record.crashImage);
+            }
+            EXPECT_EQ(what(expected), what(RunThatReads(new StepDisk(slot, SHARES_READING_ONLY), slot)))
+                << "held still";
+            EXPECT_EQ(what(expected), what(RunThatReads(new WindowsPOSIXSystem(true), slot)));
+            EXPECT_EQ(what(expected), what(RunThatReads(new WindowsPOSIXSystem(true), slot)));
+            EXPECT_TRUE(RunThatSaves(new WindowsPOSIXSystem(true), slot, mid));
+            EXPECT_EQ(Image({{"slot.dat", mid}}), TakeImage(folder)) << "something stayed beside the file";
+            return record.steps;
+        };
         for (size_t k = 1; k <= dry.steps.size(); ++k) {
-            for (bool crash : {false, true}) {
-                SCOPED_TRACE("scenario " + std::to_string(i) + (crash ? ", crash before " : ", failure of ") +
-                             "step " + std::to_string(k) + " '" + dry.steps[k - 1] + "'");
-                ++rows;
-                PutImage(folder, s.before);
-                StepRecord record;
-                const bool answered =
-                    RunThatSaves(new StepDisk(held, s.sharing, &record, k, crash, folder), slot, s.saved);
-                std::string expected = answered ? s.saved : s.previous;
-                if (crash) {
-                    PutImage(folder, record.crashImage);
-                    expected = RunThatReads(new WindowsPOSIXSystem(true), slot);
-                    EXPECT_TRUE(expected == s.previous || expected == s.saved) << "read " << what(expected);
-                    PutImage(folder, record.crashImage);
+            const std::string step = "step " + std::to_string(k) + " '" + dry.steps[k - 1] + "'";
+            row(0, k, "crash before " + step);
+            const std::vector<std::string> after = row(k, 0, "failure of " + step);
+            // A failure while the file is written in place, then a crash before each step after it:
+            // the cutting back of a grown file included.
+            const std::string& failed = dry.steps[k - 1];
+            const bool inPlace = failed.find("move") != 0 && failed.size() > 9 &&
+                                 failed.compare(failed.size() - 9, 9, " slot.dat") == 0;
+            if (inPlace) {
+                for (size_t j = k + 1; j <= after.size(); ++j) {
+                    row(k, j, "failure of " + step + ", crash before '" + after[j - 1] + "'");
                 }
-                EXPECT_EQ(what(expected), what(RunThatReads(new StepDisk(slot, SHARES_READING_ONLY), slot)))
-                    << "held still";
-                EXPECT_EQ(what(expected), what(RunThatReads(new WindowsPOSIXSystem(true), slot)));
-                EXPECT_EQ(what(expected), what(RunThatReads(new WindowsPOSIXSystem(true), slot)));
-                EXPECT_TRUE(RunThatSaves(new WindowsPOSIXSystem(true), slot, mid));
-                EXPECT_EQ(Image({{"slot.dat", mid}}), TakeImage(folder))
-                    << "something stayed beside the file";
             }
         }
     }
-    EXPECT_GT(rows, 150u);
+    EXPECT_GT(rows, 180u);
 }
 
 // Deleting a save with a newer one kept beside its (held) file: the mount's attempt to put the
@@ -691,7 +704,8 @@ TEST_F(MountSystemTest, EveryStepOfDeletingASaveKeptBesideItsFileFailsOrCrashes)
             SCOPED_TRACE((crash ? "crash before step " : "failure of step ") + std::to_string(k));
             PutImage(folder, before);
             StepRecord record;
-            MountSystem save(new StepDisk(slot, SHARES_READING_ONLY, &record, k, crash, folder));
+            MountSystem save(
+                new StepDisk(slot, SHARES_READING_ONLY, &record, crash ? 0 : k, crash ? k : 0, folder));
             ASSERT_TRUE(save.Mount(0));
             const bool deleted = save.DeleteFile(SCHEME_SAVE, slot.c_str());
             EXPECT_EQ(k <= 1 || crash, deleted);
