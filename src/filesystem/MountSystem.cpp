@@ -9,6 +9,7 @@
 #include "filesystem/EngineTemporaries.h"
 #include "filesystem/FileSystemServices.h"
 #include "filesystem/NativeListing.h"
+#include "filesystem/NativePlatform.h"
 #include "filesystem/SchemeRoots.h"
 
 namespace ZQFileSystem {
@@ -44,9 +45,57 @@ String SavedPath(const char* nativePath) {
     return BesidePath(nativePath, ZQI_SAVED_SUFFIX);
 }
 
+// The folder that holds the file, and its temporaries beside it.
+String FolderOf(const char* nativePath) {
+    const char* end = strrchr(nativePath, '/');
+#if defined(_WIN32)
+    const char* backslash = strrchr(nativePath, '\\');
+    end = backslash != nullptr && (end == nullptr || backslash > end) ? backslash : end;
+#endif
+    if (end == nullptr) {
+        return String(".");
+    }
+    return end == nativePath ? String("/")
+                             : String::FromFormat("%.*s", static_cast<int>(end - nativePath), nativePath);
+}
+
+// A save folder's lock, held from Take until the object goes.
+class FolderLock {
+public:
+    FolderLock() = default;
+    ~FolderLock() {
+        if (taken_) {
+            ZQI_NativeUnlockFolder(lock_);
+        }
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+    // Waits at most wait ms. Otherwise why says why, for the log: "since <why>".
+    ZQI_NativeLockResult Take(const String& folder, uint32_t wait, String& why) {
+        const ZQI_NativeLockResult result = ZQI_NativeLockFolder(folder.CStr(), wait, &lock_);
+        taken_ = result == NATIVE_LOCK_TAKEN;
+        if (result == NATIVE_LOCK_BUSY) {
+            why.Format("another instance of the game still held its folder '%s' after %u ms", folder.CStr(),
+                       wait);
+        } else if (result == NATIVE_LOCK_NO_FOLDER) {
+            why.Format("its folder '%s' is not there", folder.CStr());
+        } else if (result == NATIVE_LOCK_FAILED) {
+            why.Format("its folder '%s' could not be locked (platform error %d)", folder.CStr(),
+                       static_cast<int>(ZQI_NativeLastError()));
+        }
+        return result;
+    }
+
+private:
+    intptr_t lock_ = 0;
+    bool taken_ = false;
+};
+
 }  // namespace
 
-MountSystem::MountSystem(System* inner) : inner_(inner), readCount_(0), mounted_(0) {
+MountSystem::MountSystem(System* inner, uint32_t lockWait)
+    : inner_(inner), readCount_(0), lockWait_(lockWait), mounted_(0) {
     mountable = 1;
 }
 
@@ -72,7 +121,9 @@ bool MountSystem::Mount(uint32_t storage) {
 // as soon as nothing holds the file any more. A save being written when the run ended (a crash,
 // a full disk) is never read: nothing tells a whole one from a cut one. It stays as it is, for
 // the player or support to look at, until a whole new save of its file replaces it. (An older
-// version of the engine also left whole saves so, and said so in its log.)
+// version of the engine also left whole saves so, and said so in its log.) Each is looked at again
+// under its folder's lock: another instance may have put it in place or replaced it since the
+// listing, and a temporary it is writing at the moment is no left one.
 void MountSystem::SettleLeftSaves() {
     const String& root = ZQI_GetSchemeRoot(SCHEME_SAVE);
     if (root.IsEmpty()) {
@@ -80,7 +131,22 @@ void MountSystem::SettleLeftSaves() {
     }
     Array<String> left;
     ZQI_ListNativeTemporaries(String::FromFormat("%s/", root.CStr()).CStr(), left);
+    uint32_t wait = lockWait_;
     for (const String& path : left) {
+        FolderLock lock;
+        String why;
+        const ZQI_NativeLockResult taken = lock.Take(FolderOf(path.CStr()), wait, why);
+        if (taken == NATIVE_LOCK_BUSY || taken == NATIVE_LOCK_FAILED) {
+            if (taken == NATIVE_LOCK_BUSY) {
+                wait = 0;  // a holder that hangs costs one wait per mount, not one per file
+            }
+            ZQI_FileSystemLog(1, "MountSystem::Mount: '%s' is left as it is for now, since %s.", path.CStr(),
+                              why.CStr());
+            continue;
+        }
+        if (taken != NATIVE_LOCK_TAKEN || !inner_->FileExists(SCHEME_SAVE, path.CStr())) {
+            continue;
+        }
         if (ZQI_IsSavedName(path.CStr())) {
             const String file =
                 path.Substring(0, path.Length() - static_cast<int32_t>(sizeof(ZQI_SAVED_SUFFIX) - 1));
@@ -145,6 +211,17 @@ bool MountSystem::DeleteFile(SchemeId scheme, const char* nativePath) {
             droppedBuffer = true;
         }
     }
+    FolderLock lock;
+    String why;
+    const ZQI_NativeLockResult taken = lock.Take(FolderOf(nativePath), lockWait_, why);
+    if (taken == NATIVE_LOCK_NO_FOLDER) {
+        return droppedBuffer;  // nothing of it on disk
+    }
+    if (taken != NATIVE_LOCK_TAKEN) {
+        ZQI_FileSystemLog(2, "MountSystem::DeleteFile: '%s' was not deleted, since %s.", nativePath,
+                          why.CStr());
+        return false;
+    }
     const String saved = SavedPath(nativePath);
     if (!inner_->FileExists(scheme, saved.CStr())) {
         return inner_->DeleteFile(scheme, nativePath) || droppedBuffer;
@@ -181,6 +258,16 @@ File* MountSystem::OpenFile(SchemeId scheme, const char* nativePath, FileMode mo
         return nullptr;
     }
     if (mode == FILE_MODE_READ) {
+        // Opened under the folder's lock: on Windows an opening fails while another instance is
+        // moving the file, or trying to. A read changes nothing, so one whose lock is not to be had
+        // goes ahead without it.
+        FolderLock lock;
+        String why;
+        const ZQI_NativeLockResult taken = lock.Take(FolderOf(nativePath), lockWait_, why);
+        if (taken == NATIVE_LOCK_BUSY || taken == NATIVE_LOCK_FAILED) {
+            ZQI_FileSystemLog(1, "MountSystem::OpenFile: '%s' is read without its folder's lock, since %s.",
+                              nativePath, why.CStr());
+        }
         File* file = OpenLatest(scheme, nativePath);
         if (file != nullptr) {
             ++readCount_;
@@ -225,6 +312,17 @@ File* MountSystem::OpenBuffered(SchemeId scheme, const char* nativePath, FileMod
             return nullptr;
         }
     } else {
+        // Copied under the folder's lock: another instance's save written in place meanwhile
+        // would give a copy that is half its old save and half its new one.
+        FolderLock lock;
+        String why;
+        const ZQI_NativeLockResult taken = lock.Take(FolderOf(nativePath), lockWait_, why);
+        if (taken == NATIVE_LOCK_BUSY || taken == NATIVE_LOCK_FAILED) {
+            ZQI_FileSystemLog(2, "MountSystem::OpenFile: '%s' cannot be appended to, since %s.", nativePath,
+                              why.CStr());
+            delete buffer;
+            return nullptr;
+        }
         // Only a save that is not there starts empty: one that cannot be read now (held by a
         // holder sharing nothing) would be replaced by the appended bytes alone.
         File* existing = OpenLatest(scheme, nativePath);
@@ -272,6 +370,18 @@ bool MountSystem::CloseFile(File* file) {
 }
 
 bool MountSystem::CanWriteBeside(SchemeId scheme, const char* nativePath) {
+    // The probe is made under the folder's lock: made or removed while another instance writes
+    // its save there, it would cut or delete that instance's temporary.
+    FolderLock lock;
+    String why;
+    const ZQI_NativeLockResult taken = lock.Take(FolderOf(nativePath), lockWait_, why);
+    if (taken != NATIVE_LOCK_TAKEN) {
+        if (taken != NATIVE_LOCK_NO_FOLDER) {  // no folder: no save there, refused quietly as always
+            ZQI_FileSystemLog(2, "MountSystem::OpenFile: '%s' cannot be saved, since %s.", nativePath,
+                              why.CStr());
+        }
+        return false;
+    }
     String saving = SavingPath(nativePath);
     if (inner_->FileExists(scheme, saving.CStr())) {
         return true;  // a save left there by an earlier run: its folder takes files, and it stays
@@ -299,9 +409,25 @@ MountSystem::WriteResult MountSystem::WriteWhole(MemoryFile* file, const char* n
 // Written whole beside the save, committed and closed, then moved over it: a full disk, a failed
 // write or a crash meanwhile leaves the old save as it was. A save that an earlier unmount left
 // unfinished beside the file gives way only to a whole new one: until then the new one is written
-// beside that.
-bool MountSystem::Commit(MemoryFile* file, const String& nativePath) {
+// beside that. All of it under the folder's lock: two instances writing one temporary at once
+// would mix their bytes, and one deleting the kept save after writing the file in place would
+// delete the other's newer save.
+bool MountSystem::Commit(MemoryFile* file, const String& nativePath, uint32_t& wait) {
     const SchemeId scheme = file->scheme;
+    FolderLock lock;
+    String why;
+    const ZQI_NativeLockResult taken = lock.Take(FolderOf(nativePath.CStr()), wait, why);
+    if (taken != NATIVE_LOCK_TAKEN) {
+        if (taken == NATIVE_LOCK_BUSY) {
+            wait = 0;  // a holder that hangs costs one wait per unmount, not one per file
+        }
+        ZQI_FileSystemLog(
+            2,
+            "MountSystem::Unmount: '%s' could not be saved, since %s; it keeps its previous save "
+            "and the new one is lost.",
+            nativePath.CStr(), why.CStr());
+        return false;
+    }
     const String saving = SavingPath(nativePath.CStr());
     const String saved = SavedPath(nativePath.CStr());
     const bool leftSaving = inner_->FileExists(scheme, saving.CStr());
@@ -427,8 +553,9 @@ void MountSystem::CutBack(SchemeId scheme, const char* nativePath, uint64_t leng
 }
 
 void MountSystem::Unmount() {
+    uint32_t wait = lockWait_;
     for (Buffered& item : buffered_) {
-        Commit(item.file, item.nativePath);  // a failure is logged; the file keeps its previous save
+        Commit(item.file, item.nativePath, wait);  // a failure is logged; the file keeps its previous save
         if (item.open) {
             detached_.Push(item.file);  // a handle still uses it: delete it when that closes
         } else {

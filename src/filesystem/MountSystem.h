@@ -8,6 +8,10 @@
 // old file, without ever cutting it, and removed; where that fails it stays, and every later read
 // finds it instead of the file until a mount can put it in the file's place. A "~.saving" file is
 // never read: nothing tells a whole one from what a crash or a full disk left.
+// Instances of the game may share the save folder: each change to the files of a save folder (a
+// save's commit, a mount putting kept saves in place, the probe of a new save, a deletion) and
+// each look at them (a read's opening, the copy an append starts from) is made while holding that
+// folder's lock, which the instances share (NativePlatform.h), so their steps never interleave.
 #pragma once
 
 #include <cstdint>
@@ -18,10 +22,15 @@
 
 namespace ZQFileSystem {
 
+// How long a change to a save folder waits for another instance of the game to let go of it: far
+// longer than any commit takes, so only a holder that hangs makes a save answer failure.
+const uint32_t ZQI_SAVE_FOLDER_WAIT_MILLISECONDS = 10000;
+
 class MountSystem : public System {
 public:
-    // Takes ownership of the inner system (a native system with the commit flag set).
-    explicit MountSystem(System* inner);
+    // Takes ownership of the inner system (a native system with the commit flag set). lockWait:
+    // how long each change to a save folder waits for its lock.
+    explicit MountSystem(System* inner, uint32_t lockWait = ZQI_SAVE_FOLDER_WAIT_MILLISECONDS);
     // Buffered files that were never unmounted are not written.
     ~MountSystem() override;
 
@@ -39,13 +48,17 @@ public:
     // Of the save that reads find.
     bool GetFileInfo(SchemeId scheme, const char* nativePath, zq_file_info_t* info) override;
     // Only storage 0. Puts each newer save kept beside its file in the file's place where it now
-    // can, and logs the temporaries that earlier unmounts left unfinished.
+    // can, and logs the temporaries that earlier unmounts left unfinished; a folder whose lock
+    // another instance keeps for the whole wait is left as it is.
     bool Mount(uint32_t storage) override;
     // Reading (and appending) starts from the file's latest save: a newer save kept beside the
     // file where there is one. Writing or appending to a path already written during this mount
-    // continues its buffer.
+    // continues its buffer. A new writing or appending is refused (null, logged) when its
+    // folder's lock cannot be taken.
     File* OpenFile(SchemeId scheme, const char* nativePath, FileMode mode) override;
-    // Writes every buffered file to disk and forgets it, then unmounts.
+    // Writes every buffered file to disk and forgets it, then unmounts. A save whose folder's lock
+    // cannot be taken answers failure (logged) and keeps its previous save; after one wait has
+    // run out, the other saves of this unmount no longer wait.
     void Unmount() override;
 
     bool IsMounted() const { return mounted_ != 0; }
@@ -66,6 +79,7 @@ private:
     // went to disk, and the objects live until that handle is closed.
     Array<MemoryFile*> detached_;
     uint32_t readCount_;
+    uint32_t lockWait_;
     uint8_t mounted_;
 
     File* OpenBuffered(SchemeId scheme, const char* nativePath, FileMode mode);
@@ -82,9 +96,10 @@ private:
     bool CanWriteBeside(SchemeId scheme, const char* nativePath);
     // The buffer's bytes as the whole file at the native path, flushed, committed and closed.
     WriteResult WriteWhole(MemoryFile* file, const char* nativePath);
-    // Stores the buffer as the file's save. True when the new save is the one later reads find;
-    // false (and logged) when the file keeps its previous save.
-    bool Commit(MemoryFile* file, const String& nativePath);
+    // Stores the buffer as the file's save under its folder's lock, waiting at most wait ms for it
+    // (set to 0 when that ran out). True when the new save is the one later reads find; false (and
+    // logged) when the file keeps its previous save.
+    bool Commit(MemoryFile* file, const String& nativePath, uint32_t& wait);
     // After the whole new save was marked whole in saved: moves it over the file, or writes the
     // file in place, or leaves it where it is.
     void PutInPlace(MemoryFile* file, const String& nativePath, const String& saved);

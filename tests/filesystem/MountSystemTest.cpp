@@ -4,17 +4,22 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #if defined(_WIN32)
 #include <share.h>
 #endif
 
+#include "ChildProcess.h"
 #include "FileSystemTestSupport.h"
+#include "FolderLockHolder.h"
 #include "FullDisk.h"
 #include "SmallDisk.h"
 #include "filesystem/FileSystemApi.h"
@@ -855,3 +860,179 @@ TEST_F(MountSystemTest, ASaveKeptBesideItsFileIsFoundThroughEverySpellingOfItsNa
     }
 }
 #endif
+
+// Two instances of the game (two processes) save one file at the same moments, round after round:
+// with nothing else holding the file; with a reader holding it that shares writing (so saves are
+// written in place); and with a reader sharing reading only (so saves are kept beside the file),
+// which lets go halfway, while they save. After each round the next run reads, whole, the save
+// that last answered success in it (that of either instance, whose saves overlapped), or the
+// one before where none did; never a mix of two saves, never an older one.
+TEST_F(MountSystemTest, TwoInstancesSavingOneFileAtOnceLeaveTheLastSaveThatAnsweredSuccess) {
+    const std::string slot = SaveFile("slot.dat"), sync = temp_->Join("sync");
+    const int rounds = 20;
+    struct Mode {
+        const char* name;
+        bool held;
+        Sharing sharing;
+        int letGoAt;  // the round before which the holder lets go
+    };
+    const Mode modes[] = {
+        {"not held", false, SHARES_WRITING, 0},
+        {"held, sharing writing", true, SHARES_WRITING, rounds},
+        {"held, sharing reading only, let go halfway", true, SHARES_READING_ONLY, rounds / 2}};
+    for (const Mode& mode : modes) {
+        SCOPED_TRACE(mode.name);
+        PutImage(Root(SCHEME_SAVE), {{"slot.dat", "old"}});
+        std::error_code error;
+        std::filesystem::remove_all(sync, error);
+        MakeNativeFolders(sync);
+        std::unique_ptr<HeldSave> held;
+        if (mode.held) {
+            held.reset(new HeldSave(slot, mode.sharing));
+            WriteNativeFile(sync + "/held", mode.sharing == SHARES_WRITING ? "w" : "r");
+        }
+        ChildProcess children[2];
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_TRUE(children[i].Start("save_child", {Root(SCHEME_SAVE), "slot.dat", i == 0 ? "A" : "B",
+                                                         std::to_string(rounds), sync}));
+        }
+        std::string previous = "old";
+        for (int round = 0; round < rounds && !HasFailure(); ++round) {
+            SCOPED_TRACE("round " + std::to_string(round));
+            if (held && round == mode.letGoAt) {
+                held.reset();
+                std::remove((sync + "/held").c_str());
+            }
+            WriteNativeFile(sync + "/go-" + std::to_string(round), "");
+            // Each instance's save of the round where it answered success: the one read must be one of them.
+            std::vector<std::string> answered;
+            std::string answers;
+            for (const char* tag : {"A", "B"}) {
+                const std::string report = sync + "/" + tag + "-" + std::to_string(round);
+                std::string output = ReadNativeFile(report);
+                for (int waited = 0; waited < 30000 && output.find('\n') == std::string::npos; ++waited) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                    output = ReadNativeFile(report);
+                }
+                const size_t newline = output.find('\n');
+                ASSERT_NE(std::string::npos, newline) << "instance " << tag << " did not report";
+                const bool success = output.compare(0, newline, "1") == 0;
+                if (success) {
+                    answered.push_back(output.substr(newline + 1));
+                }
+                answers +=
+                    std::string(answers.empty() ? "" : ", ") + tag + (success ? " success" : " failure");
+            }
+            if (answered.empty()) {
+                answered.push_back(previous);
+            }
+            const std::string read = RunThatReads(held ? held->Disk() : new WindowsPOSIXSystem(true), slot);
+            EXPECT_TRUE(std::find(answered.begin(), answered.end(), read) != answered.end())
+                << "read a " << read.size() << "-byte file beginning '" << read.substr(0, 8) << "' ("
+                << answers << ")";
+            previous = read;
+        }
+        for (int i = 0; i < 2; ++i) {
+            const int exitCode = children[i].Wait(HasFailure() ? 0 : 30000);  // ended at once after a failure
+            EXPECT_TRUE(exitCode == 0 || HasFailure()) << "instance " << i << " ended with " << exitCode;
+        }
+        if (HasFailure()) {
+            return;
+        }
+        held.reset();
+        std::remove((sync + "/held").c_str());
+        EXPECT_TRUE(previous == RunThatReads(new WindowsPOSIXSystem(true), slot))
+            << "another save after the release";
+        EXPECT_EQ(std::vector<std::string>({"slot.dat"}), SaveFolderFiles()) << "something stayed beside it";
+    }
+}
+
+// Another instance of the game keeps the save folder's lock longer than this one waits (it hangs):
+// each change to the folder answers failure, changes nothing and says why, naming the function;
+// after one wait has run out, the unmount's other saves no longer wait. A read goes ahead.
+TEST_F(MountSystemTest, AFolderHeldLongerThanTheWaitIsLeftAsItWas) {
+    const std::string root = Root(SCHEME_SAVE), slot = SaveFile("slot.dat"), other = SaveFile("other.dat"),
+                      kept = SaveFile("kept.dat");
+    const Image before = {{"slot.dat", "old"}, {"kept.dat", "older"}, {"kept.dat~.saved", "newer"}};
+    const uint32_t wait = 150;
+    PutImage(root, {{"slot.dat", "old"}});
+    MountSystem saving(new WindowsPOSIXSystem(true), wait);
+    ASSERT_TRUE(saving.Mount(0));
+    for (const std::string& path : {slot, other}) {
+        File* file = saving.OpenFile(SCHEME_SAVE, path.c_str(), FILE_MODE_WRITE);
+        ASSERT_NE(nullptr, file);
+        EXPECT_EQ(3u, file->Write("new", 3));
+        EXPECT_TRUE(saving.CloseFile(file));
+    }
+    PutImage(root, before);
+    FolderLockHolder holder;
+    ASSERT_TRUE(holder.Start(root, 60000, temp_->Join("held")));
+    const std::string why = "since another instance of the game still held its folder '" + root + "' after ";
+
+    Captured() = CapturedMessages();
+    const auto start = std::chrono::steady_clock::now();
+    saving.Unmount();
+    const auto took =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+            .count();
+    EXPECT_TRUE(
+        AnyLogContains("2:MountSystem::Unmount: '" + slot + "' could not be saved, " + why + "150 ms"));
+    EXPECT_TRUE(
+        AnyLogContains("2:MountSystem::Unmount: '" + other + "' could not be saved, " + why + "0 ms"));
+    EXPECT_GE(took + 20, static_cast<int64_t>(wait));  // Windows' timer ticks
+
+    Captured() = CapturedMessages();
+    MountSystem save(new WindowsPOSIXSystem(true), wait);
+    ASSERT_TRUE(save.Mount(0));
+    EXPECT_TRUE(
+        AnyLogContains("1:MountSystem::Mount: '" + kept + "~.saved' is left as it is for now, " + why));
+    EXPECT_EQ(nullptr, save.OpenFile(SCHEME_SAVE, slot.c_str(), FILE_MODE_WRITE));
+    EXPECT_TRUE(AnyLogContains("2:MountSystem::OpenFile: '" + slot + "' cannot be saved, " + why));
+    EXPECT_EQ(nullptr, save.OpenFile(SCHEME_SAVE, kept.c_str(), FILE_MODE_APPEND));
+    EXPECT_TRUE(AnyLogContains("2:MountSystem::OpenFile: '" + kept + "' cannot be appended to, " + why));
+    EXPECT_FALSE(save.DeleteFile(SCHEME_SAVE, slot.c_str()));
+    EXPECT_TRUE(AnyLogContains("2:MountSystem::DeleteFile: '" + slot + "' was not deleted, " + why));
+    EXPECT_EQ("newer", ReadSave(save, kept));
+    EXPECT_TRUE(AnyLogContains("1:MountSystem::OpenFile: '" + kept + "' is read without its folder's lock"));
+    save.Unmount();
+    EXPECT_EQ(before, TakeImage(root)) << "the folder changed";
+
+    EXPECT_EQ(-1, holder.Wait(0));
+    EXPECT_TRUE(RunThatSaves(new WindowsPOSIXSystem(true), slot, "new"));
+    EXPECT_EQ(Image({{"kept.dat", "newer"}, {"slot.dat", "new"}}), TakeImage(root));
+}
+
+// A holder that lets go within the wait only delays the save, and so does one that dies meanwhile.
+TEST_F(MountSystemTest, ASaveWaitsForAnotherInstanceToLetGoOfItsFolder) {
+    const std::string root = Root(SCHEME_SAVE), slot = SaveFile("slot.dat");
+    for (bool dies : {false, true}) {
+        SCOPED_TRACE(dies ? "the holder dies" : "the holder lets go");
+        PutImage(root, {{"slot.dat", "old"}});
+        MountSystem save(new WindowsPOSIXSystem(true), 20000);
+        ASSERT_TRUE(save.Mount(0));
+        File* file = save.OpenFile(SCHEME_SAVE, slot.c_str(), FILE_MODE_WRITE);
+        ASSERT_NE(nullptr, file);
+        EXPECT_EQ(3u, file->Write("new", 3));
+        EXPECT_TRUE(save.CloseFile(file));
+        FolderLockHolder holder;
+        ASSERT_TRUE(holder.Start(root, dies ? 60000 : 600, temp_->Join("held")));
+        std::thread killer([&] {
+            if (dies) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(600));
+                holder.Wait(0);
+            }
+        });
+        Captured() = CapturedMessages();
+        const auto start = std::chrono::steady_clock::now();
+        save.Unmount();
+        const auto took =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+                .count();
+        killer.join();
+        EXPECT_FALSE(AnyLogContains("could not be saved"));
+        EXPECT_EQ(Image({{"slot.dat", "new"}}), TakeImage(root));
+        EXPECT_GE(took, 100) << "it did not wait";
+        EXPECT_LT(took, 20000);
+        EXPECT_EQ(dies ? -1 : 0, holder.Wait(10000));
+    }
+}
