@@ -17,17 +17,26 @@ bool IsLeftDownload(const char* name) {
     return false;
 }
 
+// The name ends in the suffix, with text before it.
+bool EndsAfterText(const char* name, const char* suffix) {
+    const size_t suffixLength = strlen(suffix);
+    const size_t length = name != nullptr ? strlen(name) : 0;
+    return length > suffixLength && strcmp(name + length - suffixLength, suffix) == 0;
+}
+
 }  // namespace
 
 bool ZQI_IsEngineTemporaryName(const char* name) {
     if (name == nullptr) {
         return false;
     }
-    return ZQI_IsSavingName(name) || IsLeftDownload(name);
+    return ZQI_IsSavingName(name) || ZQI_IsSavedName(name) || IsLeftDownload(name);
 }
 
 bool ZQI_IsSavingName(const char* name) {
-    const size_t suffixLength = sizeof(ZQI_SAVING_SUFFIX) - 1;
-    const size_t length = name != nullptr ? strlen(name) : 0;
-    return length > suffixLength && strcmp(name + length - suffixLength, ZQI_SAVING_SUFFIX) == 0;
+    return EndsAfterText(name, ZQI_SAVING_SUFFIX);
+}
+
+bool ZQI_IsSavedName(const char* name) {
+    return EndsAfterText(name, ZQI_SAVED_SUFFIX);
 }

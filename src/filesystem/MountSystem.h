@@ -1,10 +1,17 @@
 // ZQFileSystem::MountSystem: the save:// scheme. It must be mounted before use. Files opened for
 // reading come straight from disk through the inner native system; files opened for writing or
 // appending are buffered in memory and reach the disk only when the system is unmounted: each is
-// written beside its file ("<file>~.saving"), flushed and committed, and then moved over it, so
-// the old save is read (and kept) until the new one is whole on disk. Where the old file cannot
-// be replaced (held open elsewhere) it is written in place; where even that fails the new save
-// stays beside it, and mounting keeps and reports every save so left.
+// written beside its file ("<file>~.saving"), flushed, committed and closed, and then moved over
+// it, so the old save is read (and kept) until the new one is whole on disk. Where the old file
+// cannot be replaced (held open elsewhere), the whole new save is first renamed "<file>~.saved",
+// which marks it whole: from then on it is the file's save. It is then written in place of the
+// old file, without ever cutting it, and removed; where that fails it stays, and every later read
+// finds it instead of the file until a mount can put it in the file's place. A "~.saving" file is
+// never read: nothing tells a whole one from what a crash or a full disk left.
+// Instances of the game may share the save folder: each change to the files of a save folder (a
+// save's commit, a mount putting kept saves in place, the probe of a new save, a deletion) and
+// each look at them (a read's opening, the copy an append starts from) is made while holding that
+// folder's lock, which the instances share (NativePlatform.h), so their steps never interleave.
 #pragma once
 
 #include <cstdint>
@@ -15,10 +22,15 @@
 
 namespace ZQFileSystem {
 
+// How long a change to a save folder waits for another instance of the game to let go of it: far
+// longer than any commit takes, so only a holder that hangs makes a save answer failure.
+const uint32_t ZQI_SAVE_FOLDER_WAIT_MILLISECONDS = 10000;
+
 class MountSystem : public System {
 public:
-    // Takes ownership of the inner system (a native system with the commit flag set).
-    explicit MountSystem(System* inner);
+    // Takes ownership of the inner system (a native system with the commit flag set). lockWait:
+    // how long each change to a save folder waits for its lock.
+    explicit MountSystem(System* inner, uint32_t lockWait = ZQI_SAVE_FOLDER_WAIT_MILLISECONDS);
     // Buffered files that were never unmounted are not written.
     ~MountSystem() override;
 
@@ -26,17 +38,27 @@ public:
     bool CreateDirectory(SchemeId scheme, const char* nativePath) override;
     bool CreateRootDirectory(SchemeId scheme) override;
     bool DeleteDirectory(SchemeId scheme, const char* nativePath) override;
-    // Deletes the file on disk and drops its closed buffers, so unmounting does not bring it back.
+    // Deletes the file on disk, with a newer save kept beside it, and drops its closed buffers, so
+    // unmounting does not bring it back.
     bool DeleteFile(SchemeId scheme, const char* nativePath) override;
+    // The file, or a newer save kept beside it.
     bool FileExists(SchemeId scheme, const char* nativePath) override;
     void FindFiles(SchemeId scheme, const char* virtualFolder, const char* nativeFolder,
                    const Array<String>& wildcards, bool recursive, Array<String>& out) override;
+    // Of the save that reads find.
     bool GetFileInfo(SchemeId scheme, const char* nativePath, zq_file_info_t* info) override;
-    // Only storage 0. Logs the saves that earlier unmounts left beside their files.
+    // Only storage 0. Puts each newer save kept beside its file in the file's place where it now
+    // can, and logs the temporaries that earlier unmounts left unfinished; a folder whose lock
+    // another instance keeps for the whole wait is left as it is.
     bool Mount(uint32_t storage) override;
-    // Writing or appending to a path already written during this mount continues its buffer.
+    // Reading (and appending) starts from the file's latest save: a newer save kept beside the
+    // file where there is one. Writing or appending to a path already written during this mount
+    // continues its buffer. A new writing or appending is refused (null, logged) when its
+    // folder's lock cannot be taken.
     File* OpenFile(SchemeId scheme, const char* nativePath, FileMode mode) override;
-    // Writes every buffered file to disk and forgets it, then unmounts.
+    // Writes every buffered file to disk and forgets it, then unmounts. A save whose folder's lock
+    // cannot be taken answers failure (logged) and keeps its previous save; after one wait has
+    // run out, the other saves of this unmount no longer wait.
     void Unmount() override;
 
     bool IsMounted() const { return mounted_ != 0; }
@@ -57,6 +79,7 @@ private:
     // went to disk, and the objects live until that handle is closed.
     Array<MemoryFile*> detached_;
     uint32_t readCount_;
+    uint32_t lockWait_;
     uint8_t mounted_;
 
     File* OpenBuffered(SchemeId scheme, const char* nativePath, FileMode mode);
@@ -64,14 +87,28 @@ private:
     Buffered* FindClosedBuffer(const char* nativePath);
     enum WriteResult { WRITE_WHOLE, WRITE_NOT_OPENED, WRITE_FAILED };
 
+    // The file's latest save opened for reading: the newer save kept beside it, or the file.
+    File* OpenLatest(SchemeId scheme, const char* nativePath);
+    // Moves each save kept beside its file into the file's place where it can now.
+    void SettleLeftSaves();
     // Whether the save's companion file can be made (one made here is removed again; one left
     // there by an earlier run stays).
     bool CanWriteBeside(SchemeId scheme, const char* nativePath);
     // The buffer's bytes as the whole file at the native path, flushed, committed and closed.
     WriteResult WriteWhole(MemoryFile* file, const char* nativePath);
-    void Commit(MemoryFile* file, const String& nativePath);
-    // After the whole new save in saving could not be moved over the file at nativePath.
-    void WriteInPlace(MemoryFile* file, const String& nativePath, const String& saving);
+    // Stores the buffer as the file's save under its folder's lock, waiting at most wait ms for it
+    // (set to 0 when that ran out). True when the new save is the one later reads find; false (and
+    // logged) when the file keeps its previous save.
+    bool Commit(MemoryFile* file, const String& nativePath, uint32_t& wait);
+    // After the whole new save was marked whole in saved: moves it over the file, or writes the
+    // file in place, or leaves it where it is.
+    void PutInPlace(MemoryFile* file, const String& nativePath, const String& saved);
+    // The buffer's bytes written over the existing file without cutting it first: grown to the
+    // new length with the new bytes and committed before anything of the old save is written
+    // over, and cut back to the old length when that fails.
+    WriteResult RewriteInPlace(MemoryFile* file, const char* nativePath);
+    // Cuts the file back to its old length after a failed growth.
+    void CutBack(SchemeId scheme, const char* nativePath, uint64_t length);
 };
 
 }  // namespace ZQFileSystem

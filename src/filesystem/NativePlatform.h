@@ -74,6 +74,24 @@ bool ZQI_NativeCommit(FILE* stream);
 // The id of this process (GetCurrentProcessId, getpid): no two running processes share one.
 uint32_t ZQI_NativeProcessId();
 
+// A lock of one folder that every process naming that folder shares (Windows: every process of
+// the session), let go by its holder or by the end of the holder's process. Windows: a named
+// kernel mutex, named after the folder's full path as Windows compares names (case folded, short
+// names expanded, "/" and trailing separators as "\"); a holder that died leaves it abandoned,
+// which counts as taken. Host: flock on the folder itself. It makes no file. It is let go on the
+// thread that took it, and that thread does not take it again meanwhile (the host would wait for
+// itself).
+enum ZQI_NativeLockResult : int32_t {
+    NATIVE_LOCK_TAKEN = 0,
+    NATIVE_LOCK_BUSY = 1,       // another holder kept it for the whole wait
+    NATIVE_LOCK_NO_FOLDER = 2,  // there is no such folder
+    NATIVE_LOCK_FAILED = 3      // the system refused (ZQI_NativeLastError says why)
+};
+// Takes the folder's lock, waiting at most limitMilliseconds for another holder to let go. When
+// taken, *lock holds it until ZQI_NativeUnlockFolder.
+ZQI_NativeLockResult ZQI_NativeLockFolder(const char* folder, uint32_t limitMilliseconds, intptr_t* lock);
+void ZQI_NativeUnlockFolder(intptr_t lock);
+
 // The platform's folder for a shell folder id (raw: native separators); empty when it has none.
 // The folder is made when missing.
 void ZQI_NativeGetShellFolder(String& out, int32_t folderId);

@@ -1,10 +1,12 @@
-// The native platform calls of the host build (POSIX): stat, mkdir, rmdir, unlink, readdir and
-// the XDG folders. Used by tests; the product is the Windows build.
+// The native platform calls of the host build (POSIX): stat, mkdir, rmdir, unlink, readdir, flock
+// and the XDG folders. Used by tests; the product is the Windows build.
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -132,6 +134,38 @@ bool MakeFolderTree(const String& path) {
 
 uint32_t ZQI_NativeProcessId() {
     return static_cast<uint32_t>(getpid());
+}
+
+// flock belongs to the open folder, so the kernel lets go of it when the holder's process ends,
+// however it ends. It has no waiting limit of its own: it is tried again every millisecond.
+ZQI_NativeLockResult ZQI_NativeLockFolder(const char* folder, uint32_t limitMilliseconds, intptr_t* lock) {
+    const int descriptor = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0) {
+        return errno == ENOENT || errno == ENOTDIR ? NATIVE_LOCK_NO_FOLDER : NATIVE_LOCK_FAILED;
+    }
+    struct timespec start;
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    for (;;) {
+        if (flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
+            *lock = descriptor;
+            return NATIVE_LOCK_TAKEN;
+        }
+        const int error = errno;
+        struct timespec now;
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const int64_t waited = (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000;
+        if ((error != EWOULDBLOCK && error != EINTR) || waited >= limitMilliseconds) {
+            close(descriptor);
+            errno = error;
+            return error == EWOULDBLOCK ? NATIVE_LOCK_BUSY : NATIVE_LOCK_FAILED;
+        }
+        const struct timespec pause = {0, 1000000};
+        nanosleep(&pause, nullptr);
+    }
+}
+
+void ZQI_NativeUnlockFolder(intptr_t lock) {
+    close(static_cast<int>(lock));  // lets go of the flock too
 }
 
 void ZQI_NativeGetShellFolder(String& out, int32_t folderId) {

@@ -1,5 +1,6 @@
 // The native platform calls of the product (Win32): stat, folders with an access list, deletion,
-// FindFirstFile listing, shell folders, the executable's name and the common file dialogs.
+// FindFirstFile listing, folder locks, shell folders, the executable's name and the common file
+// dialogs.
 // <windows.h> comes first: it turns some names into macros that the engine headers avoid.
 #include <windows.h>
 #include <aclapi.h>
@@ -9,6 +10,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "filesystem/NativePlatform.h"
@@ -150,6 +152,83 @@ int32_t ZQI_NativeSeek(FILE* stream, int64_t offset, int32_t origin) {
 
 uint32_t ZQI_NativeProcessId() {
     return static_cast<uint32_t>(GetCurrentProcessId());
+}
+
+namespace {
+
+// Paths longer than this are refused by the "A" file functions the engine uses anyway.
+const DWORD kLockPathLength = 1024;
+
+// The name of the folder's lock: every spelling Windows takes for the folder ("/" or "\", a
+// trailing separator, ".." parts, 8.3 short names, any case) gives the same name. The path is
+// folded to upper case as the file system compares names, and hashed (FNV-1a, 64 bits) into a
+// name of fixed length, since a kernel object's name holds no "\" and at most MAX_PATH characters.
+// "Local\": the session's namespace, which needs no privilege. NATIVE_LOCK_TAKEN once named;
+// otherwise what taking the lock answers.
+ZQI_NativeLockResult FolderLockName(const char* folder, char* name, size_t nameSize) {
+    wchar_t given[kLockPathLength], full[kLockPathLength], longer[kLockPathLength], folded[kLockPathLength];
+    if (MultiByteToWideChar(CP_ACP, 0, folder, -1, given, kLockPathLength) == 0) {
+        return NATIVE_LOCK_FAILED;
+    }
+    DWORD length = GetFullPathNameW(given, kLockPathLength, full, nullptr);
+    if (length == 0 || length >= kLockPathLength) {
+        return NATIVE_LOCK_FAILED;
+    }
+    const DWORD attributes = GetFileAttributesW(full);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return NATIVE_LOCK_NO_FOLDER;
+    }
+    const DWORD longLength = GetLongPathNameW(full, longer, kLockPathLength);
+    const wchar_t* path = longLength > 0 && longLength < kLockPathLength ? longer : full;
+    length = longLength > 0 && longLength < kLockPathLength ? longLength : length;
+    while (length > 3 && path[length - 1] == L'\\') {
+        --length;  // a drive's root ("C:\") keeps its separator
+    }
+    const int foldedLength = LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, path, static_cast<int>(length),
+                                          folded, kLockPathLength);
+    if (foldedLength <= 0) {
+        return NATIVE_LOCK_FAILED;
+    }
+    uint64_t hash = 14695981039346656037ull;
+    for (int i = 0; i < foldedLength; ++i) {
+        const uint16_t unit = static_cast<uint16_t>(folded[i]);
+        hash = (hash ^ (unit & 0xFF)) * 1099511628211ull;
+        hash = (hash ^ (unit >> 8)) * 1099511628211ull;
+    }
+    snprintf(name, nameSize, "Local\\ZQFolderLock-%016llX", static_cast<unsigned long long>(hash));
+    return NATIVE_LOCK_TAKEN;
+}
+
+}  // namespace
+
+ZQI_NativeLockResult ZQI_NativeLockFolder(const char* folder, uint32_t limitMilliseconds, intptr_t* lock) {
+    char name[64];
+    const ZQI_NativeLockResult named = FolderLockName(folder, name, sizeof(name));
+    if (named != NATIVE_LOCK_TAKEN) {
+        return named;
+    }
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
+    if (mutex == nullptr) {
+        return NATIVE_LOCK_FAILED;
+    }
+    // WAIT_ABANDONED: the holder's thread ended without letting go (a crash, a killed process). It
+    // left the folder as a crash leaves it, which the next holder must cope with anyway: the lock
+    // is ours.
+    const DWORD waited = WaitForSingleObject(mutex, limitMilliseconds);
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
+        *lock = reinterpret_cast<intptr_t>(mutex);
+        return NATIVE_LOCK_TAKEN;
+    }
+    const DWORD error = waited == WAIT_TIMEOUT ? ERROR_TIMEOUT : GetLastError();
+    CloseHandle(mutex);
+    SetLastError(error);
+    return waited == WAIT_TIMEOUT ? NATIVE_LOCK_BUSY : NATIVE_LOCK_FAILED;
+}
+
+void ZQI_NativeUnlockFolder(intptr_t lock) {
+    HANDLE mutex = reinterpret_cast<HANDLE>(lock);
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
 }
 
 void ZQI_NativeGetShellFolder(String& out, int32_t folderId) {

@@ -250,13 +250,14 @@ TEST_F(FileSystemApiTest, WildcardsMayNameFoldersBelowTheListedOne) {
 // The engine's temporaries, left by a crash or kept on purpose, are no files of their folder; files
 // the program, the player or a URL named only like them are.
 TEST_F(FileSystemApiTest, ListingsHideTheEnginesTemporariesOnly) {
-    for (const char* name :
-         {"http___h_a.png", "~.download-17-2", "sub/~.download-1-1", "x.png~.download-4f2a-3c9d",
-          "x.png~.saving", "notes.download", "http___h_game.download-2.zip", "report.saving"}) {
+    for (const char* name : {"http___h_a.png", "~.download-17-2", "sub/~.download-1-1",
+                             "x.png~.download-4f2a-3c9d", "x.png~.saving", "x.png~.saved", "notes.download",
+                             "http___h_game.download-2.zip", "report.saving", "report.saved", "~.saved"}) {
         WriteNativeFile(NativePath(SCHEME_CACHE, name), "x");
     }
     EXPECT_EQ(std::set<std::string>({"cache://http___h_a.png", "cache://notes.download",
-                                     "cache://http___h_game.download-2.zip", "cache://report.saving"}),
+                                     "cache://http___h_game.download-2.zip", "cache://report.saving",
+                                     "cache://report.saved", "cache://~.saved"}),
               ListSet("cache://", "*", true));
     EXPECT_EQ(std::set<std::string>({"cache://http___h_a.png"}), ListSet("cache://", "*.png*", false));
 }

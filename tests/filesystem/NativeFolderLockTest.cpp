@@ -1,0 +1,74 @@
+// The folder locks that instances of the game share: one lock for every spelling of a folder, and
+// none for a path that is no folder. (Waiting up to the limit and a holder that dies: the save
+// system's tests of another instance holding its folder.)
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+#include "FileSystemTestSupport.h"
+#include "FolderLockHolder.h"
+#include "filesystem/NativePlatform.h"
+
+namespace {
+
+// The lock's answer; a lock taken is let go at once.
+ZQI_NativeLockResult LockFor(const std::string& folder, uint32_t limit) {
+    intptr_t lock = 0;
+    const ZQI_NativeLockResult result = ZQI_NativeLockFolder(folder.c_str(), limit, &lock);
+    if (result == NATIVE_LOCK_TAKEN) {
+        ZQI_NativeUnlockFolder(lock);
+    }
+    return result;
+}
+
+}  // namespace
+
+// Every name the system gives the folder reaches the lock another process holds through one of
+// them; a folder inside it has a lock of its own.
+TEST(NativeFolderLockTest, EverySpellingOfAFolderNamesOneLock) {
+    TempFolder temp;
+    const std::string folder = temp.Join("Saves"), marker = temp.Join("held");
+    MakeNativeFolders(folder + "/sub");
+    std::vector<std::string> spellings = {folder + "/", folder + "/.", folder + "/sub/.."};
+#if defined(_WIN32)
+    std::string upper = folder, backslashed = folder;
+    for (char& c : upper) {
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    }
+    for (char& c : backslashed) {
+        c = c == '/' ? '\\' : static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    }
+    char shortName[MAX_PATH] = {};
+    const DWORD shortLength = GetShortPathNameA(folder.c_str(), shortName, MAX_PATH);
+    spellings.insert(spellings.end(), {upper, backslashed, backslashed + "\\"});
+    if (shortLength > 0 && shortLength < MAX_PATH) {
+        spellings.push_back(shortName);
+    }
+#else
+    std::error_code error;
+    std::filesystem::create_directory_symlink(folder, temp.Join("link"), error);
+    ASSERT_FALSE(error) << error.message();
+    spellings.push_back(temp.Join("link"));
+#endif
+    FolderLockHolder holder;
+    ASSERT_TRUE(holder.Start(folder, 60000, marker));
+    for (const std::string& spelling : spellings) {
+        EXPECT_EQ(NATIVE_LOCK_BUSY, LockFor(spelling, 0)) << spelling;
+    }
+    EXPECT_EQ(NATIVE_LOCK_TAKEN, LockFor(folder + "/sub", 0));
+}
+
+TEST(NativeFolderLockTest, APathThatIsNoFolderHasNoLock) {
+    TempFolder temp;
+    WriteNativeFile(temp.Join("file"), "x");
+    for (const std::string& path : {temp.Join("missing"), temp.Join("missing/deeper"), temp.Join("file")}) {
+        EXPECT_EQ(NATIVE_LOCK_NO_FOLDER, LockFor(path, 100)) << path;
+    }
+}

@@ -1,0 +1,150 @@
+// Another instance of the game for the tests of two instances saving one file at once. In each
+// round it saves the file once through its own save system (mount, write the whole save, then,
+// once the test's "go-<round>" file is in the sync folder, unmount), each save's bytes its own,
+// and reports in "<tag>-<round>": 1 on the first line when the save answered success, and then
+// its bytes; 0 when it answered failure.
+// Arguments: save folder, file name, tag (one letter), rounds, sync folder.
+// While the sync folder holds a file "held" (the host build only), the file counts as held by a
+// reader, as on Windows, where the test holds it for real: "w" in it, a reader sharing writing,
+// so nothing can be moved over the file or away from it; "r", sharing reading only, so it cannot
+// be written either. Exit code 0 when every round ran.
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "core/ApiTable.h"
+#include "filesystem/MountSystem.h"
+#include "filesystem/SchemeRoots.h"
+#include "filesystem/WindowsPOSIXSystem.h"
+
+using namespace ZQFileSystem;
+
+namespace {
+
+bool g_failed = false;
+
+// A save answers failure with an error line saying it could not be saved.
+int32_t RecordLog(int32_t level, const char* format, ...) {
+    char text[4096];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof(text), format, args);
+    va_end(args);
+    if (level >= 2 && strstr(text, "could not be saved") != nullptr) {
+        g_failed = true;
+    }
+    return 0;
+}
+
+// The native disk, on which (host build) the file cannot be moved over or away, nor written while
+// its reader shares reading only, while the marker says a reader holds it.
+class HeldFileDisk : public WindowsPOSIXSystem {
+public:
+    HeldFileDisk(const std::string& file, const std::string& marker)
+        : WindowsPOSIXSystem(true), file_(file), marker_(marker) {}
+    bool ReplaceFile(SchemeId scheme, const char* source, const char* target, bool exchange) override {
+        return ((file_ != source && file_ != target) || Sharing() == 0) &&
+               WindowsPOSIXSystem::ReplaceFile(scheme, source, target, exchange);
+    }
+    File* OpenFile(SchemeId scheme, const char* nativePath, FileMode mode) override {
+        return mode != FILE_MODE_READ && file_ == nativePath && Sharing() == 'r'
+                   ? nullptr
+                   : WindowsPOSIXSystem::OpenFile(scheme, nativePath, mode);
+    }
+
+private:
+    // The marker's first byte; 0 when there is none.
+    char Sharing() const {
+#if defined(_WIN32)
+        return 0;
+#else
+        FILE* marker = fopen(marker_.c_str(), "rb");
+        const int sharing = marker != nullptr ? fgetc(marker) : EOF;
+        if (marker != nullptr) {
+            fclose(marker);
+        }
+        return sharing == EOF ? 0 : static_cast<char>(sharing);
+#endif
+    }
+    std::string file_;
+    std::string marker_;
+};
+
+// Different at every position and in every save, and of changing length, so that the file is
+// written in place both growing and shrinking and a mix of two saves is never taken for one.
+std::string SaveBytes(char tag, int index) {
+    static const size_t kSizes[] = {96 * 1024, 160 * 1024, 32 * 1024, 256 * 1024, 64 * 1024};
+    const size_t size = kSizes[(index + (tag - 'A') * 2) % 5] + static_cast<size_t>(index);
+    std::string bytes = std::string(1, tag) + "#" + std::to_string(index) + "|";
+    while (bytes.size() < size) {
+        bytes += std::to_string(bytes.size()) + tag;
+    }
+    bytes.resize(size);
+    return bytes;
+}
+
+// Looks again at once rather than sleeping in between, so that both instances start their saves
+// within a few microseconds of each other.
+bool WaitFor(const std::string& path) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < limit) {
+        if (FILE* file = fopen(path.c_str(), "rb")) {
+            fclose(file);
+            return true;
+        }
+        std::this_thread::yield();
+    }
+    return false;
+}
+
+// Written under another name and then renamed, so the test never reads half a report.
+bool Report(const std::string& path, int answered, const std::string& last) {
+    const std::string part = path + ".part";
+    FILE* out = fopen(part.c_str(), "wb");
+    const std::string header = std::to_string(answered) + "\n";
+    const bool stored = out != nullptr && fwrite(header.data(), 1, header.size(), out) == header.size() &&
+                        fwrite(last.data(), 1, last.size(), out) == last.size();
+    return out != nullptr && fclose(out) == 0 && stored && rename(part.c_str(), path.c_str()) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 6) {
+        return 2;
+    }
+    ZQI_GetApi()->Log = RecordLog;
+    ZQI_SetSchemeRoot(SCHEME_SAVE, argv[1]);  // where its mounts look for saves left beside their files
+    const std::string file = std::string(argv[1]) + "/" + argv[2], sync = argv[5];
+    const char tag = argv[3][0];
+    const int rounds = atoi(argv[4]);
+    for (int round = 0; round < rounds; ++round) {
+        // Everything up to the unmount is done before the start, so that both instances' unmounts
+        // begin within microseconds of each other.
+        const std::string bytes = SaveBytes(tag, round);
+        g_failed = false;
+        MountSystem save(new HeldFileDisk(file, sync + "/held"));
+        if (!save.Mount(0)) {
+            return 2;
+        }
+        File* opened = save.OpenFile(SCHEME_SAVE, file.c_str(), FILE_MODE_WRITE);
+        const bool written = opened != nullptr && opened->Write(bytes.data(), bytes.size()) == bytes.size();
+        if (opened != nullptr) {
+            save.CloseFile(opened);
+        }
+        if (!WaitFor(sync + "/go-" + std::to_string(round))) {
+            return 3;
+        }
+        save.Unmount();
+        const bool answered = written && !g_failed;  // a refused opening answered failure at once
+        if (!Report(sync + "/" + std::string(1, tag) + "-" + std::to_string(round), answered ? 1 : 0,
+                    answered ? bytes : "")) {
+            return 2;
+        }
+    }
+    return 0;
+}
