@@ -66,10 +66,13 @@ bool RefreshFont(zq_font_t* font) {
     if (font == nullptr) {
         return false;
     }
-    // Until a font is loaded its glyph table belongs to the thread loading it (or refreshing it).
-    if (!ZQI_ClaimLoadedFont(font)) {
-        ZQI_FontLog(LOG_LEVEL_WARNING, "ZQ_Graphics_RefreshFont: font '%s' is still loading.",
-                    font->name != nullptr ? font->name : "");
+    // A font that is loading belongs to its loader (or to another refresh, or a release).
+    const FontClaim claim = ZQI_ClaimLoadedFont(font);
+    if (claim != FONT_CLAIMED) {
+        if (claim == FONT_CLAIM_LOADING) {
+            ZQI_FontLog(LOG_LEVEL_WARNING, "ZQ_Graphics_RefreshFont: font '%s' is still loading.",
+                        font->name != nullptr ? font->name : "");
+        }
         return false;
     }
     // A queued upload walks the glyphs that reloading frees.
@@ -81,13 +84,18 @@ bool RefreshFont(zq_font_t* font) {
         ZQI_FontPopup(1, "ZQ_Graphics_RefreshFont: failed to load font '%s'.", font->name);
     }
     bool result = ZQI_RecreateFontAtlas(font);
-    font->loaded.store(FONT_LOADED);
+    ZQI_MarkFontLoaded(font);
     return result;
 }
 
-// Refused while the font is loading: the loader may still grow its glyph list or free it.
+// Refused while the font is loading: the loader may still grow its glyph list or free it. The
+// save holds the font until its file is written.
 bool SaveFont(zq_font_t* font, const char* path) {
-    if (font != nullptr && !ZQI_IsFontLoaded(font)) {
+    if (font == nullptr) {
+        return SaveFontFile(font, path);
+    }
+    FontReading reading(font);
+    if (!reading) {
         ZQI_FontLog(LOG_LEVEL_WARNING, "ZQ_Graphics_SaveFont: font '%s' is still loading.",
                     font->name != nullptr ? font->name : "");
         return false;
@@ -95,9 +103,11 @@ bool SaveFont(zq_font_t* font, const char* path) {
     return SaveFontFile(font, path);
 }
 
-// Null while the font is loading: its glyph table may still be growing.
+// Null while the font is loading: its glyph table may still be growing. The glyph is the
+// program's to read until it refreshes or releases the font.
 const FontGlyph* GetFontGlyph(zq_font_t* font, uint32_t code) {
-    return ZQI_IsFontLoaded(font) ? ZQI_FONTS_FindGlyph(font, code) : nullptr;
+    FontReading reading(font);
+    return reading ? ZQI_FONTS_FindGlyph(font, code) : nullptr;
 }
 
 bool CanFontRenderText(zq_font_t* font, const char* text) {
@@ -175,10 +185,11 @@ void ZQI_RecreateFontAtlases() {
         zq_font_t* font = ZQI_GetFontSlot(i);
         // A free slot is never loaded. A font that is loading or being refreshed is passed over:
         // its loader builds the atlas when done and queues it, and the queue step uploads it to
-        // this renderer once the font is loaded. A font being released needs none.
+        // this renderer once the font is loaded. A font being released needs none. The pass waits
+        // for the font's readers on other threads.
         if (ZQI_HoldFontForRendererPass(font)) {
             ZQI_RecreateFontAtlas(font);
-            font->loaded.store(FONT_LOADED);
+            ZQI_MarkFontLoaded(font);
         }
     }
 }
@@ -191,7 +202,7 @@ void ZQI_FreeFontAtlasGpuData() {
         // thread frees the atlas's old texture itself, and freeing it here too would free it twice.
         if (ZQI_HoldFontForRendererPass(font)) {
             hooks.freeBitmapGpuData(&font->atlas);
-            font->loaded.store(FONT_LOADED);
+            ZQI_MarkFontLoaded(font);
         }
     }
 }

@@ -24,9 +24,9 @@ int32_t ZQI_FONTS_GetUploadQueueLength();
 // Render thread: uploads the atlas and gives every glyph its texture. Any other thread: queues
 // the font again.
 void ZQI_FONTS_UploadFontAtlas(zq_font_t* font);
-// The bitmap-queue step's part for fonts (main thread): up to 10 queued fonts, each marked busy
-// while it is uploaded, then removed from the queue. Fonts released meanwhile are skipped; a font
-// not yet marked loaded by its loader stays queued for a later pass.
+// The bitmap-queue step's part for fonts (main thread): up to 10 queued fonts, each taken out of
+// the queue, marked busy and uploaded once no other thread reads it. Fonts released meanwhile are
+// skipped; a font not yet marked loaded by its loader stays queued for a later pass.
 void ZQI_FONTS_ProcessUploadQueue();
 // Latin-1 fonts: lower-case letters missing while their capital exists get a copy of it (without
 // pixels of their own), and every kerning row treats them like their capital. True when at

@@ -40,7 +40,8 @@ void ClearFontRecord(zq_font_t* font) {
     font->fileTime = 0;
     font->flags = 0;
     font->utf8 = 0;
-    font->loaded.store(FONT_LOADING);
+    // loaded and readers are left alone: a slot is FONT_LOADING from its release (or from the
+    // start) until its next load, and a stale reader may be counting itself in and out of it.
     font->baseMetric = 0;
     font->size = 0;
     font->lineHeight = 0;
@@ -88,7 +89,7 @@ void LoadNewFont(zq_font_t* font) {
         ZQI_FontPopup(1, "ZQ_Graphics_RefreshFont: failed to load font '%s'.", font->name);
     }
     ZQI_RecreateFontAtlas(font);
-    font->loaded.store(FONT_LOADED);
+    ZQI_MarkFontLoaded(font);
 }
 
 }  // namespace
@@ -135,6 +136,7 @@ zq_font_t* ZQI_FONTS_GetOrLoadFont(const char* name, bool get) {
     if (get) {
         font->flags |= FONT_FLAG_GET_COUNTED;
     }
+    ZQI_BeginFontLoad(font);
     ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
     LoadNewFont(font);
     return font;
@@ -150,9 +152,10 @@ void ZQI_FONTS_ReleaseFont(zq_font_t* font) {
         return;  // a free slot (released before): nothing left, and nobody will mark it loaded
     }
     // A font handed out by GetFont while another thread still loads it can be released to 0
-    // meanwhile: the loader must finish with the glyphs before they are freed.
-    while (!ZQI_ClaimLoadedFont(font)) {
-        ZQ_Threading_Sleep(1);
+    // meanwhile: the loader must finish with the glyphs before they are freed, and so must the
+    // font's readers.
+    if (!ZQI_ClaimFontForRelease(font)) {
+        return;  // the calling thread reads the font itself (logged): it stays
     }
     // The queue step must never upload memory freed below.
     ZQI_FONTS_RemoveFromUploadQueue(font);
@@ -173,44 +176,7 @@ void ZQI_FONTS_ReleaseFont(zq_font_t* font) {
     memset(&font->atlas, 0, sizeof(font->atlas));
     free(font->name);
     font->name = nullptr;
-}
-
-namespace {
-
-// The font's state once no renderer pass holds it; the main thread never waits for its own pass.
-int32_t WaitOutRendererPass(const zq_font_t* font) {
-    int32_t state = font->loaded.load();
-    while (state == FONT_IN_RENDERER_PASS && !ZQ_Threading_IsMainThread()) {
-        ZQ_Threading_Sleep(1);
-        state = font->loaded.load();
-    }
-    return state;
-}
-
-}  // namespace
-
-bool ZQI_ClaimLoadedFont(zq_font_t* font) {
-    if (font == nullptr) {
-        return false;
-    }
-    for (;;) {
-        int32_t state = FONT_LOADED;
-        if (font->loaded.compare_exchange_strong(state, FONT_LOADING)) {
-            return true;
-        }
-        if (state != FONT_IN_RENDERER_PASS || WaitOutRendererPass(font) == FONT_IN_RENDERER_PASS) {
-            return false;
-        }
-    }
-}
-
-bool ZQI_IsFontLoaded(const zq_font_t* font) {
-    return font != nullptr && WaitOutRendererPass(font) != FONT_LOADING;
-}
-
-bool ZQI_HoldFontForRendererPass(zq_font_t* font) {
-    int32_t state = FONT_LOADED;
-    return font != nullptr && font->loaded.compare_exchange_strong(state, FONT_IN_RENDERER_PASS);
+    ZQI_EndFontRelease(font);
 }
 
 zq_font_t* ZQI_GetFontSlot(int32_t index) {
@@ -232,13 +198,15 @@ void ZQI_ResetFontTable() {
 }
 
 void ZQI_AddFontMemoryEstimates(MemoryEstimates* estimates) {
-    ZQI_LockCoreMutex(CORE_MUTEX_GET_FONT);
     for (int32_t i = 0; i < g_usedCount; ++i) {
-        if (g_fonts[i].name != nullptr) {
+        // Without "GET_FONT": a read may wait for the main thread's pass over the font. While it is
+        // read, no release frees the font (nor its name). A font that is loading or changing counts
+        // nothing this time: its atlas is being made.
+        FontReading reading(&g_fonts[i]);
+        if (reading && g_fonts[i].name != nullptr) {
             ZQI_CountImageMemory(estimates, ZQI_DescribeBitmapMemory(g_fonts[i].atlas));
         }
     }
-    ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
 }
 
 // ---- Global TrueType font --------------------------------------------------------------------
