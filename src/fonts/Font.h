@@ -68,6 +68,9 @@ struct zq_font_t {
     // holds of FontHold.h touch these two.
     std::atomic<int32_t> loaded;
     mutable std::atomic<int32_t> readers;
+    // Set under "GET_FONT" once the font's last reference is gone: lookups pass it over while its
+    // release waits for the font's readers, and no second release starts.
+    uint8_t releasing;
     int32_t baseMetric;
     int32_t size;        // nominal pixel size; below 1: no atlas, nothing drawn
     int32_t lineHeight;  // pixels between two lines

@@ -34,32 +34,37 @@ void ReleaseFont(zq_font_t* font) {
         return;
     }
     const FontRuntimeSettings& settings = ZQI_GetFontRuntimeSettings();
+    // The count and the start of the release are one step under the lock, so no lookup counts the
+    // font again in between; the release itself waits for the font's readers without the lock.
     ZQI_LockCoreMutex(CORE_MUTEX_GET_FONT);
+    bool release = false;
     if (settings.referenceCounting == 0) {
-        ZQI_FONTS_ReleaseFont(font);
-        ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
-        return;
-    }
-    --font->referenceCount;
-    if (settings.printReferenceCountChanges != 0) {
-        ZQI_FontPrint("ZQ_Graphics_ReleaseFont '%s' ref count--, now %d.", font->name, font->referenceCount);
-    }
-    if ((font->flags & FONT_FLAG_GET_COUNTED) != 0 && font->referenceCount == 0) {
-        ZQI_FontPopup(
-            1,
-            "ZQ_Graphics_ReleaseFont: font '%s' has been released too many times: ref counting will get "
-            "messed up. NOTE: font has been accessed using GetFont() which increses ref count by 1 once.",
-            font->name);
-    }
-    if (font->referenceCount < 0) {
-        font->referenceCount = 0;
-        ZQI_FontPopup(1, "ZQ_Graphics_ReleaseFont: reference count of font '%s' is less than zero.",
-                      font->name);
-    } else if (font->referenceCount == 0) {
-        ZQI_FontPrint("ZQ_Graphics_ReleaseFont: hibernating Font '%s'.", font->name);
-        ZQI_FONTS_ReleaseFont(font);
+        release = ZQI_BeginFontRelease(font);
+    } else {
+        --font->referenceCount;
+        if (settings.printReferenceCountChanges != 0) {
+            ZQI_FontPrint("ZQ_Graphics_ReleaseFont '%s' ref count--, now %d.", font->name, font->referenceCount);
+        }
+        if ((font->flags & FONT_FLAG_GET_COUNTED) != 0 && font->referenceCount == 0) {
+            ZQI_FontPopup(
+                1,
+                "ZQ_Graphics_ReleaseFont: font '%s' has been released too many times: ref counting will get "
+                "messed up. NOTE: font has been accessed using GetFont() which increses ref count by 1 once.",
+                font->name);
+        }
+        if (font->referenceCount < 0) {
+            font->referenceCount = 0;
+            ZQI_FontPopup(1, "ZQ_Graphics_ReleaseFont: reference count of font '%s' is less than zero.",
+                          font->name);
+        } else if (font->referenceCount == 0) {
+            ZQI_FontPrint("ZQ_Graphics_ReleaseFont: hibernating Font '%s'.", font->name);
+            release = ZQI_BeginFontRelease(font);
+        }
     }
     ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
+    if (release) {
+        ZQI_FinishFontRelease(font);
+    }
 }
 
 bool RefreshFont(zq_font_t* font) {

@@ -25,14 +25,14 @@
 //   font under it. Only the main thread can get there: a program's quit request is answered from
 //   the message loop of a popup, and popups are raised from inside reads (a markup image that does
 //   not load, a save that fails).
-// - Lock order. A change waits for reads holding no engine lock of its own but one: a release
-//   holds "GET_FONT", which no reader takes inside its hold. The upload step lets go of
-//   "RESOURCE_QUEUE" first. The main thread's passes and upload step hold the frame's renderer
-//   lock, which no read on another thread takes (no engine reader does, and no program code runs
-//   inside one). A read that may wait for a pass is asked for holding no engine lock either (the
-//   memory estimates take no "GET_FONT"), because the main thread can run program code from a
-//   popup's message loop inside its pass. So a reader may take any lock but "GET_FONT" inside its
-//   hold, and no change waits for a thread that waits for it.
+// - Lock order. A change waits for reads holding no engine lock of its own: a release waits
+//   before it takes "GET_FONT" to free the name, and the upload step lets go of "RESOURCE_QUEUE"
+//   first. The main thread's passes and upload step hold the frame's renderer lock, which no read
+//   on another thread takes (no engine reader does, and no program code runs inside one). A read
+//   that may wait for a pass is asked for holding no engine lock either (the memory estimates
+//   take no "GET_FONT"), because the main thread
+//   can run program code from a popup's message loop inside its pass. So a reader may take any
+//   lock inside its hold, and no change waits for a thread that waits for it.
 #pragma once
 
 #include <cstdint>

@@ -42,6 +42,7 @@ void ClearFontRecord(zq_font_t* font) {
     font->utf8 = 0;
     // loaded and readers are left alone: a slot is FONT_LOADING from its release (or from the
     // start) until its next load, and a stale reader may be counting itself in and out of it.
+    font->releasing = 0;
     font->baseMetric = 0;
     font->size = 0;
     font->lineHeight = 0;
@@ -55,7 +56,7 @@ void ClearFontRecord(zq_font_t* font) {
 zq_font_t* FindFont(const char* name, uint32_t hash) {
     for (int32_t i = 0; i < g_usedCount; ++i) {
         zq_font_t* font = &g_fonts[i];
-        if (font->name != nullptr && font->hash == hash && strcmp(font->name, name) == 0) {
+        if (font->name != nullptr && font->releasing == 0 && font->hash == hash && strcmp(font->name, name) == 0) {
             return font;
         }
     }
@@ -147,15 +148,33 @@ void ZQI_FONTS_ReleaseFont(zq_font_t* font) {
         ZQI_FontPopup(1, "Trying to release null font in ZQI_FONTS_ReleaseFont.");
         return;
     }
-    ZQI_FontLog(LOG_LEVEL_INFO, "Releasing font '%s'...", font->name != nullptr ? font->name : "");
-    if (font->name == nullptr) {
-        return;  // a free slot (released before): nothing left, and nobody will mark it loaded
+    ZQI_LockCoreMutex(CORE_MUTEX_GET_FONT);
+    const bool begun = ZQI_BeginFontRelease(font);
+    ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
+    if (begun) {
+        ZQI_FinishFontRelease(font);
     }
+}
+
+bool ZQI_BeginFontRelease(zq_font_t* font) {
+    ZQI_FontLog(LOG_LEVEL_INFO, "Releasing font '%s'...", font->name != nullptr ? font->name : "");
+    // A free slot (released before) has nothing left; a font another release has begun is its.
+    if (font->name == nullptr || font->releasing != 0) {
+        return false;
+    }
+    font->releasing = 1;
+    return true;
+}
+
+void ZQI_FinishFontRelease(zq_font_t* font) {
     // A font handed out by GetFont while another thread still loads it can be released to 0
-    // meanwhile: the loader must finish with the glyphs before they are freed, and so must the
-    // font's readers.
+    // meanwhile: the loader finishes with the glyphs first, and so do the font's readers.
     if (!ZQI_ClaimFontForRelease(font)) {
-        return;  // the calling thread reads the font itself (logged): it stays
+        // The calling thread reads the font itself (logged): it stays, found by name again.
+        ZQI_LockCoreMutex(CORE_MUTEX_GET_FONT);
+        font->releasing = 0;
+        ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
+        return;
     }
     // The queue step must never upload memory freed below.
     ZQI_FONTS_RemoveFromUploadQueue(font);
@@ -174,8 +193,11 @@ void ZQI_FONTS_ReleaseFont(zq_font_t* font) {
     }
     free(font->atlas.pixels);
     memset(&font->atlas, 0, sizeof(font->atlas));
+    ZQI_LockCoreMutex(CORE_MUTEX_GET_FONT);
     free(font->name);
     font->name = nullptr;
+    font->releasing = 0;
+    ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
     ZQI_EndFontRelease(font);
 }
 

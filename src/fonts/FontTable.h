@@ -12,10 +12,17 @@ struct MemoryEstimates;
 // starting with '!' are never counted. Null when all 32 slots are taken ("Out of free fonts.").
 zq_font_t* ZQI_FONTS_GetOrLoadFont(const char* name, bool get);
 // Frees the font's glyphs, atlas data and name; the slot becomes free (a free slot: nothing). The
-// caller holds "GET_FONT" (the graphics slot does). A font still loading, refreshed or read by
-// another thread is waited for; a font the calling thread reads itself stays (logged). A font
-// still in the upload queue leaves it first, and a font the queue step is uploading is waited for.
+// caller must not hold "GET_FONT": the release waits for the font's loader, refresh and readers
+// without it (ZQI_BeginFontRelease, then ZQI_FinishFontRelease). A font still in the upload queue
+// leaves it first, and a font the queue step is uploading is waited for.
 void ZQI_FONTS_ReleaseFont(zq_font_t* font);
+// The caller holds "GET_FONT", with which the font's last reference went: lookups pass the font
+// over from now on. Logs "Releasing font '%s'..."; false for a free slot or a font whose release
+// has begun already (nothing to finish then).
+bool ZQI_BeginFontRelease(zq_font_t* font);
+// Without "GET_FONT": waits until no other thread loads, refreshes or reads the font, frees it
+// and frees the slot. A font the calling thread itself reads stays, found by name again (logged).
+void ZQI_FinishFontRelease(zq_font_t* font);
 // Slot i of the table (0..31); null outside.
 zq_font_t* ZQI_GetFontSlot(int32_t index);
 // The highest slot ever used plus one.

@@ -514,6 +514,54 @@ TEST_F(FontHoldTest, TheUploadStepWaitsForAReaderWithoutHoldingTheQueueLock) {
     g_->ReleaseFont(font);
 }
 
+// A release waits for the font's loader or readers without the font table's lock: lookups of
+// other fonts go on meanwhile, also one made inside the very read the release waits for. The
+// release used to hold "GET_FONT" while it waited for the loader, stalling every lookup.
+TEST_F(FontHoldTest, AReleaseWaitsForTheLoaderOrAReaderWithoutTheFontTableLock) {
+    for (const bool reader : {false, true}) {
+        SCOPED_TRACE(reader ? "a reader" : "the loader");
+        std::atomic<int> looked(0);
+        auto lookUp = [&] {
+            zq_font_t* other = g_->LoadFont("res://other!NONE");
+            looked = other != nullptr ? 1 : -1;
+        };
+        zq_font_t* font = nullptr;
+        std::thread busy, releaser, lookup;
+        std::atomic<int> caught(0);
+        if (!reader) {
+            ResetRace(0);  // the loader is held in its packing until g_released
+            busy = std::thread([&] { g_->GetFont(kRaceFont); });
+            ASSERT_TRUE(WaitFor(g_held));
+            font = g_->GetFont(kRaceFont);  // counted once: one release frees it
+        } else {
+            ResetRace(0, 1);
+            font = g_->LoadFont(kRaceFont);
+            g_onTag = [&] {
+                if (caught.exchange(1) != 0) return;
+                EXPECT_TRUE(WaitUntil([&] { return font->loaded.load() == FONT_LOADING; }, std::chrono::seconds(10)));
+                lookup = std::thread(lookUp);  // looks a font up inside the read the release waits for
+                EXPECT_TRUE(WaitUntil([&] { return looked.load() != 0; }, std::chrono::seconds(2)));
+            };
+            busy = std::thread([&] { g_->GetTextWidth(font, "%s", kTaggedText); });
+            ASSERT_TRUE(WaitFor(caught));
+        }
+        releaser = std::thread([&] { g_->ReleaseFont(font); });
+        if (!reader) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the release waits for the loader
+            lookup = std::thread(lookUp);
+            EXPECT_TRUE(WaitUntil([&] { return looked.load() != 0; }, std::chrono::seconds(2)))
+                << "a lookup waited for the release";
+            g_released = 1;
+        }
+        busy.join();
+        releaser.join();
+        lookup.join();
+        g_onTag = nullptr;
+        EXPECT_EQ(looked.load(), 1);
+        EXPECT_EQ(font->name, nullptr);
+    }
+}
+
 // Reads nest by thread: only the outermost counts the thread among the font's readers. A thread
 // reads at most 16 fonts at once; a 17th read is refused (and logged) until one ends. Ending a
 // read the thread does not hold is logged and changes nothing.
