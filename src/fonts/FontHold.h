@@ -29,8 +29,8 @@
 //   before it takes "GET_FONT" to free the name, and the upload step lets go of "RESOURCE_QUEUE"
 //   first. The main thread's passes and upload step hold the frame's renderer lock, which no read
 //   on another thread takes (no engine reader does, and no program code runs inside one). A read
-//   that may wait for a pass is asked for holding no engine lock either (the memory estimates
-//   take no "GET_FONT"), because the main thread
+//   that may wait for a pass is asked for holding no engine lock either (the resource listing and
+//   the memory estimates read names before their reads, not around them), because the main thread
 //   can run program code from a popup's message loop inside its pass. So a reader may take any
 //   lock inside its hold, and no change waits for a thread that waits for it.
 #pragma once
