@@ -5,6 +5,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -24,7 +25,9 @@
 namespace {
 
 zq_font_t g_fonts[FONT_TABLE_SIZE];
-int32_t g_usedCount = 0;
+// Grows under "GET_FONT"; the renderer passes, the memory estimates and the listings read it
+// without that lock.
+std::atomic<int32_t> g_usedCount(0);
 
 const uint32_t kFontKind = 3;
 
@@ -73,7 +76,7 @@ zq_font_t* ClaimSlot() {
     if (g_usedCount == FONT_TABLE_SIZE) {
         return nullptr;
     }
-    return &g_fonts[g_usedCount++];
+    return &g_fonts[g_usedCount.fetch_add(1)];
 }
 
 // Runs outside the lock on the calling thread: the font is in the table, not yet loaded.
