@@ -321,11 +321,13 @@ float LayoutWidth(const TextRun& run) {
     return truncf(run.settings->maxLineWidth / run.scaleX);
 }
 
+// Nothing for a font that is loading (its flags may be changing too): the text slot draws nothing.
 uint32_t DescribeFont(const zq_font_t* font) {
-    uint32_t description = 0;
-    if (FontReading(font)) {
-        description |= ZQI_FONT_LOADED;
+    FontReading reading(font);
+    if (!reading) {
+        return 0;
     }
+    uint32_t description = ZQI_FONT_LOADED;
     if (IsDistanceField(font)) {
         description |= ZQI_FONT_DISTANCE_FIELD;
     }
