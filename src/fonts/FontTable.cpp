@@ -195,6 +195,7 @@ void ZQI_FinishFontRelease(zq_font_t* font) {
         hooks.freeBitmapGpuData(&font->atlas);
     }
     free(font->atlas.pixels);
+    free(font->atlas.name);  // the packer names the atlas record it fills
     memset(&font->atlas, 0, sizeof(font->atlas));
     ZQI_LockCoreMutex(CORE_MUTEX_GET_FONT);
     free(font->name);

@@ -12,6 +12,7 @@
 #include "fonts/FontMessages.h"
 #include "fonts/FontServices.h"
 #include "fonts/FontTable.h"
+#include "graphics/AtlasPacking.h"
 
 namespace {
 
@@ -369,6 +370,25 @@ TEST_F(FontTableTest, GlobalFontPagesFollowTheRenderer) {
     EXPECT_EQ(uploaded, 1);
     EXPECT_EQ(freed, 2);
     ZQI_ShutdownGlobalFont(global);
+}
+
+// The packer names the atlas record it fills; a release frees that name with the atlas's pixels
+// (LeakSanitizer reports it otherwise).
+TEST_F(FontTableTest, AReleaseFreesThePackedAtlasWhole) {
+    FontGraphicsHooks hooks = {};
+    hooks.packBitmaps = ZQI_PackBitmaps;
+    hooks.getMaximumTextureSize = [] { return 128; };
+    ZQI_SetFontGraphicsHooks(&hooks);
+    zq_font_t* source = NewFont("res://packed-source.mft");
+    source->size = 40;
+    AddGlyph(source, 'A', 41, 40, 40);
+    ASSERT_TRUE(SaveFontFile(source, "res://packed.mft"));
+    zq_font_t* font = ZQI_FONTS_GetOrLoadFont("res://packed.mft", false);
+    ASSERT_NE(font->atlas.pixels, nullptr);
+    ASSERT_NE(font->atlas.name, nullptr);
+    ZQI_FONTS_ReleaseFont(font);
+    EXPECT_EQ(font->atlas.name, nullptr);
+    EXPECT_EQ(font->atlas.pixels, nullptr);
 }
 
 }  // namespace
