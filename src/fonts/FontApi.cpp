@@ -206,7 +206,7 @@ void ZQI_FreeFontAtlasGpuData() {
         // A font that another thread is loading, refreshing or releasing is passed over: that
         // thread frees the atlas's old texture itself, and freeing it here too would free it twice.
         if (ZQI_HoldFontForRendererPass(font)) {
-            hooks.freeBitmapGpuData(&font->atlas);
+            ZQI_FreeFontAtlasTexture(font);
             ZQI_MarkFontLoaded(font);
         }
     }

@@ -149,8 +149,8 @@ bool ZQI_RecreateFontAtlas(zq_font_t* font) {
     }
     int32_t count = CollectGlyphBitmaps(font, bitmaps);
     const FontGraphicsHooks& hooks = ZQI_GetFontGraphicsHooks();
-    if (font->atlas.gpu.texture != nullptr && hooks.freeBitmapGpuData != nullptr) {
-        hooks.freeBitmapGpuData(&font->atlas);
+    if (font->atlas.gpu.texture != nullptr) {
+        ZQI_FreeFontAtlasTexture(font);
     }
     if (ZQI_GetFontRuntimeSettings().atlasPacking == 0) {
         for (int32_t i = 0; i < count; ++i) {
@@ -180,6 +180,30 @@ bool ZQI_RecreateFontAtlas(zq_font_t* font) {
         ZQI_FONTS_QueueFontUpload(font);
     }
     return true;
+}
+
+void ZQI_FreeFontAtlasTexture(zq_font_t* font) {
+    const FontGraphicsHooks& hooks = ZQI_GetFontGraphicsHooks();
+    if (hooks.freeBitmapGpuData == nullptr) {
+        return;
+    }
+    // The glyphs hold copies of the texture (UploadAtlasNow); a packing or an upload that fails
+    // next would leave them drawing from a freed one.
+    const RendererTexture* texture = font->atlas.gpu.texture;
+    hooks.freeBitmapGpuData(&font->atlas);
+    if (texture == nullptr || font->glyphs == nullptr) {
+        return;
+    }
+    for (FontGlyphNode* node : font->glyphs->order) {
+        zq_bitmap_t& bitmap = node->glyph.bitmap;
+        if (bitmap.gpu.texture == texture) {
+            bitmap.gpu.texture = nullptr;
+            bitmap.gpu.texture_width = 0;
+            bitmap.gpu.texture_height = 0;
+            bitmap.gpu.loaded = 0;
+            bitmap.load_state = 0;
+        }
+    }
 }
 
 bool ZQI_AddLowerCaseCopies(zq_font_t* font) {

@@ -15,6 +15,9 @@ bool LoadFontFile(zq_font_t* font, const char* name);
 // lower-case copies of the upper-case glyphs it lacks, then uploads the atlas on the render
 // thread or queues the font from any other. False only for a font of size below 1.
 bool ZQI_RecreateFontAtlas(zq_font_t* font);
+// Frees the atlas's GPU data (through the graphics hook). The glyphs drawn from the atlas's texture
+// let go of it too, so none binds it, or frees it again, before an upload gives them the next one.
+void ZQI_FreeFontAtlasTexture(zq_font_t* font);
 // Adds the font to the upload queue under "RESOURCE_QUEUE" (once: a second add logs and does nothing).
 void ZQI_FONTS_QueueFontUpload(zq_font_t* font);
 // Takes the font out of the upload queue, if it is there.
