@@ -67,16 +67,25 @@ int32_t ReloadBitmaps() {
     return reloaded;
 }
 
+// Another thread may release a font while the reload looks at it, freeing its name: the name and
+// file time are copied under the font table lock, as a release changes them under it.
 int32_t ReloadFonts() {
     int32_t reloaded = 0;
     zq_graphics_api_t* graphics = ZQI_GetApi()->graphics;
     for (int32_t slot = 0; slot < ZQI_GetFontUsedCount(); ++slot) {
         zq_font_t* font = ZQI_GetFontSlot(slot);
-        if (!IsReloadableName(font->name) || font->referenceCount <= 0 ||
-            !FileChanged(font->name, font->fileTime)) {
+        String name;
+        ZQI_LockCoreMutex(CORE_MUTEX_GET_FONT);
+        const bool inUse = IsReloadableName(font->name) && font->referenceCount > 0;
+        if (inUse) {
+            name = font->name;
+        }
+        const uint32_t fileTime = font->fileTime;
+        ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
+        if (!inUse || !FileChanged(name.CStr(), fileTime)) {
             continue;
         }
-        ZQ_Print("Reloading font '%s'...", font->name);
+        ZQ_Print("Reloading font '%s'...", name.CStr());
         graphics->RefreshFont(font);
         ++reloaded;
     }
