@@ -12,8 +12,11 @@
 #include "core/CoreState.h"
 #include "core/Log.h"
 #include "core/MemoryStatistics.h"
+#include "core/NamedMutex.h"
 #include "foundation/Array.h"
+#include "foundation/String.h"
 #include "filesystem/FileSystemApi.h"
+#include "fonts/FontHold.h"
 #include "fonts/FontTable.h"
 #include "graphics/BitmapTable.h"
 
@@ -64,16 +67,25 @@ int32_t ReloadBitmaps() {
     return reloaded;
 }
 
+// Another thread may release a font while the reload looks at it, freeing its name: the name and
+// file time are copied under the font table lock, as a release changes them under it.
 int32_t ReloadFonts() {
     int32_t reloaded = 0;
     zq_graphics_api_t* graphics = ZQI_GetApi()->graphics;
     for (int32_t slot = 0; slot < ZQI_GetFontUsedCount(); ++slot) {
         zq_font_t* font = ZQI_GetFontSlot(slot);
-        if (!IsReloadableName(font->name) || font->referenceCount <= 0 ||
-            !FileChanged(font->name, font->fileTime)) {
+        String name;
+        ZQI_LockCoreMutex(CORE_MUTEX_GET_FONT);
+        const bool inUse = IsReloadableName(font->name) && font->referenceCount > 0;
+        if (inUse) {
+            name = font->name;
+        }
+        const uint32_t fileTime = font->fileTime;
+        ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
+        if (!inUse || !FileChanged(name.CStr(), fileTime)) {
             continue;
         }
-        ZQ_Print("Reloading font '%s'...", font->name);
+        ZQ_Print("Reloading font '%s'...", name.CStr());
         graphics->RefreshFont(font);
         ++reloaded;
     }
@@ -177,24 +189,44 @@ uint64_t ListSounds(Array<ResourceEntry>& hogs) {
     return total;
 }
 
-uint64_t ListFonts(Array<ResourceEntry>& hogs) {
+// Fonts change on other threads too (a refresh, a release). Each name is copied under the font
+// table's lock, since a release frees it there, and kept in names (one per slot) for the hogs
+// printed later. Each atlas is read under its font's read hold, taken without that lock (a read
+// may wait for the main thread's pass over the font). A font that is loading or changing is listed
+// as holding nothing.
+uint64_t ListFonts(Array<ResourceEntry>& hogs, String* names) {
     ZQ_Log(LOG_LEVEL_SYSTEM, "\nFonts:");
     uint64_t total = 0;
     for (int32_t slot = 0; slot < ZQI_GetFontUsedCount(); ++slot) {
         const zq_font_t* font = ZQI_GetFontSlot(slot);
-        if (font->name == nullptr) {
+        ZQI_LockCoreMutex(CORE_MUTEX_GET_FONT);
+        const bool named = font->name != nullptr;
+        if (named) {
+            names[slot] = font->name;
+        }
+        const int32_t references = font->referenceCount;
+        ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
+        if (!named) {
             continue;
         }
-        const ImageBytesHeld held = HeldBy(font->atlas);
+        zq_bitmap_t atlas = {};
+        {
+            FontReading reading(font);
+            if (reading) {
+                atlas = font->atlas;
+            }
+        }
+        const char* name = names[slot].CStr();
+        const ImageBytesHeld held = HeldBy(atlas);
         if (held.system != 0) {
-            ZQ_Log(LOG_LEVEL_SYSTEM, "Font #%.3d '%s' refc=%d sysmem=%.1fKB gpumem=%.1fKB ", slot, font->name,
-                   font->referenceCount, held.system / kKilobyte, held.gpu / kKilobyte);
+            ZQ_Log(LOG_LEVEL_SYSTEM, "Font #%.3d '%s' refc=%d sysmem=%.1fKB gpumem=%.1fKB ", slot, name, references,
+                   held.system / kKilobyte, held.gpu / kKilobyte);
         } else {
-            ZQ_Log(LOG_LEVEL_SYSTEM, "Font #%.3d '%s' refc=%d gpumem=%.1fKB ", slot, font->name,
-                   font->referenceCount, held.gpu / kKilobyte);
+            ZQ_Log(LOG_LEVEL_SYSTEM, "Font #%.3d '%s' refc=%d gpumem=%.1fKB ", slot, name, references,
+                   held.gpu / kKilobyte);
         }
         total += held.system + held.gpu;
-        hogs.Push({font->name, "FNT", held.system + held.gpu, font->atlas.width, font->atlas.height});
+        hogs.Push({name, "FNT", held.system + held.gpu, atlas.width, atlas.height});
     }
     return total;
 }
@@ -245,7 +277,8 @@ void ZQI_ListResourceUsage() {
     hogs.Reserve(static_cast<int32_t>(kFirstHogCapacity));
     const uint64_t bitmaps = ListBitmaps(hogs);
     const uint64_t sounds = ListSounds(hogs);
-    const uint64_t fonts = ListFonts(hogs);
+    String fontNames[FONT_TABLE_SIZE];  // outlive the hogs' printing
+    const uint64_t fonts = ListFonts(hogs, fontNames);
     ZQ_Log(LOG_LEVEL_SYSTEM, "Total %.1fMB allocated for bitmaps in (system+gpu) memory.",
            bitmaps / kMegabyte);
     ZQ_Log(LOG_LEVEL_SYSTEM, "Total %.1fMB allocated for sounds in system memory.", sounds / kMegabyte);

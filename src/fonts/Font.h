@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "fonts/FontHold.h"
 #include "foundation/Array.h"
 #include "zorqa.h"
 
@@ -20,13 +21,6 @@ enum : uint8_t { GLYPH_BITMAP_HAS_PIXELS = 1 };
 
 // Atlas and glyph bitmap states (zq_bitmap_t::load_state).
 enum : uint16_t { FONT_ATLAS_UPLOAD_PENDING = 2, FONT_ATLAS_UPLOADED = 3 };
-
-// zq_font_t::loaded.
-enum : int32_t {
-    FONT_LOADING = 0,           // one thread owns the glyphs: its loader, a refresh or a release
-    FONT_LOADED = 1,
-    FONT_IN_RENDERER_PASS = 2,  // loaded; a renderer stop or start works on its atlas (main thread)
-};
 
 enum { FONT_TABLE_SIZE = 32, FONT_KERNING_ROW = 256, FONT_DIRECT_GLYPHS = 2048 };
 
@@ -70,11 +64,13 @@ struct zq_font_t {
     uint32_t fileTime;  // modification time of the font file (developer mode)
     uint8_t flags;      // FONT_FLAG_*
     uint8_t utf8;       // 1: keys are code points and texts UTF-8; 0: Latin-1 bytes
-    // FONT_LOADING until loading and the atlas are done: text functions answer 0 meanwhile, so
-    // another thread never reads a glyph table that is still being built. A refresh and a release
-    // hold the font the same way (ZQI_ClaimLoadedFont). A renderer stop or start holds a loaded
-    // font only for its pass over the atlas, which other threads wait out (ZQI_IsFontLoaded).
+    // Who may read or change the glyphs and the atlas, and the threads reading them: only the
+    // holds of FontHold.h touch these two.
     std::atomic<int32_t> loaded;
+    mutable std::atomic<int32_t> readers;
+    // Set under "GET_FONT" once the font's last reference is gone: lookups pass it over while its
+    // release waits for the font's readers, and no second release starts.
+    uint8_t releasing;
     int32_t baseMetric;
     int32_t size;        // nominal pixel size; below 1: no atlas, nothing drawn
     int32_t lineHeight;  // pixels between two lines

@@ -34,42 +34,50 @@ void ReleaseFont(zq_font_t* font) {
         return;
     }
     const FontRuntimeSettings& settings = ZQI_GetFontRuntimeSettings();
+    // The count and the start of the release are one step under the lock, so no lookup counts the
+    // font again in between; the release itself waits for the font's readers without the lock.
     ZQI_LockCoreMutex(CORE_MUTEX_GET_FONT);
+    bool release = false;
     if (settings.referenceCounting == 0) {
-        ZQI_FONTS_ReleaseFont(font);
-        ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
-        return;
-    }
-    --font->referenceCount;
-    if (settings.printReferenceCountChanges != 0) {
-        ZQI_FontPrint("ZQ_Graphics_ReleaseFont '%s' ref count--, now %d.", font->name, font->referenceCount);
-    }
-    if ((font->flags & FONT_FLAG_GET_COUNTED) != 0 && font->referenceCount == 0) {
-        ZQI_FontPopup(
-            1,
-            "ZQ_Graphics_ReleaseFont: font '%s' has been released too many times: ref counting will get "
-            "messed up. NOTE: font has been accessed using GetFont() which increses ref count by 1 once.",
-            font->name);
-    }
-    if (font->referenceCount < 0) {
-        font->referenceCount = 0;
-        ZQI_FontPopup(1, "ZQ_Graphics_ReleaseFont: reference count of font '%s' is less than zero.",
-                      font->name);
-    } else if (font->referenceCount == 0) {
-        ZQI_FontPrint("ZQ_Graphics_ReleaseFont: hibernating Font '%s'.", font->name);
-        ZQI_FONTS_ReleaseFont(font);
+        release = ZQI_BeginFontRelease(font);
+    } else {
+        --font->referenceCount;
+        if (settings.printReferenceCountChanges != 0) {
+            ZQI_FontPrint("ZQ_Graphics_ReleaseFont '%s' ref count--, now %d.", font->name, font->referenceCount);
+        }
+        if ((font->flags & FONT_FLAG_GET_COUNTED) != 0 && font->referenceCount == 0) {
+            ZQI_FontPopup(
+                1,
+                "ZQ_Graphics_ReleaseFont: font '%s' has been released too many times: ref counting will get "
+                "messed up. NOTE: font has been accessed using GetFont() which increses ref count by 1 once.",
+                font->name);
+        }
+        if (font->referenceCount < 0) {
+            font->referenceCount = 0;
+            ZQI_FontPopup(1, "ZQ_Graphics_ReleaseFont: reference count of font '%s' is less than zero.",
+                          font->name);
+        } else if (font->referenceCount == 0) {
+            ZQI_FontPrint("ZQ_Graphics_ReleaseFont: hibernating Font '%s'.", font->name);
+            release = ZQI_BeginFontRelease(font);
+        }
     }
     ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
+    if (release) {
+        ZQI_FinishFontRelease(font);
+    }
 }
 
 bool RefreshFont(zq_font_t* font) {
     if (font == nullptr) {
         return false;
     }
-    // Until a font is loaded its glyph table belongs to the thread loading it (or refreshing it).
-    if (!ZQI_ClaimLoadedFont(font)) {
-        ZQI_FontLog(LOG_LEVEL_WARNING, "ZQ_Graphics_RefreshFont: font '%s' is still loading.",
-                    font->name != nullptr ? font->name : "");
+    // A font that is loading belongs to its loader (or to another refresh, or a release).
+    const FontClaim claim = ZQI_ClaimLoadedFont(font);
+    if (claim != FONT_CLAIMED) {
+        if (claim == FONT_CLAIM_LOADING) {
+            ZQI_FontLog(LOG_LEVEL_WARNING, "ZQ_Graphics_RefreshFont: font '%s' is still loading.",
+                        font->name != nullptr ? font->name : "");
+        }
         return false;
     }
     // A queued upload walks the glyphs that reloading frees.
@@ -81,13 +89,18 @@ bool RefreshFont(zq_font_t* font) {
         ZQI_FontPopup(1, "ZQ_Graphics_RefreshFont: failed to load font '%s'.", font->name);
     }
     bool result = ZQI_RecreateFontAtlas(font);
-    font->loaded.store(FONT_LOADED);
+    ZQI_MarkFontLoaded(font);
     return result;
 }
 
-// Refused while the font is loading: the loader may still grow its glyph list or free it.
+// Refused while the font is loading: the loader may still grow its glyph list or free it. The
+// save holds the font until its file is written.
 bool SaveFont(zq_font_t* font, const char* path) {
-    if (font != nullptr && !ZQI_IsFontLoaded(font)) {
+    if (font == nullptr) {
+        return SaveFontFile(font, path);
+    }
+    FontReading reading(font);
+    if (!reading) {
         ZQI_FontLog(LOG_LEVEL_WARNING, "ZQ_Graphics_SaveFont: font '%s' is still loading.",
                     font->name != nullptr ? font->name : "");
         return false;
@@ -95,9 +108,11 @@ bool SaveFont(zq_font_t* font, const char* path) {
     return SaveFontFile(font, path);
 }
 
-// Null while the font is loading: its glyph table may still be growing.
+// Null while the font is loading: its glyph table may still be growing. The glyph is the
+// program's to read until it refreshes or releases the font.
 const FontGlyph* GetFontGlyph(zq_font_t* font, uint32_t code) {
-    return ZQI_IsFontLoaded(font) ? ZQI_FONTS_FindGlyph(font, code) : nullptr;
+    FontReading reading(font);
+    return reading ? ZQI_FONTS_FindGlyph(font, code) : nullptr;
 }
 
 bool CanFontRenderText(zq_font_t* font, const char* text) {
@@ -175,10 +190,11 @@ void ZQI_RecreateFontAtlases() {
         zq_font_t* font = ZQI_GetFontSlot(i);
         // A free slot is never loaded. A font that is loading or being refreshed is passed over:
         // its loader builds the atlas when done and queues it, and the queue step uploads it to
-        // this renderer once the font is loaded. A font being released needs none.
+        // this renderer once the font is loaded. A font being released needs none. The pass waits
+        // for the font's readers on other threads.
         if (ZQI_HoldFontForRendererPass(font)) {
             ZQI_RecreateFontAtlas(font);
-            font->loaded.store(FONT_LOADED);
+            ZQI_MarkFontLoaded(font);
         }
     }
 }
@@ -190,8 +206,8 @@ void ZQI_FreeFontAtlasGpuData() {
         // A font that another thread is loading, refreshing or releasing is passed over: that
         // thread frees the atlas's old texture itself, and freeing it here too would free it twice.
         if (ZQI_HoldFontForRendererPass(font)) {
-            hooks.freeBitmapGpuData(&font->atlas);
-            font->loaded.store(FONT_LOADED);
+            ZQI_FreeFontAtlasTexture(font);
+            ZQI_MarkFontLoaded(font);
         }
     }
 }

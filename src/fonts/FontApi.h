@@ -10,9 +10,11 @@ void ZQI_InstallFontApi(zq_api_t* api);
 // Start-up: takes the run-wide settings, registers the slots' filler and installs them now, and
 // hands the text drawers to the graphics text slot.
 void ZQI_InitializeFonts(const FontRuntimeSettings& settings);
-// Renderer start: every loaded font gets its atlas rebuilt (and uploaded or queued); a font still
-// loading is left to its loader, which builds and queues the atlas itself.
+// Renderer start: every loaded font gets its atlas rebuilt (and uploaded or queued), once no other
+// thread reads it; a font still loading is left to its loader, which builds and queues the atlas
+// itself.
 void ZQI_RecreateFontAtlases();
-// Renderer stop: the GPU data of every loaded font's atlas is freed; a font another thread holds
-// (loading, refreshing, releasing) is left to that thread, which frees any old atlas texture.
+// Renderer stop: the GPU data of every loaded font's atlas is freed, once no other thread reads it;
+// a font another thread holds (loading, refreshing, releasing) is left to that thread, which frees
+// any old atlas texture.
 void ZQI_FreeFontAtlasGpuData();

@@ -149,8 +149,8 @@ bool ZQI_RecreateFontAtlas(zq_font_t* font) {
     }
     int32_t count = CollectGlyphBitmaps(font, bitmaps);
     const FontGraphicsHooks& hooks = ZQI_GetFontGraphicsHooks();
-    if (font->atlas.gpu.texture != nullptr && hooks.freeBitmapGpuData != nullptr) {
-        hooks.freeBitmapGpuData(&font->atlas);
+    if (font->atlas.gpu.texture != nullptr) {
+        ZQI_FreeFontAtlasTexture(font);
     }
     if (ZQI_GetFontRuntimeSettings().atlasPacking == 0) {
         for (int32_t i = 0; i < count; ++i) {
@@ -180,6 +180,30 @@ bool ZQI_RecreateFontAtlas(zq_font_t* font) {
         ZQI_FONTS_QueueFontUpload(font);
     }
     return true;
+}
+
+void ZQI_FreeFontAtlasTexture(zq_font_t* font) {
+    const FontGraphicsHooks& hooks = ZQI_GetFontGraphicsHooks();
+    if (hooks.freeBitmapGpuData == nullptr) {
+        return;
+    }
+    // The glyphs hold copies of the texture (UploadAtlasNow); a packing or an upload that fails
+    // next would leave them drawing from a freed one.
+    const RendererTexture* texture = font->atlas.gpu.texture;
+    hooks.freeBitmapGpuData(&font->atlas);
+    if (texture == nullptr || font->glyphs == nullptr) {
+        return;
+    }
+    for (FontGlyphNode* node : font->glyphs->order) {
+        zq_bitmap_t& bitmap = node->glyph.bitmap;
+        if (bitmap.gpu.texture == texture) {
+            bitmap.gpu.texture = nullptr;
+            bitmap.gpu.texture_width = 0;
+            bitmap.gpu.texture_height = 0;
+            bitmap.gpu.loaded = 0;
+            bitmap.load_state = 0;
+        }
+    }
 }
 
 bool ZQI_AddLowerCaseCopies(zq_font_t* font) {
@@ -260,26 +284,35 @@ void ZQI_FONTS_UploadFontAtlas(zq_font_t* font) {
 }
 
 void ZQI_FONTS_ProcessUploadQueue() {
-    // The lock is held throughout, so a release on another thread waits before freeing.
-    ZQI_LockCoreMutex(CORE_MUTEX_RESOURCE_QUEUE);
-    int32_t index = 0;
-    for (int32_t taken = 0; taken < kUploadsPerPass && index < g_uploadQueue.count;) {
-        zq_font_t* font = g_uploadQueue[index];
-        // A loader queues its font just before it marks it loaded. Uploaded before that, the
-        // atlas could go to a renderer that a restart then drops while passing over the loading
-        // font, and nothing would upload it again: it waits for a later pass instead.
-        if (font->name != nullptr && font->loaded.load() == FONT_LOADING) {
-            ++index;
-            continue;
+    for (int32_t taken = 0; taken < kUploadsPerPass; ++taken) {
+        // A loader queues its font just before it marks it loaded. Uploaded before that, the atlas
+        // could go to a renderer that a restart then drops while passing over the loading font,
+        // and nothing would upload it again: such a font waits for a later pass instead.
+        ZQI_LockCoreMutex(CORE_MUTEX_RESOURCE_QUEUE);
+        zq_font_t* font = nullptr;
+        for (int32_t index = 0; index < g_uploadQueue.count && font == nullptr; ++index) {
+            zq_font_t* queued = g_uploadQueue[index];
+            if (queued->name == nullptr || !ZQI_IsFontLoading(queued)) {
+                g_uploadQueue.RemoveAt(index);
+                font = queued;
+            }
         }
-        g_uploadQueue.RemoveAt(index);
-        ++taken;
-        if (font->name == nullptr) {
-            continue;
+        // Busy from before the lock goes, so a release or a refresh that found the font out of the
+        // queue still waits for this step to let go of it.
+        if (font != nullptr) {
+            font->busy.store(1);
         }
-        font->busy.store(1);
-        ZQI_FONTS_UploadFontAtlas(font);
+        ZQI_UnlockCoreMutex(CORE_MUTEX_RESOURCE_QUEUE);
+        if (font == nullptr) {
+            return;
+        }
+        // The upload gives every glyph the atlas texture: a change, which waits for the font's
+        // readers. It waits without "RESOURCE_QUEUE", which a reader loading an image may need. A
+        // font that a refresh or a release took meanwhile is theirs (a refresh queues it again).
+        if (font->name != nullptr && ZQI_HoldFontForRendererPass(font)) {
+            ZQI_FONTS_UploadFontAtlas(font);
+            ZQI_MarkFontLoaded(font);
+        }
         font->busy.store(0);
     }
-    ZQI_UnlockCoreMutex(CORE_MUTEX_RESOURCE_QUEUE);
 }

@@ -15,6 +15,9 @@ bool LoadFontFile(zq_font_t* font, const char* name);
 // lower-case copies of the upper-case glyphs it lacks, then uploads the atlas on the render
 // thread or queues the font from any other. False only for a font of size below 1.
 bool ZQI_RecreateFontAtlas(zq_font_t* font);
+// Frees the atlas's GPU data (through the graphics hook). The glyphs drawn from the atlas's texture
+// let go of it too, so none binds it, or frees it again, before an upload gives them the next one.
+void ZQI_FreeFontAtlasTexture(zq_font_t* font);
 // Adds the font to the upload queue under "RESOURCE_QUEUE" (once: a second add logs and does nothing).
 void ZQI_FONTS_QueueFontUpload(zq_font_t* font);
 // Takes the font out of the upload queue, if it is there.
@@ -24,9 +27,9 @@ int32_t ZQI_FONTS_GetUploadQueueLength();
 // Render thread: uploads the atlas and gives every glyph its texture. Any other thread: queues
 // the font again.
 void ZQI_FONTS_UploadFontAtlas(zq_font_t* font);
-// The bitmap-queue step's part for fonts (main thread): up to 10 queued fonts, each marked busy
-// while it is uploaded, then removed from the queue. Fonts released meanwhile are skipped; a font
-// not yet marked loaded by its loader stays queued for a later pass.
+// The bitmap-queue step's part for fonts (main thread): up to 10 queued fonts, each taken out of
+// the queue, marked busy and uploaded once no other thread reads it. Fonts released meanwhile are
+// skipped; a font not yet marked loaded by its loader stays queued for a later pass.
 void ZQI_FONTS_ProcessUploadQueue();
 // Latin-1 fonts: lower-case letters missing while their capital exists get a copy of it (without
 // pixels of their own), and every kerning row treats them like their capital. True when at

@@ -5,6 +5,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -24,7 +25,9 @@
 namespace {
 
 zq_font_t g_fonts[FONT_TABLE_SIZE];
-int32_t g_usedCount = 0;
+// Grows under "GET_FONT"; the renderer passes, the memory estimates and the listings read it
+// without that lock.
+std::atomic<int32_t> g_usedCount(0);
 
 const uint32_t kFontKind = 3;
 
@@ -40,7 +43,9 @@ void ClearFontRecord(zq_font_t* font) {
     font->fileTime = 0;
     font->flags = 0;
     font->utf8 = 0;
-    font->loaded.store(FONT_LOADING);
+    // loaded and readers are left alone: a slot is FONT_LOADING from its release (or from the
+    // start) until its next load, and a stale reader may be counting itself in and out of it.
+    font->releasing = 0;
     font->baseMetric = 0;
     font->size = 0;
     font->lineHeight = 0;
@@ -54,7 +59,7 @@ void ClearFontRecord(zq_font_t* font) {
 zq_font_t* FindFont(const char* name, uint32_t hash) {
     for (int32_t i = 0; i < g_usedCount; ++i) {
         zq_font_t* font = &g_fonts[i];
-        if (font->name != nullptr && font->hash == hash && strcmp(font->name, name) == 0) {
+        if (font->name != nullptr && font->releasing == 0 && font->hash == hash && strcmp(font->name, name) == 0) {
             return font;
         }
     }
@@ -71,7 +76,7 @@ zq_font_t* ClaimSlot() {
     if (g_usedCount == FONT_TABLE_SIZE) {
         return nullptr;
     }
-    return &g_fonts[g_usedCount++];
+    return &g_fonts[g_usedCount.fetch_add(1)];
 }
 
 // Runs outside the lock on the calling thread: the font is in the table, not yet loaded.
@@ -88,7 +93,7 @@ void LoadNewFont(zq_font_t* font) {
         ZQI_FontPopup(1, "ZQ_Graphics_RefreshFont: failed to load font '%s'.", font->name);
     }
     ZQI_RecreateFontAtlas(font);
-    font->loaded.store(FONT_LOADED);
+    ZQI_MarkFontLoaded(font);
 }
 
 }  // namespace
@@ -135,6 +140,7 @@ zq_font_t* ZQI_FONTS_GetOrLoadFont(const char* name, bool get) {
     if (get) {
         font->flags |= FONT_FLAG_GET_COUNTED;
     }
+    ZQI_BeginFontLoad(font);
     ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
     LoadNewFont(font);
     return font;
@@ -145,14 +151,33 @@ void ZQI_FONTS_ReleaseFont(zq_font_t* font) {
         ZQI_FontPopup(1, "Trying to release null font in ZQI_FONTS_ReleaseFont.");
         return;
     }
-    ZQI_FontLog(LOG_LEVEL_INFO, "Releasing font '%s'...", font->name != nullptr ? font->name : "");
-    if (font->name == nullptr) {
-        return;  // a free slot (released before): nothing left, and nobody will mark it loaded
+    ZQI_LockCoreMutex(CORE_MUTEX_GET_FONT);
+    const bool begun = ZQI_BeginFontRelease(font);
+    ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
+    if (begun) {
+        ZQI_FinishFontRelease(font);
     }
+}
+
+bool ZQI_BeginFontRelease(zq_font_t* font) {
+    ZQI_FontLog(LOG_LEVEL_INFO, "Releasing font '%s'...", font->name != nullptr ? font->name : "");
+    // A free slot (released before) has nothing left; a font another release has begun is its.
+    if (font->name == nullptr || font->releasing != 0) {
+        return false;
+    }
+    font->releasing = 1;
+    return true;
+}
+
+void ZQI_FinishFontRelease(zq_font_t* font) {
     // A font handed out by GetFont while another thread still loads it can be released to 0
-    // meanwhile: the loader must finish with the glyphs before they are freed.
-    while (!ZQI_ClaimLoadedFont(font)) {
-        ZQ_Threading_Sleep(1);
+    // meanwhile: the loader finishes with the glyphs first, and so do the font's readers.
+    if (!ZQI_ClaimFontForRelease(font)) {
+        // The calling thread reads the font itself (logged): it stays, found by name again.
+        ZQI_LockCoreMutex(CORE_MUTEX_GET_FONT);
+        font->releasing = 0;
+        ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
+        return;
     }
     // The queue step must never upload memory freed below.
     ZQI_FONTS_RemoveFromUploadQueue(font);
@@ -170,47 +195,14 @@ void ZQI_FONTS_ReleaseFont(zq_font_t* font) {
         hooks.freeBitmapGpuData(&font->atlas);
     }
     free(font->atlas.pixels);
+    free(font->atlas.name);  // the packer names the atlas record it fills
     memset(&font->atlas, 0, sizeof(font->atlas));
+    ZQI_LockCoreMutex(CORE_MUTEX_GET_FONT);
     free(font->name);
     font->name = nullptr;
-}
-
-namespace {
-
-// The font's state once no renderer pass holds it; the main thread never waits for its own pass.
-int32_t WaitOutRendererPass(const zq_font_t* font) {
-    int32_t state = font->loaded.load();
-    while (state == FONT_IN_RENDERER_PASS && !ZQ_Threading_IsMainThread()) {
-        ZQ_Threading_Sleep(1);
-        state = font->loaded.load();
-    }
-    return state;
-}
-
-}  // namespace
-
-bool ZQI_ClaimLoadedFont(zq_font_t* font) {
-    if (font == nullptr) {
-        return false;
-    }
-    for (;;) {
-        int32_t state = FONT_LOADED;
-        if (font->loaded.compare_exchange_strong(state, FONT_LOADING)) {
-            return true;
-        }
-        if (state != FONT_IN_RENDERER_PASS || WaitOutRendererPass(font) == FONT_IN_RENDERER_PASS) {
-            return false;
-        }
-    }
-}
-
-bool ZQI_IsFontLoaded(const zq_font_t* font) {
-    return font != nullptr && WaitOutRendererPass(font) != FONT_LOADING;
-}
-
-bool ZQI_HoldFontForRendererPass(zq_font_t* font) {
-    int32_t state = FONT_LOADED;
-    return font != nullptr && font->loaded.compare_exchange_strong(state, FONT_IN_RENDERER_PASS);
+    font->releasing = 0;
+    ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
+    ZQI_EndFontRelease(font);
 }
 
 zq_font_t* ZQI_GetFontSlot(int32_t index) {
@@ -232,13 +224,15 @@ void ZQI_ResetFontTable() {
 }
 
 void ZQI_AddFontMemoryEstimates(MemoryEstimates* estimates) {
-    ZQI_LockCoreMutex(CORE_MUTEX_GET_FONT);
     for (int32_t i = 0; i < g_usedCount; ++i) {
-        if (g_fonts[i].name != nullptr) {
+        // Without "GET_FONT": a read may wait for the main thread's pass over the font. While it is
+        // read, no release frees the font (nor its name). A font that is loading or changing counts
+        // nothing this time: its atlas is being made.
+        FontReading reading(&g_fonts[i]);
+        if (reading && g_fonts[i].name != nullptr) {
             ZQI_CountImageMemory(estimates, ZQI_DescribeBitmapMemory(g_fonts[i].atlas));
         }
     }
-    ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
 }
 
 // ---- Global TrueType font --------------------------------------------------------------------

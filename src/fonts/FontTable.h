@@ -12,28 +12,25 @@ struct MemoryEstimates;
 // starting with '!' are never counted. Null when all 32 slots are taken ("Out of free fonts.").
 zq_font_t* ZQI_FONTS_GetOrLoadFont(const char* name, bool get);
 // Frees the font's glyphs, atlas data and name; the slot becomes free (a free slot: nothing). The
-// caller holds "GET_FONT" (the graphics slot does). A font still loading, or held by a refresh or
-// an atlas rebuild, is waited for; none of them takes "GET_FONT". A font still in the upload
-// queue leaves it first, and a font the queue step is uploading is waited for.
+// caller must not hold "GET_FONT": the release waits for the font's loader, refresh and readers
+// without it (ZQI_BeginFontRelease, then ZQI_FinishFontRelease). A font still in the upload queue
+// leaves it first, and a font the queue step is uploading is waited for.
 void ZQI_FONTS_ReleaseFont(zq_font_t* font);
-// Until a font is loaded its glyph table belongs to the thread loading it. Taking a loaded font
-// (FONT_LOADED -> FONT_LOADING) gives its glyphs to the caller, who marks it loaded again when
-// done; false while it is loading or another thread holds it. A renderer pass is waited out.
-bool ZQI_ClaimLoadedFont(zq_font_t* font);
-// Entries that only read the glyphs refuse or answer nothing unless this is true. A loaded font
-// that a renderer pass holds is waited for off the main thread: it is loaded, and the pass ends
-// soon (the main thread itself cannot be waiting inside its own pass).
-bool ZQI_IsFontLoaded(const zq_font_t* font);
-// The renderer stop's or start's hold on a loaded font, main thread only, ended by marking it
-// FONT_LOADED; false when the font is loading or another thread holds it.
-bool ZQI_HoldFontForRendererPass(zq_font_t* font);
+// The caller holds "GET_FONT", with which the font's last reference went: lookups pass the font
+// over from now on. Logs "Releasing font '%s'..."; false for a free slot or a font whose release
+// has begun already (nothing to finish then).
+bool ZQI_BeginFontRelease(zq_font_t* font);
+// Without "GET_FONT": waits until no other thread loads, refreshes or reads the font, frees it
+// and frees the slot. A font the calling thread itself reads stays, found by name again (logged).
+void ZQI_FinishFontRelease(zq_font_t* font);
 // Slot i of the table (0..31); null outside.
 zq_font_t* ZQI_GetFontSlot(int32_t index);
 // The highest slot ever used plus one.
 int32_t ZQI_GetFontUsedCount();
 // Tests and shutdown: frees every font and resets the table to empty.
 void ZQI_ResetFontTable();
-// The fonts' part of the memory estimates: each named font's glyph atlas, under "GET_FONT".
+// The fonts' part of the memory estimates: each loaded font's glyph atlas, read under the font's
+// read hold; a font that is loading or changing counts nothing.
 void ZQI_AddFontMemoryEstimates(MemoryEstimates* estimates);
 
 // ---- Global TrueType font --------------------------------------------------------------------

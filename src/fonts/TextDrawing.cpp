@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "core/ApiTable.h"
+#include "fonts/FontHold.h"
 #include "fonts/FontMessages.h"
 #include "fonts/FontTable.h"
 #include "fonts/TextLayout.h"
@@ -320,11 +321,13 @@ float LayoutWidth(const TextRun& run) {
     return truncf(run.settings->maxLineWidth / run.scaleX);
 }
 
+// Nothing for a font that is loading (its flags may be changing too): the text slot draws nothing.
 uint32_t DescribeFont(const zq_font_t* font) {
-    uint32_t description = 0;
-    if (ZQI_IsFontLoaded(font)) {
-        description |= ZQI_FONT_LOADED;
+    FontReading reading(font);
+    if (!reading) {
+        return 0;
     }
+    uint32_t description = ZQI_FONT_LOADED;
     if (IsDistanceField(font)) {
         description |= ZQI_FONT_DISTANCE_FIELD;
     }
@@ -337,7 +340,8 @@ uint32_t DescribeFont(const zq_font_t* font) {
 }  // namespace
 
 float ZQI_FONTS_DrawText(zq_font_t* font, float x, float y, char* text, zq_shader_t* outerShader) {
-    if (font == nullptr || font->size < 1 || text == nullptr) {
+    FontReading reading(font);
+    if (!reading || font->size < 1 || text == nullptr) {
         return 0.0f;
     }
     const TextRun run = BeginRun(font, x, &y, outerShader, false);
@@ -348,7 +352,8 @@ float ZQI_FONTS_DrawText(zq_font_t* font, float x, float y, char* text, zq_shade
 }
 
 float ZQI_FONTS_DrawTextUTF32(zq_font_t* font, float x, float y, const char* text, zq_shader_t* outerShader) {
-    if (font == nullptr || font->size < 1 || text == nullptr) {
+    FontReading reading(font);
+    if (!reading || font->size < 1 || text == nullptr) {
         return 0.0f;
     }
     uint32_t* converted = ZQI_ConvertTextForLayout(text);
@@ -369,7 +374,8 @@ zq_shader_t* GetFontShader(const zq_font_t* font) {
 }
 
 void ZQI_FONTS_UpdateDistanceFieldSmoothing(zq_font_t* font, zq_shader_t* shader, float x, float y) {
-    if (font == nullptr || shader == nullptr) {
+    FontReading reading(font);
+    if (!reading || shader == nullptr) {
         return;
     }
     int32_t width = 0;

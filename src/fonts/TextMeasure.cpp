@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fonts/FontHold.h"
 #include "fonts/FontServices.h"
 #include "fonts/FontTable.h"
 #include "fonts/TextLayout.h"
@@ -43,7 +44,8 @@ bool EveryCharacterRenders(const Char* text, bool skipTags, GlyphOk glyphOk) {
 
 void ZQI_FONTS_GetTextSize(zq_font_t* font, char* text, float* width, float* height) {
     float w = 0.0f, h = 0.0f;
-    if (ZQI_IsFontLoaded(font) && text != nullptr && text[0] != '\0') {
+    FontReading reading(font);
+    if (reading && text != nullptr && text[0] != '\0') {
         const ThreadTextSettings* settings = ZQI_GetThreadTextSettings();
         const float fs = font->scale;
         const float sx = settings->scaleX * fs;
@@ -81,7 +83,8 @@ void ZQI_FONTS_GetTextSize(zq_font_t* font, char* text, float* width, float* hei
 
 bool ZQI_FONTS_CanRenderText(zq_font_t* font, const char* text) {
     // A font still loading has no glyphs to vouch for yet.
-    if (!ZQI_IsFontLoaded(font)) {
+    FontReading reading(font);
+    if (!reading) {
         return false;
     }
     if (text == nullptr) {

@@ -2,6 +2,7 @@
 // order in which handlers are asked, the engine's own queries and commands, and their edge cases.
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -20,6 +21,8 @@
 #include "services/ExtensionModules.h"
 #include "engine/RuntimeState.h"
 #include "filesystem/FileSystemApi.h"
+#include "fonts/FontHold.h"
+#include "fonts/FontTable.h"
 #include "graphics/BitmapTable.h"
 #include "graphics/d3d11/RendererImplementation.h"
 
@@ -272,6 +275,27 @@ TEST_F(ExtensionCallTest, TheResourceListingCountsTheBitmapPixelsHeldNotTheDrawi
     EXPECT_EQ("(null)", Call("ListResourceUsage"));
     EXPECT_EQ(1, LoggedCount("Bitmap #000 64x64 '!scaled' refc=0 sysmem=1.0KB gpumem=0.0KB texture=0x0"));
     ZQI_ClearBitmapTable();
+}
+
+// A font's atlas is listed under its read hold: a font that a refresh or a release on another
+// thread has (or its loader) is listed as holding nothing, as its atlas is being changed.
+TEST_F(ExtensionCallTest, TheResourceListingShowsAChangingFontAsHoldingNothing) {
+    zq_font_t* font = ZQI_FONTS_GetOrLoadFont("listed!NONE", false);
+    ASSERT_NE(nullptr, font);
+    font->atlas.pixel_width = font->atlas.pixel_height = 16;
+    font->atlas.pixels = static_cast<uint8_t*>(calloc(16 * 16, 4));  // the release frees it
+    char held[96], changing[96];
+    snprintf(held, sizeof(held), "Font #%.3u 'listed!NONE' refc=1 sysmem=1.0KB gpumem=0.0KB", font->slot);
+    snprintf(changing, sizeof(changing), "Font #%.3u 'listed!NONE' refc=1 gpumem=0.0KB", font->slot);
+    EXPECT_EQ("(null)", Call("ListResourceUsage"));
+    EXPECT_EQ(1, LoggedCount(held));
+    font->loaded.store(FONT_LOADING);  // as a refresh holds it
+    EXPECT_EQ("(null)", Call("ListResourceUsage"));
+    EXPECT_EQ(1, LoggedCount(held));
+    EXPECT_EQ(1, LoggedCount(changing));
+    font->loaded.store(FONT_LOADED);
+    ZQI_FONTS_ReleaseFont(font);
+    EXPECT_EQ(nullptr, font->name);
 }
 
 TEST_F(ExtensionCallTest, TheResourceListingShowsAtMostEightyHogsLargestFirst) {
