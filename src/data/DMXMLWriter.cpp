@@ -13,6 +13,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "data/DMRecords.h"
 #include "data/DataFileAccess.h"
 #include "data/DataManager_local.h"
@@ -39,6 +43,17 @@ const int kShownCharacters = 64;
 // (they were always meant to), but they read back.
 enum KeyForm { KEY_REFUSED, KEY_REPORTED, KEY_PLAIN };
 
+// A key as last checked at one pair position of a node.
+struct CheckedKey {
+    const char* text;  // null: none yet
+    uint32_t hash;
+    KeyForm form;
+    size_t length;
+};
+
+// Pair positions whose last checked key is kept.
+const int32_t kCheckedKeyPositions = 8;
+
 // One writing of a database: the stream, where its messages go, and why it was refused.
 struct Writer {
     ByteStream* out;
@@ -47,6 +62,9 @@ struct Writer {
     // once it is known to be written: a save holds them until its file is open.
     Array<String>* notes;
     String refusal;  // what the reader could not take back; empty while everything can be
+    // The nodes of an array mostly hold the same keys in the same order: a key equal to the one
+    // checked last at its position needs no checking again.
+    CheckedKey checked[kCheckedKeyPositions];
 };
 
 void Note(Writer& writer, const char* format, ...) ZQ_PRINTF_LIKE(2, 3);
@@ -187,7 +205,71 @@ constexpr KeyCharacterClasses kKeyClasses;
 // Results of scanning a text's bytes.
 enum : int { kHasOther = 1, kHasColon = 2 };
 
-// kHasOther: a byte other than letters, digits, '_', '-', '.' and ':'; kHasColon: a ':'.
+// Values are mostly a few characters long, and a save scans every one of them for the characters
+// to escape: their bytes are tested 16 at a time where the processor has it. A text shorter than
+// 16 bytes is read as two overlapping pieces (of 8, 4 or single bytes), so no byte outside it is
+// read, and a byte read twice changes no test.
+#if defined(__SSE2__)
+// A vector holding every byte of text[0 .. n), 1 <= n < 16, each one or more times.
+inline __m128i LoadShortText(const char* text, size_t n) {
+    if (n >= 8) {
+        uint64_t first;
+        uint64_t last;
+        memcpy(&first, text, 8);
+        memcpy(&last, text + n - 8, 8);
+        return _mm_set_epi64x(static_cast<long long>(last), static_cast<long long>(first));
+    }
+    if (n >= 4) {
+        uint32_t first;
+        uint32_t last;
+        memcpy(&first, text, 4);
+        memcpy(&last, text + n - 4, 4);
+        return _mm_set_epi32(static_cast<int>(last), static_cast<int>(first), static_cast<int>(last),
+                             static_cast<int>(first));
+    }
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(text);
+    uint32_t word = bytes[0] | (static_cast<uint32_t>(bytes[n / 2]) << 8) |
+                    (static_cast<uint32_t>(bytes[n - 1]) << 16) | (static_cast<uint32_t>(bytes[0]) << 24);
+    return _mm_set1_epi32(static_cast<int>(word));
+}
+
+// The results of test over vectors that together hold every byte of text[0 .. n), n >= 1.
+template <typename Test>
+inline int TestText(const char* text, size_t n, Test test) {
+    if (n < 16) {
+        return test(LoadShortText(text, n));
+    }
+    int found = 0;
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        found |= test(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i)));
+    }
+    if (i < n) {
+        found |= test(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + n - 16)));
+    }
+    return found;
+}
+
+// True when the value holds a character to escape.
+inline bool HasValueStop(const char* value, size_t n) {
+    return n > 0 &&
+           TestText(value, n, [](__m128i v) {
+               __m128i stops = _mm_or_si128(
+                   _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('&'))),
+                   _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\\')),
+                                             _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
+                                _mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))));
+               return _mm_movemask_epi8(stops);
+           }) != 0;
+}
+#else
+inline bool HasValueStop(const char* value, size_t n) {
+    return strcspn(value, kValueStops) < n;
+}
+#endif
+
+// kHasOther: a byte other than letters, digits, '_', '-', '.' and ':'; kHasColon: a ':'. Keys
+// are seldom checked (see CheckKey): a byte at a time.
 inline int ScanKeyBytes(const char* key, size_t n) {
     int found = 0;
     for (size_t i = 0; i < n; ++i) {
@@ -209,6 +291,31 @@ inline KeyForm ClassifyKey(const char* key, size_t n) {
         return KEY_REFUSED;
     }
     return (first & kLetter) != 0 && (found & kHasColon) == 0 ? KEY_PLAIN : KEY_REPORTED;
+}
+
+// Copies n bytes to room known to hold them: short texts as two overlapping pieces.
+inline void CopyText(uint8_t* to, const char* from, size_t n) {
+    if (n >= 16) {
+        memcpy(to, from, n);
+    } else if (n >= 8) {
+        uint64_t first;
+        uint64_t last;
+        memcpy(&first, from, 8);
+        memcpy(&last, from + n - 8, 8);
+        memcpy(to, &first, 8);
+        memcpy(to + n - 8, &last, 8);
+    } else if (n >= 4) {
+        uint32_t first;
+        uint32_t last;
+        memcpy(&first, from, 4);
+        memcpy(&last, from + n - 4, 4);
+        memcpy(to, &first, 4);
+        memcpy(to + n - 4, &last, 4);
+    } else if (n > 0) {
+        to[0] = static_cast<uint8_t>(from[0]);
+        to[n / 2] = static_cast<uint8_t>(from[n / 2]);
+        to[n - 1] = static_cast<uint8_t>(from[n - 1]);
+    }
 }
 
 // Writing a node reads its record, its pair table and its texts, which lie apart on the heap;
@@ -308,22 +415,63 @@ bool RefuseKey(Writer& writer, const char* key, const DMNode* node, const DMArra
                   Shown(array->id).CStr(), kRule);
 }
 
-// key="value" of a node (or of array when node is null), and after it separator (none for NUL).
-// False when the key would not read back (the database is then refused) or the stream could not
-// grow. *reported: the key reads back but does not start with a letter.
-bool PutPair(Writer& writer, const DMKeyValue& pair, char separator, const DMNode* node, const DMArray* array,
-             bool* reported) {
-    ByteStream* out = writer.out;
+// The key's length and form: as checked last at this pair position when it is the same key, else
+// checked now (and kept for the next node).
+inline KeyForm CheckKey(Writer& writer, const DMKeyValue& pair, int32_t position, size_t* length) {
     const char* key = pair.key;
-    size_t keyLength = key != nullptr ? strlen(key) : 0;
-    KeyForm form = ClassifyKey(key, keyLength);
+    CheckedKey& last = writer.checked[position % kCheckedKeyPositions];
+    if (last.text != nullptr && key != nullptr && last.hash == pair.keyHash && strcmp(last.text, key) == 0) {
+        *length = last.length;
+        return last.form;
+    }
+    *length = key != nullptr ? strlen(key) : 0;
+    KeyForm form = ClassifyKey(key, *length);
+    if (form != KEY_REFUSED) {
+        last.text = key;
+        last.hash = pair.keyHash;
+        last.form = form;
+        last.length = *length;
+    }
+    return form;
+}
+
+// key="value", the pair at position of a node (or of array when node is null), and after it
+// separator (none for NUL). False when the key would not read back (the database is then
+// refused) or the stream could not grow. *reported: the key reads back but does not start with a
+// letter.
+bool PutPair(Writer& writer, const DMKeyValue& pair, int32_t position, char separator, const DMNode* node,
+             const DMArray* array, bool* reported) {
+    ByteStream* out = writer.out;
+    size_t keyLength = 0;
+    KeyForm form = CheckKey(writer, pair, position, &keyLength);
     if (form == KEY_REFUSED) {
-        return RefuseKey(writer, key, node, array);
+        return RefuseKey(writer, pair.key, node, array);
     }
     *reported = form == KEY_REPORTED;
+    const char* key = pair.key;
+    const char* value = pair.value != nullptr ? pair.value : "";
+    size_t valueLength = strlen(value);
+    bool escaped = HasValueStop(value, valueLength);
+    // Most pairs: the whole pair at once where the stream has room, without escapes.
+    size_t pairLength = keyLength + valueLength + (separator != '\0' ? 4 : 3);
+    if (!escaped && pairLength <= static_cast<size_t>(out->capacity - out->size)) {
+        uint8_t* to = out->data + out->size;
+        CopyText(to, key, keyLength);
+        to += keyLength;
+        to[0] = '=';
+        to[1] = '"';
+        CopyText(to + 2, value, valueLength);
+        to += 2 + valueLength;
+        to[0] = '"';
+        if (separator != '\0') {
+            to[1] = static_cast<uint8_t>(separator);
+        }
+        out->size += static_cast<int32_t>(pairLength);
+        return true;
+    }
     const char tail[3] = {'"', separator, '\0'};
-    return PutBytes(out, key, keyLength) && Put(out, "=\"") && PutEscapedValue(out, pair.value) &&
-           Put(out, tail);
+    return PutBytes(out, key, keyLength) && Put(out, "=\"") &&
+           (escaped ? PutEscapedValue(out, value) : PutBytes(out, value, valueLength)) && Put(out, tail);
 }
 
 // One node: its pairs as attributes (on one line, or one per line when there are more than
@@ -371,7 +519,7 @@ bool PutNode(Writer& writer, const DMNode* node, const DMArray* array) {
         const char* lineBreak = !onePerLine ? "" : i + 1 < listed ? "\n\t\t " : "\n\t\t";
         if (i < pairCount) {
             bool reported = false;
-            if (!PutPair(writer, pairs[i], onePerLine ? '\n' : ' ', node, array, &reported)) {
+            if (!PutPair(writer, pairs[i], i, onePerLine ? '\n' : ' ', node, array, &reported)) {
                 return false;
             }
             if (reported) {
@@ -449,7 +597,7 @@ bool PutArray(Writer& writer, const DMArray* array) {
                           Shown(array->id).CStr());
         }
         bool reported = false;
-        ok = Put(out, " ") && PutPair(writer, pair, '\0', nullptr, array, &reported);
+        ok = Put(out, " ") && PutPair(writer, pair, i, '\0', nullptr, array, &reported);
     }
     if (!ok) {
         return false;
@@ -480,7 +628,7 @@ ByteStream* WriteXMLAfter(const DMDatabase& database, int32_t head, Array<String
     out->data = static_cast<uint8_t*>(malloc(static_cast<size_t>(kInitialCapacity + head)));
     out->capacity = out->data != nullptr ? kInitialCapacity + head : 0;
     out->size = out->data != nullptr ? head : 0;
-    Writer writer = {out, &database, notes, String()};
+    Writer writer = {out, &database, notes, String(), {}};
     bool ok = out->size == head && Put(out, "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n") &&
               Put(out, "<root>\n");
     for (int32_t i = 0; i < database.arrays.count && ok; ++i) {
