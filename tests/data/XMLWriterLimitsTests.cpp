@@ -1,15 +1,13 @@
 // A save never writes what its reader refuses: a tag longer than the reader's token, an element
-// of more attributes than it holds, or a key it does not read as a name make the save fail
-// before the file is touched, and everything within those limits is written and reads back. The
-// limits below are worked out here from the reader's token (16383 characters) and attribute
-// count (511), and checked against the reader on files written by hand. Also the pairs a save used
-// to drop: texts beside a node's text, and an id set without an "id" pair.
+// of more attributes than it holds, or a key it does not read as a name make the save fail before
+// the file is touched; everything within those limits is written and reads back. The limits are
+// worked out here from the reader's token (16383 characters) and attribute count (511), and
+// checked against the reader on files written by hand. Also the pairs a save used to drop: texts
+// beside a node's text, and an id set without an "id" pair.
 #include "DataTestSupport.h"
 
 #include <cstring>
-#include <functional>
 #include <string>
-#include <vector>
 
 #include "foundation/ByteStream.h"
 #include "foundation/String.h"
@@ -19,27 +17,14 @@ namespace {
 const char kOldFile[] =
     "<?xml version=\"1.0\"?>\n<root>\n<array id=\"old\">\n<node kept=\"yes\"/>\n</array>\n</root>\n";
 
-// A text, or for a long one its length and a hash of its bytes, so that a failure stays short.
+// A text, or for a long one its length and a hash, so that a failure stays short.
 void PutText(std::string& out, const char* text) {
-    if (text == nullptr) {
-        out += "(null)";
+    if (text == nullptr || strlen(text) <= 40) {
+        out += text == nullptr ? std::string("(null)") : '"' + std::string(text) + '"';
         return;
     }
-    size_t length = strlen(text);
-    if (length <= 40) {
-        out += '"' + std::string(text) + '"';
-        return;
-    }
-    uint32_t hash = 2166136261u;
-    for (size_t i = 0; i < length; ++i) {
-        hash = (hash ^ static_cast<uint8_t>(text[i])) * 16777619u;
-    }
-    out += "<" + std::to_string(length) + " bytes, " + std::to_string(hash) + ">";
-}
-
-void PutPair(std::string& out, const DMKeyValue& pair) {
-    PutText(out += ' ', pair.key);
-    PutText(out += '=', pair.value);
+    out += "<" + std::to_string(strlen(text)) + " bytes, " + std::to_string(std::hash<std::string>()(text)) +
+           ">";
 }
 
 // Ids, attributes and pairs in order, as one string.
@@ -48,12 +33,14 @@ std::string Records(const DMDatabase& database) {
     for (const DMArray* array : database.arrays) {
         PutText(out += "\narray ", array->id);
         for (const DMKeyValue& pair : array->attributes) {
-            PutPair(out, pair);
+            PutText(out += ' ', pair.key);
+            PutText(out += '=', pair.value);
         }
         for (const DMNode* node : array->nodes) {
             PutText(out += "\n node ", node->id);
             for (const DMKeyValue& pair : node->values) {
-                PutPair(out, pair);
+                PutText(out += ' ', pair.key);
+                PutText(out += '=', pair.value);
             }
         }
     }
@@ -67,16 +54,15 @@ std::string Document(const std::string& arrayTag, const std::string& nodes) {
 
 std::string Repeat(const std::string& piece, size_t count) {
     std::string out;
-    out.reserve(piece.size() * count);
     for (size_t i = 0; i < count; ++i) {
         out += piece;
     }
     return out;
 }
 
-DMNode* NewNode(DMDatabase& database, const char* arrayId = "A") {
+DMNode* NewNode(DMDatabase& database) {
     DMArray* array = database.AddArray();
-    array->SetId(arrayId);
+    array->SetId("A");
     return array->AddNode();
 }
 
@@ -88,186 +74,134 @@ void AddPairs(DMNode* node, int32_t count) {
 
 class data_xml_writer_limits : public DataManagerTest {
 protected:
-    // Saves database over a file holding kOldFile, plain and scrambled, with SaveFile and
-    // RewriteFile. Saved: each gives true and the file reads back as expected (the database
-    // itself unless given). Refused: each gives false with one popup saying so, the file keeps
-    // its bytes, and WriteXML gives null.
-    void CheckSave(const DMDatabase& database, bool saved, const DMDatabase* expected = nullptr) {
+    // Saves over a file holding kOldFile, plain and scrambled, with SaveFile and RewriteFile, then
+    // writes with WriteXML. Saved: each gives true and the file reads back as expected. Refused:
+    // each gives false (WriteXML null) with one popup saying so, and the file keeps its bytes.
+    void CheckSave(const DMDatabase& database, bool saved, const DMDatabase& expected) {
         const std::string path = ScratchPath("limits.xml");
-        const std::string want = Records(expected != nullptr ? *expected : database);
-        for (bool scrambled : {false, true}) {
-            for (bool rewrite : {false, true}) {
-                SCOPED_TRACE(std::string(scrambled ? "scrambled" : "plain") +
-                             (rewrite ? ", rewrite" : ", save"));
-                WriteScratchFile("limits.xml", kOldFile);
-                ForgetMessages();
-                bool result = rewrite ? database.RewriteFile(path.c_str(), scrambled)
-                                      : database.SaveFile(path.c_str(), scrambled);
-                ASSERT_EQ(result, saved) << ::testing::PrintToString(Popups());
-                if (!saved) {
-                    ASSERT_EQ(Popups().size(), 1u);
-                    EXPECT_EQ(Popups()[0].rfind("DMDatabase::SaveFile: '" + path + "' is not saved", 0), 0u)
-                        << Popups()[0];
-                    EXPECT_EQ(ReadFileBytes(path), kOldFile);
-                    continue;
-                }
-                DMDatabase back;
+        for (int way = 0; way < 4; ++way) {
+            SCOPED_TRACE(way);
+            WriteScratchFile("limits.xml", kOldFile);
+            ForgetMessages();
+            bool scrambled = way % 2 == 1;
+            bool result = way < 2 ? database.SaveFile(path.c_str(), scrambled)
+                                  : database.RewriteFile(path.c_str(), scrambled);
+            ASSERT_EQ(result, saved) << ::testing::PrintToString(Popups());
+            DMDatabase back;
+            if (saved) {
                 ASSERT_TRUE(back.LoadXMLFile(path.c_str())) << ::testing::PrintToString(Popups());
-                EXPECT_EQ(Records(back), want);
+                EXPECT_EQ(Records(back), Records(expected));
+            } else {
+                EXPECT_TRUE(OnlyPopupContains("DMDatabase::SaveFile: '" + path + "' is not saved"));
+                EXPECT_EQ(ReadFileBytes(path), kOldFile);
             }
         }
-        if (!saved) {
-            ForgetMessages();
-            EXPECT_EQ(database.WriteXML(), nullptr);
-            ASSERT_EQ(Popups().size(), 1u);
-            EXPECT_EQ(Popups()[0].rfind("DMDatabase::WriteXML: ", 0), 0u) << Popups()[0];
-        }
+        ForgetMessages();
+        ByteStream* text = database.WriteXML();
+        EXPECT_EQ(text == nullptr, !saved);
+        EXPECT_TRUE(saved || OnlyPopupContains("DMDatabase::WriteXML: "));
+        delete text;
     }
+    void CheckSave(const DMDatabase& database, bool saved) { CheckSave(database, saved, database); }
 
-    // True when the reader loads the document.
-    bool Reads(const std::string& text) {
+    // True when the reader loads the document and, when key is given, gives it back as the first
+    // key of the array's attributes (onArray) or of its first node.
+    bool Reads(const std::string& text, const char* key = nullptr, bool onArray = false) {
         DMDatabase database;
         bool read = LoadXMLText(database, text);
         ForgetMessages();
-        return read;
-    }
-
-    // True when the reader loads the document and gives back key as the first key of the first
-    // array's attributes, or of its first node.
-    bool ReadsKey(const std::string& text, const std::string& key, bool onArray) {
-        DMDatabase database;
-        bool read = LoadXMLText(database, text) && database.arrays.count > 0;
-        ForgetMessages();
-        if (!read) {
-            return false;
+        if (!read || key == nullptr) {
+            return read;
         }
         const DMArray* array = database.arrays[0];
         const char* got = onArray ? (array->attributes.count > 0 ? array->attributes[0].key : nullptr)
-                                  : (array->nodes.count > 0 ? array->nodes[0]->GetKeyByIndex(0) : nullptr);
-        return got != nullptr && key == got;
+                                  : array->nodes[0]->GetKeyByIndex(0);
+        return got != nullptr && strcmp(got, key) == 0;
     }
 };
 
-// One text of n units; longest is the most units whose tag the reader still takes whole.
-struct LimitCase {
-    const char* name;
-    size_t longest;
-    std::function<void(DMDatabase&, size_t, bool readBack)> build;  // readBack: as a load gives it
-    std::function<std::string(size_t)> written;                     // the document a save writes for n units
-    size_t alsoPast;                                                // a further refused count (0: none)
-};
+enum Shape { VALUE, VALUE_AND_TEXT, ID_WITHOUT_PAIR, SIX_PAIRS, ARRAY_ID, ARRAY_ATTRIBUTE };
+
+// A database of the shape holding value; readBack: as a load of its file gives it back.
+void Build(DMDatabase& database, Shape shape, const std::string& value, bool readBack) {
+    DMNode* node = shape == ARRAY_ATTRIBUTE ? nullptr : NewNode(database);
+    if (shape == VALUE || shape == VALUE_AND_TEXT) {
+        node->AppendPair("v", value.c_str());
+        if (shape == VALUE_AND_TEXT) {
+            node->AppendPair("DATA", "text");
+        }
+    } else if (shape == ID_WITHOUT_PAIR) {
+        readBack ? node->SetValue("id", value.c_str()) : node->SetId(value.c_str());
+    } else if (shape == SIX_PAIRS) {
+        AddPairs(node, 5);
+        node->AppendPair("k5", value.c_str());
+    } else if (shape == ARRAY_ID) {
+        database.arrays[0]->SetId(value.c_str());
+    } else {
+        database.AddArray()->SetValue("a", value.c_str());
+    }
+}
+
+// The document a save writes for the shape, the value written as written.
+std::string Written(Shape shape, const std::string& written) {
+    switch (shape) {
+        case VALUE:
+            return Document("<array id=\"A\">", "\t\t<node v=\"" + written + "\" ></node>\n");
+        case VALUE_AND_TEXT:
+            return Document("<array id=\"A\">", "\t\t<node v=\"" + written + "\" >text</node>\n");
+        case ID_WITHOUT_PAIR:
+            return Document("<array id=\"A\">", "\t\t<node id=\"" + written + "\" ></node>\n");
+        case SIX_PAIRS:  // one pair per line
+            return Document(
+                "<array id=\"A\">",
+                "\t\t<node k0=\"v\"\n\t\t k1=\"v\"\n\t\t k2=\"v\"\n\t\t k3=\"v\"\n\t\t k4=\"v\"\n\t\t k5=\"" +
+                    written + "\"\n\t\t></node>\n\n");
+        case ARRAY_ID:
+            return Document("<array id=\"" + written + "\">", "\t\t<node ></node>\n");
+        default:
+            return Document("<array a=\"" + written + "\">", "");
+    }
+}
 
 TEST_F(data_xml_writer_limits, TheLongestTagsReadBackAndLongerOnesAreNotSaved) {
-    // The reader's token holds a tag from its '<' up to its '>' (not counted) with each run of
-    // blanks outside quotes as one space: 16383 characters. Before a "/>" the token also holds
-    // " /"; before a '>' the blank may be dropped. So <node v="..."/> holds 16371 characters in
-    // its value, <node v="..." ></node> 16373.
+    // The reader's token holds a tag from '<' to '>' (not counted), blank runs outside quotes as
+    // one space: 16383 characters. <node v="..." ></node> holds 16383 - 10 in its value (the blank
+    // before '>' may be dropped), <node v="..."/> two fewer (it needs " /").
     const size_t token = 16383;
-    const std::string tagOpen = "<node v=\"";  // and '"': 10 characters
-    const LimitCase cases[] = {
-        {"a value", token - 10,
-         [](DMDatabase& d, size_t n, bool) { NewNode(d)->AppendPair("v", std::string(n, 'x').c_str()); },
-         [&](size_t n) {
-             return Document("<array id=\"A\">", "\t\t" + tagOpen + std::string(n, 'x') + "\" ></node>\n");
-         },
-         16380},
-        {"a value beside a text", token - 10,
-         [](DMDatabase& d, size_t n, bool) {
-             DMNode* node = NewNode(d);
-             node->AppendPair("v", std::string(n, 'x').c_str());
-             node->AppendPair("DATA", "text");
-         },
-         [&](size_t n) {
-             return Document("<array id=\"A\">",
-                             "\t\t" + tagOpen + std::string(n, 'x') + "\" >text</node>\n");
-         },
-         0},
-        {"quotes", (token - 10) / 6,
-         [](DMDatabase& d, size_t n, bool) { NewNode(d)->AppendPair("v", std::string(n, '"').c_str()); },
-         [&](size_t n) {
-             return Document("<array id=\"A\">", "\t\t" + tagOpen + Repeat("&quot;", n) + "\" ></node>\n");
-         },
-         2800},
-        {"ampersands", (token - 10) / 5,
-         [](DMDatabase& d, size_t n, bool) { NewNode(d)->AppendPair("v", std::string(n, '&').c_str()); },
-         [&](size_t n) {
-             return Document("<array id=\"A\">", "\t\t" + tagOpen + Repeat("&amp;", n) + "\" ></node>\n");
-         },
-         0},
-        {"backslashes", (token - 10) / 2,
-         [](DMDatabase& d, size_t n, bool) { NewNode(d)->AppendPair("v", std::string(n, '\\').c_str()); },
-         [&](size_t n) {
-             return Document("<array id=\"A\">", "\t\t" + tagOpen + Repeat("\\\\", n) + "\" ></node>\n");
-         },
-         0},
-        {"line feeds", (token - 10) / 2,
-         [](DMDatabase& d, size_t n, bool) { NewNode(d)->AppendPair("v", std::string(n, '\n').c_str()); },
-         [&](size_t n) {
-             return Document("<array id=\"A\">", "\t\t" + tagOpen + Repeat("\\n", n) + "\" ></node>\n");
-         },
-         0},
-        {"a node id without a pair", token - 11,
-         [](DMDatabase& d, size_t n, bool readBack) {
-             DMNode* node = NewNode(d);
-             if (readBack) {
-                 node->SetValue("id", std::string(n, 'x').c_str());
-             } else {
-                 node->SetId(std::string(n, 'x').c_str());
-             }
-         },
-         [](size_t n) {
-             return Document("<array id=\"A\">", "\t\t<node id=\"" + std::string(n, 'x') + "\" ></node>\n");
-         },
-         0},
-        {"six pairs, one per line", token - 46,  // "<node" and 5 times ' kI="v"', ' k5="', '"'
-         [](DMDatabase& d, size_t n, bool) {
-             DMNode* node = NewNode(d);
-             AddPairs(node, 5);
-             node->AppendPair("k5", std::string(n, 'x').c_str());
-         },
-         [](size_t n) {
-             return Document("<array id=\"A\">",
-                             "\t\t<node k0=\"v\"\n\t\t k1=\"v\"\n\t\t k2=\"v\"\n\t\t k3=\"v\"\n\t\t "
-                             "k4=\"v\"\n\t\t k5=\"" +
-                                 std::string(n, 'x') + "\"\n\t\t></node>\n\n");
-         },
-         0},
-        {"an array id", token - 12,
-         [](DMDatabase& d, size_t n, bool) {
-             d.AddArray()->SetId(std::string(n, 'x').c_str());
-             d.arrays[0]->AddNode();
-         },
-         [](size_t n) {
-             return Document("<array id=\"" + std::string(n, 'x') + "\">", "\t\t<node ></node>\n");
-         },
-         0},
-        {"an array attribute", token - 11,
-         [](DMDatabase& d, size_t n, bool) { d.AddArray()->SetValue("a", std::string(n, 'x').c_str()); },
-         [](size_t n) { return Document("<array a=\"" + std::string(n, 'x') + "\">", ""); }, 0},
+    const struct {
+        Shape shape;
+        std::string piece, written;  // the value is n pieces, written n times as written
+        size_t others;               // the tag's other characters
+        size_t alsoPast;             // a further refused count from the issue (0: none)
+    } cases[] = {
+        {VALUE, "x", "x", 10, 16380},       {VALUE, "\"", "&quot;", 10, 2800},
+        {VALUE, "&", "&amp;", 10, 0},       {VALUE, "\\", "\\\\", 10, 0},
+        {VALUE, "\n", "\\n", 10, 0},        {VALUE_AND_TEXT, "x", "x", 10, 0},
+        {ID_WITHOUT_PAIR, "x", "x", 11, 0}, {SIX_PAIRS, "x", "x", 46, 0},
+        {ARRAY_ID, "x", "x", 12, 0},        {ARRAY_ATTRIBUTE, "x", "x", 11, 0},
     };
-    for (const LimitCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        // The reader itself: what a save would write at the limit loads, one unit more does not.
-        EXPECT_TRUE(Reads(c.written(c.longest)));
-        EXPECT_FALSE(Reads(c.written(c.longest + 1)));
-        std::vector<size_t> counts = {c.longest - 2, c.longest - 1, c.longest, c.longest + 1};
-        if (c.alsoPast != 0) {
-            counts.push_back(c.alsoPast);
-        }
-        for (size_t n : counts) {
+    for (const auto& c : cases) {
+        const size_t longest = (token - c.others) / c.written.size();
+        SCOPED_TRACE(std::to_string(c.shape) + ", '" + c.written + "' up to " + std::to_string(longest));
+        // The reader itself: what a save would write at the limit loads, one piece more does not.
+        EXPECT_TRUE(Reads(Written(c.shape, Repeat(c.written, longest))));
+        EXPECT_FALSE(Reads(Written(c.shape, Repeat(c.written, longest + 1))));
+        for (size_t n : {longest - 2, longest - 1, longest, longest + 1, c.alsoPast}) {
+            if (n == 0) {
+                continue;
+            }
             SCOPED_TRACE(n);
             DMDatabase database;
             DMDatabase expected;
-            c.build(database, n, false);
-            c.build(expected, n, true);
-            CheckSave(database, n <= c.longest, &expected);
+            Build(database, c.shape, Repeat(c.piece, n), false);
+            Build(expected, c.shape, Repeat(c.piece, n), true);
+            CheckSave(database, n <= longest, expected);
         }
     }
 }
 
 TEST_F(data_xml_writer_limits, ElementsOfMoreAttributesThanTheReaderHoldsAreNotSaved) {
-    // The reader: 511 attributes on an element, not 512.
-    std::string pairs;
+    std::string pairs;  // the reader: 511 attributes on an element, not 512
     for (int32_t i = 0; i < 511; ++i) {
         pairs += " k" + std::to_string(i) + "=\"v\"";
     }
@@ -275,210 +209,126 @@ TEST_F(data_xml_writer_limits, ElementsOfMoreAttributesThanTheReaderHoldsAreNotS
     EXPECT_FALSE(Reads(Document("<array>", "<node" + pairs + " k511=\"v\"/>\n")));
     EXPECT_TRUE(Reads(Document("<array" + pairs + ">", "")));
     EXPECT_FALSE(Reads(Document("<array id=\"A\"" + pairs + ">", "")));
-
-    struct Case {
-        const char* name;
-        std::function<void(DMDatabase&, bool readBack)> build;
-        bool saved;
+    const struct {
+        int32_t pairs;
+        bool firstText, lastText, idWithoutPair, saved;  // first text: written as an attribute
+    } nodes[] = {
+        {511, false, false, false, true}, {512, false, false, false, false}, {511, false, true, false, true},
+        {510, true, true, false, true},   {511, true, true, false, false},   {510, false, false, true, true},
+        {511, false, false, true, false},
     };
-    const Case cases[] = {
-        {"511 pairs", [](DMDatabase& d, bool) { AddPairs(NewNode(d), 511); }, true},
-        {"512 pairs", [](DMDatabase& d, bool) { AddPairs(NewNode(d), 512); }, false},
-        {"511 pairs and a text",
-         [](DMDatabase& d, bool) {
-             DMNode* node = NewNode(d);
-             AddPairs(node, 511);
-             node->AppendPair("DATA", "text");
-         },
-         true},
-        {"510 pairs and two texts",
-         [](DMDatabase& d, bool) {
-             DMNode* node = NewNode(d);
-             node->AppendPair("CDATA", "first");
-             AddPairs(node, 510);
-             node->AppendPair("DATA", "last");
-         },
-         true},
-        {"511 pairs and two texts",
-         [](DMDatabase& d, bool) {
-             DMNode* node = NewNode(d);
-             node->AppendPair("DATA", "first");
-             AddPairs(node, 511);
-             node->AppendPair("DATA", "last");
-         },
-         false},
-        {"510 pairs and an id without a pair",
-         [](DMDatabase& d, bool readBack) {
-             DMNode* node = NewNode(d);
-             AddPairs(node, 510);
-             readBack ? node->SetValue("id", "n") : node->SetId("n");
-         },
-         true},
-        {"511 pairs and an id without a pair",
-         [](DMDatabase& d, bool) {
-             DMNode* node = NewNode(d);
-             AddPairs(node, 511);
-             node->SetId("n");
-         },
-         false},
-        {"an array of an id and 510 attributes",
-         [](DMDatabase& d, bool) {
-             DMArray* array = d.AddArray();
-             array->SetId("A");
-             for (int32_t i = 0; i < 510; ++i) {
-                 array->SetValue(("k" + std::to_string(i)).c_str(), "v");
-             }
-         },
-         true},
-        {"an array of an id and 511 attributes",
-         [](DMDatabase& d, bool) {
-             DMArray* array = d.AddArray();
-             array->SetId("A");
-             for (int32_t i = 0; i < 511; ++i) {
-                 array->SetValue(("k" + std::to_string(i)).c_str(), "v");
-             }
-         },
-         false},
-        {"an array of 511 attributes without id",
-         [](DMDatabase& d, bool) {
-             DMArray* array = d.AddArray();
-             for (int32_t i = 0; i < 511; ++i) {
-                 array->SetValue(("k" + std::to_string(i)).c_str(), "v");
-             }
-         },
-         true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& c : nodes) {
+        SCOPED_TRACE(std::to_string(c.pairs) + (c.firstText ? " first text" : "") +
+                     (c.lastText ? " last text" : "") + (c.idWithoutPair ? " id" : ""));
         DMDatabase database;
         DMDatabase expected;
-        c.build(database, false);
-        c.build(expected, true);
-        CheckSave(database, c.saved, &expected);
+        for (bool readBack : {false, true}) {
+            DMNode* node = NewNode(readBack ? expected : database);
+            if (c.firstText) {
+                node->AppendPair("CDATA", "first");
+            }
+            AddPairs(node, c.pairs);
+            if (c.lastText) {
+                node->AppendPair("DATA", "last");
+            }
+            if (c.idWithoutPair) {
+                readBack ? node->SetValue("id", "n") : node->SetId("n");
+            }
+        }
+        CheckSave(database, c.saved, expected);
+    }
+    for (int32_t attributes : {510, 511}) {
+        for (bool withId : {false, true}) {
+            DMDatabase database;
+            DMArray* array = database.AddArray();
+            array->SetId(withId ? "A" : nullptr);
+            for (int32_t i = 0; i < attributes; ++i) {
+                array->SetValue(("k" + std::to_string(i)).c_str(), "v");
+            }
+            CheckSave(database, attributes + (withId ? 1 : 0) <= 511);
+        }
     }
 }
 
-// Keys the reader reads as names are written (those that do not start with a letter reported,
-// as before); others cannot be read back and refuse the save, on nodes and arrays alike.
+// Keys the reader reads as names are written (those that do not start with a letter reported, as
+// before); others cannot be read back and refuse the save, on nodes and arrays alike.
 TEST_F(data_xml_writer_limits, KeysTheReaderDoesNotReadAsNamesAreNotSaved) {
     const struct {
         const char* key;
-        bool saved;
-        bool reported;  // on a node: the key does not start with a letter
+        bool saved, reported;
     } cases[] = {
-        {"a", true, false},   {"Ab9_-.", true, false},    {"_a", true, true},      {"a:b", true, true},
-        {"-x", true, true},   {".x", true, true},         {"9lives", false, true}, {"", false, true},
-        {"a b", false, true}, {"a=b", false, true},       {"a\"b", false, true},   {"a>b", false, true},
-        {"a/", false, true},  {"\xE9t\xE9", false, true}, {"x\n", false, true},
+        {"a", true, false}, {"Ab9_-.", true, false}, {"_a", true, true},   {"a:b", true, true},
+        {"-x", true, true}, {".x", true, true},      {"9lives", false, 0}, {"", false, 0},
+        {"a b", false, 0},  {"a=b", false, 0},       {"a\"b", false, 0},   {"a>b", false, 0},
+        {"a/", false, 0},   {"\xE9t\xE9", false, 0}, {"x\n", false, 0},  // read back as "x"
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string("'") + c.key + "'");
-        // The reader, on a file written by hand.
-        std::string pair = std::string(c.key) + "=\"v\"";
-        EXPECT_EQ(ReadsKey(Document("<array id=\"A\">", "<node " + pair + "/>\n"), c.key, false), c.saved);
-        EXPECT_EQ(ReadsKey(Document("<array " + pair + ">", ""), c.key, true), c.saved);
+        const std::string pair = std::string(c.key) + "=\"v\"";
+        EXPECT_EQ(Reads(Document("<array id=\"A\">", "<node " + pair + "/>\n"), c.key), c.saved);
+        EXPECT_EQ(Reads(Document("<array " + pair + ">", ""), c.key, true), c.saved);
         for (bool onArray : {false, true}) {
             DMDatabase database;
             DMNode* node = NewNode(database);
-            if (onArray) {
-                database.arrays[0]->SetValue(c.key, "v");
-            } else {
-                node->AppendPair(c.key, "v");
-            }
+            onArray ? database.arrays[0]->SetValue(c.key, "v") : node->AppendPair(c.key, "v");
             CheckSave(database, c.saved);
-            if (c.saved) {
-                ForgetMessages();
-                delete database.WriteXML();
-                EXPECT_EQ(Popups().size(), !onArray && c.reported ? 1u : 0u)
-                    << ::testing::PrintToString(Popups());
+            if (c.saved) {  // the messages of WriteXML
+                EXPECT_EQ(Popups().size(), !onArray && c.reported ? 1u : 0u);
             }
         }
     }
-    // A key that differs from the one before it at its place in the nodes is checked anew.
+    // A key unlike the one before it at its place in the nodes, a pair without key, an array
+    // attribute named "id" (it would read back as the id); a refused save never opens its file.
     DMDatabase changing;
-    DMNode* first = NewNode(changing);
-    first->SetValue("player", "1");
+    NewNode(changing)->SetValue("player", "1");
     changing.arrays[0]->AddNode()->SetValue("9layer", "2");
     CheckSave(changing, false);
-    // A pair without key, and an array attribute named "id" (which would read back as the id).
     DMDatabase unnamed;
-    DMKeyValue pair;
-    NewNode(unnamed)->values.Push(pair);
+    NewNode(unnamed)->values.Push(DMKeyValue());
     CheckSave(unnamed, false);
     DMDatabase idAttribute;
     NewNode(idAttribute);
-    DMArray* array = idAttribute.arrays[0];
-    array->attributes.Push(pair);
-    array->attributes[0].key = ZQI_DuplicateString("id");
-    array->attributes[0].value = ZQI_DuplicateString("B");
+    idAttribute.arrays[0]->attributes.Push(DMKeyValue());
+    idAttribute.arrays[0]->attributes[0].key = ZQI_DuplicateString("id");
     CheckSave(idAttribute, false);
+    ForgetMessages();
+    EXPECT_FALSE(changing.SaveFile("user://no-such-folder/x.xml", false));
+    EXPECT_TRUE(OnlyPopupContains("DMDatabase::SaveFile: 'user://no-such-folder/x.xml' is not saved"));
 }
 
-// A save keeps every text of a node (the last as its text, the others as attributes of their
-// own key) and its id when no "id" pair gives it back.
+// A save keeps every text of a node (the last as its text, the others, and one holding "]]>", as
+// attributes of their keys) and its id when no "id" pair gives it back.
 TEST_F(data_xml_writer_limits, EveryTextAndTheIdOfANodeReadBack) {
-    struct Case {
-        const char* name;
-        std::function<void(DMNode*, bool readBack)> build;
+    const struct {
+        const char* pairs[6];  // key, value, ...; then what a load adds
+        const char* id;
+        const char* added[2];
+    } cases[] = {
+        {{"DATA", "first", "DATA", "second"}, nullptr, {}},
+        {{"CDATA", "x < y", "v", "1", "DATA", "last"}, nullptr, {}},
+        {{"DATA", "a < b ]]> c"}, nullptr, {}},
+        {{"CDATA", "x]]>y", "v", "1"}, nullptr, {}},
+        {{}, "hero", {"id", "hero"}},
+        {{"id", "old", "v", "1"}, "new", {"id", "new"}},
+        {{"id", "same"}, "same", {}},
     };
-    const Case cases[] = {
-        {"a DATA pair and a text",
-         [](DMNode* n, bool) {
-             n->SetValue("DATA", "first");
-             n->AppendPair("DATA", "second");
-         }},
-        {"CDATA, a value and DATA",
-         [](DMNode* n, bool) {
-             n->AppendPair("CDATA", "x < y");
-             n->SetValue("v", "1");
-             n->AppendPair("DATA", "last");
-         }},
-        {"a text holding ']]>'", [](DMNode* n, bool) { n->SetValue("DATA", "a < b ]]> c"); }},
-        {"a CDATA text holding ']]>' before a value",
-         [](DMNode* n, bool) {
-             n->SetValue("CDATA", "x]]>y");
-             n->SetValue("v", "1");
-         }},
-        {"an id set without a pair",
-         [](DMNode* n, bool readBack) { readBack ? n->SetValue("id", "hero") : n->SetId("hero"); }},
-        {"an id set after its pair",
-         [](DMNode* n, bool readBack) {
-             n->SetValue("id", "old");
-             n->SetValue("v", "1");
-             if (readBack) {
-                 n->AppendPair("id", "new");
-             }
-             n->SetId("new");
-         }},
-        {"an id given by its pair", [](DMNode* n, bool) { n->SetValue("id", "same"); }},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& c : cases) {
         DMDatabase database;
         DMDatabase expected;
-        c.build(NewNode(database), false);
-        c.build(NewNode(expected), true);
-        CheckSave(database, true, &expected);
+        for (DMDatabase* d : {&database, &expected}) {
+            DMNode* node = NewNode(*d);
+            for (int i = 0; i < 6 && c.pairs[i] != nullptr; i += 2) {
+                node->AppendPair(c.pairs[i], c.pairs[i + 1]);
+            }
+            if (d == &expected && c.added[0] != nullptr) {
+                node->AppendPair(c.added[0], c.added[1]);
+            }
+            node->SetId(c.id);
+        }
+        SCOPED_TRACE(Records(database));
+        CheckSave(database, true, expected);
         EXPECT_TRUE(Popups().empty()) << ::testing::PrintToString(Popups());
     }
-    DMDatabase database;
-    NewNode(database)->SetId("hero");
-    ByteStream* stream = database.WriteXML();
-    ASSERT_NE(stream, nullptr);
-    DMDatabase back;
-    ASSERT_TRUE(back.LoadXMLFromMemory(*stream));
-    delete stream;
-    EXPECT_NE(back.arrays[0]->GetNode("hero"), nullptr);
-}
-
-// A refused save touches nothing: not even a file that cannot be opened is reported.
-TEST_F(data_xml_writer_limits, ARefusedSaveNeverOpensTheFile) {
-    DMDatabase database;
-    NewNode(database)->AppendPair("9lives", "x");
-    EXPECT_FALSE(database.SaveFile("user://no-such-folder/x.xml", false));
-    ASSERT_EQ(Popups().size(), 1u);
-    EXPECT_EQ(Popups()[0].rfind("DMDatabase::SaveFile: 'user://no-such-folder/x.xml' is not saved", 0), 0u)
-        << Popups()[0];
 }
 
 }  // namespace
