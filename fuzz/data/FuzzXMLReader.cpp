@@ -29,9 +29,10 @@ bool IsText(const DMKeyValue& pair) {
 }
 
 // The records of a database as one string, every pair in its order. Unless exact, a node's text
-// (its last DATA or CDATA pair) is put last without its key: it is written after the attributes,
-// and a DATA text that would not read back as plain text comes back as CDATA. A text holding "]]>"
-// is written as an attribute of its key, in its place, as are the node's other texts.
+// (its last DATA or CDATA pair) is put last without its key: written as the node's content it
+// comes back last, and a DATA text that would not read back as plain text comes back as CDATA.
+// Written as an attribute in its place (a text holding "]]>" outside plain text), it is still the
+// node's last DATA or CDATA pair when it comes back, so it is taken out the same way there.
 std::string Records(const DMDatabase& database, bool exact) {
     std::string out;
     for (const DMArray* array : database.arrays) {
@@ -44,9 +45,6 @@ std::string Records(const DMDatabase& database, bool exact) {
             int32_t text = -1;
             for (int32_t i = 0; i < node->values.count && !exact; ++i) {
                 text = IsText(node->values[i]) ? i : text;
-            }
-            if (text >= 0 && strstr(node->values[text].value, "]]>") != nullptr) {
-                text = -1;
             }
             for (int32_t i = 0; i < node->values.count; ++i) {
                 if (i != text) {
