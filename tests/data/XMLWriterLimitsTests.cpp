@@ -277,12 +277,15 @@ TEST_F(data_xml_writer_limits, KeysTheReaderDoesNotReadAsNamesAreNotSaved) {
             }
         }
     }
-    // A key unlike the one before it at its place in the nodes, a pair without key, an array
-    // attribute named "id" (it would read back as the id); a refused save never opens its file.
-    DMDatabase changing;
-    NewNode(changing)->SetValue("player", "1");
-    changing.arrays[0]->AddNode()->SetValue("9layer", "2");
-    CheckSave(changing, false);
+    // A key unlike the one before it at its place in the nodes (also one of the same name hash:
+    // "Ab" and "B="), a pair without key, an array attribute named "id" (it would read back as the
+    // id); a refused save never opens its file.
+    for (const char* key : {"9layer", "B="}) {
+        DMDatabase changing;
+        NewNode(changing)->SetValue(key[0] == '9' ? "player" : "Ab", "1");
+        changing.arrays[0]->AddNode()->SetValue(key, "2");
+        CheckSave(changing, false);
+    }
     DMDatabase unnamed;
     NewNode(unnamed)->values.Push(DMKeyValue());
     CheckSave(unnamed, false);
@@ -292,7 +295,7 @@ TEST_F(data_xml_writer_limits, KeysTheReaderDoesNotReadAsNamesAreNotSaved) {
     idAttribute.arrays[0]->attributes[0].key = ZQI_DuplicateString("id");
     CheckSave(idAttribute, false);
     ForgetMessages();
-    EXPECT_FALSE(changing.SaveFile("user://no-such-folder/x.xml", false));
+    EXPECT_FALSE(unnamed.SaveFile("user://no-such-folder/x.xml", false));
     EXPECT_TRUE(OnlyPopupContains("DMDatabase::SaveFile: 'user://no-such-folder/x.xml' is not saved"));
 }
 
