@@ -9,6 +9,7 @@
 // is refused whole, before its file is opened, so a save either writes what the next load gives
 // back or leaves the file as it was.
 #include <cstdarg>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -49,7 +50,8 @@ const int kShownCharacters = 64;
 // How the reader takes a key back, by its characters: a name starts with a letter, '_', ':', '-'
 // or '.', and goes on with those or digits. Keys that do not start with a letter are reported
 // (they were always meant to), but they read back.
-enum KeyForm { KEY_REFUSED, KEY_REPORTED, KEY_PLAIN };
+// KEY_TOO_LONG: longer than any tag, so not checked character by character (it may be gigabytes).
+enum KeyForm { KEY_REFUSED, KEY_TOO_LONG, KEY_REPORTED, KEY_PLAIN };
 
 // A key as last checked at one pair position of a node.
 struct CheckedKey {
@@ -113,8 +115,13 @@ String Shown(const char* text) {
 
 // Appends n bytes. A save writes every text of the database piece by piece, so the bytes are
 // copied here while they fit; only growing goes through the stream's own Write, which keeps its
-// growth rule and reports its failures. Returns false when the stream cannot grow.
+// growth rule and reports its failures. Returns false when the stream cannot grow, also for a
+// text longer than any stream holds, whose length Write would get cut to 32 bits (a text of 4 GiB
+// and 5 bytes would be written as its first 5).
 inline bool PutBytes(ByteStream* out, const char* bytes, size_t n) {
+    if (n > static_cast<size_t>(INT32_MAX)) {
+        return false;
+    }
     if (static_cast<int64_t>(out->size) + static_cast<int64_t>(n) <= static_cast<int64_t>(out->capacity)) {
         memcpy(out->data + out->size, bytes, n);
         out->size += static_cast<int32_t>(n);
@@ -423,6 +430,26 @@ bool RefuseKey(Writer& writer, const char* key, const DMNode* node, const DMArra
                   Shown(array->id).CStr(), kRule);
 }
 
+// A key or value longer than any tag the reader takes: the save is refused before the text is
+// scanned or copied.
+#if defined(__GNUC__)
+__attribute__((noinline, cold))
+#endif
+bool RefuseLongPair(Writer& writer, size_t length, const DMNode* node, const DMArray* array) {
+    if (node != nullptr) {
+        return Refuse(writer,
+                      "node '%s' of array '%s' holds a key or value of %llu characters, and the reader takes "
+                      "tags of %lld",
+                      Shown(node->id).CStr(), Shown(array->id).CStr(),
+                      static_cast<unsigned long long>(length), static_cast<long long>(kLongestTag));
+    }
+    return Refuse(
+        writer,
+        "array '%s' holds an attribute key or value of %llu characters, and the reader takes tags of %lld",
+        Shown(array->id).CStr(), static_cast<unsigned long long>(length),
+        static_cast<long long>(kLongestTag));
+}
+
 // The key's length and form: as checked last at this pair position when it is the same key, else
 // checked now (and kept for the next node).
 inline KeyForm CheckKey(Writer& writer, const DMKeyValue& pair, int32_t position, size_t* length) {
@@ -433,6 +460,9 @@ inline KeyForm CheckKey(Writer& writer, const DMKeyValue& pair, int32_t position
         return last.form;
     }
     *length = key != nullptr ? strlen(key) : 0;
+    if (*length > static_cast<size_t>(kLongestTag)) {
+        return KEY_TOO_LONG;
+    }
     KeyForm form = ClassifyKey(key, *length);
     if (form != KEY_REFUSED) {
         last.text = key;
@@ -459,6 +489,9 @@ DM_PAIR_INLINE bool PutPair(Writer& writer, const DMKeyValue& pair, int32_t posi
     const char* key = pair.key;
     const char* value = pair.value != nullptr ? pair.value : "";
     size_t valueLength = strlen(value);
+    if (form == KEY_TOO_LONG || valueLength > static_cast<size_t>(kLongestTag)) {
+        return RefuseLongPair(writer, form == KEY_TOO_LONG ? keyLength : valueLength, node, array);
+    }
     bool escaped = HasValueStop(value, valueLength);
     // Most pairs: the whole pair at once where the stream has room, without escapes.
     size_t pairLength = keyLength + valueLength + (separator != '\0' ? 4 : 3);
