@@ -340,48 +340,39 @@ TEST_F(data_xml_writer_limits, EveryTextAndTheIdOfANodeReadBack) {
 }
 
 #if !defined(_WIN32)
-// 4 GiB and 5 bytes of 'x', then a NUL: one 2 MiB block mapped again and again, so a text longer
-// than any stream costs no more memory than a short one. Null when the system will not map it.
-class HugeText {
-public:
-    HugeText() {
-        const size_t block = size_t{2} << 20;
-        const size_t blocks = 2048;
-        FILE* file = tmpfile();
-        void* base = mmap(nullptr, kBytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-        base_ = base != MAP_FAILED ? static_cast<char*>(base) : nullptr;
-        bool mapped = file != nullptr && base_ != nullptr && ftruncate(fileno(file), block) == 0;
-        for (size_t i = 0; i < blocks && mapped; ++i) {
-            int access = i == 0 ? PROT_READ | PROT_WRITE : PROT_READ;
-            mapped = mmap(base_ + i * block, block, access, MAP_SHARED | MAP_FIXED, fileno(file), 0) ==
-                     base_ + i * block;
-            if (mapped && i == 0) {
-                memset(base_, 'x', block);
-            }
-        }
-        char* end = base_ + block * blocks;
-        mapped = mapped && mmap(end, kBytes - block * blocks, PROT_READ | PROT_WRITE,
-                                MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) == end;
-        if (mapped) {
-            memcpy(end, "xxxxx", 6);
-        }
-        if (file != nullptr) {
-            fclose(file);
-        }
-        text_ = mapped ? base_ : nullptr;
-    }
-    ~HugeText() {
-        if (base_ != nullptr) {
-            munmap(base_, kBytes);
-        }
-    }
-    char* Text() const { return text_; }
+const size_t kHugeBlock = size_t{2} << 20;
+const size_t kHugeBytes = (size_t{4} << 30) + 4096;
 
-private:
-    static constexpr size_t kBytes = (size_t{4} << 30) + 4096;
-    char* base_ = nullptr;
-    char* text_ = nullptr;
-};
+// 4 GiB and 5 bytes of 'x', then a NUL, in kHugeBytes of address space: one 2 MiB block of a
+// temporary file mapped again and again, so it costs the memory of a short text. Null when the
+// system will not map it.
+char* MapHugeText() {
+    void* base = mmap(nullptr, kHugeBytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (base == MAP_FAILED) {
+        return nullptr;
+    }
+    char* text = static_cast<char*>(base);
+    char* end = text + (kHugeBytes - 4096);
+    FILE* file = tmpfile();
+    bool mapped = file != nullptr && ftruncate(fileno(file), kHugeBlock) == 0;
+    for (char* at = text; at < end && mapped; at += kHugeBlock) {
+        int access = at == text ? PROT_READ | PROT_WRITE : PROT_READ;
+        mapped = mmap(at, kHugeBlock, access, MAP_SHARED | MAP_FIXED, fileno(file), 0) == at;
+        if (mapped && at == text) {
+            memset(text, 'x', kHugeBlock);
+        }
+    }
+    mapped = mapped && mprotect(end, 4096, PROT_READ | PROT_WRITE) == 0;  // the last page, anonymous
+    if (file != nullptr) {
+        fclose(file);
+    }
+    if (!mapped) {
+        munmap(text, kHugeBytes);
+        return nullptr;
+    }
+    memcpy(end, "xxxxx", 6);
+    return text;
+}
 #endif
 
 // A key, value or id longer than a stream holds is not written cut to what its length comes to in
@@ -391,8 +382,8 @@ TEST_F(data_xml_writer_limits, TextsLongerThanAStreamHoldsAreNotWrittenCut) {
 #if defined(_WIN32)
     GTEST_SKIP() << "the 4 GiB text is made by mapping one block again and again, here on POSIX only";
 #else
-    HugeText huge;
-    ASSERT_NE(huge.Text(), nullptr);
+    char* huge = MapHugeText();
+    ASSERT_NE(huge, nullptr);
     for (int place = 0; place < 3; ++place) {  // the key, the value, the node's id
         SCOPED_TRACE(place);
         DMDatabase database;
@@ -400,7 +391,7 @@ TEST_F(data_xml_writer_limits, TextsLongerThanAStreamHoldsAreNotWrittenCut) {
         node->AppendPair("v", "v");
         char*& text = place == 0 ? node->values[0].key : place == 1 ? node->values[0].value : node->id;
         char* held = text;
-        text = huge.Text();
+        text = huge;
         ForgetMessages();
         ByteStream* written = database.WriteXML();
         text = held;  // the record's own, released with it
@@ -410,6 +401,7 @@ TEST_F(data_xml_writer_limits, TextsLongerThanAStreamHoldsAreNotWrittenCut) {
             << ::testing::PrintToString(Popups());
         delete written;
     }
+    munmap(huge, kHugeBytes);
 #endif
 }
 
