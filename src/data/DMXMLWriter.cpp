@@ -51,6 +51,7 @@ const int kShownCharacters = 64;
 // or '.', and goes on with those or digits. Keys that do not start with a letter are reported
 // (they were always meant to), but they read back.
 // KEY_TOO_LONG: longer than any tag, so not checked character by character (it may be gigabytes).
+// The two refused forms come first: one test tells them from the written ones.
 enum KeyForm { KEY_REFUSED, KEY_TOO_LONG, KEY_REPORTED, KEY_PLAIN };
 
 // A key as last checked at one pair position of a node.
@@ -119,15 +120,12 @@ String Shown(const char* text) {
 // text longer than any stream holds, whose length Write would get cut to 32 bits (a text of 4 GiB
 // and 5 bytes would be written as its first 5).
 inline bool PutBytes(ByteStream* out, const char* bytes, size_t n) {
-    if (n > static_cast<size_t>(INT32_MAX)) {
-        return false;
-    }
     if (static_cast<int64_t>(out->size) + static_cast<int64_t>(n) <= static_cast<int64_t>(out->capacity)) {
         memcpy(out->data + out->size, bytes, n);
         out->size += static_cast<int32_t>(n);
         return true;
     }
-    return out->Write(bytes, static_cast<int32_t>(n));
+    return n <= static_cast<size_t>(INT32_MAX) && out->Write(bytes, static_cast<int32_t>(n));
 }
 
 // Appends text (null counts as ""). Inlined, the length of a literal is known when compiling.
@@ -265,8 +263,13 @@ inline int TestText(const char* text, size_t n, Test test) {
     return found;
 }
 
-// True when the value holds a character to escape.
+// True when the value holds a character to escape, or is longer than any tag: such a value is
+// not scanned here (it may be gigabytes long) but goes the general way, which fails where no
+// stream holds it; the tag check refuses it in any case.
 inline bool HasValueStop(const char* value, size_t n) {
+    if (n > static_cast<size_t>(kLongestTag)) {
+        return true;
+    }
     return n > 0 &&
            TestText(value, n, [](__m128i v) {
                __m128i stops = _mm_or_si128(
@@ -279,7 +282,7 @@ inline bool HasValueStop(const char* value, size_t n) {
 }
 #else
 inline bool HasValueStop(const char* value, size_t n) {
-    return strcspn(value, kValueStops) < n;
+    return n > static_cast<size_t>(kLongestTag) || strcspn(value, kValueStops) < n;
 }
 #endif
 
@@ -430,24 +433,23 @@ bool RefuseKey(Writer& writer, const char* key, const DMNode* node, const DMArra
                   Shown(array->id).CStr(), kRule);
 }
 
-// A key or value longer than any tag the reader takes: the save is refused before the text is
-// scanned or copied.
+// A key longer than any tag the reader takes: the save is refused before the key is scanned or
+// copied (it may be gigabytes long).
 #if defined(__GNUC__)
 __attribute__((noinline, cold))
 #endif
-bool RefuseLongPair(Writer& writer, size_t length, const DMNode* node, const DMArray* array) {
+bool RefuseLongKey(Writer& writer, size_t length, const DMNode* node, const DMArray* array) {
     if (node != nullptr) {
-        return Refuse(writer,
-                      "node '%s' of array '%s' holds a key or value of %llu characters, and the reader takes "
-                      "tags of %lld",
-                      Shown(node->id).CStr(), Shown(array->id).CStr(),
-                      static_cast<unsigned long long>(length), static_cast<long long>(kLongestTag));
+        return Refuse(
+            writer,
+            "node '%s' of array '%s' holds a key of %llu characters, and the reader takes tags of %lld",
+            Shown(node->id).CStr(), Shown(array->id).CStr(), static_cast<unsigned long long>(length),
+            static_cast<long long>(kLongestTag));
     }
-    return Refuse(
-        writer,
-        "array '%s' holds an attribute key or value of %llu characters, and the reader takes tags of %lld",
-        Shown(array->id).CStr(), static_cast<unsigned long long>(length),
-        static_cast<long long>(kLongestTag));
+    return Refuse(writer,
+                  "array '%s' holds an attribute key of %llu characters, and the reader takes tags of %lld",
+                  Shown(array->id).CStr(), static_cast<unsigned long long>(length),
+                  static_cast<long long>(kLongestTag));
 }
 
 // The key's length and form: as checked last at this pair position when it is the same key, else
@@ -482,16 +484,14 @@ DM_PAIR_INLINE bool PutPair(Writer& writer, const DMKeyValue& pair, int32_t posi
     ByteStream* out = writer.out;
     size_t keyLength = 0;
     KeyForm form = CheckKey(writer, pair, position, &keyLength);
-    if (form == KEY_REFUSED) {
-        return RefuseKey(writer, pair.key, node, array);
+    if (form <= KEY_TOO_LONG) {
+        return form == KEY_REFUSED ? RefuseKey(writer, pair.key, node, array)
+                                   : RefuseLongKey(writer, keyLength, node, array);
     }
     *reported = form == KEY_REPORTED;
     const char* key = pair.key;
     const char* value = pair.value != nullptr ? pair.value : "";
     size_t valueLength = strlen(value);
-    if (form == KEY_TOO_LONG || valueLength > static_cast<size_t>(kLongestTag)) {
-        return RefuseLongPair(writer, form == KEY_TOO_LONG ? keyLength : valueLength, node, array);
-    }
     bool escaped = HasValueStop(value, valueLength);
     // Most pairs: the whole pair at once where the stream has room, without escapes.
     size_t pairLength = keyLength + valueLength + (separator != '\0' ? 4 : 3);
