@@ -615,9 +615,21 @@ bool PutNode(Writer& writer, const DMNode* node, const DMArray* array) {
     return ok && (!onePerLine || Put(out, "\n"));
 }
 
+// True when an attribute before attribute i of array has its key (texts compared: a pushed pair's
+// hash may not be its key's). Arrays are few and their attributes short lists.
+bool RepeatsAttributeKey(const DMArray* array, int32_t i) {
+    for (int32_t j = 0; j < i; ++j) {
+        if (strcmp(array->attributes[j].key, array->attributes[i].key) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // One array: its opening tag with the id and attributes, its nodes, its closing tag. An array
-// without id is written without the id attribute, so it reads back without one. An attribute
-// named "id" would read back as the array's id, and is refused.
+// without id is written without the id attribute, so it reads back without one. The reader sets
+// attributes as DMArray::SetValue does: one named "id" would read back as the array's id, and a
+// key held twice (only a push makes either) once, so both are refused.
 bool PutArray(Writer& writer, const DMArray* array) {
     ByteStream* out = writer.out;
     const int32_t attributes = array->attributes.count + (array->id != nullptr ? 1 : 0);
@@ -639,6 +651,10 @@ bool PutArray(Writer& writer, const DMArray* array) {
         }
         bool reported = false;
         ok = Put(out, " ") && PutPair(writer, pair, i, '\0', nullptr, array, &reported);
+        if (ok && RepeatsAttributeKey(array, i)) {  // the keys so far passed PutPair: none is null
+            return Refuse(writer, "array '%s' holds the attribute key '%s' twice, which would read back once",
+                          Shown(array->id).CStr(), Shown(pair.key).CStr());
+        }
     }
     if (!ok) {
         return false;

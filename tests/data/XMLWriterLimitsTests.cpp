@@ -283,8 +283,8 @@ TEST_F(data_xml_writer_limits, KeysTheReaderDoesNotReadAsNamesAreNotSaved) {
         }
     }
     // A key unlike the one before it at its place in the nodes (also one of the same name hash:
-    // "Ab" and "B="), a pair without key, an array attribute named "id" (it would read back as the
-    // id); a refused save never opens its file.
+    // "Ab" and "B="), a pair without key, array attributes that only a push makes: one named "id"
+    // and a key twice; a refused save never opens its file.
     for (const char* key : {"9layer", "B="}) {
         DMDatabase changing;
         NewNode(changing)->SetValue(key[0] == '9' ? "player" : "Ab", "1");
@@ -294,11 +294,14 @@ TEST_F(data_xml_writer_limits, KeysTheReaderDoesNotReadAsNamesAreNotSaved) {
     DMDatabase unnamed;
     NewNode(unnamed)->values.Push(DMKeyValue());
     CheckSave(unnamed, false);
-    DMDatabase idAttribute;
-    NewNode(idAttribute);
-    idAttribute.arrays[0]->attributes.Push(DMKeyValue());
-    idAttribute.arrays[0]->attributes[0].key = ZQI_DuplicateString("id");
-    CheckSave(idAttribute, false);
+    for (const char* pushed : {"id", "a"}) {  // beside "a": read back as the id, or read back once
+        DMDatabase database;
+        NewNode(database)->SetValue("v", "1");
+        database.arrays[0]->SetValue("a", "1");
+        database.arrays[0]->attributes.Push(DMKeyValue());
+        database.arrays[0]->attributes[1].key = ZQI_DuplicateString(pushed);
+        CheckSave(database, false);
+    }
     ForgetMessages();
     EXPECT_FALSE(unnamed.SaveFile("user://no-such-folder/x.xml", false));
     EXPECT_TRUE(OnlyPopupContains("DMDatabase::SaveFile: 'user://no-such-folder/x.xml' is not saved"));
