@@ -210,9 +210,10 @@ struct DMDatabase {
 
     // XML writer (DMXMLWriter.cpp). The text is always one the reader gives back: a database
     // with a tag longer than the reader's token, an element of more than 511 attributes, a key
-    // the reader does not read as a name, or an array attribute named "id" is refused whole
-    // (reported). A node's id is written as a last "id" attribute when its "id" pairs do not give
-    // it back, and a node's texts other than the last as attributes of their keys.
+    // the reader does not read as a name, an array attribute named "id" or an array attribute key
+    // held twice is refused whole (reported). A node's id is written as a last "id" attribute when
+    // its "id" pairs do not give it back, and a node's texts other than the last as attributes of
+    // their keys.
     // A new stream holding the XML text without a NUL (the caller deletes it); null when
     // refused or out of memory.
     ByteStream* WriteXML() const;
