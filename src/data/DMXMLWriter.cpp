@@ -48,8 +48,8 @@ const int32_t kMostAttributes = XML_MAX_ATTRIBUTES - 1;
 const int kShownCharacters = 64;
 
 // How the reader takes a key back, by its characters: a name starts with a letter, '_', ':', '-'
-// or '.', and goes on with those or digits. Keys that do not start with a letter are reported
-// (they were always meant to), but they read back.
+// or '.', and goes on with those or digits. Keys that do not start with a letter, or that hold a
+// ':', are reported (they always were), but they read back.
 // KEY_TOO_LONG: longer than any tag, so not checked character by character (it may be gigabytes).
 // The two refused forms come first: one test tells them from the written ones.
 enum KeyForm { KEY_REFUSED, KEY_TOO_LONG, KEY_REPORTED, KEY_PLAIN };
