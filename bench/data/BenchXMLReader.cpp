@@ -66,6 +66,9 @@ bool GenerateFile() {
     DMDatabase probe;
     FillDatabase(probe, 1);
     ByteStream* sample = probe.WriteXML();
+    if (sample == nullptr) {
+        return false;
+    }
     int64_t perArray = sample->size;
     delete sample;
     DMDatabase database;

@@ -6,12 +6,15 @@
 // synchronous=OFF (the engine's saves do not sync either), and per request the same ordered
 // LIMIT/OFFSET query and the count. Prints the time per operation of both and their ratios.
 // Files go to the temporary folder (TMPDIR): a disk file system, or tmpfs, whose target differs.
+// ZQ_BENCH_OPERATIONS sets a smaller count, for runs under an instruction counter such as
+// callgrind (--benchmark_filter=Engine leaves SQLite out).
 #include <benchmark/benchmark.h>
 #include <linux/magic.h>
 #include <sqlite3.h>
 #include <sys/vfs.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -22,7 +25,7 @@
 
 namespace {
 
-const int64_t kOperations = 100000;
+const int64_t kDefaultOperations = 100000;
 const int32_t kRequestedScores = 10;
 
 std::filesystem::path g_folder;
@@ -159,10 +162,28 @@ void BM_SqliteRequest(benchmark::State& state) {
     Run<SqliteRequest>(state);
 }
 
-BENCHMARK(BM_EngineSubmit)->Iterations(kOperations)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_SqliteSubmit)->Iterations(kOperations)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_EngineRequest)->Iterations(kOperations)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_SqliteRequest)->Iterations(kOperations)->Unit(benchmark::kMicrosecond);
+// The operations of each benchmark: ZQ_BENCH_OPERATIONS when it is a positive count.
+int64_t OperationCount() {
+    const char* text = std::getenv("ZQ_BENCH_OPERATIONS");
+    long long count = text != nullptr ? std::atoll(text) : 0;
+    return count > 0 ? count : kDefaultOperations;
+}
+
+void RegisterBenchmarks() {
+    const int64_t operations = OperationCount();
+    benchmark::RegisterBenchmark("BM_EngineSubmit", BM_EngineSubmit)
+        ->Iterations(operations)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_SqliteSubmit", BM_SqliteSubmit)
+        ->Iterations(operations)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_EngineRequest", BM_EngineRequest)
+        ->Iterations(operations)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_SqliteRequest", BM_SqliteRequest)
+        ->Iterations(operations)
+        ->Unit(benchmark::kMicrosecond);
+}
 
 // Notes each benchmark's real time per operation for the summary.
 class TimeReporter : public benchmark::ConsoleReporter {
@@ -192,6 +213,7 @@ bool IsMemoryFileSystem(const std::filesystem::path& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    RegisterBenchmarks();
     benchmark::Initialize(&argc, argv);
     g_folder = std::filesystem::temp_directory_path() / "zq_bench_services";
     std::error_code ignored;

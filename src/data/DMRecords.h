@@ -208,16 +208,27 @@ struct DMDatabase {
     // Builds the arrays and nodes from an opened reader.
     bool ParseXML(XMLBlockReader& reader);
 
-    // XML writer (DMXMLWriter.cpp). A new stream holding the XML text without a NUL (the caller
-    // deletes it); null when out of memory.
+    // XML writer (DMXMLWriter.cpp). The text is always one the reader gives back: a database
+    // with a tag longer than the reader's token, an element of more than 511 attributes, a key
+    // the reader does not read as a name, an array attribute named "id" or an array attribute key
+    // held twice is refused whole (reported). A node's id is written as a last "id" attribute when
+    // its "id" pairs do not give it back, and a node's texts other than the last as attributes of
+    // their keys.
+    // A new stream holding the XML text without a NUL (the caller deletes it); null when
+    // refused or out of memory.
     ByteStream* WriteXML() const;
-    // Writes the XML text to fileName ("wb"), plain or in the scrambled form.
+    // Writes the XML text to fileName ("wb"), plain or in the scrambled form. A refused database
+    // leaves the file as it was: the text is made before the file is opened.
     bool SaveFile(const char* fileName, bool scrambled) const;
     // As SaveFile for a temporary file that is put in place of the stored one afterwards: the
     // file's storage is reused instead of emptied first, which on a disk file system costs far
     // less. Reports as SaveFile does; false also when the file could not be cut to the new
     // text's end.
     bool RewriteFile(const char* fileName, bool scrambled) const;
+    // True when an array of this id (null: none) and no attributes can be saved: its tag fits
+    // the reader's token. A caller about to store under an id it was given can refuse the id
+    // before the database holds something a save would be refused for.
+    static bool CanSaveArrayId(const char* id);
 
     // CSV (CSVReader.cpp): one array without id, one node per data line.
     bool LoadCSVFile(const char* fileName);

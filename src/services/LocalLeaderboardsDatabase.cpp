@@ -104,15 +104,27 @@ void RemoveWorstScore(DMArray* array, bool lowestFirst) {
     array->DeleteNode(worst);
 }
 
-DMArray* CategoryArray(DMDatabase* database, const char* category) {
-    DMArray* array = database->GetArray(category);
-    if (array == nullptr) {
-        array = database->AddArray();
-        if (array != nullptr) {
-            array->SetId(category);
-        }
+// Characters of a category shown in a message about it: it may be very long.
+const int kShownCategoryCharacters = 64;
+
+// A new array for the category; null when out of memory.
+DMArray* NewCategoryArray(DMDatabase* database, const char* category) {
+    DMArray* array = database->AddArray();
+    if (array != nullptr) {
+        array->SetId(category);
     }
     return array;
+}
+
+void ReportUnstorableCategory(const char* category) {
+    size_t length = strlen(category);
+    ZQ_Log(
+        LOG_LEVEL_ERROR,
+        "Local leaderboards: the category '%.*s%s' (%llu characters) cannot be stored in '%s'; the score is "
+        "not stored.",
+        kShownCategoryCharacters, category,
+        length > static_cast<size_t>(kShownCategoryCharacters) ? "..." : "",
+        static_cast<unsigned long long>(length), ZQI_LOCAL_LEADERBOARDS_FILE);
 }
 
 // A stored node and its points, in the order a request ranks them.
@@ -161,7 +173,16 @@ void LocalLeaderboardsDatabase::WriteScore(LeaderboardScore* score, const char* 
         return;
     }
     ScopedLock lock(mutex);
-    DMArray* array = CategoryArray(database, category);
+    DMArray* array = database->GetArray(category);
+    if (array == nullptr) {
+        // A category whose array the file could not hold is not stored: while the database held
+        // it, the save of every category would be refused.
+        if (!DMDatabase::CanSaveArrayId(category)) {
+            ReportUnstorableCategory(category);
+            return;
+        }
+        array = NewCategoryArray(database, category);
+    }
     DMNode* node = array != nullptr ? array->AddNode() : nullptr;
     if (node == nullptr) {
         ZQ_Log(LOG_LEVEL_ERROR,

@@ -35,7 +35,8 @@ struct LocalLeaderboardsDatabase {
     bool save;  // write the file after every change (off only for readers such as the fuzzer)
 
     // Stores the score (its player text becomes the local date and time), drops the worst
-    // score past the capacity and saves. Nothing without a database.
+    // score past the capacity and saves. Nothing without a database, nor (logged) for a new
+    // category whose array the file could not hold (DMDatabase::CanSaveArrayId).
     void WriteScore(LeaderboardScore* score, const char* category);
     // Answers a request at once with a leaderboard event: records first .. first + count - 1 of
     // the category ordered by its sort (ties: earlier submissions first).

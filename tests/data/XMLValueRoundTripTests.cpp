@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "data/XMLBlockReader.h"
 #include "foundation/ByteStream.h"
@@ -11,8 +12,8 @@ using data_xml_value_round_trip = DataManagerTest;
 
 // Every byte 1-255 reads back in an array's id and attribute, a node's id and value, and a text.
 // A text is written as plain text where the reader gives it back as such, else as CDATA
-// (reported), and is left out (reported) when it holds "]]>"; an empty node keeps its place, also
-// right after a self-closing one.
+// (reported), and as an attribute of its key when it holds "]]>"; an empty node keeps its place,
+// also right after a self-closing one.
 TEST_F(data_xml_value_round_trip, ValuesIdsTextsAndEmptyNodesReadBack) {
     std::string every;
     for (int b = 1; b <= 255; ++b) {
@@ -21,7 +22,7 @@ TEST_F(data_xml_value_round_trip, ValuesIdsTextsAndEmptyNodesReadBack) {
     const struct {
         std::string text;
         bool cdata;              // the pair is CDATA
-        const char* readBackAs;  // "DATA", "CDATA" or null (left out)
+        const char* readBackAs;  // "DATA" or "CDATA"
     } cases[] = {
         {"Plain 'words' & \\ back\tslash, say \"hi\" now", false, "DATA"},
         {"\r\nlines\r\n and \xE9\xFF", false, "DATA"},  // blanks around the text are kept
@@ -35,8 +36,8 @@ TEST_F(data_xml_value_round_trip, ValuesIdsTextsAndEmptyNodesReadBack) {
         {"x![CDATA[y", false, "CDATA"},
         {" \t\r\n", false, "CDATA"},  // blanks alone are no text to the reader
         {"if (a < b) \"q\"", true, "CDATA"},
-        {"a < b ]]> c", false, nullptr},
-        {"x]]>y", true, nullptr},
+        {"a < b ]]> c", false, "DATA"},
+        {"x]]>y", true, "CDATA"},
     };
     const int32_t count = static_cast<int32_t>(sizeof cases / sizeof cases[0]);
     DMDatabase database;
@@ -48,7 +49,7 @@ TEST_F(data_xml_value_round_trip, ValuesIdsTextsAndEmptyNodesReadBack) {
     size_t reports = 0;
     for (const auto& c : cases) {
         array->AddNode()->SetValue(c.cdata ? "CDATA" : "DATA", c.text.c_str());
-        reports += c.readBackAs == nullptr || (!c.cdata && strcmp(c.readBackAs, "CDATA") == 0) ? 1 : 0;
+        reports += !c.cdata && strcmp(c.readBackAs, "CDATA") == 0 ? 1 : 0;
     }
     array->AddNode()->SetValue("id", "last");  // self-closing
     array->AddNode();                          // written <node ></node>
@@ -74,11 +75,9 @@ TEST_F(data_xml_value_round_trip, ValuesIdsTextsAndEmptyNodesReadBack) {
             for (int32_t i = 0; i < count; ++i) {
                 SCOPED_TRACE("case #" + std::to_string(i));
                 const DMNode* node = got->nodes[i + 1];
-                ASSERT_EQ(node->values.count, cases[i].readBackAs != nullptr ? 1 : 0);
-                if (cases[i].readBackAs != nullptr) {
-                    EXPECT_STREQ(node->values[0].key, cases[i].readBackAs);
-                    EXPECT_EQ(node->values[0].value, cases[i].text);
-                }
+                ASSERT_EQ(node->values.count, 1);
+                EXPECT_STREQ(node->values[0].key, cases[i].readBackAs);
+                EXPECT_EQ(node->values[0].value, cases[i].text);
             }
             EXPECT_EQ(got->GetNode("last"), got->nodes[count + 1]);
             EXPECT_EQ(got->nodes[count + 2]->values.count, 0);
@@ -111,4 +110,32 @@ TEST_F(data_xml_value_round_trip, QuotesAmpersandsBackslashesAndLineBreaksAreEsc
                             "</array></root>"));
     EXPECT_STREQ(old.arrays[0]->nodes[0]->GetValue("v"), "tab\tcr\rlf\nend");
     EXPECT_STREQ(old.arrays[0]->nodes[0]->GetValue("w"), "\"");
+}
+
+// The writer finds the characters to escape wherever they lie in values of every length, short
+// ones read in overlapping pieces, long ones 16 bytes at a time: each value of 1 to 40 'x' with
+// one of them at each place reads back as it was.
+TEST_F(data_xml_value_round_trip, EveryPlaceOfACharacterToEscapeIsFound) {
+    DMDatabase database;
+    DMArray* array = database.AddArray();
+    std::vector<std::string> values;
+    for (char c : {'"', '&', '\\', '\n', '\r'}) {
+        for (size_t length = 1; length <= 40; ++length) {
+            for (size_t at = 0; at < length; ++at) {
+                std::string value(length, 'x');
+                value[at] = c;
+                values.push_back(value);
+                array->AddNode()->SetValue("v", value.c_str());
+            }
+        }
+    }
+    ByteStream* stream = database.WriteXML();
+    ASSERT_NE(stream, nullptr);
+    DMDatabase back;
+    ASSERT_TRUE(back.LoadXMLFromMemory(*stream));
+    delete stream;
+    ASSERT_EQ(back.arrays[0]->nodes.count, static_cast<int32_t>(values.size()));
+    for (size_t i = 0; i < values.size(); ++i) {
+        ASSERT_EQ(back.arrays[0]->nodes[static_cast<int32_t>(i)]->GetValue("v"), values[i]) << i;
+    }
 }

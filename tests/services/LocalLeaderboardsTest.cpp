@@ -350,4 +350,81 @@ TEST_F(LocalLeaderboardsTest, EveryByteOfPlayersAndCategorySurvivesASaveAndARest
     }
 }
 
+// A category whose id the file cannot hold (its array tag past the reader's 16383 characters,
+// the id's quotes written as "&quot;") is not stored at all: the other categories are saved as
+// before and a restart finds them. Such a score used to be saved, and the next start set every
+// board aside.
+TEST_F(LocalLeaderboardsTest, ACategoryTheFileCannotHoldIsNotStoredAndTheOthersAreSaved) {
+    const struct {
+        std::string category;
+        bool stored;
+    } cases[] = {
+        {std::string(16371, 'c'), true},  // <array id="..."> holds 12 characters besides the id
+        {std::string(16372, 'c'), false},       {std::string(16380, 'c'), false},
+        {std::string(2728, '"') + "abc", true}, {std::string(2729, '"'), false},
+        {std::string(2800, '"'), false},
+    };
+    int32_t refusals = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.category.size()) + " characters, " + c.category.substr(0, 1));
+        RemoveFile(kDatabase);
+        RemoveFile(kUnreadable);
+        Popups().clear();
+        Start();
+        Submit("daily", 1);
+        Submit(c.category.c_str(), 5);
+        Submit("daily", 2);
+        refusals += c.stored ? 0 : 1;
+        EXPECT_EQ(CountLogged("cannot be stored in 'user://leaderboards-db.xml'; the score is not stored."),
+                  refusals);
+        EXPECT_TRUE(Popups().empty()) << Popups()[0];
+        Stop();
+        Start();
+        EXPECT_EQ(Points(Request(1, 10, "daily")), (std::vector<int32_t>{2, 1}));
+        EXPECT_EQ(Points(Request(1, 10, c.category.c_str())),
+                  c.stored ? std::vector<int32_t>{5} : std::vector<int32_t>{});
+        EXPECT_EQ(ReadFile(kUnreadable).size(), 0u) << "the board was set aside";
+        Stop();
+    }
+}
+
+// A database the reader would not take back is not saved: the stored file stays as it was and
+// the next start reads it. Here a stored player of 2,800 quotes (read from \", written as
+// "&quot;": 16,800 characters), and a stored node given 512 pairs.
+TEST_F(LocalLeaderboardsTest, ASaveTheReaderCouldNotReadBackLeavesTheOldFile) {
+    std::string quotes;
+    for (int32_t i = 0; i < 2800; ++i) {
+        quotes += "\\\"";  // read as one quote
+    }
+    for (bool manyPairs : {false, true}) {
+        SCOPED_TRACE(manyPairs ? "512 pairs" : "2,800 quotes");
+        if (manyPairs) {
+            RemoveFile(kDatabase);
+            Start();
+            Submit("daily", 1);
+            DMNode* node = DataManager::CreateDatabase(kDatabase)->GetArray("daily")->nodes[0];
+            for (int32_t i = 0; i < 510; ++i) {
+                node->AppendPair(("k" + std::to_string(i)).c_str(), "v");
+            }
+        } else {
+            std::string file = "<?xml version=\"1.0\"?>\n<root>\n<array id=\"daily\">\n<node player=\"" +
+                               quotes + "\" points=\"1\" />\n</array>\n</root>\n";
+            WriteFile(kDatabase, file);
+            Start();
+        }
+        const std::string saved = ReadFile(kDatabase);
+        Popups().clear();
+        Submit("daily", 2);
+        EXPECT_TRUE(ReadFile(kDatabase) == saved) << "the stored file changed";
+        EXPECT_EQ(Popups().size(), 1u);
+        EXPECT_TRUE(!Popups().empty() &&
+                    Popups()[0].find("'user://leaderboards-db.xml.tmp' is not saved") != std::string::npos);
+        Stop();
+        Start();
+        EXPECT_EQ(Points(Request(1, 10, "daily")), std::vector<int32_t>{1});
+        EXPECT_EQ(ReadFile(kUnreadable).size(), 0u) << "the board was set aside";
+        Stop();
+    }
+}
+
 }  // namespace
