@@ -74,7 +74,12 @@ std::vector<size_t> RestartMarkers(const std::string& data) {
 
 std::string Encode(const TestImage& image, bool progressive, bool arithmetic, int restartRows = 0,
                    bool fullColour = false) {
-    return EncodeJPEG(image, JPEGOptions{90, progressive, arithmetic, restartRows, fullColour});
+    JPEGOptions options;
+    options.progressive = progressive;
+    options.arithmetic = arithmetic;
+    options.restartRows = restartRows;
+    options.fullColour = fullColour;
+    return EncodeJPEG(image, options);
 }
 
 TestImage Flat(int32_t width, int32_t height, uint8_t value) {
