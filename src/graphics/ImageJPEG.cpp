@@ -14,23 +14,12 @@
 #include "core/ApiTable.h"
 #include "graphics/BitmapTable.h"
 #include "graphics/ImageLoader.h"
+#include "graphics/JPEGScanData.h"
 
 namespace {
 
 // The end-of-image marker handed out once the data is used up.
 const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
-// Each scan of a progressive image is decoded over the whole image, and a scan of nothing but runs
-// of empty blocks takes a few bytes: scans beyond this many stop the decode. libjpeg's own encoder
-// takes scan scripts of at most 100 scans; real files have about ten.
-const int kMostScans = 100;
-// Arithmetic-coded data spends next to nothing on what its statistics predict (libjpeg codes a
-// flat 4096 x 4096 image in about 200 bytes), so no byte floor holds for it and its size is bounded
-// instead: its scans decode at most this many times the image's blocks (libjpeg's scan scripts
-// decode four to six times them)...
-const uint64_t kMostArithmeticPasses = 10;
-// ...and libjpeg's buffers for it (the coefficients of the whole image, 2 to 6 bytes a pixel, when
-// it has more than one scan) together with its pixels take no more than the largest image's pixels.
-const uint64_t kMostArithmeticBytes = uint64_t(ZQI_MAX_IMAGE_PIXELS) * 4;
 // Room for the reason a decode stopped, a library message among it.
 const size_t kReasonLength = JMSG_LENGTH_MAX + 64;
 
@@ -41,8 +30,6 @@ struct JPEGErrors {
     // While pixels are decoded, data that ends before the last row is an error: libjpeg only warns
     // and goes on decoding zeros to the last row.
     bool truncationIsError;
-    // libjpeg's memory is limited (arithmetic-coded files): running out of it is reported as such.
-    bool memoryIsLimited;
     // Why the engine stopped the decode (empty for the library's own errors).
     char stopped[kReasonLength];
 };
@@ -52,13 +39,7 @@ JPEGErrors* ErrorsOf(j_common_ptr info) {
 }
 
 void OnJPEGError(j_common_ptr info) {
-    JPEGErrors* errors = ErrorsOf(info);
-    // Without a backing store, libjpeg's whole-image buffers that exceed its memory limit end here.
-    if (errors->memoryIsLimited && info->err->msg_code == JERR_NO_BACKING_STORE) {
-        snprintf(errors->stopped, sizeof(errors->stopped), "needs more than %d MB with its pixels",
-                 static_cast<int>(kMostArithmeticBytes >> 20));
-    }
-    longjmp(errors->jump, 1);
+    longjmp(ErrorsOf(info)->jump, 1);
 }
 
 bool IsRestartMarker(int code) {
@@ -114,57 +95,12 @@ uint64_t BlocksOfScan(const jpeg_decompress_struct& info) {
     return blocks;
 }
 
-uint64_t BlocksOfImage(const jpeg_decompress_struct& info) {
-    uint64_t blocks = 0;
-    for (int i = 0; i < info.num_components; ++i) {
-        blocks += uint64_t(info.comp_info[i].width_in_blocks) * info.comp_info[i].height_in_blocks;
-    }
-    return blocks;
-}
-
-// libjpeg's progress monitor, with what it needs to bound the scans.
-struct ScanLimits {
-    jpeg_progress_mgr base;  // first: libjpeg hands the monitor a pointer to it
-    uint64_t mostBlocks;     // what the scans may decode together; 0 for no bound
-    uint64_t blocks;         // what the scans counted so far decode
-    int countedScans;
-};
-
-void StopDecode(j_common_ptr info, const char* reason) {
-    JPEGErrors* errors = ErrorsOf(info);
-    snprintf(errors->stopped, sizeof(errors->stopped), "%s", reason);
-    longjmp(errors->jump, 1);
-}
-
-// Called between the steps of reading the input, so also at each new scan once its header is read.
-void LimitScans(j_common_ptr common) {
-    const j_decompress_ptr info = reinterpret_cast<j_decompress_ptr>(common);
-    if (info->input_scan_number > kMostScans) {
-        char reason[64];
-        snprintf(reason, sizeof(reason), "has more than %d scans", kMostScans);
-        StopDecode(common, reason);
-    }
-    ScanLimits* limits = reinterpret_cast<ScanLimits*>(info->progress);
-    if (limits->mostBlocks == 0 || info->input_scan_number == limits->countedScans) {
-        return;
-    }
-    limits->countedScans = info->input_scan_number;
-    limits->blocks += BlocksOfScan(*info);
-    if (limits->blocks > limits->mostBlocks) {
-        char reason[64];
-        snprintf(reason, sizeof(reason), "decodes more than %d times its blocks",
-                 static_cast<int>(kMostArithmeticPasses));
-        StopDecode(common, reason);
-    }
-}
-
 void InstallErrors(JPEGErrors* errors) {
     jpeg_std_error(&errors->base);
     errors->base.error_exit = OnJPEGError;
     errors->base.emit_message = OnJPEGMessage;
     errors->warnings = 0;
     errors->truncationIsError = false;
-    errors->memoryIsLimited = false;
     errors->stopped[0] = '\0';
 }
 
@@ -213,7 +149,6 @@ enum JPEGFailure { JPEG_LIBRARY_ERROR = 0, JPEG_SIZE_REFUSED, JPEG_OUT_OF_MEMORY
 struct JPEGDecode {
     jpeg_decompress_struct info;
     jpeg_source_mgr source;
-    ScanLimits limits;
     JPEGErrors errors;
     const uint8_t* bytes;
     uint64_t size;
@@ -245,64 +180,23 @@ void SpreadRGBRow(uint8_t* row, JDIMENSION width) {
     }
 }
 
-// The entropy-coded bytes of the scan whose data starts at bytes: up to the marker that ends it,
-// past restart markers when the scan has restart intervals (libjpeg ends a scan's data at any
-// marker, and reads restart markers only at the end of an interval). A stuffed zero byte and the
-// fill bytes before a marker carry no data.
-uint64_t ScanDataBytes(const uint8_t* bytes, size_t size, bool hasRestarts) {
-    uint64_t count = 0;
-    size_t at = 0;
-    while (at < size) {
-        if (bytes[at] != 0xFF) {
-            ++count;
-            ++at;
-            continue;
-        }
-        size_t next = at + 1;
-        while (next < size && bytes[next] == 0xFF) {
-            ++next;
-        }
-        if (next == size) {
-            break;
-        }
-        if (bytes[next] == 0) {
-            ++count;  // 0xFF 0x00 is a data byte of 0xFF
-        } else if (!hasRestarts || !IsRestartMarker(bytes[next])) {
-            break;
-        }
-        at = next + 1;
-    }
-    return count;
-}
-
 // Huffman data spends at least one code of one bit or more on each block of a DC scan, and
 // sequential data two (a DC difference and the end of the AC coefficients), so a few bytes cannot
 // stand for the largest image: refused before its pixels, and for progressive files libjpeg's own
 // whole-image coefficient buffer, are allocated. Only the first scan's entropy-coded bytes count:
 // comments, padding and bytes after the end marker stand for no block. The first scan of a
 // progressive file is its DC scan (libjpeg only warns when it is not; such a file is refused by
-// the caller). Arithmetic coding has no such floor (see kMostArithmeticPasses).
+// the caller). Arithmetic-coded data spends next to nothing on what its statistics predict
+// (libjpeg codes a flat 16384 x 16384 image in a few hundred bytes), so no floor holds for it:
+// the budget on decoding work bounds what its few bytes may cost.
 bool DataCanFillImage(const jpeg_decompress_struct& info) {
     if (info.arith_code) {
         return true;
     }
     const uint64_t bitsPerBlock = info.progressive_mode ? 1 : 2;
-    const uint64_t bytes =
-        ScanDataBytes(info.src->next_input_byte, info.src->bytes_in_buffer, info.restart_interval != 0);
+    const uint64_t bytes = ZQI_JPEGScanDataBytes(info.src->next_input_byte, info.src->bytes_in_buffer,
+                                                 info.restart_interval != 0);
     return BlocksOfScan(info) * bitsPerBlock <= bytes * 8;
-}
-
-// An arithmetic-coded file is bounded in work and in libjpeg's memory instead (the limit holds
-// libjpeg's whole-image buffers; a limit of 0 would mean none, so the largest image gets 1 byte).
-void BoundArithmeticDecode(JPEGDecode* decode) {
-    jpeg_decompress_struct& info = decode->info;
-    const uint64_t pixelBytes = uint64_t(info.image_width) * info.image_height * 4;
-    const uint64_t memory = pixelBytes < kMostArithmeticBytes ? kMostArithmeticBytes - pixelBytes : 1;
-    info.mem->max_memory_to_use = static_cast<long>(memory);
-    decode->errors.memoryIsLimited = true;
-    decode->limits.mostBlocks = kMostArithmeticPasses * BlocksOfImage(info);
-    decode->limits.blocks = BlocksOfScan(info);  // the first scan, whose header is read
-    decode->limits.countedScans = info.input_scan_number;
 }
 
 // A progressive file whose first scan carries AC coefficients breaks the order every encoder
@@ -342,12 +236,16 @@ bool Decode(JPEGDecode* decode) {
         decode->failure = JPEG_SIZE_REFUSED;
         return false;
     }
-    if (decode->info.arith_code) {
-        BoundArithmeticDecode(decode);
+    // Every scan of a file with several is decoded over the whole image before the first row
+    // of pixels, however little data it holds: all of them are counted before libjpeg takes
+    // its coefficients for the whole image, up to 1.5 GiB beside the pixels.
+    if (ZQI_JPEGDecodingSteps(decode->info, ZQI_MOST_JPEG_DECODING_STEPS) > ZQI_MOST_JPEG_DECODING_STEPS) {
+        ZQ_Log(2, "ReadJPEG: the scans of '%s' take more than %llu steps to decode.", NameOf(bitmap),
+               static_cast<unsigned long long>(ZQI_MOST_JPEG_DECODING_STEPS));
+        decode->failure = JPEG_SIZE_REFUSED;
+        return false;
     }
     decode->errors.truncationIsError = true;
-    decode->limits.base.progress_monitor = LimitScans;
-    decode->info.progress = &decode->limits.base;
     decode->info.out_color_space = kOutputSpace;
     jpeg_start_decompress(&decode->info);
     if (decode->info.output_components != kOutputComponents ||

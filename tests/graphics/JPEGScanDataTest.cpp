@@ -1,10 +1,13 @@
 // JPEG scan data as the reader judges it: data ending before the last row is refused whatever marker
-// follows, arithmetic-coded files are bounded in cost, and the byte floor counts entropy-coded bytes
-// only. Valid files come from libjpeg's encoder and must decode as libjpeg decodes them.
+// follows, the byte floor counts entropy-coded bytes only, and the work of all scans is counted
+// from their headers and bounded before libjpeg decodes any, whatever the coding. Valid files come
+// from libjpeg's encoder and must decode as libjpeg decodes them.
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 
 #include "GraphicsTestSupport.h"
+#include "graphics/ImageLoader.h"
 
 namespace {
 
@@ -82,6 +85,32 @@ std::string Encode(const TestImage& image, bool progressive, bool arithmetic, in
     return EncodeJPEG(image, options);
 }
 
+// The file with copies of its first scan's header (and, with data, of its entropy-coded bytes)
+// right after that scan, so that the scans after them leave the image as it was. A scan without
+// data is legal in arithmetic coding, which decodes zeros from the next marker on.
+std::string WithMoreScans(const std::string& jpeg, size_t copies, bool withData) {
+    const Layout l = Find(jpeg);
+    const std::string scan = jpeg.substr(l.scan, (withData ? l.end : l.data) - l.scan);
+    std::string more;
+    more.reserve(scan.size() * copies);
+    for (size_t i = 0; i < copies; ++i) {
+        more += scan;
+    }
+    return jpeg.substr(0, l.end) + more + jpeg.substr(l.end);
+}
+
+size_t CountScans(const std::string& jpeg) {
+    size_t scans = 0;
+    for (size_t at = jpeg.find("\xFF\xDA"); at != std::string::npos; at = jpeg.find("\xFF\xDA", at + 2)) {
+        ++scans;
+    }
+    return scans;
+}
+
+bool Decodes(zq_bitmap_t* bitmap, const std::string& bytes) {
+    return ReadJPEG(bitmap, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
 TestImage Flat(int32_t width, int32_t height, uint8_t value) {
     TestImage image = PatternImage(width, height, 1, true);
     std::fill(image.rgba.begin(), image.rgba.end(), value);
@@ -136,14 +165,6 @@ TEST_F(JPEGScanDataTest, FilesThatEndEarlyOrCostMoreThanTheyHoldAreRefused) {
     // The second of six restart intervals halved, the markers kept.
     std::string shortInterval = Data(restarts);
     shortInterval.erase((intervals[0] + 2 + intervals[1]) / 2, (intervals[1] - intervals[0] - 2) / 2);
-    // 90 more copies of the DC scan (144 blocks each) decode over ten times the image's blocks.
-    const std::string costly = Encode(image, true, true, 0, true);
-    const Layout dc = Find(costly);
-    std::string dcScans;
-    for (int i = 0; i < 90; ++i) {
-        dcScans += costly.substr(dc.scan, dc.end - dc.scan);
-    }
-
     const char* const kEnds = "ReadJPEG: 'NULL' ends before its last row";
     const char* const kFloor = "ReadJPEG: the data of 'NULL' is shorter than its 1024x1024 pixels.";
     const struct {
@@ -163,12 +184,6 @@ TEST_F(JPEGScanDataTest, FilesThatEndEarlyOrCostMoreThanTheyHoldAreRefused) {
         // Padding and comments do not meet the floor of 1024 x 1024 (6144 bytes of baseline scan).
         {"padded-by-comment.jpg", Claiming(Cut(baseline, SIZE_MAX, Comment(12000)), 1024, 1024), kFloor},
         {"padded-after-end.jpg", Claiming(baseline, 1024, 1024) + std::string(12000, '\0'), kFloor},
-        // Arithmetic files bounded in work, and in memory (1.5 GiB of coefficients beside 1 GiB of
-        // pixels) before libjpeg takes it.
-        {"ninety-dc-scans.jpg", Cut(costly, SIZE_MAX, dcScans),
-         "ReadJPEG: 'NULL' decodes more than 10 times its blocks."},
-        {"claims-16384.jpg", Claiming(Cut(costly, SIZE_MAX, dcScans), 16384, 16384),
-         "ReadJPEG: 'NULL' needs more than 1024 MB with its pixels."},
     };
     const uint64_t peakBefore = PeakResidentBytes();
     for (const auto& c : kRefused) {
@@ -177,6 +192,143 @@ TEST_F(JPEGScanDataTest, FilesThatEndEarlyOrCostMoreThanTheyHoldAreRefused) {
         EXPECT_FALSE(Load(c.name, c.bytes)) << c.name;
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2)) << c.name;
         EXPECT_EQ(logged + 1, CountLogged(c.reason)) << c.name;
+    }
+    EXPECT_LT(PeakResidentBytes() - peakBefore, uint64_t(64) * 1024 * 1024);
+}
+
+// What a file's scans cost libjpeg is counted from the file's headers before it decodes anything:
+// each scan 1024 steps, and each block it decodes 32 steps and one for each coefficient of its
+// band (each in a DC scan, all 64 in a sequential one); interleaved scans decode whole MCUs. At
+// most 2^32 steps, a few seconds of libjpeg at its costliest, are taken, whatever the coding.
+const uint64_t kMostSteps = uint64_t(1) << 32;
+const char* const kPastBudget = "ReadJPEG: the scans of 'NULL' take more than 4294967296 steps to decode.";
+
+// The steps of a script over components of the same number of blocks (one block per MCU each).
+uint64_t StepsOf(const std::vector<JPEGScan>& script, uint64_t blocksPerComponent) {
+    uint64_t steps = 0;
+    for (const JPEGScan& scan : script) {
+        const uint64_t band = uint64_t(scan.Se - scan.Ss + 1);
+        steps += 1024 + blocksPerComponent * scan.components.size() * (32 + band);
+    }
+    return steps;
+}
+
+std::string ReadTestFile(const std::string& name) {
+    return ReadNativeFile(std::string(ZQ_TEST_SOURCE_DIR) + "/files/" + name);
+}
+
+// Two flat images of the pixel cap's width written by cjpeg with the same seventeen-scan script,
+// one block row apart in height: 1993 rows of 2048 blocks in each of three components just under
+// the budget, 1994 rows just past it. The one under it loads, with its 1.5 GiB of coefficients
+// beside 1 GiB of pixels, as both codings' files of that size load.
+TEST_F(JPEGScanDataTest, TheWorkBudgetRefusesOnlyFilesPastIt) {
+    const std::vector<JPEGScan> script = ParseScanScript(ReadTestFile("seventeen-scans.txt"));
+    ASSERT_EQ(17u, script.size());
+    const uint64_t under = StepsOf(script, 2048 * 1993);
+    const uint64_t past = StepsOf(script, 2048 * 1994);
+    ASSERT_LE(under, kMostSteps);
+    ASSERT_GT(past, kMostSteps);
+    ASSERT_GT(under, kMostSteps - kMostSteps / 2000);  // each within 0.05% of it
+    ASSERT_LT(past, kMostSteps + kMostSteps / 2000);
+
+    // A flat image decodes to the same pixel everywhere, the one libjpeg decodes from a small
+    // image of that colour written the same way (djpeg's output of the large file is just that).
+    JPEGOptions options;
+    options.arithmetic = options.fullColour = true;
+    options.scans = ReadTestFile("seventeen-scans.txt");
+    TestImage twin = Flat(16, 16, 0);
+    for (int i = 0; i < 16 * 16; ++i) {
+        twin.rgba[size_t(i) * 4] = 200, twin.rgba[size_t(i) * 4 + 1] = 120, twin.rgba[size_t(i) * 4 + 2] = 40;
+    }
+    const TestImage reference = DecodeJPEGReference(EncodeJPEG(twin, options));
+    ASSERT_EQ(16, reference.width);
+    std::string row;
+    for (int x = 0; x < 16384; ++x) {
+        row.append(reinterpret_cast<const char*>(reference.At(0, 0)), 4);
+    }
+
+    ASSERT_TRUE(Decodes(&bitmap_, ReadTestFile("flat-16384x15944-seventeen-scans.jpg")));
+    EXPECT_EQ(16384, bitmap_.width);
+    EXPECT_EQ(15944, bitmap_.height);
+    int differentRows = 0;
+    for (int y = 0; y < bitmap_.height; ++y) {
+        differentRows += memcmp(bitmap_.pixels + size_t(y) * row.size(), row.data(), row.size()) != 0;
+    }
+    EXPECT_EQ(0, differentRows);
+    ZQI_GetImageLoader()->FreeImagePixels(&bitmap_);
+
+    const std::string pastFile = ReadTestFile("flat-16384x15952-seventeen-scans.jpg");
+    EXPECT_FALSE(Decodes(&bitmap_, pastFile));
+    EXPECT_EQ(nullptr, bitmap_.pixels);
+    EXPECT_EQ(1, CountLogged(kPastBudget));
+
+    // The pixel cap, checked before the work, sits at 16384 x 16384.
+    zq_bitmap_t header = {};
+    const std::string atCap = Claiming(pastFile, 16384, 16384);
+    EXPECT_TRUE(ReadJPEGDimensions(&header, reinterpret_cast<const uint8_t*>(atCap.data()), atCap.size()));
+    const std::string pastCap = Claiming(pastFile, 16384, 16385);
+    EXPECT_FALSE(ReadJPEGDimensions(&header, reinterpret_cast<const uint8_t*>(pastCap.data()), pastCap.size()));
+    EXPECT_FALSE(Decodes(&bitmap_, pastCap));
+    EXPECT_EQ(2, CountLogged("unsupported dimensions 16384x16385"));
+    EXPECT_EQ(1, CountLogged(kPastBudget));
+}
+
+// Scans are bounded by what they cost, not by their number: the copies of a small file's first
+// scan (its DC values, decoded afresh each time, so libjpeg warns of the progression) load by the
+// hundred thousand. What each scan costs beside its blocks stops a file of millions of empty scans
+// over one block.
+TEST_F(JPEGScanDataTest, ScansAreBoundedByTheirWorkNotTheirCount) {
+    const std::string progressive = Encode(PatternImage(16, 16, 8, true), true, false);
+    const std::string arithmetic = Encode(PatternImage(64, 48, 7, true), true, true, 0, true);
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string original;
+    } kLoading[] = {
+        {"copies-to-100.jpg", WithMoreScans(progressive, 90, true), progressive},
+        {"copies-to-101.jpg", WithMoreScans(progressive, 91, true), progressive},
+        {"copies-100000.jpg", WithMoreScans(progressive, 100000, true), progressive},
+        {"arithmetic-ninety-copies.jpg", WithMoreScans(arithmetic, 90, true), arithmetic},
+    };
+    for (const auto& c : kLoading) {
+        ASSERT_TRUE(Decodes(&bitmap_, c.bytes)) << c.name;
+        EXPECT_TRUE(MatchesJPEGReference(&bitmap_, c.original)) << c.name;
+        EXPECT_TRUE(MatchesJPEGReference(&bitmap_, c.bytes)) << c.name;
+    }
+
+    // One block: each empty copy of its DC scan costs 1024 + 32 + 1 steps.
+    JPEGOptions gray;
+    gray.grayscale = gray.progressive = gray.arithmetic = true;
+    const std::string oneBlock = EncodeJPEG(Flat(8, 8, 100), gray);
+    const size_t scans = size_t(kMostSteps / 1057) + 1;
+    EXPECT_FALSE(Decodes(&bitmap_, WithMoreScans(oneBlock, scans, false)));
+    EXPECT_EQ(nullptr, bitmap_.pixels);
+    EXPECT_EQ(1, CountLogged(kPastBudget));
+}
+
+// Small files that claim the largest image and would keep libjpeg busy: refused before libjpeg
+// takes its coefficients for the whole image (1.5 GiB at 16384 x 16384 in full colour).
+TEST_F(JPEGScanDataTest, HostileFilesAreRefusedBeforeTheirCost) {
+    const std::string arithmetic = Claiming(Encode(Flat(16, 16, 90), true, true, 0, true), 16384, 16384);
+    const std::string ninety = Encode(PatternImage(64, 48, 7, true), true, true, 0, true);
+    // A Huffman first scan of one bit for each of the 3 x 2048 x 2048 blocks meets the floor.
+    const std::string huffman = Claiming(Encode(Flat(16, 16, 90), true, false, 0, true), 16384, 16384);
+    const std::string floorMet = Cut(huffman, Data(huffman).size(), std::string(3 * 2048 * 2048 / 8, '\0'));
+    const struct {
+        const char* name;
+        std::string bytes;
+    } kRefused[] = {
+        {"arithmetic-100-empty-scans.jpg", WithMoreScans(arithmetic, 100 - CountScans(arithmetic), false)},
+        {"arithmetic-ninety-copies-claims-16384.jpg",
+         Claiming(WithMoreScans(ninety, 90, true), 16384, 16384)},
+        {"huffman-100-empty-scans.jpg", WithMoreScans(floorMet, 100 - CountScans(floorMet), false)},
+    };
+    EXPECT_LT(kRefused[0].bytes.size(), 2000u);
+    const uint64_t peakBefore = PeakResidentBytes();
+    for (const auto& c : kRefused) {
+        const int logged = CountLogged(kPastBudget);
+        EXPECT_FALSE(Load(c.name, c.bytes)) << c.name;
+        EXPECT_EQ(logged + 1, CountLogged(kPastBudget)) << c.name;
     }
     EXPECT_LT(PeakResidentBytes() - peakBefore, uint64_t(64) * 1024 * 1024);
 }

@@ -1,0 +1,160 @@
+// A JPEG's scans read from its bytes (see JPEGScanData.h): the markers walked as libjpeg reads
+// them, nothing decoded.
+#include "graphics/JPEGScanData.h"
+
+#include <cstring>
+
+namespace {
+
+const int kStartOfImage = 0xD8;
+const int kStartOfScan = 0xDA;
+
+bool IsRestartMarker(int code) {
+    return code >= JPEG_RST0 && code <= JPEG_RST0 + 7;
+}
+
+// Markers that libjpeg reads with a segment length after them. The others it takes alone: start
+// and end of image and restart markers; the reserved codes below 0xC0 are either an error or, met
+// while libjpeg looks for a restart marker, passed over without a length.
+bool HasLength(int code) {
+    return code >= 0xC0 && code != JPEG_EOI && code != kStartOfImage && !IsRestartMarker(code);
+}
+
+// Where the code of the next marker at or after at stands (after its 0xFF and any fill bytes),
+// passing over entropy-coded data, its stuffed zero bytes and restart markers; size when none.
+// libjpeg finds the end of a scan's data the same way, whether its decoder stops there or skips
+// what it did not need.
+size_t NextMarkerCode(const uint8_t* bytes, size_t size, size_t at) {
+    while (at < size) {
+        const void* found = memchr(bytes + at, 0xFF, size - at);
+        if (found == nullptr) {
+            return size;
+        }
+        size_t code = size_t(static_cast<const uint8_t*>(found) - bytes) + 1;
+        while (code < size && bytes[code] == 0xFF) {
+            ++code;
+        }
+        if (code < size && bytes[code] != 0 && !IsRestartMarker(bytes[code])) {
+            return code;
+        }
+        at = code + 1;
+    }
+    return size;
+}
+
+uint64_t DivideRoundingUp(uint64_t value, uint64_t divisor) {
+    return (value + divisor - 1) / divisor;
+}
+
+// A scan of the given components and band. A scan of one component decodes its blocks; one of
+// several decodes whole MCUs, the blocks past the image's edges among them.
+uint64_t StepsOfScan(const jpeg_decompress_struct& info, const jpeg_component_info* const* components,
+                     int count, int Ss, int Se) {
+    // A sequential scan decodes all 64 coefficients whatever its header says; a progressive
+    // scan with a band out of order is an error of libjpeg's, counted as the widest.
+    const uint64_t band =
+        info.progressive_mode && Ss <= Se && Se < DCTSIZE2 ? uint64_t(Se - Ss + 1) : DCTSIZE2;
+    uint64_t blocks = 0;
+    if (count == 1) {
+        blocks = uint64_t(components[0]->width_in_blocks) * components[0]->height_in_blocks;
+    } else if (count > 1) {
+        uint64_t blocksOfMCU = 0;
+        for (int i = 0; i < count; ++i) {
+            blocksOfMCU += uint64_t(components[i]->h_samp_factor) * components[i]->v_samp_factor;
+        }
+        blocks = DivideRoundingUp(info.image_width, uint64_t(info.max_h_samp_factor) * DCTSIZE) *
+                 DivideRoundingUp(info.image_height, uint64_t(info.max_v_samp_factor) * DCTSIZE) *
+                 blocksOfMCU;
+    }
+    return ZQI_JPEG_SCAN_STEPS + blocks * (ZQI_JPEG_BLOCK_STEPS + band);
+}
+
+// A scan header's fields after its length: the component count, a selector and table byte for
+// each component, Ss, Se and the approximation byte. A header libjpeg refuses counts its scan alone;
+// a component the frame lacks (libjpeg's error too) adds nothing.
+uint64_t StepsOfScanHeader(const jpeg_decompress_struct& info, const uint8_t* header, size_t length) {
+    const int count = length >= 1 ? header[0] : 0;
+    if (count < 1 || count > MAX_COMPS_IN_SCAN || length < size_t(1 + 2 * count + 3)) {
+        return ZQI_JPEG_SCAN_STEPS;
+    }
+    const jpeg_component_info* components[MAX_COMPS_IN_SCAN];
+    int found = 0;
+    for (int i = 0; i < count; ++i) {
+        for (int c = 0; c < info.num_components; ++c) {
+            if (info.comp_info[c].component_id == header[1 + 2 * i]) {
+                components[found++] = &info.comp_info[c];
+                break;
+            }
+        }
+    }
+    return StepsOfScan(info, components, found, header[1 + 2 * count], header[2 + 2 * count]);
+}
+
+// The costliest scan the frame allows: all components, all coefficients.
+uint64_t StepsOfWidestScan(const jpeg_decompress_struct& info) {
+    const jpeg_component_info* components[MAX_COMPONENTS];
+    for (int c = 0; c < info.num_components && c < MAX_COMPONENTS; ++c) {
+        components[c] = &info.comp_info[c];
+    }
+    return StepsOfScan(info, components, info.num_components, 0, DCTSIZE2 - 1);
+}
+
+}  // namespace
+
+uint64_t ZQI_JPEGScanDataBytes(const uint8_t* bytes, size_t size, bool hasRestarts) {
+    uint64_t count = 0;
+    size_t at = 0;
+    while (at < size) {
+        if (bytes[at] != 0xFF) {
+            ++count;
+            ++at;
+            continue;
+        }
+        size_t next = at + 1;
+        while (next < size && bytes[next] == 0xFF) {
+            ++next;
+        }
+        if (next == size) {
+            break;
+        }
+        if (bytes[next] == 0) {
+            ++count;  // 0xFF 0x00 is a data byte of 0xFF
+        } else if (!hasRestarts || !IsRestartMarker(bytes[next])) {
+            break;
+        }
+        at = next + 1;
+    }
+    return count;
+}
+
+uint64_t ZQI_JPEGDecodingSteps(const jpeg_decompress_struct& info, uint64_t most) {
+    const uint8_t* bytes = info.src->next_input_byte;
+    const size_t size = info.src->bytes_in_buffer;
+    uint64_t steps = StepsOfScan(info, info.cur_comp_info, info.comps_in_scan, info.Ss, info.Se);
+    size_t at = 0;
+    while (steps <= most) {
+        const size_t code = NextMarkerCode(bytes, size, at);
+        if (code == size || bytes[code] == JPEG_EOI) {
+            break;
+        }
+        if (!HasLength(bytes[code])) {
+            at = code + 1;
+            continue;
+        }
+        const size_t left = size - code - 1;
+        const size_t length = left >= 2 ? size_t(bytes[code + 1]) << 8 | bytes[code + 2] : SIZE_MAX;
+        if (length > left) {
+            // libjpeg reads on into the end-of-image markers the source hands out after the data:
+            // a scan header cut here may still start one scan, which is counted as the costliest.
+            if (bytes[code] == kStartOfScan) {
+                steps += StepsOfWidestScan(info);
+            }
+            break;
+        }
+        if (bytes[code] == kStartOfScan && length >= 2) {
+            steps += StepsOfScanHeader(info, bytes + code + 3, length - 2);
+        }
+        at = code + 1 + (length < 2 ? 2 : length);
+    }
+    return steps;
+}

@@ -1,0 +1,31 @@
+// A JPEG's scans as the file's own bytes show them, read before libjpeg decodes anything: the
+// entropy-coded bytes of a scan and the work of decoding every scan. The JPEG reader bounds a
+// file by them before libjpeg takes its buffers for the whole image. Internal to the graphics code.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>  // jpeglib.h needs size_t and FILE declared first
+
+#include <jpeglib.h>
+
+// The entropy-coded bytes of the scan whose data starts at bytes: up to the marker that ends it,
+// past restart markers when the scan has restart intervals (libjpeg ends a scan's data at any
+// marker, and reads restart markers only at the end of an interval). A stuffed zero byte and the
+// fill bytes before a marker carry no data.
+uint64_t ZQI_JPEGScanDataBytes(const uint8_t* bytes, size_t size, bool hasRestarts);
+
+// What decoding a file's scans costs libjpeg, in steps. A scan costs ZQI_JPEG_SCAN_STEPS, and each
+// block it decodes ZQI_JPEG_BLOCK_STEPS and one step for each coefficient of its band. The costliest
+// scans measured here (refinement scans and DC scans of the largest image, their data run out)
+// take about 1.5 ns a step, so the budget is a few seconds of decoding, whatever the coding.
+enum : uint64_t {
+    ZQI_JPEG_SCAN_STEPS = 1024,
+    ZQI_JPEG_BLOCK_STEPS = 32,
+    ZQI_MOST_JPEG_DECODING_STEPS = uint64_t(1) << 32,
+};
+
+// The steps of the scan whose header libjpeg has just read (the first, whose data starts at the
+// source's next byte) and of every scan after it that libjpeg would read, up to the end-of-image
+// marker or the end of the source's bytes. Counting stops once it passes most.
+uint64_t ZQI_JPEGDecodingSteps(const jpeg_decompress_struct& info, uint64_t most);
