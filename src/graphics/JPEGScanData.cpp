@@ -69,6 +69,29 @@ uint64_t StepsOfScan(const jpeg_decompress_struct& info, const jpeg_component_in
     return ZQI_JPEG_SCAN_STEPS + blocks * (ZQI_JPEG_BLOCK_STEPS + band);
 }
 
+// The blocks a component adds to a scan: all of its own in a scan of it alone, its share of
+// each MCU in a scan of several.
+uint64_t BlocksOfComponent(const jpeg_component_info& component, bool interleaved) {
+    return interleaved ? uint64_t(component.h_samp_factor) * component.v_samp_factor
+                       : uint64_t(component.width_in_blocks) * component.height_in_blocks;
+}
+
+// The frame's component that a scan's selector names. Several components may share an id, and
+// libjpeg then takes another of them for each place in the scan: the one adding the most blocks
+// is counted.
+const jpeg_component_info* ComponentOfSelector(const jpeg_decompress_struct& info, int id, bool interleaved) {
+    const jpeg_component_info* costliest = nullptr;
+    for (int c = 0; c < info.num_components; ++c) {
+        const jpeg_component_info& component = info.comp_info[c];
+        if (component.component_id == id &&
+            (costliest == nullptr ||
+             BlocksOfComponent(component, interleaved) > BlocksOfComponent(*costliest, interleaved))) {
+            costliest = &component;
+        }
+    }
+    return costliest;
+}
+
 // A scan header's fields after its length: the component count, a selector and table byte for
 // each component, Ss, Se and the approximation byte. A header libjpeg refuses counts its scan alone;
 // a component the frame lacks (libjpeg's error too) adds nothing.
@@ -80,11 +103,9 @@ uint64_t StepsOfScanHeader(const jpeg_decompress_struct& info, const uint8_t* he
     const jpeg_component_info* components[MAX_COMPS_IN_SCAN];
     int found = 0;
     for (int i = 0; i < count; ++i) {
-        for (int c = 0; c < info.num_components; ++c) {
-            if (info.comp_info[c].component_id == header[1 + 2 * i]) {
-                components[found++] = &info.comp_info[c];
-                break;
-            }
+        const jpeg_component_info* component = ComponentOfSelector(info, header[1 + 2 * i], count > 1);
+        if (component != nullptr) {
+            components[found++] = component;
         }
     }
     return StepsOfScan(info, components, found, header[1 + 2 * count], header[2 + 2 * count]);

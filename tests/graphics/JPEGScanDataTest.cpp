@@ -306,6 +306,38 @@ TEST_F(JPEGScanDataTest, ScansAreBoundedByTheirWorkNotTheirCount) {
     EXPECT_EQ(1, CountLogged(kPastBudget));
 }
 
+// Components may share an id. libjpeg then gives each place of a scan another of them (the first
+// not before that place), here the second component of three times as many blocks each way.
+std::string WithSharedId(const std::string& jpeg) {
+    const Layout l = Find(jpeg);
+    std::string shared = jpeg;
+    shared[l.frame + 13] = jpeg[l.frame + 10];  // the second component takes the first one's id
+    shared[l.frame + 14] = char(0x33);          // and samples 3 x 3
+    shared[l.scan + 7] = jpeg[l.frame + 10];    // the scan names the id twice
+    return shared;
+}
+
+// A scan naming a shared id twice decodes both components, whichever the header names first.
+TEST_F(JPEGScanDataTest, ScansCountTheComponentsLibjpegDecodes) {
+    JPEGOptions options;
+    options.arithmetic = options.fullColour = true;
+    options.scans = "0,1; 2;";
+    const std::string shared = WithSharedId(EncodeJPEG(PatternImage(48, 48, 3, true), options));
+    ASSERT_TRUE(Decodes(&bitmap_, shared));
+    EXPECT_TRUE(MatchesJPEGReference(&bitmap_, shared));
+    ZQI_GetImageLoader()->FreeImagePixels(&bitmap_);
+
+    // At 16384 x 16384 each of its scans decodes 683 x 683 MCUs of 1 + 9 blocks of 64 coefficients.
+    const uint64_t perScan = 1024 + uint64_t(683) * 683 * 10 * (32 + 64);
+    ASSERT_LE(9 * perScan, kMostSteps);
+    ASSERT_GT(10 * perScan, kMostSteps);
+    const std::string large = Claiming(shared, 16384, 16384);
+    const uint64_t peakBefore = PeakResidentBytes();
+    EXPECT_FALSE(Decodes(&bitmap_, WithMoreScans(large, 9, false)));
+    EXPECT_EQ(1, CountLogged(kPastBudget));
+    EXPECT_LT(PeakResidentBytes() - peakBefore, uint64_t(64) * 1024 * 1024);
+}
+
 // Small files that claim the largest image and would keep libjpeg busy: refused before libjpeg
 // takes its coefficients for the whole image (1.5 GiB at 16384 x 16384 in full colour).
 TEST_F(JPEGScanDataTest, HostileFilesAreRefusedBeforeTheirCost) {
