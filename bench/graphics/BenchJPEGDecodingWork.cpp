@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -106,6 +107,71 @@ jpeg_scan_info Scan(std::vector<int> components, int Ss, int Se, int Ah, int Al)
     return scan;
 }
 
+// Coefficients chosen block by block (in each component's raster order), written by libjpeg's
+// encoder at full resolution: what the arithmetic decoder costs depends on what it decodes.
+std::string EncodeCoefficients(int width, int height, int components, bool arithmetic,
+                               const std::vector<jpeg_scan_info>& script,
+                               const std::function<void(long index, JCOEF* block)>& fill) {
+    jpeg_compress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = JDIMENSION(width);
+    info.image_height = JDIMENSION(height);
+    info.input_components = components;
+    info.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_YCbCr;
+    jpeg_set_defaults(&info);
+    for (int c = 0; c < components; ++c) {
+        info.comp_info[c].h_samp_factor = info.comp_info[c].v_samp_factor = 1;
+    }
+    info.arith_code = arithmetic ? TRUE : FALSE;
+    if (!script.empty()) {
+        info.scan_info = script.data();
+        info.num_scans = int(script.size());
+    }
+    const JDIMENSION across = JDIMENSION(width + 7) / 8, down = JDIMENSION(height + 7) / 8;
+    jvirt_barray_ptr arrays[MAX_COMPONENTS];
+    for (int c = 0; c < components; ++c) {
+        arrays[c] = info.mem->request_virt_barray(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, FALSE,
+                                                  across, down, 1);
+    }
+    info.mem->realize_virt_arrays(reinterpret_cast<j_common_ptr>(&info));
+    for (int c = 0; c < components; ++c) {
+        for (JDIMENSION y = 0; y < down; ++y) {
+            JBLOCKARRAY row =
+                info.mem->access_virt_barray(reinterpret_cast<j_common_ptr>(&info), arrays[c], y, 1, TRUE);
+            for (JDIMENSION x = 0; x < across; ++x) {
+                std::memset(row[0][x], 0, sizeof(JBLOCK));
+                fill(long(y) * long(across) + long(x), row[0][x]);
+            }
+        }
+    }
+    jpeg_write_coefficients(&info, arrays);
+    jpeg_finish_compress(&info);
+    std::string out(reinterpret_cast<const char*>(buffer), size);
+    jpeg_destroy_compress(&info);
+    free(buffer);
+    return out;
+}
+
+// DC values alternating between the largest and the smallest: each block a difference of the
+// largest magnitude, which the arithmetic decoder reads in about thirty decisions, learnt after
+// the first few blocks so that they cost no data.
+void LargestDifferences(long index, JCOEF* block) {
+    block[0] = JCOEF(index % 2 != 0 ? -16384 : 16384);
+}
+
+// Every coefficient at the largest magnitude the arithmetic decoder takes.
+void LargestCoefficients(long index, JCOEF* block) {
+    LargestDifferences(index, block);
+    for (int k = 1; k < DCTSIZE2; ++k) {
+        block[k] = 16384;
+    }
+}
+
 // ---- Cutting and pasting ----------------------------------------------------------------------
 
 // The first scan: where its header starts and where its entropy-coded data ends.
@@ -146,6 +212,21 @@ std::string Claiming(std::string jpeg, int width, int height) {
             return jpeg;
         }
     }
+}
+
+// The file with the data of the scan-th scan cut to its first keep bytes: the arithmetic decoder
+// goes on from the next marker with zero bits, deciding as its statistics have learnt.
+std::string CutData(const std::string& jpeg, int scan, size_t keep) {
+    size_t header = std::string::npos;
+    for (int i = 0; i <= scan; ++i) {
+        header = jpeg.find("\xFF\xDA", header + 1);
+    }
+    const size_t data = header + 2 + (size_t(uint8_t(jpeg[header + 2])) << 8 | uint8_t(jpeg[header + 3]));
+    size_t end = data;
+    while (!(uint8_t(jpeg[end]) == 0xFF && jpeg[end + 1] != 0 && (uint8_t(jpeg[end + 1]) & 0xF8) != 0xD0)) {
+        ++end;
+    }
+    return jpeg.substr(0, data + std::min(keep, end - data)) + jpeg.substr(end);
 }
 
 // The header of the scan-th scan (0 first).
@@ -214,6 +295,25 @@ std::vector<Case> Cases() {
              FirstScan(file, &header, &end);
              file.insert(end, std::string(3 * kBlocks16384 / 8, '\0'));
              return WithCopies(file, header, 90, false);
+         }},
+        {"arithmetic 4096x4096, DC scan of largest differences, 165 copies", true,
+         [=] {
+             const std::string file =
+                 EncodeCoefficients(4096, 4096, 3, true, {Scan({0, 1, 2}, 0, 0, 0, 0)}, LargestDifferences);
+             return WithCopies(file, ScanHeader(file, 0), 164, true);
+         }},
+        {"arithmetic 2048x2048 gray, largest AC values cut to 20 KB, 3 copies", true,
+         [=] {
+             const std::string file = CutData(EncodeCoefficients(2048, 2048, 1, true,
+                                                                 {Scan({0}, 0, 0, 0, 0), Scan({0}, 1, 63, 0, 0)},
+                                                                 LargestCoefficients),
+                                              1, 20000);
+             return WithCopies(file, ScanHeader(file, 1), 2, true);
+         }},
+        {"arithmetic sequential, largest values cut to 20 KB, claims 8192x8192", true,
+         [=] {
+             return Claiming(CutData(EncodeCoefficients(2048, 2048, 3, true, {}, LargestCoefficients), 0, 20000),
+                             8192, 8192);
          }},
         {"arithmetic progressive 4:4:4, 12000x12000", false,
          [=] { return large(12000, 12000, true, false); }},
