@@ -146,10 +146,21 @@ void SetMemorySource(jpeg_decompress_struct* info, jpeg_source_mgr* source, cons
 // Why a decode stopped early; a library error is reported by the caller.
 enum JPEGFailure { JPEG_LIBRARY_ERROR = 0, JPEG_SIZE_REFUSED, JPEG_OUT_OF_MEMORY };
 
+// libjpeg's coefficients of the whole image, one array a component, caught as its coefficient
+// controller asks the memory manager for them (in the order of the frame's components).
+struct CoefficientArrays {
+    jvirt_barray_ptr (*request)(j_common_ptr, int, boolean, JDIMENSION, JDIMENSION, JDIMENSION);
+    jvirt_barray_ptr arrays[MAX_COMPONENTS];
+    JDIMENSION blocksPerRow[MAX_COMPONENTS];
+    int count;
+};
+
 struct JPEGDecode {
-    jpeg_decompress_struct info;
+    jpeg_decompress_struct info;  // first: libjpeg's callbacks find the record through it
     jpeg_source_mgr source;
     JPEGErrors errors;
+    CoefficientArrays coefficients;
+    uint64_t decisions;  // of the arithmetic decoder, counted so far
     const uint8_t* bytes;
     uint64_t size;
     zq_bitmap_t* bitmap;
@@ -205,6 +216,69 @@ bool StartsWithDCScan(const jpeg_decompress_struct& info) {
     return !info.progressive_mode || info.arith_code || info.Ss == 0;
 }
 
+jvirt_barray_ptr RequestCoefficients(j_common_ptr common, int pool, boolean preZero, JDIMENSION blocksPerRow,
+                                     JDIMENSION rows, JDIMENSION rowsAtOnce) {
+    CoefficientArrays& caught = reinterpret_cast<JPEGDecode*>(common)->coefficients;
+    const jvirt_barray_ptr array = caught.request(common, pool, preZero, blocksPerRow, rows, rowsAtOnce);
+    if (caught.count < MAX_COMPONENTS) {
+        caught.arrays[caught.count] = array;
+        caught.blocksPerRow[caught.count] = blocksPerRow;
+    }
+    ++caught.count;
+    return array;
+}
+
+// An arithmetic-coded file is taken in whole before any pixel (libjpeg's buffered-image mode), so
+// that its coefficients are kept for the whole image and can be read as each scan decodes them:
+// a file of one scan then takes the memory that one of several takes (up to 1.5 GiB at the
+// largest image, beside its pixels).
+void KeepCoefficients(JPEGDecode* decode) {
+    jpeg_memory_mgr* memory = decode->info.mem;
+    decode->coefficients.request = memory->request_virt_barray;
+    memory->request_virt_barray = RequestCoefficients;
+    decode->info.buffered_image = TRUE;
+}
+
+// The arithmetic decoder's decisions for the row of iMCUs that the current scan has just decoded.
+uint64_t DecisionsOfRow(JPEGDecode* decode, JDIMENSION row) {
+    jpeg_decompress_struct& info = decode->info;
+    uint64_t decisions = row == 0 ? ZQI_JPEGArithmeticScanDecisions(info) : 0;
+    for (int i = 0; i < info.comps_in_scan; ++i) {
+        const jpeg_component_info* component = info.cur_comp_info[i];
+        const int index = component->component_index;
+        const JDIMENSION rows = JDIMENSION(component->v_samp_factor);
+        JBLOCKARRAY blocks = info.mem->access_virt_barray(reinterpret_cast<j_common_ptr>(&info),
+                                                          decode->coefficients.arrays[index], row * rows, rows, FALSE);
+        decisions += ZQI_JPEGArithmeticDecisionsOfRows(blocks, int(rows), decode->coefficients.blocksPerRow[index],
+                                                       info.progressive_mode != FALSE, info.Ss, info.Se, info.Ah,
+                                                       info.Al);
+    }
+    return decisions;
+}
+
+// All scans of an arithmetic-coded file, row by row, stopped once the decoder's decisions pass
+// their bound; true at the end of the image.
+bool ConsumeCountingDecisions(JPEGDecode* decode) {
+    jpeg_decompress_struct& info = decode->info;
+    if (decode->coefficients.count != info.num_components) {
+        ZQ_Log(2, "ReadJPEG: the coefficients of '%s' could not be counted.", NameOf(decode->bitmap));
+        return false;
+    }
+    for (;;) {
+        const int consumed = jpeg_consume_input(&info);
+        if (consumed == JPEG_ROW_COMPLETED || consumed == JPEG_SCAN_COMPLETED) {
+            decode->decisions += DecisionsOfRow(decode, info.input_iMCU_row - 1);
+            if (decode->decisions > ZQI_MOST_JPEG_ARITHMETIC_DECISIONS) {
+                ZQ_Log(2, "ReadJPEG: the arithmetic-coded data of '%s' takes more than %llu decisions to decode.",
+                       NameOf(decode->bitmap), static_cast<unsigned long long>(ZQI_MOST_JPEG_ARITHMETIC_DECISIONS));
+                return false;
+            }
+        } else if (consumed == JPEG_REACHED_EOI || consumed == JPEG_SUSPENDED) {
+            return consumed == JPEG_REACHED_EOI;
+        }
+    }
+}
+
 // The part of a decode that libjpeg may leave by longjmp: no destructors in here.
 bool Decode(JPEGDecode* decode) {
     if (setjmp(decode->errors.jump)) {
@@ -247,7 +321,18 @@ bool Decode(JPEGDecode* decode) {
     }
     decode->errors.truncationIsError = true;
     decode->info.out_color_space = kOutputSpace;
+    const bool arithmetic = decode->info.arith_code != FALSE;
+    if (arithmetic) {
+        KeepCoefficients(decode);
+    }
     jpeg_start_decompress(&decode->info);
+    if (arithmetic && !ConsumeCountingDecisions(decode)) {
+        decode->failure = JPEG_SIZE_REFUSED;
+        return false;
+    }
+    if (arithmetic) {
+        jpeg_start_output(&decode->info, decode->info.input_scan_number);
+    }
     if (decode->info.output_components != kOutputComponents ||
         !ZQI_GetImageLoader()->AllocateImagePixels(bitmap, static_cast<int32_t>(width),
                                                    static_cast<int32_t>(height))) {
@@ -260,6 +345,9 @@ bool Decode(JPEGDecode* decode) {
         if (kOutputComponents == 3) {
             SpreadRGBRow(row, width);
         }
+    }
+    if (arithmetic) {
+        jpeg_finish_output(&decode->info);
     }
     jpeg_finish_decompress(&decode->info);
     return true;

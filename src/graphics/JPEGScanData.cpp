@@ -179,3 +179,106 @@ uint64_t ZQI_JPEGDecodingSteps(const jpeg_decompress_struct& info, uint64_t most
     }
     return steps;
 }
+
+namespace {
+
+// Where the k-th coefficient of a band (in the zigzag order of the file) stands in a block.
+const unsigned char kNaturalOrder[DCTSIZE2] = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+
+int BitLength(unsigned value) {
+    int length = 0;
+    for (; value != 0; value >>= 1) {
+        ++length;
+    }
+    return length;
+}
+
+unsigned MagnitudeOf(JCOEF coefficient, int Al) {
+    const int value = coefficient < 0 ? -int(coefficient) : int(coefficient);
+    return unsigned(value) >> Al;
+}
+
+// Whether a block holds no AC value, as most blocks of most images do.
+bool HasNoACValue(const JCOEF* block) {
+    static const JCOEF kZeros[DCTSIZE2 - 1] = {};
+    return memcmp(block + 1, kZeros, sizeof(kZeros)) == 0;
+}
+
+// The last position of an AC band (in zigzag order) whose coefficient is not zero; Ss - 1 for none.
+int LastNonzero(const JCOEF* block, int Ss, int Se) {
+    if (HasNoACValue(block)) {
+        return Ss - 1;
+    }
+    int last = Se;
+    while (last >= Ss && block[kNaturalOrder[last]] == 0) {
+        --last;
+    }
+    return last;
+}
+
+// First AC values of a band: a decision for each position passed up to the last value that is
+// not zero and an end-of-block decision; for each such value the decision that ends its run of
+// zeros, its sign, the decisions of its magnitude (at most two for each bit) and the end-of-block
+// decision that follows it.
+uint64_t DecisionsOfFirstAC(const JCOEF* block, int Ss, int Se, int Al) {
+    const int last = LastNonzero(block, Ss, Se);
+    uint64_t decisions = uint64_t(last - Ss + 1) + 1;
+    for (int k = Ss; k <= last; ++k) {
+        const unsigned magnitude = MagnitudeOf(block[kNaturalOrder[k]], Al);
+        if (magnitude != 0) {
+            decisions += 3 + 2 * uint64_t(BitLength(magnitude));
+        }
+    }
+    return decisions;
+}
+
+// A refinement of AC values: at each position up to the last value that is not zero an
+// end-of-block decision, a correction or a newly-nonzero decision, and a sign.
+uint64_t DecisionsOfRefinedAC(const JCOEF* block, int Ss, int Se) {
+    return 3 * uint64_t(LastNonzero(block, Ss, Se) - Ss + 1) + 1;
+}
+
+// A first DC value: whether its difference is zero, its sign and at most two decisions for each
+// of the sixteen bits its magnitude may have. The difference itself is not kept, and the high
+// bits of the value are lost when the scan holds back low ones, so every block is counted so.
+const uint64_t kDecisionsOfFirstDC = 2 + 2 * 16;
+
+}  // namespace
+
+uint64_t ZQI_JPEGArithmeticDecisions(const JCOEF* block, bool progressive, int Ss, int Se, int Ah, int Al) {
+    if (!progressive) {
+        return kDecisionsOfFirstDC + DecisionsOfFirstAC(block, 1, DCTSIZE2 - 1, 0);
+    }
+    if (Ss < 0 || Se >= DCTSIZE2 || Ss > Se || Al < 0 || Al > 15) {
+        return 0;  // libjpeg refuses such a scan before decoding it
+    }
+    if (Ss == 0) {
+        return Ah == 0 ? kDecisionsOfFirstDC : 1;
+    }
+    return Ah == 0 ? DecisionsOfFirstAC(block, Ss, Se, Al) : DecisionsOfRefinedAC(block, Ss, Se);
+}
+
+uint64_t ZQI_JPEGArithmeticDecisionsOfRows(JBLOCKARRAY rows, int rowCount, JDIMENSION blocksPerRow, bool progressive,
+                                           int Ss, int Se, int Ah, int Al) {
+    // DC scans cost the same for every block: counted without reading them.
+    if (progressive && Ss == 0) {
+        return uint64_t(rowCount) * blocksPerRow * ZQI_JPEGArithmeticDecisions(rows[0][0], progressive, Ss, Se, Ah, Al);
+    }
+    uint64_t decisions = 0;
+    for (int y = 0; y < rowCount; ++y) {
+        for (JDIMENSION x = 0; x < blocksPerRow; ++x) {
+            decisions += ZQI_JPEGArithmeticDecisions(rows[y][x], progressive, Ss, Se, Ah, Al);
+        }
+    }
+    return decisions;
+}
+
+uint64_t ZQI_JPEGArithmeticScanDecisions(const jpeg_decompress_struct& info) {
+    const uint64_t band = info.progressive_mode && info.Ss <= info.Se ? uint64_t(info.Se - info.Ss + 1) : DCTSIZE2;
+    const uint64_t MCUs = uint64_t(info.MCUs_per_row) * info.MCU_rows_in_scan;
+    const uint64_t intervals = info.restart_interval != 0 ? DivideRoundingUp(MCUs, info.restart_interval) : 1;
+    return (band + 1) * intervals;
+}

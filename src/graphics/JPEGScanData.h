@@ -29,3 +29,21 @@ enum : uint64_t {
 // source's next byte) and of every scan after it that libjpeg would read, up to the end-of-image
 // marker or the end of the source's bytes. Counting stops once it passes most.
 uint64_t ZQI_JPEGDecodingSteps(const jpeg_decompress_struct& info, uint64_t most);
+
+// libjpeg's arithmetic decoder spends a binary decision on each coefficient position it passes and
+// up to about thirty on a value's magnitude. The statistics it learns make such decisions cost no
+// data once learnt, and past the end of a scan's data it goes on deciding from zero bits, so a few
+// bytes may make every block of a large image as costly as its largest values allow (about 10 us
+// a block), whatever the scans' headers say. This work is counted from the coefficients that each
+// scan leaves, from above, and bounded: about 5 ns a decision at the costliest here.
+enum : uint64_t { ZQI_MOST_JPEG_ARITHMETIC_DECISIONS = uint64_t(1) << 30 };
+// The decisions for a block that the current scan (band Ss..Se, approximation Ah and Al,
+// progressive or not) has just decoded.
+uint64_t ZQI_JPEGArithmeticDecisions(const JCOEF* block, bool progressive, int Ss, int Se, int Ah, int Al);
+// The same for rowCount rows of blocksPerRow blocks.
+uint64_t ZQI_JPEGArithmeticDecisionsOfRows(JBLOCKARRAY rows, int rowCount, JDIMENSION blocksPerRow, bool progressive,
+                                           int Ss, int Se, int Ah, int Al);
+// The decisions of the current scan that its blocks do not show: in each restart interval the
+// decoder may pass every position of one block's band without finding a value, and it then
+// decodes nothing more up to the next interval.
+uint64_t ZQI_JPEGArithmeticScanDecisions(const jpeg_decompress_struct& info);

@@ -4,10 +4,12 @@
 // from libjpeg's encoder and must decode as libjpeg decodes them.
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 
 #include "GraphicsTestSupport.h"
 #include "graphics/ImageLoader.h"
+#include "graphics/JPEGScanData.h"
 
 namespace {
 
@@ -336,6 +338,182 @@ TEST_F(JPEGScanDataTest, ScansCountTheComponentsLibjpegDecodes) {
     EXPECT_FALSE(Decodes(&bitmap_, WithMoreScans(large, 9, false)));
     EXPECT_EQ(1, CountLogged(kPastBudget));
     EXPECT_LT(PeakResidentBytes() - peakBefore, uint64_t(64) * 1024 * 1024);
+}
+
+// ---- What libjpeg's arithmetic decoder decides for a block, step by step as it decodes -------------
+
+// Where the k-th coefficient of a band stands in a block.
+const int kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+                         41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+                         30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+
+// A magnitude m >= 1 is coded as m - 1: a first decision, and when that is not 0 (for AC values a
+// second one, then) one decision for each doubling of its top bit, one that stops them, and one
+// for each bit below the top.
+int MagnitudeDecisions(int magnitude, bool ac) {
+    const int v = magnitude - 1;
+    int bits = 0;
+    for (int m = v; m != 0; m >>= 1) {
+        ++bits;
+    }
+    if (v == 0) {
+        return 1;
+    }
+    if (ac && bits == 1) {
+        return 2;
+    }
+    return (ac ? 2 : 1) + (bits - (ac ? 2 : 1)) + 1 + (bits - 1);
+}
+
+// A first DC value: whether the difference is zero, then its sign and magnitude.
+int DecidedFirstDC(int difference) {
+    return difference == 0 ? 1 : 2 + MagnitudeDecisions(std::abs(difference), false);
+}
+
+// First AC values of the band: an end-of-block decision before each run, a decision for each zero
+// of the run and for the value that ends it, its sign and magnitude.
+int DecidedFirstAC(const int* block, int Ss, int Se) {
+    int decisions = 0;
+    for (int k = Ss; k <= Se; ++k) {
+        int last = Se;
+        while (last >= k && block[kZigzag[last]] == 0) {
+            --last;
+        }
+        ++decisions;  // end of block?
+        if (last < k) {
+            break;
+        }
+        for (; block[kZigzag[k]] == 0; ++k) {
+            ++decisions;
+        }
+        decisions += 2 + MagnitudeDecisions(std::abs(block[kZigzag[k]]), true);
+    }
+    return decisions;
+}
+
+// A refinement of AC values from before to after: past the last value that was not zero an
+// end-of-block decision before each run; a correction bit for each value that was not zero, a
+// decision for each that was, and a sign for each that becomes so.
+int DecidedRefinedAC(const int* before, const int* after, int Ss, int Se) {
+    int kex = Se;
+    while (kex > 0 && before[kZigzag[kex]] == 0) {
+        --kex;
+    }
+    int decisions = 0;
+    for (int k = Ss; k <= Se; ++k) {
+        if (k > kex) {
+            int last = Se;
+            while (last >= k && after[kZigzag[last]] == before[kZigzag[last]]) {
+                --last;
+            }
+            ++decisions;  // end of block?
+            if (last < k) {
+                break;
+            }
+        }
+        for (;; ++k) {
+            ++decisions;
+            if (before[kZigzag[k]] != 0) {
+                break;
+            }
+            if (after[kZigzag[k]] != 0) {
+                ++decisions;
+                break;
+            }
+        }
+    }
+    return decisions;
+}
+
+uint64_t Counted(const int* block, bool progressive, int Ss, int Se, int Ah) {
+    JCOEF coefficients[64];
+    for (int i = 0; i < 64; ++i) {
+        coefficients[i] = JCOEF(block[i]);
+    }
+    return ZQI_JPEGArithmeticDecisions(coefficients, progressive, Ss, Se, Ah, 0);
+}
+
+// The count is never below what the decoder decides, and close to it for the costliest blocks,
+// whose decisions the decoder may take without data: the largest DC difference, and AC values of
+// the largest magnitude it takes, with or without zeros between them.
+TEST_F(JPEGScanDataTest, ArithmeticDecisionsAreCountedFromAbove) {
+    std::vector<std::vector<int>> blocks;
+    blocks.push_back(std::vector<int>(64, 0));
+    for (int magnitude : {1, 2, 3, 4, 5, 255, 1023, 16384}) {
+        std::vector<int> last(64, 0), all(64, 0), every3(64, 0);
+        last[63] = magnitude;
+        for (int k = 1; k < 64; ++k) {
+            all[kZigzag[k]] = k % 2 ? magnitude : -magnitude;
+            every3[kZigzag[k]] = k % 3 == 0 ? magnitude : 0;
+        }
+        blocks.insert(blocks.end(), {last, all, every3});
+    }
+    uint32_t seed = 7;
+    for (int i = 0; i < 20; ++i) {
+        std::vector<int> random(64, 0);
+        for (int k = 1; k < 64; ++k) {
+            seed = seed * 1664525u + 1013904223u;
+            random[k] = seed >> 29 == 0 ? int(seed >> 8 & 2047) - 1024 : 0;
+        }
+        blocks.push_back(random);
+    }
+    const struct {
+        int Ss, Se;
+    } kBands[] = {{1, 63}, {1, 5}, {6, 63}, {21, 63}, {1, 1}};
+    for (const std::vector<int>& block : blocks) {
+        for (const auto& band : kBands) {
+            const int decided = DecidedFirstAC(block.data(), band.Ss, band.Se);
+            EXPECT_GE(Counted(block.data(), true, band.Ss, band.Se, 0), uint64_t(decided));
+            // A refinement in which every value of the band becomes what it is from zero, or was so.
+            const std::vector<int> zeros(64, 0);
+            EXPECT_GE(Counted(block.data(), true, band.Ss, band.Se, 1),
+                      uint64_t(DecidedRefinedAC(zeros.data(), block.data(), band.Ss, band.Se)));
+            EXPECT_GE(Counted(block.data(), true, band.Ss, band.Se, 1),
+                      uint64_t(DecidedRefinedAC(block.data(), block.data(), band.Ss, band.Se)));
+        }
+        int maxDC = 0;
+        for (int difference : {0, 1, -2, 3, 1000, -16384, 32767, 32768}) {
+            maxDC = std::max(maxDC, DecidedFirstDC(difference));
+        }
+        EXPECT_EQ(32, maxDC);
+        EXPECT_GE(Counted(block.data(), true, 0, 0, 0), uint64_t(maxDC));
+        EXPECT_GE(Counted(block.data(), false, 0, 63, 0), uint64_t(maxDC + DecidedFirstAC(block.data(), 1, 63)));
+    }
+    // The costliest: every AC value at the largest magnitude, or one alone at the end of the band.
+    std::vector<int> all(64, 16384), last(64, 0);
+    last[63] = 16384;
+    for (const std::vector<int>& block : {all, last}) {
+        const uint64_t decided = uint64_t(DecidedFirstAC(block.data(), 1, 63));
+        EXPECT_LE(Counted(block.data(), true, 1, 63, 0), decided + decided / 8);
+        EXPECT_LE(Counted(block.data(), false, 0, 63, 0), 32 + decided + (32 + decided) / 8);
+    }
+    EXPECT_LE(Counted(all.data(), true, 0, 0, 0), 32u + 32 / 8);
+}
+
+// Copies of a DC scan without data decode every block's DC value again, each counted at the 34
+// decisions its difference might take: 40 first DC scans over 4096 x 4096 in full colour stay
+// under the bound with the empty AC scans after them, 41 pass it. Each scan adds one band and
+// one more, for the band that a block may run through in each restart interval.
+TEST_F(JPEGScanDataTest, ArithmeticDecodingIsBoundedByItsDecisions) {
+    JPEGOptions options;
+    options.arithmetic = options.fullColour = true;
+    options.scans = "0,1,2: 0 0 0 0; 0: 1 63 0 0; 1: 1 63 0 0; 2: 1 63 0 0;";
+    const std::string large = Claiming(EncodeJPEG(Flat(16, 16, 90), options), 4096, 4096);
+    const uint64_t blocks = 512 * 512;
+    const uint64_t perDCScan = 3 * blocks * 34 + 2;
+    const uint64_t ACScans = 3 * (blocks * 1 + 64);
+    const uint64_t most = ZQI_MOST_JPEG_ARITHMETIC_DECISIONS;
+    ASSERT_EQ(uint64_t(1) << 30, most);
+    ASSERT_LE(40 * perDCScan + ACScans, most);
+    ASSERT_GT(41 * perDCScan + ACScans, most);
+    const std::string under = WithMoreScans(large, 39, false);
+    ASSERT_TRUE(Decodes(&bitmap_, under));
+    EXPECT_TRUE(MatchesJPEGReference(&bitmap_, under));
+    ZQI_GetImageLoader()->FreeImagePixels(&bitmap_);
+    EXPECT_FALSE(Decodes(&bitmap_, WithMoreScans(large, 40, false)));
+    EXPECT_EQ(nullptr, bitmap_.pixels);
+    EXPECT_EQ(1, CountLogged("ReadJPEG: the arithmetic-coded data of 'NULL' takes more than 1073741824 decisions"));
+    EXPECT_EQ(0, CountLogged(kPastBudget));
 }
 
 // Small files that claim the largest image and would keep libjpeg busy: refused before libjpeg
