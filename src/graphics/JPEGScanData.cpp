@@ -182,11 +182,11 @@ uint64_t ZQI_JPEGDecodingSteps(const jpeg_decompress_struct& info, uint64_t most
 
 namespace {
 
-// Where the k-th coefficient of a band (in the zigzag order of the file) stands in a block.
-const unsigned char kNaturalOrder[DCTSIZE2] = {
-    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
-    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
-    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+// The position in a band (the zigzag order of the file) of each coefficient of a block.
+const unsigned char kZigzagOf[DCTSIZE2] = {
+    0,  1,  5,  6,  14, 15, 27, 28, 2,  4,  7,  13, 16, 26, 29, 42, 3,  8,  12, 17, 25, 30,
+    41, 43, 9,  11, 18, 24, 31, 40, 44, 53, 10, 19, 23, 32, 39, 45, 52, 54, 20, 22, 33, 38,
+    46, 51, 55, 60, 21, 34, 37, 47, 50, 56, 59, 61, 35, 36, 48, 49, 57, 58, 62, 63};
 
 int BitLength(unsigned value) {
     int length = 0;
@@ -201,44 +201,47 @@ unsigned MagnitudeOf(JCOEF coefficient, int Al) {
     return unsigned(value) >> Al;
 }
 
-// Whether a block holds no AC value, as most blocks of most images do.
-bool HasNoACValue(const JCOEF* block) {
-    static const JCOEF kZeros[DCTSIZE2 - 1] = {};
-    return memcmp(block + 1, kZeros, sizeof(kZeros)) == 0;
-}
+// The values of a band that are not zero: the position of the last one (Ss - 1 for none) and the
+// decisions of each one's run end, sign, magnitude (at most two for each bit) and the end-of-block
+// decision after it.
+struct BandValues {
+    int last;
+    uint64_t decisions;
+};
 
-// The last position of an AC band (in zigzag order) whose coefficient is not zero; Ss - 1 for none.
-int LastNonzero(const JCOEF* block, int Ss, int Se) {
-    if (HasNoACValue(block)) {
-        return Ss - 1;
+// Most blocks of most images hold no AC value, and most AC values are zero in the others: read
+// four coefficients at a time.
+BandValues ValuesOfBand(const JCOEF* block, int Ss, int Se, int Al) {
+    static const JCOEF kNoACValues[DCTSIZE2 - 1] = {};
+    BandValues values = {Ss - 1, 0};
+    if (memcmp(block + 1, kNoACValues, sizeof(kNoACValues)) == 0) {
+        return values;
     }
-    int last = Se;
-    while (last >= Ss && block[kNaturalOrder[last]] == 0) {
-        --last;
+    for (int i = 0; i < DCTSIZE2; i += 4) {
+        uint64_t four = 0;
+        memcpy(&four, block + i, sizeof(four));
+        for (int j = i; four != 0 && j < i + 4; ++j) {
+            const int k = kZigzagOf[j];
+            if (block[j] != 0 && k >= Ss && k <= Se) {
+                values.last = k > values.last ? k : values.last;
+                values.decisions += 3 + 2 * uint64_t(BitLength(MagnitudeOf(block[j], Al)));
+            }
+        }
     }
-    return last;
+    return values;
 }
 
 // First AC values of a band: a decision for each position passed up to the last value that is
-// not zero and an end-of-block decision; for each such value the decision that ends its run of
-// zeros, its sign, the decisions of its magnitude (at most two for each bit) and the end-of-block
-// decision that follows it.
+// not zero and an end-of-block decision, beside those of the values.
 uint64_t DecisionsOfFirstAC(const JCOEF* block, int Ss, int Se, int Al) {
-    const int last = LastNonzero(block, Ss, Se);
-    uint64_t decisions = uint64_t(last - Ss + 1) + 1;
-    for (int k = Ss; k <= last; ++k) {
-        const unsigned magnitude = MagnitudeOf(block[kNaturalOrder[k]], Al);
-        if (magnitude != 0) {
-            decisions += 3 + 2 * uint64_t(BitLength(magnitude));
-        }
-    }
-    return decisions;
+    const BandValues values = ValuesOfBand(block, Ss, Se, Al);
+    return uint64_t(values.last - Ss + 1) + 1 + values.decisions;
 }
 
 // A refinement of AC values: at each position up to the last value that is not zero an
 // end-of-block decision, a correction or a newly-nonzero decision, and a sign.
 uint64_t DecisionsOfRefinedAC(const JCOEF* block, int Ss, int Se) {
-    return 3 * uint64_t(LastNonzero(block, Ss, Se) - Ss + 1) + 1;
+    return 3 * uint64_t(ValuesOfBand(block, Ss, Se, 0).last - Ss + 1) + 1;
 }
 
 // A first DC value: whether its difference is zero, its sign and at most two decisions for each
