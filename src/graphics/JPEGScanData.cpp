@@ -283,5 +283,5 @@ uint64_t ZQI_JPEGArithmeticScanDecisions(const jpeg_decompress_struct& info) {
     const uint64_t band = info.progressive_mode && info.Ss <= info.Se ? uint64_t(info.Se - info.Ss + 1) : DCTSIZE2;
     const uint64_t MCUs = uint64_t(info.MCUs_per_row) * info.MCU_rows_in_scan;
     const uint64_t intervals = info.restart_interval != 0 ? DivideRoundingUp(MCUs, info.restart_interval) : 1;
-    return (band + 1) * intervals;
+    return (band + kDecisionsOfFirstDC) * intervals;
 }

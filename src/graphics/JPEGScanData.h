@@ -44,6 +44,6 @@ uint64_t ZQI_JPEGArithmeticDecisions(const JCOEF* block, bool progressive, int S
 uint64_t ZQI_JPEGArithmeticDecisionsOfRows(JBLOCKARRAY rows, int rowCount, JDIMENSION blocksPerRow, bool progressive,
                                            int Ss, int Se, int Ah, int Al);
 // The decisions of the current scan that its blocks do not show: in each restart interval the
-// decoder may pass every position of one block's band without finding a value, and it then
-// decodes nothing more up to the next interval.
+// decoder may pass every position of one block's band without finding a value, or read a
+// magnitude too large to keep, and it then decodes nothing more up to the next interval.
 uint64_t ZQI_JPEGArithmeticScanDecisions(const jpeg_decompress_struct& info);

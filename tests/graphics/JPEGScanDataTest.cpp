@@ -492,16 +492,17 @@ TEST_F(JPEGScanDataTest, ArithmeticDecisionsAreCountedFromAbove) {
 
 // Copies of a DC scan without data decode every block's DC value again, each counted at the 34
 // decisions its difference might take: 40 first DC scans over 4096 x 4096 in full colour stay
-// under the bound with the empty AC scans after them, 41 pass it. Each scan adds one band and
-// one more, for the band that a block may run through in each restart interval.
+// under the bound with the empty AC scans after them, 41 pass it. Each scan adds its band and 34
+// more for each restart interval, where one block may run through its band or read a magnitude
+// too large to keep.
 TEST_F(JPEGScanDataTest, ArithmeticDecodingIsBoundedByItsDecisions) {
     JPEGOptions options;
     options.arithmetic = options.fullColour = true;
     options.scans = "0,1,2: 0 0 0 0; 0: 1 63 0 0; 1: 1 63 0 0; 2: 1 63 0 0;";
     const std::string large = Claiming(EncodeJPEG(Flat(16, 16, 90), options), 4096, 4096);
     const uint64_t blocks = 512 * 512;
-    const uint64_t perDCScan = 3 * blocks * 34 + 2;
-    const uint64_t ACScans = 3 * (blocks * 1 + 64);
+    const uint64_t perDCScan = 3 * blocks * 34 + 1 + 34;
+    const uint64_t ACScans = 3 * (blocks * 1 + 63 + 34);
     const uint64_t most = ZQI_MOST_JPEG_ARITHMETIC_DECISIONS;
     ASSERT_EQ(uint64_t(1) << 30, most);
     ASSERT_LE(40 * perDCScan + ACScans, most);
