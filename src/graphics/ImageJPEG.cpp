@@ -160,7 +160,9 @@ struct JPEGDecode {
     jpeg_source_mgr source;
     JPEGErrors errors;
     CoefficientArrays coefficients;
-    uint64_t decisions;  // of the arithmetic decoder, counted so far
+    ZQI_JPEGDecisionLimit limit;
+    uint64_t mostDecisions;  // that the limit lets the file's data take
+    ZQI_JPEGCounted counted;
     const uint8_t* bytes;
     uint64_t size;
     zq_bitmap_t* bitmap;
@@ -216,9 +218,35 @@ bool StartsWithDCScan(const jpeg_decompress_struct& info) {
     return !info.progressive_mode || info.arith_code || info.Ss == 0;
 }
 
+JPEGDecode* DecodeOf(j_common_ptr common) {
+    return reinterpret_cast<JPEGDecode*>(common);
+}
+
+// Adds decisions of the arithmetic decoder; false (logged) once they pass what the file may take.
+bool CountDecisions(JPEGDecode* decode, uint64_t decisions) {
+    decode->counted.decisions += decisions;
+    if (decode->counted.decisions <= decode->mostDecisions) {
+        return true;
+    }
+    ZQ_Log(2,
+           "ReadJPEG: the arithmetic-coded data of '%s' takes more than the %llu decisions its %llu bytes "
+           "allow.",
+           NameOf(decode->bitmap), static_cast<unsigned long long>(decode->mostDecisions),
+           static_cast<unsigned long long>(decode->counted.dataBytes));
+    decode->failure = JPEG_SIZE_REFUSED;
+    return false;
+}
+
+// The decisions of rows of blocks that the current scan has just decoded.
+uint64_t DecisionsOfBlocks(const jpeg_decompress_struct& info, JBLOCKARRAY blocks, JDIMENSION rows,
+                           JDIMENSION blocksPerRow) {
+    return ZQI_JPEGArithmeticDecisionsOfRows(blocks, int(rows), blocksPerRow, info.progressive_mode != FALSE,
+                                             info.Ss, info.Se, info.Ah, info.Al);
+}
+
 jvirt_barray_ptr RequestCoefficients(j_common_ptr common, int pool, boolean preZero, JDIMENSION blocksPerRow,
                                      JDIMENSION rows, JDIMENSION rowsAtOnce) {
-    CoefficientArrays& caught = reinterpret_cast<JPEGDecode*>(common)->coefficients;
+    CoefficientArrays& caught = DecodeOf(common)->coefficients;
     const jvirt_barray_ptr array = caught.request(common, pool, preZero, blocksPerRow, rows, rowsAtOnce);
     if (caught.count < MAX_COMPONENTS) {
         caught.arrays[caught.count] = array;
@@ -242,35 +270,35 @@ void KeepCoefficients(JPEGDecode* decode) {
 // The arithmetic decoder's decisions for the row of iMCUs that the current scan has just decoded.
 uint64_t DecisionsOfRow(JPEGDecode* decode, JDIMENSION row) {
     jpeg_decompress_struct& info = decode->info;
-    uint64_t decisions = row == 0 ? ZQI_JPEGArithmeticScanDecisions(info) : 0;
+    uint64_t decisions = 0;
     for (int i = 0; i < info.comps_in_scan; ++i) {
         const jpeg_component_info* component = info.cur_comp_info[i];
         const int index = component->component_index;
         const JDIMENSION rows = JDIMENSION(component->v_samp_factor);
         JBLOCKARRAY blocks = info.mem->access_virt_barray(reinterpret_cast<j_common_ptr>(&info),
                                                           decode->coefficients.arrays[index], row * rows, rows, FALSE);
-        decisions += ZQI_JPEGArithmeticDecisionsOfRows(blocks, int(rows), decode->coefficients.blocksPerRow[index],
-                                                       info.progressive_mode != FALSE, info.Ss, info.Se, info.Ah,
-                                                       info.Al);
+        decisions += DecisionsOfBlocks(info, blocks, rows, decode->coefficients.blocksPerRow[index]);
     }
     return decisions;
 }
 
 // All scans of an arithmetic-coded file, row by row, stopped once the decoder's decisions pass
-// their bound; true at the end of the image.
+// what the file may take; true at the end of the image.
 bool ConsumeCountingDecisions(JPEGDecode* decode) {
     jpeg_decompress_struct& info = decode->info;
     if (decode->coefficients.count != info.num_components) {
         ZQ_Log(2, "ReadJPEG: the coefficients of '%s' could not be counted.", NameOf(decode->bitmap));
         return false;
     }
+    bool scanStarts = true;
     for (;;) {
+        if (scanStarts && !CountDecisions(decode, ZQI_JPEGArithmeticScanDecisions(info))) {
+            return false;
+        }
         const int consumed = jpeg_consume_input(&info);
+        scanStarts = consumed == JPEG_REACHED_SOS;
         if (consumed == JPEG_ROW_COMPLETED || consumed == JPEG_SCAN_COMPLETED) {
-            decode->decisions += DecisionsOfRow(decode, info.input_iMCU_row - 1);
-            if (decode->decisions > ZQI_MOST_JPEG_ARITHMETIC_DECISIONS) {
-                ZQ_Log(2, "ReadJPEG: the arithmetic-coded data of '%s' takes more than %llu decisions to decode.",
-                       NameOf(decode->bitmap), static_cast<unsigned long long>(ZQI_MOST_JPEG_ARITHMETIC_DECISIONS));
+            if (!CountDecisions(decode, DecisionsOfRow(decode, info.input_iMCU_row - 1))) {
                 return false;
             }
         } else if (consumed == JPEG_REACHED_EOI || consumed == JPEG_SUSPENDED) {
@@ -313,12 +341,16 @@ bool Decode(JPEGDecode* decode) {
     // Every scan of a file with several is decoded over the whole image before the first row
     // of pixels, however little data it holds: all of them are counted before libjpeg takes
     // its coefficients for the whole image, up to 1.5 GiB beside the pixels.
-    if (ZQI_JPEGDecodingSteps(decode->info, ZQI_MOST_JPEG_DECODING_STEPS) > ZQI_MOST_JPEG_DECODING_STEPS) {
+    const ZQI_JPEGScanWork work = ZQI_JPEGWorkOfScans(decode->info, ZQI_MOST_JPEG_DECODING_STEPS);
+    decode->counted.steps = work.steps;
+    decode->counted.dataBytes = work.dataBytes;
+    if (work.steps > ZQI_MOST_JPEG_DECODING_STEPS) {
         ZQ_Log(2, "ReadJPEG: the scans of '%s' take more than %llu steps to decode.", NameOf(bitmap),
                static_cast<unsigned long long>(ZQI_MOST_JPEG_DECODING_STEPS));
         decode->failure = JPEG_SIZE_REFUSED;
         return false;
     }
+    decode->mostDecisions = ZQI_JPEGMostDecisions(decode->limit, work.dataBytes);
     decode->errors.truncationIsError = true;
     decode->info.out_color_space = kOutputSpace;
     const bool arithmetic = decode->info.arith_code != FALSE;
@@ -354,7 +386,8 @@ bool Decode(JPEGDecode* decode) {
 }
 
 // Allocated rather than on the stack: the decompressor record is large.
-JPEGDecode* NewDecode(zq_bitmap_t* bitmap, const uint8_t* bytes, uint64_t size, bool headerOnly) {
+JPEGDecode* NewDecode(zq_bitmap_t* bitmap, const uint8_t* bytes, uint64_t size, bool headerOnly,
+                      const ZQI_JPEGDecisionLimit& limit) {
     JPEGDecode* decode = static_cast<JPEGDecode*>(calloc(1, sizeof(JPEGDecode)));
     if (decode == nullptr) {
         return nullptr;
@@ -365,11 +398,14 @@ JPEGDecode* NewDecode(zq_bitmap_t* bitmap, const uint8_t* bytes, uint64_t size, 
     decode->size = size;
     decode->bitmap = bitmap;
     decode->headerOnly = headerOnly;
+    decode->limit = limit;
     return decode;
 }
 
-bool RunDecode(zq_bitmap_t* bitmap, const uint8_t* bytes, uint64_t size, bool headerOnly) {
-    JPEGDecode* decode = NewDecode(bitmap, bytes, size, headerOnly);
+bool RunDecode(zq_bitmap_t* bitmap, const uint8_t* bytes, uint64_t size, bool headerOnly,
+               const ZQI_JPEGDecisionLimit& limit = ZQI_JPEG_DECISION_LIMIT,
+               ZQI_JPEGCounted* counted = nullptr) {
+    JPEGDecode* decode = NewDecode(bitmap, bytes, size, headerOnly, limit);
     if (decode == nullptr) {
         ZQ_Log(2, "Load JPG - JPEG out of memory while loading file '%s'.", NameOf(bitmap));
         return false;
@@ -380,6 +416,9 @@ bool RunDecode(zq_bitmap_t* bitmap, const uint8_t* bytes, uint64_t size, bool he
     const JPEGFailure failure = decode->failure;
     char stopped[kReasonLength];
     memcpy(stopped, decode->errors.stopped, sizeof(stopped));
+    if (counted != nullptr) {
+        *counted = decode->counted;
+    }
     free(decode);
     if (!decoded) {
         if (bitmap->pixels != nullptr) {
@@ -440,6 +479,14 @@ bool Encode(JPEGEncode* encode, FILE* file, const uint8_t* rgb, int32_t width, i
 }  // namespace
 
 bool ReadJPEG(zq_bitmap_t* bitmap, const uint8_t* bytes, uint64_t size) {
+    return ZQI_ReadJPEGWithin(bitmap, bytes, size, ZQI_JPEG_DECISION_LIMIT, nullptr);
+}
+
+bool ZQI_ReadJPEGWithin(zq_bitmap_t* bitmap, const uint8_t* bytes, uint64_t size,
+                        const ZQI_JPEGDecisionLimit& limit, ZQI_JPEGCounted* counted) {
+    if (counted != nullptr) {
+        *counted = ZQI_JPEGCounted();
+    }
     if (bitmap == nullptr || bytes == nullptr) {
         return false;
     }
@@ -449,7 +496,7 @@ bool ReadJPEG(zq_bitmap_t* bitmap, const uint8_t* bytes, uint64_t size) {
     bitmap->width = 0;
     bitmap->height = 0;
     bitmap->flags &= static_cast<uint8_t>(~BITMAP_FLAG_ALPHA);
-    return RunDecode(bitmap, bytes, size, false);
+    return RunDecode(bitmap, bytes, size, false, limit, counted);
 }
 
 bool ReadJPEGDimensions(zq_bitmap_t* bitmap, const uint8_t* bytes, uint64_t size) {

@@ -148,13 +148,19 @@ uint64_t ZQI_JPEGScanDataBytes(const uint8_t* bytes, size_t size, bool hasRestar
     return count;
 }
 
-uint64_t ZQI_JPEGDecodingSteps(const jpeg_decompress_struct& info, uint64_t most) {
+ZQI_JPEGScanWork ZQI_JPEGWorkOfScans(const jpeg_decompress_struct& info, uint64_t mostSteps) {
     const uint8_t* bytes = info.src->next_input_byte;
     const size_t size = info.src->bytes_in_buffer;
-    uint64_t steps = StepsOfScan(info, info.cur_comp_info, info.comps_in_scan, info.Ss, info.Se);
+    ZQI_JPEGScanWork work = {StepsOfScan(info, info.cur_comp_info, info.comps_in_scan, info.Ss, info.Se), 0};
     size_t at = 0;
-    while (steps <= most) {
+    size_t scanData = 0;  // where the data of the scan whose header came last starts, or SIZE_MAX
+    while (work.steps <= mostSteps) {
         const size_t code = NextMarkerCode(bytes, size, at);
+        if (scanData != SIZE_MAX) {
+            // Up to the marker's 0xFF (code is size when the bytes end inside the data).
+            work.dataBytes += (code < size ? code - 1 : size) - scanData;
+            scanData = SIZE_MAX;
+        }
         if (code == size || bytes[code] == JPEG_EOI) {
             break;
         }
@@ -168,16 +174,17 @@ uint64_t ZQI_JPEGDecodingSteps(const jpeg_decompress_struct& info, uint64_t most
             // libjpeg reads on into the end-of-image markers the source hands out after the data:
             // a scan header cut here may still start one scan, which is counted as the costliest.
             if (bytes[code] == kStartOfScan) {
-                steps += StepsOfWidestScan(info);
+                work.steps += StepsOfWidestScan(info);
             }
             break;
         }
         if (bytes[code] == kStartOfScan && length >= 2) {
-            steps += StepsOfScanHeader(info, bytes + code + 3, length - 2);
+            work.steps += StepsOfScanHeader(info, bytes + code + 3, length - 2);
+            scanData = code + 1 + length;
         }
         at = code + 1 + (length < 2 ? 2 : length);
     }
-    return steps;
+    return work;
 }
 
 namespace {
@@ -284,4 +291,12 @@ uint64_t ZQI_JPEGArithmeticScanDecisions(const jpeg_decompress_struct& info) {
     const uint64_t MCUs = uint64_t(info.MCUs_per_row) * info.MCU_rows_in_scan;
     const uint64_t intervals = info.restart_interval != 0 ? DivideRoundingUp(MCUs, info.restart_interval) : 1;
     return (band + kDecisionsOfFirstDC) * intervals;
+}
+
+uint64_t ZQI_JPEGMostDecisions(const ZQI_JPEGDecisionLimit& limit, uint64_t dataBytes) {
+    const uint64_t perByte = limit.perDataBit * 8;
+    if (perByte != 0 && dataBytes > (UINT64_MAX - limit.allowance) / perByte) {
+        return UINT64_MAX;
+    }
+    return limit.allowance + perByte * dataBytes;
 }

@@ -25,18 +25,38 @@ enum : uint64_t {
     ZQI_MOST_JPEG_DECODING_STEPS = uint64_t(1) << 32,
 };
 
-// The steps of the scan whose header libjpeg has just read (the first, whose data starts at the
-// source's next byte) and of every scan after it that libjpeg would read, up to the end-of-image
-// marker or the end of the source's bytes. Counting stops once it passes most.
-uint64_t ZQI_JPEGDecodingSteps(const jpeg_decompress_struct& info, uint64_t most);
+// What the scans of a file cost and hold, from the scan whose header libjpeg has just read (the
+// first, whose data starts at the source's next byte) to the last one libjpeg would read, up to
+// the end-of-image marker or the end of the source's bytes. Counting stops once the steps pass
+// mostSteps.
+struct ZQI_JPEGScanWork {
+    uint64_t steps;
+    // The bytes of the scans' entropy-coded data: from the end of each scan's header to the marker
+    // that ends its data, stuffed zero bytes and restart markers among them.
+    uint64_t dataBytes;
+};
+ZQI_JPEGScanWork ZQI_JPEGWorkOfScans(const jpeg_decompress_struct& info, uint64_t mostSteps);
 
 // libjpeg's arithmetic decoder spends a binary decision on each coefficient position it passes and
 // up to about thirty on a value's magnitude. The statistics it learns make such decisions cost no
 // data once learnt, and past the end of a scan's data it goes on deciding from zero bits, so a few
 // bytes may make every block of a large image as costly as its largest values allow (about 10 us
 // a block), whatever the scans' headers say. This work is counted from the coefficients that each
-// scan leaves, from above, and bounded: about 5 ns a decision at the costliest here.
-enum : uint64_t { ZQI_MOST_JPEG_ARITHMETIC_DECISIONS = uint64_t(1) << 30 };
+// scan leaves, from above (about 5 ns a decision at the costliest here), and bounded by what the
+// file pays for: an allowance that every file has, about twice what the flattest images at the
+// largest size take, and a number of decisions for each bit of entropy-coded data it holds, above
+// what valid files of any content and encoder option take for a bit (bench_graphics_jpeg_decisions
+// measures them). Decoding then costs a few seconds at most beside a time in proportion to the
+// file's bytes, which valid files spend too.
+struct ZQI_JPEGDecisionLimit {
+    uint64_t allowance;
+    uint64_t perDataBit;
+};
+const ZQI_JPEGDecisionLimit ZQI_JPEG_DECISION_LIMIT = {uint64_t(1) << 30, 32};
+// The most decisions the limit lets a file of dataBytes of entropy-coded data take (at most
+// UINT64_MAX).
+uint64_t ZQI_JPEGMostDecisions(const ZQI_JPEGDecisionLimit& limit, uint64_t dataBytes);
+
 // The decisions for a block that the current scan (band Ss..Se, approximation Ah and Al,
 // progressive or not) has just decoded.
 uint64_t ZQI_JPEGArithmeticDecisions(const JCOEF* block, bool progressive, int Ss, int Se, int Ah, int Al);
@@ -47,3 +67,17 @@ uint64_t ZQI_JPEGArithmeticDecisionsOfRows(JBLOCKARRAY rows, int rowCount, JDIME
 // decoder may pass every position of one block's band without finding a value, or read a
 // magnitude too large to keep, and it then decodes nothing more up to the next interval.
 uint64_t ZQI_JPEGArithmeticScanDecisions(const jpeg_decompress_struct& info);
+
+// What the reader counted of a file: its scans' steps and entropy-coded bytes, and the arithmetic
+// decoder's decisions (0 for Huffman codes) up to where it stopped.
+struct ZQI_JPEGCounted {
+    uint64_t steps;
+    uint64_t dataBytes;
+    uint64_t decisions;
+};
+struct zq_bitmap_t;
+// ReadJPEG under the given decision limit, telling what it counted when counted is given. Tests
+// try the limit's edges on small files with a smaller allowance; ReadJPEG is this with
+// ZQI_JPEG_DECISION_LIMIT.
+bool ZQI_ReadJPEGWithin(zq_bitmap_t* bitmap, const uint8_t* bytes, uint64_t size,
+                        const ZQI_JPEGDecisionLimit& limit, ZQI_JPEGCounted* counted);

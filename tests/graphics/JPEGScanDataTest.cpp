@@ -490,31 +490,398 @@ TEST_F(JPEGScanDataTest, ArithmeticDecisionsAreCountedFromAbove) {
     EXPECT_LE(Counted(all.data(), true, 0, 0, 0), 32u + 32 / 8);
 }
 
-// Copies of a DC scan without data decode every block's DC value again, each counted at the 34
-// decisions its difference might take: 40 first DC scans over 4096 x 4096 in full colour stay
-// under the bound with the empty AC scans after them, 41 pass it. Each scan adds its band and 34
-// more for each restart interval, where one block may run through its band or read a magnitude
-// too large to keep.
-TEST_F(JPEGScanDataTest, ArithmeticDecodingIsBoundedByItsDecisions) {
+// ---- What the arithmetic decoder may decide: an allowance and 32 decisions a bit of data -------
+
+const ZQI_JPEGDecisionLimit kUnlimited = {UINT64_MAX, 0};
+
+// The bytes of every scan's entropy-coded data as the encoder writes it: from the end of the scan's
+// header up to the marker, other than a restart marker, that ends it.
+uint64_t EntropyCodedBytes(const std::string& jpeg) {
+    uint64_t bytes = 0;
+    for (size_t at = 2; at + 4 <= jpeg.size() && uint8_t(jpeg[at + 1]) != 0xD9;) {
+        const bool scan = uint8_t(jpeg[at + 1]) == 0xDA;
+        at += 2 + (size_t(uint8_t(jpeg[at + 2])) << 8 | uint8_t(jpeg[at + 3]));
+        for (const size_t data = at; scan; ++at) {
+            if (uint8_t(jpeg[at]) == 0xFF && jpeg[at + 1] != 0 && !IsRestartMarker(uint8_t(jpeg[at + 1]))) {
+                bytes += at - data;
+                break;
+            }
+        }
+    }
+    return bytes;
+}
+
+// What the limit lets a file of these bytes of data take: the allowance and 32 decisions for
+// each of their bits.
+uint64_t MostDecisions(uint64_t allowance, uint64_t dataBytes) {
+    return allowance + 32 * 8 * dataBytes;
+}
+
+bool DecodesWithin(zq_bitmap_t* bitmap, const std::string& bytes, uint64_t allowance,
+                   ZQI_JPEGCounted* counted = nullptr) {
+    const ZQI_JPEGDecisionLimit limit = {allowance, ZQI_JPEG_DECISION_LIMIT.perDataBit};
+    return ZQI_ReadJPEGWithin(bitmap, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), limit,
+                              counted);
+}
+
+std::string PastTheBound(uint64_t bound, uint64_t dataBytes) {
+    return "ReadJPEG: the arithmetic-coded data of 'NULL' takes more than the " + std::to_string(bound) +
+           " decisions its " + std::to_string(dataBytes) + " bytes allow.";
+}
+
+// The file with copies of its first scan's header, without data, before that scan.
+std::string WithEmptyCopiesBefore(const std::string& jpeg, size_t copies) {
+    const Layout l = Find(jpeg);
+    std::string more;
+    for (size_t i = 0; i < copies; ++i) {
+        more += jpeg.substr(l.scan, l.data - l.scan);
+    }
+    return jpeg.substr(0, l.scan) + more + jpeg.substr(l.scan);
+}
+
+// Coefficients chosen for each block, written by libjpeg's encoder in full colour at full
+// resolution with a scan script ("" for one sequential scan of all components).
+std::string EncodeBlocks(int32_t width, int32_t height, const std::string& scans,
+                         void (*fill)(JDIMENSION x, JDIMENSION y, JCOEF* block)) {
+    jpeg_compress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = JDIMENSION(width);
+    info.image_height = JDIMENSION(height);
+    info.input_components = 3;
+    info.in_color_space = JCS_YCbCr;
+    jpeg_set_defaults(&info);
+    info.arith_code = TRUE;
+    std::vector<jpeg_scan_info> script;
+    for (const JPEGScan& scan : ParseScanScript(scans)) {
+        jpeg_scan_info entry = {};
+        entry.comps_in_scan = int(scan.components.size());
+        std::copy(scan.components.begin(), scan.components.end(), entry.component_index);
+        entry.Ss = scan.Ss, entry.Se = scan.Se, entry.Ah = scan.Ah, entry.Al = scan.Al;
+        script.push_back(entry);
+    }
+    if (!script.empty()) {
+        info.scan_info = script.data();
+        info.num_scans = int(script.size());
+    }
+    jvirt_barray_ptr arrays[3];
+    for (int c = 0; c < 3; ++c) {
+        info.comp_info[c].h_samp_factor = info.comp_info[c].v_samp_factor = 1;
+        arrays[c] = info.mem->request_virt_barray(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, FALSE,
+                                                  JDIMENSION(width + 7) / 8, JDIMENSION(height + 7) / 8, 1);
+    }
+    info.mem->realize_virt_arrays(reinterpret_cast<j_common_ptr>(&info));
+    for (int c = 0; c < 3; ++c) {
+        for (JDIMENSION y = 0; y < JDIMENSION(height + 7) / 8; ++y) {
+            JBLOCKARRAY row =
+                info.mem->access_virt_barray(reinterpret_cast<j_common_ptr>(&info), arrays[c], y, 1, TRUE);
+            for (JDIMENSION x = 0; x < JDIMENSION(width + 7) / 8; ++x) {
+                memset(row[0][x], 0, sizeof(JBLOCK));
+                fill(x, y, row[0][x]);
+            }
+        }
+    }
+    jpeg_write_coefficients(&info, arrays);
+    jpeg_finish_compress(&info);
+    std::string out(reinterpret_cast<const char*>(buffer), size);
+    jpeg_destroy_compress(&info);
+    free(buffer);
+    return out;
+}
+
+// Every AC value at the largest magnitude the decoder takes, and DC differences of the largest
+// magnitude: about 2,200 decisions a block.
+void Largest(JDIMENSION x, JDIMENSION, JCOEF* block) {
+    for (int k = 0; k < 64; ++k) {
+        block[k] = k != 0 || x % 2 == 0 ? 16384 : -16384;
+    }
+}
+
+// Each block's DC value drawn at random, no AC value: DC differences of every size.
+void Mosaic(JDIMENSION x, JDIMENSION y, JCOEF* block) {
+    const uint32_t seed = (x * 2654435761u) ^ (y * 2246822519u);
+    block[0] = JCOEF(int(seed >> 21) - 1024);
+}
+
+// At the real limit. First DC scans decode every block's DC value again, each counted at the 34
+// decisions its difference might take; each scan adds its band and 34 more for each restart
+// interval, where one block may run through its band or read a magnitude too large to keep.
+// Over 4096 x 4096 in full colour, empty ones cost no data: 40 of them with the empty AC scans
+// after them stay within the allowance and 41 pass it. In front of a DC scan whose data holds a
+// DC value drawn at random for every block, the same empty scans are paid for by those bytes, up
+// to 32 decisions a bit: more of them than the allowance takes load too.
+TEST_F(JPEGScanDataTest, ArithmeticDecodingIsBoundedByItsDecisionsAndItsData) {
     JPEGOptions options;
     options.arithmetic = options.fullColour = true;
     options.scans = "0,1,2: 0 0 0 0; 0: 1 63 0 0; 1: 1 63 0 0; 2: 1 63 0 0;";
-    const std::string large = Claiming(EncodeJPEG(Flat(16, 16, 90), options), 4096, 4096);
+    const std::string flat = Claiming(EncodeJPEG(Flat(16, 16, 90), options), 4096, 4096);
     const uint64_t blocks = 512 * 512;
     const uint64_t perDCScan = 3 * blocks * 34 + 1 + 34;
     const uint64_t ACScans = 3 * (blocks * 1 + 63 + 34);
-    const uint64_t most = ZQI_MOST_JPEG_ARITHMETIC_DECISIONS;
-    ASSERT_EQ(uint64_t(1) << 30, most);
-    ASSERT_LE(40 * perDCScan + ACScans, most);
-    ASSERT_GT(41 * perDCScan + ACScans, most);
-    const std::string under = WithMoreScans(large, 39, false);
-    ASSERT_TRUE(Decodes(&bitmap_, under));
-    EXPECT_TRUE(MatchesJPEGReference(&bitmap_, under));
+    ASSERT_EQ(uint64_t(1) << 30, ZQI_JPEG_DECISION_LIMIT.allowance);
+    ASSERT_EQ(32u, ZQI_JPEG_DECISION_LIMIT.perDataBit);
+    const uint64_t flatBound = MostDecisions(uint64_t(1) << 30, EntropyCodedBytes(flat));
+    ASSERT_LE(40 * perDCScan + ACScans, flatBound);
+    ASSERT_GT(41 * perDCScan + ACScans, flatBound);
+    ASSERT_TRUE(Decodes(&bitmap_, WithMoreScans(flat, 39, false)));
     ZQI_GetImageLoader()->FreeImagePixels(&bitmap_);
-    EXPECT_FALSE(Decodes(&bitmap_, WithMoreScans(large, 40, false)));
+    EXPECT_FALSE(Decodes(&bitmap_, WithMoreScans(flat, 40, false)));
     EXPECT_EQ(nullptr, bitmap_.pixels);
-    EXPECT_EQ(1, CountLogged("ReadJPEG: the arithmetic-coded data of 'NULL' takes more than 1073741824 decisions"));
+    EXPECT_EQ(1, CountLogged(PastTheBound(flatBound, EntropyCodedBytes(flat))));
     EXPECT_EQ(0, CountLogged(kPastBudget));
+
+    // Half way between the allowance and what the mosaic's data adds to it.
+    const std::string mosaic = EncodeBlocks(4096, 4096, options.scans, Mosaic);
+    const uint64_t mosaicBytes = EntropyCodedBytes(mosaic);
+    const uint64_t scans = (MostDecisions(uint64_t(1) << 30, mosaicBytes / 2) - ACScans) / perDCScan;
+    ASSERT_GT(scans * perDCScan + ACScans, MostDecisions(uint64_t(1) << 30, EntropyCodedBytes(flat)));
+    const std::string paid = WithEmptyCopiesBefore(mosaic, scans - 1);
+    ZQI_JPEGCounted counted = {};
+    ASSERT_TRUE(ZQI_ReadJPEGWithin(&bitmap_, reinterpret_cast<const uint8_t*>(paid.data()), paid.size(),
+                                   ZQI_JPEG_DECISION_LIMIT, &counted));
+    EXPECT_EQ(scans * perDCScan + ACScans, counted.decisions);
+    EXPECT_EQ(mosaicBytes, counted.dataBytes);
+    // The last DC scan sets every DC value again, as in the mosaic alone, which libjpeg decodes
+    // to the same pixels in a fraction of the time.
+    EXPECT_TRUE(MatchesJPEGReference(&bitmap_, mosaic));
+}
+
+// Valid files of both ways of decoding (one scan, each iMCU row just before its pixels, or several
+// kept for the whole image), whose decisions outnumber 32 for each bit of their data, at the
+// limit's edge: with the allowance lowered to what they take beyond their data's share they load
+// as libjpeg decodes them, one decision less and they are refused before any pixel is kept.
+TEST_F(JPEGScanDataTest, TheDecisionLimitIsAnAllowanceAnd32DecisionsForEachBitOfData) {
+    // Flat but for a patch of detail.
+    TestImage smooth = Flat(640, 480, 140);
+    const TestImage patch = PatternImage(16, 16, 4, true);
+    for (int32_t y = 0; y < patch.height; ++y) {
+        memcpy(smooth.At(200, 100 + y), patch.At(0, y), size_t(patch.width) * 4);
+    }
+    const auto options = [](const char* scans, bool gray, int restartMCUs, int lumaH, int lumaV) {
+        JPEGOptions o;
+        o.arithmetic = true;
+        o.quality = 75;
+        o.progressive = std::string(scans) == "-";
+        o.scans = o.progressive ? "" : scans;
+        o.grayscale = gray;
+        o.restartMCUs = restartMCUs;
+        o.lumaH = lumaH, o.lumaV = lumaV;
+        return o;
+    };
+    const struct {
+        const char* name;
+        JPEGOptions options;
+    } kFiles[] = {
+        {"sequential 2x2", options("", false, 0, 2, 2)},
+        {"sequential gray restart 100", options("", true, 100, 1, 1)},
+        {"sequential 4x2 restart 30", options("", false, 30, 4, 2)},
+        {"progressive 1x1", options("-", false, 0, 1, 1)},
+        {"progressive 2x1 restart 400", options("-", false, 400, 2, 1)},
+        {"sequential, components apart", options("0; 1; 2;", false, 0, 1, 1)},
+        {"colour-13 1x1", options("0,1,2: 0 0 0 1; 0: 1 2 0 2; 0: 3 5 0 2; 2: 1 63 0 1; 1: 1 63 0 1;"
+                                  "0: 6 20 0 2; 0: 21 63 0 2; 0: 1 63 2 1; 0,1,2: 0 0 1 0; 2: 1 63 1 0;"
+                                  "1: 1 63 1 0; 0: 1 32 1 0; 0: 33 63 1 0;",
+                                  false, 0, 1, 1)},
+    };
+    for (const auto& f : kFiles) {
+        const std::string bytes = EncodeJPEG(smooth, f.options);
+        const uint64_t dataBytes = EntropyCodedBytes(bytes);
+        ZQI_JPEGCounted counted = {};
+        ASSERT_TRUE(ZQI_ReadJPEGWithin(&bitmap_, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
+                                       kUnlimited, &counted))
+            << f.name;
+        EXPECT_EQ(dataBytes, counted.dataBytes) << f.name;
+        ASSERT_GT(counted.decisions, MostDecisions(0, dataBytes)) << f.name;
+        const uint64_t edge = counted.decisions - MostDecisions(0, dataBytes);
+
+        ZQI_JPEGCounted atEdge = {};
+        ASSERT_TRUE(DecodesWithin(&bitmap_, bytes, edge, &atEdge)) << f.name;
+        EXPECT_EQ(counted.decisions, atEdge.decisions) << f.name;
+        EXPECT_TRUE(MatchesJPEGReference(&bitmap_, bytes)) << f.name;
+        const uint64_t peakBefore = PeakResidentBytes();
+        EXPECT_FALSE(DecodesWithin(&bitmap_, bytes, edge - 1)) << f.name;
+        EXPECT_EQ(nullptr, bitmap_.pixels) << f.name;
+        EXPECT_EQ(1, CountLogged(PastTheBound(counted.decisions - 1, dataBytes))) << f.name;
+        EXPECT_LT(PeakResidentBytes() - peakBefore, uint64_t(16) * 1024 * 1024);
+    }
+}
+
+// Photographs, noise and drawn art take far fewer decisions than 32 for each bit of their data: they
+// load on their data alone, with no allowance, whatever the encoder's options. A flat image
+// takes its decisions for next to no data: only the allowance lets it load.
+TEST_F(JPEGScanDataTest, FilesOfRealContentPayForTheirDecisionsWithTheirData) {
+    TestImage noisy = PatternImage(96, 80, 3, true);  // every channel of every pixel at random
+    TestImage photo = Flat(96, 80, 0);
+    TestImage text = Flat(96, 80, 235);
+    uint32_t seed = 1;
+    for (int32_t y = 0; y < photo.height; ++y) {
+        for (int32_t x = 0; x < photo.width; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int n = int(seed >> 29) - 4;  // noise of -4 to 3
+            uint8_t* p = photo.At(x, y);
+            p[0] = uint8_t(60 + x + n), p[1] = uint8_t(90 + y + n), p[2] = uint8_t(120 + n), p[3] = 255;
+            if ((x * 7 + y * 3) % 11 < 3 && y % 12 < 9) {
+                text.At(x, y)[0] = text.At(x, y)[1] = text.At(x, y)[2] = 20;
+            }
+        }
+    }
+    int files = 0;
+    for (const TestImage* image : {&noisy, &photo, &text}) {
+        for (const char* scans : {"", "-", "0; 1; 2;"}) {
+            for (int quality : {50, 90, 100}) {
+                JPEGOptions options;
+                options.arithmetic = true;
+                options.quality = quality;
+                options.progressive = std::string(scans) == "-";
+                options.scans = options.progressive ? "" : scans;
+                options.restartMCUs = quality == 90 ? 1 : 0;
+                const std::string bytes = EncodeJPEG(*image, options);
+                ++files;
+                ASSERT_TRUE(DecodesWithin(&bitmap_, bytes, 0)) << files;
+                EXPECT_TRUE(MatchesJPEGReference(&bitmap_, bytes)) << files;
+            }
+        }
+    }
+    JPEGOptions options;
+    options.arithmetic = true;
+    const std::string flat = EncodeJPEG(Flat(96, 80, 90), options);
+    EXPECT_FALSE(DecodesWithin(&bitmap_, flat, 0));
+    EXPECT_TRUE(DecodesWithin(&bitmap_, flat, ZQI_JPEG_DECISION_LIMIT.allowance));
+}
+
+// libjpeg's coefficients of a file, each component's blocks row by row as its decoder fills them
+// (the arrays padded to whole MCUs), and the restart interval and MCU count of its one scan.
+struct Coefficients {
+    std::vector<std::vector<JCOEF>> components;
+    unsigned restartInterval = 0;
+    uint64_t MCUs = 0;
+};
+
+Coefficients ReadCoefficients(const std::string& bytes) {
+    jpeg_decompress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    jpeg_read_header(&info, TRUE);
+    Coefficients read;
+    read.restartInterval = info.restart_interval;
+    const int maxH = info.max_h_samp_factor, maxV = info.max_v_samp_factor;
+    read.MCUs = info.num_components == 1
+                    ? uint64_t(info.comp_info[0].width_in_blocks) * info.comp_info[0].height_in_blocks
+                    : uint64_t((info.image_width + 8 * maxH - 1) / (8 * maxH)) *
+                          ((info.image_height + 8 * maxV - 1) / (8 * maxV));
+    jvirt_barray_ptr* arrays = jpeg_read_coefficients(&info);
+    for (int c = 0; c < info.num_components; ++c) {
+        const jpeg_component_info& component = info.comp_info[c];
+        const JDIMENSION across = (component.width_in_blocks + component.h_samp_factor - 1) /
+                                  component.h_samp_factor * component.h_samp_factor;
+        const JDIMENSION down = (component.height_in_blocks + component.v_samp_factor - 1) /
+                                component.v_samp_factor * component.v_samp_factor;
+        std::vector<JCOEF> blocks;
+        for (JDIMENSION y = 0; y < (info.num_components == 1 ? component.height_in_blocks : down); ++y) {
+            JBLOCKARRAY row =
+                info.mem->access_virt_barray(reinterpret_cast<j_common_ptr>(&info), arrays[c], y, 1, FALSE);
+            for (JDIMENSION x = 0; x < (info.num_components == 1 ? component.width_in_blocks : across); ++x) {
+                blocks.insert(blocks.end(), row[0][x], row[0][x] + 64);
+            }
+        }
+        read.components.push_back(blocks);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return read;
+}
+
+// What the decoder may decide for a block of a sequential scan, counted from above: 34 for its DC
+// difference, a decision for each position up to the last AC value and one to end the block, and
+// for each value its run's end, its sign and two for each bit of its magnitude.
+uint64_t SequentialDecisions(const JCOEF* block) {
+    uint64_t last = 0, values = 0;
+    for (int k = 1; k < 64; ++k) {
+        const int value = std::abs(int(block[kZigzag[k]]));
+        if (value != 0) {
+            last = uint64_t(k);
+            values += 3;
+            for (int m = value; m != 0; m >>= 1) {
+                values += 2;
+            }
+        }
+    }
+    return 34 + last + 1 + values;
+}
+
+// A file of one scan is counted row by row as libjpeg fills it, every block of its MCUs (those past
+// the image's edges among them) once, and each restart interval's band and 34: what the test
+// counts from libjpeg's own coefficients of the file.
+TEST_F(JPEGScanDataTest, FilesOfOneScanAreCountedBlockByBlock) {
+    const struct {
+        int32_t width, height;
+        bool gray;
+        int lumaH, lumaV, restartMCUs;
+    } kFiles[] = {
+        {77, 53, false, 2, 2, 0}, {77, 53, false, 4, 2, 3}, {77, 53, true, 1, 1, 5},
+        {8, 8, false, 1, 1, 1},   {130, 9, false, 1, 2, 0}, {1, 1, true, 1, 1, 0},
+    };
+    for (const auto& f : kFiles) {
+        JPEGOptions options;
+        options.arithmetic = true;
+        options.grayscale = f.gray;
+        options.lumaH = f.lumaH, options.lumaV = f.lumaV;
+        options.restartMCUs = f.restartMCUs;
+        const std::string bytes =
+            EncodeJPEG(PatternImage(f.width, f.height, uint32_t(f.width + f.restartMCUs), true), options);
+        const Coefficients read = ReadCoefficients(bytes);
+        const uint64_t intervals =
+            read.restartInterval == 0 ? 1 : (read.MCUs + read.restartInterval - 1) / read.restartInterval;
+        uint64_t expected = intervals * (64 + 34);
+        for (const std::vector<JCOEF>& blocks : read.components) {
+            for (size_t at = 0; at < blocks.size(); at += 64) {
+                expected += SequentialDecisions(&blocks[at]);
+            }
+        }
+        ZQI_JPEGCounted counted = {};
+        ASSERT_TRUE(ZQI_ReadJPEGWithin(&bitmap_, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
+                                       kUnlimited, &counted))
+            << f.width << "x" << f.height;
+        EXPECT_EQ(expected, counted.decisions) << f.width << "x" << f.height << " restart " << f.restartMCUs;
+        EXPECT_TRUE(MatchesJPEGReference(&bitmap_, bytes)) << f.width << "x" << f.height;
+    }
+}
+
+// The decoder learns the largest values from the first scan's first 3000 bytes, then goes on
+// past the end of its data deciding them again for every block of a larger image, at no cost in
+// data. A file of one scan and one of a scan for each component are refused once their count
+// passes what they may take (a lowered allowance and 32 decisions for each bit of their data),
+// within the row of MCUs that passes it, before the rest of the image costs anything.
+TEST_F(JPEGScanDataTest, DecisionsThatCostNoDataStopAtTheBound) {
+    const uint64_t allowance = uint64_t(1) << 24;
+    const uint64_t mostOfBlock = 34 + 64 + 63 * (3 + 2 * 15);  // 15 bits: 16384
+    const struct {
+        const char* name;
+        std::string scans;
+        uint64_t blocksOfRow;  // at 2048 x 2048
+    } kFiles[] = {{"one scan", "", 3 * 256}, {"a scan for each component", "0; 1; 2;", 256}};
+    for (const auto& f : kFiles) {
+        const std::string whole = EncodeBlocks(256, 256, f.scans, Largest);
+        ASSERT_GT(Data(whole).size(), 3000u);
+        const std::string file = Claiming(Cut(whole, 3000), 2048, 2048);
+        const uint64_t dataBytes = EntropyCodedBytes(file);
+        const uint64_t bound = MostDecisions(allowance, dataBytes);
+        ZQI_JPEGCounted counted = {};
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_FALSE(DecodesWithin(&bitmap_, file, allowance, &counted)) << f.name;
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)) << f.name;
+        EXPECT_EQ(nullptr, bitmap_.pixels);
+        EXPECT_EQ(dataBytes, counted.dataBytes) << f.name;
+        EXPECT_GT(counted.decisions, bound) << f.name;
+        EXPECT_LE(counted.decisions, bound + f.blocksOfRow * mostOfBlock + 64 + 34) << f.name;
+        EXPECT_EQ(1, CountLogged(PastTheBound(bound, dataBytes))) << f.name;
+    }
 }
 
 // Small files that claim the largest image and would keep libjpeg busy: refused before libjpeg
