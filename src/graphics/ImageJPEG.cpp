@@ -146,13 +146,23 @@ void SetMemorySource(jpeg_decompress_struct* info, jpeg_source_mgr* source, cons
 // Why a decode stopped early; a library error is reported by the caller.
 enum JPEGFailure { JPEG_LIBRARY_ERROR = 0, JPEG_SIZE_REFUSED, JPEG_OUT_OF_MEMORY };
 
-// libjpeg's coefficients of the whole image, one array a component, caught as its coefficient
-// controller asks the memory manager for them (in the order of the frame's components).
+// libjpeg's coefficients, one array a component, caught as its coefficient controller asks the
+// memory manager for them (in the order of the frame's components). A file of several scans
+// keeps them for the whole image, as libjpeg must. A file of one scan has each iMCU row decoded
+// just before its pixels: its arrays are strips of one iMCU row, given out by the access method
+// here, so that it takes no more memory than libjpeg's own decoding of such a file does.
 struct CoefficientArrays {
     jvirt_barray_ptr (*request)(j_common_ptr, int, boolean, JDIMENSION, JDIMENSION, JDIMENSION);
+    JBLOCKARRAY (*access)(j_common_ptr, jvirt_barray_ptr, JDIMENSION, JDIMENSION, boolean);
     jvirt_barray_ptr arrays[MAX_COMPONENTS];
     JDIMENSION blocksPerRow[MAX_COMPONENTS];
     int count;
+    bool strips;
+    JBLOCKARRAY strip[MAX_COMPONENTS];       // the block rows of one iMCU row
+    JDIMENSION rowsOfStrip[MAX_COMPONENTS];  // the component's vertical sampling factor
+    JDIMENSION heldRow[MAX_COMPONENTS];      // the iMCU row it holds, if filled
+    bool filled[MAX_COMPONENTS];
+    bool counted[MAX_COMPONENTS];  // whether the decisions of the row it holds are counted
 };
 
 struct JPEGDecode {
@@ -244,26 +254,88 @@ uint64_t DecisionsOfBlocks(const jpeg_decompress_struct& info, JBLOCKARRAY block
                                              info.Ss, info.Se, info.Ah, info.Al);
 }
 
+int StripOf(const CoefficientArrays& caught, jvirt_barray_ptr array) {
+    for (int i = 0; caught.strips && i < caught.count && i < MAX_COMPONENTS; ++i) {
+        if (array == caught.arrays[i]) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+// Counts the row a strip holds unless it is counted; false past the limit.
+bool CountStrip(JPEGDecode* decode, int i) {
+    CoefficientArrays& caught = decode->coefficients;
+    if (!caught.filled[i] || caught.counted[i]) {
+        return true;
+    }
+    caught.counted[i] = true;
+    return CountDecisions(decode, DecisionsOfBlocks(decode->info, caught.strip[i], caught.rowsOfStrip[i],
+                                                    caught.blocksPerRow[i]));
+}
+
 jvirt_barray_ptr RequestCoefficients(j_common_ptr common, int pool, boolean preZero, JDIMENSION blocksPerRow,
                                      JDIMENSION rows, JDIMENSION rowsAtOnce) {
     CoefficientArrays& caught = DecodeOf(common)->coefficients;
-    const jvirt_barray_ptr array = caught.request(common, pool, preZero, blocksPerRow, rows, rowsAtOnce);
-    if (caught.count < MAX_COMPONENTS) {
-        caught.arrays[caught.count] = array;
-        caught.blocksPerRow[caught.count] = blocksPerRow;
+    const int i = caught.count++;
+    if (i >= MAX_COMPONENTS) {
+        return caught.request(common, pool, preZero, blocksPerRow, rows, rowsAtOnce);
     }
-    ++caught.count;
-    return array;
+    caught.blocksPerRow[i] = blocksPerRow;
+    if (!caught.strips) {
+        caught.arrays[i] = caught.request(common, pool, preZero, blocksPerRow, rows, rowsAtOnce);
+    } else {
+        // Not libjpeg's kind of array: only the access method here reads it, by its address.
+        caught.strip[i] = common->mem->alloc_barray(common, JPOOL_IMAGE, blocksPerRow, rowsAtOnce);
+        caught.rowsOfStrip[i] = rowsAtOnce;
+        caught.arrays[i] = reinterpret_cast<jvirt_barray_ptr>(&caught.strip[i]);
+    }
+    return caught.arrays[i];
 }
 
-// An arithmetic-coded file is taken in whole before any pixel (libjpeg's buffered-image mode), so
-// that its coefficients are kept for the whole image and can be read as each scan decodes them:
-// a file of one scan then takes the memory that one of several takes (up to 1.5 GiB at the
-// largest image, beside its pixels).
-void KeepCoefficients(JPEGDecode* decode) {
+// libjpeg's coefficient controller fills a file's one scan an iMCU row at a time, and turns each
+// row into pixels once the scan has decoded it (its input side at most that row ahead of its
+// output side). A row is counted when its pixels are first asked for, before any of them is
+// made, or before the next row takes its place. Any other order is refused, not misread.
+JBLOCKARRAY AccessCoefficients(j_common_ptr common, jvirt_barray_ptr array, JDIMENSION startRow,
+                               JDIMENSION rows, boolean writable) {
+    JPEGDecode* decode = DecodeOf(common);
+    CoefficientArrays& caught = decode->coefficients;
+    const int i = StripOf(caught, array);
+    if (i < 0) {
+        return caught.access(common, array, startRow, rows, writable);
+    }
+    const JDIMENSION row = startRow / caught.rowsOfStrip[i];
+    const bool held = caught.filled[i] && caught.heldRow[i] == row;
+    if (startRow % caught.rowsOfStrip[i] != 0 || rows > caught.rowsOfStrip[i] || (!writable && !held)) {
+        ZQ_Log(2, "ReadJPEG: the coefficients of '%s' could not be counted.", NameOf(decode->bitmap));
+        decode->failure = JPEG_SIZE_REFUSED;
+        longjmp(decode->errors.jump, 1);
+    }
+    // The row held is whole once its pixels are asked for or the next row is to be decoded.
+    if ((!writable || !held) && !CountStrip(decode, i)) {
+        longjmp(decode->errors.jump, 1);
+    }
+    if (writable && !held) {
+        for (JDIMENSION y = 0; y < caught.rowsOfStrip[i]; ++y) {
+            memset(caught.strip[i][y], 0, sizeof(JBLOCK) * caught.blocksPerRow[i]);
+        }
+        caught.heldRow[i] = row;
+        caught.filled[i] = true;
+        caught.counted[i] = false;
+    }
+    return caught.strip[i];
+}
+
+// An arithmetic-coded file is decoded in libjpeg's buffered-image mode, its coefficients caught
+// so that the decisions of each scan can be counted from what it leaves in them.
+void CatchCoefficients(JPEGDecode* decode, bool strips) {
     jpeg_memory_mgr* memory = decode->info.mem;
     decode->coefficients.request = memory->request_virt_barray;
+    decode->coefficients.access = memory->access_virt_barray;
+    decode->coefficients.strips = strips;
     memory->request_virt_barray = RequestCoefficients;
+    memory->access_virt_barray = AccessCoefficients;
     decode->info.buffered_image = TRUE;
 }
 
@@ -282,8 +354,8 @@ uint64_t DecisionsOfRow(JPEGDecode* decode, JDIMENSION row) {
     return decisions;
 }
 
-// All scans of an arithmetic-coded file, row by row, stopped once the decoder's decisions pass
-// what the file may take; true at the end of the image.
+// All scans of an arithmetic-coded file of several, row by row, stopped once the decoder's
+// decisions pass what the file may take; true at the end of the image.
 bool ConsumeCountingDecisions(JPEGDecode* decode) {
     jpeg_decompress_struct& info = decode->info;
     if (decode->coefficients.count != info.num_components) {
@@ -354,11 +426,24 @@ bool Decode(JPEGDecode* decode) {
     decode->errors.truncationIsError = true;
     decode->info.out_color_space = kOutputSpace;
     const bool arithmetic = decode->info.arith_code != FALSE;
+    // libjpeg reads a second scan of a file whose first one holds every component, sequentially,
+    // as an error.
+    const bool oneScan =
+        !decode->info.progressive_mode && decode->info.comps_in_scan == decode->info.num_components;
     if (arithmetic) {
-        KeepCoefficients(decode);
+        CatchCoefficients(decode, oneScan);
     }
     jpeg_start_decompress(&decode->info);
-    if (arithmetic && !ConsumeCountingDecisions(decode)) {
+    if (arithmetic && oneScan) {
+        if (decode->coefficients.count != decode->info.num_components) {
+            ZQ_Log(2, "ReadJPEG: the coefficients of '%s' could not be counted.", NameOf(bitmap));
+            decode->failure = JPEG_SIZE_REFUSED;
+            return false;
+        }
+        if (!CountDecisions(decode, ZQI_JPEGArithmeticScanDecisions(decode->info))) {
+            return false;
+        }
+    } else if (arithmetic && !ConsumeCountingDecisions(decode)) {
         decode->failure = JPEG_SIZE_REFUSED;
         return false;
     }
@@ -380,6 +465,13 @@ bool Decode(JPEGDecode* decode) {
     }
     if (arithmetic) {
         jpeg_finish_output(&decode->info);
+    }
+    // A strip whose row no pixel asked for (a component the output leaves out) is counted too.
+    for (int i = 0; decode->coefficients.strips && i < decode->coefficients.count && i < MAX_COMPONENTS;
+         ++i) {
+        if (!CountStrip(decode, i)) {
+            return false;
+        }
     }
     jpeg_finish_decompress(&decode->info);
     return true;

@@ -853,6 +853,20 @@ TEST_F(JPEGScanDataTest, FilesOfOneScanAreCountedBlockByBlock) {
     }
 }
 
+// A file of one scan keeps an iMCU row of coefficients at a time, as libjpeg's own decoding of
+// it does, not the whole image's: at 8192 x 4096 in full colour those would be 3 x 512K blocks of
+// 128 bytes (192 MiB) beside its 128 MiB of pixels.
+TEST_F(JPEGScanDataTest, AFileOfOneScanKeepsNoCoefficientsForTheWholeImage) {
+    JPEGOptions options;
+    options.arithmetic = options.fullColour = true;
+    const std::string bytes = Claiming(EncodeJPEG(PatternImage(64, 64, 9, true), options), 8192, 4096);
+    const uint64_t peakBefore = PeakResidentBytes();
+    ASSERT_TRUE(Decodes(&bitmap_, bytes));
+    const uint64_t rise = PeakResidentBytes() - peakBefore;
+    EXPECT_TRUE(MatchesJPEGReference(&bitmap_, bytes));
+    EXPECT_LT(rise, uint64_t(128 + 48) * 1024 * 1024);
+}
+
 // The decoder learns the largest values from the first scan's first 3000 bytes, then goes on
 // past the end of its data deciding them again for every block of a larger image, at no cost in
 // data. A file of one scan and one of a scan for each component are refused once their count
