@@ -5,13 +5,14 @@
 // the working folder between runs. Goals: a hostile file within 10 s and 1.5 GB whether refused
 // or loaded within the budget; valid files of either coding the same; no refusal of a valid file.
 //
-//   bench_graphics_jpeg_work            all cases, a table
-//   bench_graphics_jpeg_work FILE       one file: "loaded|refused seconds peak-bytes"
+//   bench_graphics_jpeg_work [NAME...]    all cases, or those whose names hold a NAME: a table
+//   bench_graphics_jpeg_work --one FILE   one file: "loaded|refused seconds peak-bytes"
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -40,6 +41,7 @@ std::string ReadFile(const std::string& path) {
 
 struct Encoding {
     int width = 64, height = 64;
+    int quality = 75;
     bool arithmetic = false;
     bool progressive = true;             // libjpeg's standard script unless script is given
     std::vector<jpeg_scan_info> script;  // over the three components at full resolution
@@ -59,6 +61,7 @@ std::string Encode(const Encoding& e) {
     info.input_components = 3;
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, e.quality, TRUE);
     info.arith_code = e.arithmetic ? TRUE : FALSE;
     info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1;
     if (!e.script.empty()) {
@@ -87,13 +90,32 @@ void Flat(int width, uint8_t* rgb) {
     }
 }
 
-// Smooth fields with some texture, as photographs and painted art code.
-void Photo(int y, int width, uint8_t* rgb) {
+uint32_t Random(uint32_t* state) {
+    *state = *state * 1664525u + 1013904223u;
+    return *state >> 8;
+}
+
+// Smooth fields with some texture, as photographs and painted art code, with noise of up to plus
+// or minus noise in each channel.
+void Photo(int y, int width, int noise, uint8_t* rgb) {
+    uint32_t state = uint32_t(y) * 2654435761u;
     for (int x = 0; x < width; ++x) {
         const int texture = ((x * 7 + y * 13) ^ (x * y)) & 15;
-        rgb[x * 3] = uint8_t(x / 64 + y / 96 + texture);
-        rgb[x * 3 + 1] = uint8_t((x + y) / 128 * 7 + texture);
-        rgb[x * 3 + 2] = uint8_t(128 + ((x / 256) ^ (y / 256)) + texture);
+        const int base[3] = {x / 64 + y / 96 + texture, (x + y) / 128 * 7 + texture,
+                             128 + ((x / 256) ^ (y / 256)) + texture};
+        for (int c = 0; c < 3; ++c) {
+            const int value =
+                base[c] + (noise == 0 ? 0 : int(Random(&state) % uint32_t(2 * noise + 1)) - noise);
+            rgb[x * 3 + c] = uint8_t(value < 0 ? 0 : value > 255 ? 255 : value);
+        }
+    }
+}
+
+// Every channel of every pixel drawn at random: the most data a bit of image can hold.
+void RandomNoise(int y, int width, uint8_t* rgb) {
+    uint32_t state = uint32_t(y) * 2246822519u + 1;
+    for (int x = 0; x < width * 3; ++x) {
+        rgb[x] = uint8_t(Random(&state));
     }
 }
 
@@ -261,7 +283,20 @@ std::vector<Case> Cases() {
         Encoding e;
         e.width = width, e.height = height;
         e.arithmetic = arithmetic;
-        e.row = [width, flat](int y, uint8_t* rgb) { flat ? Flat(width, rgb) : Photo(y, width, rgb); };
+        e.row = [width, flat](int y, uint8_t* rgb) { flat ? Flat(width, rgb) : Photo(y, width, 0, rgb); };
+        return Encode(e);
+    };
+    // cjpeg -arithmetic -quality Q [-progressive] -sample 1x1 of a photograph with noise, or of
+    // pure random noise (noise < 0).
+    const auto noisy = [](int side, int quality, bool progressive, int noise) {
+        Encoding e;
+        e.width = e.height = side;
+        e.quality = quality;
+        e.arithmetic = true;
+        e.progressive = progressive;
+        e.row = [side, noise](int y, uint8_t* rgb) {
+            noise < 0 ? RandomNoise(y, side, rgb) : Photo(y, side, noise, rgb);
+        };
         return Encode(e);
     };
     // One AC scan of the first component and its refinement, copied until the budget is full.
@@ -315,6 +350,22 @@ std::vector<Case> Cases() {
              return Claiming(CutData(EncodeCoefficients(2048, 2048, 3, true, {}, LargestCoefficients), 0, 20000),
                              8192, 8192);
          }},
+        {"arithmetic sequential, largest values cut to 1 MB, claims 16384x16384", true,
+         [=] {
+             return Claiming(
+                 CutData(EncodeCoefficients(4096, 4096, 3, true, {}, LargestCoefficients), 0, 1000000), 16384,
+                 16384);
+         }},
+        {"arithmetic 4096x4096, every value at the largest, all its data", true,
+         [=] { return EncodeCoefficients(4096, 4096, 3, true, {}, LargestCoefficients); }},
+        {"arithmetic progressive 4:4:4 q90, photo noise +-12, 12000x12000", false,
+         [=] { return noisy(12000, 90, true, 12); }},
+        {"arithmetic progressive 4:4:4 q100, pure random noise, 8192x8192", false,
+         [=] { return noisy(8192, 100, true, -1); }},
+        {"arithmetic sequential 4:4:4 q90, photo noise +-12, 12000x12000", false,
+         [=] { return noisy(12000, 90, false, 12); }},
+        {"arithmetic sequential 4:4:4 q100, pure random noise, 8192x8192", false,
+         [=] { return noisy(8192, 100, false, -1); }},
         {"arithmetic progressive 4:4:4, 12000x12000", false,
          [=] { return large(12000, 12000, true, false); }},
         {"Huffman progressive 4:4:4, 12000x12000", false, [=] { return large(12000, 12000, false, false); }},
@@ -342,19 +393,30 @@ int RunOne(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2) {
-        return RunOne(argv[1]);
+    if (argc == 3 && std::strcmp(argv[1], "--one") == 0) {
+        return RunOne(argv[2]);
     }
     std::printf("%-68s %10s %8s %8s %8s\n", "file", "bytes", "result", "seconds", "peak MB");
-    int index = 0;
     for (const Case& c : Cases()) {
-        const std::string path = "jpeg-work-" + std::to_string(index++) + ".jpg";
+        bool chosen = argc == 1;
+        for (int i = 1; i < argc; ++i) {
+            chosen = chosen || std::strstr(c.name, argv[i]) != nullptr;
+        }
+        if (!chosen) {
+            continue;
+        }
+        // Named for the case, so that a file made once serves every later run of the same case.
+        std::string path = "jpeg-work-";
+        for (const char* p = c.name; *p != '\0'; ++p) {
+            path += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '-';
+        }
+        path += ".jpg";
         std::string bytes = ReadFile(path);
         if (bytes.empty()) {
             bytes = c.make();
             std::ofstream(path, std::ios::binary) << bytes;
         }
-        const std::string command = std::string("'") + argv[0] + "' " + path;
+        const std::string command = std::string("'") + argv[0] + "' --one " + path;
         FILE* child = popen(command.c_str(), "r");
         char result[16] = "";
         double seconds = 0;
