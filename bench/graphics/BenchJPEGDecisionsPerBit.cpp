@@ -8,13 +8,16 @@
 // for each bit at the largest size the step budget and the pixel cap allow: the decisions past
 // the allowance over its data bits there.
 //
-//   bench_graphics_jpeg_decisions [SIDE]   every file at SIDE x SIDE (default 512); the worst last
+//   bench_graphics_jpeg_decisions [SIDE]       every file at SIDE x SIDE (default 512); the worst last
+//   bench_graphics_jpeg_decisions --file PATH  what the reader counts of one file and its limit
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -303,8 +306,27 @@ struct Result {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int side = argc > 1 ? std::atoi(argv[1]) : 512;
     const ZQI_JPEGDecisionLimit unlimited = {UINT64_MAX, 0};
+    if (argc == 3 && std::strcmp(argv[1], "--file") == 0) {
+        std::ifstream in(argv[2], std::ios::binary);
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        const std::string file = bytes.str();
+        zq_bitmap_t bitmap = {};
+        ZQI_JPEGCounted counted = {};
+        const bool loaded = ZQI_ReadJPEGWithin(&bitmap, reinterpret_cast<const uint8_t*>(file.data()),
+                                               file.size(), unlimited, &counted);
+        ZQI_GetImageLoader()->FreeImagePixels(&bitmap);
+        std::printf(
+            "%s: %s, %llu steps, %llu decisions, %llu bytes of data (%.2f decisions a bit); the limit "
+            "allows %llu\n",
+            argv[2], loaded ? "decoded" : "not decoded", (unsigned long long)counted.steps,
+            (unsigned long long)counted.decisions, (unsigned long long)counted.dataBytes,
+            double(counted.decisions) / (8.0 * double(counted.dataBytes)),
+            (unsigned long long)ZQI_JPEGMostDecisions(ZQI_JPEG_DECISION_LIMIT, counted.dataBytes));
+        return 0;
+    }
+    const int side = argc > 1 ? std::atoi(argv[1]) : 512;
     const double allowance = double(ZQI_JPEG_DECISION_LIMIT.allowance);
     std::vector<Result> results;
     std::vector<uint8_t> rgb(size_t(side) * side * 3);

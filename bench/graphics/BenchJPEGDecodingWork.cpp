@@ -287,7 +287,8 @@ std::vector<Case> Cases() {
         return Encode(e);
     };
     // cjpeg -arithmetic -quality Q [-progressive] -sample 1x1 of a photograph with noise, or of
-    // pure random noise (noise < 0).
+    // pure random noise (noise < 0). Noise of +-18 at 12000 x 12000 and quality 90 makes a file of
+    // about 50 MB that takes about 1.4 billion decisions and 10 s to decode.
     const auto noisy = [](int side, int quality, bool progressive, int noise) {
         Encoding e;
         e.width = e.height = side;
@@ -358,12 +359,12 @@ std::vector<Case> Cases() {
          }},
         {"arithmetic 4096x4096, every value at the largest, all its data", true,
          [=] { return EncodeCoefficients(4096, 4096, 3, true, {}, LargestCoefficients); }},
-        {"arithmetic progressive 4:4:4 q90, photo noise +-12, 12000x12000", false,
-         [=] { return noisy(12000, 90, true, 12); }},
+        {"arithmetic progressive 4:4:4 q90, photo noise +-18, 12000x12000", false,
+         [=] { return noisy(12000, 90, true, 18); }},
         {"arithmetic progressive 4:4:4 q100, pure random noise, 8192x8192", false,
          [=] { return noisy(8192, 100, true, -1); }},
-        {"arithmetic sequential 4:4:4 q90, photo noise +-12, 12000x12000", false,
-         [=] { return noisy(12000, 90, false, 12); }},
+        {"arithmetic sequential 4:4:4 q90, photo noise +-18, 12000x12000", false,
+         [=] { return noisy(12000, 90, false, 18); }},
         {"arithmetic sequential 4:4:4 q100, pure random noise, 8192x8192", false,
          [=] { return noisy(8192, 100, false, -1); }},
         {"arithmetic progressive 4:4:4, 12000x12000", false,
