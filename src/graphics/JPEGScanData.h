@@ -1,6 +1,8 @@
 // A JPEG's scans as the file's own bytes show them, read before libjpeg decodes anything: the
 // entropy-coded bytes of a scan and the work of decoding every scan. The JPEG reader bounds a
-// file by them before libjpeg takes its buffers for the whole image. Internal to the graphics code.
+// file by them before libjpeg takes its buffers for the whole image, and bounds the decisions of
+// the arithmetic decoder, counted from the coefficients each scan leaves, by the data the file
+// holds. Internal to the graphics code.
 #pragma once
 
 #include <cstddef>
