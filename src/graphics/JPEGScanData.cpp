@@ -208,10 +208,11 @@ unsigned MagnitudeOf(JCOEF coefficient, int Al) {
     return unsigned(value) >> Al;
 }
 
-// The values of a band that are not zero: the position of the last one (Ss - 1 for none) and the
-// decisions of each one's run end, sign, magnitude (at most two for each bit) and the end-of-block
-// decision after it.
+// The values of a band that are not zero: how many, the position of the last one (Ss - 1 for
+// none) and the decisions of each one's run end, sign, magnitude (at most two for each bit) and
+// the end-of-block decision after it.
 struct BandValues {
+    uint64_t count;
     int last;
     uint64_t decisions;
 };
@@ -220,7 +221,7 @@ struct BandValues {
 // four coefficients at a time.
 BandValues ValuesOfBand(const JCOEF* block, int Ss, int Se, int Al) {
     static const JCOEF kNoACValues[DCTSIZE2 - 1] = {};
-    BandValues values = {Ss - 1, 0};
+    BandValues values = {0, Ss - 1, 0};
     if (memcmp(block + 1, kNoACValues, sizeof(kNoACValues)) == 0) {
         return values;
     }
@@ -230,6 +231,7 @@ BandValues ValuesOfBand(const JCOEF* block, int Ss, int Se, int Al) {
         for (int j = i; four != 0 && j < i + 4; ++j) {
             const int k = kZigzagOf[j];
             if (block[j] != 0 && k >= Ss && k <= Se) {
+                ++values.count;
                 values.last = k > values.last ? k : values.last;
                 values.decisions += 3 + 2 * uint64_t(BitLength(MagnitudeOf(block[j], Al)));
             }
@@ -245,10 +247,13 @@ uint64_t DecisionsOfFirstAC(const JCOEF* block, int Ss, int Se, int Al) {
     return uint64_t(values.last - Ss + 1) + 1 + values.decisions;
 }
 
-// A refinement of AC values: at each position up to the last value that is not zero an
-// end-of-block decision, a correction or a newly-nonzero decision, and a sign.
+// A refinement of AC values: a correction or a newly-nonzero decision at each position up to the
+// last value that is not zero, a sign for each value that becomes so, and an end-of-block
+// decision before each run of positions that ends in a value and after the last one. Values only
+// become nonzero, so those of the band afterwards bound both the signs and the runs.
 uint64_t DecisionsOfRefinedAC(const JCOEF* block, int Ss, int Se) {
-    return 3 * uint64_t(ValuesOfBand(block, Ss, Se, 0).last - Ss + 1) + 1;
+    const BandValues values = ValuesOfBand(block, Ss, Se, 0);
+    return uint64_t(values.last - Ss + 1) + 2 * values.count + 1;
 }
 
 // A first DC value: whether its difference is zero, its sign and at most two decisions for each
