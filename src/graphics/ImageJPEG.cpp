@@ -163,6 +163,11 @@ struct CoefficientArrays {
     JDIMENSION heldRow[MAX_COMPONENTS];      // the iMCU row it holds, if filled
     bool filled[MAX_COMPONENTS];
     bool counted[MAX_COMPONENTS];  // whether the decisions of the row it holds are counted
+    // The AC positions (bit k for the k-th of the zigzag order) that scans have decoded so far.
+    uint64_t decodedAC[MAX_COMPONENTS];
+    // What a first AC scan's band held in the iMCU row it decodes, when earlier scans decoded
+    // some of its positions (see DecodeRowUnshifted).
+    JBLOCKARRAY aside;
 };
 
 struct JPEGDecode {
@@ -339,19 +344,88 @@ void CatchCoefficients(JPEGDecode* decode, bool strips) {
     decode->info.buffered_image = TRUE;
 }
 
+// The blocks of a component of the current scan in an iMCU row, as libjpeg keeps them.
+JBLOCKARRAY BlocksOfRow(JPEGDecode* decode, const jpeg_component_info& component, JDIMENSION row,
+                        bool writable) {
+    const JDIMENSION rows = JDIMENSION(component.v_samp_factor);
+    return decode->info.mem->access_virt_barray(reinterpret_cast<j_common_ptr>(&decode->info),
+                                                decode->coefficients.arrays[component.component_index], row * rows,
+                                                rows, writable ? TRUE : FALSE);
+}
+
 // The arithmetic decoder's decisions for the row of iMCUs that the current scan has just decoded.
 uint64_t DecisionsOfRow(JPEGDecode* decode, JDIMENSION row) {
     jpeg_decompress_struct& info = decode->info;
     uint64_t decisions = 0;
     for (int i = 0; i < info.comps_in_scan; ++i) {
-        const jpeg_component_info* component = info.cur_comp_info[i];
-        const int index = component->component_index;
-        const JDIMENSION rows = JDIMENSION(component->v_samp_factor);
-        JBLOCKARRAY blocks = info.mem->access_virt_barray(reinterpret_cast<j_common_ptr>(&info),
-                                                          decode->coefficients.arrays[index], row * rows, rows, FALSE);
-        decisions += DecisionsOfBlocks(info, blocks, rows, decode->coefficients.blocksPerRow[index]);
+        const jpeg_component_info& component = *info.cur_comp_info[i];
+        decisions += ZQI_JPEGArithmeticDecisionsOfRows(
+            BlocksOfRow(decode, component, row, false), component.v_samp_factor,
+            decode->coefficients.blocksPerRow[component.component_index], info.progressive_mode != FALSE, info.Ss,
+            info.Se, info.Ah, info.Al);
     }
     return decisions;
+}
+
+// A first AC scan keeps each value v as (JCOEF)(v << Al): 16 bits, which lose the high bits of a
+// value past 2^(15 - Al), or all of them, while the decoder took the decisions of the whole value.
+// Such a scan is decoded without its point transform, an iMCU row at a time, and each row's
+// values are counted as decoded, then shifted as libjpeg would have kept them.
+bool KeepsShiftedValues(const jpeg_decompress_struct& info) {
+    return info.progressive_mode && info.Ss > 0 && info.Ah == 0 && info.Al > 0;
+}
+
+// Whether a scan starting now decodes AC positions that earlier scans decoded (libjpeg takes such
+// a scan, with at most a warning); its positions are then marked decoded.
+bool DecodesACAgain(JPEGDecode* decode) {
+    jpeg_decompress_struct& info = decode->info;
+    const uint64_t band = info.Ss > 0 && info.Ss <= info.Se && info.Se < DCTSIZE2
+                              ? ((~uint64_t(0) >> (DCTSIZE2 - 1 - info.Se)) & (~uint64_t(0) << info.Ss))
+                              : 0;
+    bool again = false;
+    for (int i = 0; i < info.comps_in_scan; ++i) {
+        uint64_t& decoded = decode->coefficients.decodedAC[info.cur_comp_info[i]->component_index];
+        again = again || (decoded & band) != 0;
+        decoded |= band;
+    }
+    return again;
+}
+
+// Decodes the next iMCU row of a first AC scan without its point transform (see
+// KeepsShiftedValues) and counts it into decisions; jpeg_consume_input's answer.
+int DecodeRowUnshifted(JPEGDecode* decode, bool asideNeeded, uint64_t* decisions) {
+    jpeg_decompress_struct& info = decode->info;
+    CoefficientArrays& caught = decode->coefficients;
+    const JDIMENSION row = info.input_iMCU_row;
+    const jpeg_component_info& component = *info.cur_comp_info[0];  // an AC scan has one
+    const JDIMENSION count = caught.blocksPerRow[component.component_index];
+    if (asideNeeded && caught.aside == nullptr) {
+        JDIMENSION widest = 0;
+        for (int c = 0; c < caught.count && c < MAX_COMPONENTS; ++c) {
+            widest = caught.blocksPerRow[c] > widest ? caught.blocksPerRow[c] : widest;
+        }
+        caught.aside = info.mem->alloc_barray(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, widest,
+                                              JDIMENSION(info.max_v_samp_factor));
+    }
+    if (asideNeeded) {
+        JBLOCKARRAY blocks = BlocksOfRow(decode, component, row, true);
+        for (int y = 0; y < component.v_samp_factor; ++y) {
+            ZQI_JPEGSetBandsAside(blocks[y], caught.aside[y], count, info.Ss, info.Se);
+        }
+    }
+    const int pointTransform = info.Al;
+    info.Al = 0;  // read by the decoder as it keeps each value
+    const int consumed = jpeg_consume_input(&info);
+    info.Al = pointTransform;
+    *decisions = 0;
+    if (consumed == JPEG_ROW_COMPLETED || consumed == JPEG_SCAN_COMPLETED) {
+        JBLOCKARRAY blocks = BlocksOfRow(decode, component, row, true);
+        for (int y = 0; y < component.v_samp_factor; ++y) {
+            *decisions += ZQI_JPEGCountAndShiftBands(blocks[y], asideNeeded ? caught.aside[y] : nullptr, count,
+                                                     info.Ss, info.Se, pointTransform);
+        }
+    }
+    return consumed;
 }
 
 // All scans of an arithmetic-coded file of several, row by row, stopped once the decoder's
@@ -362,18 +436,33 @@ bool ConsumeCountingDecisions(JPEGDecode* decode) {
         ZQ_Log(2, "ReadJPEG: the coefficients of '%s' could not be counted.", NameOf(decode->bitmap));
         return false;
     }
+    // Whether the next call decodes a row of the current scan, rather than reading markers.
+    bool inScan = true;
     bool scanStarts = true;
+    bool asideNeeded = false;
     for (;;) {
-        if (scanStarts && !CountDecisions(decode, ZQI_JPEGArithmeticScanDecisions(info))) {
-            return false;
-        }
-        const int consumed = jpeg_consume_input(&info);
-        scanStarts = consumed == JPEG_REACHED_SOS;
-        if (consumed == JPEG_ROW_COMPLETED || consumed == JPEG_SCAN_COMPLETED) {
-            if (!CountDecisions(decode, DecisionsOfRow(decode, info.input_iMCU_row - 1))) {
+        if (scanStarts) {
+            asideNeeded = DecodesACAgain(decode);
+            if (!CountDecisions(decode, ZQI_JPEGArithmeticScanDecisions(info))) {
                 return false;
             }
-        } else if (consumed == JPEG_REACHED_EOI || consumed == JPEG_SUSPENDED) {
+        }
+        uint64_t decisions = 0;
+        int consumed = 0;
+        if (inScan && KeepsShiftedValues(info)) {
+            consumed = DecodeRowUnshifted(decode, asideNeeded, &decisions);
+        } else {
+            consumed = jpeg_consume_input(&info);
+            if (consumed == JPEG_ROW_COMPLETED || consumed == JPEG_SCAN_COMPLETED) {
+                decisions = DecisionsOfRow(decode, info.input_iMCU_row - 1);
+            }
+        }
+        scanStarts = consumed == JPEG_REACHED_SOS;
+        inScan = scanStarts || consumed == JPEG_ROW_COMPLETED;
+        if (!CountDecisions(decode, decisions)) {
+            return false;
+        }
+        if (consumed == JPEG_REACHED_EOI || consumed == JPEG_SUSPENDED) {
             return consumed == JPEG_REACHED_EOI;
         }
     }

@@ -217,12 +217,27 @@ struct BandValues {
     uint64_t decisions;
 };
 
+bool HasACValues(const JCOEF* block) {
+    static const JCOEF kNoACValues[DCTSIZE2 - 1] = {};
+    return memcmp(block + 1, kNoACValues, sizeof(kNoACValues)) != 0;
+}
+
+// The natural positions of a band's coefficients, in positions; how many.
+int PositionsOfBand(int Ss, int Se, int* positions) {
+    int size = 0;
+    for (int n = 0; n < DCTSIZE2; ++n) {
+        if (kZigzagOf[n] >= Ss && kZigzagOf[n] <= Se) {
+            positions[size++] = n;
+        }
+    }
+    return size;
+}
+
 // Most blocks of most images hold no AC value, and most AC values are zero in the others: read
 // four coefficients at a time.
 BandValues ValuesOfBand(const JCOEF* block, int Ss, int Se, int Al) {
-    static const JCOEF kNoACValues[DCTSIZE2 - 1] = {};
     BandValues values = {0, Ss - 1, 0};
-    if (memcmp(block + 1, kNoACValues, sizeof(kNoACValues)) == 0) {
+    if (!HasACValues(block)) {
         return values;
     }
     for (int i = 0; i < DCTSIZE2; i += 4) {
@@ -286,6 +301,39 @@ uint64_t ZQI_JPEGArithmeticDecisionsOfRows(JBLOCKARRAY rows, int rowCount, JDIME
     for (int y = 0; y < rowCount; ++y) {
         for (JDIMENSION x = 0; x < blocksPerRow; ++x) {
             decisions += ZQI_JPEGArithmeticDecisions(rows[y][x], progressive, Ss, Se, Ah, Al);
+        }
+    }
+    return decisions;
+}
+
+void ZQI_JPEGSetBandsAside(JBLOCKROW blocks, JBLOCKROW aside, JDIMENSION count, int Ss, int Se) {
+    memcpy(aside, blocks, sizeof(JBLOCK) * count);
+    int positions[DCTSIZE2];
+    const int size = PositionsOfBand(Ss, Se, positions);
+    for (JDIMENSION x = 0; x < count; ++x) {
+        if (!HasACValues(blocks[x])) {
+            continue;
+        }
+        for (int i = 0; i < size; ++i) {
+            blocks[x][positions[i]] = 0;
+        }
+    }
+}
+
+uint64_t ZQI_JPEGCountAndShiftBands(JBLOCKROW blocks, JBLOCKROW aside, JDIMENSION count, int Ss, int Se, int Al) {
+    int positions[DCTSIZE2];
+    const int size = PositionsOfBand(Ss, Se, positions);
+    uint64_t decisions = 0;
+    for (JDIMENSION x = 0; x < count; ++x) {
+        decisions += DecisionsOfFirstAC(blocks[x], Ss, Se, 0);
+        if (!HasACValues(blocks[x]) && (aside == nullptr || !HasACValues(aside[x]))) {
+            continue;
+        }
+        for (int i = 0; i < size; ++i) {
+            JCOEF& value = blocks[x][positions[i]];
+            const JCOEF before = aside != nullptr ? aside[x][positions[i]] : 0;
+            // As libjpeg keeps a value: (JCOEF)((unsigned)v << Al).
+            value = value != 0 ? JCOEF(unsigned(value) << Al) : before;
         }
     }
     return decisions;

@@ -65,6 +65,14 @@ uint64_t ZQI_JPEGArithmeticDecisions(const JCOEF* block, bool progressive, int S
 // The same for rowCount rows of blocksPerRow blocks.
 uint64_t ZQI_JPEGArithmeticDecisionsOfRows(JBLOCKARRAY rows, int rowCount, JDIMENSION blocksPerRow, bool progressive,
                                            int Ss, int Se, int Ah, int Al);
+// A first AC scan of band Ss..Se decoded without its point transform (see ImageJPEG.cpp), on a row
+// of count blocks. When the band may hold values of earlier scans, each block is copied to aside
+// and its band cleared before the scan decodes it, so that it then shows only the values decoded
+// (never 0 without the point transform). After, the decisions of those values are counted, each
+// is shifted left by Al and kept in 16 bits as libjpeg keeps it, and each position the scan left
+// holds again what it held (aside is null when the band held nothing).
+void ZQI_JPEGSetBandsAside(JBLOCKROW blocks, JBLOCKROW aside, JDIMENSION count, int Ss, int Se);
+uint64_t ZQI_JPEGCountAndShiftBands(JBLOCKROW blocks, JBLOCKROW aside, JDIMENSION count, int Ss, int Se, int Al);
 // The decisions of the current scan that its blocks do not show: in each restart interval the
 // decoder may pass every position of one block's band without finding a value, or read a
 // magnitude too large to keep, and it then decodes nothing more up to the next interval.

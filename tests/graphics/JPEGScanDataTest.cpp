@@ -857,6 +857,99 @@ TEST_F(JPEGScanDataTest, FilesOfOneScanAreCountedBlockByBlock) {
     }
 }
 
+// The header of the scan-th scan (0 the first) and the data after it, up to the marker that ends it.
+Layout FindScan(const std::string& jpeg, int scan) {
+    Layout l = Find(jpeg);
+    const auto length = [&jpeg](size_t at) { return size_t(uint8_t(jpeg[at + 2])) << 8 | uint8_t(jpeg[at + 3]); };
+    for (int i = 0; i < scan; ++i) {
+        for (l.scan = l.end; uint8_t(jpeg[l.scan + 1]) != 0xDA;) {
+            l.scan += 2 + length(l.scan);
+        }
+        l.data = l.scan + 2 + length(l.scan);
+        for (l.end = l.data; !(uint8_t(jpeg[l.end]) == 0xFF && jpeg[l.end + 1] != 0 &&
+                               !IsRestartMarker(uint8_t(jpeg[l.end + 1])));) {
+            ++l.end;
+        }
+    }
+    return l;
+}
+
+// The file with the scan-th scan's point transform (the low bits it holds back) set to Al.
+std::string WithPointTransform(std::string jpeg, int scan, int Al) {
+    const size_t at = FindScan(jpeg, scan).data - 1;
+    jpeg[at] = char((uint8_t(jpeg[at]) & 0xF0) | Al);
+    return jpeg;
+}
+
+// AC values chosen so that some point transforms shift their high bits, or all of them, out of
+// the 16 bits libjpeg keeps (the largest, 32768, and multiples of 2^(16 - Al)), among small ones.
+void OutOfRange(JDIMENSION x, JDIMENSION y, JCOEF* block) {
+    static const JCOEF kValues[] = {-32768, 32767, 16384, -16384, 8, -9, 1, 0, 2047, -3, 0, 0};
+    for (int k = 1; k < 64; ++k) {
+        block[k] = kValues[(x + 3 * y + JDIMENSION(k)) % (sizeof(kValues) / sizeof(kValues[0]))];
+    }
+}
+
+// A few AC values, other positions of other blocks.
+void Sparse(JDIMENSION x, JDIMENSION y, JCOEF* block) {
+    for (int k = 1; k < 64; ++k) {
+        block[k] = JDIMENSION(k) % 7 == (x + y) % 7 ? JCOEF(-32768) : 0;
+    }
+}
+
+// A first AC scan keeps each value shifted left by its point transform in 16 bits, which may drop
+// its high bits or all of them, while the decoder took the decisions of the whole value. The same
+// data decides the same whatever the point transform: it is counted as without one, and loads as
+// libjpeg decodes it. So does a second first scan of the same band (libjpeg warns of it), which
+// leaves the values of the first where it decodes none.
+TEST_F(JPEGScanDataTest, FirstACValuesAreCountedAsDecodedWhateverTheirPointTransform) {
+    const std::string bytes =
+        EncodeBlocks(64, 48, "0,1,2: 0 0 0 0; 0: 1 63 0 0; 1: 1 63 0 0; 2: 1 63 0 0;", OutOfRange);
+    ZQI_JPEGCounted without = {};
+    ASSERT_TRUE(ZQI_ReadJPEGWithin(&bitmap_, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
+                                   kUnlimited, &without));
+    EXPECT_TRUE(MatchesJPEGReference(&bitmap_, bytes));
+    for (int Al : {1, 2, 3, 13}) {
+        const std::string shifted = WithPointTransform(WithPointTransform(bytes, 1, Al), 3, Al);
+        ZQI_JPEGCounted counted = {};
+        ASSERT_TRUE(ZQI_ReadJPEGWithin(&bitmap_, reinterpret_cast<const uint8_t*>(shifted.data()), shifted.size(),
+                                       kUnlimited, &counted))
+            << Al;
+        EXPECT_EQ(without.decisions, counted.decisions) << Al;
+        long warnings = 0;
+        EXPECT_TRUE(MatchesJPEGReference(&bitmap_, shifted, &warnings)) << Al;
+        EXPECT_EQ(0, warnings) << Al;
+    }
+
+    const std::string sparse =
+        EncodeBlocks(64, 48, "0,1,2: 0 0 0 0; 0: 1 63 0 0; 1: 1 63 0 0; 2: 1 63 0 0;", Sparse);
+    const Layout second = FindScan(sparse, 1);
+    const Layout first = FindScan(bytes, 1);
+    const std::string twice = WithPointTransform(bytes.substr(0, first.end) +
+                                                     sparse.substr(second.scan, second.end - second.scan) +
+                                                     bytes.substr(first.end),
+                                                 1, 1);
+    ZQI_JPEGCounted unshifted = {};
+    ASSERT_TRUE(ZQI_ReadJPEGWithin(&bitmap_, reinterpret_cast<const uint8_t*>(twice.data()), twice.size(),
+                                   kUnlimited, &unshifted));
+    uint64_t counts[3] = {};
+    for (int Al : {1, 2, 13}) {
+        const std::string shifted = WithPointTransform(twice, 2, Al);
+        ZQI_JPEGCounted counted = {};
+        ASSERT_TRUE(ZQI_ReadJPEGWithin(&bitmap_, reinterpret_cast<const uint8_t*>(shifted.data()), shifted.size(),
+                                       kUnlimited, &counted))
+            << Al;
+        counts[Al == 1 ? 0 : Al == 2 ? 1 : 2] = counted.decisions;
+        // The second scan's values alone, not those of the first it leaves.
+        EXPECT_LT(counted.decisions, unshifted.decisions) << Al;
+        long warnings = 0;
+        EXPECT_TRUE(MatchesJPEGReference(&bitmap_, shifted, &warnings)) << Al;
+        EXPECT_LT(0, warnings) << Al;
+    }
+    EXPECT_EQ(counts[0], counts[1]);
+    EXPECT_EQ(counts[0], counts[2]);
+}
+
 // A file of one scan keeps an iMCU row of coefficients at a time, as libjpeg's own decoding of
 // it does, not the whole image's: at 8192 x 4096 in full colour those would be 3 x 512K blocks of
 // 128 bytes (192 MiB) beside its 128 MiB of pixels.
@@ -871,23 +964,33 @@ TEST_F(JPEGScanDataTest, AFileOfOneScanKeepsNoCoefficientsForTheWholeImage) {
     EXPECT_LT(rise, uint64_t(128 + 48) * 1024 * 1024);
 }
 
-// The decoder learns the largest values from the first scan's first 3000 bytes, then goes on
-// past the end of its data deciding them again for every block of a larger image, at no cost in
-// data. A file of one scan and one of a scan for each component are refused once their count
-// passes what they may take (a lowered allowance and 32 decisions for each bit of their data),
-// within the row of MCUs that passes it, before the rest of the image costs anything.
+// The decoder learns the largest values from a scan's first 3000 bytes (or all of them, those of
+// a smaller image), then goes on past the end of its data deciding them again for every block of
+// a larger image, at no cost in data. A file
+// of one scan, one of a scan for each component, and a progressive one whose AC values its point
+// transform keeps as zeros are refused once their count passes what they may take (a lowered
+// allowance and 32 decisions for each bit of their data), within the row of MCUs that passes it,
+// before the rest of the image costs anything.
 TEST_F(JPEGScanDataTest, DecisionsThatCostNoDataStopAtTheBound) {
     const uint64_t allowance = uint64_t(1) << 24;
     const uint64_t mostOfBlock = 34 + 64 + 63 * (3 + 2 * 15);  // 15 bits: 16384
     const struct {
         const char* name;
         std::string scans;
+        int scan;     // the one cut, whose point transform is set to Al
+        size_t keep;  // of its data
+        int Al;
         uint64_t blocksOfRow;  // at 2048 x 2048
-    } kFiles[] = {{"one scan", "", 3 * 256}, {"a scan for each component", "0; 1; 2;", 256}};
+    } kFiles[] = {{"one scan", "", 0, 3000, 0, 3 * 256},
+                  {"a scan for each component", "0; 1; 2;", 0, 3000, 0, 256},
+                  // 16384 shifted left by 2 leaves nothing in 16 bits.
+                  {"AC values kept as zeros", "0,1,2: 0 0 0 0; 0: 1 63 0 0;", 1, SIZE_MAX, 2, 256}};
     for (const auto& f : kFiles) {
-        const std::string whole = EncodeBlocks(256, 256, f.scans, Largest);
-        ASSERT_GT(Data(whole).size(), 3000u);
-        const std::string file = Claiming(Cut(whole, 3000), 2048, 2048);
+        const std::string whole = WithPointTransform(EncodeBlocks(256, 256, f.scans, Largest), f.scan, f.Al);
+        const Layout cut = FindScan(whole, f.scan);
+        ASSERT_GT(cut.end - cut.data, 3000u);
+        const size_t kept = std::min(f.keep, cut.end - cut.data);
+        const std::string file = Claiming(whole.substr(0, cut.data + kept) + whole.substr(cut.end), 2048, 2048);
         const uint64_t dataBytes = EntropyCodedBytes(file);
         const uint64_t bound = MostDecisions(allowance, dataBytes);
         ZQI_JPEGCounted counted = {};
