@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -235,12 +236,35 @@ std::string EncodeJPEG(const TestImage& image, const JPEGOptions& options) {
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, options.quality, TRUE);
+    if (options.grayscale) {
+        jpeg_set_colorspace(&info, JCS_GRAYSCALE);
+    }
     info.arith_code = options.arithmetic ? TRUE : FALSE;
+    info.optimize_coding = options.optimize ? TRUE : FALSE;
     info.restart_in_rows = options.restartRows;
+    info.restart_interval = static_cast<unsigned int>(options.restartMCUs);
     if (options.fullColour) {
         info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1;
     }
-    if (options.progressive) {
+    if (options.lumaH != 0) {
+        info.comp_info[0].h_samp_factor = options.lumaH;
+        info.comp_info[0].v_samp_factor = options.lumaV;
+    }
+    std::vector<jpeg_scan_info> script;
+    for (const JPEGScan& scan : ParseScanScript(options.scans)) {
+        jpeg_scan_info entry = {};
+        entry.comps_in_scan = int(scan.components.size());
+        std::copy(scan.components.begin(), scan.components.end(), entry.component_index);
+        entry.Ss = scan.Ss;
+        entry.Se = scan.Se;
+        entry.Ah = scan.Ah;
+        entry.Al = scan.Al;
+        script.push_back(entry);
+    }
+    if (!script.empty()) {
+        info.scan_info = script.data();
+        info.num_scans = int(script.size());
+    } else if (options.progressive) {
         jpeg_simple_progression(&info);
     }
     jpeg_start_compress(&info, TRUE);
@@ -257,6 +281,112 @@ std::string EncodeJPEG(const TestImage& image, const JPEGOptions& options) {
     jpeg_destroy_compress(&info);
     free(buffer);
     return out;
+}
+
+std::vector<JPEGScan> ParseScanScript(const std::string& script) {
+    std::string text;
+    bool comment = false;
+    for (char c : script) {
+        comment = c == '#' || (comment && c != '\n');
+        text += comment ? ' ' : c;
+    }
+    std::vector<JPEGScan> scans;
+    std::istringstream entries(text);
+    std::string entry;
+    while (std::getline(entries, entry, ';')) {
+        const size_t colon = entry.find(':');
+        std::string components = entry.substr(0, colon);
+        std::replace(components.begin(), components.end(), ',', ' ');
+        JPEGScan scan;
+        std::istringstream list(components);
+        for (int component; list >> component;) {
+            scan.components.push_back(component);
+        }
+        if (scan.components.empty()) {
+            continue;
+        }
+        if (colon != std::string::npos) {
+            std::istringstream(entry.substr(colon + 1)) >> scan.Ss >> scan.Se >> scan.Ah >> scan.Al;
+        }
+        scans.push_back(scan);
+    }
+    return scans;
+}
+
+namespace {
+
+// libjpeg-turbo writes RGBA rows itself (alpha 255), the same values as its RGB ones, which
+// saves a conversion of every pixel in the largest images; plain libjpeg writes RGB.
+#ifdef JCS_EXTENSIONS
+const J_COLOR_SPACE kReferenceSpace = JCS_EXT_RGBA;
+const int kReferenceComponents = 4;
+#else
+const J_COLOR_SPACE kReferenceSpace = JCS_RGB;
+const int kReferenceComponents = 3;
+#endif
+
+struct ReferenceErrors {
+    jpeg_error_mgr base;
+    jmp_buf jump;
+};
+
+void LeaveReferenceDecode(j_common_ptr info) {
+    longjmp(reinterpret_cast<ReferenceErrors*>(info->err)->jump, 1);
+}
+
+// Warnings counted, not printed.
+void CountReferenceWarning(j_common_ptr info, int level) {
+    info->err->num_warnings += level < 0 ? 1 : 0;
+}
+
+// Outside MatchesJPEGReference, whose objects with destructors a longjmp would skip.
+bool CompareReferenceRows(jpeg_decompress_struct* info, ReferenceErrors* errors, const std::string& bytes,
+                          const zq_bitmap_t* bitmap, uint8_t* row) {
+    if (setjmp(errors->jump)) {
+        return false;
+    }
+    jpeg_create_decompress(info);
+    jpeg_mem_src(info, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    jpeg_read_header(info, TRUE);
+    info->out_color_space = kReferenceSpace;
+    jpeg_start_decompress(info);
+    if (int32_t(info->output_width) != bitmap->width || int32_t(info->output_height) != bitmap->height ||
+        bitmap->pixels == nullptr) {
+        return false;
+    }
+    bool equal = true;
+    const size_t rowBytes = size_t(bitmap->width) * 4;
+    while (info->output_scanline < info->output_height) {
+        const uint8_t* pixels = bitmap->pixels + size_t(info->output_scanline) * rowBytes;
+        jpeg_read_scanlines(info, &row, 1);
+        if (kReferenceComponents == 4) {
+            equal &= memcmp(pixels, row, rowBytes) == 0;
+            continue;
+        }
+        const uint8_t* expected = row;
+        for (const uint8_t* p = pixels; p != pixels + rowBytes; p += 4, expected += 3) {
+            equal &= p[0] == expected[0] && p[1] == expected[1] && p[2] == expected[2] && p[3] == 255;
+        }
+    }
+    jpeg_finish_decompress(info);
+    return equal;
+}
+
+}  // namespace
+
+bool MatchesJPEGReference(const zq_bitmap_t* bitmap, const std::string& bytes, long* warnings) {
+    jpeg_decompress_struct info;
+    ReferenceErrors errors;
+    info.err = jpeg_std_error(&errors.base);
+    errors.base.error_exit = LeaveReferenceDecode;
+    errors.base.emit_message = CountReferenceWarning;
+    std::vector<uint8_t> row(size_t(std::max(bitmap->width, 1)) * kReferenceComponents);
+    const bool equal = CompareReferenceRows(&info, &errors, bytes, bitmap, row.data());
+    if (warnings != nullptr) {
+        *warnings = errors.base.num_warnings;
+    }
+    jpeg_destroy_decompress(&info);
+    return equal;
 }
 
 TestImage DecodeJPEGReference(const std::string& bytes) {

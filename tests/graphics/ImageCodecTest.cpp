@@ -322,31 +322,6 @@ TEST_F(ImageCodecTest, JPEGDataThatEndsBeforeTheLastRowIsRefused) {
     EXPECT_TRUE(PixelsEqual(&bitmap_, DecodeJPEGReference(progressive)));
 }
 
-TEST_F(ImageCodecTest, JPEGScansAreLimitedToOneHundred) {
-    const std::string progressive = EncodeJPEG(PatternImage(16, 16, 8, true), 90, true);
-    const int ownScans = CountScans(progressive);
-    // Copies of the first scan (DC values, decoded afresh each time) right after it leave the
-    // image as it was; only their number changes.
-    const size_t firstEnd = EndOfFirstScan(progressive);
-    const size_t firstStart = progressive.find("\xFF\xDA");
-    const std::string firstScan = progressive.substr(firstStart, firstEnd - firstStart);
-    const auto withScans = [&](int scans) {
-        std::string copies;
-        for (int i = ownScans; i < scans; ++i) {
-            copies += firstScan;
-        }
-        return progressive.substr(0, firstEnd) + copies + progressive.substr(firstEnd);
-    };
-    ASSERT_EQ(100, CountScans(withScans(100)));
-    ASSERT_TRUE(Load("scans-100.jpg", withScans(100)));
-    EXPECT_TRUE(PixelsEqual(&bitmap_, DecodeJPEGReference(progressive)));
-    for (int scans : {101, 100000}) {
-        EXPECT_FALSE(Load("scans.jpg", withScans(scans))) << scans;
-        EXPECT_EQ(nullptr, bitmap_.pixels) << scans;
-    }
-    EXPECT_EQ(2, CountLogged("ReadJPEG: 'NULL' has more than 100 scans."));
-}
-
 TEST_F(ImageCodecTest, SavedImagesLoadBack) {
     const TestImage image = PatternImage(13, 7, 6, false);
     zq_bitmap_t source = {};

@@ -8,6 +8,8 @@
 #include <psapi.h>
 #else
 #include <sys/resource.h>
+
+#include <cstdio>
 #endif
 
 uint64_t PeakResidentBytes() {
@@ -18,6 +20,22 @@ uint64_t PeakResidentBytes() {
     }
     return counters.PeakWorkingSetSize;
 #else
+    // The high-water mark of this process's own memory. getrusage's ru_maxrss is not: a process
+    // started by posix_spawn begins with the peak of the one that started it.
+    FILE* status = fopen("/proc/self/status", "r");
+    char line[256];
+    unsigned long long kilobytes = 0;
+    while (status != nullptr && fgets(line, sizeof(line), status) != nullptr) {
+        if (sscanf(line, "VmHWM: %llu kB", &kilobytes) == 1) {
+            break;
+        }
+    }
+    if (status != nullptr) {
+        fclose(status);
+    }
+    if (kilobytes != 0) {
+        return uint64_t(kilobytes) * 1024;
+    }
     rusage usage = {};
     if (getrusage(RUSAGE_SELF, &usage) != 0) {
         return 0;
