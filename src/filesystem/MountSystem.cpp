@@ -240,6 +240,21 @@ bool MountSystem::FileExists(SchemeId scheme, const char* nativePath) {
             inner_->FileExists(scheme, nativePath));
 }
 
+// A probe that opened the path for writing would reuse and empty a closed buffer of it, and the
+// deletion of the probe would drop every closed buffer of it: the program's save, lost before it
+// was ever stored.
+bool MountSystem::CanWriteFile(SchemeId scheme, const char* nativePath) {
+    if (!mounted_ || nativePath == nullptr) {
+        return false;
+    }
+    for (const Buffered& item : buffered_) {
+        if (strcmp(item.nativePath.CStr(), nativePath) == 0) {
+            return true;
+        }
+    }
+    return FileExists(scheme, nativePath) || CanWriteBeside(scheme, nativePath);
+}
+
 void MountSystem::FindFiles(SchemeId scheme, const char* virtualFolder, const char* nativeFolder,
                             const Array<String>& wildcards, bool recursive, Array<String>& out) {
     if (mounted_) {

@@ -45,6 +45,10 @@ public:
     bool FileExists(SchemeId scheme, const char* nativePath) override;
     void FindFiles(SchemeId scheme, const char* virtualFolder, const char* nativeFolder,
                    const Array<String>& wildcards, bool recursive, Array<String>& out) override;
+    // A save on disk, or one written during this mount (open or closed) and not yet stored, is left
+    // as it is; otherwise whether a save of the path could be written (its folder takes files). No
+    // buffer is made.
+    bool CanWriteFile(SchemeId scheme, const char* nativePath) override;
     // Of the save that reads find.
     bool GetFileInfo(SchemeId scheme, const char* nativePath, zq_file_info_t* info) override;
     // Only storage 0. Puts each newer save kept beside its file in the file's place where it now
