@@ -18,13 +18,10 @@
 #include <vector>
 
 #include "filesystem/FileSystem.h"
+#include "filesystem/FolderLock.h"
 #include "filesystem/MemoryFile.h"
 
 namespace ZQFileSystem {
-
-// How long a change to a save folder waits for another instance of the game to let go of it: far
-// longer than any commit takes, so only a holder that hangs makes a save answer failure.
-const uint32_t ZQI_SAVE_FOLDER_WAIT_MILLISECONDS = 10000;
 
 class MountSystem : public System {
 public:
