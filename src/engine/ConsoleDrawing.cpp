@@ -73,18 +73,37 @@ bool IsDraggingScrollBar(const ConsoleFrame& frame) {
                frame.width - static_cast<float>(kScrollGrabWidth);
 }
 
-void DrawBackground(const Console* console, const ConsoleFrame& frame) {
+// What one frame shows of the console, copied under its locks and drawn after them: a line's
+// markup may look up an image in the bitmap table, whose holder may be logging at the time.
+struct DrawnLine {
+    uint32_t level;
+    uint32_t lineNumber;
+    int32_t hour;
+    int32_t minute;
+    String threadName;
+    String text;  // with the input line's filter highlighted where there is one
+};
+
+struct ConsoleShown {
+    ConsoleView view;
+    int32_t scrollOffset;
+    String hint;
+    Array<DrawnLine> lines;  // newest first, as many as fit above the input line
+};
+
+void DrawBackground(const ConsoleShown& shown, const ConsoleFrame& frame) {
     ZQI_OverlayBlendMode(1);
     SetFadedAlpha(frame, 0.6f);
     SetColor(kBackground);
     ZQI_OverlayRectangle(0.0f, 0.0f, frame.width, frame.areaBottom);
-    if (!console->autocompletionHint.IsEmpty()) {
+    if (!shown.hint.IsEmpty()) {
         ZQI_OverlayColor(0.0f, 0.0f, 0.0f);
         ZQI_OverlayRectangle(0.0f, frame.areaBottom, frame.width, frame.height - frame.areaBottom);
     }
 }
 
-void DrawScrollBar(const Console* console, const ConsoleFrame& frame, const ConsoleView& view) {
+void DrawScrollBar(const ConsoleShown& shown, const ConsoleFrame& frame) {
+    const ConsoleView& view = shown.view;
     const float t = static_cast<float>(frame.textHeight);
     const bool hasTrack = frame.textHeight > 0;
     SetColor(kBackground);
@@ -102,21 +121,22 @@ void DrawScrollBar(const Console* console, const ConsoleFrame& frame, const Cons
     if (hasTrack && view.shownLines > 0) {
         const float thumb = static_cast<float>(view.thumbSize);
         const float scrolled =
-            t * static_cast<float>(console->scrollOffset) / static_cast<float>(view.shownLines);
+            t * static_cast<float>(shown.scrollOffset) / static_cast<float>(view.shownLines);
         ZQI_OverlayRectangle(frame.width - 7.0f, t - thumb - scrolled - 1.0f, 7.0f, thumb + 1.0f);
     }
 }
 
-void DrawInputLine(const Console* console, const ConsoleFrame& frame) {
+// The input line and the cursor belong to the main thread, which draws them.
+void DrawInputLine(const Console* console, const ConsoleShown& shown, const ConsoleFrame& frame) {
     const float y0 = static_cast<float>(frame.inputTop);
     const float h = static_cast<float>(frame.lineAdvance);
     ZQI_OverlayColor(1.0f, 1.0f, 1.0f);
     SetFadedAlpha(frame, 1.0f);
     ZQI_OverlayText(frame.font, 10.0f, y0 + 1.0f, console->inputLine);
-    if (!console->autocompletionHint.IsEmpty()) {
+    if (!shown.hint.IsEmpty()) {
         SetFadedAlpha(frame, 0.95f);
         ZQI_OverlayTextMaxWidth(frame.width - 20.0f);
-        ZQI_OverlayText(frame.font, 10.0f, y0 + h + 9.0f, console->autocompletionHint.CStr());
+        ZQI_OverlayText(frame.font, 10.0f, y0 + h + 9.0f, shown.hint.CStr());
         ZQI_OverlayTextMaxWidth(0.0f);
     }
     char beforeCursor[sizeof(console->inputLine)];
@@ -148,31 +168,48 @@ void SetLevelColor(uint32_t level) {
     }
 }
 
-void DrawLine(const Console* console, const ConsoleFrame& frame, const ConsoleLine& line, float y) {
+void DrawLine(const ConsoleFrame& frame, const DrawnLine& line, float y) {
     SetLevelColor(line.level);
     ZQI_OverlayTextTransform(kColumnScale, kColumnScale);
     ZQI_OverlayPrint(frame.font, 10.0f, y, "#%.4d: ", static_cast<int32_t>(line.lineNumber));
-    ZQI_OverlayPrint(frame.font, 60.0f, y, "[%.2d:%.2d]", line.time.hour, line.time.minute);
-    const char* thread = line.threadName != nullptr ? line.threadName : "";
-    const float threadWidth = ZQI_OverlayPrint(frame.font, 110.0f, y, "[%s]>", thread);
+    ZQI_OverlayPrint(frame.font, 60.0f, y, "[%.2d:%.2d]", line.hour, line.minute);
+    const float threadWidth = ZQI_OverlayPrint(frame.font, 110.0f, y, "[%s]>", line.threadName.CStr());
     ZQI_OverlayTextTransform(1.0f, 1.0f);
     const float x = static_cast<float>(static_cast<int32_t>(threadWidth * kColumnScale + 110.0f) + 10);
-    if (console->inputLine[0] != '\0') {
-        const String marked = ZQI_HighlightConsoleFilter(line.text, console->inputLine);
-        ZQI_OverlayText(frame.font, x, y, marked.CStr());
-    } else {
-        ZQI_OverlayText(frame.font, x, y, line.text);
-    }
+    ZQI_OverlayText(frame.font, x, y, line.text.CStr());
 }
 
-// Newest shown line at the bottom, older ones above it until the top of the screen.
-void DrawLines(const Console* console, const ConsoleFrame& frame) {
-    SetFadedAlpha(frame, 1.0f);
+// Under the console's locks: the newest shown line, and older ones above it until the top of the
+// screen.
+void CopyShownLines(const Console* console, const ConsoleFrame& frame, Array<DrawnLine>& out) {
     int32_t index = ZQI_FindNewestShownConsoleLine(console, console->scrollOffset);
     const float h = static_cast<float>(frame.lineAdvance);
     for (float y = static_cast<float>(frame.inputTop) - 2.0f - h; y >= 0.0f && index >= 0; y -= h) {
-        DrawLine(console, frame, console->lines[index], y);
+        const ConsoleLine& line = console->lines[index];
+        DrawnLine copy;
+        copy.level = line.level;
+        copy.lineNumber = line.lineNumber;
+        copy.hour = line.time.hour;
+        copy.minute = line.time.minute;
+        copy.threadName.Assign(line.threadName != nullptr ? line.threadName : "");
+        const char* text = line.text != nullptr ? line.text : "";
+        if (console->inputLine[0] != '\0') {
+            copy.text = ZQI_HighlightConsoleFilter(text, console->inputLine);
+        } else {
+            copy.text.Assign(text);
+        }
+        out.Push(copy);
         index = ZQI_FindOlderShownConsoleLine(console, index);
+    }
+}
+
+// Newest shown line at the bottom, older ones above it.
+void DrawLines(const ConsoleShown& shown, const ConsoleFrame& frame) {
+    SetFadedAlpha(frame, 1.0f);
+    const float h = static_cast<float>(frame.lineAdvance);
+    float y = static_cast<float>(frame.inputTop) - 2.0f - h;
+    for (int32_t i = 0; i < shown.lines.count; ++i, y -= h) {
+        DrawLine(frame, shown.lines[i], y);
     }
     ZQI_OverlayTextTransform(1.0f, 1.0f);
 }
@@ -186,25 +223,31 @@ void ZQI_DrawConsole(Console* console) {
     }
     const ConsoleFrame frame = MeasureFrame(console);
     ZQI_ResetOverlayTextState();
+    // What the frame shows is copied under the locks and drawn after them: the lines are drawn
+    // as markup, whose image tags are looked up in the bitmap table, and a thread holding that
+    // table may be logging, which needs these locks.
+    ConsoleShown shown;
     ZQI_LockCoreMutex(CORE_MUTEX_PRINT);
     ZQ_Threading_LockMutex(console->mutex);
-    // The texts are drawn as markup, and the text drawing reports what it dislikes in them (a
-    // deprecated tag, say). Logged, such a report would join the ring in the middle of this walk
-    // over it (the locks let this thread in), and next frame its own text would be drawn and
-    // reported again, more lines every frame; so what the drawing reports is dropped.
-    ZQI_BeginQuietLogging();
-    const ConsoleView view = ZQI_UpdateConsoleView(console, frame.textHeight, frame.pixelSize,
-                                                   IsDraggingScrollBar(frame), ZQ_GetInputState(kPointerY));
-    DrawBackground(console, frame);
-    DrawScrollBar(console, frame, view);
-    DrawInputLine(console, frame);
-    DrawLines(console, frame);
+    shown.view = ZQI_UpdateConsoleView(console, frame.textHeight, frame.pixelSize, IsDraggingScrollBar(frame),
+                                       ZQ_GetInputState(kPointerY));
+    shown.scrollOffset = console->scrollOffset;
+    shown.hint = console->autocompletionHint;
+    CopyShownLines(console, frame, shown.lines);
     // A click next frame finds the line drawn under the pointer now.
     console->drawnAreaHeight = static_cast<int32_t>(frame.areaBottom);
     console->drawnLineAdvance = static_cast<float>(frame.lineAdvance);
-    ZQI_EndQuietLogging();
     ZQ_Threading_UnlockMutex(console->mutex);
     ZQI_UnlockCoreMutex(CORE_MUTEX_PRINT);
+    // The text drawing reports what it dislikes in the texts (a deprecated tag, say). Logged, such
+    // a report would join the ring, and next frame its own text would be drawn and reported
+    // again, more lines every frame; so what the drawing reports is dropped.
+    ZQI_BeginQuietLogging();
+    DrawBackground(shown, frame);
+    DrawScrollBar(shown, frame);
+    DrawInputLine(console, shown, frame);
+    DrawLines(shown, frame);
+    ZQI_EndQuietLogging();
     ZQI_OverlayColor(1.0f, 1.0f, 1.0f);
     ZQI_OverlayAlpha(1.0f);
 }

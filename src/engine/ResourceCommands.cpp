@@ -16,6 +16,7 @@
 #include "foundation/Array.h"
 #include "foundation/String.h"
 #include "filesystem/FileSystemApi.h"
+#include "fonts/FontApi.h"
 #include "fonts/FontHold.h"
 #include "fonts/FontTable.h"
 #include "graphics/BitmapTable.h"
@@ -68,10 +69,11 @@ int32_t ReloadBitmaps() {
 }
 
 // Another thread may release a font while the reload looks at it, freeing its name: the name and
-// file time are copied under the font table lock, as a release changes them under it.
+// file time are copied under the font table lock, as a release changes them under it. The reload
+// holds no reference, so the font may be released (and its slot taken by another) after that: the
+// refresh makes sure it is still the font that was looked at.
 int32_t ReloadFonts() {
     int32_t reloaded = 0;
-    zq_graphics_api_t* graphics = ZQI_GetApi()->graphics;
     for (int32_t slot = 0; slot < ZQI_GetFontUsedCount(); ++slot) {
         zq_font_t* font = ZQI_GetFontSlot(slot);
         String name;
@@ -86,8 +88,9 @@ int32_t ReloadFonts() {
             continue;
         }
         ZQ_Print("Reloading font '%s'...", name.CStr());
-        graphics->RefreshFont(font);
-        ++reloaded;
+        if (ZQI_RefreshFontInUse(font, name.CStr())) {
+            ++reloaded;
+        }
     }
     return reloaded;
 }

@@ -64,6 +64,19 @@ bool System::FileExists(SchemeId scheme, const char* nativePath) {
     return true;
 }
 
+bool System::CanWriteFile(SchemeId scheme, const char* nativePath) {
+    if (FileExists(scheme, nativePath)) {
+        return true;  // opening it for writing would empty it, and the deletion remove it
+    }
+    File* probe = OpenFile(scheme, nativePath, FILE_MODE_WRITE);
+    if (probe == nullptr) {
+        return false;
+    }
+    CloseFile(probe);
+    DeleteFile(scheme, nativePath);
+    return true;
+}
+
 void System::FindFiles(SchemeId, const char*, const char*, const Array<String>&, bool, Array<String>&) {}
 
 bool System::GetFileInfo(SchemeId, const char*, zq_file_info_t*) {

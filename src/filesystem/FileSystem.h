@@ -86,6 +86,11 @@ public:
     virtual bool MoveToFreePath(SchemeId scheme, const char* nativeSource, const char* nativeTarget);
     // Base: opens the path for reading and closes it again.
     virtual bool FileExists(SchemeId scheme, const char* nativePath);
+    // Whether the path can be written, found without opening a file that is there for writing: a
+    // file that is there (FileExists, or written through this system and not yet stored) is left
+    // untouched and answers true. Any other path answers whether a file could be made there.
+    // Base: a file is made there and deleted again.
+    virtual bool CanWriteFile(SchemeId scheme, const char* nativePath);
     // Appends the matches below the native folder (no trailing "/") to out, each as the virtual
     // folder (ending in "/", or empty) followed by the name relative to the folder.
     virtual void FindFiles(SchemeId scheme, const char* virtualFolder, const char* nativeFolder,

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "filesystem/EngineTemporaries.h"
+#include "filesystem/FolderLock.h"
 #include "filesystem/FileSystemServices.h"
 #include "filesystem/NativeListing.h"
 #include "filesystem/NativePlatform.h"
@@ -44,53 +45,6 @@ String SavingPath(const char* nativePath) {
 String SavedPath(const char* nativePath) {
     return BesidePath(nativePath, ZQI_SAVED_SUFFIX);
 }
-
-// The folder that holds the file, and its temporaries beside it.
-String FolderOf(const char* nativePath) {
-    const char* end = strrchr(nativePath, '/');
-#if defined(_WIN32)
-    const char* backslash = strrchr(nativePath, '\\');
-    end = backslash != nullptr && (end == nullptr || backslash > end) ? backslash : end;
-#endif
-    if (end == nullptr) {
-        return String(".");
-    }
-    return end == nativePath ? String("/")
-                             : String::FromFormat("%.*s", static_cast<int>(end - nativePath), nativePath);
-}
-
-// A save folder's lock, held from Take until the object goes.
-class FolderLock {
-public:
-    FolderLock() = default;
-    ~FolderLock() {
-        if (taken_) {
-            ZQI_NativeUnlockFolder(lock_);
-        }
-    }
-    FolderLock(const FolderLock&) = delete;
-    FolderLock& operator=(const FolderLock&) = delete;
-
-    // Waits at most wait ms. Otherwise why says why, for the log: "since <why>".
-    ZQI_NativeLockResult Take(const String& folder, uint32_t wait, String& why) {
-        const ZQI_NativeLockResult result = ZQI_NativeLockFolder(folder.CStr(), wait, &lock_);
-        taken_ = result == NATIVE_LOCK_TAKEN;
-        if (result == NATIVE_LOCK_BUSY) {
-            why.Format("another instance of the game still held its folder '%s' after %u ms", folder.CStr(),
-                       wait);
-        } else if (result == NATIVE_LOCK_NO_FOLDER) {
-            why.Format("its folder '%s' is not there", folder.CStr());
-        } else if (result == NATIVE_LOCK_FAILED) {
-            why.Format("its folder '%s' could not be locked (platform error %d)", folder.CStr(),
-                       static_cast<int>(ZQI_NativeLastError()));
-        }
-        return result;
-    }
-
-private:
-    intptr_t lock_ = 0;
-    bool taken_ = false;
-};
 
 }  // namespace
 
@@ -135,7 +89,7 @@ void MountSystem::SettleLeftSaves() {
     for (const String& path : left) {
         FolderLock lock;
         String why;
-        const ZQI_NativeLockResult taken = lock.Take(FolderOf(path.CStr()), wait, why);
+        const ZQI_NativeLockResult taken = lock.Take(ZQI_FolderOfNativePath(path.CStr()), wait, why);
         if (taken == NATIVE_LOCK_BUSY || taken == NATIVE_LOCK_FAILED) {
             if (taken == NATIVE_LOCK_BUSY) {
                 wait = 0;  // a holder that hangs costs one wait per mount, not one per file
@@ -213,7 +167,7 @@ bool MountSystem::DeleteFile(SchemeId scheme, const char* nativePath) {
     }
     FolderLock lock;
     String why;
-    const ZQI_NativeLockResult taken = lock.Take(FolderOf(nativePath), lockWait_, why);
+    const ZQI_NativeLockResult taken = lock.Take(ZQI_FolderOfNativePath(nativePath), lockWait_, why);
     if (taken == NATIVE_LOCK_NO_FOLDER) {
         return droppedBuffer;  // nothing of it on disk
     }
@@ -240,6 +194,21 @@ bool MountSystem::FileExists(SchemeId scheme, const char* nativePath) {
             inner_->FileExists(scheme, nativePath));
 }
 
+// A probe that opened the path for writing would reuse and empty a closed buffer of it, and the
+// deletion of the probe would drop every closed buffer of it: the program's save, lost before it
+// was ever stored.
+bool MountSystem::CanWriteFile(SchemeId scheme, const char* nativePath) {
+    if (!mounted_ || nativePath == nullptr) {
+        return false;
+    }
+    for (const Buffered& item : buffered_) {
+        if (strcmp(item.nativePath.CStr(), nativePath) == 0) {
+            return true;
+        }
+    }
+    return FileExists(scheme, nativePath) || CanWriteBeside(scheme, nativePath);
+}
+
 void MountSystem::FindFiles(SchemeId scheme, const char* virtualFolder, const char* nativeFolder,
                             const Array<String>& wildcards, bool recursive, Array<String>& out) {
     if (mounted_) {
@@ -263,7 +232,7 @@ File* MountSystem::OpenFile(SchemeId scheme, const char* nativePath, FileMode mo
         // goes ahead without it.
         FolderLock lock;
         String why;
-        const ZQI_NativeLockResult taken = lock.Take(FolderOf(nativePath), lockWait_, why);
+        const ZQI_NativeLockResult taken = lock.Take(ZQI_FolderOfNativePath(nativePath), lockWait_, why);
         if (taken == NATIVE_LOCK_BUSY || taken == NATIVE_LOCK_FAILED) {
             ZQI_FileSystemLog(1, "MountSystem::OpenFile: '%s' is read without its folder's lock, since %s.",
                               nativePath, why.CStr());
@@ -316,7 +285,7 @@ File* MountSystem::OpenBuffered(SchemeId scheme, const char* nativePath, FileMod
         // would give a copy that is half its old save and half its new one.
         FolderLock lock;
         String why;
-        const ZQI_NativeLockResult taken = lock.Take(FolderOf(nativePath), lockWait_, why);
+        const ZQI_NativeLockResult taken = lock.Take(ZQI_FolderOfNativePath(nativePath), lockWait_, why);
         if (taken == NATIVE_LOCK_BUSY || taken == NATIVE_LOCK_FAILED) {
             ZQI_FileSystemLog(2, "MountSystem::OpenFile: '%s' cannot be appended to, since %s.", nativePath,
                               why.CStr());
@@ -374,7 +343,7 @@ bool MountSystem::CanWriteBeside(SchemeId scheme, const char* nativePath) {
     // its save there, it would cut or delete that instance's temporary.
     FolderLock lock;
     String why;
-    const ZQI_NativeLockResult taken = lock.Take(FolderOf(nativePath), lockWait_, why);
+    const ZQI_NativeLockResult taken = lock.Take(ZQI_FolderOfNativePath(nativePath), lockWait_, why);
     if (taken != NATIVE_LOCK_TAKEN) {
         if (taken != NATIVE_LOCK_NO_FOLDER) {  // no folder: no save there, refused quietly as always
             ZQI_FileSystemLog(2, "MountSystem::OpenFile: '%s' cannot be saved, since %s.", nativePath,
@@ -416,7 +385,7 @@ bool MountSystem::Commit(MemoryFile* file, const String& nativePath, uint32_t& w
     const SchemeId scheme = file->scheme;
     FolderLock lock;
     String why;
-    const ZQI_NativeLockResult taken = lock.Take(FolderOf(nativePath.CStr()), wait, why);
+    const ZQI_NativeLockResult taken = lock.Take(ZQI_FolderOfNativePath(nativePath.CStr()), wait, why);
     if (taken != NATIVE_LOCK_TAKEN) {
         if (taken == NATIVE_LOCK_BUSY) {
             wait = 0;  // a holder that hangs costs one wait per unmount, not one per file

@@ -18,13 +18,10 @@
 #include <vector>
 
 #include "filesystem/FileSystem.h"
+#include "filesystem/FolderLock.h"
 #include "filesystem/MemoryFile.h"
 
 namespace ZQFileSystem {
-
-// How long a change to a save folder waits for another instance of the game to let go of it: far
-// longer than any commit takes, so only a holder that hangs makes a save answer failure.
-const uint32_t ZQI_SAVE_FOLDER_WAIT_MILLISECONDS = 10000;
 
 class MountSystem : public System {
 public:
@@ -45,6 +42,10 @@ public:
     bool FileExists(SchemeId scheme, const char* nativePath) override;
     void FindFiles(SchemeId scheme, const char* virtualFolder, const char* nativeFolder,
                    const Array<String>& wildcards, bool recursive, Array<String>& out) override;
+    // A save on disk, or one written during this mount (open or closed) and not yet stored, is left
+    // as it is; otherwise whether a save of the path could be written (its folder takes files). No
+    // buffer is made.
+    bool CanWriteFile(SchemeId scheme, const char* nativePath) override;
     // Of the save that reads find.
     bool GetFileInfo(SchemeId scheme, const char* nativePath, zq_file_info_t* info) override;
     // Only storage 0. Puts each newer save kept beside its file in the file's place where it now

@@ -36,15 +36,23 @@ bool CanOpenForReading(const char* path) {
     return true;
 }
 
-// Whether the path can be created: it is, briefly, and then deleted again.
+// Whether the path can be created, asked of its own system, which leaves a file that is there
+// untouched: a probe opening it "wb" would empty it (a save the program wrote and the save system
+// holds until unmounting is reused by the next writing of its path), and the probe's deletion would
+// remove it. The refusals of a writing through the API apply.
 bool CanCreate(const char* path) {
-    zq_file_t* file = ZQ_FileSystem_OpenFile(path, "wb");
-    if (file == nullptr) {
+    SchemeId scheme = ZQI_GetSchemeId(path);
+    if (scheme == SCHEME_PLAIN || !ZQI_IsTableScheme(scheme) || !ZQI_IsPathValid(path, false, false) ||
+        (scheme == SCHEME_RES && !ZQI_IsResourceWriteAllowed())) {
         return false;
     }
-    ZQ_FileSystem_CloseFile(file);
-    ZQ_FileSystem_DeleteFile(path);
-    return true;
+    ZQFileSystem::System* system = ZQI_GetFileSystem(scheme);
+    if (system == nullptr) {
+        return false;
+    }
+    String native;
+    ConvertPathToNativePath(native, scheme, path);
+    return system->CanWriteFile(scheme, native.CStr());
 }
 
 char* ResolveSchemePath(char* buffer, const char* path, bool noCreate) {

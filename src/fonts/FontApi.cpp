@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstdlib>
+#include <cstring>
 
 #include "core/ApiTable.h"
 #include "core/Log.h"
@@ -67,6 +68,22 @@ void ReleaseFont(zq_font_t* font) {
     }
 }
 
+// The refresh of a font the calling thread has claimed: reloaded from its file, its atlas made
+// again; then readers may come again.
+bool RefreshClaimedFont(zq_font_t* font) {
+    // A queued upload walks the glyphs that reloading frees.
+    ZQI_FONTS_RemoveFromUploadQueue(font);
+    while (font->busy.load() != 0) {
+        ZQ_Threading_Sleep(1);
+    }
+    if (!LoadFontFile(font, font->name)) {
+        ZQI_FontPopup(1, "ZQ_Graphics_RefreshFont: failed to load font '%s'.", font->name);
+    }
+    bool result = ZQI_RecreateFontAtlas(font);
+    ZQI_MarkFontLoaded(font);
+    return result;
+}
+
 bool RefreshFont(zq_font_t* font) {
     if (font == nullptr) {
         return false;
@@ -80,17 +97,7 @@ bool RefreshFont(zq_font_t* font) {
         }
         return false;
     }
-    // A queued upload walks the glyphs that reloading frees.
-    ZQI_FONTS_RemoveFromUploadQueue(font);
-    while (font->busy.load() != 0) {
-        ZQ_Threading_Sleep(1);
-    }
-    if (!LoadFontFile(font, font->name)) {
-        ZQI_FontPopup(1, "ZQ_Graphics_RefreshFont: failed to load font '%s'.", font->name);
-    }
-    bool result = ZQI_RecreateFontAtlas(font);
-    ZQI_MarkFontLoaded(font);
-    return result;
+    return RefreshClaimedFont(font);
 }
 
 // Refused while the font is loading: the loader may still grow its glyph list or free it. The
@@ -183,6 +190,24 @@ void ZQI_InitializeFonts(const FontRuntimeSettings& settings) {
     ZQI_RegisterApiTableFiller(ZQI_InstallFontApi);
     ZQI_InstallFontApi(ZQI_GetApi());
     ZQI_InstallTextDrawers();
+}
+
+// Claimed first: from then on no release can free the font, nor its slot go to another font, until
+// the refresh ends. Only then is it known whether it is still the font that was looked at.
+bool ZQI_RefreshFontInUse(zq_font_t* font, const char* name) {
+    if (font == nullptr || name == nullptr || ZQI_ClaimLoadedFont(font) != FONT_CLAIMED) {
+        return false;  // a free slot, or a font that a loader, a refresh or a release has
+    }
+    ZQI_LockCoreMutex(CORE_MUTEX_GET_FONT);
+    const bool inUse = font->name != nullptr && strcmp(font->name, name) == 0 && font->releasing == 0 &&
+                       font->referenceCount > 0;
+    ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
+    if (!inUse) {
+        ZQI_MarkFontLoaded(font);  // a release waiting for the claim goes on
+        return false;
+    }
+    RefreshClaimedFont(font);
+    return true;
 }
 
 void ZQI_RecreateFontAtlases() {

@@ -18,3 +18,8 @@ void ZQI_RecreateFontAtlases();
 // a font another thread holds (loading, refreshing, releasing) is left to that thread, which frees
 // any old atlas texture.
 void ZQI_FreeFontAtlasGpuData();
+// The developer reload's refresh of a font it looked at under "GET_FONT" without taking a reference:
+// refreshed (true) only when it is still the font of that name and in use once the refresh has it.
+// A font released meanwhile, or whose slot another font took, is left as it is, and so is one that
+// a loader, a refresh or a release has (false, nothing logged).
+bool ZQI_RefreshFontInUse(zq_font_t* font, const char* name);

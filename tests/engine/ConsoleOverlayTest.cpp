@@ -6,8 +6,11 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "InProcessEngine.h"
@@ -17,6 +20,7 @@
 #include "core/CoreState.h"
 #include "core/Features.h"
 #include "core/Log.h"
+#include "core/NamedMutex.h"
 #include "engine/Lifecycle.h"
 #include "engine/RuntimeState.h"
 #include "fonts/FontTable.h"
@@ -249,6 +253,41 @@ TEST_F(OverlayPicture, WhatDrawingTheLinesReportsDoesNotFeedTheRing) {
     const int32_t lines = console->lines.count;
     RunFrames(5);
     EXPECT_EQ(lines, console->lines.count);
+}
+
+// A line's image tag is looked up in the bitmap table while the console is drawn. Another thread
+// that holds the table's lock may log meanwhile (a reference count it prints, a popup about it),
+// so the console is drawn holding neither "PRINT" nor the console's lock: here such a thread holds
+// the table while the frame draws, and a log line from a third thread must still go through. The
+// console used to draw under "PRINT", and the two threads then waited for each other for ever.
+TEST_F(OverlayPicture, ALogLineGoesThroughWhileTheConsoleWaitsForTheBitmapTable) {
+    AddFeature("NO_POPUPS");
+    Console* console = ZQI_GetConsole();
+    console->open = 1;
+    console->openFactor = 1.0f;
+    RunFrames(2);  // the console font is made and announced
+    ZQI_GetApi()->Log(0, "%s", "an icon: |img src='console-icon'| in a line");
+    std::atomic<int> logged(0);
+    bool loggedWhileHeld = false;
+    std::thread holder([&] {
+        ZQI_LockCoreMutex(CORE_MUTEX_GET_BITMAP);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the frame reaches the image
+        std::thread logger([&] {
+            ZQI_GetApi()->Log(0, "%s", "logged while the table is held");
+            logged = 1;
+        });
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (logged == 0 && std::chrono::steady_clock::now() < limit) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        loggedWhileHeld = logged != 0;
+        ZQI_UnlockCoreMutex(CORE_MUTEX_GET_BITMAP);  // lets a waiting frame, and so the log, go on
+        logger.join();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    RunFrames(1);
+    holder.join();
+    EXPECT_TRUE(loggedWhileHeld) << "the log waited for the console, which waited for the bitmap table";
 }
 
 // Ctrl-V pastes the real clipboard's first line at the cursor.

@@ -4,7 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "RuntimeTestSupport.h"
 #include "audio/SoundResource.h"
@@ -14,6 +17,7 @@
 #include "core/CoreState.h"
 #include "core/EventQueue.h"
 #include "core/Log.h"
+#include "core/NamedMutex.h"
 #include "core/Features.h"
 #include "engine/ExtensionCall.h"
 #include "engine/Lifecycle.h"
@@ -21,6 +25,7 @@
 #include "services/ExtensionModules.h"
 #include "engine/RuntimeState.h"
 #include "filesystem/FileSystemApi.h"
+#include "fonts/FontApi.h"
 #include "fonts/FontHold.h"
 #include "fonts/FontTable.h"
 #include "graphics/BitmapTable.h"
@@ -296,6 +301,50 @@ TEST_F(ExtensionCallTest, TheResourceListingShowsAChangingFontAsHoldingNothing) 
     font->loaded.store(FONT_LOADED);
     ZQI_FONTS_ReleaseFont(font);
     EXPECT_EQ(nullptr, font->name);
+}
+
+// The developer reload holds no reference of its own, so the program may release a font on another
+// thread after the reload looked at it: here while the reload waits to print that it reloads the
+// font, which it does once it has looked. A font released meanwhile, or whose slot another font took
+// meanwhile, is not refreshed, reported as loading or counted; a font still in use is.
+TEST_F(ExtensionCallTest, TheReloadLeavesAFontReleasedAfterItLookedAlone) {
+    ZQI_InstallFontApi(ZQI_GetApi());
+    zq_graphics_api_t* graphics = ZQI_GetApi()->graphics;
+    enum Meanwhile { KEPT, RELEASED, REPLACED };
+    for (Meanwhile meanwhile : {KEPT, RELEASED, REPLACED}) {
+        SCOPED_TRACE(meanwhile == KEPT ? "kept" : meanwhile == RELEASED ? "released" : "replaced");
+        zq_font_t* font = graphics->LoadFont("reloaded!NONE");
+        ASSERT_NE(nullptr, font);
+        zq_font_t* other = nullptr;
+        std::atomic<bool> printHeld(false);
+        std::thread program([&] {
+            ZQI_LockCoreMutex(CORE_MUTEX_PRINT);
+            printHeld = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the reload waits at its print
+            if (meanwhile != KEPT) {
+                graphics->ReleaseFont(font);
+            }
+            if (meanwhile == REPLACED) {
+                other = graphics->LoadFont("other!NONE");
+            }
+            ZQI_UnlockCoreMutex(CORE_MUTEX_PRINT);
+        });
+        while (!printHeld) {
+            std::this_thread::yield();
+        }
+        const int32_t loadingBefore = LoggedCount("is still loading");
+        const int32_t countedBefore = LoggedCount("Reloading 1 changed fonts");
+        EXPECT_EQ("(null)", Call("Cache", "ReloadResources"));
+        program.join();
+        EXPECT_EQ(0, LoggedCount("is still loading") - loadingBefore);
+        EXPECT_EQ(meanwhile == KEPT ? 1 : 0, LoggedCount("Reloading 1 changed fonts") - countedBefore);
+        if (meanwhile == REPLACED) {
+            ASSERT_EQ(font, other) << "the released slot is the first free one";
+            EXPECT_STREQ("other!NONE", font->name);
+        }
+        graphics->ReleaseFont(font);
+        EXPECT_EQ(nullptr, font->name);
+    }
 }
 
 TEST_F(ExtensionCallTest, TheResourceListingShowsAtMostEightyHogsLargestFirst) {

@@ -339,6 +339,47 @@ TEST_F(FileSystemApiTest, ResolvedPathsMayBeCreatableButLeaveNothingBehind) {
     EXPECT_EQ(nullptr, ZQI_ResolveFilePath(tooLong.c_str(), false)) << "a cut path would name another file";
 }
 
+// A save the program wrote lives in memory until unmounting stores it: resolving its path (a font
+// named by it is generated and saved there) finds it there and leaves it, and the unmount stores
+// it whole. A save path with nothing behind it is only creatable and leaves nothing behind.
+TEST_F(FileSystemApiTest, ResolvingASavePathLeavesTheSaveNotYetStored) {
+    const struct {
+        const char* name;
+        const char* onDisk;  // null: no file on disk
+        bool closed;         // the program closed its save before the path was resolved
+    } cases[] = {
+        {"closed, nothing on disk", nullptr, true},
+        {"closed, an older save on disk", "older", true},
+        {"still open, nothing on disk", nullptr, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string file = NativePath(SCHEME_SAVE, "slot.dat");
+        std::remove(file.c_str());
+        if (c.onDisk != nullptr) {
+            WriteNativeFile(file, c.onDisk);
+        }
+        ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+        zq_file_t* save = ZQ_FileSystem_OpenFile("save://slot.dat", "w");
+        ASSERT_NE(nullptr, save);
+        ZQ_FileSystem_WriteFile("program's save", 14, save);
+        if (c.closed) {
+            ZQ_FileSystem_CloseFile(save);
+        }
+        EXPECT_STREQ("save://slot.dat", ZQI_ResolveFilePath("save://slot.dat", false));
+        if (!c.closed) {
+            ZQ_FileSystem_CloseFile(save);
+        }
+        ZQ_FileSystem_Unmount("save");
+        EXPECT_EQ("program's save", ReadNativeFile(file));
+    }
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    EXPECT_STREQ("save://new.dat", ZQI_ResolveFilePath("save://new.dat", false));
+    EXPECT_EQ(nullptr, ZQI_ResolveFilePath("save://no-folder/new.dat", false));
+    ZQ_FileSystem_Unmount("save");
+    EXPECT_EQ(std::vector<std::string>({"slot.dat"}), NativeFolderFiles(Root(SCHEME_SAVE)));
+}
+
 TEST_F(FileSystemApiTest, ResolvedPlainPathsNameTheSearchPath) {
     WriteNativeFile(NativePath(SCHEME_DOCS, "mods/f.ttf"), "x");
     ZQ_FileSystem_AddSearchPath("res://", false);

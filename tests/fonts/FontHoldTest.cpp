@@ -539,6 +539,66 @@ TEST_F(FontHoldTest, AReleaseWaitsForTheLoaderOrAReaderWithoutTheFontTableLock) 
     }
 }
 
+// The developer reload looks at a font under the font table's lock and refreshes it afterwards,
+// holding no reference of its own. Its refresh takes the font first and only then makes sure it is
+// still the font looked at and in use: a font released after the look, one whose slot another font
+// took, and one whose release began while the refresh waited for a reader are left alone, nothing
+// logged, and the release frees the font once the refresh lets go.
+TEST_F(FontHoldTest, TheReloadsRefreshLeavesAFontReleasedAfterTheLookAlone) {
+    enum Meanwhile { KEPT, RELEASED, SLOT_TAKEN, RELEASED_DURING_THE_WAIT };
+    for (const Meanwhile meanwhile : {KEPT, RELEASED, SLOT_TAKEN, RELEASED_DURING_THE_WAIT}) {
+        SCOPED_TRACE(static_cast<int>(meanwhile));
+        ResetRace(0, 1);
+        zq_font_t* font = g_->LoadFont(kRaceFont);
+        ASSERT_NE(font, nullptr);
+        zq_font_t* other = nullptr;
+        if (meanwhile == RELEASED || meanwhile == SLOT_TAKEN) {
+            g_->ReleaseFont(font);
+        }
+        if (meanwhile == SLOT_TAKEN) {
+            other = g_->LoadFont("res://other!NONE");
+            ASSERT_EQ(other, font) << "the freed slot is the first free one";
+        }
+        bool refreshed = false;
+        if (meanwhile != RELEASED_DURING_THE_WAIT) {
+            refreshed = ZQI_RefreshFontInUse(font, kRaceFont);
+        } else {
+            // A reader is caught inside its walk; the refresh takes the font and waits for it; the
+            // release begins and waits for the refresh; then the reader goes on.
+            std::atomic<int> caught(0), go(0);
+            g_onTag = [&] {
+                caught = 1;
+                EXPECT_TRUE(WaitFor(go));
+            };
+            std::thread reader([&] { g_->GetTextWidth(font, "%s", kTaggedText); });
+            ASSERT_TRUE(WaitFor(caught));
+            std::thread refresher([&] { refreshed = ZQI_RefreshFontInUse(font, kRaceFont); });
+            EXPECT_TRUE(WaitUntil([&] { return font->loaded.load() == FONT_LOADING; }, std::chrono::seconds(10)));
+            std::thread releaser([&] { g_->ReleaseFont(font); });
+            EXPECT_TRUE(WaitUntil(
+                [&] {
+                    ZQI_LockCoreMutex(CORE_MUTEX_GET_FONT);  // the release sets it under the lock
+                    const bool begun = font->releasing != 0;
+                    ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
+                    return begun;
+                },
+                std::chrono::seconds(10)));
+            go = 1;
+            reader.join();
+            refresher.join();
+            releaser.join();
+            g_onTag = nullptr;
+        }
+        EXPECT_EQ(refreshed, meanwhile == KEPT);
+        EXPECT_EQ(g_refusals.load(), 0);
+        EXPECT_EQ(font->loaded.load(), meanwhile == KEPT || meanwhile == SLOT_TAKEN ? FONT_LOADED : FONT_LOADING);
+        if (meanwhile == KEPT || meanwhile == SLOT_TAKEN) {
+            g_->ReleaseFont(font);
+        }
+        EXPECT_EQ(font->name, nullptr);
+    }
+}
+
 // Reads nest by thread: only the outermost counts the thread among the font's readers. A thread
 // reads at most 16 fonts at once; a 17th read is refused (and logged) until one ends. Ending a
 // read the thread does not hold is logged and changes nothing.
