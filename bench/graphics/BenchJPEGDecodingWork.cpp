@@ -194,6 +194,14 @@ void LargestCoefficients(long index, JCOEF* block) {
     }
 }
 
+// Sixteen AC values of 1 in every block, one in each four coefficients of the block's order:
+// blocks that scans of other bands pass over.
+void ValuesAcrossTheBlock(long, JCOEF* block) {
+    for (int k = 1; k < DCTSIZE2 - 1; k += 4) {
+        block[k] = 1;
+    }
+}
+
 // ---- Cutting and pasting ----------------------------------------------------------------------
 
 // The first scan: where its header starts and where its entropy-coded data ends.
@@ -331,6 +339,21 @@ std::vector<Case> Cases() {
              FirstScan(file, &header, &end);
              file.insert(end, std::string(3 * kBlocks16384 / 8, '\0'));
              return WithCopies(file, header, 90, false);
+         }},
+        {"arithmetic 4096x4096 gray, values across each block, refinement of one coefficient to the budget",
+         true,
+         [=] {
+             // 512 x 512 blocks: a DC scan, an AC scan of 62 coefficients, then scans of the last
+             // coefficient alone, its refinement copied until the step budget is full.
+             const uint64_t blocks = 512 * 512;
+             const uint64_t narrow = ZQI_JPEG_SCAN_STEPS + blocks * (ZQI_JPEG_BLOCK_STEPS + 1);
+             const uint64_t wide = ZQI_JPEG_SCAN_STEPS + blocks * (ZQI_JPEG_BLOCK_STEPS + 62);
+             const size_t copies = size_t((ZQI_MOST_JPEG_DECODING_STEPS - 3 * narrow - wide) / narrow);
+             const std::string file = EncodeCoefficients(4096, 4096, 1, true,
+                                                         {Scan({0}, 0, 0, 0, 0), Scan({0}, 1, 62, 0, 0),
+                                                          Scan({0}, 63, 63, 0, 1), Scan({0}, 63, 63, 1, 0)},
+                                                         ValuesAcrossTheBlock);
+             return WithCopies(file, ScanHeader(file, 3), copies, true);
          }},
         {"arithmetic 4096x4096, DC scan of largest differences, 165 copies", true,
          [=] {

@@ -190,10 +190,25 @@ ZQI_JPEGScanWork ZQI_JPEGWorkOfScans(const jpeg_decompress_struct& info, uint64_
 namespace {
 
 // The position in a band (the zigzag order of the file) of each coefficient of a block.
-const unsigned char kZigzagOf[DCTSIZE2] = {
+constexpr unsigned char kZigzagOf[DCTSIZE2] = {
     0,  1,  5,  6,  14, 15, 27, 28, 2,  4,  7,  13, 16, 26, 29, 42, 3,  8,  12, 17, 25, 30,
     41, 43, 9,  11, 18, 24, 31, 40, 44, 53, 10, 19, 23, 32, 39, 45, 52, 54, 20, 22, 33, 38,
     46, 51, 55, 60, 21, 34, 37, 47, 50, 56, 59, 61, 35, 36, 48, 49, 57, 58, 62, 63};
+
+// The natural position of each position of the zigzag order.
+struct NaturalOrder {
+    unsigned char of[DCTSIZE2];
+    constexpr NaturalOrder() : of() {
+        for (int n = 0; n < DCTSIZE2; ++n) {
+            of[kZigzagOf[n]] = static_cast<unsigned char>(n);
+        }
+    }
+};
+constexpr NaturalOrder kNatural;
+
+// Bands up to this wide are read position by position: their blocks often hold the values of
+// other bands, which a reading of the whole block would pay for at every scan of a few positions.
+const int kNarrowBand = 16;
 
 int BitLength(unsigned value) {
     int length = 0;
@@ -233,10 +248,26 @@ int PositionsOfBand(int Ss, int Se, int* positions) {
     return size;
 }
 
-// Most blocks of most images hold no AC value, and most AC values are zero in the others: read
-// four coefficients at a time.
+void AddValue(BandValues* values, JCOEF value, int k, int Al) {
+    ++values->count;
+    values->last = k > values->last ? k : values->last;
+    values->decisions += 3 + 2 * uint64_t(BitLength(MagnitudeOf(value, Al)));
+}
+
+// A narrow band is read position by position, so that its cost stays that of the band whatever
+// the rest of the block holds. Most blocks of most images hold no AC value, and most AC values
+// are zero in the others: a wide band is read four coefficients at a time.
 BandValues ValuesOfBand(const JCOEF* block, int Ss, int Se, int Al) {
     BandValues values = {0, Ss - 1, 0};
+    if (Se - Ss < kNarrowBand) {
+        for (int k = Ss; k <= Se; ++k) {
+            const JCOEF value = block[kNatural.of[k]];
+            if (value != 0) {
+                AddValue(&values, value, k, Al);
+            }
+        }
+        return values;
+    }
     if (!HasACValues(block)) {
         return values;
     }
@@ -246,9 +277,7 @@ BandValues ValuesOfBand(const JCOEF* block, int Ss, int Se, int Al) {
         for (int j = i; four != 0 && j < i + 4; ++j) {
             const int k = kZigzagOf[j];
             if (block[j] != 0 && k >= Ss && k <= Se) {
-                ++values.count;
-                values.last = k > values.last ? k : values.last;
-                values.decisions += 3 + 2 * uint64_t(BitLength(MagnitudeOf(block[j], Al)));
+                AddValue(&values, block[j], k, Al);
             }
         }
     }

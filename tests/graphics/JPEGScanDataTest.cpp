@@ -479,9 +479,10 @@ TEST_F(JPEGScanDataTest, ArithmeticDecisionsAreCountedFromAbove) {
         }
         blocks.push_back(random);
     }
+    // Bands of up to 16 positions are read position by position, wider ones across the block.
     const struct {
         int Ss, Se;
-    } kBands[] = {{1, 63}, {1, 5}, {6, 63}, {21, 63}, {1, 1}};
+    } kBands[] = {{1, 63}, {1, 5}, {6, 63}, {21, 63}, {1, 1}, {63, 63}, {48, 63}, {47, 63}, {30, 40}};
     for (const std::vector<int>& block : blocks) {
         for (const auto& band : kBands) {
             const int decided = DecidedFirstAC(block.data(), band.Ss, band.Se);
