@@ -316,6 +316,20 @@ std::vector<Case> Cases() {
     const uint64_t acSteps = ZQI_JPEG_SCAN_STEPS + kBlocks16384 * (ZQI_JPEG_BLOCK_STEPS + 63);
     const size_t refinementCopies = size_t((ZQI_MOST_JPEG_DECODING_STEPS - dcSteps - 4 * acSteps) / acSteps);
     const size_t dcCopies = size_t((ZQI_MOST_JPEG_DECODING_STEPS - dcSteps - 4 * acSteps) / dcSteps);
+    // 512 x 512 blocks: a DC scan, an AC scan of 62 coefficients, then scans of the last one
+    // alone, its refinement copied until the step budget is full. libjpeg's arithmetic decoder
+    // reads each block back from the 63rd position before it refines that one.
+    const auto lastCoefficientRefined = [](const std::function<void(long, JCOEF*)>& fill) {
+        const uint64_t blocks = 512 * 512;
+        const uint64_t first = 3 * ZQI_JPEG_SCAN_STEPS + blocks * (3 * ZQI_JPEG_BLOCK_STEPS + 1 + 62 + 1);
+        const uint64_t refinement = ZQI_JPEG_SCAN_STEPS + blocks * (ZQI_JPEG_BLOCK_STEPS + 63);
+        const size_t copies = size_t((ZQI_MOST_JPEG_DECODING_STEPS - first) / refinement) - 1;
+        const std::string file = EncodeCoefficients(4096, 4096, 1, true,
+                                                    {Scan({0}, 0, 0, 0, 0), Scan({0}, 1, 62, 0, 0),
+                                                     Scan({0}, 63, 63, 0, 1), Scan({0}, 63, 63, 1, 0)},
+                                                    fill);
+        return WithCopies(file, ScanHeader(file, 3), copies, true);
+    };
     return {
         {"arithmetic, 1.6 KB, 90 empty scans, claims 16384x16384", true,
          [=] {
@@ -340,21 +354,10 @@ std::vector<Case> Cases() {
              file.insert(end, std::string(3 * kBlocks16384 / 8, '\0'));
              return WithCopies(file, header, 90, false);
          }},
-        {"arithmetic 4096x4096 gray, values across each block, refinement of one coefficient to the budget",
-         true,
-         [=] {
-             // 512 x 512 blocks: a DC scan, an AC scan of 62 coefficients, then scans of the last
-             // coefficient alone, its refinement copied until the step budget is full.
-             const uint64_t blocks = 512 * 512;
-             const uint64_t narrow = ZQI_JPEG_SCAN_STEPS + blocks * (ZQI_JPEG_BLOCK_STEPS + 1);
-             const uint64_t wide = ZQI_JPEG_SCAN_STEPS + blocks * (ZQI_JPEG_BLOCK_STEPS + 62);
-             const size_t copies = size_t((ZQI_MOST_JPEG_DECODING_STEPS - 3 * narrow - wide) / narrow);
-             const std::string file = EncodeCoefficients(4096, 4096, 1, true,
-                                                         {Scan({0}, 0, 0, 0, 0), Scan({0}, 1, 62, 0, 0),
-                                                          Scan({0}, 63, 63, 0, 1), Scan({0}, 63, 63, 1, 0)},
-                                                         ValuesAcrossTheBlock);
-             return WithCopies(file, ScanHeader(file, 3), copies, true);
-         }},
+        {"arithmetic 4096x4096 gray, values across each block, refinement of the last coefficient to the budget",
+         true, [=] { return lastCoefficientRefined(ValuesAcrossTheBlock); }},
+        {"arithmetic 4096x4096 gray, no AC value, refinement of the last coefficient to the budget", true,
+         [=] { return lastCoefficientRefined([](long, JCOEF*) {}); }},
         {"arithmetic 4096x4096, DC scan of largest differences, 165 copies", true,
          [=] {
              const std::string file =
