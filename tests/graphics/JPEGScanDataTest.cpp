@@ -710,8 +710,8 @@ TEST_F(JPEGScanDataTest, ArithmeticRefinementsCountThePositionsLibjpegReadsBack)
     }
 
     // Copies of the refinement over 16384 x 16384: just under the budget the file is taken to its
-    // decoding (stopped at once here by an allowance of no decisions), one more and it is refused
-    // before.
+    // decoding (stopped early there by an allowance of no decisions beyond what its data pays
+    // for), one more and it is refused before.
     const uint64_t large = 2048 * 2048;
     const uint64_t largeFirstScans = 3 * 1024 + large * ((32 + 1) + (32 + 62) + (32 + 1));
     const uint64_t refinement = 1024 + large * (32 + 63);
