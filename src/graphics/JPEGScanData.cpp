@@ -210,8 +210,7 @@ struct NaturalOrder {
 };
 constexpr NaturalOrder kNatural;
 
-// Bands up to this wide are read position by position: their blocks often hold the values of
-// other bands, which a reading of the whole block would pay for at every scan of a few positions.
+// Bands wider than this are first checked for a block without AC values, at once.
 const int kNarrowBand = 16;
 
 int BitLength(unsigned value) {
@@ -258,31 +257,19 @@ void AddValue(BandValues* values, JCOEF value, int k, int Al) {
     values->decisions += 3 + 2 * uint64_t(BitLength(MagnitudeOf(value, Al)));
 }
 
-// A narrow band is read position by position, so that its cost stays that of the band whatever
-// the rest of the block holds. Most blocks of most images hold no AC value, and most AC values
-// are zero in the others: a wide band is read four coefficients at a time.
+// A band is read position by position, so that its cost stays that of the band whatever the rest
+// of the block holds (blocks often hold the values of other bands, which a reading of the whole
+// block would pay for at every scan). Most blocks of most images hold no AC value: a wide band of
+// such a block is passed at once.
 BandValues ValuesOfBand(const JCOEF* block, int Ss, int Se, int Al) {
     BandValues values = {0, Ss - 1, 0};
-    if (Se - Ss < kNarrowBand) {
-        for (int k = Ss; k <= Se; ++k) {
-            const JCOEF value = block[kNatural.of[k]];
-            if (value != 0) {
-                AddValue(&values, value, k, Al);
-            }
-        }
+    if (Se - Ss >= kNarrowBand && !HasACValues(block)) {
         return values;
     }
-    if (!HasACValues(block)) {
-        return values;
-    }
-    for (int i = 0; i < DCTSIZE2; i += 4) {
-        uint64_t four = 0;
-        memcpy(&four, block + i, sizeof(four));
-        for (int j = i; four != 0 && j < i + 4; ++j) {
-            const int k = kZigzagOf[j];
-            if (block[j] != 0 && k >= Ss && k <= Se) {
-                AddValue(&values, block[j], k, Al);
-            }
+    for (int k = Ss; k <= Se; ++k) {
+        const JCOEF value = block[kNatural.of[k]];
+        if (value != 0) {
+            AddValue(&values, value, k, Al);
         }
     }
     return values;
