@@ -194,6 +194,20 @@ void LargestCoefficients(long index, JCOEF* block) {
     }
 }
 
+// The natural position of each position of a band (the zigzag order).
+const int kNaturalOrder[DCTSIZE2] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
+                                     12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
+                                     35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
+                                     58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+
+// Sixteen AC values of 1 in every block, one in each four coefficients of the block's order:
+// blocks that scans of other bands pass over.
+void ValuesAcrossTheBlock(long, JCOEF* block) {
+    for (int k = 1; k < DCTSIZE2 - 1; k += 4) {
+        block[k] = 1;
+    }
+}
+
 // ---- Cutting and pasting ----------------------------------------------------------------------
 
 // The first scan: where its header starts and where its entropy-coded data ends.
@@ -308,6 +322,20 @@ std::vector<Case> Cases() {
     const uint64_t acSteps = ZQI_JPEG_SCAN_STEPS + kBlocks16384 * (ZQI_JPEG_BLOCK_STEPS + 63);
     const size_t refinementCopies = size_t((ZQI_MOST_JPEG_DECODING_STEPS - dcSteps - 4 * acSteps) / acSteps);
     const size_t dcCopies = size_t((ZQI_MOST_JPEG_DECODING_STEPS - dcSteps - 4 * acSteps) / dcSteps);
+    // 512 x 512 blocks: a DC scan, an AC scan of 62 coefficients, then scans of the last one
+    // alone, its refinement copied until the step budget is full. libjpeg's arithmetic decoder
+    // reads each block back from the 63rd position before it refines that one.
+    const auto lastCoefficientRefined = [](const std::function<void(long, JCOEF*)>& fill) {
+        const uint64_t blocks = 512 * 512;
+        const uint64_t first = 3 * ZQI_JPEG_SCAN_STEPS + blocks * (3 * ZQI_JPEG_BLOCK_STEPS + 1 + 62 + 1);
+        const uint64_t refinement = ZQI_JPEG_SCAN_STEPS + blocks * (ZQI_JPEG_BLOCK_STEPS + 63);
+        const size_t copies = size_t((ZQI_MOST_JPEG_DECODING_STEPS - first) / refinement) - 1;
+        const std::string file = EncodeCoefficients(
+            4096, 4096, 1, true,
+            {Scan({0}, 0, 0, 0, 0), Scan({0}, 1, 62, 0, 0), Scan({0}, 63, 63, 0, 1), Scan({0}, 63, 63, 1, 0)},
+            fill);
+        return WithCopies(file, ScanHeader(file, 3), copies, true);
+    };
     return {
         {"arithmetic, 1.6 KB, 90 empty scans, claims 16384x16384", true,
          [=] {
@@ -331,6 +359,31 @@ std::vector<Case> Cases() {
              FirstScan(file, &header, &end);
              file.insert(end, std::string(3 * kBlocks16384 / 8, '\0'));
              return WithCopies(file, header, 90, false);
+         }},
+        {"arithmetic 4096x4096 gray, values across each block, refinement of the last coefficient to the "
+         "budget",
+         true, [=] { return lastCoefficientRefined(ValuesAcrossTheBlock); }},
+        {"arithmetic 4096x4096 gray, no AC value, refinement of the last coefficient to the budget", true,
+         [=] { return lastCoefficientRefined([](long, JCOEF*) {}); }},
+        {"arithmetic 4096x4096 gray, values in the first 46 positions, scans of the last 17 to the budget",
+         true,
+         [=] {
+             // Every position of the first 46 holds a value; the AC scan of the other 17 is
+             // copied until the step budget is full (libjpeg warns of the progression).
+             const uint64_t blocks = 512 * 512;
+             const uint64_t first =
+                 3 * ZQI_JPEG_SCAN_STEPS + blocks * (3 * ZQI_JPEG_BLOCK_STEPS + 1 + 46 + 17);
+             const uint64_t scan = ZQI_JPEG_SCAN_STEPS + blocks * (ZQI_JPEG_BLOCK_STEPS + 17);
+             const size_t copies = size_t((ZQI_MOST_JPEG_DECODING_STEPS - first) / scan);
+             const std::string file =
+                 EncodeCoefficients(4096, 4096, 1, true,
+                                    {Scan({0}, 0, 0, 0, 0), Scan({0}, 1, 46, 0, 0), Scan({0}, 47, 63, 0, 0)},
+                                    [](long, JCOEF* block) {
+                                        for (int k = 1; k <= 46; ++k) {
+                                            block[kNaturalOrder[k]] = JCOEF(k % 2 != 0 ? 1 : -3);
+                                        }
+                                    });
+             return WithCopies(file, ScanHeader(file, 2), copies, true);
          }},
         {"arithmetic 4096x4096, DC scan of largest differences, 165 copies", true,
          [=] {

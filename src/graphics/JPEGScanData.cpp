@@ -49,11 +49,14 @@ uint64_t DivideRoundingUp(uint64_t value, uint64_t divisor) {
 // A scan of the given components and band. A scan of one component decodes its blocks; one of
 // several decodes whole MCUs, the blocks past the image's edges among them.
 uint64_t StepsOfScan(const jpeg_decompress_struct& info, const jpeg_component_info* const* components,
-                     int count, int Ss, int Se) {
+                     int count, int Ss, int Se, int Ah) {
     // A sequential scan decodes all 64 coefficients whatever its header says; a progressive
-    // scan with a band out of order is an error of libjpeg's, counted as the widest.
-    const uint64_t band =
-        info.progressive_mode && Ss <= Se && Se < DCTSIZE2 ? uint64_t(Se - Ss + 1) : DCTSIZE2;
+    // scan with a band out of order is an error of libjpeg's, counted as the widest. The
+    // arithmetic decoder starts each block of an AC refinement by reading it back from the band's
+    // end to the last value earlier scans left, up to the block's first AC position.
+    const bool ordered = info.progressive_mode && Ss <= Se && Se < DCTSIZE2;
+    const bool readsBack = ordered && info.arith_code && Ss > 0 && Ah != 0;
+    const uint64_t band = readsBack ? uint64_t(Se) : ordered ? uint64_t(Se - Ss + 1) : DCTSIZE2;
     uint64_t blocks = 0;
     if (count == 1) {
         blocks = uint64_t(components[0]->width_in_blocks) * components[0]->height_in_blocks;
@@ -108,7 +111,8 @@ uint64_t StepsOfScanHeader(const jpeg_decompress_struct& info, const uint8_t* he
             components[found++] = component;
         }
     }
-    return StepsOfScan(info, components, found, header[1 + 2 * count], header[2 + 2 * count]);
+    return StepsOfScan(info, components, found, header[1 + 2 * count], header[2 + 2 * count],
+                       header[3 + 2 * count] >> 4);
 }
 
 // The costliest scan the frame allows: all components, all coefficients.
@@ -117,7 +121,7 @@ uint64_t StepsOfWidestScan(const jpeg_decompress_struct& info) {
     for (int c = 0; c < info.num_components && c < MAX_COMPONENTS; ++c) {
         components[c] = &info.comp_info[c];
     }
-    return StepsOfScan(info, components, info.num_components, 0, DCTSIZE2 - 1);
+    return StepsOfScan(info, components, info.num_components, 0, DCTSIZE2 - 1, 0);
 }
 
 }  // namespace
@@ -151,7 +155,7 @@ uint64_t ZQI_JPEGScanDataBytes(const uint8_t* bytes, size_t size, bool hasRestar
 ZQI_JPEGScanWork ZQI_JPEGWorkOfScans(const jpeg_decompress_struct& info, uint64_t mostSteps) {
     const uint8_t* bytes = info.src->next_input_byte;
     const size_t size = info.src->bytes_in_buffer;
-    ZQI_JPEGScanWork work = {StepsOfScan(info, info.cur_comp_info, info.comps_in_scan, info.Ss, info.Se), 0};
+    ZQI_JPEGScanWork work = {StepsOfScan(info, info.cur_comp_info, info.comps_in_scan, info.Ss, info.Se, info.Ah), 0};
     size_t at = 0;
     size_t scanData = 0;  // where the data of the scan whose header came last starts, or SIZE_MAX
     while (work.steps <= mostSteps) {
@@ -190,10 +194,24 @@ ZQI_JPEGScanWork ZQI_JPEGWorkOfScans(const jpeg_decompress_struct& info, uint64_
 namespace {
 
 // The position in a band (the zigzag order of the file) of each coefficient of a block.
-const unsigned char kZigzagOf[DCTSIZE2] = {
+constexpr unsigned char kZigzagOf[DCTSIZE2] = {
     0,  1,  5,  6,  14, 15, 27, 28, 2,  4,  7,  13, 16, 26, 29, 42, 3,  8,  12, 17, 25, 30,
     41, 43, 9,  11, 18, 24, 31, 40, 44, 53, 10, 19, 23, 32, 39, 45, 52, 54, 20, 22, 33, 38,
     46, 51, 55, 60, 21, 34, 37, 47, 50, 56, 59, 61, 35, 36, 48, 49, 57, 58, 62, 63};
+
+// The natural position of each position of the zigzag order.
+struct NaturalOrder {
+    unsigned char of[DCTSIZE2];
+    constexpr NaturalOrder() : of() {
+        for (int n = 0; n < DCTSIZE2; ++n) {
+            of[kZigzagOf[n]] = static_cast<unsigned char>(n);
+        }
+    }
+};
+constexpr NaturalOrder kNatural;
+
+// Bands wider than this are first checked for a block without AC values, at once.
+const int kNarrowBand = 16;
 
 int BitLength(unsigned value) {
     int length = 0;
@@ -233,23 +251,25 @@ int PositionsOfBand(int Ss, int Se, int* positions) {
     return size;
 }
 
-// Most blocks of most images hold no AC value, and most AC values are zero in the others: read
-// four coefficients at a time.
+void AddValue(BandValues* values, JCOEF value, int k, int Al) {
+    ++values->count;
+    values->last = k > values->last ? k : values->last;
+    values->decisions += 3 + 2 * uint64_t(BitLength(MagnitudeOf(value, Al)));
+}
+
+// A band is read position by position, so that its cost stays that of the band whatever the rest
+// of the block holds (blocks often hold the values of other bands, which a reading of the whole
+// block would pay for at every scan). Most blocks of most images hold no AC value: a wide band of
+// such a block is passed at once.
 BandValues ValuesOfBand(const JCOEF* block, int Ss, int Se, int Al) {
     BandValues values = {0, Ss - 1, 0};
-    if (!HasACValues(block)) {
+    if (Se - Ss >= kNarrowBand && !HasACValues(block)) {
         return values;
     }
-    for (int i = 0; i < DCTSIZE2; i += 4) {
-        uint64_t four = 0;
-        memcpy(&four, block + i, sizeof(four));
-        for (int j = i; four != 0 && j < i + 4; ++j) {
-            const int k = kZigzagOf[j];
-            if (block[j] != 0 && k >= Ss && k <= Se) {
-                ++values.count;
-                values.last = k > values.last ? k : values.last;
-                values.decisions += 3 + 2 * uint64_t(BitLength(MagnitudeOf(block[j], Al)));
-            }
+    for (int k = Ss; k <= Se; ++k) {
+        const JCOEF value = block[kNatural.of[k]];
+        if (value != 0) {
+            AddValue(&values, value, k, Al);
         }
     }
     return values;

@@ -18,9 +18,11 @@
 uint64_t ZQI_JPEGScanDataBytes(const uint8_t* bytes, size_t size, bool hasRestarts);
 
 // What decoding a file's scans costs libjpeg, in steps. A scan costs ZQI_JPEG_SCAN_STEPS, and each
-// block it decodes ZQI_JPEG_BLOCK_STEPS and one step for each coefficient of its band. The costliest
-// scans measured here (refinement scans and DC scans of the largest image, their data run out)
-// take about 1.5 ns a step, so the budget is a few seconds of decoding, whatever the coding.
+// block it decodes ZQI_JPEG_BLOCK_STEPS and one step for each coefficient of its band (of an
+// arithmetic-coded AC refinement, each position up to its band's end, which libjpeg reads back
+// before decoding the band). The costliest scans measured here (refinement scans and DC scans of
+// the largest image, their data run out) take about 1.5 ns a step, so the budget is a few seconds
+// of decoding, whatever the coding.
 enum : uint64_t {
     ZQI_JPEG_SCAN_STEPS = 1024,
     ZQI_JPEG_BLOCK_STEPS = 32,

@@ -479,9 +479,10 @@ TEST_F(JPEGScanDataTest, ArithmeticDecisionsAreCountedFromAbove) {
         }
         blocks.push_back(random);
     }
+    // Bands of up to 16 positions are read position by position, wider ones across the block.
     const struct {
         int Ss, Se;
-    } kBands[] = {{1, 63}, {1, 5}, {6, 63}, {21, 63}, {1, 1}};
+    } kBands[] = {{1, 63}, {1, 5}, {6, 63}, {21, 63}, {1, 1}, {63, 63}, {48, 63}, {47, 63}, {30, 40}};
     for (const std::vector<int>& block : blocks) {
         for (const auto& band : kBands) {
             const int decided = DecidedFirstAC(block.data(), band.Ss, band.Se);
@@ -674,6 +675,56 @@ TEST_F(JPEGScanDataTest, ArithmeticDecodingIsBoundedByItsDecisionsAndItsData) {
     // The last DC scan sets every DC value again, as in the mosaic alone, which libjpeg decodes
     // to the same pixels in a fraction of the time.
     EXPECT_TRUE(MatchesJPEGReference(&bitmap_, mosaic));
+}
+
+// The file with copies of its last scan's header, without data, after that scan's data.
+std::string WithLastScanHeaderCopies(const std::string& jpeg, size_t copies) {
+    const size_t scan = jpeg.rfind("\xFF\xDA");
+    const size_t length = size_t(uint8_t(jpeg[scan + 2])) << 8 | uint8_t(jpeg[scan + 3]);
+    std::string more;
+    for (size_t i = 0; i < copies; ++i) {
+        more += jpeg.substr(scan, 2 + length);
+    }
+    return jpeg.substr(0, jpeg.size() - 2) + more + jpeg.substr(jpeg.size() - 2);
+}
+
+// libjpeg's arithmetic decoder starts each block of an AC refinement by reading it back from the
+// band's end down to the last value that earlier scans left, so that a refinement of the last
+// coefficient alone reads up to 63 positions of every block: it is counted so. Its Huffman
+// decoder reads the band alone.
+TEST_F(JPEGScanDataTest, ArithmeticRefinementsCountThePositionsLibjpegReadsBack) {
+    JPEGOptions gray;
+    gray.grayscale = true;
+    gray.scans = "0: 0 0 0 0; 0: 1 62 0 0; 0: 63 63 0 1; 0: 63 63 1 0;";
+    const uint64_t blocks = 64 * 64;
+    const uint64_t firstScans = 3 * 1024 + blocks * ((32 + 1) + (32 + 62) + (32 + 1));
+    std::string arithmetic;
+    for (bool coding : {false, true}) {
+        gray.arithmetic = coding;
+        const std::string file = EncodeJPEG(PatternImage(512, 512, 3, true), gray);
+        ZQI_JPEGCounted counted = {};
+        ASSERT_TRUE(DecodesWithin(&bitmap_, file, uint64_t(1) << 30, &counted));
+        EXPECT_TRUE(MatchesJPEGReference(&bitmap_, file));
+        EXPECT_EQ(firstScans + 1024 + blocks * (32 + (coding ? 63 : 1)), counted.steps) << coding;
+        arithmetic = file;
+    }
+
+    // Copies of the refinement over 16384 x 16384: just under the budget the file is taken to its
+    // decoding (stopped early there by an allowance of no decisions beyond what its data pays
+    // for), one more and it is refused before.
+    const uint64_t large = 2048 * 2048;
+    const uint64_t largeFirstScans = 3 * 1024 + large * ((32 + 1) + (32 + 62) + (32 + 1));
+    const uint64_t refinement = 1024 + large * (32 + 63);
+    const size_t refinements = size_t((kMostSteps - largeFirstScans) / refinement);
+    const std::string claiming = Claiming(arithmetic, 16384, 16384);
+    for (size_t count : {refinements, refinements + 1}) {
+        ZQI_JPEGCounted counted = {};
+        const int past = CountLogged(kPastBudget);
+        EXPECT_FALSE(DecodesWithin(&bitmap_, WithLastScanHeaderCopies(claiming, count - 1), 0, &counted));
+        EXPECT_EQ(nullptr, bitmap_.pixels);
+        EXPECT_EQ(largeFirstScans + count * refinement, counted.steps) << count;
+        EXPECT_EQ(past + (count > refinements ? 1 : 0), CountLogged(kPastBudget)) << count;
+    }
 }
 
 // Valid files of both ways of decoding (one scan, each iMCU row just before its pixels, or several
