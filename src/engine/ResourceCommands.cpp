@@ -46,24 +46,33 @@ bool IsReloadableName(const char* name) {
     return name != nullptr && name[0] != '!';
 }
 
+// Another thread may release a bitmap while the reload looks at it, freeing its name, or load it,
+// replacing its source file: the name, source file and time are copied under the bitmap table lock,
+// as those change under it. The reload holds no reference, so the bitmap may be released (and its
+// slot taken by another) after that: the reload makes sure it is still the bitmap that was looked at.
 int32_t ReloadBitmaps() {
     int32_t reloaded = 0;
     for (int32_t slot = 0; slot < ZQI_GetBitmapUsedCount(); ++slot) {
         zq_bitmap_t* bitmap = ZQI_GetBitmapSlot(slot);
-        if (!IsReloadableName(bitmap->name) || bitmap->reference_count <= 0 ||
-            (bitmap->flags & BITMAP_FLAG_RELOADABLE) == 0) {
+        String name;
+        String file;
+        ZQI_LockCoreMutex(CORE_MUTEX_GET_BITMAP);
+        const bool inUse = IsReloadableName(bitmap->name) && bitmap->reference_count > 0 &&
+                           (bitmap->flags & BITMAP_FLAG_RELOADABLE) != 0;
+        if (inUse) {
+            name = bitmap->name;
+            // A name without extension was loaded from the file it resolved to.
+            file = bitmap->source_file != nullptr ? bitmap->source_file : bitmap->name;
+        }
+        const uint32_t fileTime = bitmap->source_time;
+        ZQI_UnlockCoreMutex(CORE_MUTEX_GET_BITMAP);
+        if (!inUse || !FileChanged(file.CStr(), fileTime)) {
             continue;
         }
-        // A name without extension was loaded from the file it resolved to.
-        const char* file = bitmap->source_file != nullptr ? bitmap->source_file : bitmap->name;
-        if (!FileChanged(file, bitmap->source_time)) {
-            continue;
+        ZQ_Print("Reloading bitmap '%s'...", name.CStr());
+        if (ZQI_ReloadBitmapInUse(bitmap, name.CStr())) {
+            ++reloaded;
         }
-        ZQ_Print("Reloading bitmap '%s'...", bitmap->name);
-        const int32_t mode = bitmap->cache_mode;
-        ZQ_Graphics_SetBitmapCacheMode(bitmap, CACHE_NOTHING);
-        ZQ_Graphics_SetBitmapCacheMode(bitmap, mode);
-        ++reloaded;
     }
     return reloaded;
 }

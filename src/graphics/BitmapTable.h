@@ -65,6 +65,12 @@ zq_bitmap_t* ZQI_GetOrLoadBitmap(const char* name, int32_t cacheMode, bool getMo
 // Loads, uploads and frees the bitmap's data to match the mode (ZQ_Graphics_SetBitmapCacheMode).
 // Nothing happens for null, "!" names, repeated frames, mode 16 or the mode it already has.
 void ZQ_Graphics_SetBitmapCacheMode(zq_bitmap_t* bitmap, int32_t cacheMode);
+// The developer reload's reload of a bitmap it looked at under "GET_BITMAP" without taking a
+// reference: its data freed and loaded again in its cache mode (true) only when, once the reload has
+// the busy flag, it still has the name, is counted and is reloadable. A bitmap released meanwhile,
+// or whose slot another took, is left as it is (false, nothing logged). Waits for the busy flag as
+// ZQ_Graphics_SetBitmapCacheMode does; call it holding no table lock.
+bool ZQI_ReloadBitmapInUse(zq_bitmap_t* bitmap, const char* name);
 // Sets the mode as if the bitmap had none yet, so that the same mode loads and uploads it again.
 // When the change is refused the bitmap keeps the mode.
 void ZQI_ApplyBitmapCacheModeAgain(zq_bitmap_t* bitmap, int32_t cacheMode);

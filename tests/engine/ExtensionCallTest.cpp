@@ -28,6 +28,7 @@
 #include "fonts/FontApi.h"
 #include "fonts/FontHold.h"
 #include "fonts/FontTable.h"
+#include "graphics/BitmapOperations.h"
 #include "graphics/BitmapTable.h"
 #include "graphics/d3d11/RendererImplementation.h"
 
@@ -98,6 +99,15 @@ private:
 const char* PlatformAnswers(const char* command, const char*) {
     Trace(std::string("platform ") + command);
     return strcmp(command, "Shared") == 0 || strcmp(command, "GetDate") == 0 ? "platform" : nullptr;
+}
+
+// Popups asked for whose text contains text.
+int32_t PopupCount(const std::string& text) {
+    int32_t count = 0;
+    for (const std::string& popup : Popups()) {
+        count += popup.find(text) != std::string::npos ? 1 : 0;
+    }
+    return count;
 }
 
 void RecordScore(int32_t player, const LeaderboardScore* score, const char* category) {
@@ -345,6 +355,53 @@ TEST_F(ExtensionCallTest, TheReloadLeavesAFontReleasedAfterItLookedAlone) {
         graphics->ReleaseFont(font);
         EXPECT_EQ(nullptr, font->name);
     }
+}
+
+// The same for a bitmap. A bitmap whose file cannot be read is loaded again at each reload, which
+// asks for a popup each time: the popups name the bitmaps loaded. Released meanwhile, it is left
+// hibernated; its slot freed and taken by another, the other is not loaded again.
+TEST_F(ExtensionCallTest, TheReloadLeavesABitmapReleasedAfterItLookedAlone) {
+    enum Meanwhile { KEPT, RELEASED, REPLACED };
+    for (Meanwhile meanwhile : {KEPT, RELEASED, REPLACED}) {
+        SCOPED_TRACE(meanwhile == KEPT ? "kept" : meanwhile == RELEASED ? "released" : "replaced");
+        ZQI_ClearBitmapTable();
+        zq_bitmap_t* bitmap = ZQI_GetOrLoadBitmap("reloaded.png", CACHE_PIXELS, false);
+        ASSERT_NE(nullptr, bitmap);
+        zq_bitmap_t* other = nullptr;
+        std::atomic<bool> printHeld(false);
+        std::thread program([&] {
+            ZQI_LockCoreMutex(CORE_MUTEX_PRINT);
+            printHeld = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the reload waits at its print
+            if (meanwhile != KEPT) {
+                ZQ_Graphics_ReleaseBitmap(bitmap);
+            }
+            if (meanwhile == REPLACED) {
+                ZQ_Graphics_RemoveBitmapHandle(bitmap);
+                other = ZQI_GetOrLoadBitmap("other.png", CACHE_PIXELS, false);
+            }
+            ZQI_UnlockCoreMutex(CORE_MUTEX_PRINT);
+        });
+        while (!printHeld) {
+            std::this_thread::yield();
+        }
+        const int32_t loadsBefore = PopupCount("Unable to load bitmap 'reloaded.png'");
+        const int32_t countedBefore = LoggedCount("Reloaded 1 changed bitmaps");
+        EXPECT_EQ("(null)", Call("Cache", "ReloadResources"));
+        program.join();
+        EXPECT_EQ(meanwhile == KEPT ? 1 : 0, PopupCount("Unable to load bitmap 'reloaded.png'") - loadsBefore);
+        EXPECT_EQ(meanwhile == KEPT ? 1 : 0, LoggedCount("Reloaded 1 changed bitmaps") - countedBefore);
+        if (meanwhile == RELEASED) {
+            EXPECT_EQ(0, bitmap->reference_count);
+            EXPECT_EQ(CACHE_NOTHING, bitmap->cache_mode);
+        }
+        if (meanwhile == REPLACED) {
+            ASSERT_EQ(bitmap, other) << "the freed slot is the first free one";
+            EXPECT_STREQ("other.png", bitmap->name);
+            EXPECT_EQ(1, PopupCount("Unable to load bitmap 'other.png'")) << "loaded by its own load only";
+        }
+    }
+    ZQI_ClearBitmapTable();
 }
 
 TEST_F(ExtensionCallTest, TheResourceListingShowsAtMostEightyHogsLargestFirst) {
