@@ -1,6 +1,8 @@
 // The developer's resource commands of the named extension calls: reloading the bitmaps, fonts
 // and sounds whose files changed, and listing what every resource holds with the largest first.
-// Main thread: they walk the resource tables without their locks, as the frame does.
+// Main thread. The reload copies what it reads of each resource under that resource table's lock and
+// reloads a resource only if it is still the one it read; the bitmap and sound listing walks the
+// tables without their locks, as the frame does.
 #include "engine/ResourceCommands.h"
 
 #include <algorithm>
@@ -104,21 +106,30 @@ int32_t ReloadFonts() {
     return reloaded;
 }
 
+// As for bitmaps: what the reload reads is copied under the sound table lock, and the reload makes
+// sure it is still the sound that was looked at.
 int32_t ReloadSounds() {
     int32_t reloaded = 0;
     SoundResource* pool = ZQI_GetSoundPool();
     for (int32_t index = 0; index < ZQI_GetSoundPoolCount(); ++index) {
         SoundResource* sound = &pool[index];
-        if (!IsReloadableName(sound->name) || sound->referenceCount <= 0 || sound->data == nullptr) {
+        String name;
+        String file;
+        ZQI_LockCoreMutex(CORE_MUTEX_GET_SOUND);
+        const bool inUse = IsReloadableName(sound->name) && sound->referenceCount > 0 && sound->data != nullptr;
+        if (inUse) {
+            name = sound->name;
+            file = sound->resolvedPath != nullptr ? sound->resolvedPath : sound->name;
+        }
+        const uint32_t fileTime = sound->fileTime;
+        ZQI_UnlockCoreMutex(CORE_MUTEX_GET_SOUND);
+        if (!inUse || !FileChanged(file.CStr(), fileTime)) {
             continue;
         }
-        const char* file = sound->resolvedPath != nullptr ? sound->resolvedPath : sound->name;
-        if (!FileChanged(file, sound->fileTime)) {
-            continue;
+        ZQ_Print("Reloading sound '%s'...", name.CStr());
+        if (ZQI_ReloadSoundInUse(sound, name.CStr())) {
+            ++reloaded;
         }
-        ZQ_Print("Reloading sound '%s'...", sound->name);
-        ZQI_ReloadSound(sound);
-        ++reloaded;
     }
     return reloaded;
 }

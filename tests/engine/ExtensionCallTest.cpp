@@ -6,11 +6,15 @@
 #include <cstring>
 #include <atomic>
 #include <chrono>
+#include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 
 #include "RuntimeTestSupport.h"
+#include "audio/AudioSystem.h"
 #include "audio/SoundResource.h"
+#include "audio/null/NullSoundImplementation.h"
 #include "core/ApiTable.h"
 #include "core/Console.h"
 #include "core/ConsoleAutocompletion.h"
@@ -402,6 +406,71 @@ TEST_F(ExtensionCallTest, TheReloadLeavesABitmapReleasedAfterItLookedAlone) {
         }
     }
     ZQI_ClearBitmapTable();
+}
+
+// The same for a sound, loaded by a back end that counts the loads of each file. Released
+// meanwhile, it stays hibernated without data; its place freed (no reference counting) and taken
+// by another, the other is not loaded again.
+TEST_F(ExtensionCallTest, TheReloadLeavesASoundReleasedAfterItLookedAlone) {
+    class CountingSounds final : public SoundImplementationNull {
+    public:
+        bool ReadsFilesItself() override { return true; }
+        bool LoadSound(SoundResource*, SoundData*, const char* path) override {
+            std::lock_guard<std::mutex> hold(mutex);
+            ++loads[path];
+            return true;
+        }
+        int32_t Loads(const std::string& path) {
+            std::lock_guard<std::mutex> hold(mutex);
+            return loads[path];
+        }
+        std::mutex mutex;
+        std::map<std::string, int32_t> loads;
+    };
+    enum Meanwhile { KEPT, RELEASED, REPLACED };
+    for (Meanwhile meanwhile : {KEPT, RELEASED, REPLACED}) {
+        SCOPED_TRACE(meanwhile == KEPT ? "kept" : meanwhile == RELEASED ? "released" : "replaced");
+        ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, meanwhile == REPLACED ? "DISABLE_REFERENCE_COUNTING" : nullptr);
+        CountingSounds backEnd;
+        ZQI_SetAudioSoundImplementation(&backEnd);
+        ZQI_ResetSoundPool();
+        SoundResource* sound = ZQ_Audio_LoadSound("reloaded");
+        ASSERT_NE(nullptr, sound);
+        ASSERT_NE(nullptr, sound->data);
+        SoundResource* other = nullptr;
+        std::atomic<bool> printHeld(false);
+        std::thread program([&] {
+            ZQI_LockCoreMutex(CORE_MUTEX_PRINT);
+            printHeld = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the reload waits at its print
+            if (meanwhile != KEPT) {
+                ZQ_Audio_ReleaseSound(sound);
+            }
+            if (meanwhile == REPLACED) {
+                other = ZQ_Audio_LoadSound("other");
+            }
+            ZQI_UnlockCoreMutex(CORE_MUTEX_PRINT);
+        });
+        while (!printHeld) {
+            std::this_thread::yield();
+        }
+        const int32_t countedBefore = LoggedCount("Reloading 1 changed sound");
+        EXPECT_EQ("(null)", Call("Cache", "ReloadResources"));
+        program.join();
+        EXPECT_EQ(meanwhile == KEPT ? 2 : 1, backEnd.Loads("reloaded.wav"));
+        EXPECT_EQ(meanwhile == KEPT ? 1 : 0, LoggedCount("Reloading 1 changed sound") - countedBefore);
+        if (meanwhile == RELEASED) {
+            EXPECT_EQ(nullptr, sound->data);
+            EXPECT_EQ(0, sound->loaded);
+        }
+        if (meanwhile == REPLACED) {
+            ASSERT_EQ(sound, other) << "the freed place is the first free one";
+            EXPECT_STREQ("other", sound->name);
+            EXPECT_EQ(1, backEnd.Loads("other.wav")) << "loaded by its own load only";
+        }
+        ZQI_ResetSoundPool();
+        ZQI_SetAudioSoundImplementation(nullptr);
+    }
 }
 
 TEST_F(ExtensionCallTest, TheResourceListingShowsAtMostEightyHogsLargestFirst) {
