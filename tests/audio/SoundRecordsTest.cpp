@@ -1,6 +1,10 @@
 // Sound records: counting through GetSound and LoadSound, hibernation, the cache modes, the pool's
 // limit, the reference cap, placeholders, switched-off reference counting, and sound disabled.
+#include <atomic>
+#include <chrono>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "AudioTestSupport.h"
 #include "audio/AudioSystem.h"
@@ -9,6 +13,7 @@
 #include "core/ApiTable.h"
 #include "core/CoreState.h"
 #include "core/Features.h"
+#include "core/NamedMutex.h"
 
 using namespace AudioTest;
 
@@ -146,6 +151,59 @@ TEST_F(SoundRecordsTest, ReloadAfterSoundIsTurnedOnReplacesTheData) {
     EXPECT_NE(nullptr, sound->data);
     EXPECT_TRUE(sound->loaded);
     EXPECT_FALSE(gone->loaded);
+}
+
+// The reload after sound is turned back on runs on the main thread while a program thread may
+// release a sound: here the release comes while the reload frees the sound's old data, and is let
+// run for at most 200 ms. It waits until the reload of that sound is over, then hibernates the sound
+// (no data) or, without reference counting, frees its place: a sound released under the reload is
+// never loaded again, nor is its freed name read.
+TEST_F(SoundRecordsTest, ASoundReleasedDuringTheReloadAfterSoundIsTurnedOnStaysReleased) {
+    ZQI_CreateCoreMutexes();  // the release and the reload really take the sound table lock
+    class ReleasingBackEnd final : public SoundImplementationNull {
+    public:
+        void FreeSound(SoundResource*) override {
+            std::function<void()> hook;
+            hook.swap(onFree);
+            if (hook) {
+                hook();
+            }
+        }
+        std::function<void()> onFree;
+    };
+    for (const bool counting : {true, false}) {
+        SCOPED_TRACE(counting ? "counting" : "not counting");
+        ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, counting ? nullptr : "DISABLE_REFERENCE_COUNTING");
+        ReleasingBackEnd backEnd;
+        Use(&backEnd);
+        SoundResource* sound = ZQ_Audio_LoadSound("mem://rec/click");
+        ASSERT_NE(nullptr, sound);
+        ASSERT_NE(nullptr, sound->data);
+        std::atomic<bool> released(false);
+        std::thread program;
+        backEnd.onFree = [&] {
+            program = std::thread([&] {
+                ZQ_Audio_ReleaseSound(sound);
+                released = true;
+            });
+            const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+            while (!released && std::chrono::steady_clock::now() < until) {
+                std::this_thread::yield();
+            }
+        };
+        ZQI_ReloadSoundsInUse();
+        ASSERT_TRUE(program.joinable()) << "the reload freed the old data";
+        program.join();
+        EXPECT_EQ(nullptr, sound->data);
+        EXPECT_EQ(0, sound->loaded);
+        EXPECT_FALSE(WasLogged("Unable to reload sound"));
+        if (!counting) {
+            EXPECT_EQ(nullptr, sound->name);
+        }
+        ZQI_ResetSoundPool();
+    }
+    ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, nullptr);
+    Use(ZQI_GetNullSoundImplementation());
 }
 
 TEST_F(SoundRecordsTest, AudioTableFillerFillsEverySlot) {
