@@ -6,6 +6,7 @@
 #include "engine/ResourceCommands.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "audio/SoundChannel.h"
@@ -50,7 +51,7 @@ bool IsReloadableName(const char* name) {
 
 // Another thread may release a bitmap while the reload looks at it, freeing its name, or load it,
 // replacing its source file: the name, source file and time are copied under the bitmap table lock,
-// as those change under it. The reload holds no reference, so the bitmap may be released (and its
+// the source file through the table, as a load replaces it without that lock. The reload holds no reference, so the bitmap may be released (and its
 // slot taken by another) after that: the reload makes sure it is still the bitmap that was looked at.
 int32_t ReloadBitmaps() {
     int32_t reloaded = 0;
@@ -64,7 +65,9 @@ int32_t ReloadBitmaps() {
         if (inUse) {
             name = bitmap->name;
             // A name without extension was loaded from the file it resolved to.
-            file = bitmap->source_file != nullptr ? bitmap->source_file : bitmap->name;
+            char* source = ZQI_CopyBitmapSourceFileLocked(bitmap);
+            file = source != nullptr ? source : bitmap->name;
+            free(source);
         }
         const uint32_t fileTime = bitmap->source_time;
         ZQI_UnlockCoreMutex(CORE_MUTEX_GET_BITMAP);

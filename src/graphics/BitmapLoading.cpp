@@ -10,7 +10,6 @@
 #include "core/ApiTable.h"
 #include "core/CoreState.h"
 #include "core/Features.h"
-#include "core/NamedMutex.h"
 #include "data/DMRecords.h"
 #include "filesystem/FileSystemApi.h"
 #include "filesystem/VirtualPath.h"
@@ -218,13 +217,7 @@ bool LoadBitmapFile(zq_bitmap_t* bitmap) {
             return false;
         }
         if (ZQ_FileSystem_FileExists(fileName)) {
-            // The developer reload copies the source file under the table lock.
-            char* copy = ZQI_DuplicateText(fileName);
-            ZQI_LockCoreMutex(CORE_MUTEX_GET_BITMAP);
-            char* old = bitmap->source_file;
-            bitmap->source_file = copy;
-            ZQI_UnlockCoreMutex(CORE_MUTEX_GET_BITMAP);
-            free(old);
+            ZQI_SetBitmapSourceFile(bitmap, ZQI_DuplicateText(fileName));
             return ZQI_LoadBitmapFromFile(bitmap, fileName);
         }
     }

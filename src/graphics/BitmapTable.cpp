@@ -411,6 +411,26 @@ void ZQI_ReleaseBitmapBusy(zq_bitmap_t* bitmap) {
     ZQI_SysWakeAll(lock.condition);
 }
 
+// A release frees the file under "GET_BITMAP" with the flag held; a load swaps it with the flag held
+// under the busy lock, which is taken last and never held while waiting: holding both, the copy
+// reads a file neither can free.
+void ZQI_SetBitmapSourceFile(zq_bitmap_t* bitmap, char* file) {
+    BusyLock& lock = GetBusyLock();
+    ZQI_SysEnterCriticalSection(lock.section);
+    char* old = bitmap->source_file;
+    bitmap->source_file = file;
+    ZQI_SysLeaveCriticalSection(lock.section);
+    free(old);
+}
+
+char* ZQI_CopyBitmapSourceFileLocked(const zq_bitmap_t* bitmap) {
+    BusyLock& lock = GetBusyLock();
+    ZQI_SysEnterCriticalSection(lock.section);
+    char* copy = bitmap->source_file != nullptr ? ZQI_DuplicateText(bitmap->source_file) : nullptr;
+    ZQI_SysLeaveCriticalSection(lock.section);
+    return copy;
+}
+
 zq_bitmap_t* ZQI_FindBitmapLocked(const char* name, uint32_t hash) {
     return FindBitmap(name, hash);
 }

@@ -88,6 +88,13 @@ uint32_t ZQI_GetBitmapTypeFromName(const char* name);
 void ZQI_AcquireBitmapBusy(zq_bitmap_t* bitmap);
 void ZQI_ReleaseBitmapBusy(zq_bitmap_t* bitmap);
 
+// With the busy flag held: replaces the file a name without extension resolved to (taking file,
+// freeing the old one). Swapped under the busy flags' own lock, so that a thread holding
+// "GET_BITMAP" can copy it without waiting for the flag (a load holds the flag for long).
+void ZQI_SetBitmapSourceFile(zq_bitmap_t* bitmap, char* file);
+// With "GET_BITMAP" held: a copy of that file for the caller to free; null without one.
+char* ZQI_CopyBitmapSourceFileLocked(const zq_bitmap_t* bitmap);
+
 // With "GET_BITMAP" held: the named bitmap (hash first, text second), or null.
 zq_bitmap_t* ZQI_FindBitmapLocked(const char* name, uint32_t hash);
 // With "GET_BITMAP" held: the first free slot of the table (raising the used count), or null.
