@@ -117,12 +117,14 @@ void UpdateAudio() {
 
 // Each sound is looked at and reloaded under the sound table lock: a release on another thread
 // frees its data there (and, without reference counting, its name), so the release of a sound being
-// reloaded waits for the reload and then hibernates or frees it.
+// reloaded waits for the reload and then hibernates or frees it. A load a program thread has under
+// way is let finish first, then reloaded like any other.
 void ZQI_ReloadSoundsInUse() {
     SoundResource* pool = ZQI_GetSoundPool();
     for (int32_t i = 0; i < ZQI_GetSoundPoolCount(); ++i) {
         SoundResource* sound = &pool[i];
         ZQI_LockCoreMutex(CORE_MUTEX_GET_SOUND);
+        ZQI_WaitForSoundLoad(sound);
         if (sound->name != nullptr && sound->name[0] != '!' && (sound->cacheMode & SOUND_CACHE_LOADED) != 0) {
             // The data the silent back end held goes first, so no old decoded copy is kept twice.
             FreeSoundData(sound);
