@@ -1,8 +1,8 @@
 // The developer's resource commands of the named extension calls: reloading the bitmaps, fonts
 // and sounds whose files changed, and listing what every resource holds with the largest first.
 // Main thread. The reload copies what it reads of each resource under that resource table's lock and
-// reloads a resource only if it is still the one it read; the bitmap and sound listing walks the
-// tables without their locks, as the frame does.
+// reloads a resource only if it is still the one it read; the listing copies what it prints of each
+// resource under that resource table's lock and prints outside it.
 #include "engine/ResourceCommands.h"
 
 #include <algorithm>
@@ -139,8 +139,10 @@ int32_t ReloadSounds() {
 
 // ---- Listing ----
 
+// The name is a copy: a release on another thread may free the resource's own before the hogs are
+// printed.
 struct ResourceEntry {
-    const char* name;
+    String name;
     const char* kind;  // "GFX", "SND" or "FNT"
     uint64_t bytes;
     int32_t width;  // 0 for sounds
@@ -164,71 +166,91 @@ ImageBytesHeld HeldBy(const zq_bitmap_t& image) {
     return held;
 }
 
+// Other threads release and load bitmaps while the listing runs; a release frees the name under
+// the bitmap table lock, so what is printed is copied under it.
 uint64_t ListBitmaps(Array<ResourceEntry>& hogs) {
     ZQ_Log(LOG_LEVEL_SYSTEM, "\nBitmaps:");
     uint64_t total = 0;
     for (int32_t slot = 0; slot < ZQI_GetBitmapUsedCount(); ++slot) {
         const zq_bitmap_t* bitmap = ZQI_GetBitmapSlot(slot);
-        if (bitmap->name == nullptr) {
+        ZQI_LockCoreMutex(CORE_MUTEX_GET_BITMAP);
+        const bool named = bitmap->name != nullptr;
+        String name;
+        if (named) {
+            name = bitmap->name;
+        }
+        const int32_t width = bitmap->width;
+        const int32_t height = bitmap->height;
+        const int32_t references = bitmap->reference_count;
+        const ImageBytesHeld held = HeldBy(*bitmap);
+        const zq_bitmap_gpu_data_t gpu = bitmap->gpu;
+        ZQI_UnlockCoreMutex(CORE_MUTEX_GET_BITMAP);
+        if (!named) {
             continue;
         }
-        const ImageBytesHeld held = HeldBy(*bitmap);
-        const zq_bitmap_gpu_data_t& gpu = bitmap->gpu;
         if (held.system != 0) {
-            ZQ_Print("Bitmap #%.3d %dx%d '%s' refc=%d sysmem=%.1fKB gpumem=%.1fKB texture=%dx%d", slot,
-                     bitmap->width, bitmap->height, bitmap->name, bitmap->reference_count,
-                     held.system / kKilobyte, held.gpu / kKilobyte, gpu.texture_width, gpu.texture_height);
-        } else {
-            ZQ_Print("Bitmap #%.3d %dx%d '%s' refc=%d gpumem=%.1fKB  texture=%dx%d", slot, bitmap->width,
-                     bitmap->height, bitmap->name, bitmap->reference_count, held.gpu / kKilobyte,
+            ZQ_Print("Bitmap #%.3d %dx%d '%s' refc=%d sysmem=%.1fKB gpumem=%.1fKB texture=%dx%d", slot, width,
+                     height, name.CStr(), references, held.system / kKilobyte, held.gpu / kKilobyte,
                      gpu.texture_width, gpu.texture_height);
+        } else {
+            ZQ_Print("Bitmap #%.3d %dx%d '%s' refc=%d gpumem=%.1fKB  texture=%dx%d", slot, width, height,
+                     name.CStr(), references, held.gpu / kKilobyte, gpu.texture_width, gpu.texture_height);
         }
         total += held.system + held.gpu;
         if (gpu.loaded) {
-            hogs.Push({bitmap->name, "GFX", held.system + held.gpu, bitmap->width, bitmap->height});
+            hogs.Push({name, "GFX", held.system + held.gpu, width, height});
         }
     }
     return total;
 }
 
+// As for bitmaps, under the sound table lock.
 uint64_t ListSounds(Array<ResourceEntry>& hogs) {
     ZQ_Log(LOG_LEVEL_SYSTEM, "\nSounds:");
     uint64_t total = 0;
     const SoundResource* pool = ZQI_GetSoundPool();
     for (int32_t index = 0; index < ZQI_GetSoundPoolCount(); ++index) {
         const SoundResource& sound = pool[index];
-        if (sound.name == nullptr) {
+        ZQI_LockCoreMutex(CORE_MUTEX_GET_SOUND);
+        const bool named = sound.name != nullptr;
+        String name;
+        if (named) {
+            name = sound.name;
+        }
+        const int32_t references = sound.referenceCount;
+        uint64_t bytes = sound.dataSize;
+        ZQI_UnlockCoreMutex(CORE_MUTEX_GET_SOUND);
+        if (!named) {
             continue;
         }
-        uint64_t bytes = sound.dataSize;
         if (bytes > ZQI_LARGEST_COUNTED_SOUND) {
             ZQ_Log(LOG_LEVEL_SYSTEM, "Assuming Sound #%.3d '%s' is music and not counting its memory", index,
-                   sound.name);
+                   name.CStr());
             bytes = 0;
         } else {
-            ZQ_Log(LOG_LEVEL_SYSTEM, "Sound #%.3d '%s' refc=%d sysmem=%.1fKB", index, sound.name,
-                   sound.referenceCount, bytes / kKilobyte);
+            ZQ_Log(LOG_LEVEL_SYSTEM, "Sound #%.3d '%s' refc=%d sysmem=%.1fKB", index, name.CStr(), references,
+                   bytes / kKilobyte);
         }
         total += bytes;
-        hogs.Push({sound.name, "SND", bytes, 0, 0});
+        hogs.Push({name, "SND", bytes, 0, 0});
     }
     return total;
 }
 
 // Fonts change on other threads too (a refresh, a release). Each name is copied under the font
-// table's lock, since a release frees it there, and kept in names (one per slot) for the hogs
-// printed later. Each atlas is read under its font's read hold, taken without that lock (a read
-// may wait for the main thread's pass over the font). A font that is loading or changing is listed
-// as holding nothing.
-uint64_t ListFonts(Array<ResourceEntry>& hogs, String* names) {
+// table's lock, since a release frees it there. Each atlas is read under its font's read hold, taken
+// without that lock (a read may wait for the main thread's pass over the font). A font that is
+// loading or changing is listed as holding nothing.
+uint64_t ListFonts(Array<ResourceEntry>& hogs) {
     ZQ_Log(LOG_LEVEL_SYSTEM, "\nFonts:");
     uint64_t total = 0;
     for (int32_t slot = 0; slot < ZQI_GetFontUsedCount(); ++slot) {
         const zq_font_t* font = ZQI_GetFontSlot(slot);
         ZQI_LockCoreMutex(CORE_MUTEX_GET_FONT);
         const bool named = font->name != nullptr;
+        String name;
         if (named) {
-            names[slot] = font->name;
+            name = font->name;
         }
         const int32_t references = font->referenceCount;
         ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
@@ -242,13 +264,12 @@ uint64_t ListFonts(Array<ResourceEntry>& hogs, String* names) {
                 atlas = font->atlas;
             }
         }
-        const char* name = names[slot].CStr();
         const ImageBytesHeld held = HeldBy(atlas);
         if (held.system != 0) {
-            ZQ_Log(LOG_LEVEL_SYSTEM, "Font #%.3d '%s' refc=%d sysmem=%.1fKB gpumem=%.1fKB ", slot, name, references,
-                   held.system / kKilobyte, held.gpu / kKilobyte);
+            ZQ_Log(LOG_LEVEL_SYSTEM, "Font #%.3d '%s' refc=%d sysmem=%.1fKB gpumem=%.1fKB ", slot, name.CStr(),
+                   references, held.system / kKilobyte, held.gpu / kKilobyte);
         } else {
-            ZQ_Log(LOG_LEVEL_SYSTEM, "Font #%.3d '%s' refc=%d gpumem=%.1fKB ", slot, name, references,
+            ZQ_Log(LOG_LEVEL_SYSTEM, "Font #%.3d '%s' refc=%d gpumem=%.1fKB ", slot, name.CStr(), references,
                    held.gpu / kKilobyte);
         }
         total += held.system + held.gpu;
@@ -267,9 +288,9 @@ void PrintHogs(Array<ResourceEntry>& hogs) {
         const int rank = static_cast<int>(i + 1);
         if (entry.width > 0) {
             ZQ_Print("#%.3d %s %.1fMB %dx%d %s", rank, entry.kind, entry.bytes / kMegabyte, entry.width,
-                     entry.height, entry.name);
+                     entry.height, entry.name.CStr());
         } else {
-            ZQ_Print("#%.3d %s %.1fMB %s", rank, entry.kind, entry.bytes / kMegabyte, entry.name);
+            ZQ_Print("#%.3d %s %.1fMB %s", rank, entry.kind, entry.bytes / kMegabyte, entry.name.CStr());
         }
     }
 }
@@ -303,8 +324,7 @@ void ZQI_ListResourceUsage() {
     hogs.Reserve(static_cast<int32_t>(kFirstHogCapacity));
     const uint64_t bitmaps = ListBitmaps(hogs);
     const uint64_t sounds = ListSounds(hogs);
-    String fontNames[FONT_TABLE_SIZE];  // outlive the hogs' printing
-    const uint64_t fonts = ListFonts(hogs, fontNames);
+    const uint64_t fonts = ListFonts(hogs);
     ZQ_Log(LOG_LEVEL_SYSTEM, "Total %.1fMB allocated for bitmaps in (system+gpu) memory.",
            bitmaps / kMegabyte);
     ZQ_Log(LOG_LEVEL_SYSTEM, "Total %.1fMB allocated for sounds in system memory.", sounds / kMegabyte);

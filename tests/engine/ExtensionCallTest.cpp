@@ -473,6 +473,67 @@ TEST_F(ExtensionCallTest, TheReloadLeavesASoundReleasedAfterItLookedAlone) {
     }
 }
 
+// The program may release a bitmap or a sound on another thread while the listing runs, freeing its
+// name, and load another into its place. Here the listing waits for the font table lock after it
+// looked at the bitmaps and sounds, before it prints the hogs; meanwhile both are released and
+// others loaded in their places (the freed names' memory is soon taken by other texts). The hogs
+// name what the listing looked at, and only that.
+TEST_F(ExtensionCallTest, TheResourceListingNamesWhatItLookedAtThoughReleasedMeanwhile) {
+    ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, "DISABLE_REFERENCE_COUNTING");  // a release frees the sound
+    SoundImplementationNull backEnd;
+    ZQI_SetAudioSoundImplementation(&backEnd);
+    ZQI_ResetSoundPool();
+    ZQI_ClearBitmapTable();
+    zq_font_t* font = ZQI_FONTS_GetOrLoadFont("listed!NONE", false);
+    ASSERT_NE(nullptr, font);
+    zq_bitmap_t* bitmap = ZQI_GetOrLoadBitmap("looked.png", CACHE_PIXELS, false);
+    ASSERT_NE(nullptr, bitmap);
+    bitmap->width = bitmap->height = 16;
+    bitmap->gpu.loaded = 1;  // only bitmaps on the GPU are hogs
+    SoundResource* sound = ZQ_Audio_LoadSound("looked");
+    ASSERT_NE(nullptr, sound);
+    zq_bitmap_t* otherBitmap = nullptr;
+    SoundResource* otherSound = nullptr;
+    const int32_t fontsBefore = LoggedCount("Fonts:");
+    std::atomic<bool> fontsHeld(false);
+    std::thread program([&] {
+        ZQI_LockCoreMutex(CORE_MUTEX_GET_FONT);
+        fontsHeld = true;
+        for (bool listingFonts = false; !listingFonts;) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            ZQ_Threading_LockMutex(ZQI_GetConsole()->mutex);  // the log's lines change under it
+            listingFonts = LoggedCount("Fonts:") > fontsBefore;
+            ZQ_Threading_UnlockMutex(ZQI_GetConsole()->mutex);
+        }
+        ZQ_Graphics_ReleaseBitmap(bitmap);
+        ZQ_Graphics_RemoveBitmapHandle(bitmap);
+        otherBitmap = ZQI_GetOrLoadBitmap("placed.png", CACHE_PIXELS, false);
+        ZQ_Audio_ReleaseSound(sound);
+        otherSound = ZQ_Audio_LoadSound("placed");
+        ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
+    });
+    while (!fontsHeld) {
+        std::this_thread::yield();
+    }
+    const int32_t bitmapHogsBefore = LoggedCount(" GFX ");
+    const int32_t soundHogsBefore = LoggedCount(" SND ");
+    const int32_t lookedBitmapBefore = LoggedCount(" GFX 0.0MB 16x16 looked.png");
+    const int32_t lookedSoundBefore = LoggedCount(" SND 0.0MB looked");
+    EXPECT_EQ("(null)", Call("ListResourceUsage"));
+    program.join();
+    ASSERT_EQ(bitmap, otherBitmap) << "the freed slot is the first free one";
+    ASSERT_EQ(sound, otherSound) << "the freed place is the first free one";
+    EXPECT_EQ(1, LoggedCount(" GFX ") - bitmapHogsBefore);
+    EXPECT_EQ(1, LoggedCount(" SND ") - soundHogsBefore);
+    EXPECT_EQ(1, LoggedCount(" GFX 0.0MB 16x16 looked.png") - lookedBitmapBefore);
+    EXPECT_EQ(1, LoggedCount(" SND 0.0MB looked") - lookedSoundBefore);
+    ZQI_FONTS_ReleaseFont(font);
+    ZQI_ClearBitmapTable();
+    ZQI_ResetSoundPool();
+    ZQI_SetAudioSoundImplementation(nullptr);
+    ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, nullptr);
+}
+
 TEST_F(ExtensionCallTest, TheResourceListingShowsAtMostEightyHogsLargestFirst) {
     // Bitmaps "on the GPU" with growing textures; the records are the test's own stand-ins.
     const int kBitmaps = 85;
