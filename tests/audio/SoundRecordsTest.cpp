@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "AudioTestSupport.h"
 #include "audio/AudioSystem.h"
@@ -359,4 +360,80 @@ TEST_F(SoundRecordsTest, AudioTableFillerFillsEverySlot) {
     EXPECT_EQ(&ZQ_Audio_GetChannelSound, audio->GetChannelSound);
     EXPECT_EQ(&ZQ_Audio_StopMusic, audio->StopMusic);
     ZQI_UnregisterApiTableFiller(ZQI_InstallAudioApi);
+}
+
+namespace {
+
+// Fails when a sound's data is loaded while it already has some, or freed when it has none.
+class OneDataBackEnd final : public SoundImplementationNull {
+public:
+    bool LoadSound(SoundResource* sound, SoundData* data, const char* path) override {
+        doubles += held.exchange(true) ? 1 : 0;
+        ++loads;
+        std::this_thread::yield();  // lets the other threads in while this load is under way
+        return SoundImplementationNull::LoadSound(sound, data, path);
+    }
+    void FreeSound(SoundResource*) override {
+        badFrees += held.exchange(false) ? 0 : 1;
+        ++frees;
+    }
+    std::atomic<bool> held{false};
+    std::atomic<int32_t> loads{0};
+    std::atomic<int32_t> frees{0};
+    std::atomic<int32_t> doubles{0};
+    std::atomic<int32_t> badFrees{0};
+};
+
+}  // namespace
+
+// Program threads load, count up and release one sound at once, each release matching its own
+// load or count, while the main thread keeps reloading the sounds in use: every load's data is
+// freed once, no load lands on data already there, and once all is given back the sound is
+// hibernated with no data.
+TEST_F(SoundRecordsTest, ASoundLoadedAndReleasedOnManyThreadsDuringReloadsEndsHibernated) {
+    ZQI_CreateCoreMutexes();
+    OneDataBackEnd backEnd;
+    Use(&backEnd);
+    const char* const kName = "mem://rec/click";
+    const int16_t one = 1;
+    std::atomic<bool> programsDone(false);
+    std::vector<std::thread> programs;
+    for (int32_t t = 0; t < 4; ++t) {
+        programs.emplace_back([&, t] {
+            for (int32_t i = 0; i < 1500; ++i) {
+                SoundResource* found = (i + t) % 3 == 0 ? ZQ_Audio_GetSoundWithCacheMode(kName, SOUND_CACHE_LOOKUP)
+                                                        : nullptr;
+                if (found != nullptr) {
+                    ZQ_Audio_IncreaseSoundReferenceCount(found, &one);
+                    ZQ_Audio_ReleaseSound(found);
+                } else {
+                    ZQ_Audio_ReleaseSound(ZQ_Audio_LoadSound(kName));
+                }
+            }
+        });
+    }
+    int32_t reloads = 0;
+    std::thread mainThread([&] {
+        for (; !programsDone; ++reloads) {
+            ZQI_ReloadSoundsInUse();
+        }
+    });
+    for (std::thread& program : programs) {
+        program.join();
+    }
+    programsDone = true;
+    mainThread.join();
+    const SoundResource* sound = &ZQI_GetSoundPool()[0];
+    EXPECT_EQ(1, ZQI_GetSoundPoolCount());
+    EXPECT_EQ(0, sound->referenceCount);
+    EXPECT_EQ(SOUND_CACHE_NOTHING, sound->cacheMode);
+    EXPECT_EQ(nullptr, sound->data);
+    EXPECT_EQ(0, backEnd.doubles.load()) << "loaded over data already there";
+    EXPECT_EQ(0, backEnd.badFrees.load()) << "freed without data";
+    EXPECT_EQ(backEnd.loads.load(), backEnd.frees.load());
+    EXPECT_LT(0, reloads);
+    EXPECT_FALSE(WasLogged("Unable to reload sound"));
+    EXPECT_FALSE(WasLogged("not found"));
+    ZQI_ResetSoundPool();
+    Use(ZQI_GetNullSoundImplementation());
 }
