@@ -496,10 +496,13 @@ TEST_F(ExtensionCallTest, TheResourceListingNamesWhatItLookedAtThoughReleasedMea
     SoundResource* otherSound = nullptr;
     const int32_t fontsBefore = LoggedCount("Fonts:");
     std::atomic<bool> fontsHeld(false);
+    bool listingFonts = false;
     std::thread program([&] {
         ZQI_LockCoreMutex(CORE_MUTEX_GET_FONT);
         fontsHeld = true;
-        for (bool listingFonts = false; !listingFonts;) {
+        // Given up after 10 s, so that a listing that never reaches the fonts fails instead of hanging.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!listingFonts && std::chrono::steady_clock::now() < until) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
             ZQ_Threading_LockMutex(ZQI_GetConsole()->mutex);  // the log's lines change under it
             listingFonts = LoggedCount("Fonts:") > fontsBefore;
@@ -521,6 +524,7 @@ TEST_F(ExtensionCallTest, TheResourceListingNamesWhatItLookedAtThoughReleasedMea
     const int32_t lookedSoundBefore = LoggedCount(" SND 0.0MB looked");
     EXPECT_EQ("(null)", Call("ListResourceUsage"));
     program.join();
+    ASSERT_TRUE(listingFonts) << "the listing reached the fonts";
     ASSERT_EQ(bitmap, otherBitmap) << "the freed slot is the first free one";
     ASSERT_EQ(sound, otherSound) << "the freed place is the first free one";
     EXPECT_EQ(1, LoggedCount(" GFX ") - bitmapHogsBefore);
