@@ -10,6 +10,7 @@
 #include "core/CoreState.h"
 #include "core/Features.h"
 #include "core/Log.h"
+#include "core/NamedMutex.h"
 
 namespace {
 
@@ -114,18 +115,24 @@ void UpdateAudio() {
     ZQI_UpdateMusic(seconds);
 }
 
+// Each sound is looked at and reloaded under the sound table lock: a release on another thread
+// frees its data there (and, without reference counting, its name), so the release of a sound being
+// reloaded waits for the reload and then hibernates or frees it. A load a program thread has under
+// way is let finish first, then reloaded like any other.
 void ZQI_ReloadSoundsInUse() {
     SoundResource* pool = ZQI_GetSoundPool();
     for (int32_t i = 0; i < ZQI_GetSoundPoolCount(); ++i) {
         SoundResource* sound = &pool[i];
-        if (sound->name == nullptr || sound->name[0] == '!' || (sound->cacheMode & SOUND_CACHE_LOADED) == 0) {
-            continue;
+        ZQI_LockCoreMutex(CORE_MUTEX_GET_SOUND);
+        ZQI_WaitForSoundLoad(sound);
+        if (sound->name != nullptr && sound->name[0] != '!' && (sound->cacheMode & SOUND_CACHE_LOADED) != 0) {
+            // The data the silent back end held goes first, so no old decoded copy is kept twice.
+            FreeSoundData(sound);
+            if (!LoadSoundResource(sound)) {
+                ZQ_Log(LOG_LEVEL_WARNING, "Unable to reload sound '%s'", sound->name);
+            }
         }
-        // The data the silent back end held goes first, so no old decoded copy is kept twice.
-        FreeSoundData(sound);
-        if (!LoadSoundResource(sound)) {
-            ZQ_Log(LOG_LEVEL_WARNING, "Unable to reload sound '%s'", sound->name);
-        }
+        ZQI_UnlockCoreMutex(CORE_MUTEX_GET_SOUND);
     }
 }
 

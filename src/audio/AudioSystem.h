@@ -32,8 +32,8 @@ uint32_t ZQI_AudioMilliseconds();
 
 // The per-frame music, delayed-start and fade step; after the back end's Update.
 void UpdateAudio();
-// Loads every sound in use again after sound was switched back on, freeing its old data first;
-// logs "Unable to reload sound '%s'" for each that fails.
+// Loads every sound in use again after sound was switched back on, freeing its old data first, each
+// under "GET_SOUND"; logs "Unable to reload sound '%s'" for each that fails.
 void ZQI_ReloadSoundsInUse();
 
 // Puts the 25 audio slots into the engine API (a registered table filler).

@@ -10,6 +10,7 @@
 #include "core/ApiTable.h"
 #include "core/CoreState.h"
 #include "core/Log.h"
+#include "core/NamedMutex.h"
 
 namespace {
 
@@ -114,6 +115,24 @@ bool ZQI_ReloadSound(SoundResource* sound) {
         StartMusic(sound, volume, 0.0f);
     }
     return loaded;
+}
+
+// A release changes the count, frees the data and (without reference counting) the name under the
+// lock; holding it through the reload keeps the sound the one that was checked. A load a program
+// thread has under way is let finish first.
+bool ZQI_ReloadSoundInUse(SoundResource* sound, const char* name) {
+    if (sound == nullptr || name == nullptr) {
+        return false;
+    }
+    ZQI_LockCoreMutex(CORE_MUTEX_GET_SOUND);
+    ZQI_WaitForSoundLoad(sound);
+    const bool inUse = sound->name != nullptr && strcmp(sound->name, name) == 0 && sound->referenceCount > 0 &&
+                       sound->data != nullptr;
+    if (inUse) {
+        ZQI_ReloadSound(sound);
+    }
+    ZQI_UnlockCoreMutex(CORE_MUTEX_GET_SOUND);
+    return inUse;
 }
 
 void StartMusic(SoundResource* sound, float volume, float fadeInSeconds) {

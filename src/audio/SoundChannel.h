@@ -57,6 +57,12 @@ void ZQI_ClearMusic();
 // when it is the requested or playing music, the music starts again from its beginning at the
 // volume it had, with no fade. False when the data could not be loaded.
 bool ZQI_ReloadSound(SoundResource* sound);
+// The developer reload's step for a sound it looked at under "GET_SOUND" without taking a
+// reference: reloaded as ZQI_ReloadSound does (true) only when it still has the name, is counted
+// and has data, with the lock held throughout, so that no release can hibernate or free it, nor
+// another sound take its place, meanwhile. A sound released meanwhile, or whose place another took,
+// is left as it is (false, nothing logged).
+bool ZQI_ReloadSoundInUse(SoundResource* sound, const char* name);
 
 // Value rules at the API.
 float ZQI_ClampVolume(float volume);

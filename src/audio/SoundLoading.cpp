@@ -13,6 +13,7 @@
 #include "core/ApiTable.h"
 #include "core/CoreState.h"
 #include "core/Log.h"
+#include "core/NamedMutex.h"
 #include "filesystem/FileSystemApi.h"
 #include "foundation/String.h"
 
@@ -78,9 +79,13 @@ bool LoadSoundResource(SoundResource* sound) {
         char path[kLongestFormedName + 1];
         snprintf(path, sizeof(path), "%s.%s", sound->name, extension);
         if (LoadSoundFromFile(sound, path)) {
+            // The developer reload copies the resolved path under the sound table lock.
             char* copy = ZQI_DuplicateString(path);
-            free(sound->resolvedPath);
+            ZQI_LockCoreMutex(CORE_MUTEX_GET_SOUND);
+            char* old = sound->resolvedPath;
             sound->resolvedPath = copy;
+            ZQI_UnlockCoreMutex(CORE_MUTEX_GET_SOUND);
+            free(old);
             return true;
         }
     }

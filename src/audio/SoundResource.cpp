@@ -1,6 +1,8 @@
 // The sound pool and the audio sub-table entries that find, count and release its records.
 // Lookups, new records and every count change run under "GET_SOUND"; loading data runs after
-// the lock is released, hibernation frees data with it held.
+// the lock is released, hibernation frees data with it held. One thread at a time loads a record:
+// it marks the record under the lock, and others that would load, hibernate or free it wait for
+// that load without the lock.
 #include "audio/SoundResource.h"
 
 #include <cstdio>
@@ -14,6 +16,7 @@
 #include "core/Log.h"
 #include "core/MemoryStatistics.h"
 #include "core/NamedMutex.h"
+#include "core/Threads.h"
 #include "filesystem/FileSystemApi.h"
 #include "foundation/NameHash.h"
 #include "foundation/String.h"
@@ -22,9 +25,11 @@ namespace {
 
 const uint32_t kSoundRecordKind = 2;
 const int kLongestFormedName = 511;
+const int32_t kYieldRounds = 64;  // waits for a load yield this often before they sleep
 
 SoundResource g_sounds[SOUND_POOL_SIZE];
-int32_t g_soundCount = 0;  // places ever used (the high-water mark)
+int32_t g_soundCount = 0;            // places ever used (the high-water mark)
+uint8_t g_loading[SOUND_POOL_SIZE];  // under the lock: 1 while a thread loads that place's data
 
 void LockSounds() {
     ZQI_LockCoreMutex(CORE_MUTEX_GET_SOUND);
@@ -89,6 +94,18 @@ SoundResource* TakeFreeSound(const char* name) {
     return &sound;
 }
 
+// Under the lock: the calling thread loads the record's data next, after releasing the lock.
+void BeginLoad(const SoundResource* sound) {
+    g_loading[sound->index] = 1;
+}
+
+// Takes the lock to let threads waiting for the load go on.
+void EndLoad(const SoundResource* sound) {
+    LockSounds();
+    g_loading[sound->index] = 0;
+    UnlockSounds();
+}
+
 void ReportPoolFull() {
     ZQ_Popup(LOG_LEVEL_ERROR, " ! Zorqa out of free sounds.");
 }
@@ -140,7 +157,23 @@ void ZQI_ResetSoundPool() {
         FreeSoundPlace(&g_sounds[i]);
     }
     memset(g_sounds, 0, sizeof(g_sounds));
+    memset(g_loading, 0, sizeof(g_loading));
     g_soundCount = 0;
+}
+
+void ZQI_WaitForSoundLoad(const SoundResource* sound) {
+    if (sound->index >= static_cast<uint32_t>(SOUND_POOL_SIZE)) {
+        return;
+    }
+    for (int32_t rounds = 0; g_loading[sound->index] != 0; ++rounds) {
+        UnlockSounds();
+        if (rounds < kYieldRounds) {
+            ZQ_Threading_YieldThread();
+        } else {
+            ZQ_Threading_Sleep(1);
+        }
+        LockSounds();
+    }
 }
 
 void ZQI_AddSoundMemoryEstimates(MemoryEstimates* estimates) {
@@ -173,6 +206,9 @@ SoundResource* ZQ_Audio_GetSoundWithCacheMode(const char* name, int32_t cacheMod
             sound->flags |= SOUND_FLAG_COUNTED_BY_GET;
             PrintChange("'%s' ref count++ (GetSound): now %d", sound);
         }
+        if ((cacheMode & SOUND_CACHE_LOADED) != 0) {
+            ZQI_WaitForSoundLoad(sound);  // the caller may play it next
+        }
         UnlockSounds();
         return sound;
     }
@@ -193,14 +229,17 @@ SoundResource* ZQ_Audio_GetSoundWithCacheMode(const char* name, int32_t cacheMod
         PrintChange("'%s' ref count = %d (CACHE_NOTHING)", sound);
         return sound;
     }
-    UnlockSounds();
+    // A thread that finds the name before the load is over reads the flag under the lock.
     sound->flags |= SOUND_FLAG_COUNTED_BY_GET;
+    BeginLoad(sound);
+    UnlockSounds();
     PrintChange("'%s' ref count = %d (GetSound)", sound);
     if (IsPlaceholder(name)) {
         sound->cacheMode = static_cast<uint8_t>(cacheMode);
     } else if (ZQI_GetAudioSoundImplementation() != nullptr) {
         SetSoundCacheMode(sound, cacheMode);
     }
+    EndLoad(sound);
     return sound;
 }
 
@@ -218,10 +257,17 @@ SoundResource* ZQ_Audio_LoadSound(const char* name) {
             PrintChange("'%s' ref count++: now %d", sound);
             sound->referenceCount = CappedCount(sound, sound->referenceCount);
         }
-        int16_t count = sound->referenceCount;
+        // A load on another thread is waited for, and then found done.
+        ZQI_WaitForSoundLoad(sound);
+        const bool load = (sound->referenceCount == 1 || (sound->cacheMode & SOUND_CACHE_LOADED) == 0) &&
+                          sound->cacheMode != SOUND_CACHE_LOADED;
+        if (load) {
+            BeginLoad(sound);
+        }
         UnlockSounds();
-        if (count == 1 || (sound->cacheMode & SOUND_CACHE_LOADED) == 0) {
+        if (load) {
             SetSoundCacheMode(sound, SOUND_CACHE_LOADED);
+            EndLoad(sound);
         }
         return sound;
     }
@@ -232,6 +278,7 @@ SoundResource* ZQ_Audio_LoadSound(const char* name) {
         ReportPoolFull();
         return nullptr;
     }
+    BeginLoad(sound);
     UnlockSounds();
     PrintChange("'%s' ref count = %d", sound);
     if (IsPlaceholder(name)) {
@@ -239,6 +286,7 @@ SoundResource* ZQ_Audio_LoadSound(const char* name) {
     } else if (ZQI_GetAudioSoundImplementation() != nullptr) {
         LoadCountedSound(sound);
     }
+    EndLoad(sound);
     return sound;
 }
 
@@ -248,7 +296,10 @@ void ZQ_Audio_ReleaseSound(SoundResource* sound) {
     }
     LockSounds();
     if (!ZQI_IsSoundReferenceCounting()) {
-        FreeSoundPlace(sound);
+        ZQI_WaitForSoundLoad(sound);
+        if (sound->name != nullptr) {  // not freed by another release meanwhile
+            FreeSoundPlace(sound);
+        }
         UnlockSounds();
         return;
     }
@@ -262,7 +313,10 @@ void ZQ_Audio_ReleaseSound(SoundResource* sound) {
     }
     if (sound->referenceCount == 0) {
         ZQ_Print("Hibernating sound '%s'..", sound->name);
-        if (sound->cacheMode != SOUND_CACHE_NOTHING) {
+        // What a load on another thread attaches meanwhile is freed here; a count taken meanwhile
+        // keeps it.
+        ZQI_WaitForSoundLoad(sound);
+        if (sound->referenceCount == 0 && sound->cacheMode != SOUND_CACHE_NOTHING) {
             FreeSoundData(sound);
             sound->cacheMode = SOUND_CACHE_NOTHING;
             sound->dataSize = 0;
@@ -281,9 +335,18 @@ void ZQ_Audio_IncreaseSoundReferenceCount(SoundResource* sound, const int16_t* c
     LockSounds();
     int16_t before = sound->referenceCount;
     sound->referenceCount = CappedCount(sound, static_cast<int32_t>(before) + *count);
+    bool load = false;
+    if (before == 0) {
+        ZQI_WaitForSoundLoad(sound);
+        load = sound->cacheMode != SOUND_CACHE_LOADED;
+    }
+    if (load) {
+        BeginLoad(sound);
+    }
     UnlockSounds();
-    if (before == 0 && sound->cacheMode != SOUND_CACHE_LOADED) {
+    if (load) {
         LoadCountedSound(sound);
+        EndLoad(sound);
     }
 }
 

@@ -42,6 +42,12 @@ SoundResource* ZQI_GetSoundPool();
 int32_t ZQI_GetSoundPoolCount();
 // Tests: frees every record's data and name and empties the pool.
 void ZQI_ResetSoundPool();
+// Under "GET_SOUND", taken once by the calling thread: while another thread loads the record's
+// data, lets the lock go, waits and takes it again, so the caller finds that load over. A thread
+// marks the record it loads under the lock and loads after releasing it; other loaders of that
+// record, its hibernation or freeing, and the reloads wait here instead of loading or freeing
+// the same data at once.
+void ZQI_WaitForSoundLoad(const SoundResource* sound);
 // The sounds' part of the memory estimates: each named record's data size (music left out),
 // under "GET_SOUND".
 void ZQI_AddSoundMemoryEstimates(MemoryEstimates* estimates);

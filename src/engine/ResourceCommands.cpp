@@ -1,9 +1,12 @@
 // The developer's resource commands of the named extension calls: reloading the bitmaps, fonts
 // and sounds whose files changed, and listing what every resource holds with the largest first.
-// Main thread: they walk the resource tables without their locks, as the frame does.
+// Main thread. The reload copies what it reads of each resource under that resource table's lock and
+// reloads a resource only if it is still the one it read; the listing copies what it prints of each
+// resource under that resource table's lock and prints outside it.
 #include "engine/ResourceCommands.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "audio/SoundChannel.h"
@@ -46,24 +49,35 @@ bool IsReloadableName(const char* name) {
     return name != nullptr && name[0] != '!';
 }
 
+// Another thread may release a bitmap while the reload looks at it, freeing its name, or load it,
+// replacing its source file: the name, source file and time are copied under the bitmap table lock,
+// the source file through the table, as a load replaces it without that lock. The reload holds no reference, so the bitmap may be released (and its
+// slot taken by another) after that: the reload makes sure it is still the bitmap that was looked at.
 int32_t ReloadBitmaps() {
     int32_t reloaded = 0;
     for (int32_t slot = 0; slot < ZQI_GetBitmapUsedCount(); ++slot) {
         zq_bitmap_t* bitmap = ZQI_GetBitmapSlot(slot);
-        if (!IsReloadableName(bitmap->name) || bitmap->reference_count <= 0 ||
-            (bitmap->flags & BITMAP_FLAG_RELOADABLE) == 0) {
+        String name;
+        String file;
+        ZQI_LockCoreMutex(CORE_MUTEX_GET_BITMAP);
+        const bool inUse = IsReloadableName(bitmap->name) && bitmap->reference_count > 0 &&
+                           (bitmap->flags & BITMAP_FLAG_RELOADABLE) != 0;
+        if (inUse) {
+            name = bitmap->name;
+            // A name without extension was loaded from the file it resolved to.
+            char* source = ZQI_CopyBitmapSourceFileLocked(bitmap);
+            file = source != nullptr ? source : bitmap->name;
+            free(source);
+        }
+        const uint32_t fileTime = bitmap->source_time;
+        ZQI_UnlockCoreMutex(CORE_MUTEX_GET_BITMAP);
+        if (!inUse || !FileChanged(file.CStr(), fileTime)) {
             continue;
         }
-        // A name without extension was loaded from the file it resolved to.
-        const char* file = bitmap->source_file != nullptr ? bitmap->source_file : bitmap->name;
-        if (!FileChanged(file, bitmap->source_time)) {
-            continue;
+        ZQ_Print("Reloading bitmap '%s'...", name.CStr());
+        if (ZQI_ReloadBitmapInUse(bitmap, name.CStr())) {
+            ++reloaded;
         }
-        ZQ_Print("Reloading bitmap '%s'...", bitmap->name);
-        const int32_t mode = bitmap->cache_mode;
-        ZQ_Graphics_SetBitmapCacheMode(bitmap, CACHE_NOTHING);
-        ZQ_Graphics_SetBitmapCacheMode(bitmap, mode);
-        ++reloaded;
     }
     return reloaded;
 }
@@ -95,29 +109,40 @@ int32_t ReloadFonts() {
     return reloaded;
 }
 
+// As for bitmaps: what the reload reads is copied under the sound table lock, and the reload makes
+// sure it is still the sound that was looked at.
 int32_t ReloadSounds() {
     int32_t reloaded = 0;
     SoundResource* pool = ZQI_GetSoundPool();
     for (int32_t index = 0; index < ZQI_GetSoundPoolCount(); ++index) {
         SoundResource* sound = &pool[index];
-        if (!IsReloadableName(sound->name) || sound->referenceCount <= 0 || sound->data == nullptr) {
+        String name;
+        String file;
+        ZQI_LockCoreMutex(CORE_MUTEX_GET_SOUND);
+        const bool inUse = IsReloadableName(sound->name) && sound->referenceCount > 0 && sound->data != nullptr;
+        if (inUse) {
+            name = sound->name;
+            file = sound->resolvedPath != nullptr ? sound->resolvedPath : sound->name;
+        }
+        const uint32_t fileTime = sound->fileTime;
+        ZQI_UnlockCoreMutex(CORE_MUTEX_GET_SOUND);
+        if (!inUse || !FileChanged(file.CStr(), fileTime)) {
             continue;
         }
-        const char* file = sound->resolvedPath != nullptr ? sound->resolvedPath : sound->name;
-        if (!FileChanged(file, sound->fileTime)) {
-            continue;
+        ZQ_Print("Reloading sound '%s'...", name.CStr());
+        if (ZQI_ReloadSoundInUse(sound, name.CStr())) {
+            ++reloaded;
         }
-        ZQ_Print("Reloading sound '%s'...", sound->name);
-        ZQI_ReloadSound(sound);
-        ++reloaded;
     }
     return reloaded;
 }
 
 // ---- Listing ----
 
+// The name is a copy: a release on another thread may free the resource's own before the hogs are
+// printed.
 struct ResourceEntry {
-    const char* name;
+    String name;
     const char* kind;  // "GFX", "SND" or "FNT"
     uint64_t bytes;
     int32_t width;  // 0 for sounds
@@ -141,71 +166,91 @@ ImageBytesHeld HeldBy(const zq_bitmap_t& image) {
     return held;
 }
 
+// Other threads release and load bitmaps while the listing runs; a release frees the name under
+// the bitmap table lock, so what is printed is copied under it.
 uint64_t ListBitmaps(Array<ResourceEntry>& hogs) {
     ZQ_Log(LOG_LEVEL_SYSTEM, "\nBitmaps:");
     uint64_t total = 0;
     for (int32_t slot = 0; slot < ZQI_GetBitmapUsedCount(); ++slot) {
         const zq_bitmap_t* bitmap = ZQI_GetBitmapSlot(slot);
-        if (bitmap->name == nullptr) {
+        ZQI_LockCoreMutex(CORE_MUTEX_GET_BITMAP);
+        const bool named = bitmap->name != nullptr;
+        String name;
+        if (named) {
+            name = bitmap->name;
+        }
+        const int32_t width = bitmap->width;
+        const int32_t height = bitmap->height;
+        const int32_t references = bitmap->reference_count;
+        const ImageBytesHeld held = HeldBy(*bitmap);
+        const zq_bitmap_gpu_data_t gpu = bitmap->gpu;
+        ZQI_UnlockCoreMutex(CORE_MUTEX_GET_BITMAP);
+        if (!named) {
             continue;
         }
-        const ImageBytesHeld held = HeldBy(*bitmap);
-        const zq_bitmap_gpu_data_t& gpu = bitmap->gpu;
         if (held.system != 0) {
-            ZQ_Print("Bitmap #%.3d %dx%d '%s' refc=%d sysmem=%.1fKB gpumem=%.1fKB texture=%dx%d", slot,
-                     bitmap->width, bitmap->height, bitmap->name, bitmap->reference_count,
-                     held.system / kKilobyte, held.gpu / kKilobyte, gpu.texture_width, gpu.texture_height);
-        } else {
-            ZQ_Print("Bitmap #%.3d %dx%d '%s' refc=%d gpumem=%.1fKB  texture=%dx%d", slot, bitmap->width,
-                     bitmap->height, bitmap->name, bitmap->reference_count, held.gpu / kKilobyte,
+            ZQ_Print("Bitmap #%.3d %dx%d '%s' refc=%d sysmem=%.1fKB gpumem=%.1fKB texture=%dx%d", slot, width,
+                     height, name.CStr(), references, held.system / kKilobyte, held.gpu / kKilobyte,
                      gpu.texture_width, gpu.texture_height);
+        } else {
+            ZQ_Print("Bitmap #%.3d %dx%d '%s' refc=%d gpumem=%.1fKB  texture=%dx%d", slot, width, height,
+                     name.CStr(), references, held.gpu / kKilobyte, gpu.texture_width, gpu.texture_height);
         }
         total += held.system + held.gpu;
         if (gpu.loaded) {
-            hogs.Push({bitmap->name, "GFX", held.system + held.gpu, bitmap->width, bitmap->height});
+            hogs.Push({name, "GFX", held.system + held.gpu, width, height});
         }
     }
     return total;
 }
 
+// As for bitmaps, under the sound table lock.
 uint64_t ListSounds(Array<ResourceEntry>& hogs) {
     ZQ_Log(LOG_LEVEL_SYSTEM, "\nSounds:");
     uint64_t total = 0;
     const SoundResource* pool = ZQI_GetSoundPool();
     for (int32_t index = 0; index < ZQI_GetSoundPoolCount(); ++index) {
         const SoundResource& sound = pool[index];
-        if (sound.name == nullptr) {
+        ZQI_LockCoreMutex(CORE_MUTEX_GET_SOUND);
+        const bool named = sound.name != nullptr;
+        String name;
+        if (named) {
+            name = sound.name;
+        }
+        const int32_t references = sound.referenceCount;
+        uint64_t bytes = sound.dataSize;
+        ZQI_UnlockCoreMutex(CORE_MUTEX_GET_SOUND);
+        if (!named) {
             continue;
         }
-        uint64_t bytes = sound.dataSize;
         if (bytes > ZQI_LARGEST_COUNTED_SOUND) {
             ZQ_Log(LOG_LEVEL_SYSTEM, "Assuming Sound #%.3d '%s' is music and not counting its memory", index,
-                   sound.name);
+                   name.CStr());
             bytes = 0;
         } else {
-            ZQ_Log(LOG_LEVEL_SYSTEM, "Sound #%.3d '%s' refc=%d sysmem=%.1fKB", index, sound.name,
-                   sound.referenceCount, bytes / kKilobyte);
+            ZQ_Log(LOG_LEVEL_SYSTEM, "Sound #%.3d '%s' refc=%d sysmem=%.1fKB", index, name.CStr(), references,
+                   bytes / kKilobyte);
         }
         total += bytes;
-        hogs.Push({sound.name, "SND", bytes, 0, 0});
+        hogs.Push({name, "SND", bytes, 0, 0});
     }
     return total;
 }
 
 // Fonts change on other threads too (a refresh, a release). Each name is copied under the font
-// table's lock, since a release frees it there, and kept in names (one per slot) for the hogs
-// printed later. Each atlas is read under its font's read hold, taken without that lock (a read
-// may wait for the main thread's pass over the font). A font that is loading or changing is listed
-// as holding nothing.
-uint64_t ListFonts(Array<ResourceEntry>& hogs, String* names) {
+// table's lock, since a release frees it there. Each atlas is read under its font's read hold, taken
+// without that lock (a read may wait for the main thread's pass over the font). A font that is
+// loading or changing is listed as holding nothing.
+uint64_t ListFonts(Array<ResourceEntry>& hogs) {
     ZQ_Log(LOG_LEVEL_SYSTEM, "\nFonts:");
     uint64_t total = 0;
     for (int32_t slot = 0; slot < ZQI_GetFontUsedCount(); ++slot) {
         const zq_font_t* font = ZQI_GetFontSlot(slot);
         ZQI_LockCoreMutex(CORE_MUTEX_GET_FONT);
         const bool named = font->name != nullptr;
+        String name;
         if (named) {
-            names[slot] = font->name;
+            name = font->name;
         }
         const int32_t references = font->referenceCount;
         ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
@@ -219,13 +264,12 @@ uint64_t ListFonts(Array<ResourceEntry>& hogs, String* names) {
                 atlas = font->atlas;
             }
         }
-        const char* name = names[slot].CStr();
         const ImageBytesHeld held = HeldBy(atlas);
         if (held.system != 0) {
-            ZQ_Log(LOG_LEVEL_SYSTEM, "Font #%.3d '%s' refc=%d sysmem=%.1fKB gpumem=%.1fKB ", slot, name, references,
-                   held.system / kKilobyte, held.gpu / kKilobyte);
+            ZQ_Log(LOG_LEVEL_SYSTEM, "Font #%.3d '%s' refc=%d sysmem=%.1fKB gpumem=%.1fKB ", slot, name.CStr(),
+                   references, held.system / kKilobyte, held.gpu / kKilobyte);
         } else {
-            ZQ_Log(LOG_LEVEL_SYSTEM, "Font #%.3d '%s' refc=%d gpumem=%.1fKB ", slot, name, references,
+            ZQ_Log(LOG_LEVEL_SYSTEM, "Font #%.3d '%s' refc=%d gpumem=%.1fKB ", slot, name.CStr(), references,
                    held.gpu / kKilobyte);
         }
         total += held.system + held.gpu;
@@ -244,9 +288,9 @@ void PrintHogs(Array<ResourceEntry>& hogs) {
         const int rank = static_cast<int>(i + 1);
         if (entry.width > 0) {
             ZQ_Print("#%.3d %s %.1fMB %dx%d %s", rank, entry.kind, entry.bytes / kMegabyte, entry.width,
-                     entry.height, entry.name);
+                     entry.height, entry.name.CStr());
         } else {
-            ZQ_Print("#%.3d %s %.1fMB %s", rank, entry.kind, entry.bytes / kMegabyte, entry.name);
+            ZQ_Print("#%.3d %s %.1fMB %s", rank, entry.kind, entry.bytes / kMegabyte, entry.name.CStr());
         }
     }
 }
@@ -280,8 +324,7 @@ void ZQI_ListResourceUsage() {
     hogs.Reserve(static_cast<int32_t>(kFirstHogCapacity));
     const uint64_t bitmaps = ListBitmaps(hogs);
     const uint64_t sounds = ListSounds(hogs);
-    String fontNames[FONT_TABLE_SIZE];  // outlive the hogs' printing
-    const uint64_t fonts = ListFonts(hogs, fontNames);
+    const uint64_t fonts = ListFonts(hogs);
     ZQ_Log(LOG_LEVEL_SYSTEM, "Total %.1fMB allocated for bitmaps in (system+gpu) memory.",
            bitmaps / kMegabyte);
     ZQ_Log(LOG_LEVEL_SYSTEM, "Total %.1fMB allocated for sounds in system memory.", sounds / kMegabyte);

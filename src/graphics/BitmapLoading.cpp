@@ -217,8 +217,7 @@ bool LoadBitmapFile(zq_bitmap_t* bitmap) {
             return false;
         }
         if (ZQ_FileSystem_FileExists(fileName)) {
-            free(bitmap->source_file);
-            bitmap->source_file = ZQI_DuplicateText(fileName);
+            ZQI_SetBitmapSourceFile(bitmap, ZQI_DuplicateText(fileName));
             return ZQI_LoadBitmapFromFile(bitmap, fileName);
         }
     }

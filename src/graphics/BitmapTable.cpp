@@ -194,6 +194,52 @@ void ApplyCacheMode(zq_bitmap_t* bitmap, int32_t mode) {
     }
 }
 
+// Setting a cache mode once the busy flag is held.
+void SetCacheModeHeld(zq_bitmap_t* bitmap, int32_t cacheMode) {
+    // Another thread may have applied the same mode while this one waited for the flag.
+    if (cacheMode == bitmap->cache_mode) {
+        return;
+    }
+    if (g_switches.referenceCounting && bitmap->reference_count < 1) {
+        bitmap->cache_mode = static_cast<int8_t>(cacheMode);
+    }
+    if (g_switches.unlimitedMemory && (cacheMode & (CACHE_PIXELS | CACHE_TEXTURE)) != 0 &&
+        (bitmap->flags & BITMAP_FLAG_GET_COUNTED) == 0) {
+        bitmap->flags |= BITMAP_FLAG_GET_COUNTED;
+        ++bitmap->reference_count;
+    }
+    ApplyCacheMode(bitmap, cacheMode);
+    bitmap->cache_mode = static_cast<int8_t>(cacheMode);
+}
+
+// Under the table lock: the record still has the name, is counted and can be loaded again.
+bool IsInUseAs(const zq_bitmap_t* bitmap, const char* name) {
+    return bitmap->name != nullptr && strcmp(bitmap->name, name) == 0 && bitmap->reference_count > 0 &&
+           (bitmap->flags & BITMAP_FLAG_RELOADABLE) != 0;
+}
+
+// The busy flag when no thread has it; false, without waiting, when one does.
+bool TryAcquireBusy(zq_bitmap_t* bitmap) {
+    BusyLock& lock = GetBusyLock();
+    ZQI_SysEnterCriticalSection(lock.section);
+    const bool free = bitmap->busy == 0;
+    if (free) {
+        bitmap->busy = 1;
+    }
+    ZQI_SysLeaveCriticalSection(lock.section);
+    return free;
+}
+
+// Returns once no thread has the busy flag, without taking it.
+void WaitUntilNotBusy(zq_bitmap_t* bitmap) {
+    BusyLock& lock = GetBusyLock();
+    ZQI_SysEnterCriticalSection(lock.section);
+    while (bitmap->busy) {
+        ZQI_SysWaitConditionVariable(lock.condition, lock.section);
+    }
+    ZQI_SysLeaveCriticalSection(lock.section);
+}
+
 }  // namespace
 
 BitmapSwitches& ZQI_GetBitmapSwitches() {
@@ -276,22 +322,38 @@ void ZQ_Graphics_SetBitmapCacheMode(zq_bitmap_t* bitmap, int32_t cacheMode) {
         return;
     }
     ZQI_AcquireBitmapBusy(bitmap);
-    // Another thread may have applied the same mode while this one waited.
-    if (cacheMode == bitmap->cache_mode) {
-        ZQI_ReleaseBitmapBusy(bitmap);
-        return;
-    }
-    if (g_switches.referenceCounting && bitmap->reference_count < 1) {
-        bitmap->cache_mode = static_cast<int8_t>(cacheMode);
-    }
-    if (g_switches.unlimitedMemory && (cacheMode & (CACHE_PIXELS | CACHE_TEXTURE)) != 0 &&
-        (bitmap->flags & BITMAP_FLAG_GET_COUNTED) == 0) {
-        bitmap->flags |= BITMAP_FLAG_GET_COUNTED;
-        ++bitmap->reference_count;
-    }
-    ApplyCacheMode(bitmap, cacheMode);
-    bitmap->cache_mode = static_cast<int8_t>(cacheMode);
+    SetCacheModeHeld(bitmap, cacheMode);
     ZQI_ReleaseBitmapBusy(bitmap);
+}
+
+// The busy flag is tried under the table lock, where the name and count are checked, and waited for
+// without it: a thread holding the flag may need the table lock (a release freeing the slot).
+bool ZQI_ReloadBitmapInUse(zq_bitmap_t* bitmap, const char* name) {
+    if (bitmap == nullptr || name == nullptr) {
+        return false;
+    }
+    for (;;) {
+        LockTable();
+        if (!IsInUseAs(bitmap, name)) {
+            UnlockTable();
+            return false;
+        }
+        const bool held = TryAcquireBusy(bitmap);
+        UnlockTable();
+        if (held) {
+            break;
+        }
+        WaitUntilNotBusy(bitmap);
+    }
+    // From here the slot keeps this bitmap until the flag drops; a release meanwhile hibernates it
+    // after the reload. A repeated frame shares another bitmap's data and is not reloaded.
+    if (bitmap->same_as_frame == nullptr) {
+        const int32_t mode = bitmap->cache_mode;
+        SetCacheModeHeld(bitmap, CACHE_NOTHING);
+        SetCacheModeHeld(bitmap, mode);
+    }
+    ZQI_ReleaseBitmapBusy(bitmap);
+    return true;
 }
 
 void ZQI_ApplyBitmapCacheModeAgain(zq_bitmap_t* bitmap, int32_t cacheMode) {
@@ -347,6 +409,26 @@ void ZQI_ReleaseBitmapBusy(zq_bitmap_t* bitmap) {
     bitmap->busy = 0;
     ZQI_SysLeaveCriticalSection(lock.section);
     ZQI_SysWakeAll(lock.condition);
+}
+
+// A release frees the file under "GET_BITMAP" with the flag held; a load swaps it with the flag held
+// under the busy lock, which is taken last and never held while waiting: holding both, the copy
+// reads a file neither can free.
+void ZQI_SetBitmapSourceFile(zq_bitmap_t* bitmap, char* file) {
+    BusyLock& lock = GetBusyLock();
+    ZQI_SysEnterCriticalSection(lock.section);
+    char* old = bitmap->source_file;
+    bitmap->source_file = file;
+    ZQI_SysLeaveCriticalSection(lock.section);
+    free(old);
+}
+
+char* ZQI_CopyBitmapSourceFileLocked(const zq_bitmap_t* bitmap) {
+    BusyLock& lock = GetBusyLock();
+    ZQI_SysEnterCriticalSection(lock.section);
+    char* copy = bitmap->source_file != nullptr ? ZQI_DuplicateText(bitmap->source_file) : nullptr;
+    ZQI_SysLeaveCriticalSection(lock.section);
+    return copy;
 }
 
 zq_bitmap_t* ZQI_FindBitmapLocked(const char* name, uint32_t hash) {

@@ -65,6 +65,12 @@ zq_bitmap_t* ZQI_GetOrLoadBitmap(const char* name, int32_t cacheMode, bool getMo
 // Loads, uploads and frees the bitmap's data to match the mode (ZQ_Graphics_SetBitmapCacheMode).
 // Nothing happens for null, "!" names, repeated frames, mode 16 or the mode it already has.
 void ZQ_Graphics_SetBitmapCacheMode(zq_bitmap_t* bitmap, int32_t cacheMode);
+// The developer reload's reload of a bitmap it looked at under "GET_BITMAP" without taking a
+// reference: its data freed and loaded again in its cache mode (true) only when, once the reload has
+// the busy flag, it still has the name, is counted and is reloadable. A bitmap released meanwhile,
+// or whose slot another took, is left as it is (false, nothing logged). Waits for the busy flag as
+// ZQ_Graphics_SetBitmapCacheMode does; call it holding no table lock.
+bool ZQI_ReloadBitmapInUse(zq_bitmap_t* bitmap, const char* name);
 // Sets the mode as if the bitmap had none yet, so that the same mode loads and uploads it again.
 // When the change is refused the bitmap keeps the mode.
 void ZQI_ApplyBitmapCacheModeAgain(zq_bitmap_t* bitmap, int32_t cacheMode);
@@ -81,6 +87,13 @@ uint32_t ZQI_GetBitmapTypeFromName(const char* name);
 // clears the mark and wakes every waiter. Not recursive: a thread must not acquire twice.
 void ZQI_AcquireBitmapBusy(zq_bitmap_t* bitmap);
 void ZQI_ReleaseBitmapBusy(zq_bitmap_t* bitmap);
+
+// With the busy flag held: replaces the file a name without extension resolved to (taking file,
+// freeing the old one). Swapped under the busy flags' own lock, so that a thread holding
+// "GET_BITMAP" can copy it without waiting for the flag (a load holds the flag for long).
+void ZQI_SetBitmapSourceFile(zq_bitmap_t* bitmap, char* file);
+// With "GET_BITMAP" held: a copy of that file for the caller to free; null without one.
+char* ZQI_CopyBitmapSourceFileLocked(const zq_bitmap_t* bitmap);
 
 // With "GET_BITMAP" held: the named bitmap (hash first, text second), or null.
 zq_bitmap_t* ZQI_FindBitmapLocked(const char* name, uint32_t hash);

@@ -6,11 +6,15 @@
 #include <cstring>
 #include <atomic>
 #include <chrono>
+#include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 
 #include "RuntimeTestSupport.h"
+#include "audio/AudioSystem.h"
 #include "audio/SoundResource.h"
+#include "audio/null/NullSoundImplementation.h"
 #include "core/ApiTable.h"
 #include "core/Console.h"
 #include "core/ConsoleAutocompletion.h"
@@ -28,6 +32,7 @@
 #include "fonts/FontApi.h"
 #include "fonts/FontHold.h"
 #include "fonts/FontTable.h"
+#include "graphics/BitmapOperations.h"
 #include "graphics/BitmapTable.h"
 #include "graphics/d3d11/RendererImplementation.h"
 
@@ -98,6 +103,15 @@ private:
 const char* PlatformAnswers(const char* command, const char*) {
     Trace(std::string("platform ") + command);
     return strcmp(command, "Shared") == 0 || strcmp(command, "GetDate") == 0 ? "platform" : nullptr;
+}
+
+// Popups asked for whose text contains text.
+int32_t PopupCount(const std::string& text) {
+    int32_t count = 0;
+    for (const std::string& popup : Popups()) {
+        count += popup.find(text) != std::string::npos ? 1 : 0;
+    }
+    return count;
 }
 
 void RecordScore(int32_t player, const LeaderboardScore* score, const char* category) {
@@ -345,6 +359,183 @@ TEST_F(ExtensionCallTest, TheReloadLeavesAFontReleasedAfterItLookedAlone) {
         graphics->ReleaseFont(font);
         EXPECT_EQ(nullptr, font->name);
     }
+}
+
+// The same for a bitmap. A bitmap whose file cannot be read is loaded again at each reload, which
+// asks for a popup each time: the popups name the bitmaps loaded. Released meanwhile, it is left
+// hibernated; its slot freed and taken by another, the other is not loaded again.
+TEST_F(ExtensionCallTest, TheReloadLeavesABitmapReleasedAfterItLookedAlone) {
+    enum Meanwhile { KEPT, RELEASED, REPLACED };
+    for (Meanwhile meanwhile : {KEPT, RELEASED, REPLACED}) {
+        SCOPED_TRACE(meanwhile == KEPT ? "kept" : meanwhile == RELEASED ? "released" : "replaced");
+        ZQI_ClearBitmapTable();
+        zq_bitmap_t* bitmap = ZQI_GetOrLoadBitmap("reloaded.png", CACHE_PIXELS, false);
+        ASSERT_NE(nullptr, bitmap);
+        zq_bitmap_t* other = nullptr;
+        std::atomic<bool> printHeld(false);
+        std::thread program([&] {
+            ZQI_LockCoreMutex(CORE_MUTEX_PRINT);
+            printHeld = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the reload waits at its print
+            if (meanwhile != KEPT) {
+                ZQ_Graphics_ReleaseBitmap(bitmap);
+            }
+            if (meanwhile == REPLACED) {
+                ZQ_Graphics_RemoveBitmapHandle(bitmap);
+                other = ZQI_GetOrLoadBitmap("other.png", CACHE_PIXELS, false);
+            }
+            ZQI_UnlockCoreMutex(CORE_MUTEX_PRINT);
+        });
+        while (!printHeld) {
+            std::this_thread::yield();
+        }
+        const int32_t loadsBefore = PopupCount("Unable to load bitmap 'reloaded.png'");
+        const int32_t countedBefore = LoggedCount("Reloaded 1 changed bitmaps");
+        EXPECT_EQ("(null)", Call("Cache", "ReloadResources"));
+        program.join();
+        EXPECT_EQ(meanwhile == KEPT ? 1 : 0, PopupCount("Unable to load bitmap 'reloaded.png'") - loadsBefore);
+        EXPECT_EQ(meanwhile == KEPT ? 1 : 0, LoggedCount("Reloaded 1 changed bitmaps") - countedBefore);
+        if (meanwhile == RELEASED) {
+            EXPECT_EQ(0, bitmap->reference_count);
+            EXPECT_EQ(CACHE_NOTHING, bitmap->cache_mode);
+        }
+        if (meanwhile == REPLACED) {
+            ASSERT_EQ(bitmap, other) << "the freed slot is the first free one";
+            EXPECT_STREQ("other.png", bitmap->name);
+            EXPECT_EQ(1, PopupCount("Unable to load bitmap 'other.png'")) << "loaded by its own load only";
+        }
+    }
+    ZQI_ClearBitmapTable();
+}
+
+// The same for a sound, loaded by a back end that counts the loads of each file. Released
+// meanwhile, it stays hibernated without data; its place freed (no reference counting) and taken
+// by another, the other is not loaded again.
+TEST_F(ExtensionCallTest, TheReloadLeavesASoundReleasedAfterItLookedAlone) {
+    class CountingSounds final : public SoundImplementationNull {
+    public:
+        bool ReadsFilesItself() override { return true; }
+        bool LoadSound(SoundResource*, SoundData*, const char* path) override {
+            std::lock_guard<std::mutex> hold(mutex);
+            ++loads[path];
+            return true;
+        }
+        int32_t Loads(const std::string& path) {
+            std::lock_guard<std::mutex> hold(mutex);
+            return loads[path];
+        }
+        std::mutex mutex;
+        std::map<std::string, int32_t> loads;
+    };
+    enum Meanwhile { KEPT, RELEASED, REPLACED };
+    for (Meanwhile meanwhile : {KEPT, RELEASED, REPLACED}) {
+        SCOPED_TRACE(meanwhile == KEPT ? "kept" : meanwhile == RELEASED ? "released" : "replaced");
+        ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, meanwhile == REPLACED ? "DISABLE_REFERENCE_COUNTING" : nullptr);
+        CountingSounds backEnd;
+        ZQI_SetAudioSoundImplementation(&backEnd);
+        ZQI_ResetSoundPool();
+        SoundResource* sound = ZQ_Audio_LoadSound("reloaded");
+        ASSERT_NE(nullptr, sound);
+        ASSERT_NE(nullptr, sound->data);
+        SoundResource* other = nullptr;
+        std::atomic<bool> printHeld(false);
+        std::thread program([&] {
+            ZQI_LockCoreMutex(CORE_MUTEX_PRINT);
+            printHeld = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the reload waits at its print
+            if (meanwhile != KEPT) {
+                ZQ_Audio_ReleaseSound(sound);
+            }
+            if (meanwhile == REPLACED) {
+                other = ZQ_Audio_LoadSound("other");
+            }
+            ZQI_UnlockCoreMutex(CORE_MUTEX_PRINT);
+        });
+        while (!printHeld) {
+            std::this_thread::yield();
+        }
+        const int32_t countedBefore = LoggedCount("Reloading 1 changed sound");
+        EXPECT_EQ("(null)", Call("Cache", "ReloadResources"));
+        program.join();
+        EXPECT_EQ(meanwhile == KEPT ? 2 : 1, backEnd.Loads("reloaded.wav"));
+        EXPECT_EQ(meanwhile == KEPT ? 1 : 0, LoggedCount("Reloading 1 changed sound") - countedBefore);
+        if (meanwhile == RELEASED) {
+            EXPECT_EQ(nullptr, sound->data);
+            EXPECT_EQ(0, sound->loaded);
+        }
+        if (meanwhile == REPLACED) {
+            ASSERT_EQ(sound, other) << "the freed place is the first free one";
+            EXPECT_STREQ("other", sound->name);
+            EXPECT_EQ(1, backEnd.Loads("other.wav")) << "loaded by its own load only";
+        }
+        ZQI_ResetSoundPool();
+        ZQI_SetAudioSoundImplementation(nullptr);
+    }
+}
+
+// The program may release a bitmap or a sound on another thread while the listing runs, freeing its
+// name, and load another into its place. Here the listing waits for the font table lock after it
+// looked at the bitmaps and sounds, before it prints the hogs; meanwhile both are released and
+// others loaded in their places (the freed names' memory is soon taken by other texts). The hogs
+// name what the listing looked at, and only that.
+TEST_F(ExtensionCallTest, TheResourceListingNamesWhatItLookedAtThoughReleasedMeanwhile) {
+    ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, "DISABLE_REFERENCE_COUNTING");  // a release frees the sound
+    SoundImplementationNull backEnd;
+    ZQI_SetAudioSoundImplementation(&backEnd);
+    ZQI_ResetSoundPool();
+    ZQI_ClearBitmapTable();
+    zq_font_t* font = ZQI_FONTS_GetOrLoadFont("listed!NONE", false);
+    ASSERT_NE(nullptr, font);
+    zq_bitmap_t* bitmap = ZQI_GetOrLoadBitmap("looked.png", CACHE_PIXELS, false);
+    ASSERT_NE(nullptr, bitmap);
+    bitmap->width = bitmap->height = 16;
+    bitmap->gpu.loaded = 1;  // only bitmaps on the GPU are hogs
+    SoundResource* sound = ZQ_Audio_LoadSound("looked");
+    ASSERT_NE(nullptr, sound);
+    zq_bitmap_t* otherBitmap = nullptr;
+    SoundResource* otherSound = nullptr;
+    const int32_t fontsBefore = LoggedCount("Fonts:");
+    std::atomic<bool> fontsHeld(false);
+    bool listingFonts = false;
+    std::thread program([&] {
+        ZQI_LockCoreMutex(CORE_MUTEX_GET_FONT);
+        fontsHeld = true;
+        // Given up after 10 s, so that a listing that never reaches the fonts fails instead of hanging.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!listingFonts && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            ZQ_Threading_LockMutex(ZQI_GetConsole()->mutex);  // the log's lines change under it
+            listingFonts = LoggedCount("Fonts:") > fontsBefore;
+            ZQ_Threading_UnlockMutex(ZQI_GetConsole()->mutex);
+        }
+        ZQ_Graphics_ReleaseBitmap(bitmap);
+        ZQ_Graphics_RemoveBitmapHandle(bitmap);
+        otherBitmap = ZQI_GetOrLoadBitmap("placed.png", CACHE_PIXELS, false);
+        ZQ_Audio_ReleaseSound(sound);
+        otherSound = ZQ_Audio_LoadSound("placed");
+        ZQI_UnlockCoreMutex(CORE_MUTEX_GET_FONT);
+    });
+    while (!fontsHeld) {
+        std::this_thread::yield();
+    }
+    const int32_t bitmapHogsBefore = LoggedCount(" GFX ");
+    const int32_t soundHogsBefore = LoggedCount(" SND ");
+    const int32_t lookedBitmapBefore = LoggedCount(" GFX 0.0MB 16x16 looked.png");
+    const int32_t lookedSoundBefore = LoggedCount(" SND 0.0MB looked");
+    EXPECT_EQ("(null)", Call("ListResourceUsage"));
+    program.join();
+    ASSERT_TRUE(listingFonts) << "the listing reached the fonts";
+    ASSERT_EQ(bitmap, otherBitmap) << "the freed slot is the first free one";
+    ASSERT_EQ(sound, otherSound) << "the freed place is the first free one";
+    EXPECT_EQ(1, LoggedCount(" GFX ") - bitmapHogsBefore);
+    EXPECT_EQ(1, LoggedCount(" SND ") - soundHogsBefore);
+    EXPECT_EQ(1, LoggedCount(" GFX 0.0MB 16x16 looked.png") - lookedBitmapBefore);
+    EXPECT_EQ(1, LoggedCount(" SND 0.0MB looked") - lookedSoundBefore);
+    ZQI_FONTS_ReleaseFont(font);
+    ZQI_ClearBitmapTable();
+    ZQI_ResetSoundPool();
+    ZQI_SetAudioSoundImplementation(nullptr);
+    ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, nullptr);
 }
 
 TEST_F(ExtensionCallTest, TheResourceListingShowsAtMostEightyHogsLargestFirst) {
