@@ -210,7 +210,20 @@ void LocalLeaderboardsDatabase::WriteScore(LeaderboardScore* score, const char* 
 
 // The temporary file is rewritten in place: after the first saves it is the file the previous
 // save replaced, and reusing its storage spares a disk file system emptying and refilling it.
+// Another instance of the game saving at the same moment uses the same temporary file: the user
+// folder's lock is held from its writing until it has taken the stored file's place, so neither
+// writes into the other's temporary nor commits it. It is taken under LOCAL_LEADERBOARDS, never
+// the other way round; meanwhile only the data manager's writer, the file system and the log run.
 void LocalLeaderboardsDatabase::Save() {
+    ZQFileSystem::FolderLock lock;
+    String why;
+    const ZQI_NativeLockResult taken = lock.TakeForFile(ZQI_LOCAL_LEADERBOARDS_FILE, folderWait, why);
+    if (taken == NATIVE_LOCK_BUSY || taken == NATIVE_LOCK_FAILED) {
+        ZQ_Log(LOG_LEVEL_ERROR, "Local leaderboards: '%s' is not saved, since %s.",
+               ZQI_LOCAL_LEADERBOARDS_FILE, why.CStr());
+        return;
+    }
+    // Without a folder there is nothing on disk to share: the writing below fails and says so.
     if (!database->RewriteFile(kTemporaryPath, !ZQ_IsDeveloperMode())) {
         return;  // reported by the data manager; the stored file is untouched
     }

@@ -2,12 +2,15 @@
 // scores kept on the user's machine in a data-manager database (one array per category, one
 // node per stored score in submission order, values "player", "points" and "data"), written in
 // the scrambled form outside developer mode. Every write saves the whole file to a temporary
-// file first and then replaces the old one, so a failed save never cuts the stored scores.
+// file first and then replaces the old one, so a failed save never cuts the stored scores. Other
+// instances of the game may save the same file: each save holds the user folder's lock
+// (FolderLock.h) throughout, and one that cannot take it within folderWait answers failure.
 #pragma once
 
 #include <cstdint>
 
 #include "data/DMRecords.h"
+#include "filesystem/FolderLock.h"
 #include "zorqa.h"
 
 struct NamedMutex;
@@ -33,6 +36,8 @@ struct LocalLeaderboardsDatabase {
     NamedMutex* mutex;     // "LOCAL_LEADERBOARDS": serialises writes and answers
     bool ready;
     bool save;  // write the file after every change (off only for readers such as the fuzzer)
+    // How long a save waits for another instance of the game to let go of the user folder.
+    uint32_t folderWait = ZQFileSystem::ZQI_SAVE_FOLDER_WAIT_MILLISECONDS;
 
     // Stores the score (its player text becomes the local date and time), drops the worst
     // score past the capacity and saves. Nothing without a database, nor (logged) for a new
