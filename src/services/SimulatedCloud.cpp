@@ -181,6 +181,17 @@ void SimulatedCloudImplementation::Save() {
         ZQ_Log(LOG_LEVEL_ERROR, "SimulatedCloud: the store is too large to save.");
         return;
     }
+    // Another instance of the game saving at the same moment uses the same temporary file: the
+    // user folder's lock is held from its writing until it has taken the stored file's place.
+    ZQFileSystem::FolderLock lock;
+    String why;
+    const ZQI_NativeLockResult taken = lock.TakeForFile(ZQI_SIMULATED_CLOUD_FILE, folderWait_, why);
+    if (taken == NATIVE_LOCK_BUSY || taken == NATIVE_LOCK_FAILED) {
+        ZQ_Log(LOG_LEVEL_ERROR, "SimulatedCloud::Save: '%s' is not saved, since %s.",
+               ZQI_SIMULATED_CLOUD_FILE, why.CStr());
+        return;
+    }
+    // Without a folder there is nothing on disk to share: the opening below fails and says so.
     zq_file_t* file = ZQ_FileSystem_OpenFile(kTemporaryPath, "w");
     if (file == nullptr) {
         ZQ_Log(LOG_LEVEL_ERROR,

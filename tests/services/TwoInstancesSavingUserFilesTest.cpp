@@ -224,6 +224,10 @@ TEST_F(TwoInstancesSavingUserFilesTest, LocalLeaderboardsSavedByTwoInstancesAtOn
     SaveInRounds(true);
 }
 
+TEST_F(TwoInstancesSavingUserFilesTest, ASimulatedCloudSavedByTwoInstancesAtOnceReadsWhole) {
+    SaveInRounds(false);
+}
+
 // Another instance keeps the user folder longer than a save waits: the save answers failure,
 // saying why, and leaves the file and the other instance's temporary file as they were; the
 // score stays in memory and the next save, once the folder is free, stores it.
@@ -253,6 +257,31 @@ TEST_F(TwoInstancesSavingUserFilesTest,
     score = MakeScore(3);
     local.WriteScore(&score, "daily");
     EXPECT_EQ("daily:1,2,3,;", Describe(true));
+}
+
+TEST_F(TwoInstancesSavingUserFilesTest, ASimulatedCloudSaveWhileAnotherInstanceKeepsTheFolderLeavesTheFile) {
+    const std::string temporary = std::string(kCloud) + ".tmp";
+    SimulatedCloudImplementation cloud(100);
+    ASSERT_TRUE(cloud.Initialize());
+    cloud.Write("a", "first", 5);
+    const std::string saved = ReadFile(kCloud);
+    const std::string first = DescribeBlob("a", reinterpret_cast<const uint8_t*>("first"), 5);
+    ASSERT_EQ(first, Describe(false));
+    WriteFile(temporary, "the other instance's save, half written");
+    {
+        FolderHolder holder(UserFolder());
+        ASSERT_TRUE(holder.Taken());
+        cloud.Write("b", "second", 6);
+        EXPECT_EQ(saved, ReadFile(kCloud));
+        EXPECT_EQ("the other instance's save, half written", ReadFile(temporary));
+    }
+    EXPECT_TRUE(WasLogged("SimulatedCloud::Save: '" + std::string(kCloud) +
+                          "' is not saved, since another instance of the game still held its folder '"));
+    EXPECT_TRUE(WasLogged("' after 100 ms."));
+    cloud.Write("c", "third", 5);
+    EXPECT_EQ(first + DescribeBlob("b", reinterpret_cast<const uint8_t*>("second"), 6) +
+                  DescribeBlob("c", reinterpret_cast<const uint8_t*>("third"), 5),
+              Describe(false));
 }
 
 }  // namespace
