@@ -135,11 +135,24 @@ struct RankedNode {
 
 }  // namespace
 
-DMDatabase* ZQI_OpenLocalLeaderboardsDatabase() {
+DMDatabase* ZQI_OpenLocalLeaderboardsDatabase(uint32_t folderWait) {
     DMDatabase* database = DataManager::CreateDatabase(ZQI_LOCAL_LEADERBOARDS_FILE);
-    if (database == nullptr || database->arrays.count > 0 ||
-        !ZQ_FileSystem_FileExists(ZQI_LOCAL_LEADERBOARDS_FILE)) {
-        return database;  // already loaded this run, or a new one
+    if (database == nullptr || database->arrays.count > 0) {
+        return database;  // already loaded this run
+    }
+    // Another instance of the game may be saving meanwhile. Where its commit exchanges the two
+    // files, the file read here becomes its temporary file, which its next save rewrites in place;
+    // elsewhere the file does not open while the commit moves it. Either way a whole file would be
+    // taken for an unreadable one and set aside. Held until the file is read or set aside.
+    ZQFileSystem::FolderLock lock;
+    String why;
+    const ZQI_NativeLockResult taken = lock.TakeForFile(ZQI_LOCAL_LEADERBOARDS_FILE, folderWait, why);
+    if (taken == NATIVE_LOCK_BUSY || taken == NATIVE_LOCK_FAILED) {
+        ZQ_Log(LOG_LEVEL_WARNING, "Local leaderboards: '%s' is read without its folder's lock, since %s.",
+               ZQI_LOCAL_LEADERBOARDS_FILE, why.CStr());
+    }
+    if (!ZQ_FileSystem_FileExists(ZQI_LOCAL_LEADERBOARDS_FILE)) {
+        return database;  // a new one
     }
     if (database->LoadXMLFile(ZQI_LOCAL_LEADERBOARDS_FILE)) {
         return database;

@@ -3,7 +3,7 @@
 // key keeps its place); every write saves the whole store, deletions reach the file with the
 // next write. No lock: the program calls it from one thread at a time. Other instances of the game
 // may save the same file: each save holds the user folder's lock (FolderLock.h) throughout, and one
-// that cannot take it within the folder wait answers failure.
+// that cannot take it within the folder wait answers failure; the load at start holds it too.
 //
 // File layout, little-endian: "SIMULATED_CLOUD" and its NUL (16 bytes), u32 entry count, then
 // per entry the key and its NUL, u32 blob size and the blob's bytes.
@@ -53,6 +53,9 @@ public:
     void Delete(const char* key) override;
 
 private:
+    // Reads the stored file into the store, setting it aside where it must be: the number of
+    // entries stored. Under the user folder's lock, or without it (logged) once the wait has run out.
+    int32_t LoadStoredFile();
     // Moves the stored file aside (damaged: kept entries read before the damage); when it cannot
     // be moved, the store is not saved this run.
     void SetAsideStoredFile(bool damaged, int32_t kept);

@@ -1,20 +1,24 @@
-// Two instances of the game (allowed by a feature word) saving the local leaderboards or the
-// simulated cloud into one user folder at the same moment, as real processes: a fresh load reads
-// a whole file that one of them answered success for. A save while another instance keeps the
-// folder longer than the wait answers failure and leaves the file as it was.
+// Instances of the game (allowed by a feature word) saving the local leaderboards or the
+// simulated cloud into one user folder at the same moment, as real processes: a fresh load reads a
+// whole file that one of them answered success for, and a start while they save reads a whole file
+// and sets nothing aside. A save while another instance keeps the folder longer than the wait
+// answers failure and leaves the file as it was; a start then still reads the file.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <thread>
 
 #include "ChildProcess.h"
 #include "ServicesTestSupport.h"
 #include "UserFileRounds.h"
+#include "core/Buffer.h"
 #include "core/NamedMutex.h"
 #include "data/DMRecords.h"
+#include "data/DataManager.h"
 #include "filesystem/NativePlatform.h"
 #include "services/LocalLeaderboardsDatabase.h"
 #include "services/SimulatedCloud.h"
@@ -85,8 +89,9 @@ std::string Expected(bool leaderboards, char tag, int round) {
         }
         text += ";";
     }
+    // A board keeps its best 100 scores: from round 100 on, the lowest goes.
     text += std::string(1, tag) + ":";
-    for (int i = 0; i <= round; ++i) {
+    for (int i = std::max(0, round - 99); i <= round; ++i) {
         text += std::to_string(i) + ",";
     }
     return text + ";";
@@ -116,15 +121,7 @@ protected:
             if (!database.LoadXMLFile(path)) {
                 return "unreadable (" + std::to_string(bytes.size()) + " bytes)";
             }
-            for (const DMArray* array : database.arrays) {
-                text += std::string(array->id != nullptr ? array->id : "") + ":";
-                for (const DMNode* node : array->nodes) {
-                    const char* points = node->GetValue("points");
-                    text += std::string(points != nullptr ? points : "?") + ",";
-                }
-                text += ";";
-            }
-            return text;
+            return DescribeDatabase(database);
         }
         SimulatedCloudStore store;
         bool whole = false;
@@ -140,6 +137,97 @@ protected:
         return text;
     }
 
+    static std::string DescribeDatabase(const DMDatabase& database) {
+        std::string text;
+        for (const DMArray* array : database.arrays) {
+            text += std::string(array->id != nullptr ? array->id : "") + ":";
+            for (const DMNode* node : array->nodes) {
+                const char* points = node->GetValue("points");
+                text += std::string(points != nullptr ? points : "?") + ",";
+            }
+            text += ";";
+        }
+        return text;
+    }
+
+    // The file as this instance's start loads it (the simulated cloud saves it anew after
+    // loading); "set aside" when the load moved it aside as unreadable.
+    std::string Load(bool leaderboards) {
+        std::string text;
+        if (leaderboards) {
+            DMDatabase* database = ZQI_OpenLocalLeaderboardsDatabase();
+            text = database != nullptr ? DescribeDatabase(*database) : "not available";
+            DataManager::UnloadDatabaseByName(kLeaderboards);
+        } else {
+            SimulatedCloudImplementation cloud;
+            cloud.Initialize();
+            for (const char* key : {"A", "B"}) {
+                if (zq_buffer_t* blob = cloud.Read(key)) {
+                    text += DescribeBlob(key, blob->data, blob->size);
+                    ZQ_FreeBuffer(blob);
+                }
+            }
+        }
+        const std::string setAside = std::string(leaderboards ? kLeaderboards : kCloud) + ".bad";
+        return std::filesystem::exists(NativePath(setAside)) ? "set aside" : text;
+    }
+
+    // Two other instances save again and again while this one starts: each load reads a whole
+    // file one of them saved, never one that changes while it is read, and sets nothing aside.
+    void LoadWhileOtherInstancesSave(bool leaderboards) {
+#if defined(_WIN32)
+        const int rounds = 50;  // every step is slower under Wine
+#else
+        const int rounds = 150;
+#endif
+        const std::string sync = NativePath("user://sync");
+        std::error_code error;
+        std::filesystem::remove_all(sync, error);
+        std::filesystem::create_directories(sync);
+        std::set<std::string> whole;
+        for (int round = 0; round < rounds; ++round) {
+            whole.insert(Expected(leaderboards, 'A', round));
+            whole.insert(Expected(leaderboards, 'B', round));
+        }
+        ChildProcess children[2];
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_TRUE(
+                children[i].Start("user_file_child", {UserFolder(), leaderboards ? "leaderboards" : "cloud",
+                                                      i == 0 ? "A" : "B", std::to_string(rounds), sync}));
+        }
+        // Every round goes at once, once both have read the file (neither reads the other's saves).
+        for (const char* ready : {"/ready-A", "/ready-B"}) {
+            for (int waited = 0; waited < 30000 && !std::filesystem::exists(sync + ready); ++waited) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            ASSERT_TRUE(std::filesystem::exists(sync + ready)) << ready;
+        }
+        for (int round = 0; round < rounds; ++round) {
+            std::ofstream(sync + "/go-" + std::to_string(round));
+        }
+        const std::string path = NativePath(leaderboards ? kLeaderboards : kCloud);
+        const std::string ends[2] = {sync + "/A-" + std::to_string(rounds - 1),
+                                     sync + "/B-" + std::to_string(rounds - 1)};
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        int loads = 0;
+        while (!(std::filesystem::exists(ends[0]) && std::filesystem::exists(ends[1])) &&
+               std::chrono::steady_clock::now() < limit && !HasFailure()) {
+            if (!std::filesystem::exists(path)) {
+                std::this_thread::yield();
+                continue;
+            }
+            const std::string read = Load(leaderboards);
+            ++loads;
+            EXPECT_TRUE(whole.count(read) > 0)
+                << "load " << loads << " read " << Whose(leaderboards, read, rounds - 1);
+        }
+        for (ChildProcess& child : children) {
+            EXPECT_EQ(0, child.Wait(HasFailure() ? 0 : 30000));
+        }
+        EXPECT_GT(loads, 0);
+        std::filesystem::remove_all(sync, error);
+    }
+
     // Which whole save of the rounds up to this one the file read is, for the messages.
     static std::string Whose(bool leaderboards, const std::string& read, int round) {
         for (int r = round; r >= 0; --r) {
@@ -149,7 +237,13 @@ protected:
                 }
             }
         }
-        return read.size() <= 40 ? read : "none of their saves: " + read.substr(0, 80) + "...";
+        if (read.size() <= 40) {
+            return read;
+        }
+        // The board that changes from save to save ends the text.
+        const size_t board = read.rfind(";", read.size() - 2);
+        return "none of their saves (" + std::to_string(read.size()) + " characters, ending " +
+               read.substr(board == std::string::npos ? 0 : board + 1, 80) + ")";
     }
 
     // The user folder as the folder lock's holder names it.
@@ -228,6 +322,14 @@ TEST_F(TwoInstancesSavingUserFilesTest, ASimulatedCloudSavedByTwoInstancesAtOnce
     SaveInRounds(false);
 }
 
+TEST_F(TwoInstancesSavingUserFilesTest, LocalLeaderboardsLoadedWhileOtherInstancesSaveReadWhole) {
+    LoadWhileOtherInstancesSave(true);
+}
+
+TEST_F(TwoInstancesSavingUserFilesTest, ASimulatedCloudLoadedWhileOtherInstancesSaveReadsWhole) {
+    LoadWhileOtherInstancesSave(false);
+}
+
 // Another instance keeps the user folder longer than a save waits: the save answers failure,
 // saying why, and leaves the file and the other instance's temporary file as they were; the
 // score stays in memory and the next save, once the folder is free, stores it.
@@ -282,6 +384,50 @@ TEST_F(TwoInstancesSavingUserFilesTest, ASimulatedCloudSaveWhileAnotherInstanceK
     EXPECT_EQ(first + DescribeBlob("b", reinterpret_cast<const uint8_t*>("second"), 6) +
                   DescribeBlob("c", reinterpret_cast<const uint8_t*>("third"), 5),
               Describe(false));
+}
+
+// A start while another instance keeps the user folder longer than the wait reads the file without
+// the lock, saying so, rather than going without it.
+TEST_F(TwoInstancesSavingUserFilesTest, AStartWhileAnotherInstanceKeepsTheFolderStillReadsTheFiles) {
+    const std::string blob = DescribeBlob("a", reinterpret_cast<const uint8_t*>("first"), 5);
+    {
+        LocalLeaderboardsDatabase local = {ZQI_OpenLocalLeaderboardsDatabase(),
+                                           ZQI_CreateEngineMutex("LOCAL_LEADERBOARDS"), true, true};
+        ASSERT_NE(nullptr, local.database);
+        LeaderboardScore score = MakeScore(1);
+        local.WriteScore(&score, "daily");
+        DataManager::UnloadDatabaseByName(kLeaderboards);
+        SimulatedCloudImplementation cloud;
+        ASSERT_TRUE(cloud.Initialize());
+        cloud.Write("a", "first", 5);
+    }
+    const std::string leaderboards = ReadFile(kLeaderboards), stored = ReadFile(kCloud);
+    std::string read;
+    {
+        FolderHolder holder(UserFolder());
+        ASSERT_TRUE(holder.Taken());
+        DMDatabase* database = ZQI_OpenLocalLeaderboardsDatabase(100);
+        ASSERT_NE(nullptr, database);
+        read = DescribeDatabase(*database);
+        SimulatedCloudImplementation cloud(100);
+        ASSERT_TRUE(cloud.Initialize());  // its save after the load answers failure
+        zq_buffer_t* buffer = cloud.Read("a");
+        ASSERT_NE(nullptr, buffer);
+        read += DescribeBlob("a", buffer->data, buffer->size);
+        ZQ_FreeBuffer(buffer);
+    }
+    EXPECT_EQ("daily:1,;" + blob, read);
+    EXPECT_TRUE(
+        WasLogged("Local leaderboards: '" + std::string(kLeaderboards) +
+                  "' is read without its folder's lock, since another instance of the game still held "
+                  "its folder '"));
+    EXPECT_TRUE(
+        WasLogged("SimulatedCloud: '" + std::string(kCloud) +
+                  "' is read without its folder's lock, since another instance of the game still held "
+                  "its folder '"));
+    EXPECT_TRUE(WasLogged("SimulatedCloud::Save: '" + std::string(kCloud) + "' is not saved, since "));
+    EXPECT_EQ(leaderboards, ReadFile(kLeaderboards));
+    EXPECT_EQ(stored, ReadFile(kCloud));
 }
 
 }  // namespace
