@@ -54,6 +54,35 @@ Array<QueuedPopup>& QueuedPopups() {
     return BuildOnce<Array<QueuedPopup>>();
 }
 
+// The popups this thread would have shown while it held popups (ZQI_HoldPopups), and its holds.
+// A popup of the start-up kept here is shown under "PRINT", as when shown at once.
+struct HeldPopup {
+    int32_t level;
+    bool startUp;
+    char text[kMessageBufferSize];
+};
+const int32_t kMaxHeldPopups = 8;
+thread_local int32_t t_popupHolds = 0;
+thread_local int32_t t_heldPopupCount = 0;
+thread_local HeldPopup* t_heldPopups = nullptr;  // made at the first kept popup
+
+// False when the thread holds no popups. A popup past the room kept is only logged (as it was).
+bool KeepPopup(int32_t level, const char* text, bool startUp) {
+    if (t_popupHolds == 0) {
+        return false;
+    }
+    if (t_heldPopups == nullptr) {
+        t_heldPopups = new (std::nothrow) HeldPopup[kMaxHeldPopups];
+    }
+    if (t_heldPopups != nullptr && t_heldPopupCount < kMaxHeldPopups) {
+        HeldPopup& held = t_heldPopups[t_heldPopupCount++];
+        held.level = level;
+        held.startUp = startUp;
+        snprintf(held.text, sizeof(held.text), "%s", text);
+    }
+    return true;
+}
+
 // The writer takes levels as 16-bit values; anything above 7 it counts as an error.
 void WriteLine(int32_t level, const char* text) {
     ZQI_LogWrite(ZQI_GetConsole(), static_cast<uint16_t>(level), text);
@@ -185,7 +214,9 @@ int32_t ZQ_Popup(int32_t level, const char* format, ...) {
     }
     if (!g_core.programInitCalled) {
         // Start-up problems: shown at once, still under "PRINT" so they come one at a time.
-        ShowPopup(level, text);
+        if (!KeepPopup(level, text, true)) {
+            ShowPopup(level, text);
+        }
         ZQI_UnlockCoreMutex(CORE_MUTEX_PRINT);
         return kPopupShownOnce;
     }
@@ -199,7 +230,7 @@ int32_t ZQ_Popup(int32_t level, const char* format, ...) {
     }
     LogPopup(level, text);
     if (g_core.coreRunning && ZQ_Threading_IsMainThread()) {
-        return ShowPopup(level, text);
+        return KeepPopup(level, text, false) ? kPopupNotShown : ShowPopup(level, text);
     }
     QueuePopup(level, text);
     return kPopupNotShown;
@@ -217,6 +248,32 @@ void ZQI_ShowQueuedPopups() {
     for (int32_t i = 0; i < pending.count; ++i) {
         ShowPopup(pending.data[i].level, pending.data[i].text.CStr());
     }
+}
+
+void ZQI_HoldPopups() {
+    ++t_popupHolds;
+}
+
+void ZQI_ReleaseHeldPopups() {
+    if (t_popupHolds == 0 || --t_popupHolds > 0) {
+        return;
+    }
+    // Taken off the thread first: a message box runs a message loop, whose handlers may hold and
+    // keep popups again.
+    HeldPopup* held = t_heldPopups;
+    const int32_t count = t_heldPopupCount;
+    t_heldPopups = nullptr;
+    t_heldPopupCount = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        if (held[i].startUp) {
+            ZQI_LockCoreMutex(CORE_MUTEX_PRINT);
+            ShowPopup(held[i].level, held[i].text);
+            ZQI_UnlockCoreMutex(CORE_MUTEX_PRINT);
+        } else {
+            ShowPopup(held[i].level, held[i].text);
+        }
+    }
+    delete[] held;
 }
 
 int32_t ZQI_GetQueuedPopupCount() {

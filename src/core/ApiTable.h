@@ -50,6 +50,12 @@ void ZQI_ShowQueuedPopups();
 int32_t ZQI_GetQueuedPopupCount();
 // Shutdown: forgets the queued popups and the texts already shown.
 void ZQI_ReleasePopupLists();
+// While the calling thread holds something other instances of the game or other threads wait for
+// (a folder's lock), a message box, which waits for the user, must not keep it: the popups it
+// would show at once are kept, and shown in order when it lets go of its last hold (nested holds
+// count). Its other popups (queued, logged, repeated) go as always; a kept one answers 4.
+void ZQI_HoldPopups();
+void ZQI_ReleaseHeldPopups();
 
 // Sends the foundation's error reports (renderer, DXGI and XInput failures, byte-stream refusals,
 // text conversion) through ZQ_Log and ZQ_Popup, deciding by ZQ_IsDeveloperMode, so they reach

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "core/ApiTable.h"
 #include "filesystem/SchemeRoots.h"
 #include "filesystem/VirtualPath.h"
 
@@ -24,12 +25,16 @@ String ZQI_FolderOfNativePath(const char* nativePath) {
 FolderLock::~FolderLock() {
     if (taken_) {
         ZQI_NativeUnlockFolder(lock_);
+        ZQI_ReleaseHeldPopups();
     }
 }
 
 ZQI_NativeLockResult FolderLock::Take(const String& folder, uint32_t wait, String& why) {
     const ZQI_NativeLockResult result = ZQI_NativeLockFolder(folder.CStr(), wait, &lock_);
     taken_ = result == NATIVE_LOCK_TAKEN;
+    if (taken_) {
+        ZQI_HoldPopups();  // a message box would keep the folder from everyone waiting for it
+    }
     if (result == NATIVE_LOCK_BUSY) {
         why.Format("another instance of the game still held its folder '%s' after %u ms", folder.CStr(), wait);
     } else if (result == NATIVE_LOCK_NO_FOLDER) {

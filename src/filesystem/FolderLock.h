@@ -2,7 +2,8 @@
 // NativePlatform.h), held by an object from its taking until the object goes. Whoever changes files
 // that another instance may change at the same moment (a save's commit, a file written whole beside
 // its target and then moved over it) holds it across the whole change, so the two changes never
-// interleave.
+// interleave. While it is held, the popups its thread would show at once wait for its letting go
+// (ZQI_HoldPopups): a message box would keep the folder as long as the user leaves it open.
 #pragma once
 
 #include <cstdint>

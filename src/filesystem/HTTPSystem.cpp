@@ -102,6 +102,10 @@ File* HTTPSystem::Download(const char* url, const String& cacheFile) {
     return result;
 }
 
+bool HTTPSystem::CanWriteFile(SchemeId, const char*) {
+    return false;
+}
+
 bool HTTPSystem::FileExists(SchemeId scheme, const char* url) {
     File* file = OpenFile(scheme, url, FILE_MODE_READ);
     if (file == nullptr) {

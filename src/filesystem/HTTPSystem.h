@@ -18,6 +18,8 @@ public:
     bool CloseFile(File* file) override;
     // Opens (downloading when needed) and closes again.
     bool FileExists(SchemeId scheme, const char* url) override;
+    // Never, and without asking the network: nothing is written to a URL.
+    bool CanWriteFile(SchemeId scheme, const char* url) override;
     void FindFiles(SchemeId scheme, const char* virtualFolder, const char* nativeFolder,
                    const Array<String>& wildcards, bool recursive, Array<String>& out) override;
     bool GetFileInfo(SchemeId scheme, const char* url, zq_file_info_t* info) override;

@@ -79,8 +79,8 @@ uint32_t ZQI_NativeProcessId();
 // kernel mutex, named after the folder's full path as Windows compares names (case folded, short
 // names expanded, "/" and trailing separators as "\"); a holder that died leaves it abandoned,
 // which counts as taken. Host: flock on the folder itself. It makes no file. It is let go on the
-// thread that took it, and that thread does not take it again meanwhile (the host would wait for
-// itself).
+// thread that took it. The thread holding it takes it again at once (a change under the lock may
+// call another that takes it too): it is let go when every taking has been let go, in any order.
 enum ZQI_NativeLockResult : int32_t {
     NATIVE_LOCK_TAKEN = 0,
     NATIVE_LOCK_BUSY = 1,       // another holder kept it for the whole wait

@@ -136,6 +136,31 @@ uint32_t ZQI_NativeProcessId() {
     return static_cast<uint32_t>(getpid());
 }
 
+namespace {
+
+// The folder locks this thread holds, each taking by its descriptor. flock belongs to an opening
+// of the folder: a second opening by the thread that holds the lock would wait for that thread,
+// for ever, where a Windows mutex is taken again by its holder. The holder's later takings share
+// its opening instead (a duplicate descriptor), and the lock goes with the last of them.
+struct HeldFolderLock {
+    dev_t device;
+    ino_t inode;
+    int descriptor;
+};
+const int32_t kMaxHeldFolderLocks = 16;
+thread_local HeldFolderLock t_heldFolderLocks[kMaxHeldFolderLocks];
+thread_local int32_t t_heldFolderLockCount = 0;
+
+bool RememberFolderLock(const struct stat& folder, int descriptor) {
+    if (t_heldFolderLockCount == kMaxHeldFolderLocks) {
+        return false;
+    }
+    t_heldFolderLocks[t_heldFolderLockCount++] = HeldFolderLock{folder.st_dev, folder.st_ino, descriptor};
+    return true;
+}
+
+}  // namespace
+
 // flock belongs to the open folder, so the kernel lets go of it when the holder's process ends,
 // however it ends. It has no waiting limit of its own: it is tried again every millisecond.
 ZQI_NativeLockResult ZQI_NativeLockFolder(const char* folder, uint32_t limitMilliseconds, intptr_t* lock) {
@@ -143,10 +168,40 @@ ZQI_NativeLockResult ZQI_NativeLockFolder(const char* folder, uint32_t limitMill
     if (descriptor < 0) {
         return errno == ENOENT || errno == ENOTDIR ? NATIVE_LOCK_NO_FOLDER : NATIVE_LOCK_FAILED;
     }
+    struct stat identity;
+    if (fstat(descriptor, &identity) != 0) {
+        const int error = errno;
+        close(descriptor);
+        errno = error;
+        return NATIVE_LOCK_FAILED;
+    }
+    for (int32_t i = 0; i < t_heldFolderLockCount; ++i) {
+        const HeldFolderLock& held = t_heldFolderLocks[i];
+        if (held.device != identity.st_dev || held.inode != identity.st_ino) {
+            continue;
+        }
+        close(descriptor);
+        const int again = fcntl(held.descriptor, F_DUPFD_CLOEXEC, 0);
+        if (again < 0) {
+            return NATIVE_LOCK_FAILED;
+        }
+        if (!RememberFolderLock(identity, again)) {
+            close(again);
+            errno = EMFILE;
+            return NATIVE_LOCK_FAILED;
+        }
+        *lock = again;
+        return NATIVE_LOCK_TAKEN;
+    }
     struct timespec start;
     clock_gettime(CLOCK_MONOTONIC, &start);
     for (;;) {
         if (flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
+            if (!RememberFolderLock(identity, descriptor)) {
+                close(descriptor);  // lets go of the flock too
+                errno = EMFILE;
+                return NATIVE_LOCK_FAILED;
+            }
             *lock = descriptor;
             return NATIVE_LOCK_TAKEN;
         }
@@ -165,7 +220,14 @@ ZQI_NativeLockResult ZQI_NativeLockFolder(const char* folder, uint32_t limitMill
 }
 
 void ZQI_NativeUnlockFolder(intptr_t lock) {
-    close(static_cast<int>(lock));  // lets go of the flock too
+    const int descriptor = static_cast<int>(lock);
+    for (int32_t i = 0; i < t_heldFolderLockCount; ++i) {
+        if (t_heldFolderLocks[i].descriptor == descriptor) {
+            t_heldFolderLocks[i] = t_heldFolderLocks[--t_heldFolderLockCount];
+            break;
+        }
+    }
+    close(descriptor);  // lets go of the flock with the last descriptor of its opening
 }
 
 void ZQI_NativeGetShellFolder(String& out, int32_t folderId) {

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "filesystem/FileSystemApi.h"
+#include "filesystem/FolderLock.h"
 #include "filesystem/VirtualPath.h"
 #include "fonts/FontMessages.h"
 #include "fonts/FontServices.h"
@@ -479,7 +480,9 @@ uint8_t* ZQI_WriteFontToMemory(zq_font_t* font, size_t* size) {
 
 // The bytes go to "<path>.tmp", which replaces the target only once it is written whole, so a
 // failure part way (a full disk, no memory for the image) never leaves a cut or empty file that
-// later runs would refuse. A path without a scheme names the file the search paths find.
+// later runs would refuse. A path without a scheme names the file the search paths find. Another
+// instance of the game saving the same font uses the same temporary file: the folder's lock is
+// held from its writing until it has replaced the target or been deleted.
 bool SaveFontFile(zq_font_t* font, const char* path) {
     if (font == nullptr) {
         return false;
@@ -490,6 +493,16 @@ bool SaveFontFile(zq_font_t* font, const char* path) {
         ZQI_GetSchemeId(target) == SCHEME_PLAIN ? ZQI_ResolveFilePath(target, true) : target;
     String finalPath(resolved != nullptr ? resolved : target);
     String temporaryPath = String::FromFormat("%s.tmp", finalPath.CStr());
+    ZQFileSystem::FolderLock lock;
+    String why;
+    const ZQI_NativeLockResult taken =
+        lock.TakeForFile(finalPath.CStr(), ZQFileSystem::ZQI_SAVE_FOLDER_WAIT_MILLISECONDS, why);
+    if (taken == NATIVE_LOCK_BUSY || taken == NATIVE_LOCK_FAILED) {
+        ZQI_FontPopup(1, "Failed to save font '%s', since %s.", target, why.CStr());
+        return false;
+    }
+    // A path in no folder (or a folder that is not there) has nothing on disk to share: the
+    // opening below goes ahead, and fails where there is no folder.
     zq_file_t* file = target[0] != '\0' ? ZQ_FileSystem_OpenFile(temporaryPath.CStr(), "w") : nullptr;
     if (file == nullptr) {
         ZQI_FontPopup(1, "Failed to save font '%s'", target);

@@ -135,11 +135,24 @@ struct RankedNode {
 
 }  // namespace
 
-DMDatabase* ZQI_OpenLocalLeaderboardsDatabase() {
+DMDatabase* ZQI_OpenLocalLeaderboardsDatabase(uint32_t folderWait) {
     DMDatabase* database = DataManager::CreateDatabase(ZQI_LOCAL_LEADERBOARDS_FILE);
-    if (database == nullptr || database->arrays.count > 0 ||
-        !ZQ_FileSystem_FileExists(ZQI_LOCAL_LEADERBOARDS_FILE)) {
-        return database;  // already loaded this run, or a new one
+    if (database == nullptr || database->arrays.count > 0) {
+        return database;  // already loaded this run
+    }
+    // Another instance of the game may be saving meanwhile. Where its commit exchanges the two
+    // files, the file read here becomes its temporary file, which its next save rewrites in place;
+    // elsewhere the file does not open while the commit moves it. Either way a whole file would be
+    // taken for an unreadable one and set aside. Held until the file is read or set aside.
+    ZQFileSystem::FolderLock lock;
+    String why;
+    const ZQI_NativeLockResult taken = lock.TakeForFile(ZQI_LOCAL_LEADERBOARDS_FILE, folderWait, why);
+    if (taken == NATIVE_LOCK_BUSY || taken == NATIVE_LOCK_FAILED) {
+        ZQ_Log(LOG_LEVEL_WARNING, "Local leaderboards: '%s' is read without its folder's lock, since %s.",
+               ZQI_LOCAL_LEADERBOARDS_FILE, why.CStr());
+    }
+    if (!ZQ_FileSystem_FileExists(ZQI_LOCAL_LEADERBOARDS_FILE)) {
+        return database;  // a new one
     }
     if (database->LoadXMLFile(ZQI_LOCAL_LEADERBOARDS_FILE)) {
         return database;
@@ -210,7 +223,20 @@ void LocalLeaderboardsDatabase::WriteScore(LeaderboardScore* score, const char* 
 
 // The temporary file is rewritten in place: after the first saves it is the file the previous
 // save replaced, and reusing its storage spares a disk file system emptying and refilling it.
+// Another instance of the game saving at the same moment uses the same temporary file: the user
+// folder's lock is held from its writing until it has taken the stored file's place, so neither
+// writes into the other's temporary nor commits it. It is taken under LOCAL_LEADERBOARDS, never
+// the other way round; meanwhile only the data manager's writer, the file system and the log run.
 void LocalLeaderboardsDatabase::Save() {
+    ZQFileSystem::FolderLock lock;
+    String why;
+    const ZQI_NativeLockResult taken = lock.TakeForFile(ZQI_LOCAL_LEADERBOARDS_FILE, folderWait, why);
+    if (taken == NATIVE_LOCK_BUSY || taken == NATIVE_LOCK_FAILED) {
+        ZQ_Log(LOG_LEVEL_ERROR, "Local leaderboards: '%s' is not saved, since %s.",
+               ZQI_LOCAL_LEADERBOARDS_FILE, why.CStr());
+        return;
+    }
+    // Without a folder there is nothing on disk to share: the writing below fails and says so.
     if (!database->RewriteFile(kTemporaryPath, !ZQ_IsDeveloperMode())) {
         return;  // reported by the data manager; the stored file is untouched
     }

@@ -95,12 +95,31 @@ bool ZQI_BuildSimulatedCloudImage(const SimulatedCloudStore& store, ByteStream* 
 }
 
 bool SimulatedCloudImplementation::Initialize() {
+    if (LoadStoredFile() > 0) {
+        Save();  // the file now holds exactly the entries of the store
+    }
+    return true;
+}
+
+// Another instance of the game may be saving meanwhile. Where its commit exchanges the two files,
+// the file read here becomes its temporary file, which its next save writes anew; elsewhere the
+// file does not open while the commit moves it. Either way a whole file would be set aside. The
+// folder's lock is held until the file is read or set aside, and let go before the save that
+// follows, which takes it again.
+int32_t SimulatedCloudImplementation::LoadStoredFile() {
+    ZQFileSystem::FolderLock lock;
+    String why;
+    const ZQI_NativeLockResult taken = lock.TakeForFile(ZQI_SIMULATED_CLOUD_FILE, folderWait_, why);
+    if (taken == NATIVE_LOCK_BUSY || taken == NATIVE_LOCK_FAILED) {
+        ZQ_Log(LOG_LEVEL_WARNING, "SimulatedCloud: '%s' is read without its folder's lock, since %s.",
+               ZQI_SIMULATED_CLOUD_FILE, why.CStr());
+    }
     zq_file_t* file = ZQ_FileSystem_OpenFile(ZQI_SIMULATED_CLOUD_FILE, "r");
     if (file == nullptr) {
         if (ZQ_FileSystem_FileExists(ZQI_SIMULATED_CLOUD_FILE)) {
             SetAsideStoredFile(false, 0);
         }
-        return true;  // otherwise no file yet: an empty store
+        return 0;  // otherwise no file yet: an empty store
     }
     uint64_t size = file->size;
     uint8_t* bytes =
@@ -110,7 +129,7 @@ bool SimulatedCloudImplementation::Initialize() {
     if (!read) {
         free(bytes);
         SetAsideStoredFile(false, 0);
-        return true;
+        return 0;
     }
     bool whole = false;
     int32_t stored = ZQI_LoadSimulatedCloudImage(store_, bytes, static_cast<int32_t>(size), &whole);
@@ -119,10 +138,7 @@ bool SimulatedCloudImplementation::Initialize() {
     if (!whole) {
         SetAsideStoredFile(true, stored);
     }
-    if (stored > 0) {
-        Save();  // the file now holds exactly the entries of the store
-    }
-    return true;
+    return stored;
 }
 
 // The next save would replace blobs that may still be in the file: it is kept for the user.
@@ -181,6 +197,17 @@ void SimulatedCloudImplementation::Save() {
         ZQ_Log(LOG_LEVEL_ERROR, "SimulatedCloud: the store is too large to save.");
         return;
     }
+    // Another instance of the game saving at the same moment uses the same temporary file: the
+    // user folder's lock is held from its writing until it has taken the stored file's place.
+    ZQFileSystem::FolderLock lock;
+    String why;
+    const ZQI_NativeLockResult taken = lock.TakeForFile(ZQI_SIMULATED_CLOUD_FILE, folderWait_, why);
+    if (taken == NATIVE_LOCK_BUSY || taken == NATIVE_LOCK_FAILED) {
+        ZQ_Log(LOG_LEVEL_ERROR, "SimulatedCloud::Save: '%s' is not saved, since %s.",
+               ZQI_SIMULATED_CLOUD_FILE, why.CStr());
+        return;
+    }
+    // Without a folder there is nothing on disk to share: the opening below fails and says so.
     zq_file_t* file = ZQ_FileSystem_OpenFile(kTemporaryPath, "w");
     if (file == nullptr) {
         ZQ_Log(LOG_LEVEL_ERROR,

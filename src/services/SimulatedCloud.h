@@ -1,7 +1,9 @@
 // The simulated cloud (feature word SIMULATED_CLOUD): the program's cloud blobs kept in one file
 // on the user's machine, "user://simulated.cloud". The store keeps insertion order (a rewritten
 // key keeps its place); every write saves the whole store, deletions reach the file with the
-// next write. No lock: the program calls it from one thread at a time.
+// next write. No lock: the program calls it from one thread at a time. Other instances of the game
+// may save the same file: each save holds the user folder's lock (FolderLock.h) throughout, and one
+// that cannot take it within the folder wait answers failure; the load at start holds it too.
 //
 // File layout, little-endian: "SIMULATED_CLOUD" and its NUL (16 bytes), u32 entry count, then
 // per entry the key and its NUL, u32 blob size and the blob's bytes.
@@ -9,6 +11,7 @@
 
 #include <cstdint>
 
+#include "filesystem/FolderLock.h"
 #include "foundation/ByteStream.h"
 #include "services/ServiceInterfaces.h"
 #include "services/SimulatedCloudStore.h"
@@ -29,7 +32,11 @@ bool ZQI_BuildSimulatedCloudImage(const SimulatedCloudStore& store, ByteStream* 
 
 class SimulatedCloudImplementation final : public CloudImplementation {
 public:
-    SimulatedCloudImplementation() {}
+    // folderWait: how long a save waits for another instance of the game to let go of the user
+    // folder.
+    explicit SimulatedCloudImplementation(
+        uint32_t folderWait = ZQFileSystem::ZQI_SAVE_FOLDER_WAIT_MILLISECONDS)
+        : folderWait_(folderWait) {}
     ~SimulatedCloudImplementation() { ZQI_ClearCloudStore(store_); }
 
     void Destroy(uint32_t flags) override { ZQI_DestroyEngineObject(this, flags); }
@@ -46,11 +53,15 @@ public:
     void Delete(const char* key) override;
 
 private:
+    // Reads the stored file into the store, setting it aside where it must be: the number of
+    // entries stored. Under the user folder's lock, or without it (logged) once the wait has run out.
+    int32_t LoadStoredFile();
     // Moves the stored file aside (damaged: kept entries read before the damage); when it cannot
     // be moved, the store is not saved this run.
     void SetAsideStoredFile(bool damaged, int32_t kept);
     void Save();
 
     SimulatedCloudStore store_;
+    uint32_t folderWait_;
     bool saveRefused_ = false;  // the stored file could be neither read nor moved aside
 };

@@ -163,6 +163,39 @@ TEST_F(ApiTableMessagesTest, PopupFromAnotherThreadWaitsForTheMainLoop) {
     EXPECT_EQ(0, ZQI_GetQueuedPopupCount());
 }
 
+// A thread holding popups keeps those it would show at once (before Init, or on the main thread)
+// and shows them in order when its last hold goes; another thread's popups, and
+// repeats, go as always meanwhile.
+TEST_F(ApiTableMessagesTest, HeldPopupsAreShownWhenTheLastHoldGoes) {
+    g_core.developerMode = 1;
+    PopupAnswer() = 6;
+    ZQI_HoldPopups();
+    EXPECT_EQ(0, ZQ_Popup(LOG_LEVEL_ERROR, "start-up %d", 1));
+    ZQI_HoldPopups();
+    g_core.programInitCalled = 1;
+    g_core.coreRunning = 1;
+    EXPECT_EQ(4, ZQ_Popup(LOG_LEVEL_WARNING, "running %d", 2));
+    EXPECT_EQ(1, ZQ_Popup(LOG_LEVEL_WARNING, "running %d", 2));
+    PopupFromThread other;
+    ZQI_SysThread* thread = ZQI_SysCreateThread(RaisePopup, &other);
+    ASSERT_NE(nullptr, thread);
+    ZQI_SysJoinThread(thread);
+    EXPECT_EQ(4, other.answer);
+    EXPECT_EQ(1, ZQI_GetQueuedPopupCount());
+    ZQI_ReleaseHeldPopups();
+    EXPECT_TRUE(RecordedPopups().empty()) << "shown while a hold was left";
+    ZQI_ReleaseHeldPopups();
+    ASSERT_EQ(2u, RecordedPopups().size());
+    EXPECT_EQ(LOG_LEVEL_ERROR, RecordedPopups()[0].level);
+    EXPECT_EQ("start-up 1", RecordedPopups()[0].text);
+    EXPECT_EQ(LOG_LEVEL_WARNING, RecordedPopups()[1].level);
+    EXPECT_EQ("running 2", RecordedPopups()[1].text);
+    // Nothing held now: shown at once, answering the box; a release too many changes nothing.
+    ZQI_ReleaseHeldPopups();
+    EXPECT_EQ(6, ZQ_Popup(LOG_LEVEL_WARNING, "running %d", 3));
+    EXPECT_EQ(3u, RecordedPopups().size());
+}
+
 TEST_F(ApiTableMessagesTest, PopupWithoutFormatReportsTheCallerAndShowsNothing) {
     g_core.developerMode = 1;
     EXPECT_EQ(0, ZQI_GetApi()->Popup(LOG_LEVEL_ERROR, nullptr));

@@ -385,6 +385,18 @@ TEST_F(HTTPSystemTest, ExistenceDownloadsAndOnlyReadingIsOffered) {
     EXPECT_FALSE(Http()->CloseFile(nullptr));
 }
 
+// Resolving a URL for writing (a font named by one, generated when its file cannot be fetched)
+// asks whether it can be written: never, and the asking fetches nothing, since the fetch that
+// failed a moment before would only be tried again.
+TEST_F(HTTPSystemTest, NoUrlCanBeWrittenAndAskingFetchesNothing) {
+    TestHttpServer server({{HttpAnswer("HTTP/1.0 200 OK", {}, "data")}});
+    std::string url = server.Url("/w.mft");
+    EXPECT_FALSE(Http()->CanWriteFile(SCHEME_HTTP, url.c_str()));
+    server.Stop();
+    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_FALSE(NativeFileExists(CacheFile(url)));
+}
+
 TEST_F(HTTPSystemTest, ThroughTheApiWithAPathThatPassesTheChecks) {
     // Without a port the URL passes the path checks; the cache already holds the file, so the
     // API reads it without any network.

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #if defined(_WIN32)
@@ -71,4 +72,37 @@ TEST(NativeFolderLockTest, APathThatIsNoFolderHasNoLock) {
     for (const std::string& path : {temp.Join("missing"), temp.Join("missing/deeper"), temp.Join("file")}) {
         EXPECT_EQ(NATIVE_LOCK_NO_FOLDER, LockFor(path, 100)) << path;
     }
+}
+
+// A change that holds its folder's lock and calls another that takes it too (a font saved into the
+// save folder, whose writing takes the lock again) goes on at once, as a thread holding a Windows
+// mutex takes it again; the lock is let go once every taking has been let go, in any order. Another
+// thread still waits for it.
+TEST(NativeFolderLockTest, TheThreadHoldingTheLockTakesItAgainAtOnce) {
+    TempFolder temp;
+    const std::string folder = temp.Join("Saves");
+    MakeNativeFolders(folder + "/sub");
+    const auto otherThreadGets = [](const std::string& path) {
+        ZQI_NativeLockResult result = NATIVE_LOCK_FAILED;
+        std::thread other([&] { result = LockFor(path, 0); });
+        other.join();
+        return result;
+    };
+    for (bool outerFirst : {true, false}) {
+        SCOPED_TRACE(outerFirst ? "let go outer first" : "let go inner first");
+        intptr_t outer = 0, inner = 0;
+        ASSERT_EQ(NATIVE_LOCK_TAKEN, ZQI_NativeLockFolder(folder.c_str(), 0, &outer));
+        ASSERT_EQ(NATIVE_LOCK_TAKEN, ZQI_NativeLockFolder((folder + "/sub/..").c_str(), 0, &inner));
+        EXPECT_EQ(NATIVE_LOCK_TAKEN, LockFor(folder + "/", 0));
+        EXPECT_EQ(NATIVE_LOCK_BUSY, otherThreadGets(folder));
+        ZQI_NativeUnlockFolder(outerFirst ? outer : inner);
+        EXPECT_EQ(NATIVE_LOCK_BUSY, otherThreadGets(folder));
+        ZQI_NativeUnlockFolder(outerFirst ? inner : outer);
+        EXPECT_EQ(NATIVE_LOCK_TAKEN, otherThreadGets(folder));
+    }
+    // A folder inside it is another lock, which another thread takes meanwhile.
+    intptr_t outer = 0;
+    ASSERT_EQ(NATIVE_LOCK_TAKEN, ZQI_NativeLockFolder(folder.c_str(), 0, &outer));
+    EXPECT_EQ(NATIVE_LOCK_TAKEN, otherThreadGets(folder + "/sub"));
+    ZQI_NativeUnlockFolder(outer);
 }

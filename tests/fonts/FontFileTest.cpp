@@ -1,10 +1,13 @@
 // Compiled font files: the bytes SaveFontFile writes (built here from the layout, so the host
 // and the Windows build must agree with them byte for byte), round trips, hand-built version 6
 // and legacy files, and refused headers and truncated or oversized files.
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <thread>
 #ifndef _WIN32
 #include <sys/resource.h>
 
@@ -13,6 +16,7 @@
 
 #include "FontTestSupport.h"
 #include "FullDisk.h"
+#include "filesystem/NativePlatform.h"
 #include "fonts/FontFile.h"
 #include "fonts/FontServices.h"
 
@@ -269,6 +273,45 @@ TEST_F(FontFileTest, FailedSaveLeavesThePreviousFileWhole) {
     zq_font_t* back = NewFont("res://kept.mft");
     ASSERT_TRUE(ReadFontFile(back));
     EXPECT_EQ(back->size, 40);
+    EXPECT_FALSE(std::filesystem::exists(ResPath("kept.mft.tmp")));
+}
+
+// Another instance of the game saving the same font holds the folder's lock while its temporary
+// file lies beside the font: this save waits for it to let go rather than writing into that file,
+// and then saves whole. (A thread stands in for the instance: the lock tells them apart too.)
+TEST_F(FontFileTest, ASaveWaitsForAnotherInstanceSavingIntoTheSameFolder) {
+    const std::string theirs = "the other instance's save, half written";
+    const std::string folder = std::filesystem::path(ResPath("kept.mft")).parent_path().generic_string();
+    std::atomic<int> stage{0};
+    bool untouched = false;
+    std::thread other([&] {
+        intptr_t lock = 0;
+        if (ZQI_NativeLockFolder(folder.c_str(), 1000, &lock) != NATIVE_LOCK_TAKEN) {
+            stage = -1;
+            return;
+        }
+        WriteResFile("kept.mft.tmp", theirs);
+        stage = 1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        untouched = ReadResFile("kept.mft.tmp") == theirs;
+        std::error_code error;
+        std::filesystem::rename(ResPath("kept.mft.tmp"), ResPath("kept.mft"), error);  // its commit
+        ZQI_NativeUnlockFolder(lock);
+    });
+    while (stage == 0) {
+        std::this_thread::yield();
+    }
+    zq_font_t* font = NewFont();
+    font->size = 11;
+    AddGlyph(font, 'A', 4, 2, 2);
+    const bool saved = stage == 1 && SaveFontFile(font, "res://kept.mft");
+    other.join();
+    ASSERT_EQ(1, stage.load()) << "the folder's lock was not taken";
+    EXPECT_TRUE(untouched) << "written into the other instance's temporary file";
+    EXPECT_TRUE(saved);
+    zq_font_t* back = NewFont("res://kept.mft");
+    ASSERT_TRUE(ReadFontFile(back));
+    EXPECT_EQ(back->size, 11);
     EXPECT_FALSE(std::filesystem::exists(ResPath("kept.mft.tmp")));
 }
 

@@ -10,8 +10,10 @@
 #include "ServicesTestSupport.h"
 #include "core/ApiTable.h"
 #include "core/CoreState.h"
+#include "core/Threads.h"
 #include "data/DataManager.h"
 #include "data/ScrambledDatabase.h"
+#include "filesystem/NativePlatform.h"
 #include "services/LocalLeaderboards.h"
 
 namespace {
@@ -267,6 +269,39 @@ TEST_F(LocalLeaderboardsTest, AFailedSaveLeavesTheOldFileAndKeepsTheScoreInMemor
     EXPECT_EQ(Popups(),
               std::vector<std::string>{"Unable to open file 'user://leaderboards-db.xml.tmp' for writing."});
     EXPECT_EQ(Points(Request(1, 10, "daily")), (std::vector<int32_t>{2, 1}));
+}
+
+// A message box waits for the user: one raised by a failing save is shown once the save has let
+// go of the user folder's lock, which other instances of the game (and this one's other savers of
+// user files) would otherwise wait for until their saves fail. Before the program's Init (shown at
+// once) and after it (the main thread shows its own popups).
+TEST_F(LocalLeaderboardsTest, AFailedSaveShowsItsPopupOnlyOnceTheUserFolderIsFree) {
+    static std::vector<bool> folderFree;
+    folderFree.clear();
+    g_core.popupMessage = [](int32_t, const char*) -> int32_t {
+        bool free = false;
+        std::thread other([&] {
+            intptr_t lock = 0;
+            free = ZQI_NativeLockFolder(NativePath("user://").c_str(), 0, &lock) == NATIVE_LOCK_TAKEN;
+            if (free) {
+                ZQI_NativeUnlockFolder(lock);
+            }
+        });
+        other.join();
+        folderFree.push_back(free);
+        return 0;
+    };
+    ZQI_InitializeMainThread();
+    Start();
+    Submit("daily", 1);
+    std::filesystem::create_directories(NativePath(kTemporary));  // the temporary file cannot be made
+    for (uint8_t initCalled : {0, 1}) {
+        g_core.programInitCalled = initCalled;
+        Submit(initCalled == 0 ? "daily" : "speedrun", 2);
+    }
+    g_core.programInitCalled = 0;
+    ZQI_ReleasePopupLists();  // the text shown stays shown for this test only
+    EXPECT_EQ(folderFree, (std::vector<bool>{true, true}));
 }
 
 // On a full disk the temporary file is made but its data never arrives: it must not replace the
