@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "InstanceRounds.h"
+
 namespace UserFileRounds {
 
 // Local leaderboards: before the rounds each instance fills kFillerBoards boards "<tag>-<n>" with
@@ -25,17 +27,9 @@ inline int32_t FillerPoints(int board, int score) {
 }
 
 // The simulated cloud: in round r each instance writes the blob of round r under its key "<tag>",
-// which saves the whole store. Different at every position and in every round, and of changing
-// length, so that a mix of two saves is never taken for one.
+// which saves the whole store.
 inline std::string CloudBlob(char tag, int round) {
-    static const size_t kSizes[] = {96 * 1024, 160 * 1024, 32 * 1024, 256 * 1024, 64 * 1024};
-    const size_t size = kSizes[(round + (tag - 'A') * 2) % 5] + static_cast<size_t>(round);
-    std::string bytes = std::string(1, tag) + "#" + std::to_string(round) + "|";
-    while (bytes.size() < size) {
-        bytes += std::to_string(bytes.size()) + tag;
-    }
-    bytes.resize(size);
-    return bytes;
+    return InstanceRounds::RoundBytes(tag, round);
 }
 
 }  // namespace UserFileRounds

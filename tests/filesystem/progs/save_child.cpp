@@ -8,14 +8,13 @@
 // reader, as on Windows, where the test holds it for real: "w" in it, a reader sharing writing,
 // so nothing can be moved over the file or away from it; "r", sharing reading only, so it cannot
 // be written either. Exit code 0 when every round ran.
-#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 
+#include "InstanceRounds.h"
 #include "core/ApiTable.h"
 #include "filesystem/MountSystem.h"
 #include "filesystem/SchemeRoots.h"
@@ -74,43 +73,6 @@ private:
     std::string marker_;
 };
 
-// Different at every position and in every save, and of changing length, so that the file is
-// written in place both growing and shrinking and a mix of two saves is never taken for one.
-std::string SaveBytes(char tag, int index) {
-    static const size_t kSizes[] = {96 * 1024, 160 * 1024, 32 * 1024, 256 * 1024, 64 * 1024};
-    const size_t size = kSizes[(index + (tag - 'A') * 2) % 5] + static_cast<size_t>(index);
-    std::string bytes = std::string(1, tag) + "#" + std::to_string(index) + "|";
-    while (bytes.size() < size) {
-        bytes += std::to_string(bytes.size()) + tag;
-    }
-    bytes.resize(size);
-    return bytes;
-}
-
-// Looks again at once rather than sleeping in between, so that both instances start their saves
-// within a few microseconds of each other.
-bool WaitFor(const std::string& path) {
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (std::chrono::steady_clock::now() < limit) {
-        if (FILE* file = fopen(path.c_str(), "rb")) {
-            fclose(file);
-            return true;
-        }
-        std::this_thread::yield();
-    }
-    return false;
-}
-
-// Written under another name and then renamed, so the test never reads half a report.
-bool Report(const std::string& path, int answered, const std::string& last) {
-    const std::string part = path + ".part";
-    FILE* out = fopen(part.c_str(), "wb");
-    const std::string header = std::to_string(answered) + "\n";
-    const bool stored = out != nullptr && fwrite(header.data(), 1, header.size(), out) == header.size() &&
-                        fwrite(last.data(), 1, last.size(), out) == last.size();
-    return out != nullptr && fclose(out) == 0 && stored && rename(part.c_str(), path.c_str()) == 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -125,7 +87,7 @@ int main(int argc, char** argv) {
     for (int round = 0; round < rounds; ++round) {
         // Everything up to the unmount is done before the start, so that both instances' unmounts
         // begin within microseconds of each other.
-        const std::string bytes = SaveBytes(tag, round);
+        const std::string bytes = InstanceRounds::RoundBytes(tag, round);
         g_failed = false;
         MountSystem save(new HeldFileDisk(file, sync + "/held"));
         if (!save.Mount(0)) {
@@ -136,13 +98,14 @@ int main(int argc, char** argv) {
         if (opened != nullptr) {
             save.CloseFile(opened);
         }
-        if (!WaitFor(sync + "/go-" + std::to_string(round))) {
+        if (!InstanceRounds::WaitForFile(sync + "/go-" + std::to_string(round))) {
             return 3;
         }
         save.Unmount();
         const bool answered = written && !g_failed;  // a refused opening answered failure at once
-        if (!Report(sync + "/" + std::string(1, tag) + "-" + std::to_string(round), answered ? 1 : 0,
-                    answered ? bytes : "")) {
+        // 1 and the bytes saved when the save answered success, 0 when it answered failure.
+        if (!InstanceRounds::ReportByRename(sync + "/" + std::string(1, tag) + "-" + std::to_string(round),
+                                            answered ? "1\n" + bytes : "0\n")) {
             return 2;
         }
     }

@@ -7,13 +7,12 @@
 // only then, so that neither instance reads the other's saves), saves round r once "go-<r>" is
 // there, and then writes "<tag>-<r>": "1" when the save answered success, "0" when it answered
 // failure (an error or warning line naming the file). Exit code 0 when every round ran.
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 
+#include "InstanceRounds.h"
 #include "UserFileRounds.h"
 #include "core/ApiTable.h"
 #include "core/Console.h"
@@ -29,28 +28,6 @@
 #include "services/SimulatedCloud.h"
 
 namespace {
-
-// Looks again at once rather than sleeping in between, so that both instances start their saves
-// within a few microseconds of each other.
-bool WaitFor(const std::string& path) {
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (std::chrono::steady_clock::now() < limit) {
-        if (FILE* file = fopen(path.c_str(), "rb")) {
-            fclose(file);
-            return true;
-        }
-        std::this_thread::yield();
-    }
-    return false;
-}
-
-// Written under another name and then renamed, so the test never reads half a report.
-bool Report(const std::string& path, const std::string& text) {
-    const std::string part = path + ".part";
-    FILE* out = fopen(part.c_str(), "wb");
-    const bool stored = out != nullptr && fwrite(text.data(), 1, text.size(), out) == text.size();
-    return out != nullptr && fclose(out) == 0 && stored && rename(part.c_str(), path.c_str()) == 0;
-}
 
 // Whether a line of level 1 or more naming the file was logged after the line counter had this
 // value (popups are logged too, outside developer mode).
@@ -122,13 +99,13 @@ int main(int argc, char** argv) {
     } else if (!cloud.Initialize()) {
         return 2;
     }
-    if (!Report(sync + "/ready-" + std::string(1, tag), "")) {
+    if (!InstanceRounds::ReportByRename(sync + "/ready-" + std::string(1, tag), "")) {
         return 2;
     }
     const std::string key(1, tag);
     for (int round = 0; round < rounds; ++round) {
         const std::string blob = UserFileRounds::CloudBlob(tag, round);
-        if (!WaitFor(sync + "/go-" + std::to_string(round))) {
+        if (!InstanceRounds::WaitForFile(sync + "/go-" + std::to_string(round))) {
             return 3;
         }
         const uint32_t before = ZQI_GetConsole()->lineCounter;
@@ -139,7 +116,7 @@ int main(int argc, char** argv) {
             cloud.Write(key.c_str(), blob.data(), static_cast<uint32_t>(blob.size()));
         }
         const bool failed = LoggedAbout(name, before);
-        if (!Report(sync + "/" + key + "-" + std::to_string(round), failed ? "0" : "1")) {
+        if (!InstanceRounds::ReportByRename(sync + "/" + key + "-" + std::to_string(round), failed ? "0" : "1")) {
             return 2;
         }
     }
