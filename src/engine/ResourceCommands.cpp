@@ -50,9 +50,10 @@ bool IsReloadableName(const char* name) {
 }
 
 // Another thread may release a bitmap while the reload looks at it, freeing its name, or load it,
-// replacing its source file: the name, source file and time are copied under the bitmap table lock,
-// the source file through the table, as a load replaces it without that lock. The reload holds no reference, so the bitmap may be released (and its
-// slot taken by another) after that: the reload makes sure it is still the bitmap that was looked at.
+// replacing its source file: the name and time are copied under the bitmap table lock, the source
+// file through the table, as a load replaces it under the busy flags' lock. The reload holds no
+// reference, so the bitmap may be released (and its slot taken by another) after that: the reload
+// makes sure it is still the bitmap that was looked at.
 int32_t ReloadBitmaps() {
     int32_t reloaded = 0;
     for (int32_t slot = 0; slot < ZQI_GetBitmapUsedCount(); ++slot) {

@@ -136,9 +136,12 @@ bool IsFoldedLine(const char* start, const char* textEnd) {
     return start != nullptr && start < textEnd && IsBlank(*start);
 }
 
-// A folded value: its parts (from valueStart, then each folded line) joined by one blank each,
-// parts of blanks only adding nothing. The joined value is never longer than the lines it spans.
-bool JoinFoldedValue(const Line& line, const char* valueStart, const char* textEnd, String& value) {
+// A field's value: from valueStart (after its ":") to the end of its line, without the blanks
+// around it. HTTP/1.0 lets a value go on in the lines after it that begin with a blank; each such
+// fold reads as one blank, and a folded line of blanks only adds nothing. False, with value empty,
+// when it holds a control byte (see TrimValuePart).
+bool TakeValue(const Line& line, const char* valueStart, const char* textEnd, String& value) {
+    value = "";
     const char* spanEnd = line.end;
     for (Line part = line; IsFoldedLine(part.next, textEnd);) {
         part = LineAt(part.next, textEnd);
@@ -146,7 +149,7 @@ bool JoinFoldedValue(const Line& line, const char* valueStart, const char* textE
     }
     char* joined = static_cast<char*>(malloc(static_cast<size_t>(spanEnd - valueStart) + 1));
     if (joined == nullptr) {
-        ZQI_FileSystemLog(2, "JoinFoldedValue: out of memory.");
+        ZQI_FileSystemLog(2, "TakeValue: out of memory.");
         return false;
     }
     size_t length = 0;
@@ -175,23 +178,6 @@ bool JoinFoldedValue(const Line& line, const char* valueStart, const char* textE
     }
     free(joined);
     return clean;
-}
-
-// A field's value: from valueStart (after its ":") to the end of its line, without the blanks
-// around it. HTTP/1.0 lets a value go on in the lines after it that begin with a blank; each such
-// fold reads as one blank. False, with value empty, when it holds a control byte (see
-// TrimValuePart).
-bool TakeValue(const Line& line, const char* valueStart, const char* textEnd, String& value) {
-    value = "";
-    if (IsFoldedLine(line.next, textEnd)) {
-        return JoinFoldedValue(line, valueStart, textEnd, value);
-    }
-    const char* stop = line.end;
-    if (!TrimValuePart(&valueStart, &stop)) {
-        return false;
-    }
-    value.Format("%.*s", static_cast<int>(stop - valueStart), valueStart);
-    return true;
 }
 
 // The value of one Content-Length field as a number: decimal digits only, at least one, no
