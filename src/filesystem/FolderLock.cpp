@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/ApiTable.h"
+#include "filesystem/FileSystemServices.h"
 #include "filesystem/SchemeRoots.h"
 #include "filesystem/VirtualPath.h"
 
@@ -55,6 +56,17 @@ ZQI_NativeLockResult FolderLock::TakeForFile(const char* path, uint32_t wait, St
     String native;
     ConvertPathToNativePath(native, scheme, path);
     return Take(ZQI_FolderOfNativePath(native.CStr()), wait, why);
+}
+
+bool FolderLock::TakeForFileOrSay(const char* path, uint32_t wait, int32_t level, const char* who,
+                                  const char* refusal) {
+    String why;
+    const ZQI_NativeLockResult taken = TakeForFile(path, wait, why);
+    if (taken == NATIVE_LOCK_BUSY || taken == NATIVE_LOCK_FAILED) {
+        ZQI_FileSystemLog(level, "%s: '%s' %s, since %s.", who, path, refusal, why.CStr());
+        return false;
+    }
+    return true;
 }
 
 }  // namespace ZQFileSystem

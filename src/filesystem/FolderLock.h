@@ -33,6 +33,10 @@ public:
     // Takes the lock of the folder holding the file at a virtual path of a folder scheme (user://,
     // save://, docs://, ...). A path of no such scheme has no folder: NATIVE_LOCK_NO_FOLDER.
     ZQI_NativeLockResult TakeForFile(const char* path, uint32_t wait, String& why);
+    // TakeForFile, saying a refusal: when another instance kept the folder for the whole wait or the
+    // system refused, logs "<who>: '<path>' <refusal>, since <why>." at level and answers false. A
+    // path in no folder answers true: nothing of it on disk is shared.
+    bool TakeForFileOrSay(const char* path, uint32_t wait, int32_t level, const char* who, const char* refusal);
 
 private:
     intptr_t lock_ = 0;

@@ -145,12 +145,8 @@ DMDatabase* ZQI_OpenLocalLeaderboardsDatabase(uint32_t folderWait) {
     // elsewhere the file does not open while the commit moves it. Either way a whole file would be
     // taken for an unreadable one and set aside. Held until the file is read or set aside.
     ZQFileSystem::FolderLock lock;
-    String why;
-    const ZQI_NativeLockResult taken = lock.TakeForFile(ZQI_LOCAL_LEADERBOARDS_FILE, folderWait, why);
-    if (taken == NATIVE_LOCK_BUSY || taken == NATIVE_LOCK_FAILED) {
-        ZQ_Log(LOG_LEVEL_WARNING, "Local leaderboards: '%s' is read without its folder's lock, since %s.",
-               ZQI_LOCAL_LEADERBOARDS_FILE, why.CStr());
-    }
+    lock.TakeForFileOrSay(ZQI_LOCAL_LEADERBOARDS_FILE, folderWait, LOG_LEVEL_WARNING, "Local leaderboards",
+                          "is read without its folder's lock");
     if (!ZQ_FileSystem_FileExists(ZQI_LOCAL_LEADERBOARDS_FILE)) {
         return database;  // a new one
     }
@@ -229,11 +225,8 @@ void LocalLeaderboardsDatabase::WriteScore(LeaderboardScore* score, const char* 
 // the other way round; meanwhile only the data manager's writer, the file system and the log run.
 void LocalLeaderboardsDatabase::Save() {
     ZQFileSystem::FolderLock lock;
-    String why;
-    const ZQI_NativeLockResult taken = lock.TakeForFile(ZQI_LOCAL_LEADERBOARDS_FILE, folderWait, why);
-    if (taken == NATIVE_LOCK_BUSY || taken == NATIVE_LOCK_FAILED) {
-        ZQ_Log(LOG_LEVEL_ERROR, "Local leaderboards: '%s' is not saved, since %s.",
-               ZQI_LOCAL_LEADERBOARDS_FILE, why.CStr());
+    if (!lock.TakeForFileOrSay(ZQI_LOCAL_LEADERBOARDS_FILE, folderWait, LOG_LEVEL_ERROR, "Local leaderboards",
+                               "is not saved")) {
         return;
     }
     // Without a folder there is nothing on disk to share: the writing below fails and says so.

@@ -108,12 +108,8 @@ bool SimulatedCloudImplementation::Initialize() {
 // follows, which takes it again.
 int32_t SimulatedCloudImplementation::LoadStoredFile() {
     ZQFileSystem::FolderLock lock;
-    String why;
-    const ZQI_NativeLockResult taken = lock.TakeForFile(ZQI_SIMULATED_CLOUD_FILE, folderWait_, why);
-    if (taken == NATIVE_LOCK_BUSY || taken == NATIVE_LOCK_FAILED) {
-        ZQ_Log(LOG_LEVEL_WARNING, "SimulatedCloud: '%s' is read without its folder's lock, since %s.",
-               ZQI_SIMULATED_CLOUD_FILE, why.CStr());
-    }
+    lock.TakeForFileOrSay(ZQI_SIMULATED_CLOUD_FILE, folderWait_, LOG_LEVEL_WARNING, "SimulatedCloud",
+                          "is read without its folder's lock");
     zq_file_t* file = ZQ_FileSystem_OpenFile(ZQI_SIMULATED_CLOUD_FILE, "r");
     if (file == nullptr) {
         if (ZQ_FileSystem_FileExists(ZQI_SIMULATED_CLOUD_FILE)) {
@@ -200,11 +196,8 @@ void SimulatedCloudImplementation::Save() {
     // Another instance of the game saving at the same moment uses the same temporary file: the
     // user folder's lock is held from its writing until it has taken the stored file's place.
     ZQFileSystem::FolderLock lock;
-    String why;
-    const ZQI_NativeLockResult taken = lock.TakeForFile(ZQI_SIMULATED_CLOUD_FILE, folderWait_, why);
-    if (taken == NATIVE_LOCK_BUSY || taken == NATIVE_LOCK_FAILED) {
-        ZQ_Log(LOG_LEVEL_ERROR, "SimulatedCloud::Save: '%s' is not saved, since %s.",
-               ZQI_SIMULATED_CLOUD_FILE, why.CStr());
+    if (!lock.TakeForFileOrSay(ZQI_SIMULATED_CLOUD_FILE, folderWait_, LOG_LEVEL_ERROR, "SimulatedCloud::Save",
+                               "is not saved")) {
         return;
     }
     // Without a folder there is nothing on disk to share: the opening below fails and says so.
