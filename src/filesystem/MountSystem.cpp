@@ -188,6 +188,37 @@ bool MountSystem::DeleteFile(SchemeId scheme, const char* nativePath) {
     return inner_->DeleteFile(scheme, saved.CStr());
 }
 
+// A file written beside its target and moved over it (a font's save) is only a buffer until
+// unmounting, which stores each buffer whole: moving it is renaming the buffer.
+bool MountSystem::ReplaceFile(SchemeId, const char* nativeSource, const char* nativeTarget, bool exchange) {
+    if (!mounted_ || nativeSource == nullptr || nativeTarget == nullptr || exchange ||
+        strcmp(nativeSource, nativeTarget) == 0) {
+        return false;
+    }
+    Buffered* moving = FindClosedBuffer(nativeSource);
+    if (moving == nullptr) {
+        return false;
+    }
+    for (const Buffered& item : buffered_) {
+        if (item.open && strcmp(item.nativePath.CStr(), nativeTarget) == 0) {
+            return false;  // a handle still writes the target
+        }
+    }
+    MemoryFile* file = moving->file;
+    for (size_t i = buffered_.size(); i-- > 0;) {
+        if (strcmp(buffered_[i].nativePath.CStr(), nativeTarget) == 0) {
+            delete buffered_[i].file;
+            buffered_.erase(buffered_.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+    }
+    for (Buffered& item : buffered_) {
+        if (item.file == file) {
+            item.nativePath = nativeTarget;
+        }
+    }
+    return true;
+}
+
 bool MountSystem::FileExists(SchemeId scheme, const char* nativePath) {
     return mounted_ && nativePath != nullptr &&
            (inner_->FileExists(scheme, SavedPath(nativePath).CStr()) ||

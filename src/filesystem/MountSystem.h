@@ -38,6 +38,10 @@ public:
     // Deletes the file on disk, with a newer save kept beside it, and drops its closed buffers, so
     // unmounting does not bring it back.
     bool DeleteFile(SchemeId scheme, const char* nativePath) override;
+    // Moves a file written during this mount over another path of it: its buffer takes that path,
+    // dropping the closed buffers there, and unmounting stores it whole as that path's save. A file
+    // still open there, a file on disk alone and an exchange are refused.
+    bool ReplaceFile(SchemeId scheme, const char* nativeSource, const char* nativeTarget, bool exchange) override;
     // The file, or a newer save kept beside it.
     bool FileExists(SchemeId scheme, const char* nativePath) override;
     void FindFiles(SchemeId scheme, const char* virtualFolder, const char* nativeFolder,

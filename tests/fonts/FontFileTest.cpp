@@ -16,7 +16,9 @@
 
 #include "FontTestSupport.h"
 #include "FullDisk.h"
+#include "filesystem/FileSystemApi.h"
 #include "filesystem/NativePlatform.h"
+#include "filesystem/SchemeRoots.h"
 #include "fonts/FontFile.h"
 #include "fonts/FontServices.h"
 
@@ -313,6 +315,28 @@ TEST_F(FontFileTest, ASaveWaitsForAnotherInstanceSavingIntoTheSameFolder) {
     ASSERT_TRUE(ReadFontFile(back));
     EXPECT_EQ(back->size, 11);
     EXPECT_FALSE(std::filesystem::exists(ResPath("kept.mft.tmp")));
+}
+
+// The save system keeps a save in memory until unmounting stores it whole, so the temporary a
+// font is written to first is moved over the font there too, and reads back after the unmount.
+TEST_F(FontFileTest, AFontSavedIntoTheSaveFolderIsStoredAtUnmount) {
+    const String previousRoot = ZQI_GetSchemeRoot(SCHEME_SAVE);
+    std::filesystem::create_directories(ResPath("save-root"));
+    ZQI_SetSchemeRoot(SCHEME_SAVE, ResPath("save-root").c_str());
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    zq_font_t* font = NewFont();
+    font->size = 13;
+    AddGlyph(font, 'A', 4, 2, 2);
+    EXPECT_TRUE(SaveFontFile(font, "save://saved.mft"));
+    ZQ_FileSystem_Unmount("save");
+    ASSERT_TRUE(ZQ_FileSystem_Mount("save", 0));
+    zq_font_t* back = NewFont("save://saved.mft");
+    EXPECT_TRUE(ReadFontFile(back));
+    EXPECT_EQ(back->size, 13);
+    EXPECT_FALSE(ZQ_FileSystem_FileExists("save://saved.mft.tmp"));
+    ZQ_FileSystem_Unmount("save");
+    ZQI_SetSchemeRoot(SCHEME_SAVE, previousRoot.CStr());
+    std::filesystem::remove_all(ResPath("save-root"));
 }
 
 }  // namespace
