@@ -112,9 +112,8 @@ TEST_F(data_xml_value_round_trip, QuotesAmpersandsBackslashesAndLineBreaksAreEsc
     EXPECT_STREQ(old.arrays[0]->nodes[0]->GetValue("w"), "\"");
 }
 
-// The writer finds the characters to escape wherever they lie in values of every length, short
-// ones read in overlapping pieces, long ones 16 bytes at a time: each value of 1 to 40 'x' with
-// one of them at each place reads back as it was.
+// The writer finds a character to escape at every place of values of 1 to 40 characters (short
+// ones are read in overlapping pieces, long ones 16 bytes at a time).
 TEST_F(data_xml_value_round_trip, EveryPlaceOfACharacterToEscapeIsFound) {
     DMDatabase database;
     DMArray* array = database.AddArray();
@@ -122,10 +121,9 @@ TEST_F(data_xml_value_round_trip, EveryPlaceOfACharacterToEscapeIsFound) {
     for (char c : {'"', '&', '\\', '\n', '\r'}) {
         for (size_t length = 1; length <= 40; ++length) {
             for (size_t at = 0; at < length; ++at) {
-                std::string value(length, 'x');
-                value[at] = c;
-                values.push_back(value);
-                array->AddNode()->SetValue("v", value.c_str());
+                values.push_back(std::string(length, 'x'));
+                values.back()[at] = c;
+                array->AddNode()->SetValue("v", values.back().c_str());
             }
         }
     }

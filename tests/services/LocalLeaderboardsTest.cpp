@@ -271,10 +271,9 @@ TEST_F(LocalLeaderboardsTest, AFailedSaveLeavesTheOldFileAndKeepsTheScoreInMemor
     EXPECT_EQ(Points(Request(1, 10, "daily")), (std::vector<int32_t>{2, 1}));
 }
 
-// A message box waits for the user: one raised by a failing save is shown once the save has let
-// go of the user folder's lock, which other instances of the game (and this one's other savers of
-// user files) would otherwise wait for until their saves fail. Before the program's Init (shown at
-// once) and after it (the main thread shows its own popups).
+// A message box waits for the user: one raised by a failing save is shown only once the save has
+// let go of the user folder's lock, which other savers would wait for until their saves fail;
+// before the program's Init and after it (the main thread then shows its own popups).
 TEST_F(LocalLeaderboardsTest, AFailedSaveShowsItsPopupOnlyOnceTheUserFolderIsFree) {
     static std::vector<bool> folderFree;
     folderFree.clear();
@@ -385,26 +384,23 @@ TEST_F(LocalLeaderboardsTest, EveryByteOfPlayersAndCategorySurvivesASaveAndARest
     }
 }
 
-// A category whose id the file cannot hold (its array tag past the reader's 16383 characters,
-// the id's quotes written as "&quot;") is not stored at all: the other categories are saved as
-// before and a restart finds them. Such a score used to be saved, and the next start set every
-// board aside.
+// A category whose id the file cannot hold (its tag <array id="..."> past the reader's 16383
+// characters, a quote written as "&quot;") is not stored, and the other categories are saved. Such
+// a score used to be saved, and the next start set every board aside.
 TEST_F(LocalLeaderboardsTest, ACategoryTheFileCannotHoldIsNotStoredAndTheOthersAreSaved) {
     const struct {
         std::string category;
         bool stored;
     } cases[] = {
-        {std::string(16371, 'c'), true},  // <array id="..."> holds 12 characters besides the id
-        {std::string(16372, 'c'), false},       {std::string(16380, 'c'), false},
-        {std::string(2728, '"') + "abc", true}, {std::string(2729, '"'), false},
-        {std::string(2800, '"'), false},
+        {std::string(16371, 'c'), true},
+        {std::string(16372, 'c'), false},
+        {std::string(2728, '"') + "abc", true},
+        {std::string(2729, '"'), false},
     };
     int32_t refusals = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.category.size()) + " characters, " + c.category.substr(0, 1));
         RemoveFile(kDatabase);
-        RemoveFile(kUnreadable);
-        Popups().clear();
         Start();
         Submit("daily", 1);
         Submit(c.category.c_str(), 5);
@@ -423,37 +419,28 @@ TEST_F(LocalLeaderboardsTest, ACategoryTheFileCannotHoldIsNotStoredAndTheOthersA
     }
 }
 
-// A database the reader would not take back is not saved: the stored file stays as it was and
-// the next start reads it. Here a stored player of 2,800 quotes (read from \", written as
-// "&quot;": 16,800 characters), and a stored node given 512 pairs.
+// A database the reader would not take back is not saved: the file stays and the next start reads
+// it. A stored player of 2,800 quotes (16,800 characters written), and a stored node of 512 pairs.
 TEST_F(LocalLeaderboardsTest, ASaveTheReaderCouldNotReadBackLeavesTheOldFile) {
-    std::string quotes;
-    for (int32_t i = 0; i < 2800; ++i) {
-        quotes += "\\\"";  // read as one quote
-    }
     for (bool manyPairs : {false, true}) {
         SCOPED_TRACE(manyPairs ? "512 pairs" : "2,800 quotes");
-        if (manyPairs) {
-            RemoveFile(kDatabase);
-            Start();
-            Submit("daily", 1);
-            DMNode* node = DataManager::CreateDatabase(kDatabase)->GetArray("daily")->nodes[0];
-            for (int32_t i = 0; i < 510; ++i) {
-                node->AppendPair(("k" + std::to_string(i)).c_str(), "v");
-            }
-        } else {
-            std::string file = "<?xml version=\"1.0\"?>\n<root>\n<array id=\"daily\">\n<node player=\"" +
-                               quotes + "\" points=\"1\" />\n</array>\n</root>\n";
-            WriteFile(kDatabase, file);
-            Start();
+        std::string quotes;
+        for (int32_t i = 0; i < 2800; ++i) {
+            quotes += "\\\"";  // read as one quote
+        }
+        WriteFile(kDatabase, "<?xml version=\"1.0\"?>\n<root>\n<array id=\"daily\">\n<node player=\"" +
+                                 (manyPairs ? "" : quotes) + "\" points=\"1\" />\n</array>\n</root>\n");
+        Start();
+        DMNode* node = DataManager::CreateDatabase(kDatabase)->GetArray("daily")->nodes[0];
+        for (int32_t i = 0; manyPairs && i < 510; ++i) {
+            node->AppendPair(("k" + std::to_string(i)).c_str(), "v");
         }
         const std::string saved = ReadFile(kDatabase);
         Popups().clear();
         Submit("daily", 2);
         EXPECT_TRUE(ReadFile(kDatabase) == saved) << "the stored file changed";
-        EXPECT_EQ(Popups().size(), 1u);
-        EXPECT_TRUE(!Popups().empty() &&
-                    Popups()[0].find("'user://leaderboards-db.xml.tmp' is not saved") != std::string::npos);
+        ASSERT_EQ(Popups().size(), 1u);
+        EXPECT_NE(Popups()[0].find("'user://leaderboards-db.xml.tmp' is not saved"), std::string::npos);
         Stop();
         Start();
         EXPECT_EQ(Points(Request(1, 10, "daily")), std::vector<int32_t>{1});

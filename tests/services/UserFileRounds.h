@@ -1,6 +1,5 @@
 // What each of two instances of the game saves in each round of the tests of two instances saving
-// one user file at once (progs/user_file_child.cpp): the child saves it, the test works out from
-// the same recipe what a whole file of either instance holds.
+// one user file (progs/user_file_child.cpp); the test works out a whole file from the same recipe.
 #pragma once
 
 #include <cstdint>
@@ -10,10 +9,9 @@
 
 namespace UserFileRounds {
 
-// Local leaderboards: before the rounds each instance fills kFillerBoards boards "<tag>-<n>" with
-// kFillerScores scores of kFillerDataBytes data bytes each (so that the file is large and the two
-// saves overlap), without saving; in round r it stores the score of points r on its board "<tag>",
-// which saves the whole file.
+// Local leaderboards: first kFillerBoards boards "<tag>-<n>" of kFillerScores scores with
+// kFillerDataBytes data bytes, unsaved (so the file is large and two saves overlap); in round r
+// the score r on the board "<tag>", which saves the whole file.
 const int kFillerBoards = 8;
 const int kFillerScores = 100;
 const int kFillerDataBytes = 32;
@@ -21,13 +19,11 @@ const int kFillerDataBytes = 32;
 inline std::string FillerBoard(char tag, int board) {
     return std::string(1, tag) + "-" + std::to_string(board);
 }
-
 inline int32_t FillerPoints(int board, int score) {
     return board * 1000 + score;
 }
 
-// The simulated cloud: in round r each instance writes the blob of round r under its key "<tag>",
-// which saves the whole store.
+// The simulated cloud: in round r the blob of the round under the key "<tag>".
 inline std::string CloudBlob(char tag, int round) {
     return InstanceRounds::RoundBytes(tag, round);
 }

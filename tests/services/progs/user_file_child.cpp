@@ -1,12 +1,9 @@
-// Another instance of the game for the tests of two instances saving one user file at once. In
-// each round it saves the file once through its own local leaderboards (one more score on its own
-// board) or its own simulated cloud (its own blob), as UserFileRounds.h says, and reports whether
-// the save answered success.
-// Arguments: user folder, "leaderboards" or "cloud", tag (one letter), rounds, sync folder.
-// It writes "ready-<tag>" in the sync folder once it has read the file (the test starts the rounds
-// only then, so that neither instance reads the other's saves), saves round r once "go-<r>" is
-// there, and then writes "<tag>-<r>": "1" when the save answered success, "0" when it answered
-// failure (an error or warning line naming the file). Exit code 0 when every round ran.
+// Another instance of the game for the tests of two instances saving one user file: in each round
+// it saves the local leaderboards or the simulated cloud once, as UserFileRounds.h says.
+// Arguments: user folder, "leaderboards" or "cloud", tag (one letter), rounds, sync folder. It
+// writes "ready-<tag>" there once it has read the file, saves round r once "go-<r>" is there, and
+// writes "<tag>-<r>": "1" when the save answered success, "0" when an error or warning named the
+// file. Exit code 0 when every round ran.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,8 +26,8 @@
 
 namespace {
 
-// Whether a line of level 1 or more naming the file was logged after the line counter had this
-// value (popups are logged too, outside developer mode).
+// Whether a line of level 1 or more naming the file was logged since the line counter had this
+// value (popups too, outside developer mode).
 bool LoggedAbout(const char* name, uint32_t after) {
     const Console* console = ZQI_GetConsole();
     for (int32_t i = 0; i < console->lines.count; ++i) {
@@ -116,11 +113,12 @@ int main(int argc, char** argv) {
             cloud.Write(key.c_str(), blob.data(), static_cast<uint32_t>(blob.size()));
         }
         const bool failed = LoggedAbout(name, before);
-        if (!InstanceRounds::ReportByRename(sync + "/" + key + "-" + std::to_string(round), failed ? "0" : "1")) {
+        if (!InstanceRounds::ReportByRename(sync + "/" + key + "-" + std::to_string(round),
+                                            failed ? "0" : "1")) {
             return 2;
         }
     }
-    // Everything let go, as at the end of a run, so the leak check at exit finds nothing.
+    // Everything let go, so the leak check at exit finds nothing.
     DataManager::UnloadDatabaseByName(ZQI_LOCAL_LEADERBOARDS_FILE);
     DataManager::UnloadDatabaseByName(ZQI_LEADERBOARD_CATEGORIES_FILE);
     ZQI_StopLog(ZQI_GetConsole());
