@@ -339,9 +339,8 @@ TEST_F(FileSystemApiTest, ResolvedPathsMayBeCreatableButLeaveNothingBehind) {
     EXPECT_EQ(nullptr, ZQI_ResolveFilePath(tooLong.c_str(), false)) << "a cut path would name another file";
 }
 
-// A save the program wrote lives in memory until unmounting stores it: resolving its path (a font
-// named by it is generated and saved there) finds it there and leaves it, and the unmount stores
-// it whole. A save path with nothing behind it is only creatable and leaves nothing behind.
+// A save lives in memory until the unmount stores it: resolving its path (a font generated and
+// saved there) leaves it. A save path with nothing behind it leaves nothing behind.
 TEST_F(FileSystemApiTest, ResolvingASavePathLeavesTheSaveNotYetStored) {
     const struct {
         const char* name;

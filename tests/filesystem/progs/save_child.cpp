@@ -1,13 +1,10 @@
-// Another instance of the game for the tests of two instances saving one file at once. In each
-// round it saves the file once through its own save system (mount, write the whole save, then,
-// once the test's "go-<round>" file is in the sync folder, unmount), each save's bytes its own,
-// and reports in "<tag>-<round>": 1 on the first line when the save answered success, and then
-// its bytes; 0 when it answered failure.
-// Arguments: save folder, file name, tag (one letter), rounds, sync folder.
-// While the sync folder holds a file "held" (the host build only), the file counts as held by a
-// reader, as on Windows, where the test holds it for real: "w" in it, a reader sharing writing,
-// so nothing can be moved over the file or away from it; "r", sharing reading only, so it cannot
-// be written either. Exit code 0 when every round ran.
+// Another instance of the game saving one file with the test's other instance. Each round: mount,
+// write the whole save (bytes of its own), and once "go-<round>" is in the sync folder, unmount;
+// then report in "<tag>-<round>": "1\n" and the bytes when the save answered success, "0\n" not.
+// Arguments: save folder, file name, tag (one letter), rounds, sync folder. On the host, a file
+// "held" in the sync folder stands for the reader the test holds on Windows: "w" (shares writing:
+// nothing moved over or away from the file), "r" (shares reading only: not written either).
+// Exit code 0 when every round ran.
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -39,8 +36,6 @@ int32_t RecordLog(int32_t level, const char* format, ...) {
     return 0;
 }
 
-// The native disk, on which (host build) the file cannot be moved over or away, nor written while
-// its reader shares reading only, while the marker says a reader holds it.
 class HeldFileDisk : public WindowsPOSIXSystem {
 public:
     HeldFileDisk(const std::string& file, const std::string& marker)
@@ -59,7 +54,7 @@ private:
     // The marker's first byte; 0 when there is none.
     char Sharing() const {
 #if defined(_WIN32)
-        return 0;
+        return 0;  // the test holds the file for real
 #else
         FILE* marker = fopen(marker_.c_str(), "rb");
         const int sharing = marker != nullptr ? fgetc(marker) : EOF;
@@ -85,8 +80,7 @@ int main(int argc, char** argv) {
     const char tag = argv[3][0];
     const int rounds = atoi(argv[4]);
     for (int round = 0; round < rounds; ++round) {
-        // Everything up to the unmount is done before the start, so that both instances' unmounts
-        // begin within microseconds of each other.
+        // All but the unmount is done before the start, so both instances' unmounts begin at once.
         const std::string bytes = InstanceRounds::RoundBytes(tag, round);
         g_failed = false;
         MountSystem save(new HeldFileDisk(file, sync + "/held"));
@@ -103,7 +97,6 @@ int main(int argc, char** argv) {
         }
         save.Unmount();
         const bool answered = written && !g_failed;  // a refused opening answered failure at once
-        // 1 and the bytes saved when the save answered success, 0 when it answered failure.
         if (!InstanceRounds::ReportByRename(sync + "/" + std::string(1, tag) + "-" + std::to_string(round),
                                             answered ? "1\n" + bytes : "0\n")) {
             return 2;
