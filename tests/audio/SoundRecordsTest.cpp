@@ -154,201 +154,6 @@ TEST_F(SoundRecordsTest, ReloadAfterSoundIsTurnedOnReplacesTheData) {
     EXPECT_FALSE(gone->loaded);
 }
 
-// The reload after sound is turned back on runs on the main thread while a program thread may
-// release a sound: here the release comes while the reload frees the sound's old data, and is let
-// run for at most 200 ms. It waits until the reload of that sound is over, then hibernates the sound
-// (no data) or, without reference counting, frees its place: a sound released under the reload is
-// never loaded again, nor is its freed name read.
-TEST_F(SoundRecordsTest, ASoundReleasedDuringTheReloadAfterSoundIsTurnedOnStaysReleased) {
-    ZQI_CreateCoreMutexes();  // the release and the reload really take the sound table lock
-    class ReleasingBackEnd final : public SoundImplementationNull {
-    public:
-        void FreeSound(SoundResource*) override {
-            std::function<void()> hook;
-            hook.swap(onFree);
-            if (hook) {
-                hook();
-            }
-        }
-        std::function<void()> onFree;
-    };
-    for (const bool counting : {true, false}) {
-        SCOPED_TRACE(counting ? "counting" : "not counting");
-        ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, counting ? nullptr : "DISABLE_REFERENCE_COUNTING");
-        ReleasingBackEnd backEnd;
-        Use(&backEnd);
-        SoundResource* sound = ZQ_Audio_LoadSound("mem://rec/click");
-        ASSERT_NE(nullptr, sound);
-        ASSERT_NE(nullptr, sound->data);
-        std::atomic<bool> released(false);
-        std::thread program;
-        backEnd.onFree = [&] {
-            program = std::thread([&] {
-                ZQ_Audio_ReleaseSound(sound);
-                released = true;
-            });
-            const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
-            while (!released && std::chrono::steady_clock::now() < until) {
-                std::this_thread::yield();
-            }
-        };
-        ZQI_ReloadSoundsInUse();
-        ASSERT_TRUE(program.joinable()) << "the reload freed the old data";
-        program.join();
-        EXPECT_EQ(nullptr, sound->data);
-        EXPECT_EQ(0, sound->loaded);
-        EXPECT_FALSE(WasLogged("Unable to reload sound"));
-        if (!counting) {
-            EXPECT_EQ(nullptr, sound->name);
-        }
-        ZQI_ResetSoundPool();
-    }
-    ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, nullptr);
-    Use(ZQI_GetNullSoundImplementation());
-}
-
-namespace {
-
-// Counts the loads and frees it is asked for; a load may run a hook first (once), inside the load.
-class PausingBackEnd final : public SoundImplementationNull {
-public:
-    bool LoadSound(SoundResource* sound, SoundData* data, const char* path) override {
-        ++loads;
-        std::function<void()> hook;
-        hook.swap(onLoad);
-        if (hook) {
-            hook();
-        }
-        return SoundImplementationNull::LoadSound(sound, data, path);
-    }
-    void FreeSound(SoundResource*) override { ++frees; }
-    std::atomic<int32_t> loads{0};
-    std::atomic<int32_t> frees{0};
-    std::function<void()> onLoad;
-};
-
-bool WaitUpTo(int32_t milliseconds, const std::atomic<bool>& flag) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (!flag && std::chrono::steady_clock::now() < until) {
-        std::this_thread::yield();
-    }
-    return flag;
-}
-
-// Runs first on a program thread; once its load is inside the back end, runs second on this thread.
-// The first load goes on when second has returned, or after 100 ms when second waits for it.
-// True when the first call reached the back end.
-bool RaceInsideLoad(PausingBackEnd& backEnd, const std::function<void()>& first,
-                    const std::function<void()>& second) {
-    std::atomic<bool> inside(false);
-    std::atomic<bool> secondDone(false);
-    backEnd.onLoad = [&] {
-        inside = true;
-        WaitUpTo(100, secondDone);
-    };
-    std::thread program(first);
-    const bool reached = WaitUpTo(10000, inside);
-    second();
-    secondDone = true;
-    program.join();
-    backEnd.onLoad = nullptr;
-    return reached;
-}
-
-}  // namespace
-
-// Two program threads ask for the same sound at once, or one counts a sound up (and so loads it)
-// while another gives the last reference back: each sound is loaded by one thread only, the others
-// wait for that load, and a sound released during its load ends hibernated (or, without reference
-// counting, freed) with no data.
-TEST_F(SoundRecordsTest, ASoundLoadedOnTwoThreadsAtOnceIsLoadedOnce) {
-    ZQI_CreateCoreMutexes();  // the entries really take the sound table lock
-    const char* const kName = "mem://rec/click";
-    const int16_t one = 1;
-    struct Case {
-        const char* what;
-        bool counting;
-        bool hibernatedFirst;  // loaded and released once before the race
-        std::function<void()> first;
-        std::function<void()> second;
-        int16_t count;  // the count after both
-        bool data;      // whether data is kept after both
-        bool named;     // whether the place is still taken
-    };
-    auto lookUp = [&] { return ZQ_Audio_GetSoundWithCacheMode(kName, SOUND_CACHE_LOOKUP); };
-    const Case cases[] = {
-        {"LoadSound twice, new name", true, false, [&] { ZQ_Audio_LoadSound(kName); },
-         [&] { ZQ_Audio_LoadSound(kName); }, 2, true, true},
-        {"LoadSound twice, hibernated", true, true, [&] { ZQ_Audio_LoadSound(kName); },
-         [&] { ZQ_Audio_LoadSound(kName); }, 2, true, true},
-        {"GetSound, then LoadSound", true, false, [&] { ZQ_Audio_GetSound(kName); },
-         [&] { ZQ_Audio_LoadSound(kName); }, 2, true, true},
-        {"LoadSound, then GetSound", true, false, [&] { ZQ_Audio_LoadSound(kName); },
-         [&] { ZQ_Audio_GetSound(kName); }, 2, true, true},
-        {"IncreaseSoundReferenceCount, then LoadSound", true, true,
-         [&] { ZQ_Audio_IncreaseSoundReferenceCount(lookUp(), &one); }, [&] { ZQ_Audio_LoadSound(kName); }, 2,
-         true, true},
-        {"IncreaseSoundReferenceCount, last release on another thread", true, true,
-         [&] { ZQ_Audio_IncreaseSoundReferenceCount(lookUp(), &one); },
-         [&] { ZQ_Audio_ReleaseSound(lookUp()); }, 0, false, true},
-        {"GetSound, last release on another thread", true, false, [&] { ZQ_Audio_GetSound(kName); },
-         [&] { ZQ_Audio_ReleaseSound(lookUp()); }, 0, false, true},
-        {"LoadSound, release without reference counting", false, false, [&] { ZQ_Audio_LoadSound(kName); },
-         [&] { ZQ_Audio_ReleaseSound(lookUp()); }, 1, false, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, c.counting ? nullptr : "DISABLE_REFERENCE_COUNTING");
-        PausingBackEnd backEnd;
-        Use(&backEnd);
-        if (c.hibernatedFirst) {
-            ZQ_Audio_ReleaseSound(ZQ_Audio_LoadSound(kName));
-            ASSERT_EQ(1, backEnd.loads.load());
-            ASSERT_EQ(1, backEnd.frees.load());
-            backEnd.loads = 0;
-            backEnd.frees = 0;
-        }
-        ASSERT_TRUE(RaceInsideLoad(backEnd, c.first, c.second));
-        EXPECT_EQ(1, backEnd.loads.load()) << "the sound is loaded by one thread only";
-        SoundResource* sound = &ZQI_GetSoundPool()[0];
-        EXPECT_EQ(c.named, sound->name != nullptr);
-        EXPECT_EQ(c.count, sound->referenceCount);
-        EXPECT_EQ(c.data, sound->data != nullptr);
-        EXPECT_EQ(c.data, sound->loaded != 0);
-        if (c.named) {  // a freed place keeps its last mode
-            EXPECT_EQ(c.data ? SOUND_CACHE_LOADED : SOUND_CACHE_NOTHING, sound->cacheMode);
-        }
-        EXPECT_EQ(c.data ? 0 : 1, backEnd.frees.load())
-            << "the data of the one load is freed once, if at all";
-        EXPECT_FALSE(WasLogged("not found"));
-        ZQI_ResetSoundPool();
-    }
-    ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, nullptr);
-    Use(ZQI_GetNullSoundImplementation());
-}
-
-// Sound switched back on takes a new back end while a program thread still loads a sound into the
-// old one: the reload waits for that load and then loads the sound into the new back end.
-TEST_F(SoundRecordsTest, TheReloadAfterSoundIsTurnedOnWaitsForALoadUnderWay) {
-    ZQI_CreateCoreMutexes();
-    PausingBackEnd before;
-    PausingBackEnd after;
-    Use(&before);
-    ASSERT_TRUE(RaceInsideLoad(
-        before, [] { ZQ_Audio_LoadSound("mem://rec/click"); },
-        [&] {
-            Use(&after);
-            ZQI_ReloadSoundsInUse();
-        }));
-    const SoundResource* sound = &ZQI_GetSoundPool()[0];
-    EXPECT_EQ(1, before.loads.load());
-    EXPECT_EQ(1, after.loads.load()) << "the sound is loaded again into the new back end";
-    EXPECT_NE(nullptr, sound->data);
-    EXPECT_EQ(SOUND_CACHE_LOADED, sound->cacheMode);
-    ZQI_ResetSoundPool();
-    Use(ZQI_GetNullSoundImplementation());
-}
-
 TEST_F(SoundRecordsTest, AudioTableFillerFillsEverySlot) {
     ZQI_RegisterApiTableFiller(ZQI_InstallAudioApi);
     ZQI_BuildApiTables();
@@ -364,57 +169,146 @@ TEST_F(SoundRecordsTest, AudioTableFillerFillsEverySlot) {
 
 namespace {
 
-// Fails when a sound's data is loaded while it already has some, or freed when it has none.
-class OneDataBackEnd final : public SoundImplementationNull {
+const char* const kClick = "mem://rec/click";
+const int16_t kOne = 1;
+
+SoundResource* Find() {
+    return ZQ_Audio_GetSoundWithCacheMode(kClick, SOUND_CACHE_LOOKUP);
+}
+
+bool WaitUpTo(int32_t milliseconds, const std::atomic<bool>& flag) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!flag && std::chrono::steady_clock::now() < until) {
+        std::this_thread::yield();
+    }
+    return flag;
+}
+
+// Counts loads, frees, and faults: a load over data or a free of none. The hooks run inside.
+class CheckingBackEnd final : public SoundImplementationNull {
 public:
     bool LoadSound(SoundResource* sound, SoundData* data, const char* path) override {
-        doubles += held.exchange(true) ? 1 : 0;
+        faults += held.exchange(true) ? 1 : 0;
         ++loads;
-        std::this_thread::yield();  // lets the other threads in while this load is under way
+        if (onLoad) {
+            onLoad();
+        }
+        std::this_thread::yield();  // lets other threads in while the load is under way
         return SoundImplementationNull::LoadSound(sound, data, path);
     }
     void FreeSound(SoundResource*) override {
-        badFrees += held.exchange(false) ? 0 : 1;
+        faults += held.exchange(false) ? 0 : 1;
         ++frees;
+        if (onFree) {
+            onFree();
+        }
     }
     std::atomic<bool> held{false};
-    std::atomic<int32_t> loads{0};
-    std::atomic<int32_t> frees{0};
-    std::atomic<int32_t> doubles{0};
-    std::atomic<int32_t> badFrees{0};
+    std::atomic<int32_t> loads{0}, frees{0}, faults{0};
+    std::function<void()> onLoad, onFree;
 };
 
 }  // namespace
 
-// Program threads load, count up and release one sound at once, each release matching its own
-// load or count, while the main thread keeps reloading the sounds in use: every load's data is
-// freed once, no load lands on data already there, and once all is given back the sound is
-// hibernated with no data.
+// One thread loads, reloads or frees a sound's data while another loads, counts, releases or
+// reloads it: the other waits for that step, so the sound is loaded once at a time and
+// a sound released meanwhile ends hibernated (or, not counting, freed) with no data.
+TEST_F(SoundRecordsTest, ASoundLoadedOnTwoThreadsAtOnceIsLoadedOnce) {
+    ZQI_CreateCoreMutexes();  // the entries really take the sound table lock
+    using Step = void (*)();
+    const Step Load = [] { ZQ_Audio_LoadSound(kClick); };
+    const Step Get = [] { ZQ_Audio_GetSound(kClick); };
+    const Step CountUp = [] { ZQ_Audio_IncreaseSoundReferenceCount(Find(), &kOne); };
+    const Step Release = [] { ZQ_Audio_ReleaseSound(Find()); };
+    const Step Reload = [] { ZQI_ReloadSoundsInUse(); };
+    enum Before { NEW, LOADED, HIBERNATED };
+    struct Case {
+        const char* what;
+        bool counting;  // also: the place is still taken after both
+        Before before;
+        bool inFree;  // second runs while first frees data, else while it loads
+        Step first, second;
+        int16_t count;         // after both; data is kept if counted
+        int32_t loads, frees;  // after the set-up
+    };
+    const Case cases[] = {
+        {"LoadSound twice, new name", true, NEW, false, Load, Load, 2, 1, 0},
+        {"LoadSound twice, hibernated", true, HIBERNATED, false, Load, Load, 2, 1, 0},
+        {"GetSound, then LoadSound", true, NEW, false, Get, Load, 2, 1, 0},
+        {"LoadSound, then GetSound", true, NEW, false, Load, Get, 2, 1, 0},
+        {"count up, then LoadSound", true, HIBERNATED, false, CountUp, Load, 2, 1, 0},
+        {"count up, last release", true, HIBERNATED, false, CountUp, Release, 0, 1, 1},
+        {"GetSound, last release", true, NEW, false, Get, Release, 0, 1, 1},
+        {"LoadSound, release not counting", false, NEW, false, Load, Release, 1, 1, 1},
+        {"LoadSound, then the reload", true, NEW, false, Load, Reload, 1, 2, 1},
+        {"the reload, last release", true, LOADED, true, Reload, Release, 0, 1, 2},
+        {"the reload, release not counting", false, LOADED, true, Reload, Release, 1, 1, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, c.counting ? nullptr : "DISABLE_REFERENCE_COUNTING");
+        CheckingBackEnd backEnd;
+        Use(&backEnd);
+        if (c.before != NEW) {
+            SoundResource* sound = ZQ_Audio_LoadSound(kClick);
+            if (c.before == HIBERNATED) {
+                ZQ_Audio_ReleaseSound(sound);
+            }
+            backEnd.loads = backEnd.frees = 0;
+        }
+        std::atomic<bool> inside(false), secondDone(false);
+        (c.inFree ? backEnd.onFree : backEnd.onLoad) = [&] {
+            if (!inside.exchange(true)) {  // the first only
+                WaitUpTo(100, secondDone);
+            }
+        };
+        std::thread program(c.first);
+        ASSERT_TRUE(WaitUpTo(10000, inside));
+        c.second();
+        secondDone = true;
+        program.join();
+        const SoundResource* sound = &ZQI_GetSoundPool()[0];
+        const bool data = c.counting && c.count > 0;
+        EXPECT_EQ(c.loads, backEnd.loads.load()) << "loaded by one thread only";
+        EXPECT_EQ(c.frees, backEnd.frees.load()) << "each load's data freed once, if at all";
+        EXPECT_EQ(0, backEnd.faults.load()) << "loaded over data, or freed none";
+        EXPECT_EQ(c.counting, sound->name != nullptr);
+        EXPECT_EQ(c.count, sound->referenceCount);
+        EXPECT_EQ(data, sound->data != nullptr);
+        EXPECT_EQ(data, sound->loaded != 0);
+        if (c.counting) {  // a freed place keeps its last mode
+            EXPECT_EQ(data ? SOUND_CACHE_LOADED : SOUND_CACHE_NOTHING, sound->cacheMode);
+        }
+        EXPECT_FALSE(WasLogged("not found") || WasLogged("Unable to reload sound"));
+        ZQI_ResetSoundPool();
+    }
+    ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, nullptr);
+}
+
+// Four threads load, count up and release one sound, each release matching its own load or count,
+// while the main thread keeps reloading: each load's data is freed once, none loads over data, and
+// the sound ends hibernated.
 TEST_F(SoundRecordsTest, ASoundLoadedAndReleasedOnManyThreadsDuringReloadsEndsHibernated) {
     ZQI_CreateCoreMutexes();
-    OneDataBackEnd backEnd;
+    CheckingBackEnd backEnd;
     Use(&backEnd);
-    const char* const kName = "mem://rec/click";
-    const int16_t one = 1;
     std::atomic<bool> programsDone(false);
     std::vector<std::thread> programs;
     for (int32_t t = 0; t < 4; ++t) {
-        programs.emplace_back([&, t] {
+        programs.emplace_back([t] {
             for (int32_t i = 0; i < 1500; ++i) {
-                SoundResource* found = (i + t) % 3 == 0 ? ZQ_Audio_GetSoundWithCacheMode(kName, SOUND_CACHE_LOOKUP)
-                                                        : nullptr;
+                SoundResource* found = (i + t) % 3 == 0 ? Find() : nullptr;
                 if (found != nullptr) {
-                    ZQ_Audio_IncreaseSoundReferenceCount(found, &one);
+                    ZQ_Audio_IncreaseSoundReferenceCount(found, &kOne);
                     ZQ_Audio_ReleaseSound(found);
                 } else {
-                    ZQ_Audio_ReleaseSound(ZQ_Audio_LoadSound(kName));
+                    ZQ_Audio_ReleaseSound(ZQ_Audio_LoadSound(kClick));
                 }
             }
         });
     }
-    int32_t reloads = 0;
     std::thread mainThread([&] {
-        for (; !programsDone; ++reloads) {
+        while (!programsDone) {
             ZQI_ReloadSoundsInUse();
         }
     });
@@ -426,14 +320,8 @@ TEST_F(SoundRecordsTest, ASoundLoadedAndReleasedOnManyThreadsDuringReloadsEndsHi
     const SoundResource* sound = &ZQI_GetSoundPool()[0];
     EXPECT_EQ(1, ZQI_GetSoundPoolCount());
     EXPECT_EQ(0, sound->referenceCount);
-    EXPECT_EQ(SOUND_CACHE_NOTHING, sound->cacheMode);
     EXPECT_EQ(nullptr, sound->data);
-    EXPECT_EQ(0, backEnd.doubles.load()) << "loaded over data already there";
-    EXPECT_EQ(0, backEnd.badFrees.load()) << "freed without data";
+    EXPECT_EQ(0, backEnd.faults.load()) << "loaded over data, or freed none";
     EXPECT_EQ(backEnd.loads.load(), backEnd.frees.load());
-    EXPECT_LT(0, reloads);
-    EXPECT_FALSE(WasLogged("Unable to reload sound"));
-    EXPECT_FALSE(WasLogged("not found"));
-    ZQI_ResetSoundPool();
-    Use(ZQI_GetNullSoundImplementation());
+    EXPECT_FALSE(WasLogged("not found") || WasLogged("Unable to reload sound"));
 }

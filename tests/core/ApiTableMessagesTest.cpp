@@ -163,9 +163,8 @@ TEST_F(ApiTableMessagesTest, PopupFromAnotherThreadWaitsForTheMainLoop) {
     EXPECT_EQ(0, ZQI_GetQueuedPopupCount());
 }
 
-// A thread holding popups keeps those it would show at once (before Init, or on the main thread)
-// and shows them in order when its last hold goes; another thread's popups, and
-// repeats, go as always meanwhile.
+// A thread holding popups keeps those it would show at once and shows them in order when its last
+// hold goes; another thread's popups, and repeats, go as always meanwhile.
 TEST_F(ApiTableMessagesTest, HeldPopupsAreShownWhenTheLastHoldGoes) {
     g_core.developerMode = 1;
     PopupAnswer() = 6;
@@ -186,12 +185,9 @@ TEST_F(ApiTableMessagesTest, HeldPopupsAreShownWhenTheLastHoldGoes) {
     EXPECT_TRUE(RecordedPopups().empty()) << "shown while a hold was left";
     ZQI_ReleaseHeldPopups();
     ASSERT_EQ(2u, RecordedPopups().size());
-    EXPECT_EQ(LOG_LEVEL_ERROR, RecordedPopups()[0].level);
-    EXPECT_EQ("start-up 1", RecordedPopups()[0].text);
-    EXPECT_EQ(LOG_LEVEL_WARNING, RecordedPopups()[1].level);
-    EXPECT_EQ("running 2", RecordedPopups()[1].text);
-    // Nothing held now: shown at once, answering the box; a release too many changes nothing.
-    ZQI_ReleaseHeldPopups();
+    EXPECT_TRUE(RecordedPopups()[0].level == LOG_LEVEL_ERROR && RecordedPopups()[0].text == "start-up 1");
+    EXPECT_TRUE(RecordedPopups()[1].level == LOG_LEVEL_WARNING && RecordedPopups()[1].text == "running 2");
+    ZQI_ReleaseHeldPopups();  // one too many: nothing held, shown at once
     EXPECT_EQ(6, ZQ_Popup(LOG_LEVEL_WARNING, "running %d", 3));
     EXPECT_EQ(3u, RecordedPopups().size());
 }

@@ -4,10 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <map>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -103,15 +102,6 @@ private:
 const char* PlatformAnswers(const char* command, const char*) {
     Trace(std::string("platform ") + command);
     return strcmp(command, "Shared") == 0 || strcmp(command, "GetDate") == 0 ? "platform" : nullptr;
-}
-
-// Popups asked for whose text contains text.
-int32_t PopupCount(const std::string& text) {
-    int32_t count = 0;
-    for (const std::string& popup : Popups()) {
-        count += popup.find(text) != std::string::npos ? 1 : 0;
-    }
-    return count;
 }
 
 void RecordScore(int32_t player, const LeaderboardScore* score, const char* category) {
@@ -296,188 +286,151 @@ TEST_F(ExtensionCallTest, TheResourceListingCountsTheBitmapPixelsHeldNotTheDrawi
     ZQI_ClearBitmapTable();
 }
 
-// A font's atlas is listed under its read hold: a font that a refresh or a release on another
-// thread has (or its loader) is listed as holding nothing, as its atlas is being changed.
+// A font's atlas is listed under its read hold: a font a refresh, a release or its loader has is
+// listed as holding nothing.
 TEST_F(ExtensionCallTest, TheResourceListingShowsAChangingFontAsHoldingNothing) {
     zq_font_t* font = ZQI_FONTS_GetOrLoadFont("listed!NONE", false);
     ASSERT_NE(nullptr, font);
     font->atlas.pixel_width = font->atlas.pixel_height = 16;
     font->atlas.pixels = static_cast<uint8_t*>(calloc(16 * 16, 4));  // the release frees it
-    char held[96], changing[96];
-    snprintf(held, sizeof(held), "Font #%.3u 'listed!NONE' refc=1 sysmem=1.0KB gpumem=0.0KB", font->slot);
-    snprintf(changing, sizeof(changing), "Font #%.3u 'listed!NONE' refc=1 gpumem=0.0KB", font->slot);
-    EXPECT_EQ("(null)", Call("ListResourceUsage"));
-    EXPECT_EQ(1, LoggedCount(held));
+    const std::string name =
+        "Font #" + std::to_string(1000 + font->slot).substr(1) + " 'listed!NONE' refc=1 ";
     font->loaded.store(FONT_LOADING);  // as a refresh holds it
     EXPECT_EQ("(null)", Call("ListResourceUsage"));
-    EXPECT_EQ(1, LoggedCount(held));
-    EXPECT_EQ(1, LoggedCount(changing));
     font->loaded.store(FONT_LOADED);
+    EXPECT_EQ("(null)", Call("ListResourceUsage"));
+    EXPECT_EQ(1, LoggedCount(name + "gpumem=0.0KB")) << "listed as changing";
+    EXPECT_EQ(1, LoggedCount(name + "sysmem=1.0KB gpumem=0.0KB")) << "listed as held";
     ZQI_FONTS_ReleaseFont(font);
-    EXPECT_EQ(nullptr, font->name);
 }
 
-// The developer reload holds no reference of its own, so the program may release a font on another
-// thread after the reload looked at it: here while the reload waits to print that it reloads the
-// font, which it does once it has looked. A font released meanwhile, or whose slot another font took
-// meanwhile, is not refreshed, reported as loading or counted; a font still in use is.
-TEST_F(ExtensionCallTest, TheReloadLeavesAFontReleasedAfterItLookedAlone) {
+namespace {
+
+// Counts the loads of "other" and of the rest.
+class CountingSounds final : public SoundImplementationNull {
+public:
+    bool ReadsFilesItself() override { return true; }
+    bool LoadSound(SoundResource*, SoundData*, const char* path) override {
+        ++(strstr(path, "other") != nullptr ? other : rest);
+        return true;
+    }
+    std::atomic<int32_t> other{0}, rest{0};
+};
+
+}  // namespace
+
+// The developer reload holds no reference of its own: another thread may release what it looked at,
+// here while the reload waits to print. What was released meanwhile, or took its freed place, is
+// neither loaded again nor counted; what is still in use is.
+TEST_F(ExtensionCallTest, TheReloadLeavesWhatWasReleasedAfterItLookedAlone) {
     ZQI_InstallFontApi(ZQI_GetApi());
     zq_graphics_api_t* graphics = ZQI_GetApi()->graphics;
+    CountingSounds sounds;
+    auto font = [](void* p) { return static_cast<zq_font_t*>(p); };
+    auto bitmap = [](void* p) { return static_cast<zq_bitmap_t*>(p); };
+    auto sound = [](void* p) { return static_cast<SoundResource*>(p); };
+    struct Kind {
+        const char* counted;   // printed when the reload counts the one still in use
+        const char* names[2];  // the one looked at, and the one taking its place
+        std::function<void*(const char*)> load;
+        std::function<void(void*, bool freeing)> release;
+        std::function<int32_t(const char*)> loads;  // of a name in this round; null: not seen (fonts)
+        std::function<bool(void*)> released;        // hibernated or freed
+    };
+    const Kind kinds[] = {
+        {"Reloading 1 changed fonts",
+         {"reloaded!NONE", "other!NONE"},
+         [&](const char* n) -> void* { return graphics->LoadFont(n); },
+         [&](void* p, bool) { graphics->ReleaseFont(font(p)); },
+         nullptr,
+         [&](void* p) { return font(p)->name == nullptr; }},
+        {"Reloaded 1 changed bitmaps",
+         {"reloaded.png", "other.png"},
+         [](const char* n) -> void* { return ZQI_GetOrLoadBitmap(n, CACHE_PIXELS, false); },
+         [&](void* p, bool freeing) {
+             ZQ_Graphics_ReleaseBitmap(bitmap(p));
+             if (freeing) {
+                 ZQ_Graphics_RemoveBitmapHandle(bitmap(p));
+             }
+         },
+         [](const char* n) {  // a file that cannot be read asks for a popup at each load
+             const std::string text = std::string("Unable to load bitmap '") + n + "'";
+             return static_cast<int32_t>(std::count_if(
+                 Popups().begin(), Popups().end(),
+                 [&](const std::string& popup) { return popup.find(text) != std::string::npos; }));
+         },
+         [&](void* p) { return bitmap(p)->reference_count == 0 && bitmap(p)->cache_mode == CACHE_NOTHING; }},
+        {"Reloading 1 changed sound",
+         {"reloaded", "other"},
+         [](const char* n) -> void* { return ZQ_Audio_LoadSound(n); },
+         [&](void* p, bool) { ZQ_Audio_ReleaseSound(sound(p)); },
+         [&](const char* n) { return (strcmp(n, "other") == 0 ? sounds.other : sounds.rest).load(); },
+         [&](void* p) { return sound(p)->data == nullptr && sound(p)->loaded == 0; }},
+    };
     enum Meanwhile { KEPT, RELEASED, REPLACED };
-    for (Meanwhile meanwhile : {KEPT, RELEASED, REPLACED}) {
-        SCOPED_TRACE(meanwhile == KEPT ? "kept" : meanwhile == RELEASED ? "released" : "replaced");
-        zq_font_t* font = graphics->LoadFont("reloaded!NONE");
-        ASSERT_NE(nullptr, font);
-        zq_font_t* other = nullptr;
-        std::atomic<bool> printHeld(false);
-        std::thread program([&] {
-            ZQI_LockCoreMutex(CORE_MUTEX_PRINT);
-            printHeld = true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the reload waits at its print
-            if (meanwhile != KEPT) {
-                graphics->ReleaseFont(font);
+    const char* const kMeanwhile[] = {"kept", "released", "replaced"};
+    for (const Kind& kind : kinds) {
+        for (Meanwhile meanwhile : {KEPT, RELEASED, REPLACED}) {
+            SCOPED_TRACE(std::string(kind.names[0]) + " " + kMeanwhile[meanwhile]);
+            ZQI_ClearBitmapTable();
+            Popups().clear();
+            // Replaced: without reference counting, a sound's release frees its place.
+            ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE,
+                               meanwhile == REPLACED ? "DISABLE_REFERENCE_COUNTING" : nullptr);
+            ZQI_SetAudioSoundImplementation(&sounds);  // takes the counting mode
+            ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, nullptr);
+            ZQI_ResetSoundPool();
+            sounds.other = sounds.rest = 0;
+            void* looked = kind.load(kind.names[0]);
+            ASSERT_NE(nullptr, looked);
+            void* other = nullptr;
+            const int32_t countedBefore = LoggedCount(kind.counted);
+            const int32_t loadingBefore = LoggedCount("is still loading");
+            std::atomic<bool> printHeld(false);
+            std::thread program([&] {
+                ZQI_LockCoreMutex(CORE_MUTEX_PRINT);
+                printHeld = true;
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the reload waits at its print
+                if (meanwhile != KEPT) {
+                    kind.release(looked, meanwhile == REPLACED);
+                }
+                if (meanwhile == REPLACED) {
+                    other = kind.load(kind.names[1]);
+                }
+                ZQI_UnlockCoreMutex(CORE_MUTEX_PRINT);
+            });
+            while (!printHeld) {
+                std::this_thread::yield();
+            }
+            EXPECT_EQ("(null)", Call("Cache", "ReloadResources"));
+            program.join();
+            const int32_t inUse = meanwhile == KEPT ? 1 : 0;
+            EXPECT_EQ(inUse, LoggedCount(kind.counted) - countedBefore);
+            EXPECT_EQ(0, LoggedCount("is still loading") - loadingBefore);
+            if (kind.loads) {
+                EXPECT_EQ(1 + inUse, kind.loads(kind.names[0]));
+                EXPECT_EQ(meanwhile == REPLACED ? 1 : 0, kind.loads(kind.names[1]))
+                    << "loaded by its own load only";
+            }
+            if (meanwhile == RELEASED) {
+                EXPECT_TRUE(kind.released(looked));
             }
             if (meanwhile == REPLACED) {
-                other = graphics->LoadFont("other!NONE");
+                ASSERT_EQ(looked, other) << "the freed place is the first free one";
             }
-            ZQI_UnlockCoreMutex(CORE_MUTEX_PRINT);
-        });
-        while (!printHeld) {
-            std::this_thread::yield();
-        }
-        const int32_t loadingBefore = LoggedCount("is still loading");
-        const int32_t countedBefore = LoggedCount("Reloading 1 changed fonts");
-        EXPECT_EQ("(null)", Call("Cache", "ReloadResources"));
-        program.join();
-        EXPECT_EQ(0, LoggedCount("is still loading") - loadingBefore);
-        EXPECT_EQ(meanwhile == KEPT ? 1 : 0, LoggedCount("Reloading 1 changed fonts") - countedBefore);
-        if (meanwhile == REPLACED) {
-            ASSERT_EQ(font, other) << "the released slot is the first free one";
-            EXPECT_STREQ("other!NONE", font->name);
-        }
-        graphics->ReleaseFont(font);
-        EXPECT_EQ(nullptr, font->name);
-    }
-}
-
-// The same for a bitmap. A bitmap whose file cannot be read is loaded again at each reload, which
-// asks for a popup each time: the popups name the bitmaps loaded. Released meanwhile, it is left
-// hibernated; its slot freed and taken by another, the other is not loaded again.
-TEST_F(ExtensionCallTest, TheReloadLeavesABitmapReleasedAfterItLookedAlone) {
-    enum Meanwhile { KEPT, RELEASED, REPLACED };
-    for (Meanwhile meanwhile : {KEPT, RELEASED, REPLACED}) {
-        SCOPED_TRACE(meanwhile == KEPT ? "kept" : meanwhile == RELEASED ? "released" : "replaced");
-        ZQI_ClearBitmapTable();
-        zq_bitmap_t* bitmap = ZQI_GetOrLoadBitmap("reloaded.png", CACHE_PIXELS, false);
-        ASSERT_NE(nullptr, bitmap);
-        zq_bitmap_t* other = nullptr;
-        std::atomic<bool> printHeld(false);
-        std::thread program([&] {
-            ZQI_LockCoreMutex(CORE_MUTEX_PRINT);
-            printHeld = true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the reload waits at its print
-            if (meanwhile != KEPT) {
-                ZQ_Graphics_ReleaseBitmap(bitmap);
+            if (meanwhile != RELEASED) {
+                kind.release(looked, false);
             }
-            if (meanwhile == REPLACED) {
-                ZQ_Graphics_RemoveBitmapHandle(bitmap);
-                other = ZQI_GetOrLoadBitmap("other.png", CACHE_PIXELS, false);
-            }
-            ZQI_UnlockCoreMutex(CORE_MUTEX_PRINT);
-        });
-        while (!printHeld) {
-            std::this_thread::yield();
-        }
-        const int32_t loadsBefore = PopupCount("Unable to load bitmap 'reloaded.png'");
-        const int32_t countedBefore = LoggedCount("Reloaded 1 changed bitmaps");
-        EXPECT_EQ("(null)", Call("Cache", "ReloadResources"));
-        program.join();
-        EXPECT_EQ(meanwhile == KEPT ? 1 : 0, PopupCount("Unable to load bitmap 'reloaded.png'") - loadsBefore);
-        EXPECT_EQ(meanwhile == KEPT ? 1 : 0, LoggedCount("Reloaded 1 changed bitmaps") - countedBefore);
-        if (meanwhile == RELEASED) {
-            EXPECT_EQ(0, bitmap->reference_count);
-            EXPECT_EQ(CACHE_NOTHING, bitmap->cache_mode);
-        }
-        if (meanwhile == REPLACED) {
-            ASSERT_EQ(bitmap, other) << "the freed slot is the first free one";
-            EXPECT_STREQ("other.png", bitmap->name);
-            EXPECT_EQ(1, PopupCount("Unable to load bitmap 'other.png'")) << "loaded by its own load only";
         }
     }
     ZQI_ClearBitmapTable();
+    ZQI_ResetSoundPool();
+    ZQI_SetAudioSoundImplementation(nullptr);
 }
 
-// The same for a sound, loaded by a back end that counts the loads of each file. Released
-// meanwhile, it stays hibernated without data; its place freed (no reference counting) and taken
-// by another, the other is not loaded again.
-TEST_F(ExtensionCallTest, TheReloadLeavesASoundReleasedAfterItLookedAlone) {
-    class CountingSounds final : public SoundImplementationNull {
-    public:
-        bool ReadsFilesItself() override { return true; }
-        bool LoadSound(SoundResource*, SoundData*, const char* path) override {
-            std::lock_guard<std::mutex> hold(mutex);
-            ++loads[path];
-            return true;
-        }
-        int32_t Loads(const std::string& path) {
-            std::lock_guard<std::mutex> hold(mutex);
-            return loads[path];
-        }
-        std::mutex mutex;
-        std::map<std::string, int32_t> loads;
-    };
-    enum Meanwhile { KEPT, RELEASED, REPLACED };
-    for (Meanwhile meanwhile : {KEPT, RELEASED, REPLACED}) {
-        SCOPED_TRACE(meanwhile == KEPT ? "kept" : meanwhile == RELEASED ? "released" : "replaced");
-        ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, meanwhile == REPLACED ? "DISABLE_REFERENCE_COUNTING" : nullptr);
-        CountingSounds backEnd;
-        ZQI_SetAudioSoundImplementation(&backEnd);
-        ZQI_ResetSoundPool();
-        SoundResource* sound = ZQ_Audio_LoadSound("reloaded");
-        ASSERT_NE(nullptr, sound);
-        ASSERT_NE(nullptr, sound->data);
-        SoundResource* other = nullptr;
-        std::atomic<bool> printHeld(false);
-        std::thread program([&] {
-            ZQI_LockCoreMutex(CORE_MUTEX_PRINT);
-            printHeld = true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the reload waits at its print
-            if (meanwhile != KEPT) {
-                ZQ_Audio_ReleaseSound(sound);
-            }
-            if (meanwhile == REPLACED) {
-                other = ZQ_Audio_LoadSound("other");
-            }
-            ZQI_UnlockCoreMutex(CORE_MUTEX_PRINT);
-        });
-        while (!printHeld) {
-            std::this_thread::yield();
-        }
-        const int32_t countedBefore = LoggedCount("Reloading 1 changed sound");
-        EXPECT_EQ("(null)", Call("Cache", "ReloadResources"));
-        program.join();
-        EXPECT_EQ(meanwhile == KEPT ? 2 : 1, backEnd.Loads("reloaded.wav"));
-        EXPECT_EQ(meanwhile == KEPT ? 1 : 0, LoggedCount("Reloading 1 changed sound") - countedBefore);
-        if (meanwhile == RELEASED) {
-            EXPECT_EQ(nullptr, sound->data);
-            EXPECT_EQ(0, sound->loaded);
-        }
-        if (meanwhile == REPLACED) {
-            ASSERT_EQ(sound, other) << "the freed place is the first free one";
-            EXPECT_STREQ("other", sound->name);
-            EXPECT_EQ(1, backEnd.Loads("other.wav")) << "loaded by its own load only";
-        }
-        ZQI_ResetSoundPool();
-        ZQI_SetAudioSoundImplementation(nullptr);
-    }
-}
-
-// The program may release a bitmap or a sound on another thread while the listing runs, freeing its
-// name, and load another into its place. Here the listing waits for the font table lock after it
-// looked at the bitmaps and sounds, before it prints the hogs; meanwhile both are released and
-// others loaded in their places (the freed names' memory is soon taken by other texts). The hogs
-// name what the listing looked at, and only that.
+// Another thread may release the bitmap and the sound the listing looked at, and load others into
+// their places, before it prints the hogs (here while it waits for the font table): the hogs name
+// what it looked at, and only that, not the freed names' memory.
 TEST_F(ExtensionCallTest, TheResourceListingNamesWhatItLookedAtThoughReleasedMeanwhile) {
     ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, "DISABLE_REFERENCE_COUNTING");  // a release frees the sound
     SoundImplementationNull backEnd;
@@ -485,13 +438,11 @@ TEST_F(ExtensionCallTest, TheResourceListingNamesWhatItLookedAtThoughReleasedMea
     ZQI_ResetSoundPool();
     ZQI_ClearBitmapTable();
     zq_font_t* font = ZQI_FONTS_GetOrLoadFont("listed!NONE", false);
-    ASSERT_NE(nullptr, font);
     zq_bitmap_t* bitmap = ZQI_GetOrLoadBitmap("looked.png", CACHE_PIXELS, false);
-    ASSERT_NE(nullptr, bitmap);
+    SoundResource* sound = ZQ_Audio_LoadSound("looked");
+    ASSERT_TRUE(font != nullptr && bitmap != nullptr && sound != nullptr);
     bitmap->width = bitmap->height = 16;
     bitmap->gpu.loaded = 1;  // only bitmaps on the GPU are hogs
-    SoundResource* sound = ZQ_Audio_LoadSound("looked");
-    ASSERT_NE(nullptr, sound);
     zq_bitmap_t* otherBitmap = nullptr;
     SoundResource* otherSound = nullptr;
     const int32_t fontsBefore = LoggedCount("Fonts:");
@@ -518,24 +469,23 @@ TEST_F(ExtensionCallTest, TheResourceListingNamesWhatItLookedAtThoughReleasedMea
     while (!fontsHeld) {
         std::this_thread::yield();
     }
-    const int32_t bitmapHogsBefore = LoggedCount(" GFX ");
-    const int32_t soundHogsBefore = LoggedCount(" SND ");
-    const int32_t lookedBitmapBefore = LoggedCount(" GFX 0.0MB 16x16 looked.png");
-    const int32_t lookedSoundBefore = LoggedCount(" SND 0.0MB looked");
+    // One hog of each kind, naming what was looked at.
+    const char* const hogs[] = {" GFX ", " SND ", " GFX 0.0MB 16x16 looked.png", " SND 0.0MB looked"};
+    int32_t before[4];
+    for (int32_t i = 0; i < 4; ++i) {
+        before[i] = LoggedCount(hogs[i]);
+    }
     EXPECT_EQ("(null)", Call("ListResourceUsage"));
     program.join();
     ASSERT_TRUE(listingFonts) << "the listing reached the fonts";
-    ASSERT_EQ(bitmap, otherBitmap) << "the freed slot is the first free one";
-    ASSERT_EQ(sound, otherSound) << "the freed place is the first free one";
-    EXPECT_EQ(1, LoggedCount(" GFX ") - bitmapHogsBefore);
-    EXPECT_EQ(1, LoggedCount(" SND ") - soundHogsBefore);
-    EXPECT_EQ(1, LoggedCount(" GFX 0.0MB 16x16 looked.png") - lookedBitmapBefore);
-    EXPECT_EQ(1, LoggedCount(" SND 0.0MB looked") - lookedSoundBefore);
+    ASSERT_TRUE(bitmap == otherBitmap && sound == otherSound) << "the freed places are the first free ones";
+    for (int32_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(1, LoggedCount(hogs[i]) - before[i]) << hogs[i];
+    }
     ZQI_FONTS_ReleaseFont(font);
     ZQI_ClearBitmapTable();
     ZQI_ResetSoundPool();
     ZQI_SetAudioSoundImplementation(nullptr);
-    ZQI_SetFeatureText(FEATURE_TEXT_COMMAND_LINE, nullptr);
 }
 
 TEST_F(ExtensionCallTest, TheResourceListingShowsAtMostEightyHogsLargestFirst) {

@@ -235,57 +235,49 @@ TEST_F(PopupTest, CancelKeepsWhatTheCStreamsStillHeld) {
     EXPECT_EQ("universal runtime", FileText(universal));
 }
 
-// The runtimes before the universal one that a program library built with another compiler may
-// use; those that load here (all under Wine) are checked. Their stream tables share one layout.
+// The shared runtimes before the universal one (a program library may use one); their stream
+// tables share one layout.
 const char* const kOlderRuntimes[] = {"msvcr120.dll", "msvcr110.dll", "msvcr100.dll", "msvcr90.dll",
                                       "msvcr80.dll"};
 
-std::string HeldRuntimeFile(const char* runtime) {
+std::string HeldFile(const char* runtime) {
     return TestExecutableFolder() + "zq-cancel-held-" + runtime + ".txt";
 }
 
-// In the runtime, a thread ends holding the runtime's stdout; then a file is written through it
-// (later in its stream table than stdout).
-void HoldStdoutThenWrite(const char* runtime) {
-    FILE* table = static_cast<FILE*>(Export<void* (*)()>(runtime, "__iob_func")());
-    std::thread(Export<decltype(&_lock_file)>(runtime, "_lock_file"), table + 1).join();
-    FILE* file = Export<decltype(&fopen)>(runtime, "fopen")(HeldRuntimeFile(runtime).c_str(), "wb");
-    Export<decltype(&fputs)>(runtime, "fputs")(runtime, file);
-}
-
 // A stream whose lock another thread holds (here one that ended holding it) cannot be flushed;
-// Cancel still ends the process, and that stream costs only itself: the streams after it in its
-// runtime and those of other runtimes keep what they held. The runtime's own lock: the header
-// may put a lock of its own there.
+// Cancel still ends the process, and the stream costs only itself: the streams after it in its
+// runtime (each older runtime that loads, too) and those of other runtimes keep what they held.
 TEST_F(PopupTest, CancelEndsTheProcessWhileAnotherThreadHoldsAStream) {
-    const std::string own = TestExecutableFolder() + "zq-cancel-held-own-runtime.txt";
-    const std::string universal = TestExecutableFolder() + "zq-cancel-held-universal-runtime.txt";
-    DeleteFileA(own.c_str());
-    DeleteFileA(universal.c_str());
-    std::vector<const char*> older;
+    std::vector<const char*> written = {"own-runtime", "universal-runtime"};  // then the older that load
     for (const char* runtime : kOlderRuntimes) {
-        DeleteFileA(HeldRuntimeFile(runtime).c_str());
         if (LoadLibraryA(runtime) != nullptr) {
-            older.push_back(runtime);
+            written.push_back(runtime);
         }
+    }
+    for (const char* runtime : written) {
+        DeleteFileA(HeldFile(runtime).c_str());
     }
     EXPECT_EXIT(
         {
-            fputs("own runtime", fopen(own.c_str(), "wb"));
-            FILE* other = Export<decltype(&fopen)>("ucrtbase.dll", "fopen")(universal.c_str(), "wb");
-            Export<decltype(&fputs)>("ucrtbase.dll", "fputs")("universal runtime", other);
+            fputs("own-runtime", fopen(HeldFile("own-runtime").c_str(), "wb"));
+            FILE* other = Export<decltype(&fopen)>("ucrtbase.dll", "fopen")(
+                HeldFile("universal-runtime").c_str(), "wb");
+            Export<decltype(&fputs)>("ucrtbase.dll", "fputs")("universal-runtime", other);
+            // The runtime's own lock: the header may put a lock of its own there.
             std::thread(Export<decltype(&_lock_file)>("msvcrt.dll", "_lock_file"), stdout).join();
-            for (const char* runtime : older) {
-                HoldStdoutThenWrite(runtime);
+            for (size_t i = 2; i < written.size(); ++i) {  // its stdout held, then a file written through it
+                const char* runtime = written[i];
+                FILE* table = static_cast<FILE*>(Export<void* (*)()>(runtime, "__iob_func")());
+                std::thread(Export<decltype(&_lock_file)>(runtime, "_lock_file"), table + 1).join();
+                FILE* file = Export<decltype(&fopen)>(runtime, "fopen")(HeldFile(runtime).c_str(), "wb");
+                Export<decltype(&fputs)>(runtime, "fputs")(runtime, file);
             }
             g_watch.press = IDCANCEL;
             PopupMessage(POPUP_LEVEL_ERROR, "Cancel me.");
         },
         ::testing::ExitedWithCode(-1), "");
-    EXPECT_EQ("own runtime", FileText(own));
-    EXPECT_EQ("universal runtime", FileText(universal));
-    for (const char* runtime : older) {
-        EXPECT_EQ(runtime, FileText(HeldRuntimeFile(runtime)));
+    for (const char* runtime : written) {
+        EXPECT_EQ(runtime, FileText(HeldFile(runtime)));
     }
 }
 
