@@ -51,7 +51,8 @@ void ResetRace(int delayMicros, int released = 0) {
 }
 
 // True once done() holds; false after limit, so a stuck wait fails the test instead of hanging it.
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+bool WaitUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds limit = std::chrono::seconds(10)) {
     const auto end = std::chrono::steady_clock::now() + limit;
     while (!done()) {
         if (std::chrono::steady_clock::now() >= end) return false;
@@ -173,7 +174,8 @@ protected:
 
     float Read(zq_font_t* font, bool draw, const char* text) {
         std::string copy(text);
-        return draw ? ZQI_FONTS_DrawText(font, 0.0f, 0.0f, &copy[0], nullptr) : g_->GetTextWidth(font, "%s", text);
+        return draw ? ZQI_FONTS_DrawText(font, 0.0f, 0.0f, &copy[0], nullptr)
+                    : g_->GetTextWidth(font, "%s", text);
     }
 
     zq_graphics_api_t* const g_ = ZQI_GetApi()->graphics;
@@ -199,19 +201,16 @@ TEST_F(FontHoldTest, ASaveDuringTheLoadIsRefusedAndASaveAfterItWritesTheWholeFon
     EXPECT_GT(refused, 0);
 }
 
-// A renderer start's atlas rebuild passes over a font that is loading (it used to make the
-// lower-case copies in the loader's table at the same time); the loader queues the atlas itself.
-TEST_F(FontHoldTest, AtlasRebuildPassesOverAFontThatIsLoading) {
+// Another thread loads the font (GetFont counts it once): a renderer start passes over it (it used
+// to make the lower-case copies in the loader's table at once; the loader queues the atlas itself),
+// and one release frees it after the load (it used to free the glyphs the loader was packing).
+TEST_F(FontHoldTest, ARendererStartPassesOverAndAReleaseWaitsForAFontThatIsLoading) {
     zq_font_t* font = RaceTheLoad(true, 30000, [](zq_font_t*) { ZQI_RecreateFontAtlases(); });
     EXPECT_EQ(g_mainHooks.load(), 0);
     EXPECT_EQ(ZQI_GetFontGlyphCount(font), kLoadedGlyphs);
     EXPECT_EQ(ZQI_FONTS_GetUploadQueueLength(), 1);
-}
-
-// GetFont counts a font once, so one release frees it even while another thread loads it: the
-// release waits for the load; it used to free the glyphs the loader was packing.
-TEST_F(FontHoldTest, ReleasingAFontThatIsLoadingWaitsForTheLoad) {
-    zq_font_t* font = RaceTheLoad(true, 20000, [this](zq_font_t* f) { g_->ReleaseFont(f); });
+    g_->ReleaseFont(font);
+    font = RaceTheLoad(true, 20000, [this](zq_font_t* f) { g_->ReleaseFont(f); });
     EXPECT_EQ(font->name, nullptr);
     EXPECT_EQ(font->glyphs, nullptr);
     EXPECT_EQ(ZQI_FONTS_GetUploadQueueLength(), 0);
@@ -323,7 +322,8 @@ TEST_F(FontHoldTest, AChangeWaitsForASaveWalkingTheGlyphs) {
             EXPECT_TRUE(Apply(g_, change, font));
             saver.join();
             ASSERT_EQ(saved.load(), 1);
-            EXPECT_TRUE(ReadResFile("race-copy.mft") == loadedBytes) << "saved while the font changed under the save";
+            EXPECT_TRUE(ReadResFile("race-copy.mft") == loadedBytes)
+                << "saved while the font changed under the save";
             if (change != RELEASE) {
                 EXPECT_EQ(ZQI_GetFontGlyphCount(font), kLoadedGlyphs);
                 g_->ReleaseFont(font);
