@@ -373,68 +373,25 @@ TEST_F(FontTableTest, GlobalFontPagesFollowTheRenderer) {
     ZQI_ShutdownGlobalFont(global);
 }
 
-// The packer names the atlas record it fills; a release frees that name with the atlas's pixels
-// (LeakSanitizer reports it otherwise).
-TEST_F(FontTableTest, AReleaseFreesThePackedAtlasWhole) {
-    FontGraphicsHooks hooks = {};
-    hooks.packBitmaps = ZQI_PackBitmaps;
-    hooks.getMaximumTextureSize = [] { return 128; };
-    ZQI_SetFontGraphicsHooks(&hooks);
-    zq_font_t* source = NewFont("res://packed-source.mft");
-    source->size = 40;
-    AddGlyph(source, 'A', 41, 40, 40);
-    ASSERT_TRUE(SaveFontFile(source, "res://packed.mft"));
-    zq_font_t* font = ZQI_FONTS_GetOrLoadFont("res://packed.mft", false);
-    ASSERT_NE(font->atlas.pixels, nullptr);
-    ASSERT_NE(font->atlas.name, nullptr);
-    ZQI_FONTS_ReleaseFont(font);
-    EXPECT_EQ(font->atlas.name, nullptr);
-    EXPECT_EQ(font->atlas.pixels, nullptr);
+// The fake renderer's textures: each upload makes one; freeing one that is not alive is counted.
+std::set<int*> g_aliveTextures;
+int g_badFrees;
+bool g_regained;
+int32_t g_largestTexture;
+
+bool GlyphTexturesAlive(const zq_font_t* font) {
+    for (FontGlyphNode* node : font->glyphs->order) {
+        const zq_bitmap_gpu_data_t& gpu = node->glyph.bitmap.gpu;
+        if (gpu.loaded != 0 && g_aliveTextures.count(reinterpret_cast<int*>(gpu.texture)) == 0) return false;
+    }
+    return true;
 }
 
-// The fake renderer's textures: each upload makes one; freeing one that is not alive (a second
-// free) is counted.
-struct FakeTextures {
-    static std::set<int*>& Alive() {
-        static std::set<int*> alive;
-        return alive;
-    }
-    static int badFrees;
-    static bool regained;
-    static void Upload(zq_bitmap_t* bitmap) {
-        int* texture = new int(7);
-        Alive().insert(texture);
-        bitmap->gpu.texture = reinterpret_cast<RendererTexture*>(texture);
-        bitmap->gpu.loaded = 1;
-    }
-    static void Free(zq_bitmap_t* bitmap) {
-        int* texture = reinterpret_cast<int*>(bitmap->gpu.texture);
-        if (texture != nullptr && Alive().erase(texture) == 1) {
-            delete texture;
-        } else if (texture != nullptr) {
-            ++badFrees;
-        }
-        memset(&bitmap->gpu, 0, sizeof(bitmap->gpu));
-    }
-    // True when every texture a glyph of the font would be drawn from is alive.
-    static bool GlyphTexturesAlive(const zq_font_t* font) {
-        for (FontGlyphNode* node : font->glyphs->order) {
-            const zq_bitmap_gpu_data_t& gpu = node->glyph.bitmap.gpu;
-            if (gpu.loaded != 0 && Alive().count(reinterpret_cast<int*>(gpu.texture)) == 0) return false;
-        }
-        return true;
-    }
-};
-int FakeTextures::badFrees;
-bool FakeTextures::regained;
-
-// The glyphs are drawn from the atlas's texture. A renderer start that cannot pack the atlas again
-// (the new renderer's largest texture is too small for it) or cannot reach the renderer leaves
-// the atlas without a texture: the glyphs must not keep the one freed before (by the renderer stop,
-// or by the start itself), which drawing them would bind, and which a release then freed once
-// per glyph.
+// A renderer start that cannot pack the atlas again (the largest texture is too small) or cannot
+// reach the renderer leaves the atlas without a texture: the glyphs must not keep the freed one,
+// which drawing would bind and a release freed once per glyph. A release also frees the name the
+// packer gives the atlas record (LeakSanitizer reports it otherwise).
 TEST_F(FontTableTest, GlyphsKeepNoAtlasTextureThatWasFreed) {
-    static int32_t largest;
     struct Case {
         const char* name;
         bool stopFirst;
@@ -452,35 +409,48 @@ TEST_F(FontTableTest, GlyphsKeepNoAtlasTextureThatWasFreed) {
     AddGlyph(source, 'A', 41, 40, 40);
     AddGlyph(source, 'B', 41, 40, 40);
     ASSERT_TRUE(SaveFontFile(source, "res://textured.mft"));
+    FontGraphicsHooks hooks = {};
+    hooks.packBitmaps = ZQI_PackBitmaps;
+    hooks.getMaximumTextureSize = [] { return g_largestTexture; };
+    hooks.regainRenderer = [] { return g_regained; };
+    hooks.uploadBitmap = [](zq_bitmap_t* bitmap) {
+        bitmap->gpu.texture = reinterpret_cast<RendererTexture*>(*g_aliveTextures.insert(new int(7)).first);
+        bitmap->gpu.loaded = 1;
+    };
+    hooks.freeBitmapGpuData = [](zq_bitmap_t* bitmap) {
+        int* texture = reinterpret_cast<int*>(bitmap->gpu.texture);
+        if (g_aliveTextures.erase(texture) == 1) {
+            delete texture;
+        } else if (texture != nullptr) {
+            ++g_badFrees;
+        }
+        memset(&bitmap->gpu, 0, sizeof(bitmap->gpu));
+    };
+    ZQI_SetFontGraphicsHooks(&hooks);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FakeTextures::badFrees = 0;
-        FakeTextures::regained = true;
-        largest = 128;
-        FontGraphicsHooks hooks = {};
-        hooks.packBitmaps = ZQI_PackBitmaps;
-        hooks.getMaximumTextureSize = [] { return largest; };
-        hooks.regainRenderer = [] { return FakeTextures::regained; };
-        hooks.uploadBitmap = FakeTextures::Upload;
-        hooks.freeBitmapGpuData = FakeTextures::Free;
-        ZQI_SetFontGraphicsHooks(&hooks);
+        g_badFrees = 0;
+        g_regained = true;
+        g_largestTexture = 128;
         zq_font_t* font = ZQI_FONTS_GetOrLoadFont("res://textured.mft", false);
         ASSERT_NE(font, nullptr);
-        ASSERT_EQ(FakeTextures::Alive().size(), 1u);  // packed and uploaded here, on the main thread
-        ASSERT_TRUE(FakeTextures::GlyphTexturesAlive(font));
+        ASSERT_EQ(g_aliveTextures.size(), 1u);  // packed and uploaded here, on the main thread
+        ASSERT_NE(font->atlas.name, nullptr);
         ASSERT_NE(ZQI_FONTS_FindGlyph(font, 'A')->bitmap.gpu.texture, nullptr);
         if (c.stopFirst) {
             ZQI_FreeFontAtlasGpuData();
-            EXPECT_TRUE(FakeTextures::GlyphTexturesAlive(font)) << "after the renderer stop";
+            EXPECT_TRUE(GlyphTexturesAlive(font)) << "after the renderer stop";
         }
-        largest = c.largestAtStart;
-        FakeTextures::regained = c.regainedAtStart;
+        g_largestTexture = c.largestAtStart;
+        g_regained = c.regainedAtStart;
         ZQI_RecreateFontAtlases();
-        EXPECT_TRUE(FakeTextures::GlyphTexturesAlive(font)) << "after the renderer start";
+        EXPECT_TRUE(GlyphTexturesAlive(font)) << "after the renderer start";
         EXPECT_EQ(ZQI_FONTS_FindGlyph(font, 'A')->bitmap.gpu.loaded, 0);
         ZQI_FONTS_ReleaseFont(font);
-        EXPECT_EQ(FakeTextures::badFrees, 0);
-        EXPECT_TRUE(FakeTextures::Alive().empty());
+        EXPECT_EQ(g_badFrees, 0);
+        EXPECT_TRUE(g_aliveTextures.empty());
+        EXPECT_EQ(font->atlas.name, nullptr);
+        EXPECT_EQ(font->atlas.pixels, nullptr);
     }
 }
 
