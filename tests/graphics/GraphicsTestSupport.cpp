@@ -252,13 +252,8 @@ std::string EncodeJPEG(const TestImage& image, const JPEGOptions& options) {
     }
     std::vector<jpeg_scan_info> script;
     for (const JPEGScan& scan : ParseScanScript(options.scans)) {
-        jpeg_scan_info entry = {};
-        entry.comps_in_scan = int(scan.components.size());
+        jpeg_scan_info entry = {int(scan.components.size()), {}, scan.Ss, scan.Se, scan.Ah, scan.Al};
         std::copy(scan.components.begin(), scan.components.end(), entry.component_index);
-        entry.Ss = scan.Ss;
-        entry.Se = scan.Se;
-        entry.Ah = scan.Ah;
-        entry.Al = scan.Al;
         script.push_back(entry);
     }
     if (!script.empty()) {
@@ -267,14 +262,36 @@ std::string EncodeJPEG(const TestImage& image, const JPEGOptions& options) {
     } else if (options.progressive) {
         jpeg_simple_progression(&info);
     }
-    jpeg_start_compress(&info, TRUE);
-    std::vector<uint8_t> row(size_t(image.width) * 3);
-    while (info.next_scanline < info.image_height) {
-        for (int x = 0; x < image.width; ++x) {
-            memcpy(&row[size_t(x) * 3], image.At(x, int(info.next_scanline)), 3);
+    if (options.coefficients != nullptr) {
+        // Every component sampled 1x1: as many blocks each as the image has.
+        const JDIMENSION across = (info.image_width + 7) / 8, down = (info.image_height + 7) / 8;
+        jvirt_barray_ptr arrays[MAX_COMPONENTS];
+        j_common_ptr common = reinterpret_cast<j_common_ptr>(&info);
+        for (int c = 0; c < info.num_components; ++c) {
+            info.comp_info[c].h_samp_factor = info.comp_info[c].v_samp_factor = 1;
+            arrays[c] = info.mem->request_virt_barray(common, JPOOL_IMAGE, FALSE, across, down, 1);
         }
-        JSAMPROW pointer = row.data();
-        jpeg_write_scanlines(&info, &pointer, 1);
+        info.mem->realize_virt_arrays(common);
+        for (int c = 0; c < info.num_components; ++c) {
+            for (JDIMENSION y = 0; y < down; ++y) {
+                JBLOCKROW row = info.mem->access_virt_barray(common, arrays[c], y, 1, TRUE)[0];
+                for (JDIMENSION x = 0; x < across; ++x) {
+                    memset(row[x], 0, sizeof(JBLOCK));
+                    options.coefficients(x, y, row[x]);
+                }
+            }
+        }
+        jpeg_write_coefficients(&info, arrays);
+    } else {
+        jpeg_start_compress(&info, TRUE);
+        std::vector<uint8_t> row(size_t(image.width) * 3);
+        while (info.next_scanline < info.image_height) {
+            for (int x = 0; x < image.width; ++x) {
+                memcpy(&row[size_t(x) * 3], image.At(x, int(info.next_scanline)), 3);
+            }
+            JSAMPROW pointer = row.data();
+            jpeg_write_scanlines(&info, &pointer, 1);
+        }
     }
     jpeg_finish_compress(&info);
     std::string out(reinterpret_cast<const char*>(buffer), size);
@@ -315,16 +332,6 @@ std::vector<JPEGScan> ParseScanScript(const std::string& script) {
 
 namespace {
 
-// libjpeg-turbo writes RGBA rows itself (alpha 255), the same values as its RGB ones, which
-// saves a conversion of every pixel in the largest images; plain libjpeg writes RGB.
-#ifdef JCS_EXTENSIONS
-const J_COLOR_SPACE kReferenceSpace = JCS_EXT_RGBA;
-const int kReferenceComponents = 4;
-#else
-const J_COLOR_SPACE kReferenceSpace = JCS_RGB;
-const int kReferenceComponents = 3;
-#endif
-
 struct ReferenceErrors {
     jpeg_error_mgr base;
     jmp_buf jump;
@@ -348,7 +355,7 @@ bool CompareReferenceRows(jpeg_decompress_struct* info, ReferenceErrors* errors,
     jpeg_create_decompress(info);
     jpeg_mem_src(info, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
     jpeg_read_header(info, TRUE);
-    info->out_color_space = kReferenceSpace;
+    info->out_color_space = JCS_EXT_RGBA;
     jpeg_start_decompress(info);
     if (int32_t(info->output_width) != bitmap->width || int32_t(info->output_height) != bitmap->height ||
         bitmap->pixels == nullptr) {
@@ -359,14 +366,7 @@ bool CompareReferenceRows(jpeg_decompress_struct* info, ReferenceErrors* errors,
     while (info->output_scanline < info->output_height) {
         const uint8_t* pixels = bitmap->pixels + size_t(info->output_scanline) * rowBytes;
         jpeg_read_scanlines(info, &row, 1);
-        if (kReferenceComponents == 4) {
-            equal &= memcmp(pixels, row, rowBytes) == 0;
-            continue;
-        }
-        const uint8_t* expected = row;
-        for (const uint8_t* p = pixels; p != pixels + rowBytes; p += 4, expected += 3) {
-            equal &= p[0] == expected[0] && p[1] == expected[1] && p[2] == expected[2] && p[3] == 255;
-        }
+        equal &= memcmp(pixels, row, rowBytes) == 0;
     }
     jpeg_finish_decompress(info);
     return equal;
@@ -380,7 +380,7 @@ bool MatchesJPEGReference(const zq_bitmap_t* bitmap, const std::string& bytes, l
     info.err = jpeg_std_error(&errors.base);
     errors.base.error_exit = LeaveReferenceDecode;
     errors.base.emit_message = CountReferenceWarning;
-    std::vector<uint8_t> row(size_t(std::max(bitmap->width, 1)) * kReferenceComponents);
+    std::vector<uint8_t> row(size_t(std::max(bitmap->width, 1)) * 4);
     const bool equal = CompareReferenceRows(&info, &errors, bytes, bitmap, row.data());
     if (warnings != nullptr) {
         *warnings = errors.base.num_warnings;

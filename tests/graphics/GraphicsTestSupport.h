@@ -66,6 +66,9 @@ struct JPEGOptions {
     int restartMCUs = 0;       // a restart marker after every this many MCUs (-restart NB)
     bool optimize = false;     // Huffman tables made for the image (-optimize)
     std::string scans;         // a scan script in cjpeg's syntax (-scans), used when not empty
+    // When set, the image's size only is used: each component sampled 1x1 gets the coefficients
+    // this writes into each block (zeroed before), as quantized values.
+    void (*coefficients)(unsigned x, unsigned y, short* block) = nullptr;
 };
 std::string EncodeJPEG(const TestImage& image, const JPEGOptions& options);
 // A scan script in cjpeg's syntax: "0,1,2: 0 0 0 1;" per scan (components: Ss Se Ah Al), a scan
