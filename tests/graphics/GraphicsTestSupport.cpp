@@ -5,7 +5,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -222,6 +221,38 @@ std::string EncodeJPEG(const TestImage& image, int quality, bool progressive) {
     return EncodeJPEG(image, options);
 }
 
+namespace {
+
+// A scan script in cjpeg's syntax: "0,1,2: 0 0 0 1;" per scan (components: Ss Se Ah Al), a scan of
+// components alone standing for 0 63 0 0, "#" to the end of a line a comment.
+std::vector<jpeg_scan_info> ScanScript(const std::string& script) {
+    std::string text;
+    bool comment = false;
+    for (char c : script) {
+        comment = c == '#' || (comment && c != '\n');
+        text += comment || c == ',' ? ' ' : c;
+    }
+    std::vector<jpeg_scan_info> scans;
+    std::istringstream entries(text);
+    for (std::string entry; std::getline(entries, entry, ';');) {
+        const size_t colon = entry.find(':');
+        jpeg_scan_info scan = {0, {}, 0, 63, 0, 0};
+        std::istringstream components(entry.substr(0, colon));
+        for (int c; scan.comps_in_scan < MAX_COMPS_IN_SCAN && components >> c;) {
+            scan.component_index[scan.comps_in_scan++] = c;
+        }
+        if (colon != std::string::npos) {
+            std::istringstream(entry.substr(colon + 1)) >> scan.Ss >> scan.Se >> scan.Ah >> scan.Al;
+        }
+        if (scan.comps_in_scan > 0) {
+            scans.push_back(scan);
+        }
+    }
+    return scans;
+}
+
+}  // namespace
+
 std::string EncodeJPEG(const TestImage& image, const JPEGOptions& options) {
     jpeg_compress_struct info;
     jpeg_error_mgr errors;
@@ -250,12 +281,7 @@ std::string EncodeJPEG(const TestImage& image, const JPEGOptions& options) {
         info.comp_info[0].h_samp_factor = options.lumaH;
         info.comp_info[0].v_samp_factor = options.lumaV;
     }
-    std::vector<jpeg_scan_info> script;
-    for (const JPEGScan& scan : ParseScanScript(options.scans)) {
-        jpeg_scan_info entry = {int(scan.components.size()), {}, scan.Ss, scan.Se, scan.Ah, scan.Al};
-        std::copy(scan.components.begin(), scan.components.end(), entry.component_index);
-        script.push_back(entry);
-    }
+    const std::vector<jpeg_scan_info> script = ScanScript(options.scans);
     if (!script.empty()) {
         info.scan_info = script.data();
         info.num_scans = int(script.size());
@@ -300,96 +326,11 @@ std::string EncodeJPEG(const TestImage& image, const JPEGOptions& options) {
     return out;
 }
 
-std::vector<JPEGScan> ParseScanScript(const std::string& script) {
-    std::string text;
-    bool comment = false;
-    for (char c : script) {
-        comment = c == '#' || (comment && c != '\n');
-        text += comment ? ' ' : c;
-    }
-    std::vector<JPEGScan> scans;
-    std::istringstream entries(text);
-    std::string entry;
-    while (std::getline(entries, entry, ';')) {
-        const size_t colon = entry.find(':');
-        std::string components = entry.substr(0, colon);
-        std::replace(components.begin(), components.end(), ',', ' ');
-        JPEGScan scan;
-        std::istringstream list(components);
-        for (int component; list >> component;) {
-            scan.components.push_back(component);
-        }
-        if (scan.components.empty()) {
-            continue;
-        }
-        if (colon != std::string::npos) {
-            std::istringstream(entry.substr(colon + 1)) >> scan.Ss >> scan.Se >> scan.Ah >> scan.Al;
-        }
-        scans.push_back(scan);
-    }
-    return scans;
-}
-
-namespace {
-
-struct ReferenceErrors {
-    jpeg_error_mgr base;
-    jmp_buf jump;
-};
-
-void LeaveReferenceDecode(j_common_ptr info) {
-    longjmp(reinterpret_cast<ReferenceErrors*>(info->err)->jump, 1);
-}
-
-// Warnings counted, not printed.
-void CountReferenceWarning(j_common_ptr info, int level) {
-    info->err->num_warnings += level < 0 ? 1 : 0;
-}
-
-// Outside MatchesJPEGReference, whose objects with destructors a longjmp would skip.
-bool CompareReferenceRows(jpeg_decompress_struct* info, ReferenceErrors* errors, const std::string& bytes,
-                          const zq_bitmap_t* bitmap, uint8_t* row) {
-    if (setjmp(errors->jump)) {
-        return false;
-    }
-    jpeg_create_decompress(info);
-    jpeg_mem_src(info, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-    jpeg_read_header(info, TRUE);
-    info->out_color_space = JCS_EXT_RGBA;
-    jpeg_start_decompress(info);
-    if (int32_t(info->output_width) != bitmap->width || int32_t(info->output_height) != bitmap->height ||
-        bitmap->pixels == nullptr) {
-        return false;
-    }
-    bool equal = true;
-    const size_t rowBytes = size_t(bitmap->width) * 4;
-    while (info->output_scanline < info->output_height) {
-        const uint8_t* pixels = bitmap->pixels + size_t(info->output_scanline) * rowBytes;
-        jpeg_read_scanlines(info, &row, 1);
-        equal &= memcmp(pixels, row, rowBytes) == 0;
-    }
-    jpeg_finish_decompress(info);
-    return equal;
-}
-
-}  // namespace
-
 bool MatchesJPEGReference(const zq_bitmap_t* bitmap, const std::string& bytes, long* warnings) {
-    jpeg_decompress_struct info;
-    ReferenceErrors errors;
-    info.err = jpeg_std_error(&errors.base);
-    errors.base.error_exit = LeaveReferenceDecode;
-    errors.base.emit_message = CountReferenceWarning;
-    std::vector<uint8_t> row(size_t(std::max(bitmap->width, 1)) * 4);
-    const bool equal = CompareReferenceRows(&info, &errors, bytes, bitmap, row.data());
-    if (warnings != nullptr) {
-        *warnings = errors.base.num_warnings;
-    }
-    jpeg_destroy_decompress(&info);
-    return equal;
+    return bitmap->pixels != nullptr && PixelsEqual(bitmap, DecodeJPEGReference(bytes, warnings));
 }
 
-TestImage DecodeJPEGReference(const std::string& bytes) {
+TestImage DecodeJPEGReference(const std::string& bytes, long* warnings) {
     jpeg_decompress_struct info;
     jpeg_error_mgr errors;
     info.err = jpeg_std_error(&errors);
@@ -415,6 +356,9 @@ TestImage DecodeJPEGReference(const std::string& bytes) {
     }
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
+    if (warnings != nullptr) {
+        *warnings = errors.num_warnings;
+    }
     return image;
 }
 
