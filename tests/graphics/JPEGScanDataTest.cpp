@@ -546,59 +546,13 @@ TEST_F(JPEGScanDataTest, ArithmeticRefinementsCountThePositionsLibjpegReadsBack)
 }
 
 // Valid files of both ways of decoding (one scan, each iMCU row just before its pixels, or several
-// kept for the whole image), whose decisions outnumber 32 for each bit of their data, at the
-// limit's edge: with the allowance lowered to what they take beyond their data's share they load
-// as libjpeg decodes them, one decision less and they are refused before any pixel is kept.
+// kept for the whole image). Photographs, noise and drawn art take fewer decisions than 32 for
+// each bit of their data and load with no allowance; a flat image with a patch of detail takes
+// more, and at the edge (the allowance lowered to what it takes beyond its data's share) loads,
+// one decision less and it is refused before any pixel is kept.
 TEST_F(JPEGScanDataTest, TheDecisionLimitIsAnAllowanceAnd32DecisionsForEachBitOfData) {
-    TestImage smooth = Flat(640, 480, 140);  // flat but for a patch of detail
-    const TestImage patch = PatternImage(16, 16, 4, true);
-    for (int32_t y = 0; y < patch.height; ++y) {
-        memcpy(smooth.At(200, 100 + y), patch.At(0, y), size_t(patch.width) * 4);
-    }
-    const struct {
-        const char* scans;
-        bool gray;
-        int restartMCUs, lumaH, lumaV;
-    } kFiles[] = {
-        {"", false, 0, 2, 2},   {"", true, 100, 1, 1}, {"", false, 30, 4, 2},        {"-", false, 0, 1, 1},
-        {"-", false, 400, 2, 1}, {"0; 1; 2;", false, 0, 1, 1},
-        {"0,1,2: 0 0 0 1; 0: 1 2 0 2; 0: 3 5 0 2; 2: 1 63 0 1; 1: 1 63 0 1; 0: 6 20 0 2; 0: 21 63 0 2;"
-         "0: 1 63 2 1; 0,1,2: 0 0 1 0; 2: 1 63 1 0; 1: 1 63 1 0; 0: 1 32 1 0; 0: 33 63 1 0;",
-         false, 0, 1, 1},
-    };
-    for (const auto& f : kFiles) {
-        JPEGOptions options = Options(std::string(f.scans) == "-", true);
-        options.quality = 75;
-        options.scans = options.progressive ? "" : f.scans;
-        options.grayscale = f.gray;
-        options.restartMCUs = f.restartMCUs;
-        options.lumaH = f.lumaH, options.lumaV = f.lumaV;
-        const std::string bytes = EncodeJPEG(smooth, options);
-        const std::string name = std::string(f.scans).substr(0, 12) + " restart " + std::to_string(f.restartMCUs);
-        const uint64_t dataBytes = EntropyCodedBytes(bytes);
-        ZQI_JPEGCounted counted = {};
-        ASSERT_TRUE(DecodesWithin(&bitmap_, bytes, kUnlimited, &counted)) << name;
-        EXPECT_EQ(dataBytes, counted.dataBytes) << name;
-        ASSERT_GT(counted.decisions, MostDecisions(0, dataBytes)) << name;
-        const uint64_t edge = counted.decisions - MostDecisions(0, dataBytes);
-
-        ASSERT_TRUE(DecodesWithin(&bitmap_, bytes, edge)) << name;
-        EXPECT_TRUE(MatchesJPEGReference(&bitmap_, bytes)) << name;
-        const uint64_t peakBefore = PeakResidentBytes();
-        EXPECT_FALSE(DecodesWithin(&bitmap_, bytes, edge - 1)) << name;
-        EXPECT_EQ(nullptr, bitmap_.pixels) << name;
-        EXPECT_EQ(1, CountLogged(PastTheBound(counted.decisions - 1, dataBytes))) << name;
-        EXPECT_LT(PeakResidentBytes() - peakBefore, uint64_t(16) * 1024 * 1024) << name;
-    }
-}
-
-// Photographs, noise and drawn art take far fewer decisions than 32 for each bit of their data:
-// they load with no allowance, whatever the encoder's options. A flat image takes its decisions
-// for next to no data: only the allowance lets it load.
-TEST_F(JPEGScanDataTest, FilesOfRealContentPayForTheirDecisionsWithTheirData) {
     TestImage noisy = PatternImage(96, 80, 3, true);  // every channel of every pixel at random
-    TestImage photo = Flat(96, 80, 0);
-    TestImage text = Flat(96, 80, 235);
+    TestImage photo = Flat(96, 80, 0), text = Flat(96, 80, 235), smooth = Flat(640, 480, 140);
     uint32_t seed = 1;
     for (int32_t y = 0; y < photo.height; ++y) {
         for (int32_t x = 0; x < photo.width; ++x) {
@@ -611,22 +565,58 @@ TEST_F(JPEGScanDataTest, FilesOfRealContentPayForTheirDecisionsWithTheirData) {
             }
         }
     }
+    const TestImage patch = PatternImage(16, 16, 4, true);
+    for (int32_t y = 0; y < patch.height; ++y) {
+        memcpy(smooth.At(200, 100 + y), patch.At(0, y), size_t(patch.width) * 4);
+    }
+    struct File {
+        const TestImage* image;
+        const char* scans;  // "-": libjpeg's standard progression
+        int quality, restartMCUs, lumaH, lumaV;
+        bool gray;
+    };
+    std::vector<File> files = {
+        {&smooth, "", 75, 0, 2, 2, false},         {&smooth, "", 75, 100, 1, 1, true},
+        {&smooth, "", 75, 30, 4, 2, false},        {&smooth, "-", 75, 0, 1, 1, false},
+        {&smooth, "-", 75, 400, 2, 1, false},      {&smooth, "0; 1; 2;", 75, 0, 1, 1, false},
+        {&smooth,
+         "0,1,2: 0 0 0 1; 0: 1 2 0 2; 0: 3 5 0 2; 2: 1 63 0 1; 1: 1 63 0 1; 0: 6 20 0 2; 0: 21 63 0 2;"
+         "0: 1 63 2 1; 0,1,2: 0 0 1 0; 2: 1 63 1 0; 1: 1 63 1 0; 0: 1 32 1 0; 0: 33 63 1 0;",
+         75, 0, 1, 1, false}};
     for (const TestImage* image : {&noisy, &photo, &text}) {
         for (const char* scans : {"", "-", "0; 1; 2;"}) {
             for (int quality : {50, 90, 100}) {
-                JPEGOptions options = Options(std::string(scans) == "-", true);
-                options.quality = quality;
-                options.scans = options.progressive ? "" : scans;
-                options.restartMCUs = quality == 90 ? 1 : 0;
-                const std::string bytes = EncodeJPEG(*image, options);
-                ASSERT_TRUE(DecodesWithin(&bitmap_, bytes, 0)) << scans << " " << quality;
-                EXPECT_TRUE(MatchesJPEGReference(&bitmap_, bytes)) << scans << " " << quality;
+                files.push_back({image, scans, quality, quality == 90 ? 1 : 0, 0, 0, false});
             }
         }
     }
-    const std::string flat = Encode(Flat(96, 80, 90), false, true);
-    EXPECT_FALSE(DecodesWithin(&bitmap_, flat, 0));
-    EXPECT_TRUE(DecodesWithin(&bitmap_, flat, ZQI_JPEG_DECISION_LIMIT.allowance));
+    for (const File& f : files) {
+        JPEGOptions options = Options(std::string(f.scans) == "-", true);
+        options.quality = f.quality;
+        options.scans = options.progressive ? "" : f.scans;
+        options.grayscale = f.gray;
+        options.restartMCUs = f.restartMCUs;
+        options.lumaH = f.lumaH, options.lumaV = f.lumaV;
+        const std::string bytes = EncodeJPEG(*f.image, options);
+        const std::string name = std::to_string(f.image->width) + " " + std::string(f.scans).substr(0, 12) + " " +
+                                 std::to_string(f.quality) + " restart " + std::to_string(f.restartMCUs);
+        const uint64_t dataBytes = EntropyCodedBytes(bytes);
+        ZQI_JPEGCounted counted = {};
+        ASSERT_TRUE(DecodesWithin(&bitmap_, bytes, kUnlimited, &counted)) << name;
+        EXPECT_EQ(dataBytes, counted.dataBytes) << name;
+        const uint64_t share = MostDecisions(0, dataBytes);
+        EXPECT_EQ(f.image != &smooth, counted.decisions <= share) << name;
+        const uint64_t edge = counted.decisions > share ? counted.decisions - share : 0;
+        ASSERT_TRUE(DecodesWithin(&bitmap_, bytes, edge)) << name;
+        EXPECT_TRUE(MatchesJPEGReference(&bitmap_, bytes)) << name;
+        if (edge > 0) {
+            const uint64_t peakBefore = PeakResidentBytes();
+            EXPECT_FALSE(DecodesWithin(&bitmap_, bytes, edge - 1)) << name;
+            EXPECT_EQ(nullptr, bitmap_.pixels) << name;
+            EXPECT_EQ(1, CountLogged(PastTheBound(counted.decisions - 1, dataBytes))) << name;
+            EXPECT_LT(PeakResidentBytes() - peakBefore, uint64_t(16) * 1024 * 1024) << name;
+        }
+    }
 }
 
 // libjpeg's coefficients of a file of one scan, each component's blocks row by row as its decoder
