@@ -12,18 +12,12 @@
 
 namespace {
 
-// Scan scripts in cjpeg's syntax (each passes cjpeg -scans).
-const char* const kGray11 =
-    "0: 0 0 0 0; 0: 1 2 0 0; 0: 3 5 0 0; 0: 6 9 0 0; 0: 10 14 0 0; 0: 15 20 0 0;"
-    "0: 21 27 0 0; 0: 28 35 0 0; 0: 36 44 0 0; 0: 45 54 0 0; 0: 55 63 0 0;";
-const char* const kGray13 =
-    "0: 0 0 0 1; 0: 1 6 0 1; 0: 7 12 0 1; 0: 13 19 0 1; 0: 20 25 0 1; 0: 26 32 0 1;"
-    "0: 33 38 0 1; 0: 39 44 0 1; 0: 45 50 0 1; 0: 51 56 0 1; 0: 57 63 0 1; 0: 0 0 1 0; 0: 1 63 1 0;";
 const char* const kColour13 =
     "0,1,2: 0 0 0 1; 0: 1 2 0 2; 0: 3 5 0 2; 2: 1 63 0 1; 1: 1 63 0 1; 0: 6 20 0 2; 0: 21 63 0 2;"
     "0: 1 63 2 1; 0,1,2: 0 0 1 0; 2: 1 63 1 0; 1: 1 63 1 0; 0: 1 32 1 0; 0: 33 63 1 0;";
 
-// Scripts too long to write out: bands of AC coefficients, one scan each.
+// Scan scripts in cjpeg's syntax (each passes cjpeg -scans), with bands of AC coefficients of
+// one scan each.
 std::string Bands(int component, int count, int first, int last, int Ah, int Al) {
     std::string script;
     for (int i = 0; i < count; ++i) {
@@ -59,7 +53,8 @@ std::vector<Script> Scripts() {
             {"sequential 0;1;2", "0; 1; 2;", true}, {"sequential 0,1;2", "0,1; 2;", true},
             {"progressive", "-", true},     {"progressive", "-", false},
             {"colour-13", kColour13, true}, {"colour-66", Colour66(), true},
-            {"gray-11", kGray11, false},    {"gray-13", kGray13, false},
+            {"gray-11", "0: 0 0 0 0;" + Bands(0, 10, 1, 63, 0, 0), false},
+            {"gray-13", "0: 0 0 0 1;" + Bands(0, 10, 1, 63, 0, 1) + "0: 0 0 1 0; 0: 1 63 1 0;", false},
             {"gray-100", Gray100(), false}};
 }
 

@@ -341,8 +341,7 @@ TEST_F(JPEGScanDataTest, ScansAreBoundedByTheirWorkNotTheirCount) {
     EXPECT_EQ(1, CountLogged(kPastBudget));
 }
 
-// ---- What libjpeg's arithmetic decoder decides for a block, step by step as it decodes -------------
-
+// What libjpeg's arithmetic decoder decides for a block, step by step as it decodes.
 // Where the k-th coefficient of a band stands in a block.
 const int kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
                          41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
@@ -350,21 +349,18 @@ const int kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11,
 
 // A magnitude m >= 1 is coded as m - 1: a first decision, and when that is not 0 (for AC values a
 // second one, then) one decision for each doubling of its top bit, one that stops them, and one
-// for each bit below the top.
-int MagnitudeDecisions(int magnitude, bool ac) {
+// for each bit below the top: two for each bit of m - 1 in all, or one for m = 1.
+int MagnitudeDecisions(int magnitude) {
     int bits = 0;
     for (int m = magnitude - 1; m != 0; m >>= 1) {
         ++bits;
     }
-    if (bits == 0 || (ac && bits == 1)) {
-        return bits + 1;
-    }
-    return (ac ? 2 : 1) + (bits - (ac ? 2 : 1)) + 1 + (bits - 1);
+    return bits == 0 ? 1 : 2 * bits;
 }
 
 // A first DC value: whether the difference is zero, then its sign and magnitude.
 int DecidedFirstDC(int difference) {
-    return difference == 0 ? 1 : 2 + MagnitudeDecisions(std::abs(difference), false);
+    return difference == 0 ? 1 : 2 + MagnitudeDecisions(std::abs(difference));
 }
 
 // First AC values of the band: an end-of-block decision before each run, a decision for each zero
@@ -383,7 +379,7 @@ int DecidedFirstAC(const int* block, int Ss, int Se) {
         for (; block[kZigzag[k]] == 0; ++k) {
             ++decisions;
         }
-        decisions += 2 + MagnitudeDecisions(std::abs(block[kZigzag[k]]), true);
+        decisions += 2 + MagnitudeDecisions(std::abs(block[kZigzag[k]]));
     }
     return decisions;
 }
@@ -482,8 +478,6 @@ TEST_F(JPEGScanDataTest, ArithmeticDecisionsAreCountedFromAbove) {
     }
     EXPECT_LE(Counted(all, true, 0, 0, 0), 32u + 32 / 8);
 }
-
-// ---- What the arithmetic decoder may decide: an allowance and 32 decisions a bit of data -------
 
 // What the limit lets a file of these bytes of data take.
 uint64_t MostDecisions(uint64_t allowance, uint64_t dataBytes) {
