@@ -5,7 +5,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -222,6 +221,38 @@ std::string EncodeJPEG(const TestImage& image, int quality, bool progressive) {
     return EncodeJPEG(image, options);
 }
 
+namespace {
+
+// A scan script in cjpeg's syntax: "0,1,2: 0 0 0 1;" per scan (components: Ss Se Ah Al), a scan of
+// components alone standing for 0 63 0 0, "#" to the end of a line a comment.
+std::vector<jpeg_scan_info> ScanScript(const std::string& script) {
+    std::string text;
+    bool comment = false;
+    for (char c : script) {
+        comment = c == '#' || (comment && c != '\n');
+        text += comment || c == ',' ? ' ' : c;
+    }
+    std::vector<jpeg_scan_info> scans;
+    std::istringstream entries(text);
+    for (std::string entry; std::getline(entries, entry, ';');) {
+        const size_t colon = entry.find(':');
+        jpeg_scan_info scan = {0, {}, 0, 63, 0, 0};
+        std::istringstream components(entry.substr(0, colon));
+        for (int c; scan.comps_in_scan < MAX_COMPS_IN_SCAN && components >> c;) {
+            scan.component_index[scan.comps_in_scan++] = c;
+        }
+        if (colon != std::string::npos) {
+            std::istringstream(entry.substr(colon + 1)) >> scan.Ss >> scan.Se >> scan.Ah >> scan.Al;
+        }
+        if (scan.comps_in_scan > 0) {
+            scans.push_back(scan);
+        }
+    }
+    return scans;
+}
+
+}  // namespace
+
 std::string EncodeJPEG(const TestImage& image, const JPEGOptions& options) {
     jpeg_compress_struct info;
     jpeg_error_mgr errors;
@@ -250,31 +281,43 @@ std::string EncodeJPEG(const TestImage& image, const JPEGOptions& options) {
         info.comp_info[0].h_samp_factor = options.lumaH;
         info.comp_info[0].v_samp_factor = options.lumaV;
     }
-    std::vector<jpeg_scan_info> script;
-    for (const JPEGScan& scan : ParseScanScript(options.scans)) {
-        jpeg_scan_info entry = {};
-        entry.comps_in_scan = int(scan.components.size());
-        std::copy(scan.components.begin(), scan.components.end(), entry.component_index);
-        entry.Ss = scan.Ss;
-        entry.Se = scan.Se;
-        entry.Ah = scan.Ah;
-        entry.Al = scan.Al;
-        script.push_back(entry);
-    }
+    const std::vector<jpeg_scan_info> script = ScanScript(options.scans);
     if (!script.empty()) {
         info.scan_info = script.data();
         info.num_scans = int(script.size());
     } else if (options.progressive) {
         jpeg_simple_progression(&info);
     }
-    jpeg_start_compress(&info, TRUE);
-    std::vector<uint8_t> row(size_t(image.width) * 3);
-    while (info.next_scanline < info.image_height) {
-        for (int x = 0; x < image.width; ++x) {
-            memcpy(&row[size_t(x) * 3], image.At(x, int(info.next_scanline)), 3);
+    if (options.coefficients != nullptr) {
+        // Every component sampled 1x1: as many blocks each as the image has.
+        const JDIMENSION across = (info.image_width + 7) / 8, down = (info.image_height + 7) / 8;
+        jvirt_barray_ptr arrays[MAX_COMPONENTS];
+        j_common_ptr common = reinterpret_cast<j_common_ptr>(&info);
+        for (int c = 0; c < info.num_components; ++c) {
+            info.comp_info[c].h_samp_factor = info.comp_info[c].v_samp_factor = 1;
+            arrays[c] = info.mem->request_virt_barray(common, JPOOL_IMAGE, FALSE, across, down, 1);
         }
-        JSAMPROW pointer = row.data();
-        jpeg_write_scanlines(&info, &pointer, 1);
+        info.mem->realize_virt_arrays(common);
+        for (int c = 0; c < info.num_components; ++c) {
+            for (JDIMENSION y = 0; y < down; ++y) {
+                JBLOCKROW row = info.mem->access_virt_barray(common, arrays[c], y, 1, TRUE)[0];
+                for (JDIMENSION x = 0; x < across; ++x) {
+                    memset(row[x], 0, sizeof(JBLOCK));
+                    options.coefficients(x, y, row[x]);
+                }
+            }
+        }
+        jpeg_write_coefficients(&info, arrays);
+    } else {
+        jpeg_start_compress(&info, TRUE);
+        std::vector<uint8_t> row(size_t(image.width) * 3);
+        while (info.next_scanline < info.image_height) {
+            for (int x = 0; x < image.width; ++x) {
+                memcpy(&row[size_t(x) * 3], image.At(x, int(info.next_scanline)), 3);
+            }
+            JSAMPROW pointer = row.data();
+            jpeg_write_scanlines(&info, &pointer, 1);
+        }
     }
     jpeg_finish_compress(&info);
     std::string out(reinterpret_cast<const char*>(buffer), size);
@@ -283,113 +326,11 @@ std::string EncodeJPEG(const TestImage& image, const JPEGOptions& options) {
     return out;
 }
 
-std::vector<JPEGScan> ParseScanScript(const std::string& script) {
-    std::string text;
-    bool comment = false;
-    for (char c : script) {
-        comment = c == '#' || (comment && c != '\n');
-        text += comment ? ' ' : c;
-    }
-    std::vector<JPEGScan> scans;
-    std::istringstream entries(text);
-    std::string entry;
-    while (std::getline(entries, entry, ';')) {
-        const size_t colon = entry.find(':');
-        std::string components = entry.substr(0, colon);
-        std::replace(components.begin(), components.end(), ',', ' ');
-        JPEGScan scan;
-        std::istringstream list(components);
-        for (int component; list >> component;) {
-            scan.components.push_back(component);
-        }
-        if (scan.components.empty()) {
-            continue;
-        }
-        if (colon != std::string::npos) {
-            std::istringstream(entry.substr(colon + 1)) >> scan.Ss >> scan.Se >> scan.Ah >> scan.Al;
-        }
-        scans.push_back(scan);
-    }
-    return scans;
-}
-
-namespace {
-
-// libjpeg-turbo writes RGBA rows itself (alpha 255), the same values as its RGB ones, which
-// saves a conversion of every pixel in the largest images; plain libjpeg writes RGB.
-#ifdef JCS_EXTENSIONS
-const J_COLOR_SPACE kReferenceSpace = JCS_EXT_RGBA;
-const int kReferenceComponents = 4;
-#else
-const J_COLOR_SPACE kReferenceSpace = JCS_RGB;
-const int kReferenceComponents = 3;
-#endif
-
-struct ReferenceErrors {
-    jpeg_error_mgr base;
-    jmp_buf jump;
-};
-
-void LeaveReferenceDecode(j_common_ptr info) {
-    longjmp(reinterpret_cast<ReferenceErrors*>(info->err)->jump, 1);
-}
-
-// Warnings counted, not printed.
-void CountReferenceWarning(j_common_ptr info, int level) {
-    info->err->num_warnings += level < 0 ? 1 : 0;
-}
-
-// Outside MatchesJPEGReference, whose objects with destructors a longjmp would skip.
-bool CompareReferenceRows(jpeg_decompress_struct* info, ReferenceErrors* errors, const std::string& bytes,
-                          const zq_bitmap_t* bitmap, uint8_t* row) {
-    if (setjmp(errors->jump)) {
-        return false;
-    }
-    jpeg_create_decompress(info);
-    jpeg_mem_src(info, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-    jpeg_read_header(info, TRUE);
-    info->out_color_space = kReferenceSpace;
-    jpeg_start_decompress(info);
-    if (int32_t(info->output_width) != bitmap->width || int32_t(info->output_height) != bitmap->height ||
-        bitmap->pixels == nullptr) {
-        return false;
-    }
-    bool equal = true;
-    const size_t rowBytes = size_t(bitmap->width) * 4;
-    while (info->output_scanline < info->output_height) {
-        const uint8_t* pixels = bitmap->pixels + size_t(info->output_scanline) * rowBytes;
-        jpeg_read_scanlines(info, &row, 1);
-        if (kReferenceComponents == 4) {
-            equal &= memcmp(pixels, row, rowBytes) == 0;
-            continue;
-        }
-        const uint8_t* expected = row;
-        for (const uint8_t* p = pixels; p != pixels + rowBytes; p += 4, expected += 3) {
-            equal &= p[0] == expected[0] && p[1] == expected[1] && p[2] == expected[2] && p[3] == 255;
-        }
-    }
-    jpeg_finish_decompress(info);
-    return equal;
-}
-
-}  // namespace
-
 bool MatchesJPEGReference(const zq_bitmap_t* bitmap, const std::string& bytes, long* warnings) {
-    jpeg_decompress_struct info;
-    ReferenceErrors errors;
-    info.err = jpeg_std_error(&errors.base);
-    errors.base.error_exit = LeaveReferenceDecode;
-    errors.base.emit_message = CountReferenceWarning;
-    std::vector<uint8_t> row(size_t(std::max(bitmap->width, 1)) * kReferenceComponents);
-    const bool equal = CompareReferenceRows(&info, &errors, bytes, bitmap, row.data());
-    if (warnings != nullptr) {
-        *warnings = errors.base.num_warnings;
-    }
-    jpeg_destroy_decompress(&info);
-    return equal;
+    return bitmap->pixels != nullptr && PixelsEqual(bitmap, DecodeJPEGReference(bytes, warnings));
 }
 
-TestImage DecodeJPEGReference(const std::string& bytes) {
+TestImage DecodeJPEGReference(const std::string& bytes, long* warnings) {
     jpeg_decompress_struct info;
     jpeg_error_mgr errors;
     info.err = jpeg_std_error(&errors);
@@ -415,6 +356,9 @@ TestImage DecodeJPEGReference(const std::string& bytes) {
     }
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
+    if (warnings != nullptr) {
+        *warnings = errors.num_warnings;
+    }
     return image;
 }
 

@@ -54,32 +54,26 @@ std::string PNGChunk(const std::string& type, const std::string& data);
 std::string ZeroRowsPNG(uint32_t width, uint32_t height, uint32_t rowCount);
 // Baseline, or progressive with libjpeg's standard scan script.
 std::string EncodeJPEG(const TestImage& image, int quality, bool progressive = false);
-// Set as cjpeg sets them from its switches (named beside each).
 struct JPEGOptions {
     int quality = 90;
-    bool progressive = false;  // libjpeg's standard scan script (-progressive)
-    bool arithmetic = false;   // arithmetic coding instead of Huffman tables (-arithmetic)
-    int restartRows = 0;       // a restart marker after every this many rows of MCUs (-restart N)
+    bool progressive = false;  // libjpeg's standard scan script
+    bool arithmetic = false;   // arithmetic coding instead of Huffman tables
+    int restartRows = 0;       // a restart marker after every this many rows of MCUs (0: none)
     bool fullColour = false;   // colour at full resolution, not libjpeg's half in each direction
-    bool grayscale = false;    // one component (-grayscale)
-    int lumaH = 0, lumaV = 0;  // the first component's sampling factors when not 0 (-sample HxV)
-    int restartMCUs = 0;       // a restart marker after every this many MCUs (-restart NB)
-    bool optimize = false;     // Huffman tables made for the image (-optimize)
-    std::string scans;         // a scan script in cjpeg's syntax (-scans), used when not empty
+    bool grayscale = false;    // one component
+    int lumaH = 0, lumaV = 0;  // the first component's sampling factors when not 0
+    int restartMCUs = 0;       // a restart marker after every this many MCUs
+    bool optimize = false;     // Huffman tables made for the image
+    std::string scans;         // a scan script as cjpeg -scans reads it, used when not empty
+    // When set, only the image's size is used: every component, sampled 1x1, gets the quantized
+    // coefficients this writes into each (zeroed) block.
+    void (*coefficients)(unsigned x, unsigned y, short* block) = nullptr;
 };
 std::string EncodeJPEG(const TestImage& image, const JPEGOptions& options);
-// A scan script in cjpeg's syntax: "0,1,2: 0 0 0 1;" per scan (components: Ss Se Ah Al), a scan
-// of components alone standing for 0 63 0 0, "#" to the end of a line a comment.
-struct JPEGScan {
-    std::vector<int> components;
-    int Ss = 0, Se = 63, Ah = 0, Al = 0;
-};
-std::vector<JPEGScan> ParseScanScript(const std::string& script);
-// libjpeg's own decoding of the bytes to RGBA (alpha 255); empty on failure.
-TestImage DecodeJPEGReference(const std::string& bytes);
-// Whether the bitmap holds what libjpeg's own decoding of the bytes gives (djpeg's pixels, alpha
-// 255), compared row by row without a copy of the whole image; false when libjpeg fails. The
-// library's warnings are counted into warnings when given.
+// libjpeg's own decoding of the bytes to RGBA (alpha 255); empty on failure. Its warnings are
+// counted into warnings when given.
+TestImage DecodeJPEGReference(const std::string& bytes, long* warnings = nullptr);
+// Whether the bitmap holds libjpeg's own decoding of the bytes (djpeg's pixels, alpha 255).
 bool MatchesJPEGReference(const zq_bitmap_t* bitmap, const std::string& bytes, long* warnings = nullptr);
 // TGA bytes: type 2 or 10 (run length: one repeat packet per run of equal pixels, else raw
 // packets within each row), 24 or 32 bits, rows stored top to bottom when topToBottom.
