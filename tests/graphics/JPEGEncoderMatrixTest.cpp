@@ -2,7 +2,6 @@
 // -optimize, -restart, -sample, -grayscale) load as libjpeg decodes them: no bound of the reader
 // may refuse them, and Huffman and arithmetic twins hold the same coefficients, so the same pixels.
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -86,32 +85,24 @@ protected:
 
 TEST_F(JPEGEncoderMatrixTest, EveryOptionOfTheEncoderLoadsAsTheLibraryDecodes) {
     const std::vector<std::pair<int, int>> kColourSampling = {{1, 1}, {2, 1}, {1, 2}, {2, 2}, {3, 1}, {4, 2}};
-    std::vector<std::string> failures;
-    int files = 0;
     for (const Script& script : Scripts()) {
         for (const auto& sampling : script.colour ? kColourSampling : std::vector<std::pair<int, int>>{{1, 1}}) {
             // One pixel, and a size just past whole MCUs of every sampling (4x2 ones are 32 x 16).
             for (const auto& size : {std::make_pair(1, 1), std::make_pair(33, 17)}) {
-                const TestImage image = PatternImage(size.first, size.second, uint32_t(files), true);
+                const TestImage image = PatternImage(size.first, size.second, uint32_t(sampling.first), true);
                 for (int restart : {0, 3}) {  // MCUs per interval
-                    for (int coding = 0; coding < 3; ++coding, ++files) {
+                    for (int coding = 0; coding < 3; ++coding) {
                         JPEGOptions options = Options(script, coding);
                         options.lumaH = sampling.first, options.lumaV = sampling.second;
                         options.restartMCUs = restart;
-                        const std::string problem = Loads(coding, EncodeJPEG(image, options));
-                        if (!problem.empty()) {
-                            char row[96];
-                            snprintf(row, sizeof(row), "%s %dx%d %dx%d restart %d coding %d: ", script.name,
-                                     sampling.first, sampling.second, size.first, size.second, restart, coding);
-                            failures.push_back(row + problem);
-                        }
+                        EXPECT_EQ("", Loads(coding, EncodeJPEG(image, options)))
+                            << script.name << " " << sampling.first << "x" << sampling.second << " "
+                            << size.first << " restart " << restart << " coding " << coding;
                     }
                 }
             }
         }
     }
-    failures.resize(std::min<size_t>(failures.size(), 40));
-    EXPECT_EQ(std::vector<std::string>(), failures) << files << " files";
 }
 
 // Every script on a photograph-sized image, a restart interval each row of MCUs (many-scan scripts
