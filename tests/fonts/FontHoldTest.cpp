@@ -191,6 +191,7 @@ TEST_F(FontHoldTest, ASaveOrARendererStartDuringTheLoadLeavesTheFontToTheLoader)
         EXPECT_EQ(g_refusals.load(), delay >= 0 && !saved ? 1 : 0);
         EXPECT_EQ(saved ? SavedGlyphs() : kLoadedGlyphs, kLoadedGlyphs);
         EXPECT_EQ(g_mainHooks.load(), 0);
+        EXPECT_EQ(ZQI_GetFontGlyphCount(font), kLoadedGlyphs);
         EXPECT_EQ(ZQI_FONTS_GetUploadQueueLength(), 1);  // queued by the loader
         ASSERT_TRUE(g_->SaveFont(font, kCopy));          // loaded now
         EXPECT_EQ(SavedGlyphs(), kLoadedGlyphs);
@@ -249,6 +250,7 @@ TEST_F(FontHoldTest, ALoadedFontAnswersOtherThreadsDuringARendererStopOrStart) {
         SCOPED_TRACE(pass == ZQI_FreeFontAtlasGpuData ? "stop" : "start");
         zq_font_t* font = g_->LoadFont(kRaceFont);
         const float width = g_->GetTextWidth(font, "%s", "AB");
+        ASSERT_GT(width, 0.0f);
         ResetRace(0, 1);  // the refresh asked for packs without being held
         std::thread asker;
         std::atomic<int> asking(0);
@@ -269,6 +271,8 @@ TEST_F(FontHoldTest, ALoadedFontAnswersOtherThreadsDuringARendererStopOrStart) {
         pass();
         ASSERT_TRUE(asker.joinable()) << "the pass never reached its hook";
         asker.join();
+        EXPECT_EQ(g_refusals.load(), 0);
+        EXPECT_EQ(font->loaded.load(), FONT_LOADED);
         g_->ReleaseFont(font);
     }
 }
@@ -385,6 +389,7 @@ TEST_F(FontHoldTest, AChangeWaitsForTheFontWithoutHoldingALock) {
         EXPECT_EQ(ZQI_FONTS_GetUploadQueueLength(), 0);
         if (upload) g_->ReleaseFont(font);
         EXPECT_EQ(font->name, nullptr);
+        EXPECT_EQ(font->glyphs, nullptr);
     }
 }
 
