@@ -2,7 +2,6 @@
 // pass or upload step. Loaders are held in their packing, readers at a markup tag's image lookup.
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
