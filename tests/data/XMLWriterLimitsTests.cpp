@@ -111,26 +111,35 @@ protected:
     }
 };
 
-enum Shape { VALUE, VALUE_AND_TEXT, ID_WITHOUT_PAIR, SIX_PAIRS, ARRAY_ID, ARRAY_ATTRIBUTE };
+// A database of one array, with a node unless onArray; "@" stands for the value.
+struct Shape {
+    const char* first[4] = {};  // pairs (key, value, ...) before "k<i>", on the array where onArray
+    int32_t pairs = 0;
+    const char* text = nullptr;   // a last "DATA" pair
+    const char* id = nullptr;     // of the node, or of the array
+    const char* added = nullptr;  // the id a load adds as a last "id" pair
+    bool onArray = false;
+};
 
-// A database of the shape holding value; readBack: as its file loads.
-void Build(DMDatabase& database, Shape shape, const std::string& value, bool readBack) {
-    DMNode* node = shape == ARRAY_ATTRIBUTE ? nullptr : NewNode(database);
-    if (shape == VALUE || shape == VALUE_AND_TEXT) {
-        node->AppendPair("v", value.c_str());
-        if (shape == VALUE_AND_TEXT) {
-            node->AppendPair("DATA", "text");
-        }
-    } else if (shape == ID_WITHOUT_PAIR) {
-        readBack ? node->SetValue("id", value.c_str()) : node->SetId(value.c_str());
-    } else if (shape == SIX_PAIRS) {
-        AddPairs(node, nullptr, 5);
-        node->AppendPair("k5", value.c_str());
-    } else if (shape == ARRAY_ID) {
-        database.arrays[0]->SetId(value.c_str());
-    } else {
-        database.AddArray()->SetValue("a", value.c_str());
+// readBack: as its file loads.
+void Build(DMDatabase& database, const Shape& shape, bool readBack, const std::string& value = "") {
+    auto at = [&](const char* text) {
+        return text != nullptr && strcmp(text, "@") == 0 ? value.c_str() : text;
+    };
+    DMArray* array = database.AddArray();
+    DMNode* node = shape.onArray ? nullptr : array->AddNode();
+    for (int i = 0; i < 4 && shape.first[i] != nullptr; i += 2) {
+        shape.onArray ? array->SetValue(at(shape.first[i]), at(shape.first[i + 1]))
+                      : node->AppendPair(at(shape.first[i]), at(shape.first[i + 1]));
     }
+    AddPairs(node, array, shape.pairs);
+    if (shape.text != nullptr) {
+        node->AppendPair("DATA", shape.text);
+    }
+    if (readBack && shape.added != nullptr) {
+        node->AppendPair("id", at(shape.added));
+    }
+    shape.onArray ? array->SetId(at(shape.id)) : node->SetId(at(shape.id));
 }
 
 // A tag is read from '<' to '>' (not counted), blank runs outside quotes as one space: the longest
@@ -143,18 +152,24 @@ TEST_F(data_xml_writer_limits, TheLongestTagsReadBackAndLongerOnesAreNotSaved) {
         std::string piece, written;  // the value is n pieces, written n times as written
         size_t others;               // the tag's other characters
     } cases[] = {
-        {VALUE, "x", "x", 10},           {VALUE, "\"", "&quot;", 10}, {VALUE, "&", "&amp;", 10},
-        {VALUE, "\\", "\\\\", 10},       {VALUE, "\n", "\\n", 10},    {VALUE_AND_TEXT, "x", "x", 10},
-        {ID_WITHOUT_PAIR, "x", "x", 11}, {SIX_PAIRS, "x", "x", 46},   {ARRAY_ID, "x", "x", 12},
-        {ARRAY_ATTRIBUTE, "x", "x", 11},
+        {{{"v", "@"}}, "x", "x", 10},
+        {{{"v", "@"}}, "\"", "&quot;", 10},
+        {{{"v", "@"}}, "&", "&amp;", 10},
+        {{{"v", "@"}}, "\\", "\\\\", 10},
+        {{{"v", "@"}}, "\n", "\\n", 10},
+        {{{"v", "@"}, 0, "text"}, "x", "x", 10},
+        {{{}, 0, nullptr, "@", "@"}, "x", "x", 11},
+        {{{"k5", "@"}, 5}, "x", "x", 46},
+        {{{}, 0, nullptr, "@", nullptr, true}, "x", "x", 12},
+        {{{"a", "@"}, 0, nullptr, nullptr, nullptr, true}, "x", "x", 11},
     };
     for (const auto& c : cases) {
         const size_t longest = (16383 - c.others) / c.written.size();
-        SCOPED_TRACE(std::to_string(c.shape) + ", '" + c.written + "' up to " + std::to_string(longest));
+        SCOPED_TRACE("row " + std::to_string(&c - cases) + ", up to " + std::to_string(longest));
         DMDatabase database[2], expected[2];
         for (size_t n : {longest, longest + 1}) {
-            Build(database[n - longest], c.shape, Repeat(c.piece, n), false);
-            Build(expected[n - longest], c.shape, Repeat(c.piece, n), true);
+            Build(database[n - longest], c.shape, false, Repeat(c.piece, n));
+            Build(expected[n - longest], c.shape, true, Repeat(c.piece, n));
             CheckSave(database[n - longest], n == longest, (&c - cases) % 2 == 1, &expected[n - longest]);
         }
         ByteStream* stream = database[0].WriteXML();
@@ -179,46 +194,29 @@ TEST_F(data_xml_writer_limits, ElementsOfMoreAttributesThanTheReaderHoldsAreNotS
     EXPECT_TRUE(Reads(Document("<array" + pairs + ">", "")));
     EXPECT_FALSE(Reads(Document("<array id=\"A\"" + pairs + ">", "")));
     const struct {
-        const char* first[4];  // pairs (key, value, ...) before the pairs "k<i>"
-        int32_t pairs;
-        const char* text;   // a last "DATA" pair
-        const char* id;     // of the node, or of the array
-        const char* added;  // the id a load adds as a last "id" pair
-        bool onArray, saved;
+        Shape shape;
+        bool saved;
     } cases[] = {
-        {{}, 511, nullptr, nullptr, nullptr, false, true},
-        {{}, 512, nullptr, nullptr, nullptr, false, false},
-        {{}, 511, "last", nullptr, nullptr, false, true},
-        {{"CDATA", "first"}, 510, "last", nullptr, nullptr, false, true},
-        {{"CDATA", "first"}, 511, "last", nullptr, nullptr, false, false},
-        {{}, 510, nullptr, "n", "n", false, true},
-        {{}, 511, nullptr, "n", "n", false, false},
-        {{}, 511, nullptr, nullptr, nullptr, true, true},
-        {{}, 512, nullptr, nullptr, nullptr, true, false},
-        {{}, 510, nullptr, "A", nullptr, true, true},
-        {{}, 511, nullptr, "A", nullptr, true, false},
-        {{"DATA", "first"}, 0, "second", nullptr, nullptr, false, true},
-        {{"id", "old", "v", "1"}, 0, nullptr, "new", "new", false, true},
-        {{"id", "same"}, 0, nullptr, "same", nullptr, false, true},
+        {{{}, 511}, true},
+        {{{}, 512}, false},
+        {{{}, 511, "last"}, true},
+        {{{"CDATA", "first"}, 510, "last"}, true},
+        {{{"CDATA", "first"}, 511, "last"}, false},
+        {{{}, 510, nullptr, "n", "n"}, true},
+        {{{}, 511, nullptr, "n", "n"}, false},
+        {{{}, 511, nullptr, nullptr, nullptr, true}, true},
+        {{{}, 512, nullptr, nullptr, nullptr, true}, false},
+        {{{}, 510, nullptr, "A", nullptr, true}, true},
+        {{{}, 511, nullptr, "A", nullptr, true}, false},
+        {{{"DATA", "first"}, 0, "second"}, true},
+        {{{"id", "old", "v", "1"}, 0, nullptr, "new", "new"}, true},
+        {{{"id", "same"}, 0, nullptr, "same", nullptr}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("row " + std::to_string(&c - cases));
         DMDatabase database, expected;
-        for (DMDatabase* d : {&database, &expected}) {
-            DMArray* array = d->AddArray();
-            DMNode* node = c.onArray ? nullptr : array->AddNode();
-            for (int i = 0; i < 4 && c.first[i] != nullptr; i += 2) {
-                node->AppendPair(c.first[i], c.first[i + 1]);
-            }
-            AddPairs(node, array, c.pairs);
-            if (c.text != nullptr) {
-                node->AppendPair("DATA", c.text);
-            }
-            if (d == &expected && c.added != nullptr) {
-                node->AppendPair("id", c.added);
-            }
-            c.onArray ? array->SetId(c.id) : node->SetId(c.id);
-        }
+        Build(database, c.shape, false);
+        Build(expected, c.shape, true);
         CheckSave(database, c.saved, (&c - cases) % 2 == 1, &expected);
         EXPECT_TRUE(!c.saved || Popups().empty()) << ::testing::PrintToString(Popups());
     }
