@@ -2,8 +2,6 @@
 // "leaderboards" or "cloud", tag, rounds, sync folder. Writes "ready-<tag>" there once it has read
 // the file; saves round r (UserFileRounds.h) once "go-<r>" is there and writes "<tag>-<r>": "1" for
 // success, "0" when an error or warning named the file. Exit code 0 when every round ran.
-#include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -23,10 +21,8 @@
 #include "services/ServiceTables.h"
 #include "services/SimulatedCloud.h"
 
-namespace {
-
 // Whether a line of level 1 or more (popups too) naming the file was logged after this line.
-bool LoggedAbout(const char* name, uint32_t after) {
+static bool LoggedAbout(const char* name, uint32_t after) {
     const Console* console = ZQI_GetConsole();
     bool logged = false;
     for (int32_t i = 0; i < console->lines.count; ++i) {
@@ -36,8 +32,6 @@ bool LoggedAbout(const char* name, uint32_t after) {
     }
     return logged;
 }
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 6) {
@@ -73,7 +67,6 @@ int main(int argc, char** argv) {
                 LeaderboardScore score = {};
                 score.points = UserFileRounds::FillerPoints(board, i);
                 score.dataLength = UserFileRounds::kFillerDataBytes;
-                std::fill_n(score.data, score.dataLength, static_cast<uint8_t>(board + i));
                 local.WriteScore(&score, category.c_str());
             }
         }
