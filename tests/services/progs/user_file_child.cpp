@@ -1,10 +1,7 @@
-// Another instance of the game for the tests of two instances saving one user file: in each round
-// it saves the local leaderboards or the simulated cloud once, as UserFileRounds.h says.
-// Arguments: user folder, "leaderboards" or "cloud", tag (one letter), rounds, sync folder. It
-// writes "ready-<tag>" there once it has read the file, saves round r once "go-<r>" is there, and
-// writes "<tag>-<r>": "1" when the save answered success, "0" when an error or warning named the
-// file. Exit code 0 when every round ran.
-#include <cstdio>
+// Another instance of the game for TwoInstancesSavingUserFilesTest: arguments user folder,
+// "leaderboards" or "cloud", tag, rounds, sync folder. Writes "ready-<tag>" there once it has read
+// the file; saves round r (UserFileRounds.h) once "go-<r>" is there and writes "<tag>-<r>": "1" for
+// success, "0" when an error or warning named the file. Exit code 0 when every round ran.
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -24,40 +21,24 @@
 #include "services/ServiceTables.h"
 #include "services/SimulatedCloud.h"
 
-namespace {
-
-// Whether a line of level 1 or more naming the file was logged since the line counter had this
-// value (popups too, outside developer mode).
-bool LoggedAbout(const char* name, uint32_t after) {
+// Whether a line of level 1 or more (popups too) naming the file was logged after this line.
+static bool LoggedAbout(const char* name, uint32_t after) {
     const Console* console = ZQI_GetConsole();
+    bool logged = false;
     for (int32_t i = 0; i < console->lines.count; ++i) {
         const ConsoleLine& line = console->lines.data[i];
-        if (line.lineNumber > after && line.level >= 1 && line.text != nullptr && strstr(line.text, name)) {
-            return true;
-        }
+        logged |=
+            line.lineNumber > after && line.level >= 1 && line.text != nullptr && strstr(line.text, name);
     }
-    return false;
+    return logged;
 }
-
-LeaderboardScore Score(int32_t points, int32_t dataBytes) {
-    LeaderboardScore score;
-    memset(&score, 0, sizeof(score));
-    score.points = points;
-    score.dataLength = dataBytes;
-    for (int32_t i = 0; i < dataBytes; ++i) {
-        score.data[i] = static_cast<uint8_t>(points + i * 7);
-    }
-    return score;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 6) {
         return 2;
     }
-    const std::string kind = argv[2], sync = argv[5];
-    const char tag = argv[3][0];
+    const std::string sync = argv[5], key(1, argv[3][0]);
+    const bool leaderboards = strcmp(argv[2], "leaderboards") == 0;
     const int rounds = atoi(argv[4]);
     ZQI_BuildApiTables();
     ZQI_CreateCoreMutexes();
@@ -68,53 +49,48 @@ int main(int argc, char** argv) {
     ZQI_SetSchemeRoot(SCHEME_USER, argv[1]);
     g_core.consoleEnabled = 1;
     g_core.logVerboseLevel = 0;
-    LogSettings settings;
-    memset(&settings, 0, sizeof(settings));
+    LogSettings settings = {};
     settings.loggingEnabled = true;
     settings.programId = "user_file_child";
     ZQI_StartLog(ZQI_GetConsole(), settings);
-
-    const bool leaderboards = kind == "leaderboards";
     const char* name = leaderboards ? "leaderboards-db.xml" : "simulated.cloud";
     LocalLeaderboardsDatabase local = {nullptr, nullptr, true, false};
     SimulatedCloudImplementation cloud;
     if (leaderboards) {
-        local.database = ZQI_OpenLocalLeaderboardsDatabase();
         local.mutex = ZQI_CreateEngineMutex("LOCAL_LEADERBOARDS");
-        if (local.database == nullptr) {
+        if ((local.database = ZQI_OpenLocalLeaderboardsDatabase()) == nullptr) {
             return 2;
         }
         for (int board = 0; board < UserFileRounds::kFillerBoards; ++board) {
-            const std::string category = UserFileRounds::FillerBoard(tag, board);
+            const std::string category = UserFileRounds::FillerBoard(key[0], board);
             for (int i = 0; i < UserFileRounds::kFillerScores; ++i) {
-                LeaderboardScore score =
-                    Score(UserFileRounds::FillerPoints(board, i), UserFileRounds::kFillerDataBytes);
+                LeaderboardScore score = {};
+                score.points = UserFileRounds::FillerPoints(board, i);
+                score.dataLength = UserFileRounds::kFillerDataBytes;
                 local.WriteScore(&score, category.c_str());
             }
         }
         local.save = true;
-    } else if (!cloud.Initialize()) {
+    }
+    if ((!leaderboards && !cloud.Initialize()) ||
+        !InstanceRounds::ReportByRename(sync + "/ready-" + key, "")) {
         return 2;
     }
-    if (!InstanceRounds::ReportByRename(sync + "/ready-" + std::string(1, tag), "")) {
-        return 2;
-    }
-    const std::string key(1, tag);
     for (int round = 0; round < rounds; ++round) {
-        const std::string blob = UserFileRounds::CloudBlob(tag, round);
         if (!InstanceRounds::WaitForFile(sync + "/go-" + std::to_string(round))) {
             return 3;
         }
         const uint32_t before = ZQI_GetConsole()->lineCounter;
         if (leaderboards) {
-            LeaderboardScore score = Score(round, 0);
+            LeaderboardScore score = {};
+            score.points = round;
             local.WriteScore(&score, key.c_str());
         } else {
+            const std::string blob = UserFileRounds::CloudBlob(key[0], round);
             cloud.Write(key.c_str(), blob.data(), static_cast<uint32_t>(blob.size()));
         }
-        const bool failed = LoggedAbout(name, before);
         if (!InstanceRounds::ReportByRename(sync + "/" + key + "-" + std::to_string(round),
-                                            failed ? "0" : "1")) {
+                                            LoggedAbout(name, before) ? "0" : "1")) {
             return 2;
         }
     }
