@@ -80,15 +80,28 @@ std::vector<size_t> RestartMarkers(const std::string& data) {
     return markers;
 }
 
+// Options set in their order of declaration (quality, standard progression, arithmetic coding,
+// restart rows, full colour), the others left as they are.
+JPEGOptions With(int quality, bool progressive, bool arithmetic, int restartRows = 0,
+                 bool fullColour = false) {
+    JPEGOptions options;
+    options.quality = quality;
+    options.progressive = progressive;
+    options.arithmetic = arithmetic;
+    options.restartRows = restartRows;
+    options.fullColour = fullColour;
+    return options;
+}
+
 std::string Encode(const TestImage& image, bool progressive, bool arithmetic, int restartRows = 0,
                    bool fullColour = false) {
-    return EncodeJPEG(image, JPEGOptions{90, progressive, arithmetic, restartRows, fullColour});
+    return EncodeJPEG(image, With(90, progressive, arithmetic, restartRows, fullColour));
 }
 
 // Arithmetic-coded, every component 1x1, of the coefficients fill chooses for each block.
 std::string EncodeBlocks(int32_t width, int32_t height, const std::string& scans,
                          void (*fill)(unsigned x, unsigned y, JCOEF* block)) {
-    JPEGOptions options = {90, false, true};
+    JPEGOptions options = With(90, false, true);
     options.scans = scans;
     options.coefficients = fill;
     TestImage size;  // no pixels: the coefficients stand for them
@@ -147,7 +160,7 @@ TestImage Flat(int32_t width, int32_t height, uint8_t value) {
 // Components may share an id; libjpeg gives each place of a scan the next of them. Here a scan naming
 // the id twice decodes the second component, of 3 x 3 blocks an MCU, with the first.
 std::string SharedIds() {
-    JPEGOptions options = {90, false, true, 0, true};
+    JPEGOptions options = With(90, false, true, 0, true);
     options.scans = "0,1; 2;";
     std::string jpeg = EncodeJPEG(PatternImage(48, 48, 3, true), options);
     const Layout l = Find(jpeg);
@@ -248,7 +261,7 @@ std::string ReadTestFile(const std::string& name) {
 // row apart, just under the budget (loads, 1.5 GiB of coefficients beside 1 GiB of pixels) and past it.
 TEST_F(JPEGScanDataTest, TheWorkBudgetRefusesOnlyFilesPastIt) {
     // Every pixel is what libjpeg decodes from a small image of that colour written the same way.
-    JPEGOptions options = {90, false, true, 0, true};
+    JPEGOptions options = With(90, false, true, 0, true);
     options.scans = ReadTestFile("seventeen-scans.txt");
     TestImage twin = Flat(16, 16, 0);
     for (size_t i = 0; i < twin.rgba.size(); ++i) {
@@ -299,7 +312,7 @@ TEST_F(JPEGScanDataTest, ScansAreBoundedByTheirWorkNotTheirCount) {
         EXPECT_TRUE(MatchesJPEGReference(&bitmap_, file.first));
         EXPECT_TRUE(MatchesJPEGReference(&bitmap_, file.second));
     }
-    JPEGOptions gray = {90, true, true};
+    JPEGOptions gray = With(90, true, true);
     gray.grayscale = true;
     const std::string oneBlock = EncodeJPEG(Flat(8, 8, 100), gray);
     EXPECT_FALSE(Decodes(&bitmap_, WithCopies(oneBlock, 0, size_t(kMostSteps / 1057) + 1, false)));
@@ -419,7 +432,7 @@ std::string PastTheBound(uint64_t bound, uint64_t dataBytes) {
 // At the real limit, 40 empty first DC scans over 4096 x 4096 in full colour (each decodes every DC
 // value again) stay within the allowance and 41 pass it, which their few bytes do not pay for.
 TEST_F(JPEGScanDataTest, ArithmeticDecodingIsBoundedByItsDecisionsAndItsData) {
-    JPEGOptions options = {90, false, true, 0, true};
+    JPEGOptions options = With(90, false, true, 0, true);
     options.scans = "0,1,2: 0 0 0 0; 0: 1 63 0 0; 1: 1 63 0 0; 2: 1 63 0 0;";
     const std::string flat = Claiming(EncodeJPEG(Flat(16, 16, 90), options), 4096, 4096);
     const uint64_t flatBytes = EntropyCodedBytes(flat);
@@ -521,7 +534,7 @@ TEST_F(JPEGScanDataTest, TheDecisionLimitIsAnAllowanceAnd32DecisionsForEachBitOf
         }
     }
     for (const File& f : files) {
-        JPEGOptions options = {f.quality, std::string(f.scans) == "-", true};
+        JPEGOptions options = With(f.quality, std::string(f.scans) == "-", true);
         options.scans = options.progressive ? "" : f.scans;
         options.grayscale = f.gray;
         options.restartMCUs = f.restartMCUs;
